@@ -1,0 +1,31 @@
+# The two commands of the README: `make run` and `make test`.
+JOBS ?= $(shell nproc)
+HOST := build/host
+WIN := build/win32
+
+.PHONY: run test deps host win32 fuzz clean
+.NOTPARALLEL:
+
+deps:
+	@scripts/deps.sh
+
+host: deps
+	@cmake -S . -B $(HOST) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@cmake --build $(HOST) -j $(JOBS)
+
+win32: deps
+	@cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+	@cmake --build $(WIN) -j $(JOBS)
+
+fuzz: deps
+	@cmake -S . -B build/fuzz -DVELTRANE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
+	@cmake --build build/fuzz -j $(JOBS)
+
+run: win32
+	@scripts/run.sh
+
+test: host win32 fuzz
+	@scripts/test.sh
+
+clean:
+	rm -rf build

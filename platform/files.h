@@ -1,0 +1,32 @@
+// Files by their Windows paths ("C:\Windows\list.vlt"); backends map them.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+struct FileStamp {
+  bool exists = false;
+  uint64_t size = 0;
+  int64_t mtime = 0;  // backend's own units; only compared for equality
+  bool operator==(const FileStamp&) const = default;
+};
+
+class Files {
+ public:
+  virtual ~Files() = default;
+  virtual bool Exists(const std::string& path) = 0;
+  // Fails when the target already exists.
+  virtual bool CopyNoOverwrite(const std::string& from, const std::string& to) = 0;
+  virtual bool Move(const std::string& from, const std::string& to) = 0;
+  virtual bool Delete(const std::string& path) = 0;
+  virtual FileStamp Stat(const std::string& path) = 0;
+  // Whole file, byte for byte; nullopt when it is missing or cannot be read.
+  virtual std::optional<std::string> ReadAll(const std::string& path) = 0;
+  // Crash-safe rewrite: a temporary file in the same folder, then replace.
+  // Creates the file when missing; false when it cannot be written.
+  virtual bool Replace(const std::string& path, const std::string& bytes) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,19 @@
+// Everything the logic reaches outside itself, in one bundle.
+#pragma once
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/registry.h"
+#include "platform/shell.h"
+#include "platform/system.h"
+
+namespace platform {
+
+struct Platform {
+  Registry& registry;
+  Processes& processes;
+  Files& files;
+  Shell& shell;
+  System& system;
+};
+
+}  // namespace platform

@@ -1,0 +1,75 @@
+// Registry access as the program needs it: open existing keys, read and write
+// text values, enumerate value names, and wait for changes under a key.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// In the order of the predefined roots.
+enum class RootKey { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig, DynData };
+
+// Win32 value types by number; anything else keeps its raw number in RegValue.
+enum class ValueType : uint32_t {
+  None = 0, Sz = 1, ExpandSz = 2, Binary = 3, Dword = 4, MultiSz = 7
+};
+
+struct RegValue {
+  uint32_t type = 0;   // raw Win32 type number (ValueType for the known ones)
+  std::string data;    // raw bytes; for text types without the terminating NUL
+  bool IsText() const {
+    return type == uint32_t(ValueType::Sz) || type == uint32_t(ValueType::ExpandSz);
+  }
+};
+
+enum class OpenStatus { Ok, NotFound, AccessDenied, Failed };
+enum class Access { Read, ReadWrite };
+
+class RegistryKey {
+ public:
+  virtual ~RegistryKey() = default;
+  // Value names in the key's own order (the order RegEnumValue reports).
+  virtual std::vector<std::string> ValueNames() = 0;
+  virtual std::optional<RegValue> Read(const std::string& name) = 0;
+  // type must be Sz or ExpandSz.
+  virtual bool WriteText(const std::string& name, const std::string& text,
+                         ValueType type = ValueType::Sz) = 0;
+  virtual bool DeleteValue(const std::string& name) = 0;
+};
+
+// Bits of the change filter, as RegNotifyChangeKeyValue takes them.
+enum ChangeFilter : unsigned {
+  kChangeName = 1, kChangeAttributes = 2, kChangeLastSet = 4, kChangeSecurity = 8
+};
+
+enum class WaitResult { Changed, Cancelled, TimedOut, Failed };
+
+// One armed change watch on a key. Wait blocks the calling (worker) thread;
+// Cancel may be called from any other thread and wakes the waiter.
+class ChangeWatch {
+ public:
+  virtual ~ChangeWatch() = default;
+  // Waits for the next change after arming (or after the previous Wait),
+  // re-arming itself before it returns Changed. timeout_ms < 0 waits forever.
+  virtual WaitResult Wait(int timeout_ms) = 0;
+  virtual void Cancel() = 0;
+};
+
+class Registry {
+ public:
+  virtual ~Registry() = default;
+  // Opens an existing key; never creates one.
+  virtual std::unique_ptr<RegistryKey> Open(RootKey root, const std::string& path,
+                                            Access access, OpenStatus* status = nullptr) = 0;
+  // Opens the key for reading and writing, creating it (and its parents) when missing.
+  virtual std::unique_ptr<RegistryKey> OpenOrCreate(RootKey root, const std::string& path,
+                                                    OpenStatus* status = nullptr) = 0;
+  // Arms a watch on an existing key; nullptr when the key cannot be opened.
+  virtual std::unique_ptr<ChangeWatch> Watch(RootKey root, const std::string& path,
+                                             bool subtree, unsigned filter) = 0;
+};
+
+}  // namespace platform
