@@ -1,0 +1,231 @@
+#include "toolkit/headless/headless_backend.h"
+
+#include <chrono>
+#include <stdexcept>
+
+namespace tk::headless {
+
+namespace {
+// How long, in virtual time, a modal form may wait for its timers before it
+// counts as left unanswered (keeps an hourly timer from spinning the clock).
+constexpr int64_t kModalPatienceMs = 10 * 60 * 1000;
+
+ModalResult FirstButton(MsgButtons b) {
+  switch (b) {
+    case MsgButtons::Ok:
+    case MsgButtons::OkCancel: return ModalResult::Ok;
+    case MsgButtons::YesNo:
+    case MsgButtons::YesNoCancel: return ModalResult::Yes;
+    case MsgButtons::RetryCancel: return ModalResult::Retry;
+    case MsgButtons::AbortRetryIgnore: return ModalResult::Abort;
+  }
+  return ModalResult::Ok;
+}
+}  // namespace
+
+bool HeadlessBackend::Click(Control& control) {
+  if (!control.Enabled() || !control.Showing()) return false;
+  Post([&control] {
+    if (control.Kind() == ControlKind::CheckBox) {
+      static_cast<CheckBox&>(control).UserClick();
+    } else {
+      control.DoClick();
+      control.DoMouseUp(MouseButton::Left, control.Width() / 2, control.Height() / 2);
+    }
+  });
+  return true;
+}
+
+bool HeadlessBackend::Select(ListBox& list, int index) {
+  if (!list.Enabled() || !list.Showing() || index < 0 || index >= list.Count()) return false;
+  Post([&list, index] { list.UserSelect(index); });
+  return true;
+}
+
+bool HeadlessBackend::MouseMove(Control& control, int x, int y) {
+  if (!control.Showing()) return false;
+  Post([&control, x, y] { control.DoMouseMove(x, y); });
+  return true;
+}
+
+void HeadlessBackend::CloseBox(Form& form) {
+  Post([&form] { form.Close(); });
+}
+
+void HeadlessBackend::Post(std::function<void()> event) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    posted_.push_back(std::move(event));
+  }
+  cv_.notify_all();
+}
+
+bool HeadlessBackend::ProcessOne() {
+  std::function<void()> event;
+  SyncCall* sync = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!sync_.empty()) {
+      sync = sync_.front();
+      sync_.pop_front();
+    } else if (!posted_.empty()) {
+      event = std::move(posted_.front());
+      posted_.pop_front();
+    }
+  }
+  ++processed_;
+  if (sync) {
+    (*sync->call)();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      sync->done = true;
+    }
+    cv_.notify_all();
+    return true;
+  }
+  if (event) {
+    App().Invoke(event);
+    return true;
+  }
+  // Timers tick only when nothing else is waiting, like WM_TIMER.
+  if (Timer* due = EarliestTimer(now_)) {
+    timers_[due] = now_ + due->Interval();
+    due->DoTimer();
+    return true;
+  }
+  --processed_;
+  return false;
+}
+
+Timer* HeadlessBackend::EarliestTimer(int64_t not_after) const {
+  Timer* best = nullptr;
+  int64_t best_due = 0;
+  for (const auto& [timer, due] : timers_)
+    if (due <= not_after && (!best || due < best_due)) {
+      best = timer;
+      best_due = due;
+    }
+  return best;
+}
+
+void HeadlessBackend::WaitForEvent() {
+  if (modals_.empty()) {
+    idle_reached_ = true;
+    if (draining_) return;
+    // A whole-program Run(): timers up to the deadline, then the end.
+    if (Timer* next = EarliestTimer(run_deadline_)) {
+      if (timers_[next] > now_) now_ = timers_[next];
+    } else {
+      App().Terminate();
+    }
+    return;
+  }
+  ModalSession& session = modals_.back();
+  if (modal_answerer) {
+    bool acted = false;
+    App().Invoke([&] { acted = modal_answerer(*session.form); });
+    if (acted) return;
+  }
+  if (Timer* next = EarliestTimer(session.started + kModalPatienceMs)) {
+    if (timers_[next] > now_) now_ = timers_[next];
+    return;
+  }
+  ++unanswered_;
+  session.form->SetModalResult(ModalResult::Cancel);
+}
+
+void HeadlessBackend::Wake() { cv_.notify_all(); }
+
+void HeadlessBackend::RunUntilIdle() {
+  Application& app = App();
+  bool outer = draining_;
+  draining_ = true;
+  for (int quiet = 0; quiet < 2 && !app.Terminated();) {
+    idle_reached_ = false;
+    uint64_t before = processed_;
+    app.HandleMessage();
+    if (idle_reached_ || processed_ == before)
+      ++quiet;
+    else
+      quiet = 0;
+    if (idle_reached_) break;
+  }
+  draining_ = outer;
+}
+
+void HeadlessBackend::Advance(int64_t ms) {
+  const int64_t target = now_ + ms;
+  RunUntilIdle();
+  while (!App().Terminated()) {
+    Timer* next = EarliestTimer(target);
+    if (!next) break;
+    if (timers_[next] > now_) now_ = timers_[next];
+    RunUntilIdle();
+  }
+  if (now_ < target) now_ = target;
+  RunUntilIdle();
+}
+
+int64_t HeadlessBackend::NextTick(const Timer& timer) const {
+  auto it = timers_.find(const_cast<Timer*>(&timer));
+  return it == timers_.end() ? -1 : it->second;
+}
+
+void HeadlessBackend::AnswerBoxes(std::initializer_list<ModalResult> answers) {
+  box_answers_.insert(box_answers_.end(), answers.begin(), answers.end());
+}
+
+std::vector<std::string> HeadlessBackend::BoxTexts() const {
+  std::vector<std::string> texts;
+  for (const BoxRecord& b : boxes_) texts.push_back(b.text);
+  return texts;
+}
+
+void HeadlessBackend::BeginModal(Form& form) {
+  modal_log_.push_back(form.Name());
+  modals_.push_back(ModalSession{&form, now_});
+  form.SetVisible(true);
+  form.NoteActivated();
+}
+
+void HeadlessBackend::EndModal(Form& form) {
+  form.NoteDeactivated();
+  if (!modals_.empty() && modals_.back().form == &form) modals_.pop_back();
+}
+
+ModalResult HeadlessBackend::ShowMessageBox(MsgKind kind, const std::string& caption,
+                                            const std::string& text, MsgButtons buttons) {
+  BoxRecord record{kind, caption, text, buttons, FirstButton(buttons)};
+  if (!box_answers_.empty()) {
+    record.answer = box_answers_.front();
+    box_answers_.pop_front();
+  } else if (box_answerer) {
+    record.answer = box_answerer(record);
+  }
+  boxes_.push_back(record);
+  return record.answer;
+}
+
+void HeadlessBackend::UpdateTimer(Timer& timer) {
+  if (timer.Armed())
+    timers_[&timer] = now_ + timer.Interval();
+  else
+    timers_.erase(&timer);
+}
+
+void HeadlessBackend::RemoveTimer(Timer& timer) { timers_.erase(&timer); }
+
+void HeadlessBackend::Synchronize(const std::function<void()>& call) {
+  SyncCall sync{&call};
+  std::unique_lock<std::mutex> lock(mutex_);
+  sync_.push_back(&sync);
+  cv_.notify_all();
+  cv_.wait(lock, [&] { return sync.done; });
+}
+
+bool HeadlessBackend::WaitForSynchronize(int timeout_ms) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return !sync_.empty(); });
+}
+
+}  // namespace tk::headless

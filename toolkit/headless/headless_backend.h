@@ -1,0 +1,119 @@
+// A window system for tests: no windows, a virtual clock for timers, a queue
+// of posted user actions, scripted answers for message boxes and modal
+// forms, and a record of every box shown.
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+#include "toolkit/application.h"
+#include "toolkit/backend.h"
+
+namespace tk::headless {
+
+struct BoxRecord {
+  MsgKind kind;
+  std::string caption;
+  std::string text;
+  MsgButtons buttons;
+  ModalResult answer;
+};
+
+class HeadlessBackend : public Backend {
+ public:
+  HeadlessBackend() = default;
+
+  // --- Driving the program as a user would -------------------------------
+  // Queues a user action; it runs when the loop gets to it. Refused (false)
+  // when the control is disabled or not showing, as a real click would be.
+  bool Click(Control& control);
+  bool Select(ListBox& list, int index);
+  bool MouseMove(Control& control, int x = 1, int y = 1);
+  // The form's close box.
+  void CloseBox(Form& form);
+  void Post(std::function<void()> event);
+
+  // Runs the loop until nothing is pending at the current virtual time and
+  // the idle event has been raised.
+  void RunUntilIdle();
+  // Moves the virtual clock forward, firing due timers in order and running
+  // whatever they cause.
+  void Advance(int64_t ms);
+  int64_t Now() const { return now_; }
+  // For a whole-program Application::Run(): timers run on the virtual clock
+  // up to this time; then, with nothing left to do, the program ends.
+  void SetRunDeadline(int64_t ms) { run_deadline_ = ms; }
+  // Virtual time of a timer's next tick, or -1 when it is not running.
+  int64_t NextTick(const Timer& timer) const;
+
+  // --- Message boxes -----------------------------------------------------
+  // Answers for the next boxes, in order; after them, the box's first button.
+  void AnswerBoxes(std::initializer_list<ModalResult> answers);
+  std::function<ModalResult(const BoxRecord&)> box_answerer;
+  const std::vector<BoxRecord>& Boxes() const { return boxes_; }
+  std::vector<std::string> BoxTexts() const;
+  void ClearBoxes() { boxes_.clear(); }
+
+  // --- Modal forms -------------------------------------------------------
+  // Called whenever a modal form's loop has nothing to do; returns true
+  // when it acted (queued a click, closed the form, ...). When it does not
+  // act, pending timers run on the virtual clock; with none left the form
+  // is closed unanswered (ModalResult Cancel), as a user's close box would.
+  std::function<bool(Form&)> modal_answerer;
+  const std::vector<std::string>& ModalForms() const { return modal_log_; }
+  int UnansweredModals() const { return unanswered_; }
+
+  // --- Worker threads ----------------------------------------------------
+  // Waits in real time (bounded) until a worker's hand-over is pending.
+  bool WaitForSynchronize(int timeout_ms);
+
+  // --- Backend -----------------------------------------------------------
+  std::unique_ptr<ControlPeer> CreatePeer(Control& control) override { return nullptr; }
+  bool ProcessOne() override;
+  void WaitForEvent() override;
+  void Wake() override;
+  void BeginModal(Form& form) override;
+  void EndModal(Form& form) override;
+  ModalResult ShowMessageBox(MsgKind kind, const std::string& caption, const std::string& text,
+                             MsgButtons buttons) override;
+  void UpdateTimer(Timer& timer) override;
+  void RemoveTimer(Timer& timer) override;
+  void Synchronize(const std::function<void()>& call) override;
+  void Popup(PopupMenu& menu, int x, int y) override { popups_.push_back(menu.Name()); }
+  const std::vector<std::string>& Popups() const { return popups_; }
+
+ private:
+  struct SyncCall {
+    const std::function<void()>* call;
+    bool done = false;
+  };
+  struct ModalSession {
+    Form* form;
+    int64_t started;
+  };
+  Timer* EarliestTimer(int64_t not_after) const;
+
+  int64_t now_ = 0;
+  std::map<Timer*, int64_t> timers_;
+  std::deque<ModalResult> box_answers_;
+  std::vector<BoxRecord> boxes_;
+  std::vector<std::string> modal_log_;
+  std::vector<std::string> popups_;
+  std::vector<ModalSession> modals_;
+  int unanswered_ = 0;
+  bool idle_reached_ = false;
+  bool draining_ = false;
+  int64_t run_deadline_ = 0;
+  uint64_t processed_ = 0;
+
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<std::function<void()>> posted_;
+  std::deque<SyncCall*> sync_;
+};
+
+}  // namespace tk::headless
