@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Runs every test suite and ends with one "N passed, M failed" line.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+export WINEDEBUG=-all
+passed=0
+failed=0
+log_dir=build/test-logs
+mkdir -p "$log_dir"
+
+# Adds the counts of a GoogleTest run; a run that died without its summary counts as one failure.
+count_gtest() {
+  local name=$1 log=$2 rc=$3
+  local p f
+  p=$(grep -Eo '^\[  PASSED  \] [0-9]+' "$log" | grep -Eo '[0-9]+$' | tail -1)
+  f=$(grep -Eo '^\[  FAILED  \] [0-9]+ tests?,' "$log" | grep -Eo '[0-9]+' | tail -1)
+  p=${p:-0}; f=${f:-0}
+  if [ "$rc" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+  passed=$((passed + p)); failed=$((failed + f))
+  echo "$name: $p passed, $f failed"
+  [ "$f" -eq 0 ] || grep -E '^\[  FAILED  \]|Failure|ERROR|runtime error' "$log" | head -40
+}
+
+echo "== host unit and scenario tests (ASan/UBSan) =="
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  build/host/unit_tests >"$log_dir/host.log" 2>&1
+count_gtest host "$log_dir/host.log" $?
+
+echo "== unit tests under Wine =="
+source tests/e2e/lib.sh
+e2e_prepare_template >/dev/null
+e2e_start_session unit
+wine build/win32/unit_tests_win32.exe >"$log_dir/win32.log" 2>&1
+rc=$?
+e2e_end_session
+count_gtest win32 "$log_dir/win32.log" $rc
+
+echo "== fuzzing the INI parser =="
+fuzz_ok=1
+for target in build/fuzz/*_fuzz; do
+  [ -x "$target" ] || continue
+  corpus="build/fuzz/corpus-$(basename "$target")"
+  mkdir -p "$corpus"
+  if "$target" -runs=30000 -max_len=4096 "$corpus" >"$log_dir/$(basename "$target").log" 2>&1; then
+    passed=$((passed + 1)); echo "$(basename "$target"): clean"
+  else
+    failed=$((failed + 1)); fuzz_ok=0; echo "$(basename "$target"): FAILED"; tail -30 "$log_dir/$(basename "$target").log"
+  fi
+done
+
+echo "== benchmarks (information only) =="
+if [ -x build/host/bench ]; then
+  build/host/bench --benchmark_min_time=0.05 2>/dev/null | grep -E '^BM_|ratio' || true
+fi
+
+echo "== end-to-end tests under Wine =="
+tests/e2e/run.sh >"$log_dir/e2e.log" 2>&1
+rc=$?
+cat "$log_dir/e2e.log" | grep -E '^(PASS|FAIL)' || true
+line=$(grep -E '^e2e: [0-9]+ passed, [0-9]+ failed' "$log_dir/e2e.log" | tail -1)
+ep=$(echo "$line" | awk '{print $2}'); ef=$(echo "$line" | awk '{print $4}')
+ep=${ep:-0}; ef=${ef:-0}
+if [ "$rc" -ne 0 ] && [ "$ef" -eq 0 ]; then ef=1; tail -30 "$log_dir/e2e.log"; fi
+passed=$((passed + ep)); failed=$((failed + ef))
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
