@@ -1,0 +1,39 @@
+// The whole portable platform in one object, for tests that run the logic
+// against an in-memory registry, a scripted process table and real files
+// under a host folder.
+#pragma once
+#include "platform/platform.h"
+#include "platform/portable/portable_files.h"
+#include "platform/portable/portable_processes.h"
+#include "platform/portable/portable_registry.h"
+#include "platform/portable/portable_shell.h"
+#include "platform/portable/portable_system.h"
+
+namespace platform::portable {
+
+struct PortablePlatform {
+  explicit PortablePlatform(std::filesystem::path c_drive) : files(std::move(c_drive)) {}
+
+  PortableRegistry registry;
+  PortableProcesses processes;
+  PortableFiles files;
+  PortableShell shell;
+  PortableSystem system;
+
+  Platform View() { return Platform{registry, processes, files, shell, system}; }
+};
+
+// A fresh, empty host folder, removed with everything in it when destroyed.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace platform::portable

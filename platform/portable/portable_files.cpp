@@ -1,0 +1,290 @@
+#include "platform/portable/portable_files.h"
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <string_view>
+#include <vector>
+
+#ifdef _WIN32
+#include <process.h>
+#define VELTRANE_GETPID _getpid
+#else
+#include <unistd.h>
+#define VELTRANE_GETPID getpid
+#endif
+
+namespace fs = std::filesystem;
+
+namespace platform::portable {
+namespace {
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+std::string Folded(const std::string& s) {
+  std::string out = s;
+  for (char& c : out) c = Lower(c);
+  return out;
+}
+
+bool Refused(char c) {
+  return uint8_t(c) < 32 || std::string_view("<>:\"|?*").find(c) != std::string_view::npos;
+}
+
+// The components after "X:\", resolved as Windows resolves them.
+std::optional<std::vector<std::string>> Components(const std::string& rest) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= rest.size()) {
+    size_t sep = rest.find_first_of("\\/", start);
+    std::string part = rest.substr(start, sep == std::string::npos ? std::string::npos
+                                                                    : sep - start);
+    start = sep == std::string::npos ? rest.size() + 1 : sep + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    // Windows drops trailing dots and spaces from a name.
+    while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+    if (part.empty()) continue;
+    for (char c : part) {
+      if (Refused(c)) return std::nullopt;
+    }
+    parts.push_back(std::move(part));
+  }
+  return parts;
+}
+
+// The existing entry of `folder` named `name` in any case; an exact match
+// wins, then the first in sorted order so that the choice is stable.
+std::string MatchEntry(const fs::path& folder, const std::string& name) {
+  std::error_code ec;
+  if (!fs::is_directory(folder, ec)) return name;
+  std::string folded = Folded(name);
+  std::optional<std::string> best;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string entry = it->path().filename().string();
+    if (entry == name) return name;
+    if (Folded(entry) == folded && (!best || entry < *best)) best = entry;
+  }
+  return best.value_or(name);
+}
+
+bool IsFile(const fs::path& p) {
+  std::error_code ec;
+  return fs::is_regular_file(p, ec);
+}
+
+bool Present(const fs::path& p) {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(p, ec));
+}
+
+bool FolderExists(const fs::path& p) {
+  std::error_code ec;
+  return fs::is_directory(p, ec);
+}
+
+// Coarse filesystem clocks can give two quick writes the same stamp; a
+// rewrite must look changed to anyone comparing stamps.
+void StampAfter(const fs::path& p, fs::file_time_type before) {
+  using namespace std::chrono_literals;
+  std::error_code ec;
+  auto now = fs::last_write_time(p, ec);
+  if (ec || now > before) return;
+  for (fs::file_time_type::duration step : {fs::file_time_type::duration(1us),
+                                            fs::file_time_type::duration(1ms),
+                                            fs::file_time_type::duration(2s)}) {
+    fs::last_write_time(p, before + step, ec);
+    auto t = fs::last_write_time(p, ec);
+    if (!ec && t > before) return;
+  }
+}
+
+}  // namespace
+
+PortableFiles::PortableFiles(fs::path c_drive) { drives_['C'] = std::move(c_drive); }
+
+void PortableFiles::MapDrive(char letter, fs::path folder) {
+  std::lock_guard lock(mu_);
+  drives_[Upper(letter)] = std::move(folder);
+}
+
+std::optional<PortableFiles::Mapped> PortableFiles::Map(const std::string& path) const {
+  if (path.find('\0') != std::string::npos || path.size() < 3 || path[1] != ':' ||
+      (path[2] != '\\' && path[2] != '/')) {
+    return std::nullopt;  // relative, drive-relative ("C:x"), UNC or empty
+  }
+  char letter = Upper(path[0]);
+  if (letter < 'A' || letter > 'Z') return std::nullopt;
+  fs::path base;
+  {
+    std::lock_guard lock(mu_);
+    auto it = drives_.find(letter);
+    if (it == drives_.end()) return std::nullopt;
+    base = it->second;
+  }
+  auto parts = Components(path.substr(3));
+  if (!parts) return std::nullopt;
+  try {
+    Mapped m{base, std::string(1, letter) + ":"};
+    for (const auto& part : *parts) {
+      m.host /= MatchEntry(m.host, part);
+      m.key += "\\" + Folded(part);
+    }
+    return m;
+  } catch (...) {  // a name the host cannot represent
+    return std::nullopt;
+  }
+}
+
+std::optional<fs::path> PortableFiles::HostPath(const std::string& path) const {
+  auto m = Map(path);
+  if (!m) return std::nullopt;
+  return m->host;
+}
+
+bool PortableFiles::SetReadOnly(const std::string& path, bool read_only) {
+  auto m = Map(path);
+  if (!m) return false;
+  std::lock_guard lock(mu_);
+  if (read_only) {
+    read_only_.insert(m->key);
+  } else {
+    read_only_.erase(m->key);
+  }
+  return true;
+}
+
+bool PortableFiles::Writable(const Mapped& m) const {
+  std::lock_guard lock(mu_);
+  for (const auto& ro : read_only_) {
+    if (m.key == ro || m.key.rfind(ro + "\\", 0) == 0) return false;
+  }
+  return true;
+}
+
+fs::path PortableFiles::TempNameBeside(const fs::path& target) {
+  fs::path name = target.filename();
+  name += ".tmp-" + std::to_string(VELTRANE_GETPID()) + "-" + std::to_string(++temp_counter_);
+  return target.parent_path() / name;
+}
+
+bool PortableFiles::Exists(const std::string& path) {
+  auto m = Map(path);
+  return m && Present(m->host);
+}
+
+bool PortableFiles::CopyNoOverwrite(const std::string& from, const std::string& to) {
+  auto a = Map(from), b = Map(to);
+  if (!a || !b || !Writable(*b) || !IsFile(a->host) || Present(b->host) ||
+      !FolderExists(b->host.parent_path())) {
+    return false;
+  }
+  std::error_code ec;
+  if (!fs::copy_file(a->host, b->host, fs::copy_options::none, ec) || ec) return false;
+  // Copies keep the source's time, as CopyFile does.
+  auto t = fs::last_write_time(a->host, ec);
+  if (!ec) fs::last_write_time(b->host, t, ec);
+  return true;
+}
+
+bool PortableFiles::Move(const std::string& from, const std::string& to) {
+  auto a = Map(from), b = Map(to);
+  if (!a || !b || !Writable(*a) || !Writable(*b) || !Present(a->host)) return false;
+  if (a->key == b->key) return true;
+  if (Present(b->host) || !FolderExists(b->host.parent_path()) || rename_fails_) return false;
+  std::error_code ec;
+  fs::rename(a->host, b->host, ec);
+  if (!ec) return true;
+  // Another device: files may be copied across, as MOVEFILE_COPY_ALLOWED does.
+  if (!IsFile(a->host) || !fs::copy_file(a->host, b->host, fs::copy_options::none, ec) || ec) {
+    return false;
+  }
+  if (!fs::remove(a->host, ec) || ec) {
+    fs::remove(b->host, ec);
+    return false;
+  }
+  return true;
+}
+
+bool PortableFiles::Delete(const std::string& path) {
+  auto m = Map(path);
+  if (!m || !Writable(*m)) return false;
+  std::error_code ec;
+  auto st = fs::symlink_status(m->host, ec);
+  if (ec || !(fs::is_regular_file(st) || fs::is_symlink(st))) return false;
+  return fs::remove(m->host, ec) && !ec;
+}
+
+FileStamp PortableFiles::Stat(const std::string& path) {
+  FileStamp stamp;
+  auto m = Map(path);
+  if (!m) return stamp;
+  std::error_code ec;
+  auto st = fs::status(m->host, ec);
+  if (ec || !fs::exists(st)) return stamp;
+  auto t = fs::last_write_time(m->host, ec);
+  if (ec) return stamp;
+  stamp.exists = true;
+  if (fs::is_regular_file(st)) {
+    auto size = fs::file_size(m->host, ec);
+    stamp.size = ec ? 0 : size;
+  }
+  stamp.mtime = std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+  return stamp;
+}
+
+std::optional<std::string> PortableFiles::ReadAll(const std::string& path) {
+  auto m = Map(path);
+  if (!m || !IsFile(m->host)) return std::nullopt;
+  try {
+    std::ifstream in(m->host, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) return std::nullopt;
+    return data;
+  } catch (...) {
+    return std::nullopt;
+  }
+}
+
+bool PortableFiles::Replace(const std::string& path, const std::string& bytes) {
+  auto m = Map(path);
+  if (!m || !Writable(*m) || !FolderExists(m->host.parent_path())) return false;
+  std::error_code ec;
+  auto st = fs::status(m->host, ec);
+  bool existed = fs::exists(st);
+  if (existed && !fs::is_regular_file(st)) return false;
+  std::optional<fs::file_time_type> before;
+  if (existed) {
+    auto t = fs::last_write_time(m->host, ec);
+    if (!ec) before = t;
+  }
+
+  fs::path temp = TempNameBeside(m->host);
+  bool written = false;
+  try {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+    out.flush();
+    written = bool(out);
+  } catch (...) {
+    written = false;
+  }
+  if (!written || rename_fails_) {
+    fs::remove(temp, ec);
+    return false;
+  }
+  fs::rename(temp, m->host, ec);
+  if (ec) {
+    fs::remove(temp, ec);
+    return false;
+  }
+  if (before) StampAfter(m->host, *before);
+  return true;
+}
+
+}  // namespace platform::portable

@@ -1,0 +1,64 @@
+// Real files under a host folder that stands in for drive C:.
+//
+// "C:\Windows\list.vlt" is <root>/Windows/list.vlt. Drive letters are matched
+// without regard to case; other drives are refused unless MapDrive gave them
+// a folder. Each path component is matched against the existing entries
+// without regard to case, so "c:\windows\X" finds "Windows/X" as it would on
+// Windows; new entries take the spelling given. "." and ".." are resolved the
+// way Windows does, never climbing above the drive's folder, and names with
+// characters Windows refuses (<>:"|?* and control characters) are refused.
+#pragma once
+#include <atomic>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "platform/files.h"
+
+namespace platform::portable {
+
+class PortableFiles : public Files {
+ public:
+  explicit PortableFiles(std::filesystem::path c_drive);
+
+  bool Exists(const std::string& path) override;
+  bool CopyNoOverwrite(const std::string& from, const std::string& to) override;
+  bool Move(const std::string& from, const std::string& to) override;
+  bool Delete(const std::string& path) override;
+  FileStamp Stat(const std::string& path) override;
+  std::optional<std::string> ReadAll(const std::string& path) override;
+  bool Replace(const std::string& path, const std::string& bytes) override;
+
+  // Gives another drive letter a host folder.
+  void MapDrive(char letter, std::filesystem::path folder);
+  // Where a Windows path lives on the host; nullopt when it is refused.
+  std::optional<std::filesystem::path> HostPath(const std::string& path) const;
+
+  // Tests run as root, where permissions stop nothing; these do instead.
+  // A read-only file cannot be replaced, moved, deleted or copied over; in a
+  // read-only folder nothing below it can be created, changed or removed.
+  bool SetReadOnly(const std::string& path, bool read_only = true);
+  // Makes the final rename of Replace and Move fail, as a file held open by
+  // another program would on Windows.
+  void SetRenameFails(bool fails) { rename_fails_ = fails; }
+
+ private:
+  struct Mapped {
+    std::filesystem::path host;
+    std::string key;  // the path folded to one case, to compare Windows paths
+  };
+  std::optional<Mapped> Map(const std::string& path) const;
+  bool Writable(const Mapped& m) const;
+  std::filesystem::path TempNameBeside(const std::filesystem::path& target);
+
+  mutable std::mutex mu_;
+  std::map<char, std::filesystem::path> drives_;
+  std::set<std::string> read_only_;
+  std::atomic<bool> rename_fails_{false};
+  std::atomic<unsigned> temp_counter_{0};
+};
+
+}  // namespace platform::portable

@@ -1,0 +1,49 @@
+// System facts set by the test, named mutexes shared by every PortableSystem
+// in the process (so two program instances can meet), and a window list.
+#pragma once
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "platform/system.h"
+
+namespace platform::portable {
+
+class PortableSystem : public System {
+ public:
+  std::optional<std::string> UserName() override;
+  std::string ExePath() override;
+  OsVersion Version() override;
+  // nullptr for a name the system would refuse (a backslash after an
+  // optional "Global\" or "Local\"). Names are case-sensitive; an empty name
+  // makes an unnamed mutex that never existed before.
+  std::unique_ptr<NamedMutex> CreateMutex(const std::string& name) override;
+  // Both names empty is refused rather than raising an arbitrary window.
+  bool BringWindowForward(const std::string& class_name, const std::string& caption) override;
+
+  // nullopt makes UserName fail.
+  void SetUserName(std::optional<std::string> name);
+  void SetExePath(std::string path);
+  void SetVersion(OsVersion version);
+
+  struct Window {
+    std::string class_name;
+    std::string caption;
+    bool iconic = false;
+  };
+  // Top-level windows in z-order of addition; returns the new window's index.
+  size_t AddWindow(const std::string& class_name, const std::string& caption, bool iconic = false);
+  Window GetWindow(size_t index) const;
+  // Index of the window last brought forward.
+  std::optional<size_t> Foreground() const;
+
+ private:
+  mutable std::mutex mu_;
+  std::optional<std::string> user_ = "tester";
+  std::string exe_path_ = "C:\\Program Files\\Veltrane\\veltrane.exe";
+  OsVersion version_{5, 1, 2600, true};
+  std::vector<Window> windows_;
+  std::optional<size_t> foreground_;
+};
+
+}  // namespace platform::portable
