@@ -404,8 +404,11 @@ std::string PortableRegistry::ExportRegText(RootKey root, const std::string& pat
   std::lock_guard lock(state_->mu);
   auto node = Resolve(*state_, root, *parts);
   if (!node) return {};
+  // The stored spelling, not the caller's.
   std::string joined;
-  for (const auto& p : *parts) joined += (joined.empty() ? "" : "\\") + p;
+  for (const Node* n = node.get(); n->parent; n = n->parent) {
+    joined = joined.empty() ? n->name : n->name + "\\" + joined;
+  }
 
   std::string out = "Windows Registry Editor Version 5.00\n";
   auto emit = [&](auto&& self, const Node& n, const std::string& key_path) -> void {

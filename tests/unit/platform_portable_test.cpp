@@ -1,0 +1,218 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/portable/portable.h"
+
+namespace platform::portable {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::Optional;
+
+std::vector<std::string> Entries(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void WriteHost(const fs::path& p, const std::string& bytes) {
+  fs::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary) << bytes;
+}
+
+class PlatformPortableFiles : public ::testing::Test {
+ protected:
+  ScratchFolder scratch;
+  fs::path c = scratch.path() / "c";
+  PortableFiles files{c};
+
+  void SetUp() override { fs::create_directories(c / "Windows"); }
+};
+
+TEST_F(PlatformPortableFiles, MapsWindowsPathsUnderTheDriveFolder) {
+  files.MapDrive('d', scratch.path() / "d");
+  const std::pair<const char*, fs::path> cases[] = {
+      {"C:\\Windows\\list.vlt", c / "Windows" / "list.vlt"},
+      {"c:/windows/List.vlt", c / "Windows" / "List.vlt"},
+      {"C:\\", c},
+      {"C:\\a\\.\\..\\b", c / "b"},
+      {"C:\\..\\..\\etc\\passwd", c / "etc" / "passwd"},
+      {"C:\\dir.\\name. ", c / "dir" / "name"},
+      {"D:\\x", scratch.path() / "d" / "x"},
+  };
+  for (const auto& [win, host] : cases) {
+    SCOPED_TRACE(win);
+    EXPECT_THAT(files.HostPath(win), Optional(host));
+  }
+  for (const char* refused : {"", "x", "C:", "C:rel", "E:\\x", "\\\\server\\share\\x",
+                              "C:\\a<b", "C:\\a|b", "C:\\a\\b:stream", "C:\\a\x01"}) {
+    SCOPED_TRACE(refused);
+    EXPECT_FALSE(files.HostPath(refused));
+    EXPECT_FALSE(files.Replace(refused, "x"));
+  }
+  EXPECT_FALSE(files.HostPath(std::string("C:\\Windows\\a\0b", 15)));
+}
+
+TEST_F(PlatformPortableFiles, FindsExistingEntriesInAnyCase) {
+  WriteHost(c / "Windows" / "List.VLT", "data");
+  EXPECT_TRUE(files.Exists("C:\\WINDOWS\\list.vlt"));
+  EXPECT_THAT(files.ReadAll("c:\\windows\\LIST.vlt"), Optional(std::string("data")));
+  ASSERT_TRUE(files.Replace("c:\\windows\\list.vlt", "new"));
+  EXPECT_THAT(Entries(c / "Windows"), ElementsAre("List.VLT"));  // rewritten, not a twin
+  EXPECT_THAT(files.ReadAll("C:\\Windows\\List.VLT"), Optional(std::string("new")));
+}
+
+TEST_F(PlatformPortableFiles, ReplaceWritesThroughATemporaryFile) {
+  const std::string path = "C:\\Windows\\list.vlt";
+  const std::string binary("a\0\r\n\xff", 5);
+  ASSERT_TRUE(files.Replace(path, binary));  // creates it
+  EXPECT_THAT(files.ReadAll(path), Optional(binary));
+  ASSERT_TRUE(files.Replace(path, "second"));
+  EXPECT_THAT(files.ReadAll(path), Optional(std::string("second")));
+  EXPECT_THAT(Entries(c / "Windows"), ElementsAre("list.vlt"));
+
+  files.SetRenameFails(true);
+  EXPECT_FALSE(files.Replace(path, "third"));
+  EXPECT_THAT(files.ReadAll(path), Optional(std::string("second")));
+  EXPECT_THAT(Entries(c / "Windows"), ElementsAre("list.vlt"));
+
+  files.SetRenameFails(false);
+  EXPECT_FALSE(files.Replace("C:\\NoSuchFolder\\list.vlt", "x"));
+  EXPECT_FALSE(fs::exists(c / "NoSuchFolder"));
+  EXPECT_FALSE(files.Replace("C:\\Windows", "a folder is not a file"));
+  EXPECT_TRUE(fs::is_directory(c / "Windows"));
+}
+
+TEST_F(PlatformPortableFiles, ReadOnlyFilesAndFoldersRefuseChanges) {
+  WriteHost(c / "Windows" / "locked.txt", "keep");
+  WriteHost(c / "Sealed" / "inner.txt", "keep");
+  files.SetReadOnly("C:\\windows\\LOCKED.txt");
+  files.SetReadOnly("C:\\Sealed");
+  EXPECT_FALSE(files.Replace("C:\\Windows\\locked.txt", "x"));
+  EXPECT_FALSE(files.Delete("C:\\Windows\\locked.txt"));
+  EXPECT_FALSE(files.Move("C:\\Windows\\locked.txt", "C:\\Windows\\moved.txt"));
+  EXPECT_FALSE(files.Replace("C:\\Sealed\\inner.txt", "x"));
+  EXPECT_FALSE(files.Replace("C:\\Sealed\\new.txt", "x"));
+  EXPECT_FALSE(files.CopyNoOverwrite("C:\\Windows\\locked.txt", "C:\\Sealed\\copy.txt"));
+  EXPECT_THAT(Entries(c / "Sealed"), ElementsAre("inner.txt"));
+  EXPECT_THAT(files.ReadAll("C:\\Windows\\locked.txt"), Optional(std::string("keep")));
+  // Reading is still allowed, and so is writing next to the locked file.
+  EXPECT_TRUE(files.CopyNoOverwrite("C:\\Windows\\locked.txt", "C:\\Windows\\copy.txt"));
+  files.SetReadOnly("C:\\Sealed", false);
+  EXPECT_TRUE(files.Replace("C:\\Sealed\\inner.txt", "changed"));
+}
+
+TEST_F(PlatformPortableFiles, StatSeesEveryRewrite) {
+  const std::string path = "C:\\Windows\\list.vlt";
+  EXPECT_FALSE(files.Stat(path).exists);
+  ASSERT_TRUE(files.Replace(path, "aaaa"));
+  FileStamp first = files.Stat(path);
+  EXPECT_TRUE(first.exists);
+  EXPECT_EQ(first.size, 4u);
+  // Same size, written at once: a coarse clock must not hide the change.
+  ASSERT_TRUE(files.Replace(path, "bbbb"));
+  FileStamp second = files.Stat(path);
+  EXPECT_EQ(second.size, 4u);
+  EXPECT_NE(second, first);
+  EXPECT_EQ(files.Stat(path), second);
+}
+
+TEST_F(PlatformPortableFiles, CopyMoveAndDelete) {
+  WriteHost(c / "Windows" / "a.txt", "A");
+  WriteHost(c / "Windows" / "b.txt", "B");
+  EXPECT_FALSE(files.CopyNoOverwrite("C:\\Windows\\a.txt", "C:\\Windows\\B.TXT"));
+  EXPECT_THAT(files.ReadAll("C:\\Windows\\b.txt"), Optional(std::string("B")));
+  EXPECT_FALSE(files.CopyNoOverwrite("C:\\Windows\\missing", "C:\\Windows\\c.txt"));
+  EXPECT_FALSE(files.CopyNoOverwrite("C:\\Windows\\a.txt", "C:\\Nowhere\\c.txt"));
+  ASSERT_TRUE(files.CopyNoOverwrite("C:\\Windows\\a.txt", "C:\\Windows\\c.txt"));
+  EXPECT_EQ(files.Stat("C:\\Windows\\c.txt").mtime, files.Stat("C:\\Windows\\a.txt").mtime);
+
+  EXPECT_FALSE(files.Move("C:\\Windows\\a.txt", "C:\\Windows\\b.txt"));
+  EXPECT_THAT(files.ReadAll("C:\\Windows\\b.txt"), Optional(std::string("B")));
+  ASSERT_TRUE(files.Move("C:\\Windows\\a.txt", "C:\\moved.txt"));
+  EXPECT_FALSE(files.Exists("C:\\Windows\\a.txt"));
+  EXPECT_THAT(files.ReadAll("C:\\moved.txt"), Optional(std::string("A")));
+
+  EXPECT_FALSE(files.Delete("C:\\Windows"));  // files only
+  EXPECT_FALSE(files.Delete("C:\\Windows\\missing"));
+  EXPECT_TRUE(files.Delete("C:\\moved.txt"));
+  EXPECT_FALSE(files.ReadAll("C:\\moved.txt"));
+  EXPECT_FALSE(files.ReadAll("C:\\Windows"));
+  EXPECT_THAT(Entries(c / "Windows"), ElementsAre("b.txt", "c.txt"));
+}
+
+TEST(PlatformPortableProcesses, ScriptedTable) {
+  PortableProcesses procs;
+  procs.Add(0, "");
+  procs.Add(4, "C:\\Windows\\System32\\svchost.exe");
+  procs.Add(8, "C:\\Program Files\\App\\app.exe");
+  procs.Add(12, "C:/tools/other.exe");
+  procs.SetTerminateFails(4);
+  procs.SetImagePathHidden(12);
+
+  EXPECT_THAT(procs.EnumerateIds(100), ElementsAre(0, 4, 8, 12));
+  EXPECT_THAT(procs.EnumerateIds(2), ElementsAre(0, 4));
+  EXPECT_THAT(procs.EnumerateIds(0), IsEmpty());
+  EXPECT_THAT(procs.ImagePath(8), Optional(std::string("C:\\Program Files\\App\\app.exe")));
+  EXPECT_FALSE(procs.ImagePath(0));
+  EXPECT_FALSE(procs.ImagePath(12));
+  EXPECT_FALSE(procs.ImagePath(99));
+  auto snap = procs.Snapshot();
+  ASSERT_EQ(snap.size(), 4u);
+  EXPECT_EQ(snap[1].exe_name, "svchost.exe");
+  EXPECT_EQ(snap[3].exe_name, "other.exe");
+
+  EXPECT_FALSE(procs.Terminate(4));
+  EXPECT_TRUE(procs.Running(4));
+  EXPECT_TRUE(procs.Terminate(8));
+  EXPECT_FALSE(procs.Terminate(8));
+  EXPECT_FALSE(procs.Running(8));
+  EXPECT_THAT(procs.Terminated(), ElementsAre(8));
+  EXPECT_THAT(procs.EnumerateIds(100), ElementsAre(0, 4, 12));
+}
+
+TEST(PlatformPortableSystem, NamedMutexesMeetAcrossInstances) {
+  PortableSystem first, second;
+  auto held = first.CreateMutex("VeltraneTestOnce");
+  ASSERT_TRUE(held);
+  EXPECT_FALSE(held->AlreadyExisted());
+  EXPECT_TRUE(second.CreateMutex("VeltraneTestOnce")->AlreadyExisted());
+  EXPECT_TRUE(second.CreateMutex("Local\\VeltraneTestOnce")->AlreadyExisted());
+  EXPECT_FALSE(second.CreateMutex("Global\\VeltraneTestOnce")->AlreadyExisted());
+  EXPECT_FALSE(second.CreateMutex("veltranetestonce")->AlreadyExisted());
+  EXPECT_FALSE(second.CreateMutex("")->AlreadyExisted());
+  EXPECT_FALSE(second.CreateMutex("Bad\\Name"));
+  held.reset();
+  EXPECT_FALSE(second.CreateMutex("VeltraneTestOnce")->AlreadyExisted());
+}
+
+TEST(PlatformPortableSystem, BringsTheMatchingWindowForward) {
+  PortableSystem sys;
+  sys.AddWindow("Other", "Something");
+  size_t main = sys.AddWindow("VeltraneMain", "Veltrane", true);
+  EXPECT_FALSE(sys.BringWindowForward("", ""));
+  EXPECT_FALSE(sys.BringWindowForward("Missing", ""));
+  EXPECT_FALSE(sys.Foreground());
+  EXPECT_TRUE(sys.BringWindowForward("veltranemain", ""));
+  EXPECT_EQ(sys.Foreground(), main);
+  EXPECT_FALSE(sys.GetWindow(main).iconic);
+  EXPECT_TRUE(sys.BringWindowForward("", "Something"));
+  EXPECT_EQ(sys.Foreground(), 0u);
+}
+
+TEST(PlatformPortableShell, RecordsWhatItOpens) {
+  PortableShell shell;
+  EXPECT_TRUE(shell.Open("C:\\readme.txt"));
+  EXPECT_FALSE(shell.Open(""));
+  shell.SetFails(true);
+  EXPECT_FALSE(shell.Open("http://example.com/"));
+  EXPECT_THAT(shell.Opened(), ElementsAre("C:\\readme.txt"));
+}
+
+}  // namespace
+}  // namespace platform::portable
