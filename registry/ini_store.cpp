@@ -1,0 +1,132 @@
+#include "registry/ini_store.h"
+
+#include "registry/ini_parse.h"
+
+namespace registry {
+namespace {
+
+using ini::Trim;
+using ini::TrimLeft;
+using ini::UpToNul;
+
+// A name as the profile API looks it up.
+std::string_view LookupName(std::string_view name) { return Trim(UpToNul(name)); }
+
+// One pair of enclosing quotes goes, then the text is cut to what a
+// 2048-byte buffer holds.
+std::string Returned(std::string_view value) {
+  if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return std::string(value.substr(0, IniStore::kMaxRead));
+}
+
+// Text that would not read back as the same section, key and value.
+bool Unsafe(std::string_view section, std::string_view key, std::string_view value) {
+  auto breaks = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
+  return breaks(section) || breaks(key) || breaks(value) ||
+         section.find(']') != std::string_view::npos ||
+         key.find('=') != std::string_view::npos || TrimLeft(key).substr(0, 1) == "[";
+}
+
+constexpr std::string_view kBreak = "\r\n";
+
+}  // namespace
+
+IniStore::IniStore(platform::Files& files, std::string path)
+    : files_(files), path_(std::move(path)) {}
+
+IniStore::~IniStore() = default;
+
+const ini::Document* IniStore::Current() {
+  platform::FileStamp stamp = files_.Stat(path_);
+  if (cache_ && cache_trusted_ && stamp == cache_stamp_) return cache_.get();
+  cache_.reset();
+  if (!stamp.exists) return nullptr;
+  std::optional<std::string> bytes = files_.ReadAll(path_);
+  if (!bytes) return nullptr;
+  // A file that changed since the stamp was taken serves this read only.
+  cache_trusted_ = bytes->size() == stamp.size;
+  cache_stamp_ = stamp;
+  cache_ = std::make_unique<ini::Document>(std::move(*bytes));
+  return cache_.get();
+}
+
+std::string IniStore::ReadString(std::string_view section, std::string_view key,
+                                 std::string_view default_value) {
+  if (const ini::Document* doc = Current()) {
+    if (const ini::Section* s = doc->FindSection(LookupName(section))) {
+      const ini::Entry* e = doc->FindEntry(*s, LookupName(key));
+      if (e && e->has_value) return Returned(doc->Text(e->value));
+    }
+  }
+  // Trailing spaces of the default go, as the profile API documents.
+  std::string_view fallback = UpToNul(default_value);
+  while (!fallback.empty() && fallback.back() == ' ') fallback.remove_suffix(1);
+  return Returned(fallback);
+}
+
+std::optional<std::string> IniStore::LoadForWrite() {
+  // Writes always start from the disk: another program may have changed it.
+  cache_.reset();
+  std::optional<std::string> bytes = files_.ReadAll(path_);
+  // A file that is there but cannot be read must not be replaced by a new one.
+  if (!bytes && files_.Exists(path_)) throw WriteError(path_);
+  return bytes;
+}
+
+void IniStore::Store(const std::string& bytes) {
+  if (!files_.Replace(path_, bytes)) throw WriteError(path_);
+}
+
+void IniStore::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  section = UpToNul(section);
+  key = UpToNul(key);
+  value = UpToNul(value);
+  if (Unsafe(section, key, value)) throw WriteError(path_);
+
+  ini::Document doc(LoadForWrite().value_or(std::string()));
+  if (doc.utf16()) throw WriteError(path_);
+  const std::string& bytes = doc.bytes();
+  // Leading blanks are dropped as the profile API drops them; trailing ones
+  // are kept as it keeps them, and reads trim them anyway.
+  std::string_view new_value = TrimLeft(value);
+
+  std::string out;
+  const ini::Section* s = doc.FindSection(Trim(section));
+  const ini::Entry* e = s ? doc.FindEntry(*s, Trim(key)) : nullptr;
+  if (e) {
+    if (e->has_value && doc.Text(e->value) == new_value) return;  // nothing to change
+    out.reserve(bytes.size() + new_value.size() + 2);
+    out.append(bytes, 0, e->line_begin);
+    out.append(doc.Text(e->name)).append("=").append(new_value);
+    out.append(bytes, e->content_end);  // the line keeps its own line break
+  } else {
+    std::string lines;
+    if (!s) lines.append("[").append(TrimLeft(section)).append("]").append(kBreak);
+    lines.append(TrimLeft(key)).append("=").append(new_value).append(kBreak);
+    size_t at = s ? s->insert_at : bytes.size();
+    bool needs_break = s ? s->insert_needs_break
+                         : !bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r';
+    out.reserve(bytes.size() + lines.size() + 2);
+    out.append(bytes, 0, at);
+    if (needs_break) out.append(kBreak);
+    out.append(lines);
+    out.append(bytes, at);
+  }
+  Store(out);
+}
+
+void IniStore::EraseSection(std::string_view section) {
+  std::optional<std::string> bytes = LoadForWrite();
+  if (!bytes) return;
+  ini::Document doc(std::move(*bytes));
+  if (doc.utf16()) return;  // holds no section this engine can see
+  const ini::Section* s = doc.FindSection(LookupName(section));
+  if (!s || s->begin == s->end) return;
+  std::string out = doc.bytes().substr(0, s->begin);
+  out.append(doc.bytes(), s->end);
+  Store(out);
+}
+
+}  // namespace registry

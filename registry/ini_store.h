@@ -1,0 +1,83 @@
+// The program's profile-file ("INI") store: one object per data file, with
+// the semantics of GetPrivateProfileStringA / WritePrivateProfileStringA, on
+// top of platform::Files so that both builds share it.
+//
+// Where it deliberately differs from the Win32 profile API:
+// - A write whose section, key or value holds a CR or LF, whose section holds
+//   ']', or whose key holds '=' or starts with '[', is refused with
+//   WriteError: Windows writes such text as it is and the file then reads
+//   back as other sections and keys than were written.
+// - A write changes only the line it concerns and leaves every other byte of
+//   the file alone (Windows does the same; Wine rewrites the whole file).
+// - A file that starts with a UTF-16 byte order mark is not read (reads give
+//   the default) and is never written (WriteError): the engine works on
+//   single-byte text only and must not mix encodings in one file.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "platform/files.h"
+
+namespace registry {
+
+namespace ini {
+class Document;
+}
+
+class WriteError : public std::runtime_error {
+ public:
+  explicit WriteError(const std::string& path)
+      : std::runtime_error("Unable to write to " + path), path_(path) {}
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+class IniStore {
+ public:
+  // The longest value a read returns, as with a 2048-byte buffer.
+  static constexpr size_t kMaxRead = 2047;
+
+  // Reads and creates nothing yet.
+  IniStore(platform::Files& files, std::string path);
+  ~IniStore();
+  IniStore(const IniStore&) = delete;
+  IniStore& operator=(const IniStore&) = delete;
+
+  const std::string& path() const { return path_; }
+
+  // The value of key in section, or default_value when the file, the section,
+  // the key or its '=' is missing. One pair of enclosing quotes (" or ') is
+  // removed; at most kMaxRead characters are returned.
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view default_value);
+  // Sets key=value in the first section of that name, adding the key at the
+  // end of the section, the section at the end of the file, and the file, as
+  // needed. Throws WriteError when it cannot write or refuses the text.
+  void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  // Removes the first section of that name: its header and all lines up to
+  // the next header. A missing section or file is left alone. Throws
+  // WriteError when the file cannot be rewritten.
+  void EraseSection(std::string_view section);
+
+ private:
+  // The file as it is now, parsed; null when it is missing or unreadable.
+  const ini::Document* Current();
+  // The file's bytes for a rewrite; nullopt when it is missing.
+  std::optional<std::string> LoadForWrite();
+  void Store(const std::string& bytes);
+
+  platform::Files& files_;
+  std::string path_;
+  // Parsed copy, valid while the file's stamp is unchanged.
+  std::unique_ptr<ini::Document> cache_;
+  platform::FileStamp cache_stamp_;
+  bool cache_trusted_ = false;
+};
+
+}  // namespace registry
