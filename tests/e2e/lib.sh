@@ -1,0 +1,261 @@
+# End-to-end test sessions: a prepared Wine prefix, then for each test a copy
+# of it with its own Xvfb and wineserver, torn down afterwards. Sourced by run.sh.
+
+E2E_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+E2E_DIR=$E2E_ROOT/tests/e2e
+E2E_BIN=${E2E_BIN:-$E2E_ROOT/build/win32}
+E2E_OUT=${E2E_OUT:-$E2E_ROOT/build/e2e}
+E2E_TEMPLATE=$E2E_OUT/prefix-template
+E2E_DESKTOP=e2e
+E2E_DESKTOP_SIZE=1024x768
+E2E_DEFAULT_TIMEOUT=90
+
+export WINEARCH=win32 WINEDEBUG=-all LC_ALL=C.UTF-8
+# No Mono or Gecko: nothing here uses them, and their installers would ask.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+e2e_log() { printf '%s\n' "$*" >&2; }
+
+# Runs a Wine tool in the given prefix, bounded in time.
+e2e_wine() {
+  local prefix=$1
+  shift
+  WINEPREFIX=$prefix timeout --kill-after=5 60 wine "$@"
+}
+
+# Ends the wineserver of a prefix and with it every Windows process in it.
+e2e_stop_wineserver() {
+  local prefix=$1
+  WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
+  WINEPREFIX=$prefix timeout 20 wineserver -w >/dev/null 2>&1
+  return 0
+}
+
+# What every test expects to find in a fresh prefix.
+e2e_build_template() {
+  local prefix=$1
+  (
+    unset DISPLAY
+    WINEPREFIX=$prefix timeout 180 wineboot -i || exit 1
+    # A crash must end the program with a trace on stderr, not open a dialog.
+    e2e_wine "$prefix" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f || exit 1
+    mkdir -p "$prefix/drive_c/Program Files/Quorvik/Veltrane/Trashcan" || exit 1
+    if [ -f "$E2E_DIR/Veltrane.txt" ]; then
+      cp "$E2E_DIR/Veltrane.txt" "$prefix/drive_c/windows/Veltrane.txt" || exit 1
+    fi
+    # The registry reaches the disk when the wineserver ends.
+    WINEPREFIX=$prefix timeout 60 wineserver -w
+  )
+}
+
+# The template is rebuilt when missing or when what goes into it changed.
+e2e_template_stamp() {
+  {
+    wine --version
+    declare -f e2e_build_template
+    [ -f "$E2E_DIR/Veltrane.txt" ] && sha256sum <"$E2E_DIR/Veltrane.txt"
+  } 2>/dev/null | sha256sum | cut -d' ' -f1
+}
+
+e2e_prepare_template() {
+  mkdir -p "$E2E_OUT" || return 1
+  local lock stamp
+  stamp=$(e2e_template_stamp)
+  exec {lock}>"$E2E_OUT/prefix-template.lock"
+  flock "$lock"
+  if [ -f "$E2E_TEMPLATE/.e2e-stamp" ] && [ "$(cat "$E2E_TEMPLATE/.e2e-stamp")" = "$stamp" ]; then
+    exec {lock}>&-
+    return 0
+  fi
+  e2e_log "e2e: preparing the Wine prefix template (once)"
+  local tmp=$E2E_TEMPLATE.new
+  rm -rf "$tmp" "$E2E_TEMPLATE"
+  if ! e2e_build_template "$tmp" >"$E2E_OUT/prefix-template.log" 2>&1; then
+    e2e_stop_wineserver "$tmp"
+    e2e_log "e2e: could not prepare the prefix, see $E2E_OUT/prefix-template.log"
+    exec {lock}>&-
+    return 1
+  fi
+  echo "$stamp" >"$tmp/.e2e-stamp"
+  mv "$tmp" "$E2E_TEMPLATE"
+  exec {lock}>&-
+}
+
+# A fresh prefix from the template. The Windows system folders are hard links:
+# they are large, and nothing a test runs writes to them.
+e2e_copy_prefix() {
+  local from=$1 to=$2
+  mkdir -p "$to" &&
+    tar -C "$from" --exclude=./drive_c/windows/system32 --exclude=./drive_c/windows/winsxs -cf - . |
+    tar -C "$to" -xf - &&
+    cp -al "$from/drive_c/windows/system32" "$from/drive_c/windows/winsxs" "$to/drive_c/windows/"
+}
+
+# "C:\a\b" -> the Unix path inside the session's prefix (drive C only).
+e2e_unix_path() {
+  local win=$1
+  case $win in
+    [cC]:\\*) ;;
+    *) e2e_log "e2e: only C:\\ paths are supported: $win"; return 1 ;;
+  esac
+  local rest=${win:3}
+  printf '%s/drive_c/%s\n' "$WINEPREFIX" "${rest//\\//}"
+}
+
+# Starts Xvfb on a free display; sets E2E_XVFB_PID and DISPLAY.
+e2e_start_xvfb() {
+  local dir=$1 n=0
+  : >"$dir/display"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
+  E2E_XVFB_PID=$!
+  while ! grep -q '^[0-9][0-9]*$' "$dir/display" 2>/dev/null; do
+    if ! kill -0 "$E2E_XVFB_PID" 2>/dev/null || [ $n -ge 200 ]; then
+      e2e_log "e2e: Xvfb did not start: $(cat "$dir/xvfb.log")"
+      return 1
+    fi
+    sleep 0.05
+    n=$((n + 1))
+  done
+  export DISPLAY=:$(head -1 "$dir/display")
+}
+
+# Runs one directive line ("#! key: value") of a test before the program starts.
+e2e_setup_directive() {
+  local key=$1 value=$2
+  local -a args
+  case $key in
+    exe | timeout | after) return 0 ;;
+    reg)
+      eval "args=($value)"
+      e2e_wine "$WINEPREFIX" reg "${args[@]}" >/dev/null
+      ;;
+    copy)
+      eval "args=($value)"
+      if [ ${#args[@]} -ne 2 ]; then
+        e2e_log "#! copy: needs <source> <C:\\destination>"
+        return 1
+      fi
+      local src=${args[0]} dest
+      [ "${src:0:1}" = / ] || src=$E2E_ROOT/$src
+      dest=$(e2e_unix_path "${args[1]}") || return 1
+      mkdir -p "$(dirname "$dest")" && cp "$src" "$dest"
+      ;;
+    setup)
+      bash -c "$value"
+      ;;
+    *)
+      e2e_log "unknown directive '#! $key:'"
+      return 1
+      ;;
+  esac
+}
+
+# Prints "key<TAB>value" for each "#! key: value" line of a test file.
+e2e_directives() {
+  sed -n 's/^#![[:space:]]*\([a-z-]*\):[[:space:]]*\(.*\)$/\1\t\2/p' "$1" | sed 's/[[:space:]]*$//'
+}
+
+# Runs one test file in its own session. Prints the reason of a failure on
+# stderr and returns non-zero. Leaves <name>.out (driver), <name>.stderr
+# (program) and, on failure, <name>.png in $E2E_OUT.
+e2e_run_test() {
+  local file=$1 name
+  name=$(basename "$file")
+  name=${name%.*}
+  local out=$E2E_OUT/$name.out log=$E2E_OUT/$name.stderr shot=$E2E_OUT/$name.png
+  rm -f "$out" "$log" "$shot"
+  local session
+  session=$(mktemp -d "$E2E_OUT/session-$name.XXXXXX") || return 1
+
+  local exe="" timeout=$E2E_DEFAULT_TIMEOUT reason="" key value
+  local -a afters=() setups=() exe_args=()
+  while IFS=$'\t' read -r key value; do
+    case $key in
+      exe) exe=$value ;;
+      timeout) timeout=$value ;;
+      after) afters+=("$value") ;;
+      *) setups+=("$key"$'\t'"$value") ;;
+    esac
+  done < <(e2e_directives "$file")
+
+  local start_time=$SECONDS
+  (
+    export WINEPREFIX=$session/prefix
+    export E2E_ROOT E2E_BIN E2E_OUT DRIVE_C=$session/prefix/drive_c
+    E2E_XVFB_PID=""
+    unset DISPLAY
+    local program_pid="" status=0
+
+    cleanup() {
+      e2e_stop_wineserver "$WINEPREFIX"
+      if [ -n "$program_pid" ]; then
+        kill -9 "$program_pid" 2>/dev/null
+        wait "$program_pid" 2>/dev/null
+      fi
+      if [ -n "$E2E_XVFB_PID" ]; then
+        kill "$E2E_XVFB_PID" 2>/dev/null
+        wait "$E2E_XVFB_PID" 2>/dev/null
+      fi
+      [ -n "${E2E_KEEP:-}" ] || rm -rf "$session"
+    }
+    crashed() { grep -q -e '^wine: Unhandled' -e '^Unhandled exception' -e 'to unimplemented function' "$log" 2>/dev/null; }
+    failed() {
+      e2e_log "$*"
+      crashed && e2e_log "crash: $(grep -m1 -e '^wine: Unhandled' -e '^Unhandled exception' -e 'unimplemented' "$log")"
+      if [ -n "${DISPLAY:-}" ]; then
+        timeout 20 import -display "$DISPLAY" -window root "$shot" 2>/dev/null && e2e_log "screenshot: $shot"
+      fi
+      if [ -s "$out" ]; then
+        e2e_log "--- driver output ($out):"
+        cat "$out" >&2
+      fi
+      if [ -s "$log" ]; then
+        e2e_log "--- program stderr, last lines ($log):"
+        tail -n 20 "$log" >&2
+      fi
+      cleanup
+      exit 1
+    }
+
+    [ -n "$exe" ] || failed "no '#! exe:' line"
+    local -a exe_words
+    eval "exe_words=($exe)" || failed "bad '#! exe:' line"
+    local program=${exe_words[0]}
+    case $program in
+      [a-zA-Z]:\\*) ;;
+      *)
+        [ -f "$E2E_BIN/$program" ] || failed "$E2E_BIN/$program does not exist (make win32?)"
+        program="Z:${E2E_BIN//\//\\}\\$program"
+        ;;
+    esac
+
+    e2e_copy_prefix "$E2E_TEMPLATE" "$WINEPREFIX" || failed "could not copy the prefix"
+    e2e_start_xvfb "$session" || failed "no X server"
+
+    local entry
+    for entry in "${setups[@]}"; do
+      e2e_setup_directive "${entry%%$'\t'*}" "${entry#*$'\t'}" >>"$log" 2>&1 ||
+        failed "setup failed: #! ${entry%%$'\t'*}: ${entry#*$'\t'}"
+    done
+
+    wine explorer "/desktop=$E2E_DESKTOP,$E2E_DESKTOP_SIZE" "$program" "${exe_words[@]:1}" >>"$log" 2>&1 &
+    program_pid=$!
+
+    timeout --kill-after=5 "$timeout" wine "$E2E_BIN/vdriver.exe" "--desktop=$E2E_DESKTOP" <"$file" >"$out" 2>>"$log"
+    status=$?
+    [ $status -eq 124 ] && failed "timed out after $timeout s"
+    [ $status -eq 0 ] || failed "the driver failed: $(grep '^FAIL: ' "$out" | tail -1)"
+
+    local check
+    for check in "${afters[@]}"; do
+      bash -c "$check" >>"$out" 2>&1 || failed "after-check failed: $check"
+    done
+    # A crash that the script did not notice still fails the test.
+    crashed && failed "the program crashed"
+    cleanup
+    exit 0
+  )
+  local rc=$?
+  E2E_LAST_SECONDS=$((SECONDS - start_time))
+  return $rc
+}
