@@ -1,0 +1,101 @@
+#include "toolkit/win32/gdi_canvas.h"
+
+namespace tk::win32 {
+
+COLORREF ToColorRef(Color c) { return RGB(RedOf(c), GreenOf(c), BlueOf(c)); }
+
+Color FromColorRef(COLORREF c) { return Rgb(GetRValue(c), GetGValue(c), GetBValue(c)); }
+
+COLORREF ResolveColor(Color c, int sys_color_index) {
+  return c == kDefaultColor ? GetSysColor(sys_color_index) : ToColorRef(c);
+}
+
+GdiObjects::~GdiObjects() {
+  for (auto& [key, font] : fonts_) DeleteObject(font);
+  for (auto& [key, brush] : brushes_) DeleteObject(brush);
+}
+
+HFONT GdiObjects::FontFor(const Font& font) {
+  auto key = std::make_tuple(font.face, font.size, font.bold);
+  auto it = fonts_.find(key);
+  if (it != fonts_.end()) return it->second;
+  HDC screen = GetDC(nullptr);
+  int height = -MulDiv(font.size, GetDeviceCaps(screen, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, screen);
+  // A face name longer than LOGFONT holds would make CreateFont fail.
+  std::string face = font.face.substr(0, LF_FACESIZE - 1);
+  HFONT made = CreateFontA(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                           DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+  if (!made) made = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  else fonts_[key] = made;
+  return made;
+}
+
+HBRUSH GdiObjects::BrushFor(COLORREF color) {
+  auto it = brushes_.find(color);
+  if (it != brushes_.end()) return it->second;
+  HBRUSH brush = CreateSolidBrush(color);
+  if (!brush) return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  brushes_[color] = brush;
+  return brush;
+}
+
+GdiCanvas::GdiCanvas(HDC dc, GdiObjects& gdi)
+    : dc_(dc),
+      gdi_(gdi),
+      old_font_(GetCurrentObject(dc, OBJ_FONT)),
+      old_bk_mode_(GetBkMode(dc)),
+      old_text_color_(GetTextColor(dc)) {
+  SetBkMode(dc_, TRANSPARENT);
+  SetFont(font_);
+}
+
+GdiCanvas::~GdiCanvas() {
+  SelectObject(dc_, old_font_);
+  SetBkMode(dc_, old_bk_mode_);
+  SetTextColor(dc_, old_text_color_);
+}
+
+Color GdiCanvas::SystemColor(SysColor c) const {
+  int index = COLOR_BTNFACE;
+  switch (c) {
+    case SysColor::ButtonFace: index = COLOR_BTNFACE; break;
+    case SysColor::ButtonShadow: index = COLOR_BTNSHADOW; break;
+    case SysColor::ButtonHighlight: index = COLOR_BTNHIGHLIGHT; break;
+    case SysColor::ButtonText: index = COLOR_BTNTEXT; break;
+    case SysColor::Light3D: index = COLOR_3DLIGHT; break;
+    case SysColor::WindowText: index = COLOR_WINDOWTEXT; break;
+    case SysColor::Window: index = COLOR_WINDOW; break;
+  }
+  return FromColorRef(GetSysColor(index));
+}
+
+void GdiCanvas::FillRect(const Rect& r, Color c) {
+  RECT rc{r.left, r.top, r.right, r.bottom};
+  ::FillRect(dc_, &rc, gdi_.BrushFor(ResolveColor(c, COLOR_BTNFACE)));
+}
+
+void GdiCanvas::Line(int x1, int y1, int x2, int y2, Color c) {
+  HPEN pen = CreatePen(PS_SOLID, 1, ResolveColor(c, COLOR_WINDOWTEXT));
+  HGDIOBJ old = SelectObject(dc_, pen);
+  MoveToEx(dc_, x1, y1, nullptr);
+  LineTo(dc_, x2, y2);
+  SelectObject(dc_, old);
+  DeleteObject(pen);
+}
+
+void GdiCanvas::SetFont(const Font& f) {
+  font_ = f;
+  SelectObject(dc_, gdi_.FontFor(f));
+  SetTextColor(dc_, ResolveColor(f.color, COLOR_BTNTEXT));
+}
+
+int GdiCanvas::DrawText(const std::string& text, Rect& r, unsigned flags) {
+  RECT rc{r.left, r.top, r.right, r.bottom};
+  int height = ::DrawTextA(dc_, text.c_str(), int(text.size()), &rc, flags);
+  if (flags & kDtCalcRect) r = Rect{rc.left, rc.top, rc.right, rc.bottom};
+  return height;
+}
+
+}  // namespace tk::win32

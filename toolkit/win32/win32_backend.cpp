@@ -1,0 +1,404 @@
+#include "toolkit/win32/win32_backend.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <exception>
+#include "toolkit/application.h"
+#include "toolkit/error.h"
+#include "toolkit/win32/gdi_canvas.h"
+#include "toolkit/win32/peers.h"
+
+namespace tk::win32 {
+
+namespace {
+Win32Backend* g_current = nullptr;
+
+UINT IconFlag(MsgKind kind) {
+  switch (kind) {
+    case MsgKind::Information: return MB_ICONINFORMATION;
+    case MsgKind::Warning: return MB_ICONWARNING;
+    case MsgKind::Error: return MB_ICONERROR;
+    case MsgKind::Confirmation: return MB_ICONQUESTION;
+    case MsgKind::Plain: return 0;
+  }
+  return 0;
+}
+
+UINT ButtonsFlag(MsgButtons buttons) {
+  switch (buttons) {
+    case MsgButtons::Ok: return MB_OK;
+    case MsgButtons::OkCancel: return MB_OKCANCEL;
+    case MsgButtons::YesNo: return MB_YESNO;
+    case MsgButtons::YesNoCancel: return MB_YESNOCANCEL;
+    case MsgButtons::RetryCancel: return MB_RETRYCANCEL;
+    case MsgButtons::AbortRetryIgnore: return MB_ABORTRETRYIGNORE;
+  }
+  return MB_OK;
+}
+
+ModalResult ResultOf(int id) {
+  switch (id) {
+    case IDOK: return ModalResult::Ok;
+    case IDCANCEL: return ModalResult::Cancel;
+    case IDABORT: return ModalResult::Abort;
+    case IDRETRY: return ModalResult::Retry;
+    case IDIGNORE: return ModalResult::Ignore;
+    case IDYES: return ModalResult::Yes;
+    case IDNO: return ModalResult::No;
+    case 0: return ModalResult::None;  // the box could not be shown: no answer
+    default: return ModalResult::Cancel;
+  }
+}
+
+bool IsOurForm(HWND hwnd) {
+  Control* c = ControlOf(hwnd);
+  return c && c->Kind() == ControlKind::Form;
+}
+}  // namespace
+
+// --- HookList ----------------------------------------------------------------
+
+int HookList::Add(MessageHook hook) {
+  int id = next_id_++;
+  hooks_.emplace_back(id, std::make_shared<MessageHook>(std::move(hook)));
+  return id;
+}
+
+void HookList::Remove(int id) {
+  hooks_.erase(std::remove_if(hooks_.begin(), hooks_.end(), [id](const auto& h) { return h.first == id; }),
+               hooks_.end());
+}
+
+bool HookList::Run(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  // A copy: a hook may add or remove hooks, its own included.
+  auto hooks = hooks_;
+  for (auto& [id, hook] : hooks)
+    if ((*hook)(hwnd, msg, wp, lp, result)) return true;
+  return false;
+}
+
+// --- Synchronize ---------------------------------------------------------------
+
+struct Win32Backend::SyncCall {
+  const std::function<void()>* call;
+  HANDLE done;
+  std::exception_ptr error;
+  bool abandoned = false;
+};
+
+// --- Win32Backend --------------------------------------------------------------
+
+Win32Backend::Win32Backend(HINSTANCE instance)
+    : instance_(instance ? instance : GetModuleHandleA(nullptr)),
+      ui_thread_(GetCurrentThreadId()),
+      gdi_(std::make_unique<GdiObjects>()) {
+  g_current = this;
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = AppWindowProc;
+  wc.hInstance = instance_;
+  wc.lpszClassName = kAppWindowClass;
+  RegisterClassExA(&wc);
+  RegisterContainerClasses(instance_);
+  // Hidden, without a task-bar button: it owns boxes and the other forms,
+  // and receives timers and hand-overs from worker threads.
+  app_window_ = CreateWindowExA(WS_EX_TOOLWINDOW, kAppWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                instance_, this);
+}
+
+Win32Backend::~Win32Backend() {
+  {
+    // Workers still waiting for a hand-over would wait for ever.
+    std::lock_guard<std::mutex> lock(sync_mutex_);
+    closing_ = true;
+    for (SyncCall* call : pending_syncs_) {
+      call->abandoned = true;
+      SetEvent(call->done);
+    }
+    pending_syncs_.clear();
+  }
+  for (auto& [id, timer] : timers_) KillTimer(app_window_, id);
+  if (app_window_) DestroyWindow(app_window_);
+  UnregisterContainerClasses(instance_);
+  for (const std::string& name : form_classes_) UnregisterClassA(name.c_str(), instance_);
+  UnregisterClassA(kAppWindowClass, instance_);
+  if (g_current == this) g_current = nullptr;
+}
+
+Win32Backend* Win32Backend::Current() { return g_current; }
+
+const char* Win32Backend::FormClass(const Form& form) {
+  const std::string& name = form.ClassName().empty() ? std::string("TForm") : form.ClassName();
+  auto it = form_classes_.find(name);
+  if (it != form_classes_.end()) return it->c_str();
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = FormWindowProc;
+  wc.hInstance = instance_;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hIcon = LoadIconA(instance_, "MAINICON");
+  if (!wc.hIcon) wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+  wc.lpszClassName = name.c_str();
+  RegisterClassExA(&wc);
+  return form_classes_.insert(name).first->c_str();
+}
+
+HWND Win32Backend::OwnerWindow() const {
+  HWND active = GetActiveWindow();
+  if (active && IsWindowVisible(active) && IsOurForm(active)) return active;
+  return app_window_;
+}
+
+std::unique_ptr<ControlPeer> Win32Backend::CreatePeer(Control& control) { return MakePeer(*this, control); }
+
+LRESULT CALLBACK Win32Backend::AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE)
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA,
+                      LONG_PTR(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
+  auto* self = reinterpret_cast<Win32Backend*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcA(hwnd, msg, wp, lp);
+  try {
+    return self->HandleAppMessage(hwnd, msg, wp, lp);
+  } catch (const std::exception& e) {
+    if (Application::Exists()) App().ShowException(e);
+  } catch (...) {
+  }
+  return 0;
+}
+
+LRESULT Win32Backend::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT result = 0;
+  if (!app_hooks_.Empty() && app_hooks_.Run(hwnd, msg, wp, lp, result)) return result;
+  switch (msg) {
+    case kMsgWake: wake_posted_ = false; return 0;
+    case kMsgSynchronize: RunSyncCall(reinterpret_cast<SyncCall*>(lp)); return 0;
+    case WM_TIMER: Tick(wp); return 0;
+    case WM_CLOSE:
+      // Someone closing the program from outside: as the main form's close box.
+      if (Application::Exists()) {
+        if (Form* main = App().MainForm())
+          main->Close();
+        else
+          App().Terminate();
+      }
+      return 0;
+    default: return DefWindowProcA(hwnd, msg, wp, lp);
+  }
+}
+
+bool Win32Backend::ProcessOne() {
+  MSG msg;
+  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (msg.message == WM_QUIT) {
+    if (Application::Exists()) App().Terminate();
+    return true;
+  }
+  // Tab, arrows and the space bar move between and press controls, as in
+  // dialogs; only keys go that way, so that clicks reach the controls as sent.
+  if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && msg.hwnd) {
+    HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+    if (root && IsOurForm(root) && IsDialogMessageA(root, &msg)) return true;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+  return true;
+}
+
+void Win32Backend::WaitForEvent() { WaitMessage(); }
+
+void Win32Backend::Wake() {
+  // One wake message at a time is enough to end a WaitMessage.
+  if (!wake_posted_.exchange(true) && !PostMessageA(app_window_, kMsgWake, 0, 0)) wake_posted_ = false;
+}
+
+namespace {
+struct ThreadWindowWalk {
+  HWND except, app;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectEnabledWindow(HWND hwnd, LPARAM lp) {
+  auto* w = reinterpret_cast<ThreadWindowWalk*>(lp);
+  if (hwnd != w->except && hwnd != w->app && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd))
+    w->found.push_back(hwnd);
+  return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> Win32Backend::DisableThreadWindows(HWND except) const {
+  ThreadWindowWalk walk{except, app_window_, {}};
+  EnumThreadWindows(GetCurrentThreadId(), CollectEnabledWindow, LPARAM(&walk));
+  for (HWND hwnd : walk.found) EnableWindow(hwnd, FALSE);
+  return walk.found;
+}
+
+void Win32Backend::EnableWindows(const std::vector<HWND>& windows) {
+  for (HWND hwnd : windows)
+    if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
+}
+
+void Win32Backend::BeginModal(Form& form) {
+  form.CreateHandle();
+  HWND hwnd = HandleOf(form);
+  if (!hwnd) return;
+  HWND previous = GetActiveWindow();
+  if (previous == hwnd || (previous && !IsWindowVisible(previous))) previous = nullptr;
+  // Owned by what it interrupts, so that it stays above it.
+  HWND owner = previous;
+  if (!owner)
+    if (Form* main = Application::Exists() ? App().MainForm() : nullptr)
+      if (HWND m = HandleOf(*main); m && m != hwnd && IsWindowVisible(m)) owner = m;
+  SetWindowLongPtrA(hwnd, GWLP_HWNDPARENT, LONG_PTR(owner ? owner : app_window_));
+  modals_.push_back(ModalSession{&form, DisableThreadWindows(hwnd), previous});
+  if (!IsWindowEnabled(hwnd)) EnableWindow(hwnd, TRUE);
+  form.SetVisible(true);
+  SetForegroundWindow(hwnd);
+  SetActiveWindow(hwnd);
+}
+
+void Win32Backend::EndModal(Form& form) {
+  auto it = std::find_if(modals_.rbegin(), modals_.rend(), [&](const ModalSession& s) { return s.form == &form; });
+  if (it == modals_.rend()) return;
+  ModalSession session = *it;
+  modals_.erase(std::next(it).base());
+  // Enabled before the form goes, so that activation falls back to them
+  // rather than to some other program's window.
+  EnableWindows(session.disabled);
+  form.Hide();
+  HWND previous = session.previous_active;
+  if (previous && IsWindow(previous) && IsWindowVisible(previous) && IsWindowEnabled(previous))
+    SetActiveWindow(previous);
+}
+
+ModalResult Win32Backend::ShowMessageBox(MsgKind kind, const std::string& caption, const std::string& text,
+                                         MsgButtons buttons) {
+  HWND owner = OwnerWindow();
+  // The box disables only its owner; every other window of the program
+  // must wait for the answer too.
+  std::vector<HWND> disabled = DisableThreadWindows(owner);
+  int id = MessageBoxExA(owner, text.c_str(), caption.c_str(),
+                         IconFlag(kind) | ButtonsFlag(buttons) | MB_TASKMODAL | MB_SETFOREGROUND, 0);
+  EnableWindows(disabled);
+  return ResultOf(id);
+}
+
+void Win32Backend::UpdateTimer(Timer& timer) {
+  if (!timer.Armed()) {
+    RemoveTimer(timer);
+    return;
+  }
+  UINT_PTR id;
+  auto it = timer_ids_.find(&timer);
+  if (it != timer_ids_.end()) {
+    id = it->second;
+  } else {
+    id = next_timer_id_++;
+    timer_ids_[&timer] = id;
+    timers_[id] = &timer;
+  }
+  // SetTimer on a running id starts its interval anew.
+  if (!SetTimer(app_window_, id, UINT(std::max(1, timer.Interval())), nullptr)) {
+    timer_ids_.erase(&timer);
+    timers_.erase(id);
+  }
+}
+
+void Win32Backend::RemoveTimer(Timer& timer) {
+  auto it = timer_ids_.find(&timer);
+  if (it == timer_ids_.end()) return;
+  KillTimer(app_window_, it->second);
+  timers_.erase(it->second);
+  timer_ids_.erase(it);
+}
+
+void Win32Backend::Tick(UINT_PTR id) {
+  auto it = timers_.find(id);
+  if (it == timers_.end()) {
+    KillTimer(app_window_, id);  // a stray tick of a timer that is gone
+    return;
+  }
+  // A handler still running (its error box is up, it shows a form) is not
+  // entered again: that would pile up one box per tick.
+  if (!ticking_.insert(id).second) return;
+  it->second->DoTimer();  // may remove or destroy the timer
+  ticking_.erase(id);
+}
+
+void Win32Backend::Synchronize(const std::function<void()>& call) {
+  if (GetCurrentThreadId() == ui_thread_) {
+    call();
+    return;
+  }
+  SyncCall sync{&call, CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr};
+  if (!sync.done) throw Error("Unable to hand a call over to the user interface.");
+  {
+    std::lock_guard<std::mutex> lock(sync_mutex_);
+    if (closing_) {
+      CloseHandle(sync.done);
+      throw Error("The program is closing; the call was not run.");
+    }
+    pending_syncs_.push_back(&sync);
+  }
+  if (!PostMessageA(app_window_, kMsgSynchronize, 0, LPARAM(&sync))) {
+    {
+      std::lock_guard<std::mutex> lock(sync_mutex_);
+      pending_syncs_.erase(std::remove(pending_syncs_.begin(), pending_syncs_.end(), &sync), pending_syncs_.end());
+    }
+    CloseHandle(sync.done);
+    throw Error("Unable to hand a call over to the user interface.");
+  }
+  WaitForSingleObject(sync.done, INFINITE);
+  CloseHandle(sync.done);
+  if (sync.abandoned) throw Error("The program is closing; the call was not run.");
+  if (sync.error) std::rethrow_exception(sync.error);
+}
+
+void Win32Backend::RunSyncCall(SyncCall* sync) {
+  {
+    // Only a call still waiting is touched: one given up is gone.
+    std::lock_guard<std::mutex> lock(sync_mutex_);
+    auto it = std::find(pending_syncs_.begin(), pending_syncs_.end(), sync);
+    if (it == pending_syncs_.end()) return;
+    pending_syncs_.erase(it);
+  }
+  try {
+    (*sync->call)();
+  } catch (...) {
+    sync->error = std::current_exception();
+  }
+  SetEvent(sync->done);  // the worker may free sync from here on
+}
+
+void Win32Backend::Popup(PopupMenu& menu, int x, int y) {
+  HMENU handle = CreatePopupMenu();
+  if (!handle) return;
+  const auto& items = menu.Items();
+  for (size_t i = 0; i < items.size(); ++i) {
+    UINT id = UINT(i + 1);
+    if (items[i].caption == "-") {
+      AppendMenuA(handle, MF_SEPARATOR, 0, nullptr);
+    } else {
+      AppendMenuA(handle, MF_STRING, id, items[i].caption.c_str());
+      if (items[i].is_default) SetMenuDefaultItem(handle, id, FALSE);
+    }
+  }
+  // A tray menu closes when the user clicks elsewhere only if its owner
+  // is the foreground window; the WM_NULL afterwards is what Windows asks for.
+  HWND owner = OwnerWindow();
+  SetForegroundWindow(owner);
+  UINT chosen = UINT(TrackPopupMenu(handle, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, owner, nullptr));
+  PostMessageA(owner, WM_NULL, 0, 0);
+  DestroyMenu(handle);
+  if (chosen >= 1 && chosen <= menu.Items().size()) {
+    std::string name = menu.Items()[chosen - 1].name;
+    menu.Choose(name);
+  }
+}
+
+void Win32Backend::TitleChanged(const std::string& title) { SetWindowTextA(app_window_, title.c_str()); }
+
+}  // namespace tk::win32

@@ -1,0 +1,146 @@
+// The real Windows backend of the toolkit: every control is a native window,
+// the loop is the thread's message queue.
+//
+//   tk::win32::Win32Backend backend(hinstance);   // before the Application
+//   tk::Application app(backend);                 // and before every form
+//
+// Components that need a window get it with HandleOf(control). Components
+// that must see a form's messages (the tray icon watching minimising, say)
+// hook them with HookFormMessages; the application window's messages (tray
+// call-backs, "TaskbarCreated") with Win32Backend::HookAppMessages.
+#pragma once
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// <windows.h> renames these to their -A forms, which would rename the
+// toolkit's own Canvas::DrawText and Application::MessageBox too.
+#undef DrawText
+#undef MessageBox
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+#include "toolkit/backend.h"
+#include "toolkit/form.h"
+
+namespace tk::win32 {
+
+// Sees a window message before the toolkit does. Returning true consumes
+// it: result is what the window procedure returns and the toolkit never
+// sees the message.
+using MessageHook = std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT& result)>;
+
+// The class and property names other programs and components look for.
+inline constexpr char kAppWindowClass[] = "TApplication";
+inline constexpr char kPanelClass[] = "TPanel";
+inline constexpr char kPageBookClass[] = "TPageBook";
+inline constexpr char kControlNameProp[] = "ControlName";  // a global atom of the control's name
+inline constexpr char kModelProp[] = "TkControl";          // the tk::Control* behind the window
+
+class GdiObjects;
+
+// A set of hooks that may add or remove hooks while being run.
+class HookList {
+ public:
+  int Add(MessageHook hook);
+  void Remove(int id);
+  bool Empty() const { return hooks_.empty(); }
+  bool Run(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+
+ private:
+  std::vector<std::pair<int, std::shared_ptr<MessageHook>>> hooks_;
+  int next_id_ = 1;
+};
+
+class Win32Backend : public Backend {
+ public:
+  explicit Win32Backend(HINSTANCE instance = nullptr);
+  ~Win32Backend() override;
+  Win32Backend(const Win32Backend&) = delete;
+  Win32Backend& operator=(const Win32Backend&) = delete;
+
+  // The live backend, or nullptr.
+  static Win32Backend* Current();
+
+  HINSTANCE Instance() const { return instance_; }
+  // The hidden window of class "TApplication" captioned with the title.
+  HWND AppWindow() const { return app_window_; }
+  int HookAppMessages(MessageHook hook) { return app_hooks_.Add(std::move(hook)); }
+  void UnhookAppMessages(int id) { app_hooks_.Remove(id); }
+
+  // --- Backend -------------------------------------------------------------
+  std::unique_ptr<ControlPeer> CreatePeer(Control& control) override;
+  bool ProcessOne() override;
+  void WaitForEvent() override;
+  void Wake() override;
+  void BeginModal(Form& form) override;
+  void EndModal(Form& form) override;
+  ModalResult ShowMessageBox(MsgKind kind, const std::string& caption, const std::string& text,
+                             MsgButtons buttons) override;
+  void UpdateTimer(Timer& timer) override;
+  void RemoveTimer(Timer& timer) override;
+  // Throws tk::Error when the call cannot be run because the backend is
+  // going away; rethrows what the call itself let out.
+  void Synchronize(const std::function<void()>& call) override;
+  void Popup(PopupMenu& menu, int x, int y) override;
+  void TitleChanged(const std::string& title) override;
+
+  // --- For the peers -------------------------------------------------------
+  GdiObjects& Gdi() { return *gdi_; }
+  // Registers a form's window class once.
+  const char* FormClass(const Form& form);
+  // The window that should own a box or menu now: the thread's active
+  // window when it is one of ours, else the application window.
+  HWND OwnerWindow() const;
+
+ private:
+  struct SyncCall;
+  struct ModalSession {
+    Form* form;
+    std::vector<HWND> disabled;
+    HWND previous_active;
+  };
+  static LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT HandleAppMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  void RunSyncCall(SyncCall* call);
+  void Tick(UINT_PTR id);
+  std::vector<HWND> DisableThreadWindows(HWND except) const;
+  static void EnableWindows(const std::vector<HWND>& windows);
+
+  HINSTANCE instance_;
+  DWORD ui_thread_;
+  HWND app_window_ = nullptr;
+  std::unique_ptr<GdiObjects> gdi_;
+  HookList app_hooks_;
+  std::set<std::string> form_classes_;
+  std::vector<ModalSession> modals_;
+
+  std::map<Timer*, UINT_PTR> timer_ids_;
+  std::map<UINT_PTR, Timer*> timers_;
+  std::set<UINT_PTR> ticking_;
+  UINT_PTR next_timer_id_ = 1;
+
+  std::atomic<bool> wake_posted_{false};
+  std::mutex sync_mutex_;
+  std::vector<SyncCall*> pending_syncs_;
+  bool closing_ = false;
+};
+
+// The window behind a control, or nullptr when it has none (yet).
+HWND HandleOf(const Control& control);
+// The control behind one of the toolkit's windows, or nullptr.
+Control* ControlOf(HWND hwnd);
+
+// Watches the form's window messages (creating the window if need be). The
+// hooks live as long as that window: a component unhooks in its own
+// destructor when it may die before the form.
+int HookFormMessages(Form& form, MessageHook hook);
+void UnhookFormMessages(Form& form, int id);
+
+}  // namespace tk::win32
