@@ -132,7 +132,8 @@ std::optional<PortableFiles::Mapped> PortableFiles::Map(const std::string& path)
     Mapped m{base, std::string(1, letter) + ":"};
     for (const auto& part : *parts) {
       m.host /= MatchEntry(m.host, part);
-      m.key += "\\" + Folded(part);
+      m.key += '\\';
+      m.key += Folded(part);
     }
     return m;
   } catch (...) {  // a name the host cannot represent

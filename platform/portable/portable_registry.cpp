@@ -412,8 +412,13 @@ std::string PortableRegistry::ExportRegText(RootKey root, const std::string& pat
 
   std::string out = "Windows Registry Editor Version 5.00\n";
   auto emit = [&](auto&& self, const Node& n, const std::string& key_path) -> void {
-    out += "\n" + FormatKeyLine(root, key_path) + "\n";
-    for (const auto& v : n.values) out += FormatValueLine(v.first, v.second) + "\n";
+    out += '\n';
+    out += FormatKeyLine(root, key_path);
+    out += '\n';
+    for (const auto& v : n.values) {
+      out += FormatValueLine(v.first, v.second);
+      out += '\n';
+    }
     for (const auto& child : n.children) {
       self(self, *child, key_path.empty() ? child->name : key_path + "\\" + child->name);
     }

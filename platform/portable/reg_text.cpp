@@ -328,7 +328,14 @@ RegScript ParseRegText(const std::string& text) {
 }
 
 std::string FormatKeyLine(RootKey root, const std::string& path) {
-  return "[" + RootName(root) + (path.empty() ? "" : "\\" + path) + "]";
+  std::string line = "[";
+  line += RootName(root);
+  if (!path.empty()) {
+    line += '\\';
+    line += path;
+  }
+  line += ']';
+  return line;
 }
 
 std::string FormatValueLine(const std::string& name, const RegValue& value) {

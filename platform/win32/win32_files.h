@@ -1,0 +1,26 @@
+// Files by their Windows paths, through the ANSI functions.
+#pragma once
+#include <atomic>
+
+#include "platform/files.h"
+
+namespace platform::win32 {
+
+class Win32Files : public Files {
+ public:
+  bool Exists(const std::string& path) override;
+  bool CopyNoOverwrite(const std::string& from, const std::string& to) override;
+  bool Move(const std::string& from, const std::string& to) override;
+  bool Delete(const std::string& path) override;
+  // mtime is the last write time in 100 ns units (FILETIME).
+  FileStamp Stat(const std::string& path) override;
+  std::optional<std::string> ReadAll(const std::string& path) override;
+  // Writes "<path>.tmp-<pid>-<n>", flushes it to disk and moves it over the
+  // target in one step, so a crash leaves either the old or the new file.
+  bool Replace(const std::string& path, const std::string& bytes) override;
+
+ private:
+  std::atomic<unsigned> temp_counter_{0};
+};
+
+}  // namespace platform::win32

@@ -1,0 +1,22 @@
+// The whole Win32 platform in one object.
+#pragma once
+#include "platform/platform.h"
+#include "platform/win32/win32_files.h"
+#include "platform/win32/win32_processes.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_shell.h"
+#include "platform/win32/win32_system.h"
+
+namespace platform::win32 {
+
+struct Win32Platform {
+  Win32Registry registry;
+  Win32Processes processes;
+  Win32Files files;
+  Win32Shell shell;
+  Win32System system;
+
+  Platform View() { return Platform{registry, processes, files, shell, system}; }
+};
+
+}  // namespace platform::win32

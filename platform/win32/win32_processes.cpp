@@ -1,0 +1,151 @@
+#include "platform/win32/win32_processes.h"
+
+#include "platform/win32/win32_handles.h"
+// After <windows.h>, which it needs.
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform::win32 {
+namespace {
+
+#ifndef PROCESS_QUERY_LIMITED_INFORMATION
+#define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
+#endif
+
+using EnumProcessesFn = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
+using GetModuleFileNameExAFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
+using QueryFullProcessImageNameAFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
+using CreateToolhelp32SnapshotFn = HANDLE(WINAPI*)(DWORD, DWORD);
+using Process32Fn = BOOL(WINAPI*)(HANDLE, tagPROCESSENTRY32*);
+
+struct Psapi {
+  EnumProcessesFn enum_processes = nullptr;
+  GetModuleFileNameExAFn module_file_name = nullptr;
+};
+
+struct ToolHelp {
+  CreateToolhelp32SnapshotFn create_snapshot = nullptr;
+  Process32Fn first = nullptr;
+  Process32Fn next = nullptr;
+};
+
+// Bound once for the life of the process; a failure is remembered too, and
+// the library stays loaded.
+const Psapi* CheckPsapiLoaded() {
+  static const Psapi api = [] {
+    Psapi p;
+    HMODULE module = LoadLibraryA("psapi.dll");
+    p.enum_processes = Bind<EnumProcessesFn>(module, "EnumProcesses");
+    p.module_file_name = Bind<GetModuleFileNameExAFn>(module, "GetModuleFileNameExA");
+    return p;
+  }();
+  return api.enum_processes && api.module_file_name ? &api : nullptr;
+}
+
+const ToolHelp* InitToolHelp() {
+  static const ToolHelp api = [] {
+    ToolHelp t;
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    t.create_snapshot = Bind<CreateToolhelp32SnapshotFn>(kernel, "CreateToolhelp32Snapshot");
+    t.first = Bind<Process32Fn>(kernel, "Process32First");
+    t.next = Bind<Process32Fn>(kernel, "Process32Next");
+    return t;
+  }();
+  return api.create_snapshot && api.first && api.next ? &api : nullptr;
+}
+
+QueryFullProcessImageNameAFn QueryFullName() {
+  static const auto fn =
+      Bind<QueryFullProcessImageNameAFn>(GetModuleHandleA("kernel32.dll"),
+                                         "QueryFullProcessImageNameA");
+  return fn;
+}
+
+constexpr DWORD kFirstPathBuffer = MAX_PATH + 1;
+constexpr DWORD kLongestPath = 32768;
+
+// Tries ever larger buffers: `call` returns the length written, 0 on
+// failure, and a length that fills the buffer means it was cut short.
+template <typename Call>
+std::optional<std::string> GrowingRead(Call call) {
+  for (DWORD size = kFirstPathBuffer; size <= kLongestPath; size *= 2) {
+    std::string buf(size, '\0');
+    DWORD len = call(buf.data(), size);
+    if (len == 0) return std::nullopt;
+    if (len < size - 1) return buf.substr(0, len);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<uint32_t> Win32Processes::EnumerateIds(size_t max_count) {
+  std::vector<uint32_t> result;
+  const Psapi* api = CheckPsapiLoaded();
+  // A million processes is beyond any real system; the cap keeps the byte
+  // count within a DWORD whatever the caller asks for.
+  size_t want = std::min<size_t>(max_count, 1u << 20);
+  if (!api || want == 0) return result;
+  // EnumProcesses cannot say how many there are: grow until some room is left.
+  for (size_t n = std::min<size_t>(want, 1024);; n = std::min(n * 2, want)) {
+    std::vector<DWORD> ids(n);
+    DWORD bytes = 0;
+    if (!api->enum_processes(ids.data(), DWORD(n * sizeof(DWORD)), &bytes)) return result;
+    size_t got = std::min<size_t>(bytes / sizeof(DWORD), n);
+    if (got < n || n == want) {
+      result.assign(ids.begin(), ids.begin() + got);
+      return result;
+    }
+  }
+}
+
+std::optional<std::string> Win32Processes::ImagePath(uint32_t pid) {
+  if (pid == 0) return std::nullopt;
+  if (auto query = QueryFullName()) {
+    Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    if (process) {
+      auto path = GrowingRead([&](char* buf, DWORD size) -> DWORD {
+        DWORD len = size;
+        if (query(process.get(), 0, buf, &len)) return len;
+        return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? size : 0;
+      });
+      if (path) return path;
+    }
+  }
+  const Psapi* api = CheckPsapiLoaded();
+  if (!api) return std::nullopt;
+  Handle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+  if (!process) return std::nullopt;
+  return GrowingRead([&](char* buf, DWORD size) {
+    return api->module_file_name(process.get(), nullptr, buf, size);
+  });
+}
+
+std::vector<ProcessEntry> Win32Processes::Snapshot() {
+  std::vector<ProcessEntry> entries;
+  const ToolHelp* api = InitToolHelp();
+  if (!api) return entries;
+  Handle snap(api->create_snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snap) return entries;
+  tagPROCESSENTRY32 entry;
+  std::memset(&entry, 0, sizeof entry);
+  entry.dwSize = sizeof entry;
+  for (BOOL ok = api->first(snap.get(), &entry); ok; ok = api->next(snap.get(), &entry)) {
+    std::string name(entry.szExeFile, strnlen(entry.szExeFile, sizeof entry.szExeFile));
+    // Windows 9x reports the full path here.
+    size_t slash = name.find_last_of("\\/");
+    if (slash != std::string::npos) name.erase(0, slash + 1);
+    entries.push_back({entry.th32ProcessID, std::move(name)});
+  }
+  return entries;
+}
+
+bool Win32Processes::Terminate(uint32_t pid) {
+  if (pid == 0 || pid == GetCurrentProcessId()) return false;
+  Handle process(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
+  return process && TerminateProcess(process.get(), 0);
+}
+
+}  // namespace platform::win32

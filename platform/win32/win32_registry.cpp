@@ -1,0 +1,247 @@
+#include "platform/win32/win32_registry.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "platform/win32/win32_handles.h"
+
+#ifndef REG_NOTIFY_THREAD_AGNOSTIC
+#define REG_NOTIFY_THREAD_AGNOSTIC 0x10000000L
+#endif
+
+namespace platform::win32 {
+namespace {
+
+// Value names are at most 16383 characters; in a multi-byte code page each
+// may take two bytes.
+constexpr DWORD kMaxValueNameBytes = 2 * 16383 + 1;
+constexpr unsigned kAllFilterBits = kChangeName | kChangeAttributes | kChangeLastSet |
+                                    kChangeSecurity;
+
+HKEY RootHandle(RootKey root) {
+  switch (root) {
+    case RootKey::ClassesRoot: return HKEY_CLASSES_ROOT;
+    case RootKey::CurrentUser: return HKEY_CURRENT_USER;
+    case RootKey::LocalMachine: return HKEY_LOCAL_MACHINE;
+    case RootKey::Users: return HKEY_USERS;
+    case RootKey::CurrentConfig: return HKEY_CURRENT_CONFIG;
+    case RootKey::DynData: return HKEY_DYN_DATA;
+  }
+  return nullptr;
+}
+
+OpenStatus StatusOf(LONG rc) {
+  switch (rc) {
+    case ERROR_SUCCESS: return OpenStatus::Ok;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return OpenStatus::NotFound;
+    case ERROR_ACCESS_DENIED: return OpenStatus::AccessDenied;
+    default: return OpenStatus::Failed;
+  }
+}
+
+// "A\\B\" and "\A\B" mean A\B, as they do for the portable registry; the
+// system would refuse some of these spellings and accept others.
+std::optional<std::string> CleanPath(const std::string& path) {
+  if (HasNul(path)) return std::nullopt;
+  std::string out;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t slash = path.find('\\', start);
+    std::string part = path.substr(start, slash == std::string::npos ? std::string::npos
+                                                                      : slash - start);
+    if (!part.empty()) out += (out.empty() ? "" : "\\") + part;
+    if (slash == std::string::npos) break;
+    start = slash + 1;
+  }
+  return out;
+}
+
+class Win32Key : public RegistryKey {
+ public:
+  explicit Win32Key(HKEY h) : key_(h) {}
+
+  std::vector<std::string> ValueNames() override {
+    std::vector<std::string> names;
+    DWORD count = 0, longest = 0;
+    if (RegQueryInfoKeyA(key_.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                         &longest, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+      return names;
+    }
+    names.reserve(count);
+    std::string buf(std::min<DWORD>(longest + 1, kMaxValueNameBytes), '\0');
+    for (DWORD i = 0;; ++i) {
+      LONG rc;
+      DWORD len;
+      for (;;) {
+        len = DWORD(buf.size());
+        rc = RegEnumValueA(key_.get(), i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
+        if (rc != ERROR_MORE_DATA || buf.size() >= kMaxValueNameBytes) break;
+        // A longer name was added meanwhile, or the longest was counted in characters.
+        buf.resize(std::min<size_t>(buf.size() * 2, kMaxValueNameBytes));
+      }
+      if (rc == ERROR_NO_MORE_ITEMS) break;
+      if (rc == ERROR_SUCCESS) {
+        names.emplace_back(buf.data(), std::min<size_t>(len, buf.size()));
+      } else if (rc != ERROR_MORE_DATA) {
+        break;  // a name beyond any limit is skipped; other errors end the list
+      }
+    }
+    return names;
+  }
+
+  std::optional<RegValue> Read(const std::string& name) override {
+    if (HasNul(name)) return std::nullopt;
+    DWORD type = 0, size = 0;
+    LONG rc = RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type, nullptr, &size);
+    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) return std::nullopt;
+    // The value may grow between asking its size and reading it.
+    DWORD capacity = size ? size : 1;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+      std::string data(capacity, '\0');
+      DWORD got = capacity;
+      rc = RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type,
+                            reinterpret_cast<BYTE*>(data.data()), &got);
+      if (rc == ERROR_MORE_DATA) {
+        capacity = got > capacity ? got : capacity * 2;
+        continue;
+      }
+      if (rc != ERROR_SUCCESS) return std::nullopt;
+      data.resize(std::min(got, capacity));
+      RegValue value{type, std::move(data)};
+      if (value.IsText() && !value.data.empty() && value.data.back() == '\0') value.data.pop_back();
+      return value;
+    }
+    return std::nullopt;
+  }
+
+  bool WriteText(const std::string& name, const std::string& text, ValueType type) override {
+    if ((type != ValueType::Sz && type != ValueType::ExpandSz) || HasNul(name) ||
+        text.size() >= MAXDWORD) {
+      return false;
+    }
+    // The stored size includes the terminating NUL, as readers expect.
+    return RegSetValueExA(key_.get(), name.c_str(), 0, DWORD(type),
+                          reinterpret_cast<const BYTE*>(text.c_str()),
+                          DWORD(text.size() + 1)) == ERROR_SUCCESS;
+  }
+
+  bool DeleteValue(const std::string& name) override {
+    return !HasNul(name) && RegDeleteValueA(key_.get(), name.c_str()) == ERROR_SUCCESS;
+  }
+
+ private:
+  KeyHandle key_;
+};
+
+class Win32Watch : public ChangeWatch {
+ public:
+  Win32Watch(HKEY key, bool subtree, unsigned filter)
+      : changed_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+        cancel_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+        key_(key),
+        subtree_(subtree),
+        filter_(filter) {}
+
+  bool Arm() {
+    if (!changed_ || !cancel_) return false;
+    // Thread-agnostic where the system knows it, so the notification
+    // survives the thread that armed it; older systems refuse the flag.
+    if (agnostic_) {
+      if (Notify(REG_NOTIFY_THREAD_AGNOSTIC)) return true;
+      agnostic_ = false;
+    }
+    return Notify(0);
+  }
+
+  WaitResult Wait(int timeout_ms) override {
+    if (broken_) {
+      return WaitForSingleObject(cancel_.get(), 0) == WAIT_OBJECT_0 ? WaitResult::Cancelled
+                                                                   : WaitResult::Failed;
+    }
+    // Cancel comes first so that it wins over a change pending at the same time.
+    HANDLE handles[2] = {cancel_.get(), changed_.get()};
+    DWORD r = WaitForMultipleObjects(2, handles, FALSE,
+                                     timeout_ms < 0 ? INFINITE : DWORD(timeout_ms));
+    switch (r) {
+      case WAIT_OBJECT_0: return WaitResult::Cancelled;
+      case WAIT_OBJECT_0 + 1:
+        // A deleted key cannot be watched again; report this change, fail later.
+        if (!Arm()) broken_ = true;
+        return WaitResult::Changed;
+      case WAIT_TIMEOUT: return WaitResult::TimedOut;
+      default: return WaitResult::Failed;
+    }
+  }
+
+  void Cancel() override { SetEvent(cancel_.get()); }
+
+ private:
+  bool Notify(DWORD extra) {
+    return RegNotifyChangeKeyValue(key_.get(), subtree_ ? TRUE : FALSE, filter_ | extra,
+                                   changed_.get(), TRUE) == ERROR_SUCCESS;
+  }
+
+  Handle changed_;
+  Handle cancel_;
+  // Declared after the events so that it closes first: closing the key ends
+  // the notification before its event goes away.
+  KeyHandle key_;
+  bool subtree_;
+  DWORD filter_;
+  bool agnostic_ = true;
+  bool broken_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<RegistryKey> Win32Registry::Open(RootKey root, const std::string& path,
+                                                 Access access, OpenStatus* status) {
+  OpenStatus ignored;
+  OpenStatus& st = status ? *status : ignored;
+  HKEY base = RootHandle(root);
+  auto clean = CleanPath(path);
+  if (!base || !clean) {
+    st = OpenStatus::Failed;
+    return nullptr;
+  }
+  REGSAM sam = (access == Access::ReadWrite ? KEY_READ | KEY_WRITE : KEY_READ) | KEY_WOW64_64KEY;
+  HKEY h = nullptr;
+  st = StatusOf(RegOpenKeyExA(base, clean->c_str(), 0, sam, &h));
+  if (st != OpenStatus::Ok) return nullptr;
+  return std::make_unique<Win32Key>(h);
+}
+
+std::unique_ptr<RegistryKey> Win32Registry::OpenOrCreate(RootKey root, const std::string& path,
+                                                         OpenStatus* status) {
+  OpenStatus ignored;
+  OpenStatus& st = status ? *status : ignored;
+  HKEY base = RootHandle(root);
+  auto clean = CleanPath(path);
+  if (!base || !clean) {
+    st = OpenStatus::Failed;
+    return nullptr;
+  }
+  HKEY h = nullptr;
+  DWORD disposition = 0;
+  st = StatusOf(RegCreateKeyExA(base, clean->c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                KEY_READ | KEY_WRITE | KEY_WOW64_64KEY, nullptr, &h, &disposition));
+  if (st != OpenStatus::Ok) return nullptr;
+  return std::make_unique<Win32Key>(h);
+}
+
+std::unique_ptr<ChangeWatch> Win32Registry::Watch(RootKey root, const std::string& path,
+                                                  bool subtree, unsigned filter) {
+  HKEY base = RootHandle(root);
+  auto clean = CleanPath(path);
+  if (!base || !clean || filter == 0 || (filter & ~kAllFilterBits)) return nullptr;
+  HKEY h = nullptr;
+  if (RegOpenKeyExA(base, clean->c_str(), 0, KEY_NOTIFY | KEY_WOW64_64KEY, &h) != ERROR_SUCCESS) {
+    return nullptr;
+  }
+  auto watch = std::make_unique<Win32Watch>(h, subtree, filter);
+  if (!watch->Arm()) return nullptr;
+  return watch;
+}
+
+}  // namespace platform::win32

@@ -1,0 +1,89 @@
+#include "platform/win32/win32_handles.h"
+// <windows.h> renames CreateMutex to CreateMutexA; the member keeps its name.
+#undef CreateMutex
+
+#include <cstring>
+
+#include "platform/win32/win32_system.h"
+
+namespace platform::win32 {
+namespace {
+
+class Win32Mutex : public NamedMutex {
+ public:
+  Win32Mutex(HANDLE h, bool existed) : handle_(h), existed_(existed) {}
+  bool AlreadyExisted() const override { return existed_; }
+
+ private:
+  Handle handle_;
+  bool existed_;
+};
+
+}  // namespace
+
+std::optional<std::string> Win32System::UserName() {
+  // 128 characters hold any usual logon name; a longer one gets the size it asks for.
+  std::string buf(128, '\0');
+  DWORD size = DWORD(buf.size());
+  if (!GetUserNameA(buf.data(), &size)) {
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size <= buf.size() || size > 32768) {
+      return std::nullopt;
+    }
+    buf.assign(size, '\0');
+    if (!GetUserNameA(buf.data(), &size)) return std::nullopt;
+  }
+  buf.resize(strnlen(buf.data(), buf.size()));
+  if (buf.empty()) return std::nullopt;
+  return buf;
+}
+
+std::string Win32System::ExePath() {
+  // GetModuleFileName cuts long paths short without saying so, except by
+  // filling the buffer.
+  for (DWORD size = MAX_PATH + 1; size <= 32768; size *= 2) {
+    std::string buf(size, '\0');
+    DWORD len = GetModuleFileNameA(nullptr, buf.data(), size);
+    if (len == 0) return {};
+    if (len < size - 1) return buf.substr(0, len);
+  }
+  return {};
+}
+
+OsVersion Win32System::Version() {
+  OSVERSIONINFOA info;
+  ZeroMemory(&info, sizeof info);
+  info.dwOSVersionInfoSize = sizeof info;
+  OsVersion v;
+  if (!GetVersionExA(&info)) return v;
+  v.major = info.dwMajorVersion;
+  v.minor = info.dwMinorVersion;
+  v.nt = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  // Windows 9x keeps the major and minor version in the high word.
+  v.build = v.nt ? info.dwBuildNumber : (info.dwBuildNumber & 0xFFFF);
+  return v;
+}
+
+std::unique_ptr<NamedMutex> Win32System::CreateMutex(const std::string& name) {
+  if (HasNul(name)) return nullptr;
+  // The last error is only set when the mutex existed; clear it to be sure.
+  SetLastError(ERROR_SUCCESS);
+  HANDLE h = CreateMutexA(nullptr, FALSE, name.empty() ? nullptr : name.c_str());
+  if (!h) return nullptr;
+  bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  return std::make_unique<Win32Mutex>(h, existed);
+}
+
+bool Win32System::BringWindowForward(const std::string& class_name, const std::string& caption) {
+  if ((class_name.empty() && caption.empty()) || HasNul(class_name) || HasNul(caption)) {
+    return false;
+  }
+  HWND window = FindWindowExA(nullptr, nullptr, class_name.empty() ? nullptr : class_name.c_str(),
+                              caption.empty() ? nullptr : caption.c_str());
+  if (!window) return false;
+  if (IsIconic(window)) OpenIcon(window);
+  // The system may refuse the foreground to us; the window was still found.
+  SetForegroundWindow(window);
+  return true;
+}
+
+}  // namespace platform::win32

@@ -1,0 +1,17 @@
+#pragma once
+#include "platform/system.h"
+
+namespace platform::win32 {
+
+class Win32System : public System {
+ public:
+  std::optional<std::string> UserName() override;
+  std::string ExePath() override;
+  OsVersion Version() override;
+  // nullptr when the system refuses the name.
+  std::unique_ptr<NamedMutex> CreateMutex(const std::string& name) override;
+  // Both names empty is refused rather than raising an arbitrary window.
+  bool BringWindowForward(const std::string& class_name, const std::string& caption) override;
+};
+
+}  // namespace platform::win32

@@ -1,0 +1,353 @@
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#undef CreateMutex
+#include "platform/win32/win32_platform.h"
+
+namespace platform::win32 {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::Contains;
+using ::testing::IsEmpty;
+using ::testing::Optional;
+using ::testing::UnorderedElementsAre;
+
+// Only keeps a broken notification from hanging the whole run.
+constexpr int kHangGuardMs = 30000;
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+  return s;
+}
+
+bool EndsWithIgnoringCase(const std::string& s, const std::string& tail) {
+  return s.size() >= tail.size() && Lower(s.substr(s.size() - tail.size())) == Lower(tail);
+}
+
+class PlatformWin32Registry : public ::testing::Test {
+ protected:
+  const std::string path = "Software\\VeltraneTest\\Run" + std::to_string(GetCurrentProcessId());
+  Win32Registry reg;
+
+  void TearDown() override {
+    RegDeleteTreeA(HKEY_CURRENT_USER, path.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\VeltraneTest");  // only when empty
+  }
+
+  std::unique_ptr<RegistryKey> Key(const std::string& sub = "") {
+    return reg.OpenOrCreate(RootKey::CurrentUser, sub.empty() ? path : path + "\\" + sub);
+  }
+
+  void SetRaw(const char* name, DWORD type, const std::string& bytes) {
+    HKEY h;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE, &h), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(h, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                             DWORD(bytes.size())),
+              ERROR_SUCCESS);
+    RegCloseKey(h);
+  }
+
+  DWORD RawSize(const char* name) {
+    DWORD size = 0;
+    HKEY h;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, &h) == ERROR_SUCCESS) {
+      RegQueryValueExA(h, name, nullptr, nullptr, nullptr, &size);
+      RegCloseKey(h);
+    }
+    return size;
+  }
+};
+
+TEST_F(PlatformWin32Registry, TextValuesRoundTripWithTheirTerminator) {
+  auto key = Key();
+  ASSERT_TRUE(key);
+  ASSERT_TRUE(key->WriteText("App", "C:\\Program Files\\App\\app.exe"));
+  ASSERT_TRUE(key->WriteText("Exp", "%SystemRoot%\\x.exe", ValueType::ExpandSz));
+  ASSERT_TRUE(key->WriteText("", "default"));
+  ASSERT_TRUE(key->WriteText("Empty", ""));
+  EXPECT_FALSE(key->WriteText("Bin", "x", ValueType::Binary));
+
+  auto app = key->Read("app");
+  ASSERT_TRUE(app);
+  EXPECT_EQ(app->type, REG_SZ);
+  EXPECT_EQ(app->data, "C:\\Program Files\\App\\app.exe");
+  EXPECT_EQ(RawSize("App"), app->data.size() + 1);  // stored with its NUL
+  auto exp = key->Read("Exp");
+  ASSERT_TRUE(exp);
+  EXPECT_EQ(exp->type, REG_EXPAND_SZ);
+  EXPECT_EQ(exp->data, "%SystemRoot%\\x.exe");  // not expanded
+  EXPECT_EQ(key->Read("")->data, "default");
+  EXPECT_EQ(key->Read("Empty")->data, "");
+}
+
+TEST_F(PlatformWin32Registry, OtherTypesAndLargeValuesReadRaw) {
+  auto key = Key();
+  SetRaw("Num", REG_DWORD, std::string("\x2a\0\0\0", 4));
+  const std::string binary = std::string("\0\1\2\xff", 4) + std::string(100 * 1024, '\x5a');
+  SetRaw("Blob", REG_BINARY, binary);
+  SetRaw("NoNul", REG_SZ, "abc");  // stored without a terminator by some other program
+  const std::string big(100 * 1024, 'q');
+  ASSERT_TRUE(key->WriteText("Big", big));
+
+  auto num = key->Read("Num");
+  ASSERT_TRUE(num);
+  EXPECT_EQ(num->type, REG_DWORD);
+  EXPECT_EQ(num->data, std::string("\x2a\0\0\0", 4));
+  auto blob = key->Read("Blob");
+  ASSERT_TRUE(blob);
+  EXPECT_EQ(blob->type, REG_BINARY);
+  EXPECT_EQ(blob->data, binary);
+  EXPECT_EQ(key->Read("NoNul")->data, "abc");
+  EXPECT_EQ(key->Read("Big")->data, big);
+  EXPECT_FALSE(key->Read("Missing"));
+}
+
+TEST_F(PlatformWin32Registry, EnumeratesAndDeletes) {
+  auto key = Key();
+  const std::string long_name(16383, 'n');
+  for (const std::string& name : {std::string("One"), std::string("Two"), long_name}) {
+    ASSERT_TRUE(key->WriteText(name, "x"));
+  }
+  // The system keeps its own order (Windows: insertion, Wine: sorted).
+  EXPECT_THAT(key->ValueNames(), UnorderedElementsAre("One", "Two", long_name));
+  EXPECT_TRUE(key->DeleteValue("two"));
+  EXPECT_FALSE(key->DeleteValue("Two"));
+  EXPECT_FALSE(key->Read("Two"));
+  EXPECT_THAT(key->ValueNames(), UnorderedElementsAre("One", long_name));
+  EXPECT_THAT(Key("Fresh")->ValueNames(), IsEmpty());
+}
+
+TEST_F(PlatformWin32Registry, OpenStatusesAndRights) {
+  OpenStatus status = OpenStatus::Ok;
+  EXPECT_FALSE(reg.Open(RootKey::CurrentUser, path + "\\Missing", Access::Read, &status));
+  EXPECT_EQ(status, OpenStatus::NotFound);
+  EXPECT_FALSE(reg.Watch(RootKey::CurrentUser, path + "\\Missing", false, kChangeLastSet));
+  ASSERT_TRUE(reg.OpenOrCreate(RootKey::CurrentUser, path + "\\\\A\\B\\", &status));
+  EXPECT_EQ(status, OpenStatus::Ok);
+  auto read_only = reg.Open(RootKey::CurrentUser, path + "\\A\\B", Access::Read, &status);
+  ASSERT_TRUE(read_only);
+  EXPECT_FALSE(read_only->WriteText("v", "x"));
+
+  // A NUL would cut the name short and reach another value.
+  auto key = Key();
+  ASSERT_TRUE(key->WriteText("a", "keep"));
+  EXPECT_FALSE(key->WriteText(std::string("a\0b", 3), "lost"));
+  EXPECT_FALSE(key->DeleteValue(std::string("a\0b", 3)));
+  EXPECT_EQ(key->Read("a")->data, "keep");
+  EXPECT_FALSE(reg.Open(RootKey::CurrentUser, path + std::string("\0x", 2), Access::Read));
+}
+
+TEST_F(PlatformWin32Registry, WatchWakesOnAChangeFromAnotherThread) {
+  auto key = Key();
+  Key("Sub");
+  auto watch = reg.Watch(RootKey::CurrentUser, path, false, kChangeName | kChangeLastSet);
+  ASSERT_TRUE(watch);
+  std::thread writer([&] { Key()->WriteText("App", "1"); });
+  EXPECT_EQ(watch->Wait(kHangGuardMs), WaitResult::Changed);
+  writer.join();
+
+  // Re-armed: a second change is seen too, and one in a subkey is not.
+  Key("Sub")->WriteText("v", "1");
+  EXPECT_EQ(watch->Wait(0), WaitResult::TimedOut);
+  key->WriteText("App", "2");
+  EXPECT_EQ(watch->Wait(kHangGuardMs), WaitResult::Changed);
+
+  auto tree = reg.Watch(RootKey::CurrentUser, path, true, kChangeLastSet);
+  ASSERT_TRUE(tree);
+  Key("Sub")->WriteText("v", "2");
+  EXPECT_EQ(tree->Wait(kHangGuardMs), WaitResult::Changed);
+}
+
+TEST_F(PlatformWin32Registry, CancelWakesTheWaiter) {
+  Key();
+  auto watch = reg.Watch(RootKey::CurrentUser, path, true, kChangeLastSet);
+  ASSERT_TRUE(watch);
+  std::thread canceller([&] { watch->Cancel(); });
+  EXPECT_EQ(watch->Wait(kHangGuardMs), WaitResult::Cancelled);
+  canceller.join();
+  Key()->WriteText("v", "1");
+  EXPECT_EQ(watch->Wait(kHangGuardMs), WaitResult::Cancelled);
+}
+
+class PlatformWin32Files : public ::testing::Test {
+ protected:
+  fs::path dir = fs::temp_directory_path() /
+                 ("veltrane-files-" + std::to_string(GetCurrentProcessId()));
+  Win32Files files;
+
+  void SetUp() override { fs::create_directories(dir); }
+  void TearDown() override {
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+      SetFileAttributesA(e.path().string().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    fs::remove_all(dir);
+  }
+  std::string In(const std::string& name) { return (dir / name).string(); }
+  std::vector<std::string> Entries() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    return names;
+  }
+};
+
+TEST_F(PlatformWin32Files, ReplaceCreatesRewritesAndCleansUp) {
+  const std::string list = In("list.vlt");
+  EXPECT_FALSE(files.Stat(list).exists);
+  const std::string bytes("a\0\r\n\xff", 5);
+  ASSERT_TRUE(files.Replace(list, bytes));
+  EXPECT_THAT(files.ReadAll(list), Optional(bytes));
+  FileStamp first = files.Stat(list);
+  EXPECT_TRUE(first.exists);
+  EXPECT_EQ(first.size, 5u);
+
+  ASSERT_TRUE(files.Replace(list, "longer content"));
+  EXPECT_NE(files.Stat(list), first);
+  EXPECT_EQ(files.Stat(list).size, 14u);
+  EXPECT_THAT(Entries(), UnorderedElementsAre("list.vlt"));
+
+  EXPECT_FALSE(files.Replace(In("missing\\list.vlt"), "x"));
+  EXPECT_THAT(Entries(), UnorderedElementsAre("list.vlt"));
+
+  // A read-only target is left as it was, with no stray temporary beside it.
+  SetFileAttributesA(list.c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_FALSE(files.Replace(list, "x"));
+  EXPECT_THAT(files.ReadAll(list), Optional(std::string("longer content")));
+  EXPECT_THAT(Entries(), UnorderedElementsAre("list.vlt"));
+}
+
+TEST_F(PlatformWin32Files, CopyMoveDelete) {
+  ASSERT_TRUE(files.Replace(In("a.txt"), "A"));
+  ASSERT_TRUE(files.Replace(In("b.txt"), "B"));
+  EXPECT_FALSE(files.CopyNoOverwrite(In("a.txt"), In("b.txt")));
+  EXPECT_THAT(files.ReadAll(In("b.txt")), Optional(std::string("B")));
+  ASSERT_TRUE(files.CopyNoOverwrite(In("a.txt"), In("c.txt")));
+  EXPECT_THAT(files.ReadAll(In("c.txt")), Optional(std::string("A")));
+
+  EXPECT_FALSE(files.Move(In("a.txt"), In("b.txt")));
+  ASSERT_TRUE(files.Move(In("a.txt"), In("moved.txt")));
+  EXPECT_FALSE(files.Exists(In("a.txt")));
+  EXPECT_TRUE(files.Exists(In("moved.txt")));
+
+  EXPECT_TRUE(files.Delete(In("moved.txt")));
+  EXPECT_FALSE(files.Delete(In("moved.txt")));
+  EXPECT_FALSE(files.ReadAll(In("moved.txt")));
+  EXPECT_FALSE(files.ReadAll(dir.string()));
+  EXPECT_TRUE(files.Exists(dir.string()));
+  EXPECT_FALSE(files.Exists(In("b.txt") + std::string("\0x", 2)));
+}
+
+TEST_F(PlatformWin32Files, ReadsAFileAnotherProgramHasOpen) {
+  ASSERT_TRUE(files.Replace(In("busy.txt"), "shared"));
+  HANDLE writer = CreateFileA(In("busy.txt").c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  EXPECT_THAT(files.ReadAll(In("busy.txt")), Optional(std::string("shared")));
+  CloseHandle(writer);
+}
+
+TEST(PlatformWin32Processes, FindsItself) {
+  Win32Processes procs;
+  Win32System sys;
+  const uint32_t self = GetCurrentProcessId();
+  EXPECT_THAT(procs.EnumerateIds(1u << 16), Contains(self));
+  EXPECT_THAT(procs.EnumerateIds(0), IsEmpty());
+  EXPECT_LE(procs.EnumerateIds(1).size(), 1u);
+  auto image = procs.ImagePath(self);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(Lower(*image), Lower(sys.ExePath()));
+  EXPECT_FALSE(procs.ImagePath(0));
+  bool found = false;
+  for (const auto& p : procs.Snapshot()) {
+    if (p.pid == self) {
+      found = true;
+      EXPECT_EQ(Lower(p.exe_name), "unit_tests_win32.exe");
+    }
+  }
+  EXPECT_TRUE(found);
+  EXPECT_FALSE(procs.Terminate(self));
+  EXPECT_FALSE(procs.Terminate(0));
+}
+
+TEST(PlatformWin32Processes, StopsAChild) {
+  Win32System sys;
+  std::string exe = sys.ExePath();
+  std::string waiter = exe.substr(0, exe.find_last_of('\\') + 1) + "waiter.exe";
+  if (GetFileAttributesA(waiter.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    GTEST_SKIP() << "waiter.exe is not built next to the tests";
+  }
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::string command = "\"" + waiter + "\"";
+  ASSERT_TRUE(CreateProcessA(waiter.c_str(), command.data(), nullptr, nullptr, FALSE,
+                             CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi));
+  CloseHandle(pi.hThread);
+
+  Win32Processes procs;
+  EXPECT_THAT(procs.EnumerateIds(1u << 16), Contains(uint32_t(pi.dwProcessId)));
+  auto image = procs.ImagePath(pi.dwProcessId);
+  ASSERT_TRUE(image);
+  EXPECT_TRUE(EndsWithIgnoringCase(*image, "\\waiter.exe")) << *image;
+  bool listed = false;
+  for (const auto& p : procs.Snapshot()) listed |= p.pid == pi.dwProcessId;
+  EXPECT_TRUE(listed);
+
+  EXPECT_TRUE(procs.Terminate(pi.dwProcessId));
+  ASSERT_EQ(WaitForSingleObject(pi.hProcess, kHangGuardMs), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  CloseHandle(pi.hProcess);
+}
+
+TEST(PlatformWin32System, FactsAndNamedMutexes) {
+  Win32System sys;
+  EXPECT_THAT(sys.UserName(), Optional(testing::Not(IsEmpty())));
+  EXPECT_TRUE(EndsWithIgnoringCase(sys.ExePath(), "\\unit_tests_win32.exe")) << sys.ExePath();
+  EXPECT_GE(sys.Version().major, 4u);
+
+  const std::string name = "VeltraneTestMutex" + std::to_string(GetCurrentProcessId());
+  auto first = sys.CreateMutex(name);
+  ASSERT_TRUE(first);
+  EXPECT_FALSE(first->AlreadyExisted());
+  auto second = sys.CreateMutex(name);
+  ASSERT_TRUE(second);
+  EXPECT_TRUE(second->AlreadyExisted());
+  first.reset();
+  second.reset();
+  EXPECT_FALSE(sys.CreateMutex(name)->AlreadyExisted());
+  EXPECT_FALSE(sys.CreateMutex("")->AlreadyExisted());
+}
+
+TEST(PlatformWin32System, BringsAMinimisedWindowBack) {
+  Win32System sys;
+  EXPECT_FALSE(sys.BringWindowForward("", ""));
+  EXPECT_FALSE(sys.BringWindowForward("VeltraneNoSuchClass", ""));
+  EXPECT_FALSE(Win32Shell().Open(""));
+
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "VeltraneForwardTest";
+  RegisterClassA(&wc);
+  HWND window = CreateWindowExA(0, wc.lpszClassName, "Veltrane forward test",
+                                WS_OVERLAPPEDWINDOW | WS_MINIMIZE, 0, 0, 200, 100, nullptr,
+                                nullptr, wc.hInstance, nullptr);
+  if (!window) GTEST_SKIP() << "no window station";
+  ShowWindow(window, SW_SHOWMINNOACTIVE);
+  ASSERT_TRUE(IsIconic(window));
+  EXPECT_TRUE(sys.BringWindowForward("", "Veltrane forward test"));
+  EXPECT_FALSE(IsIconic(window));
+  DestroyWindow(window);
+  UnregisterClassA(wc.lpszClassName, wc.hInstance);
+}
+
+}  // namespace
+}  // namespace platform::win32
