@@ -1,6 +1,7 @@
 #include "platform/win32/win32_registry.h"
 
 #include <algorithm>
+#include <new>
 #include <optional>
 
 #include "platform/win32/win32_handles.h"
@@ -92,6 +93,30 @@ class Win32Key : public RegistryKey {
 
   std::optional<RegValue> Read(const std::string& name) override {
     if (HasNul(name)) return std::nullopt;
+    try {
+      return ReadValue(name);
+    } catch (const std::bad_alloc&) {
+      return std::nullopt;  // a value larger than this process can hold
+    }
+  }
+
+  bool WriteText(const std::string& name, const std::string& text, ValueType type) override {
+    if ((type != ValueType::Sz && type != ValueType::ExpandSz) || HasNul(name) ||
+        text.size() >= MAXDWORD) {
+      return false;
+    }
+    // The stored size includes the terminating NUL, as readers expect.
+    return RegSetValueExA(key_.get(), name.c_str(), 0, DWORD(type),
+                          reinterpret_cast<const BYTE*>(text.c_str()),
+                          DWORD(text.size() + 1)) == ERROR_SUCCESS;
+  }
+
+  bool DeleteValue(const std::string& name) override {
+    return !HasNul(name) && RegDeleteValueA(key_.get(), name.c_str()) == ERROR_SUCCESS;
+  }
+
+ private:
+  std::optional<RegValue> ReadValue(const std::string& name) {
     DWORD type = 0, size = 0;
     LONG rc = RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type, nullptr, &size);
     if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) return std::nullopt;
@@ -115,22 +140,6 @@ class Win32Key : public RegistryKey {
     return std::nullopt;
   }
 
-  bool WriteText(const std::string& name, const std::string& text, ValueType type) override {
-    if ((type != ValueType::Sz && type != ValueType::ExpandSz) || HasNul(name) ||
-        text.size() >= MAXDWORD) {
-      return false;
-    }
-    // The stored size includes the terminating NUL, as readers expect.
-    return RegSetValueExA(key_.get(), name.c_str(), 0, DWORD(type),
-                          reinterpret_cast<const BYTE*>(text.c_str()),
-                          DWORD(text.size() + 1)) == ERROR_SUCCESS;
-  }
-
-  bool DeleteValue(const std::string& name) override {
-    return !HasNul(name) && RegDeleteValueA(key_.get(), name.c_str()) == ERROR_SUCCESS;
-  }
-
- private:
   KeyHandle key_;
 };
 
