@@ -67,7 +67,8 @@ class Registry {
   // Opens the key for reading and writing, creating it (and its parents) when missing.
   virtual std::unique_ptr<RegistryKey> OpenOrCreate(RootKey root, const std::string& path,
                                                     OpenStatus* status = nullptr) = 0;
-  // Arms a watch on an existing key; nullptr when the key cannot be opened.
+  // Arms a watch on an existing key; nullptr when the key cannot be opened or
+  // the filter is empty or has bits beyond the ChangeFilter ones.
   virtual std::unique_ptr<ChangeWatch> Watch(RootKey root, const std::string& path,
                                              bool subtree, unsigned filter) = 0;
 };

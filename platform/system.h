@@ -26,9 +26,12 @@ class System {
   virtual std::optional<std::string> UserName() = 0;
   virtual std::string ExePath() = 0;
   virtual OsVersion Version() = 0;
+  // nullptr when the system refuses the name (e.g. a backslash after an
+  // optional "Global\" or "Local\"); an empty name makes an unnamed mutex.
   virtual std::unique_ptr<NamedMutex> CreateMutex(const std::string& name) = 0;
   // Finds a top-level window by class name and/or caption (empty = any) and
-  // brings it forward (restoring it when iconic); false when there is none.
+  // brings it forward (restoring it when iconic); false when there is none,
+  // and when both names are empty.
   virtual bool BringWindowForward(const std::string& class_name, const std::string& caption) = 0;
 };
 
