@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # End-to-end test sessions: a prepared Wine prefix, then for each test a copy
 # of it with its own Xvfb and wineserver, torn down afterwards. Sourced by run.sh.
 
@@ -20,7 +21,7 @@ e2e_log() { printf '%s\n' "$*" >&2; }
 e2e_wine() {
   local prefix=$1
   shift
-  WINEPREFIX=$prefix timeout --kill-after=5 60 wine "$@"
+  WINEPREFIX=$prefix timeout --foreground --kill-after=5 60 wine "$@"
 }
 
 # Ends the wineserver of a prefix and with it every Windows process in it.
@@ -37,6 +38,12 @@ e2e_build_template() {
   (
     unset DISPLAY
     WINEPREFIX=$prefix timeout 180 wineboot -i || exit 1
+    # Wine links Desktop, Documents, Downloads... to the real home folder; a
+    # test must not write there, so they become folders of the prefix.
+    local link
+    for link in "$prefix"/drive_c/users/*/*; do
+      if [ -L "$link" ]; then rm "$link" && mkdir "$link" || exit 1; fi
+    done
     # A crash must end the program with a trace on stderr, not open a dialog.
     e2e_wine "$prefix" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f || exit 1
     mkdir -p "$prefix/drive_c/Program Files/Quorvik/Veltrane/Trashcan" || exit 1
@@ -116,7 +123,8 @@ e2e_start_xvfb() {
     sleep 0.05
     n=$((n + 1))
   done
-  export DISPLAY=:$(head -1 "$dir/display")
+  DISPLAY=:$(head -1 "$dir/display")
+  export DISPLAY
 }
 
 # Runs one directive line ("#! key: value") of a test before the program starts.
@@ -167,8 +175,8 @@ e2e_run_test() {
   local session
   session=$(mktemp -d "$E2E_OUT/session-$name.XXXXXX") || return 1
 
-  local exe="" timeout=$E2E_DEFAULT_TIMEOUT reason="" key value
-  local -a afters=() setups=() exe_args=()
+  local exe="" timeout=$E2E_DEFAULT_TIMEOUT key value
+  local -a afters=() setups=()
   while IFS=$'\t' read -r key value; do
     case $key in
       exe) exe=$value ;;
@@ -178,7 +186,6 @@ e2e_run_test() {
     esac
   done < <(e2e_directives "$file")
 
-  local start_time=$SECONDS
   (
     export WINEPREFIX=$session/prefix
     export E2E_ROOT E2E_BIN E2E_OUT DRIVE_C=$session/prefix/drive_c
@@ -186,7 +193,10 @@ e2e_run_test() {
     unset DISPLAY
     local program_pid="" status=0
 
+    local cleaned=""
     cleanup() {
+      [ -z "$cleaned" ] || return 0
+      cleaned=1
       e2e_stop_wineserver "$WINEPREFIX"
       if [ -n "$program_pid" ]; then
         kill -9 "$program_pid" 2>/dev/null
@@ -198,6 +208,10 @@ e2e_run_test() {
       fi
       [ -n "${E2E_KEEP:-}" ] || rm -rf "$session"
     }
+    # Whatever ends this session, its processes and files go with it.
+    trap cleanup EXIT
+    trap 'exit 130' INT TERM HUP
+    trap '' PIPE
     crashed() { grep -q -e '^wine: Unhandled' -e '^Unhandled exception' -e 'to unimplemented function' "$log" 2>/dev/null; }
     failed() {
       e2e_log "$*"
@@ -241,8 +255,9 @@ e2e_run_test() {
     wine explorer "/desktop=$E2E_DESKTOP,$E2E_DESKTOP_SIZE" "$program" "${exe_words[@]:1}" >>"$log" 2>&1 &
     program_pid=$!
 
-    timeout --kill-after=5 "$timeout" wine "$E2E_BIN/vdriver.exe" "--desktop=$E2E_DESKTOP" <"$file" >"$out" 2>>"$log"
+    timeout --foreground --kill-after=5 "$timeout" wine "$E2E_BIN/vdriver.exe" "--desktop=$E2E_DESKTOP" <"$file" >"$out" 2>>"$log"
     status=$?
+    [ $status -eq 130 ] && exit 130
     [ $status -eq 124 ] && failed "timed out after $timeout s"
     [ $status -eq 0 ] || failed "the driver failed: $(grep '^FAIL: ' "$out" | tail -1)"
 
@@ -255,7 +270,4 @@ e2e_run_test() {
     cleanup
     exit 0
   )
-  local rc=$?
-  E2E_LAST_SECONDS=$((SECONDS - start_time))
-  return $rc
 }

@@ -3,6 +3,7 @@
 #   tests/e2e/run.sh [pattern...]   only the tests whose name contains a pattern (globs allowed)
 # Needs `make win32` first. E2E_KEEP=1 keeps each session's prefix in build/e2e.
 set -u
+# shellcheck source=tests/e2e/lib.sh
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 for tool in wine wineserver Xvfb import timeout flock; do
@@ -41,13 +42,21 @@ passed=0
 failed=0
 for file in "${tests[@]}"; do
   name=$(basename "$file" .vdr)
-  if e2e_run_test "$file"; then
-    echo "PASS $name (${E2E_LAST_SECONDS}s)"
-    passed=$((passed + 1))
-  else
-    echo "FAIL $name (${E2E_LAST_SECONDS}s)"
-    failed=$((failed + 1))
-  fi
+  e2e_run_test "$file"
+  case $? in
+    0)
+      echo "PASS $name"
+      passed=$((passed + 1))
+      ;;
+    130)
+      echo "e2e: interrupted" >&2
+      exit 130
+      ;;
+    *)
+      echo "FAIL $name"
+      failed=$((failed + 1))
+      ;;
+  esac
 done
 
 echo "e2e: $passed passed, $failed failed"

@@ -46,11 +46,18 @@ bool enterDesktop(const std::wstring& name) {
   return desk && SetThreadDesktop(desk);
 }
 
+// Ctrl-C must not look like a test that held.
+BOOL WINAPI onInterrupt(DWORD) {
+  emit("FAIL: 0: interrupted");
+  ExitProcess(130);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stdin), _O_BINARY);
+  SetConsoleCtrlHandler(onInterrupt, TRUE);
 
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
