@@ -48,6 +48,10 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+bool StartsWithMark(std::string_view s) {
+  return s.substr(0, 3) == "\xef\xbb\xbf" || s.substr(0, 2) == "\xff\xfe" || s.substr(0, 2) == "\xfe\xff";
+}
+
 Document::Document(std::string bytes) : bytes_(std::move(bytes)) {
   utf16_ = bytes_.size() >= 2 && ((bytes_[0] == '\xff' && bytes_[1] == '\xfe') ||
                                   (bytes_[0] == '\xfe' && bytes_[1] == '\xff'));

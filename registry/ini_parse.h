@@ -31,6 +31,8 @@ std::string_view TrimLeft(std::string_view s);
 // What a C string API would see of s.
 std::string_view UpToNul(std::string_view s);
 bool EqualNoCase(std::string_view a, std::string_view b);
+// Starts with a UTF-8 or UTF-16 byte order mark.
+bool StartsWithMark(std::string_view s);
 
 struct Span {
   size_t pos = 0;
@@ -67,6 +69,7 @@ class Document {
   bool utf16() const { return utf16_; }
   // The part before the first header comes first, so it always exists.
   const std::vector<Section>& sections() const { return sections_; }
+  const std::vector<Entry>& entries() const { return entries_; }
 
   // Names as the caller gave them, already trimmed and cut at NUL.
   const Section* FindSection(std::string_view name) const;

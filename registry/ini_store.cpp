@@ -114,6 +114,9 @@ void IniStore::WriteString(std::string_view section, std::string_view key, std::
     out.append(lines);
     out.append(bytes, at);
   }
+  // A key line that now starts the file with the bytes of a byte order mark
+  // would not read back, and could make the whole file look like UTF-16.
+  if (ini::StartsWithMark(out) && !ini::StartsWithMark(bytes)) throw WriteError(path_);
   Store(out);
 }
 

@@ -1,17 +1,20 @@
 // The program's profile-file ("INI") store: one object per data file, with
 // the semantics of GetPrivateProfileStringA / WritePrivateProfileStringA, on
-// top of platform::Files so that both builds share it.
+// top of platform::Files so that both builds share it. Like Windows (and
+// unlike Wine, which rewrites the whole file) a write changes only the line it
+// concerns and leaves every other byte of the file as it was.
 //
 // Where it deliberately differs from the Win32 profile API:
 // - A write whose section, key or value holds a CR or LF, whose section holds
 //   ']', or whose key holds '=' or starts with '[', is refused with
-//   WriteError: Windows writes such text as it is and the file then reads
-//   back as other sections and keys than were written.
-// - A write changes only the line it concerns and leaves every other byte of
-//   the file alone (Windows does the same; Wine rewrites the whole file).
-// - A file that starts with a UTF-16 byte order mark is not read (reads give
-//   the default) and is never written (WriteError): the engine works on
-//   single-byte text only and must not mix encodings in one file.
+//   WriteError: Windows writes such text as it is, and the file then reads
+//   back as other sections and keys than were written. So is a key line that
+//   would start the file with the bytes of a byte order mark.
+// - Files are bytes: nothing is transcoded. A file that starts with a UTF-16
+//   byte order mark is not read (reads give the default) and never written
+//   (WriteError), rather than mixing encodings in one file; after a UTF-8
+//   mark the values come back as the file's bytes.
+// - Names match without regard to ASCII case only, whatever the code page.
 #pragma once
 #include <cstdint>
 #include <memory>

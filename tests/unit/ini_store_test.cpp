@@ -78,6 +78,15 @@ class MemFiles : public platform::Files {
 
 const std::optional<std::string> kMissing;
 
+void ExpectWriteError(const std::function<void()>& op) {
+  try {
+    op();
+    ADD_FAILURE() << "no WriteError";
+  } catch (const WriteError& e) {
+    EXPECT_STREQ(e.what(), kError);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Reads
 
@@ -363,6 +372,24 @@ TEST(IniRefused, LineBreaksAndSeparatorsInNames) {
   }
 }
 
+TEST(IniRefused, AKeyThatWouldStartTheFileWithAByteOrderMark) {
+  for (const char* mark : {"\xef\xbb\xbf", "\xff\xfe", "\xfe\xff"}) {
+    IniFile file;
+    file.Put("[s]\r\n");
+    IniStore store(file.files, kPath);
+    ExpectWriteError([&] { store.WriteString("", std::string(mark) + "k", "v"); });
+    EXPECT_EQ(file.Get(), "[s]\r\n");
+    // Nor may a line at the start take one when rewritten.
+    file.Put(" " + std::string(mark) + "k=1\r\n");
+    ExpectWriteError([&] { store.WriteString("", std::string(mark) + "k", "2"); });
+    EXPECT_EQ(file.Get(), " " + std::string(mark) + "k=1\r\n");
+    file.Put("[s]\r\n");
+    // Anywhere else such a key is only bytes.
+    store.WriteString("s", std::string(mark) + "k", "v");
+    EXPECT_EQ(store.ReadString("s", std::string(mark) + "k", "d"), "v");
+  }
+}
+
 TEST(IniRefused, NeighboursOfRefusedTextAreFine) {
   IniFile file;
   IniStore store(file.files, kPath);
@@ -377,15 +404,6 @@ TEST(IniRefused, NeighboursOfRefusedTextAreFine) {
 
 // ---------------------------------------------------------------------------
 // Files that cannot be written
-
-void ExpectWriteError(const std::function<void()>& op) {
-  try {
-    op();
-    ADD_FAILURE() << "no WriteError";
-  } catch (const WriteError& e) {
-    EXPECT_STREQ(e.what(), kError);
-  }
-}
 
 TEST(IniWriteError, ReadOnlyFile) {
   IniFile file;

@@ -1,0 +1,129 @@
+// The INI store's cost on a full white list (251 slots of four keys):
+// BM_FullParse reads one key through a fresh store (stat, read, parse);
+// BM_251SlotReads reads "wartosc" from every slot through one store whose
+// parsed copy is warm and the file unchanged, as a scan does. The goal is
+// BM_251SlotReads <= 3 x BM_FullParse; each is run over files in memory and
+// over real files (the portable backend), and the ratios are printed.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/portable/portable.h"
+#include "registry/ini_store.h"
+
+namespace {
+
+using registry::IniStore;
+
+constexpr const char* kPath = "C:\\Windows\\list.vlt";
+
+class MemFiles : public platform::Files {
+ public:
+  bool Exists(const std::string& path) override { return data.count(path) > 0; }
+  bool CopyNoOverwrite(const std::string&, const std::string&) override { return false; }
+  bool Move(const std::string&, const std::string&) override { return false; }
+  bool Delete(const std::string& path) override { return data.erase(path) > 0; }
+  platform::FileStamp Stat(const std::string& path) override {
+    auto it = data.find(path);
+    if (it == data.end()) return {};
+    return {true, it->second.size(), 1};
+  }
+  std::optional<std::string> ReadAll(const std::string& path) override {
+    auto it = data.find(path);
+    if (it == data.end()) return std::nullopt;
+    return it->second;
+  }
+  bool Replace(const std::string& path, const std::string& bytes) override {
+    data[path] = bytes;
+    return true;
+  }
+  std::map<std::string, std::string> data;
+};
+
+std::string ListFile() {
+  std::string text;
+  for (int n = 0; n <= 250; ++n) {
+    std::string slot = std::to_string(n);
+    text += "[" + slot + "]\r\nnumer=" + slot + "\r\nnazwa=Startup entry " + slot +
+            "\r\nsekcja=HKLM_run\r\nwartosc=\"C:\\Program Files\\Vendor " + slot +
+            "\\program.exe\" /background /minimized\r\n";
+  }
+  return text;
+}
+
+// One data file per backend, made once.
+platform::Files& Backend(bool real) {
+  static MemFiles mem;
+  static std::unique_ptr<platform::portable::ScratchFolder> scratch;
+  static std::unique_ptr<platform::portable::PortableFiles> portable;
+  if (!real) {
+    if (mem.data.empty()) mem.data[kPath] = ListFile();
+    return mem;
+  }
+  if (!portable) {
+    scratch = std::make_unique<platform::portable::ScratchFolder>();
+    std::filesystem::create_directories(scratch->path() / "Windows");
+    portable = std::make_unique<platform::portable::PortableFiles>(scratch->path());
+    portable->Replace(kPath, ListFile());
+  }
+  return *portable;
+}
+
+void BM_FullParse(benchmark::State& state) {
+  platform::Files& files = Backend(state.range(0));
+  for (auto _ : state) {
+    IniStore store(files, kPath);
+    benchmark::DoNotOptimize(store.ReadString("250", "wartosc", "error"));
+  }
+}
+
+void BM_251SlotReads(benchmark::State& state) {
+  platform::Files& files = Backend(state.range(0));
+  static const auto slots = [] {
+    std::vector<std::string> names;
+    for (int n = 0; n <= 250; ++n) names.push_back(std::to_string(n));
+    return names;
+  }();
+  IniStore store(files, kPath);
+  store.ReadString("0", "wartosc", "error");  // warms the parsed copy
+  for (auto _ : state) {
+    for (const auto& slot : slots) benchmark::DoNotOptimize(store.ReadString(slot, "wartosc", "error"));
+  }
+}
+
+BENCHMARK(BM_FullParse)->ArgName("real_files")->Arg(0)->Arg(1);
+BENCHMARK(BM_251SlotReads)->ArgName("real_files")->Arg(0)->Arg(1);
+
+// Prints as usual and keeps each run's time per iteration for the ratios.
+class Keeper : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const auto& run : runs) {
+      if (run.run_type == Run::RT_Iteration) times[run.benchmark_name()] = run.GetAdjustedRealTime();
+    }
+  }
+  std::map<std::string, double> times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  Keeper keeper;
+  benchmark::RunSpecifiedBenchmarks(&keeper);
+  for (const char* arg : {"0", "1"}) {
+    auto parse = keeper.times.find(std::string("BM_FullParse/real_files:") + arg);
+    auto reads = keeper.times.find(std::string("BM_251SlotReads/real_files:") + arg);
+    if (parse == keeper.times.end() || reads == keeper.times.end() || parse->second <= 0) continue;
+    std::printf("ratio BM_251SlotReads / BM_FullParse, %s: %.2f (goal <= 3)\n",
+                *arg == '1' ? "real files" : "files in memory", reads->second / parse->second);
+  }
+  benchmark::Shutdown();
+  return 0;
+}
