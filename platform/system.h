@@ -28,7 +28,7 @@ class System {
   virtual OsVersion Version() = 0;
   // nullptr when the system refuses the name (e.g. a backslash after an
   // optional "Global\" or "Local\"); an empty name makes an unnamed mutex.
-  virtual std::unique_ptr<NamedMutex> CreateMutex(const std::string& name) = 0;
+  virtual std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name) = 0;
   // Finds a top-level window by class name and/or caption (empty = any) and
   // brings it forward (restoring it when iconic); false when there is none,
   // and when both names are empty.

@@ -60,7 +60,7 @@ OsVersion PortableSystem::Version() {
   return version_;
 }
 
-std::unique_ptr<NamedMutex> PortableSystem::CreateMutex(const std::string& name) {
+std::unique_ptr<NamedMutex> PortableSystem::CreateNamedMutex(const std::string& name) {
   std::string rest = name;
   for (const char* prefix : {"Global\\", "Local\\"}) {
     if (rest.rfind(prefix, 0) == 0) {

@@ -17,7 +17,7 @@ class PortableSystem : public System {
   // nullptr for a name the system would refuse (a backslash after an
   // optional "Global\" or "Local\"). Names are case-sensitive; an empty name
   // makes an unnamed mutex that never existed before.
-  std::unique_ptr<NamedMutex> CreateMutex(const std::string& name) override;
+  std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name) override;
   // Both names empty is refused rather than raising an arbitrary window.
   bool BringWindowForward(const std::string& class_name, const std::string& caption) override;
 

@@ -1,6 +1,4 @@
 #include "platform/win32/win32_handles.h"
-// <windows.h> renames CreateMutex to CreateMutexA; the member keeps its name.
-#undef CreateMutex
 
 #include <cstring>
 
@@ -63,7 +61,7 @@ OsVersion Win32System::Version() {
   return v;
 }
 
-std::unique_ptr<NamedMutex> Win32System::CreateMutex(const std::string& name) {
+std::unique_ptr<NamedMutex> Win32System::CreateNamedMutex(const std::string& name) {
   if (HasNul(name)) return nullptr;
   // The last error is only set when the mutex existed; clear it to be sure.
   SetLastError(ERROR_SUCCESS);

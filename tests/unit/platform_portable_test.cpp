@@ -178,17 +178,17 @@ TEST(PlatformPortableProcesses, ScriptedTable) {
 
 TEST(PlatformPortableSystem, NamedMutexesMeetAcrossInstances) {
   PortableSystem first, second;
-  auto held = first.CreateMutex("VeltraneTestOnce");
+  auto held = first.CreateNamedMutex("VeltraneTestOnce");
   ASSERT_TRUE(held);
   EXPECT_FALSE(held->AlreadyExisted());
-  EXPECT_TRUE(second.CreateMutex("VeltraneTestOnce")->AlreadyExisted());
-  EXPECT_TRUE(second.CreateMutex("Local\\VeltraneTestOnce")->AlreadyExisted());
-  EXPECT_FALSE(second.CreateMutex("Global\\VeltraneTestOnce")->AlreadyExisted());
-  EXPECT_FALSE(second.CreateMutex("veltranetestonce")->AlreadyExisted());
-  EXPECT_FALSE(second.CreateMutex("")->AlreadyExisted());
-  EXPECT_FALSE(second.CreateMutex("Bad\\Name"));
+  EXPECT_TRUE(second.CreateNamedMutex("VeltraneTestOnce")->AlreadyExisted());
+  EXPECT_TRUE(second.CreateNamedMutex("Local\\VeltraneTestOnce")->AlreadyExisted());
+  EXPECT_FALSE(second.CreateNamedMutex("Global\\VeltraneTestOnce")->AlreadyExisted());
+  EXPECT_FALSE(second.CreateNamedMutex("veltranetestonce")->AlreadyExisted());
+  EXPECT_FALSE(second.CreateNamedMutex("")->AlreadyExisted());
+  EXPECT_FALSE(second.CreateNamedMutex("Bad\\Name"));
   held.reset();
-  EXPECT_FALSE(second.CreateMutex("VeltraneTestOnce")->AlreadyExisted());
+  EXPECT_FALSE(second.CreateNamedMutex("VeltraneTestOnce")->AlreadyExisted());
 }
 
 TEST(PlatformPortableSystem, BringsTheMatchingWindowForward) {

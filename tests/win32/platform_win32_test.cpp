@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <thread>
 
-#undef CreateMutex
 #include "platform/win32/win32_platform.h"
 
 namespace platform::win32 {
@@ -314,16 +313,16 @@ TEST(PlatformWin32System, FactsAndNamedMutexes) {
   EXPECT_GE(sys.Version().major, 4u);
 
   const std::string name = "VeltraneTestMutex" + std::to_string(GetCurrentProcessId());
-  auto first = sys.CreateMutex(name);
+  auto first = sys.CreateNamedMutex(name);
   ASSERT_TRUE(first);
   EXPECT_FALSE(first->AlreadyExisted());
-  auto second = sys.CreateMutex(name);
+  auto second = sys.CreateNamedMutex(name);
   ASSERT_TRUE(second);
   EXPECT_TRUE(second->AlreadyExisted());
   first.reset();
   second.reset();
-  EXPECT_FALSE(sys.CreateMutex(name)->AlreadyExisted());
-  EXPECT_FALSE(sys.CreateMutex("")->AlreadyExisted());
+  EXPECT_FALSE(sys.CreateNamedMutex(name)->AlreadyExisted());
+  EXPECT_FALSE(sys.CreateNamedMutex("")->AlreadyExisted());
 }
 
 TEST(PlatformWin32System, BringsAMinimisedWindowBack) {
