@@ -113,7 +113,7 @@ e2e_unix_path() {
 e2e_start_xvfb() {
   local dir=$1 n=0
   : >"$dir/display"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${E2E_DESKTOP_SIZE}x24" -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
   E2E_XVFB_PID=$!
   while ! grep -q '^[0-9][0-9]*$' "$dir/display" 2>/dev/null; do
     if ! kill -0 "$E2E_XVFB_PID" 2>/dev/null || [ $n -ge 200 ]; then
@@ -158,9 +158,20 @@ e2e_setup_directive() {
   esac
 }
 
-# Prints "key<TAB>value" for each "#! key: value" line of a test file.
+# Prints "key<TAB>value" for each "#! key: value" line of a test file, and
+# "?<TAB>line" for a "#!" line that is not one, so that a mistyped check
+# fails the test instead of being skipped.
 e2e_directives() {
-  sed -n 's/^#![[:space:]]*\([a-z-]*\):[[:space:]]*\(.*\)$/\1\t\2/p' "$1" | sed 's/[[:space:]]*$//'
+  local line re='^#![[:space:]]*([a-z-]+):[[:space:]]*(.*[^[:space:]])?[[:space:]]*$'
+  while IFS= read -r line || [ -n "$line" ]; do
+    line=${line%$'\r'}
+    [[ $line == '#!'* ]] || continue
+    if [[ $line =~ $re ]]; then
+      printf '%s\t%s\n' "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}"
+    else
+      printf '?\t%s\n' "$line"
+    fi
+  done <"$1"
 }
 
 # Runs one test file in its own session. Prints the reason of a failure on
@@ -176,9 +187,10 @@ e2e_run_test() {
   session=$(mktemp -d "$E2E_OUT/session-$name.XXXXXX") || return 1
 
   local exe="" timeout=$E2E_DEFAULT_TIMEOUT key value
-  local -a afters=() setups=()
+  local -a afters=() setups=() bad=()
   while IFS=$'\t' read -r key value; do
     case $key in
+      \?) bad+=("$value") ;;
       exe) exe=$value ;;
       timeout) timeout=$value ;;
       after) afters+=("$value") ;;
@@ -231,7 +243,9 @@ e2e_run_test() {
       exit 1
     }
 
+    [ ${#bad[@]} -eq 0 ] || failed "not a directive: ${bad[0]} (write '#! key: value')"
     [ -n "$exe" ] || failed "no '#! exe:' line"
+    [[ $timeout =~ ^[1-9][0-9]*$ ]] || failed "'#! timeout:' takes seconds, not '$timeout'"
     local -a exe_words
     eval "exe_words=($exe)" || failed "bad '#! exe:' line"
     local program=${exe_words[0]}
