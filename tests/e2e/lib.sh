@@ -127,6 +127,41 @@ e2e_start_xvfb() {
   export DISPLAY
 }
 
+# A session for any Wine work of its own (scripts/test.sh runs the Windows unit
+# tests in one): a fresh prefix copy and an Xvfb, exported as WINEPREFIX,
+# DRIVE_C and DISPLAY in the calling shell. Always pair with e2e_end_session,
+# also when the start failed half-way.
+e2e_start_session() {
+  local name=${1:-session}
+  mkdir -p "$E2E_OUT" || return 1
+  E2E_SESSION=$(mktemp -d "$E2E_OUT/session-$name.XXXXXX") || return 1
+  E2E_SAVED_DISPLAY=${DISPLAY-}
+  E2E_XVFB_PID=""
+  unset DISPLAY
+  export WINEPREFIX=$E2E_SESSION/prefix DRIVE_C=$E2E_SESSION/prefix/drive_c
+  if [ ! -f "$E2E_TEMPLATE/.e2e-stamp" ]; then
+    e2e_log "e2e: no prefix template; call e2e_prepare_template first"
+    return 1
+  fi
+  e2e_copy_prefix "$E2E_TEMPLATE" "$WINEPREFIX" || { e2e_log "e2e: could not copy the prefix"; return 1; }
+  e2e_start_xvfb "$E2E_SESSION"
+}
+
+# Ends every Windows process of the session, its Xvfb, and deletes its prefix
+# (kept when E2E_KEEP is set).
+e2e_end_session() {
+  [ -n "${E2E_SESSION:-}" ] || return 0
+  e2e_stop_wineserver "$WINEPREFIX"
+  if [ -n "${E2E_XVFB_PID:-}" ]; then
+    kill "$E2E_XVFB_PID" 2>/dev/null
+    wait "$E2E_XVFB_PID" 2>/dev/null
+  fi
+  [ -n "${E2E_KEEP:-}" ] || rm -rf "$E2E_SESSION"
+  unset WINEPREFIX DRIVE_C E2E_SESSION E2E_XVFB_PID
+  if [ -n "${E2E_SAVED_DISPLAY:-}" ]; then export DISPLAY=$E2E_SAVED_DISPLAY; else unset DISPLAY; fi
+  return 0
+}
+
 # Runs one directive line ("#! key: value") of a test before the program starts.
 e2e_setup_directive() {
   local key=$1 value=$2
@@ -183,8 +218,6 @@ e2e_run_test() {
   name=${name%.*}
   local out=$E2E_OUT/$name.out log=$E2E_OUT/$name.stderr shot=$E2E_OUT/$name.png
   rm -f "$out" "$log" "$shot"
-  local session
-  session=$(mktemp -d "$E2E_OUT/session-$name.XXXXXX") || return 1
 
   local exe="" timeout=$E2E_DEFAULT_TIMEOUT key value
   local -a afters=() setups=() bad=()
@@ -199,9 +232,7 @@ e2e_run_test() {
   done < <(e2e_directives "$file")
 
   (
-    export WINEPREFIX=$session/prefix
-    export E2E_ROOT E2E_BIN E2E_OUT DRIVE_C=$session/prefix/drive_c
-    E2E_XVFB_PID=""
+    export E2E_ROOT E2E_BIN E2E_OUT
     unset DISPLAY
     local program_pid="" status=0
 
@@ -209,16 +240,12 @@ e2e_run_test() {
     cleanup() {
       [ -z "$cleaned" ] || return 0
       cleaned=1
-      e2e_stop_wineserver "$WINEPREFIX"
+      [ -n "${WINEPREFIX:-}" ] && e2e_stop_wineserver "$WINEPREFIX"
       if [ -n "$program_pid" ]; then
         kill -9 "$program_pid" 2>/dev/null
         wait "$program_pid" 2>/dev/null
       fi
-      if [ -n "$E2E_XVFB_PID" ]; then
-        kill "$E2E_XVFB_PID" 2>/dev/null
-        wait "$E2E_XVFB_PID" 2>/dev/null
-      fi
-      [ -n "${E2E_KEEP:-}" ] || rm -rf "$session"
+      e2e_end_session
     }
     # Whatever ends this session, its processes and files go with it.
     trap cleanup EXIT
@@ -257,8 +284,7 @@ e2e_run_test() {
         ;;
     esac
 
-    e2e_copy_prefix "$E2E_TEMPLATE" "$WINEPREFIX" || failed "could not copy the prefix"
-    e2e_start_xvfb "$session" || failed "no X server"
+    e2e_start_session "$name" || failed "could not set up the session"
 
     local entry
     for entry in "${setups[@]}"; do
