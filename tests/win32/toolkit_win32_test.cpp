@@ -1,0 +1,828 @@
+// The toolkit on real windows: what the model says must be what Win32
+// reports, and real messages must reach the model's handlers.
+#include "toolkit/win32/win32_backend.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include "toolkit/application.h"
+#include "toolkit/error.h"
+#include "toolkit/win32/gdi_canvas.h"
+
+using namespace tk;
+using namespace tk::win32;
+
+namespace {
+
+std::string TextOf(HWND h) {
+  char buf[512] = {};
+  GetWindowTextA(h, buf, sizeof buf);
+  return buf;
+}
+
+std::string ClassOf(HWND h) {
+  char buf[256] = {};
+  GetClassNameA(h, buf, sizeof buf);
+  return buf;
+}
+
+// What another program reads to know a window's control.
+std::string NameOf(HWND h) {
+  auto atom = ATOM(UINT_PTR(GetPropA(h, "ControlName")));
+  char buf[256] = {};
+  if (!atom || !GlobalGetAtomNameA(atom, buf, sizeof buf)) return "";
+  return buf;
+}
+
+SIZE ClientSize(HWND h) {
+  RECT r;
+  GetClientRect(h, &r);
+  return SIZE{r.right, r.bottom};
+}
+
+// Polls a condition from a worker thread, for at most a while.
+template <typename F>
+bool WaitFor(F condition, DWORD ms = 15000) {
+  DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start > ms) return false;
+    Sleep(5);
+  }
+  return true;
+}
+
+HWND FindBox(const char* caption) {
+  HWND box = nullptr;
+  WaitFor([&] {
+    box = FindWindowA("#32770", caption);
+    return box && IsWindowVisible(box);
+  });
+  return box;
+}
+
+std::string BoxText(HWND box) {
+  std::string text;
+  for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    if (ClassOf(c) == "Static" && !TextOf(c).empty()) text += TextOf(c);
+  return text;
+}
+
+void Press(HWND box, int id) { SendMessageA(GetDlgItem(box, id), BM_CLICK, 0, 0); }
+
+// A loop that never ends would hang the whole test run: this ends it
+// (and the test fails) if it is still running after a generous while.
+class Watchdog {
+ public:
+  Watchdog() : ui_(GetCurrentThreadId()), thread_([this] { Watch(); }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+  bool Fired() const { return fired_; }
+
+ private:
+  void Watch() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!cv_.wait_for(lock, std::chrono::seconds(60), [this] { return done_; })) {
+      fired_ = true;
+      PostThreadMessageA(ui_, WM_QUIT, 0, 0);
+    }
+  }
+  DWORD ui_;
+  std::mutex mutex_;
+  std::condition_variable cv_;
+  bool done_ = false;
+  std::atomic<bool> fired_{false};
+  std::thread thread_;
+};
+
+class DemoForm : public Form {
+ public:
+  DemoForm() : Form("velmain", "Tveltest") {
+    SetCaption("Veltrane toolkit test");
+    SetBorder(BorderStyle::Single);
+    SetBorderIcons(kSystemMenu | kMinimize);
+    SetClientSize(420, 300);
+    SetScreenPos(40, 40);
+    SetFont(Font{"Tahoma", 8});
+    header.SetBounds(0, 0, 420, 40);
+    header.SetColor(Rgb(0x1F, 0x3F, 0x7F));
+    header.SetCaption("Autostart guard");
+    header.SetFont(Font{"Verdana", 12, true, Rgb(255, 255, 255)});
+    body.SetBounds(0, 40, 420, 260);
+    body.SetColor(Rgb(255, 248, 220));
+    title.SetBounds(10, 8, 250, 16);
+    title.SetCaption("Entries on the white list:");
+    title.SetFont(Font{"Tahoma", 8, true, Rgb(0x80, 0, 0)});
+    list.SetBounds(10, 28, 250, 120);
+    watch.SetBounds(270, 28, 140, 20);
+    watch.SetCaption("Watch the Run key");
+    ok.SetBounds(270, 56, 80, 24);
+    ok.SetCaption("OK");
+    ok.OnClick = [this] { clicks++; };
+    ok.OnMouseUp = [this](MouseButton, int, int) { ups++; };
+    fail.SetBounds(355, 56, 55, 24);
+    fail.SetCaption("Fail");
+    fail.OnClick = [] { throw Error("Unable to write to C:\\Windows\\veltrane.vlt"); };
+    progress.SetBounds(10, 156, 250, 16);
+    progress.SetPosition(40);
+    book.SetBounds(270, 90, 140, 82);
+    page1.SetColor(Rgb(200, 230, 200));
+    page1.SetBounds(0, 0, 140, 82);
+    page2.SetBounds(0, 0, 140, 82);
+    page2.SetCaption("second page");
+    on_page1.SetBounds(8, 8, 120, 16);
+    on_page1.SetCaption("on the green page");
+    status.SetBounds(10, 190, 400, 16);
+    status.SetAlignment(Align::Right);
+    status.SetColor(Rgb(255, 255, 255));
+    status.SetCaption("3 entries, 1 new");
+  }
+  Panel header{this, "header"};
+  Panel body{this, "body"};
+  Label title{&body, "title"};
+  ListBox list{&body, "list"};
+  CheckBox watch{&body, "watch"};
+  Button ok{&body, "ok"};
+  Button fail{&body, "fail"};
+  ProgressBar progress{&body, "progress"};
+  PageBook book{&body, "book"};
+  Page page1{&book, "page1"};
+  Page page2{&book, "page2"};
+  Label on_page1{&page1, "on_page1"};
+  Label status{&body, "status"};
+  int clicks = 0;
+  int ups = 0;
+};
+
+class Dialog : public Form {
+ public:
+  Dialog() : Form("dialog", "Tveldialog") {
+    SetCaption("Question");
+    SetBorder(BorderStyle::Dialog);
+    SetClientSize(200, 80);
+    yes.SetBounds(10, 10, 80, 24);
+    yes.SetCaption("Yes");
+    yes.OnClick = [this] { SetModalResult(ModalResult::Yes); };
+    OnActivate = [this] { activations++; };
+  }
+  Button yes{this, "yes"};
+  int activations = 0;
+};
+
+struct Win32Toolkit : ::testing::Test {
+  Win32Backend backend;
+  Application app{backend};
+  DemoForm form;
+  void SetUp() override {
+    app.SetTitle("Veltrane Test");
+    app.SetMainForm(&form);
+    form.CreateHandle();
+  }
+  HWND H(const Control& c) { return HandleOf(c); }
+};
+
+}  // namespace
+
+TEST_F(Win32Toolkit, EveryControlIsARealWindowNamedAndCaptionedAsInTheModel) {
+  struct Expect {
+    Control* control;
+    const char* window_class;
+  };
+  const Expect all[] = {{&form, "Tveltest"},       {&form.header, "TPanel"},   {&form.body, "TPanel"},
+                        {&form.title, "Static"},   {&form.list, "ListBox"},    {&form.watch, "Button"},
+                        {&form.ok, "Button"},      {&form.progress, "msctls_progress32"},
+                        {&form.book, "TPageBook"}, {&form.page1, "TPanel"},    {&form.on_page1, "Static"}};
+  for (const Expect& e : all) {
+    SCOPED_TRACE(e.control->Name());
+    HWND h = H(*e.control);
+    ASSERT_TRUE(IsWindow(h));
+    EXPECT_EQ(ClassOf(h), e.window_class);
+    EXPECT_EQ(NameOf(h), e.control->Name());
+    EXPECT_EQ(TextOf(h), e.control->Caption());
+    EXPECT_EQ(ControlOf(h), e.control);
+    if (e.control != &form) {
+      RECT r;
+      GetWindowRect(h, &r);
+      MapWindowPoints(nullptr, GetParent(h), reinterpret_cast<POINT*>(&r), 2);
+      EXPECT_EQ(r.left, e.control->Left());
+      EXPECT_EQ(r.bottom - r.top, e.control->Height());
+      EXPECT_EQ(GetParent(h), H(*e.control->Parent()));
+    }
+  }
+  EXPECT_EQ(GetWindowLongA(H(form.watch), GWL_STYLE) & BS_TYPEMASK, BS_CHECKBOX);
+  EXPECT_EQ(GetWindowLongA(H(form.status), GWL_STYLE) & SS_TYPEMASK, SS_RIGHT);
+  EXPECT_EQ(GetWindowLongA(H(form.title), GWL_STYLE) & SS_TYPEMASK, SS_LEFTNOWORDWRAP);
+  EXPECT_TRUE(GetWindowLongA(H(form.title), GWL_STYLE) & SS_NOPREFIX);
+  form.title.SetWordWrap(true);
+  EXPECT_EQ(GetWindowLongA(H(form.title), GWL_STYLE) & SS_TYPEMASK, SS_LEFT);
+
+  // The frame of a single border: caption and the chosen icons, no sizing.
+  LONG style = GetWindowLongA(H(form), GWL_STYLE);
+  EXPECT_TRUE(style & WS_CAPTION);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+
+  // The hidden application window is found by class and title.
+  EXPECT_EQ(FindWindowA("TApplication", "Veltrane Test"), backend.AppWindow());
+  app.SetTitle("Veltrane 2");
+  EXPECT_EQ(FindWindowA("TApplication", "Veltrane 2"), backend.AppWindow());
+  EXPECT_FALSE(IsWindowVisible(backend.AppWindow()));
+}
+
+TEST_F(Win32Toolkit, ClientSizeIsExactForEveryBorderAndAfterChangesFromCode) {
+  EXPECT_EQ(ClientSize(H(form)).cx, 420);
+  EXPECT_EQ(ClientSize(H(form)).cy, 300);
+  form.Show();
+  // The program animates the height, down to nothing.
+  for (int height : {120, 0, 1, 37, 300}) {
+    form.SetClientHeight(height);
+    EXPECT_EQ(ClientSize(H(form)).cy, height) << height;
+    EXPECT_EQ(ClientSize(H(form)).cx, 420) << height;
+  }
+  for (BorderStyle border : {BorderStyle::Sizeable, BorderStyle::Dialog, BorderStyle::ToolWindow, BorderStyle::None}) {
+    Form other("other", "Tvelother");
+    other.SetBorder(border);
+    other.SetClientSize(230, 0);
+    other.Show();
+    EXPECT_EQ(ClientSize(H(other)).cx, 230) << int(border);
+    EXPECT_EQ(ClientSize(H(other)).cy, 0) << int(border);
+    other.SetClientSize(150, 90);
+    EXPECT_EQ(ClientSize(H(other)).cx, 150) << int(border);
+    EXPECT_EQ(ClientSize(H(other)).cy, 90) << int(border);
+  }
+  // The place is the outer frame's, and moves noted by the window agree.
+  form.SetScreenPos(70, 80);
+  RECT r;
+  GetWindowRect(H(form), &r);
+  EXPECT_EQ(r.left, 70);
+  EXPECT_EQ(r.top, 80);
+  SetWindowPos(H(form), nullptr, 90, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  EXPECT_EQ(form.ScreenLeft(), 90);
+  EXPECT_EQ(form.ScreenTop(), 100);
+}
+
+TEST_F(Win32Toolkit, MinimisedWindowKeepsTheFormsPlaceAndTakesNewSizesOnRestore) {
+  form.Show();
+  form.SetScreenPos(50, 60);
+  ShowWindow(H(form), SW_MINIMIZE);
+  ASSERT_TRUE(IsIconic(H(form)));
+  EXPECT_EQ(form.ScreenLeft(), 50);
+  EXPECT_EQ(form.ScreenTop(), 60);
+  EXPECT_EQ(form.ClientHeight(), 300);
+  form.SetClientHeight(150);
+  ShowWindow(H(form), SW_RESTORE);
+  EXPECT_EQ(ClientSize(H(form)).cy, 150);
+  RECT r;
+  GetWindowRect(H(form), &r);
+  EXPECT_EQ(r.left, 50);
+  EXPECT_EQ(form.ScreenTop(), 60);
+}
+
+TEST_F(Win32Toolkit, ScreenCentredFormIsCentredOnTheWorkAreaWhenFirstShown) {
+  Dialog dialog;
+  dialog.SetPosition(FormPosition::ScreenCenter);
+  dialog.Show();
+  RECT area, r;
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+  GetWindowRect(H(dialog), &r);
+  EXPECT_LE(std::abs((r.left - area.left) - (area.right - r.right)), 1);
+  EXPECT_LE(std::abs((r.top - area.top) - (area.bottom - r.bottom)), 1);
+  EXPECT_EQ(dialog.ScreenLeft(), r.left);
+  EXPECT_EQ(ClientSize(H(dialog)).cx, 200);
+}
+
+TEST_F(Win32Toolkit, ModelChangesReachTheWindows) {
+  form.Show();
+  form.watch.SetChecked(true);
+  EXPECT_EQ(SendMessageA(H(form.watch), BM_GETCHECK, 0, 0), BST_CHECKED);
+  form.watch.SetChecked(false);
+  EXPECT_EQ(SendMessageA(H(form.watch), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+
+  HWND list = H(form.list);
+  form.list.AddItem("ctfmon");
+  form.list.AddItem("Veltrane");
+  form.list.AddItem("ctfmon");
+  ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 3);
+  char item[64] = {};
+  SendMessageA(list, LB_GETTEXT, 2, LPARAM(item));
+  EXPECT_STREQ(item, "ctfmon");  // in order, duplicates kept: no sorting
+  form.list.SetItemIndex(1);
+  EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 1);
+  form.list.Clear();
+  EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 0);
+  EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), LB_ERR);
+
+  form.progress.SetMax(200);
+  form.progress.SetPosition(150);
+  EXPECT_EQ(SendMessageA(H(form.progress), PBM_GETPOS, 0, 0), 150);
+  EXPECT_EQ(SendMessageA(H(form.progress), PBM_GETRANGE, FALSE, 0), 200);
+
+  EXPECT_TRUE(IsWindowVisible(H(form.page1)));
+  EXPECT_FALSE(IsWindowVisible(H(form.page2)));
+  form.book.ShowPage(form.page2);
+  EXPECT_FALSE(IsWindowVisible(H(form.page1)));
+  EXPECT_TRUE(IsWindowVisible(H(form.page2)));
+
+  form.ok.SetEnabled(false);
+  EXPECT_FALSE(IsWindowEnabled(H(form.ok)));
+  form.status.SetVisible(false);
+  EXPECT_FALSE(IsWindowVisible(H(form.status)));
+  form.SetCaption("Veltrane - 2 new entries");
+  EXPECT_EQ(TextOf(H(form)), "Veltrane - 2 new entries");
+  form.ok.SetBounds(200, 100, 60, 20);
+  RECT r;
+  GetWindowRect(H(form.ok), &r);
+  EXPECT_EQ(r.right - r.left, 60);
+
+  // A control made after the form's window gets its own at once.
+  Label late(&form.body, "late");
+  ASSERT_TRUE(IsWindow(H(late)));
+  EXPECT_EQ(GetParent(H(late)), H(form.body));
+  EXPECT_EQ(NameOf(H(late)), "late");
+}
+
+TEST_F(Win32Toolkit, FontsAreMadeOncePerValueAndFollowTheParents) {
+  auto font_of = [&](const Control& c) { return HFONT(SendMessageA(H(c), WM_GETFONT, 0, 0)); };
+  EXPECT_EQ(font_of(form.list), font_of(form.ok));  // both the form's
+  LOGFONTA lf{};
+  ASSERT_TRUE(GetObjectA(font_of(form.title), sizeof lf, &lf));
+  HDC screen = GetDC(nullptr);
+  EXPECT_EQ(lf.lfHeight, -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72));
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(lf.lfWeight, FW_BOLD);
+  EXPECT_STREQ(lf.lfFaceName, "Tahoma");
+
+  HFONT before = font_of(form.list);
+  form.SetFont(Font{"Tahoma", 10});
+  EXPECT_NE(font_of(form.list), before);
+  EXPECT_EQ(font_of(form.list), font_of(form.ok));
+  ASSERT_TRUE(GetObjectA(font_of(form.title), sizeof lf, &lf));
+  EXPECT_EQ(lf.lfWeight, FW_BOLD);  // its own font stays
+}
+
+TEST_F(Win32Toolkit, LabelsAndCheckBoxesShowTheColourOfWhatTheyLieOn) {
+  form.Show();
+  HDC dc = CreateCompatibleDC(nullptr);
+  auto colours = [&](const Control& c, UINT msg) {
+    auto brush = HBRUSH(SendMessageA(GetParent(H(c)), msg, WPARAM(dc), LPARAM(H(c))));
+    LOGBRUSH lb{};
+    GetObjectA(brush, sizeof lb, &lb);
+    return lb.lbColor;
+  };
+  const COLORREF cream = RGB(255, 248, 220);
+  EXPECT_EQ(colours(form.title, WM_CTLCOLORSTATIC), cream);
+  EXPECT_EQ(GetBkColor(dc), cream);
+  EXPECT_EQ(GetTextColor(dc), RGB(0x80, 0, 0));
+  EXPECT_EQ(colours(form.watch, WM_CTLCOLORSTATIC), cream);
+  EXPECT_EQ(colours(form.on_page1, WM_CTLCOLORSTATIC), RGB(200, 230, 200));
+  EXPECT_EQ(colours(form.status, WM_CTLCOLORSTATIC), RGB(255, 255, 255));  // its own
+  EXPECT_EQ(colours(form.list, WM_CTLCOLORLISTBOX), GetSysColor(COLOR_WINDOW));
+  DeleteDC(dc);
+
+  // On screen: the label's empty part is the panel's colour.
+  UpdateWindow(H(form));
+  RedrawWindow(H(form), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  HDC window_dc = GetDC(H(form.title));
+  EXPECT_EQ(GetPixel(window_dc, form.title.Width() - 2, form.title.Height() - 2), cream);
+  ReleaseDC(H(form.title), window_dc);
+  HDC panel_dc = GetDC(H(form.header));
+  EXPECT_EQ(GetPixel(panel_dc, 2, 2), RGB(0x1F, 0x3F, 0x7F));
+  ReleaseDC(H(form.header), panel_dc);
+}
+
+TEST_F(Win32Toolkit, UserActionsOnControlsRunTheModelsHandlers) {
+  form.Show();
+  SendMessageA(H(form.ok), BM_CLICK, 0, 0);
+  EXPECT_EQ(form.clicks, 1);
+  EXPECT_EQ(form.ups, 1);
+  // A disabled control runs nothing, whatever message reaches it.
+  form.ok.SetEnabled(false);
+  SendMessageA(H(form.body), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(H(form.ok)), BN_CLICKED), LPARAM(H(form.ok)));
+  EXPECT_EQ(form.clicks, 1);
+
+  std::vector<std::string> seen;
+  form.watch.OnClick = [&] { seen.push_back(form.watch.Checked() ? "click:on" : "click:off"); };
+  form.watch.OnMouseUp = [&](MouseButton, int, int) { seen.push_back("up"); };
+  SendMessageA(H(form.watch), BM_CLICK, 0, 0);
+  EXPECT_TRUE(form.watch.Checked());
+  EXPECT_EQ(SendMessageA(H(form.watch), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(seen, (std::vector<std::string>{"click:on", "up"}));
+
+  form.list.AddItem("a");
+  form.list.AddItem("b");
+  int list_clicks = 0;
+  form.list.OnClick = [&] { list_clicks++; };
+  SendMessageA(H(form.list), LB_SETCURSEL, 1, 0);
+  SendMessageA(H(form.body), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(H(form.list)), LBN_SELCHANGE),
+               LPARAM(H(form.list)));
+  EXPECT_EQ(form.list.ItemIndex(), 1);
+  EXPECT_EQ(form.list.SelectedText(), "b");
+  EXPECT_EQ(list_clicks, 1);
+
+  // A painted panel: a press and release on it is a click; moving reports where.
+  std::vector<std::string> panel;
+  form.header.OnClick = [&] { panel.push_back("click"); };
+  form.header.OnMouseUp = [&](MouseButton b, int x, int y) {
+    panel.push_back("up " + std::to_string(x) + "," + std::to_string(y));
+  };
+  form.header.OnMouseMove = [&](int x, int y) { panel.push_back("move " + std::to_string(x) + "," + std::to_string(y)); };
+  HWND header = H(form.header);
+  SendMessageA(header, WM_MOUSEMOVE, 0, MAKELPARAM(7, 8));
+  SendMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 6));
+  SendMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(5, 6));
+  // Released outside after a press: no click.
+  SendMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 6));
+  SendMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(900, 6));
+  EXPECT_EQ(panel, (std::vector<std::string>{"move 7,8", "click", "up 5,6", "up 900,6"}));
+
+  int form_moves = 0;
+  form.OnMouseMove = [&](int x, int y) { form_moves += x == 3 && y == 4; };
+  SendMessageA(H(form), WM_MOUSEMOVE, 0, MAKELPARAM(3, 4));
+  EXPECT_EQ(form_moves, 1);
+
+  // A label with a handler takes the click; one without lets it through.
+  int label_clicks = 0;
+  EXPECT_EQ(SendMessageA(H(form.title), WM_NCHITTEST, 0, 0), HTTRANSPARENT);
+  form.title.OnClick = [&] { label_clicks++; };
+  EXPECT_EQ(SendMessageA(H(form.title), WM_NCHITTEST, 0, 0), HTCLIENT);
+  SendMessageA(H(form.title), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+  SendMessageA(H(form.title), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+  EXPECT_EQ(label_clicks, 1);
+}
+
+TEST_F(Win32Toolkit, CloseBoxGoesThroughTheModelAndHooksSeeMessagesFirst) {
+  Dialog other;
+  other.Show();
+  CloseAction wanted = CloseAction::None;
+  other.OnClose = [&](CloseAction& a) { a = wanted; };
+  SendMessageA(H(other), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(H(other)));  // refused: not destroyed, still shown
+  EXPECT_TRUE(IsWindowVisible(H(other)));
+  wanted = CloseAction::Hide;
+  SendMessageA(H(other), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(other.Visible());
+  EXPECT_FALSE(IsWindowVisible(H(other)));
+
+  // A component consuming a message: the model never sees it.
+  other.Show();
+  int hooked = HookFormMessages(other, [](HWND, UINT msg, WPARAM, LPARAM, LRESULT& result) {
+    result = 0;
+    return msg == WM_CLOSE;
+  });
+  ASSERT_NE(hooked, 0);
+  SendMessageA(H(other), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(other.Visible());
+  UnhookFormMessages(other, hooked);
+  SendMessageA(H(other), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(other.Visible());
+
+  UINT custom = RegisterWindowMessageA("VeltraneTestMessage");
+  int seen = 0;
+  int app_hook = backend.HookAppMessages([&](HWND, UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
+    if (msg != custom) return false;
+    seen += int(wp);
+    result = 42;
+    return true;
+  });
+  EXPECT_EQ(SendMessageA(backend.AppWindow(), custom, 5, 0), 42);
+  backend.UnhookAppMessages(app_hook);
+  SendMessageA(backend.AppWindow(), custom, 5, 0);
+  EXPECT_EQ(seen, 5);
+}
+
+TEST_F(Win32Toolkit, DestroyedFormTakesItsWindowsAndNamesAlong) {
+  HWND window, button;
+  {
+    Dialog gone;
+    gone.Show();
+    window = H(gone);
+    button = H(gone.yes);
+  }
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(IsWindow(button));
+  EXPECT_EQ(GlobalFindAtomA("dialog"), 0);
+  EXPECT_EQ(GlobalFindAtomA("yes"), 0);
+  EXPECT_NE(GlobalFindAtomA("velmain"), 0);  // the living form's stays
+}
+
+TEST_F(Win32Toolkit, IdleIsRaisedAndClosingTheMainFormEndsTheLoop) {
+  Watchdog watchdog;
+  int idles = 0, closes = 0;
+  // Not done: raised again at once, without waiting for a message.
+  app.OnIdle = [&](bool& done) {
+    if (++idles < 3) done = false;
+    else if (idles == 3) PostMessageA(H(form), WM_CLOSE, 0, 0);
+  };
+  form.OnClose = [&](CloseAction&) { closes++; };
+  app.Run();
+  EXPECT_FALSE(watchdog.Fired());
+  EXPECT_TRUE(app.Terminated());
+  EXPECT_EQ(closes, 1);
+  EXPECT_GE(idles, 3);
+  EXPECT_TRUE(IsWindowVisible(H(form)));  // shown by Run
+  EXPECT_TRUE(GetWindowLongA(H(form), GWL_EXSTYLE) & WS_EX_APPWINDOW);
+}
+
+TEST_F(Win32Toolkit, TerminateFromAHandlerEndsRunWhenTheHandlerReturns) {
+  Watchdog watchdog;
+  bool after = false;
+  Timer stopper("stopper", 10, true);
+  stopper.SetOnTimer([&] {
+    PostMessageA(H(form.ok), BM_CLICK, 0, 0);  // queued behind: never runs
+    app.Terminate();
+    after = true;
+  });
+  app.Run();
+  EXPECT_FALSE(watchdog.Fired());
+  EXPECT_TRUE(after);
+  EXPECT_EQ(form.clicks, 0);
+}
+
+TEST_F(Win32Toolkit, HandlerErrorIsShownInABoxCaptionedWithTheTitleAndTheProgramRunsOn) {
+  Watchdog watchdog;
+  form.Show();
+  std::string text;
+  bool form_disabled = false;
+  std::thread user([&] {
+    HWND box = FindBox("Veltrane Test");
+    if (!box) return;
+    text = BoxText(box);
+    form_disabled = !IsWindowEnabled(H(form));
+    Press(box, IDOK);
+  });
+  SendMessageA(H(form.fail), BM_CLICK, 0, 0);  // returns when the box is answered
+  user.join();
+  EXPECT_EQ(text, "Unable to write to C:\\Windows\\veltrane.vlt");
+  EXPECT_TRUE(form_disabled);
+  EXPECT_TRUE(IsWindowEnabled(H(form)));
+  SendMessageA(H(form.ok), BM_CLICK, 0, 0);
+  EXPECT_EQ(form.clicks, 1);
+  EXPECT_FALSE(watchdog.Fired());
+}
+
+TEST_F(Win32Toolkit, MessageBoxAnswersAndWhatRunsWhileItIsUp) {
+  Watchdog watchdog;
+  form.Show();
+  std::atomic<int> ticks{0};
+  Timer ticker("ticker", 5, true);
+  ticker.SetOnTimer([&] { ticks++; });
+  std::thread::id synced_on;
+  std::thread user([&] {
+    HWND box = FindBox("Confirm");
+    if (!box) return;
+    // Timers and hand-overs still run under the box.
+    WaitFor([&] { return ticks >= 3; });
+    app.Synchronize([&] { synced_on = std::this_thread::get_id(); });
+    Press(box, IDNO);
+  });
+  ModalResult answer = app.MessageBox(MsgKind::Confirmation, "Remove ctfmon from autostart?", MsgButtons::YesNo);
+  user.join();
+  EXPECT_EQ(answer, ModalResult::No);
+  EXPECT_GE(ticks, 3);
+  EXPECT_EQ(synced_on, std::this_thread::get_id());
+  EXPECT_FALSE(watchdog.Fired());
+}
+
+TEST_F(Win32Toolkit, TimerWhoseHandlerIsStillRunningIsNotEnteredAgain) {
+  Watchdog watchdog;
+  form.Show();
+  std::atomic<int> entries{0}, ticks{0};
+  int entries_while_box = -1;
+  Timer failing("failing", 5, true);
+  failing.SetOnTimer([&] {
+    if (++entries == 1) throw Error("Tick failed.");
+  });
+  Timer ticker("ticker", 5, true);
+  ticker.SetOnTimer([&] { ticks++; });
+  std::thread user([&] {
+    HWND box = FindBox("Veltrane Test");
+    if (!box) return;
+    WaitFor([&] { return ticks >= 10; });
+    entries_while_box = entries;
+    Press(box, IDOK);
+    WaitFor([&] { return entries >= 2; });  // ticking again once answered
+    PostMessageA(H(form), WM_CLOSE, 0, 0);
+  });
+  app.Run();
+  user.join();
+  EXPECT_EQ(entries_while_box, 1);
+  EXPECT_GE(entries, 2);
+  EXPECT_FALSE(watchdog.Fired());
+}
+
+namespace {
+class FailingPanel : public Panel {
+ public:
+  using Panel::Panel;
+  void Paint(Canvas& canvas) override {
+    paints++;
+    throw Error("Cannot paint.");
+  }
+  int paints = 0;
+};
+}  // namespace
+
+TEST_F(Win32Toolkit, PanelWhosePaintFailsShowsOneBoxNotOneForEveryRepaint) {
+  Watchdog watchdog;
+  FailingPanel panel(&form, "failing");
+  panel.SetBounds(300, 200, 100, 50);
+  form.Show();
+  std::atomic<bool> stop{false};
+  std::atomic<int> boxes{0};
+  std::thread user([&] {
+    while (!stop) {
+      HWND box = FindWindowA("#32770", "Veltrane Test");
+      if (box && IsWindowVisible(box)) {
+        boxes++;
+        Press(box, IDOK);
+        WaitFor([&] { return !IsWindow(box); });
+      }
+      Sleep(5);
+    }
+  });
+  UpdateWindow(H(panel));  // fails: a box, answered by the user
+  EXPECT_EQ(boxes, 1);
+  InvalidateRect(H(panel), nullptr, FALSE);
+  UpdateWindow(H(panel));
+  EXPECT_EQ(panel.paints, 1);
+  panel.Repaint();  // the program changed something: painting is tried again
+  UpdateWindow(H(panel));
+  EXPECT_EQ(panel.paints, 2);
+  EXPECT_EQ(boxes, 2);
+  stop = true;
+  user.join();
+  EXPECT_FALSE(watchdog.Fired());
+}
+
+TEST_F(Win32Toolkit, ModalFormReturnsTheResultSetByItsButtonAndGivesBackTheOwner) {
+  Watchdog watchdog;
+  form.Show();
+  Dialog dialog;
+  bool main_disabled = false, dialog_shown = false;
+  Timer user("user", 10, true);
+  user.SetOnTimer([&] {
+    if (!IsWindowVisible(H(dialog))) return;
+    user.SetEnabled(false);
+    main_disabled = !IsWindowEnabled(H(form));
+    dialog_shown = true;
+    SendMessageA(H(dialog.yes), BM_CLICK, 0, 0);
+  });
+  EXPECT_EQ(dialog.ShowModal(), ModalResult::Yes);
+  EXPECT_TRUE(dialog_shown);
+  EXPECT_TRUE(main_disabled);
+  EXPECT_GE(dialog.activations, 1);
+  EXPECT_TRUE(IsWindowEnabled(H(form)));
+  EXPECT_FALSE(IsWindowVisible(H(dialog)));
+  EXPECT_EQ(GetActiveWindow(), H(form));
+
+  // Its close box answers Cancel.
+  user.SetOnTimer([&] {
+    if (!IsWindowVisible(H(dialog))) return;
+    user.SetEnabled(false);
+    PostMessageA(H(dialog), WM_CLOSE, 0, 0);
+  });
+  user.SetEnabled(true);
+  EXPECT_EQ(dialog.ShowModal(), ModalResult::Cancel);
+  EXPECT_FALSE(watchdog.Fired());
+}
+
+TEST_F(Win32Toolkit, SynchronizeRunsOnTheUiThreadWhileTheWorkerWaitsAlsoUnderAModalForm) {
+  Watchdog watchdog;
+  form.Show();
+  Dialog dialog;
+  std::thread::id ran_on;
+  std::atomic<bool> returned{false};
+  bool ran_before_return = false;
+  std::thread worker([&] {
+    if (!WaitFor([&] { return IsWindowVisible(H(dialog)) != FALSE; })) return;
+    app.Synchronize([&] {
+      ran_on = std::this_thread::get_id();
+      ran_before_return = !returned;
+      dialog.SetModalResult(ModalResult::Ok);
+    });
+    returned = true;
+  });
+  EXPECT_EQ(dialog.ShowModal(), ModalResult::Ok);
+  worker.join();
+  EXPECT_TRUE(returned);
+  EXPECT_TRUE(ran_before_return);
+  EXPECT_EQ(ran_on, std::this_thread::get_id());
+
+  // What the call lets out reaches the worker; the loop runs on.
+  std::string error;
+  std::thread second([&] {
+    try {
+      backend.Synchronize([] { throw Error("No access."); });
+    } catch (const Error& e) {
+      error = e.what();
+    }
+    app.Synchronize([&] { form.Close(); });
+  });
+  app.Run();
+  second.join();
+  EXPECT_EQ(error, "No access.");
+  EXPECT_FALSE(watchdog.Fired());
+}
+
+TEST_F(Win32Toolkit, PopupMenuRunsTheChosenItemsHandler) {
+  Watchdog watchdog;
+  form.Show();
+  std::vector<std::string> chosen;
+  PopupMenu menu("tray");
+  menu.Add("open", "Open Veltrane", [&] { chosen.push_back("open"); }).is_default = true;
+  menu.Add("sep", "-", nullptr);
+  menu.Add("exit", "Exit", [&] { chosen.push_back("exit"); });
+  int items = 0, default_id = -1;
+  UINT separator_type = 0;
+  std::thread user([&] {
+    HWND popup = nullptr;
+    if (!WaitFor([&] { return (popup = FindWindowA("#32768", nullptr)) && IsWindowVisible(popup); })) return;
+    auto handle = HMENU(SendMessageA(popup, MN_GETHMENU, 0, 0));
+    items = GetMenuItemCount(handle);
+    default_id = int(GetMenuDefaultItem(handle, FALSE, 0));
+    MENUITEMINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE;
+    GetMenuItemInfoA(handle, 1, TRUE, &info);
+    separator_type = info.fType;
+    for (WPARAM key : {VK_DOWN, VK_DOWN, VK_RETURN}) PostMessageA(popup, WM_KEYDOWN, key, 0);
+  });
+  menu.Popup(100, 100);
+  user.join();
+  EXPECT_EQ(items, 3);
+  EXPECT_EQ(default_id, 1);
+  EXPECT_TRUE(separator_type & MFT_SEPARATOR);
+  EXPECT_EQ(chosen, std::vector<std::string>{"exit"});
+  EXPECT_FALSE(watchdog.Fired());
+}
+
+TEST(Win32ToolkitCanvas, DrawsOnADeviceContextAndLeavesItAsFound) {
+  BITMAPINFO bi{};
+  bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 120, -40, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
+  HGDIOBJ old_font = GetCurrentObject(dc, OBJ_FONT);
+  GdiObjects gdi;
+  {
+    GdiCanvas canvas(dc, gdi);
+    EXPECT_EQ(canvas.SystemColor(SysColor::ButtonFace), FromColorRef(GetSysColor(COLOR_BTNFACE)));
+    canvas.FillRect(Rect{0, 0, 120, 40}, Rgb(255, 0, 0));
+    EXPECT_EQ(GetPixel(dc, 5, 5), RGB(255, 0, 0));
+    canvas.Line(0, 10, 50, 10, Rgb(0, 0, 255));
+    EXPECT_EQ(GetPixel(dc, 0, 10), RGB(0, 0, 255));
+    EXPECT_EQ(GetPixel(dc, 49, 10), RGB(0, 0, 255));
+    EXPECT_EQ(GetPixel(dc, 50, 10), RGB(255, 0, 0));  // the end point is not drawn
+
+    canvas.SetFont(Font{"Tahoma", 10, false, Rgb(0, 255, 0)});
+    Rect plain{0, 0, 0, 0};
+    int height = canvas.DrawText("Autostart", plain, kDtCalcRect | kDtSingleLine);
+    EXPECT_GT(plain.Width(), 20);
+    EXPECT_EQ(plain.Height(), height);
+    canvas.SetFont(Font{"Tahoma", 10, true});
+    Rect bold{0, 0, 0, 0};
+    canvas.DrawText("Autostart", bold, kDtCalcRect | kDtSingleLine);
+    EXPECT_GT(bold.Width(), plain.Width());
+
+    // Measuring drew nothing; drawing is transparent, in the font's colour.
+    canvas.FillRect(Rect{0, 20, 120, 40}, Rgb(255, 0, 0));
+    canvas.SetFont(Font{"Tahoma", 10, false, Rgb(0, 255, 0)});
+    Rect where{0, 20, 120, 40};
+    canvas.DrawText("MMMM", where, kDtLeft | kDtSingleLine);
+    int green = 0;
+    for (int y = 20; y < 40; ++y)
+      for (int x = 0; x < 120; ++x) green += GetPixel(dc, x, y) == RGB(0, 255, 0);
+    EXPECT_GT(green, 10);
+    EXPECT_EQ(GetPixel(dc, 119, 39), RGB(255, 0, 0));
+  }
+  EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), old_font);
+  EXPECT_EQ(GetBkMode(dc), OPAQUE);
+  SelectObject(dc, old_bitmap);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+}
+
+// Not a test: shows the demo form until its window is closed, for a look
+// at it (run with --gtest_also_run_disabled_tests).
+TEST_F(Win32Toolkit, DISABLED_ShowDemoForm) {
+  form.list.AddItem("ctfmon.exe");
+  form.list.AddItem("Veltrane");
+  form.list.AddItem("jusched.exe");
+  form.list.SetItemIndex(1);
+  form.watch.SetChecked(true);
+  app.Run();
+}
