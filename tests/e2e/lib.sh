@@ -47,6 +47,9 @@ e2e_build_template() {
     # A crash must end the program with a trace on stderr, not open a dialog.
     e2e_wine "$prefix" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f || exit 1
     mkdir -p "$prefix/drive_c/Program Files/Quorvik/Veltrane/Trashcan" || exit 1
+    # Debian's 32-bit Wine does not find its own TrueType fonts (Tahoma, and
+    # Marlett for the title-bar buttons) unless they are in the prefix.
+    cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null
     if [ -f "$E2E_DIR/Veltrane.txt" ]; then
       cp "$E2E_DIR/Veltrane.txt" "$prefix/drive_c/windows/Veltrane.txt" || exit 1
     fi
