@@ -463,6 +463,26 @@ TEST_F(Win32Toolkit, UserActionsOnControlsRunTheModelsHandlers) {
   EXPECT_EQ(label_clicks, 1);
 }
 
+TEST_F(Win32Toolkit, KeysMoveBetweenControlsAndPressThem) {
+  form.Show();
+  SetForegroundWindow(H(form));
+  SetFocus(H(form.list));
+  auto key = [&](WPARAM vk) {
+    HWND focus = GetFocus();
+    PostMessageA(focus, WM_KEYDOWN, vk, 1);
+    PostMessageA(focus, WM_KEYUP, vk, 0xC0000001);
+    app.ProcessMessages();
+  };
+  key(VK_TAB);
+  EXPECT_EQ(GetFocus(), H(form.watch));
+  key(VK_SPACE);
+  EXPECT_TRUE(form.watch.Checked());
+  key(VK_TAB);
+  EXPECT_EQ(GetFocus(), H(form.ok));
+  key(VK_SPACE);
+  EXPECT_EQ(form.clicks, 1);
+}
+
 TEST_F(Win32Toolkit, CloseBoxGoesThroughTheModelAndHooksSeeMessagesFirst) {
   Dialog other;
   other.Show();
