@@ -4,6 +4,9 @@
 //   tk::win32::Win32Backend backend(hinstance);   // before the Application
 //   tk::Application app(backend);                 // and before every form
 //
+// The backend must outlive the application and every form and timer: its
+// peers and timers refer to it.
+//
 // Components that need a window get it with HandleOf(control). Components
 // that must see a form's messages (the tray icon watching minimising, say)
 // hook them with HookFormMessages; the application window's messages (tray
