@@ -81,6 +81,7 @@ ModalResult Application::ShowModal(Form& form) {
   form.SetModalResult(ModalResult::None);
   form.NoteModal(true);
   ++modal_depth_;
+  if (form.OnShow) Invoke(form.OnShow);
   backend_.BeginModal(form);
   for (;;) {
     HandleMessage();

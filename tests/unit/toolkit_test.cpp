@@ -40,10 +40,12 @@ class Dialog : public Form {
  public:
   Dialog() : Form("Dialog", "TDialog") {
     yes.OnClick = [this] { SetModalResult(ModalResult::Yes); };
-    OnActivate = [this] { activations++; };
+    OnShow = [this] { events.push_back("show"); };
+    OnActivate = [this] { activations++; events.push_back("activate"); };
   }
   Button yes{this, "yes"};
   int activations = 0;
+  std::vector<std::string> events;
 };
 
 struct Fixture : ::testing::Test {
@@ -167,7 +169,7 @@ TEST_F(Fixture, ModalFormsRunNestedLoopsAndIdleInsideThem) {
   backend.Click(form.ok);
   backend.RunUntilIdle();
   EXPECT_EQ(result, ModalResult::Yes);
-  EXPECT_EQ(dialog.activations, 1);
+  EXPECT_EQ(dialog.events, (std::vector<std::string>{"show", "activate"}));
   EXPECT_FALSE(dialog.Visible());
   EXPECT_GE(idles, 2);  // at least one inside the modal loop, one after
   EXPECT_EQ(backend.ModalForms(), std::vector<std::string>{"Dialog"});
