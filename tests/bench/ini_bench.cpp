@@ -102,6 +102,8 @@ BENCHMARK(BM_251SlotReads)->ArgName("real_files")->Arg(0)->Arg(1);
 // Prints as usual and keeps each run's time per iteration for the ratios.
 class Keeper : public benchmark::ConsoleReporter {
  public:
+  // Plain lines, so that they can be picked out of a log.
+  Keeper() : ConsoleReporter(OO_None) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const auto& run : runs) {
