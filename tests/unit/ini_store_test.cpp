@@ -2,6 +2,7 @@
 // backend), plus an in-memory Files for failures and for the parsed copy.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <functional>
