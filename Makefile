@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 HOST := build/host
 WIN := build/win32
 
-.PHONY: run test deps host win32 fuzz clean
+.PHONY: run test deps host win32 fuzz bench clean
 .NOTPARALLEL:
 
 deps:
@@ -21,10 +21,15 @@ fuzz: deps
 	@cmake -S . -B build/fuzz -DVELTRANE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
 	@cmake --build build/fuzz -j $(JOBS)
 
+# Benchmarks measure an optimised build without sanitizers.
+bench: deps
+	@cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DVELTRANE_SANITIZE=OFF >/dev/null
+	@cmake --build build/bench -j $(JOBS) --target bench
+
 run: win32
 	@scripts/run.sh
 
-test: host win32 fuzz
+test: host win32 fuzz bench
 	@scripts/test.sh
 
 clean:

@@ -24,6 +24,7 @@
 #include <string_view>
 
 #include "platform/files.h"
+#include "toolkit/error.h"
 
 namespace registry {
 
@@ -31,10 +32,10 @@ namespace ini {
 class Document;
 }
 
-class WriteError : public std::runtime_error {
+class WriteError : public tk::Error {
  public:
   explicit WriteError(const std::string& path)
-      : std::runtime_error("Unable to write to " + path), path_(path) {}
+      : tk::Error("Unable to write to " + path), path_(path) {}
   const std::string& path() const { return path_; }
 
  private:

@@ -62,8 +62,8 @@ for target in build/fuzz/*_fuzz; do
 done
 
 echo "== benchmarks (information only) =="
-if [ -x build/host/bench ]; then
-  build/host/bench --benchmark_min_time=0.05 2>/dev/null | grep -E '^BM_|ratio' || true
+if [ -x build/bench/bench ]; then
+  build/bench/bench --benchmark_min_time=0.05 2>/dev/null | grep -E '^BM_|ratio' || true
 fi
 
 echo "== end-to-end tests under Wine =="

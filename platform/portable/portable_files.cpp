@@ -1,5 +1,9 @@
 #include "platform/portable/portable_files.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -61,6 +65,8 @@ std::optional<std::vector<std::string>> Components(const std::string& rest) {
 // wins, then the first in sorted order so that the choice is stable.
 std::string MatchEntry(const fs::path& folder, const std::string& name) {
   std::error_code ec;
+  // The usual case, spelled as on disk, costs one lookup instead of a scan.
+  if (fs::exists(fs::symlink_status(folder / name, ec))) return name;
   if (!fs::is_directory(folder, ec)) return name;
   std::string folded = Folded(name);
   std::optional<std::string> best;
@@ -222,6 +228,26 @@ bool PortableFiles::Delete(const std::string& path) {
 
 FileStamp PortableFiles::Stat(const std::string& path) {
   FileStamp stamp;
+#ifndef _WIN32
+  // One system call when the path was found here before.
+  struct stat st;
+  std::filesystem::path host;
+  {
+    std::lock_guard lock(mu_);
+    auto hint = stat_hint_.find(path);
+    if (hint != stat_hint_.end()) host = hint->second;
+  }
+  if (host.empty() || ::stat(host.c_str(), &st) != 0) {
+    auto m = Map(path);
+    if (!m || ::stat(m->host.c_str(), &st) != 0) return stamp;
+    std::lock_guard lock(mu_);
+    stat_hint_[path] = m->host;
+  }
+  stamp.exists = true;
+  stamp.size = S_ISREG(st.st_mode) ? uint64_t(st.st_size) : 0;
+  stamp.mtime = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return stamp;
+#else
   auto m = Map(path);
   if (!m) return stamp;
   std::error_code ec;
@@ -236,6 +262,7 @@ FileStamp PortableFiles::Stat(const std::string& path) {
   }
   stamp.mtime = std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
   return stamp;
+#endif
 }
 
 std::optional<std::string> PortableFiles::ReadAll(const std::string& path) {

@@ -58,6 +58,9 @@ class PortableFiles : public Files {
   std::map<char, std::filesystem::path> drives_;
   std::set<std::string> read_only_;
   std::atomic<bool> rename_fails_{false};
+  // Where Stat last found each path: reads ask for the stamp every time, and
+  // resolving a path case-insensitively costs a look at every folder on it.
+  std::map<std::string, std::filesystem::path> stat_hint_;
   std::atomic<unsigned> temp_counter_{0};
 };
 
