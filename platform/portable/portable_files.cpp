@@ -65,8 +65,11 @@ std::optional<std::vector<std::string>> Components(const std::string& rest) {
 // wins, then the first in sorted order so that the choice is stable.
 std::string MatchEntry(const fs::path& folder, const std::string& name) {
   std::error_code ec;
-  // The usual case, spelled as on disk, costs one lookup instead of a scan.
+#ifndef _WIN32
+  // The usual case, spelled as on disk, costs one lookup instead of a scan
+  // (only where the host's names are case-sensitive, so a hit is exact).
   if (fs::exists(fs::symlink_status(folder / name, ec))) return name;
+#endif
   if (!fs::is_directory(folder, ec)) return name;
   std::string folded = Folded(name);
   std::optional<std::string> best;
