@@ -15,6 +15,7 @@
 
 #include "platform/portable/portable.h"
 #include "registry/ini_store.h"
+#include "tests/support/mem_files.h"
 
 namespace {
 
@@ -22,28 +23,7 @@ using registry::IniStore;
 
 constexpr const char* kPath = "C:\\Windows\\list.vlt";
 
-class MemFiles : public platform::Files {
- public:
-  bool Exists(const std::string& path) override { return data.count(path) > 0; }
-  bool CopyNoOverwrite(const std::string&, const std::string&) override { return false; }
-  bool Move(const std::string&, const std::string&) override { return false; }
-  bool Delete(const std::string& path) override { return data.erase(path) > 0; }
-  platform::FileStamp Stat(const std::string& path) override {
-    auto it = data.find(path);
-    if (it == data.end()) return {};
-    return {true, it->second.size(), 1};
-  }
-  std::optional<std::string> ReadAll(const std::string& path) override {
-    auto it = data.find(path);
-    if (it == data.end()) return std::nullopt;
-    return it->second;
-  }
-  bool Replace(const std::string& path, const std::string& bytes) override {
-    data[path] = bytes;
-    return true;
-  }
-  std::map<std::string, std::string> data;
-};
+using testing_support::MemFiles;
 
 std::string ListFile() {
   std::string text;

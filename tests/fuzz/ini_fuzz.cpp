@@ -18,6 +18,7 @@
 
 #include "registry/ini_parse.h"
 #include "registry/ini_store.h"
+#include "tests/support/mem_files.h"
 
 namespace {
 
@@ -29,31 +30,7 @@ constexpr const char* kPath = "C:\\Windows\\list.vlt";
 // A default that is rarely a value, so that missing keys stand out.
 constexpr const char* kDefault = "\x01" "default";
 
-class MemFiles : public platform::Files {
- public:
-  bool Exists(const std::string& path) override { return data.count(path) > 0; }
-  bool CopyNoOverwrite(const std::string&, const std::string&) override { return false; }
-  bool Move(const std::string&, const std::string&) override { return false; }
-  bool Delete(const std::string& path) override { return data.erase(path) > 0; }
-  platform::FileStamp Stat(const std::string& path) override {
-    auto it = data.find(path);
-    if (it == data.end()) return {};
-    return {true, it->second.size(), mtime};
-  }
-  std::optional<std::string> ReadAll(const std::string& path) override {
-    auto it = data.find(path);
-    if (it == data.end()) return std::nullopt;
-    return it->second;
-  }
-  bool Replace(const std::string& path, const std::string& bytes) override {
-    data[path] = bytes;
-    ++mtime;
-    return true;
-  }
-
-  std::map<std::string, std::string> data;
-  int64_t mtime = 1;
-};
+using testing_support::MemFiles;
 
 // The step under test, printed when an invariant breaks.
 std::string g_step;

@@ -13,6 +13,7 @@
 
 #include "platform/portable/portable.h"
 #include "registry/ini_store.h"
+#include "tests/support/mem_files.h"
 
 namespace registry {
 namespace {
@@ -42,40 +43,7 @@ class IniFile {
   PortableFiles files;
 };
 
-// Files in memory, with counters and switches for what real disks do rarely.
-class MemFiles : public platform::Files {
- public:
-  bool Exists(const std::string& path) override { return data.count(path) > 0; }
-  bool CopyNoOverwrite(const std::string&, const std::string&) override { return false; }
-  bool Move(const std::string&, const std::string&) override { return false; }
-  bool Delete(const std::string& path) override { return data.erase(path) > 0; }
-  platform::FileStamp Stat(const std::string& path) override {
-    ++stats;
-    auto it = data.find(path);
-    if (it == data.end()) return {};
-    return {true, it->second.size(), mtime};
-  }
-  std::optional<std::string> ReadAll(const std::string& path) override {
-    ++reads;
-    auto it = data.find(path);
-    if (it == data.end() || read_fails) return std::nullopt;
-    return it->second;
-  }
-  bool Replace(const std::string& path, const std::string& bytes) override {
-    ++replaces;
-    if (replace_fails) return false;
-    data[path] = bytes;
-    if (!frozen_clock) ++mtime;
-    return true;
-  }
-
-  std::map<std::string, std::string> data;
-  int64_t mtime = 1;
-  bool frozen_clock = false;  // a clock too coarse to tell two writes apart
-  bool read_fails = false;
-  bool replace_fails = false;
-  int stats = 0, reads = 0, replaces = 0;
-};
+using testing_support::MemFiles;
 
 const std::optional<std::string> kMissing;
 

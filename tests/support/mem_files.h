@@ -1,0 +1,46 @@
+// Files kept in memory, with counters and switches for what real disks do
+// rarely. Shared by the unit tests, the fuzzer and the benchmarks.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include "platform/files.h"
+
+namespace testing_support {
+
+class MemFiles : public platform::Files {
+ public:
+  bool Exists(const std::string& path) override { return data.count(path) > 0; }
+  bool CopyNoOverwrite(const std::string&, const std::string&) override { return false; }
+  bool Move(const std::string&, const std::string&) override { return false; }
+  bool Delete(const std::string& path) override { return data.erase(path) > 0; }
+  platform::FileStamp Stat(const std::string& path) override {
+    ++stats;
+    auto it = data.find(path);
+    if (it == data.end()) return {};
+    return {true, it->second.size(), mtime};
+  }
+  std::optional<std::string> ReadAll(const std::string& path) override {
+    ++reads;
+    auto it = data.find(path);
+    if (it == data.end() || read_fails) return std::nullopt;
+    return it->second;
+  }
+  bool Replace(const std::string& path, const std::string& bytes) override {
+    ++replaces;
+    if (replace_fails) return false;
+    data[path] = bytes;
+    if (!frozen_clock) ++mtime;
+    return true;
+  }
+
+  std::map<std::string, std::string> data;
+  int64_t mtime = 1;
+  bool frozen_clock = false;  // a clock too coarse to tell two writes apart
+  bool read_fails = false;
+  bool replace_fails = false;
+  int stats = 0, reads = 0, replaces = 0;
+};
+
+}  // namespace testing_support
