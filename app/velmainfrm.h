@@ -1,16 +1,211 @@
-// The main window: header, status line and, rolled down, the page book.
+// The main window Tvelmain: owns every engine of the program as one of its
+// operations, the settings check boxes, the pages and the non-visual
+// components.
 #pragma once
+#include <memory>
+#include <string>
+#include "components/propanel.h"
+#include "components/zel_autorun.h"
+#include "platform/platform.h"
+#include "registry/ini_store.h"
+#include "toolkit/control.h"
 #include "toolkit/form.h"
 
 namespace app {
 
 class Tvelmain : public tk::Form {
  public:
-  Tvelmain();
+  explicit Tvelmain(platform::Platform platform);
+  ~Tvelmain() override;
 
   static constexpr int kClientWidth = 524;
   static constexpr int kRolledUpHeight = 101;
   static constexpr int kRolledDownHeight = 500;
+
+  platform::Platform platform;  // references to the backends, cheap to copy
+
+  // ===================== Program-wide values (start-up) =====================
+  std::string user_name;
+  std::string ProgramVersion;
+  std::string UpdateNumber;
+  // The data files, opened at start-up and kept until the program ends.
+  std::unique_ptr<registry::IniStore> white_list;   // C:\Windows\list.vlt
+  std::unique_ptr<registry::IniStore> trashcan;     // C:\Windows\trashcan.vlt
+  std::unique_ptr<registry::IniStore> removed;      // C:\Windows\removed.vlt
+  std::unique_ptr<registry::IniStore> black_list;   // C:\Windows\disallowed.vlt
+  std::unique_ptr<registry::IniStore> statistics;   // C:\Windows\statistics.vlt
+  std::unique_ptr<registry::IniStore> config;       // C:\Windows\<user>_config.vlt
+
+  // ===================== Named operations =====================
+  void RefreshLists();
+  void ShowProtectionLevel();
+  void LoadConfiguration();
+  void SaveConfiguration();
+  void NoRightsExit();
+  void ShowHelpText(const std::string& text, bool use_default);
+  // Built by later work; the start-up sequence already calls them in order.
+  void RefreshProcessList();
+  void ShowRegistryDoctor();
+  void FullRegistryScan();
+  void ScanLocalMachineRun();
+  void ScanMemory();
+  void StartMonitor();
+
+  // ===================== Handlers =====================
+  void propsIdle(bool& done);
+  void FormClose(tk::CloseAction& action);
+  void Exitprogram1Click();
+  void auto_startMouseUp();
+  void auto_skan_rejestruMouseUp();
+  void auto_skan_pamieciMouseUp();
+  void auto_skan_koncowyMouseUp();
+  void auto_skan_zywyMouseUp();
+  void Button7Click();   // "Save" on page glowna
+  void Button13Click();  // "Save" on page skan
+  void rolldownbtnClick();
+  void rollupTimer();
+  void rolldownTimer();
+  void Button2Click();   // "Help"
+  void Button1Click();   // "Scan now" on page glowna: only changes the page
+  void Button3Click();   // navigation: "Main page"
+  void Button4Click();   // "Scan page"
+  void Button16Click();  // "Memory"
+  void Button5Click();   // "Trashcan"
+  void Button17Click();  // "Lists"
+  void Button6Click();   // "Close"
+  void Button8Click();   // "Update"
+
+  // ===================== Controls =====================
+  // Header band (0-49), tagline (49-61), status line (61-85), roll button (84-101).
+  components::TProPanel naglowek{this, "naglowek"};
+  tk::Label wersja{&naglowek, "wersja"};
+  tk::CheckBox startup{&naglowek, "startup"};  // the one-shot start-up flag, invisible
+  components::TProPanel haslo{this, "haslo"};
+  components::TProPanel status{this, "status"};
+  tk::Button rolldownbtn{this, "rolldownbtn"};
+
+  // Page book (left) and help panel (right).
+  tk::PageBook silnik{this, "silnik"};
+  tk::Page glowna{&silnik, "glowna"};
+  tk::Page skan{&silnik, "skan"};
+  tk::Page rejestr{&silnik, "rejestr"};
+  tk::Page smietnik{&silnik, "smietnik"};
+  tk::Page techniczna{&silnik, "techniczna"};
+  tk::Page pamiec{&silnik, "pamiec"};
+  tk::Page listy{&silnik, "listy"};
+  tk::Page update{&silnik, "update"};
+
+  components::TProPanel pomoc_panel{this, "pomoc_panel"};
+  components::TProPanel pomoc_tytul{&pomoc_panel, "pomoc_tytul"};
+  tk::Label pomoc{&pomoc_panel, "pomoc"};
+  tk::Button Button2{&pomoc_panel, "Button2"};
+
+  // Page glowna: settings and "Scan now".
+  components::TProPanel glowna_gora{&glowna, "glowna_gora"};
+  components::TProPanel glowna_gora_tytul{&glowna_gora, "glowna_gora_tytul"};
+  tk::CheckBox auto_start{&glowna_gora, "auto_start"};
+  tk::CheckBox auto_skan_rejestru{&glowna_gora, "auto_skan_rejestru"};
+  tk::CheckBox auto_skan_pamieci{&glowna_gora, "auto_skan_pamieci"};
+  tk::CheckBox auto_skan_koncowy{&glowna_gora, "auto_skan_koncowy"};
+  tk::CheckBox auto_skan_zywy{&glowna_gora, "auto_skan_zywy"};
+  tk::CheckBox auto_skan_co_godzine{&glowna_gora, "auto_skan_co_godzine"};
+  tk::Button Button7{&glowna_gora, "Button7"};
+  components::TProPanel glowna_dol{&glowna, "glowna_dol"};
+  components::TProPanel glowna_dol_tytul{&glowna_dol, "glowna_dol_tytul"};
+  tk::Button Button1{&glowna_dol, "Button1"};
+
+  // Page skan.
+  components::TProPanel skan_panel{&skan, "skan_panel"};
+  components::TProPanel skan_tytul{&skan_panel, "skan_tytul"};
+  tk::CheckBox skanuj_rejestr{&skan_panel, "skanuj_rejestr"};
+  tk::CheckBox skanuj_pamiec{&skan_panel, "skanuj_pamiec"};
+  tk::CheckBox skanuj_usun_cicho{&skan_panel, "skanuj_usun_cicho"};
+  tk::CheckBox skanuj_cicho{&skan_panel, "skanuj_cicho"};  // invisible, disabled
+  tk::Button Button13{&skan_panel, "Button13"};
+  tk::ProgressBar postep{&skan_panel, "postep"};
+  tk::Button Button12{&skan_panel, "Button12"};  // "Cancel", never enabled
+  tk::Button Button11{&skan_panel, "Button11"};  // "Scan now"
+
+  // Page rejestr (shown by no control).
+  components::TProPanel rejestr_panel{&rejestr, "rejestr_panel"};
+  components::TProPanel rejestr_tytul{&rejestr_panel, "rejestr_tytul"};
+  tk::ListBox list_rejestr{&rejestr_panel, "list_rejestr"};
+  tk::Button Button9{&rejestr_panel, "Button9"};
+
+  // Page smietnik.
+  components::TProPanel smietnik_panel{&smietnik, "smietnik_panel"};
+  components::TProPanel smietnik_tytul{&smietnik_panel, "smietnik_tytul"};
+  tk::ListBox list_smietnik{&smietnik_panel, "list_smietnik"};
+  tk::Button Button21{&smietnik_panel, "Button21"};  // "Empty"
+  tk::Button Button10{&smietnik_panel, "Button10"};  // "Recover"
+
+  // Page techniczna: the hand-off channel between the engines and the dialogs.
+  tk::Label nazwa_klucza{&techniczna, "nazwa_klucza"};
+  tk::Label wartosc_klucza{&techniczna, "wartosc_klucza"};
+  tk::Label sekcja_rejestru{&techniczna, "sekcja_rejestru"};
+  tk::Label sciezka_pliku{&techniczna, "sciezka_pliku"};
+  tk::Label nazwa_pliku{&techniczna, "nazwa_pliku"};
+  tk::Label rozmiar_pliku{&techniczna, "rozmiar_pliku"};
+  tk::Label kontakt{&techniczna, "kontakt"};
+  tk::CheckBox usun{&techniczna, "usun"};
+  tk::CheckBox czarna_lista{&techniczna, "czarna_lista"};
+  tk::CheckBox zabron{&techniczna, "zabron"};
+
+  // Page pamiec.
+  components::TProPanel pamiec_panel{&pamiec, "pamiec_panel"};
+  components::TProPanel pamiec_tytul{&pamiec_panel, "pamiec_tytul"};
+  tk::Label Label3{&pamiec_panel, "Label3"};
+  tk::ListBox list_pamiec{&pamiec_panel, "list_pamiec"};
+  tk::Button Button20{&pamiec_panel, "Button20"};  // "Disallow"
+  tk::Button Button15{&pamiec_panel, "Button15"};  // "Trash"
+  tk::Button Button14{&pamiec_panel, "Button14"};  // "Stop"
+
+  // Page listy.
+  components::TProPanel listy_gora{&listy, "listy_gora"};
+  components::TProPanel listy_gora_tytul{&listy_gora, "listy_gora_tytul"};
+  tk::ListBox list_pozwolonych{&listy_gora, "list_pozwolonych"};
+  tk::Button Button22{&listy_gora, "Button22"};  // "Refresh All"
+  tk::Button Button18{&listy_gora, "Button18"};  // "Remove" (white list)
+  components::TProPanel listy_dol{&listy, "listy_dol"};
+  components::TProPanel listy_dol_tytul{&listy_dol, "listy_dol_tytul"};
+  tk::ListBox list_zabronionych{&listy_dol, "list_zabronionych"};
+  tk::Button Button19{&listy_dol, "Button19"};  // "Remove" (black list)
+
+  // Page update.
+  components::TProPanel update_panel{&update, "update_panel"};
+  components::TProPanel update_tytul{&update_panel, "update_tytul"};
+  tk::Label updwersja{&update_panel, "updwersja"};
+  tk::Label updrozmiar{&update_panel, "updrozmiar"};
+  tk::Label updrelease{&update_panel, "updrelease"};
+  tk::ProgressBar sciaganie{&update_panel, "sciaganie"};
+  tk::Button downloadbtn{&update_panel, "downloadbtn"};
+  tk::Button Button24{&update_panel, "Button24"};  // "Check for updates"
+
+  // Navigation row and notice line.
+  tk::Button Button3{this, "Button3"};
+  tk::Button Button4{this, "Button4"};
+  tk::Button Button16{this, "Button16"};
+  tk::Button Button5{this, "Button5"};
+  tk::Button Button17{this, "Button17"};
+  tk::Button Button6{this, "Button6"};
+  tk::Button Button8{this, "Button8"};
+  tk::Label Label6{this, "Label6"};
+
+  // ===================== Non-visual components =====================
+  components::TzelAutoRun auto_;  // "auto" in the form; a C++ keyword
+  tk::Timer Timer1{"Timer1", 1500};
+  tk::Timer rollup{"rollup", 20};
+  tk::Timer rolldown{"rolldown", 100};
+  tk::Timer skan_1h{"skan_1h", 3600000};
+
+ private:
+  // Captions, bounds, colours and fonts of every control (the window's look).
+  void BuildLayout();
+  // Connects every handler to its control, timer or event.
+  void ConnectHandlers();
+  // The plain labels, titles and texts that no code refers to by name.
+  struct StaticTexts;
+  std::unique_ptr<StaticTexts> texts_;
 };
 
 }  // namespace app

@@ -1,7 +1,6 @@
 // veltrane.exe: wires the real Windows backends to the program.
-#include <windows.h>
-
 #include "app/velmainfrm.h"
+#include "platform/win32/win32_platform.h"
 #include "toolkit/application.h"
 #include "toolkit/win32/win32_backend.h"
 
@@ -9,7 +8,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   tk::win32::Win32Backend backend(instance);
   tk::Application application(backend);
   application.SetTitle("Veltrane");
-  app::Tvelmain velmain;
+  platform::win32::Win32Platform system;
+  app::Tvelmain velmain(system.View());
   application.SetMainForm(&velmain);
   application.Run();
   return 0;
