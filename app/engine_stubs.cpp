@@ -8,11 +8,6 @@ void Tvelmain::ShowProtectionLevel() {}
 void Tvelmain::LoadConfiguration() {}
 void Tvelmain::SaveConfiguration() {}
 void Tvelmain::NoRightsExit() {}
-void Tvelmain::RefreshProcessList() {}
-void Tvelmain::ShowRegistryDoctor() {}
-void Tvelmain::FullRegistryScan() {}
-void Tvelmain::ScanLocalMachineRun() {}
-void Tvelmain::ScanMemory() {}
 void Tvelmain::StartMonitor() {}
 void Tvelmain::propsIdle(bool& done) {}
 void Tvelmain::FormClose(tk::CloseAction& action) {}

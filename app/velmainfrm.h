@@ -7,6 +7,7 @@
 #include "components/propanel.h"
 #include "components/zel_autorun.h"
 #include "platform/platform.h"
+#include "registry/handoff.h"
 #include "registry/ini_store.h"
 #include "toolkit/control.h"
 #include "toolkit/form.h"
@@ -50,6 +51,10 @@ class Tvelmain : public tk::Form {
   void ScanLocalMachineRun();
   void ScanMemory();
   void StartMonitor();
+  // Process protection and the trashcan.
+  void StopProcess(const std::string& path);
+  void BlockProgram(const std::string& text);
+  void MoveToTrashcan(const std::string& path);
 
   // ===================== Handlers =====================
   void propsIdle(bool& done);
@@ -150,6 +155,8 @@ class Tvelmain : public tk::Form {
   tk::CheckBox usun{&techniczna, "usun"};
   tk::CheckBox czarna_lista{&techniczna, "czarna_lista"};
   tk::CheckBox zabron{&techniczna, "zabron"};
+  registry::HandOffChannel channel{nazwa_klucza, wartosc_klucza, sekcja_rejestru, sciezka_pliku, nazwa_pliku,
+                                   rozmiar_pliku, kontakt, usun, czarna_lista, zabron};
 
   // Page pamiec.
   components::TProPanel pamiec_panel{&pamiec, "pamiec_panel"};
