@@ -52,6 +52,21 @@ bool StartsWithMark(std::string_view s) {
   return s.substr(0, 3) == "\xef\xbb\xbf" || s.substr(0, 2) == "\xff\xfe" || s.substr(0, 2) == "\xfe\xff";
 }
 
+std::string_view Unquote(std::string_view value) {
+  if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+std::string Protect(std::string_view value) {
+  if (Unquote(Trim(value)) == value) return std::string(value);
+  std::string quoted;
+  quoted.reserve(value.size() + 2);
+  quoted.append(1, '"').append(value).append(1, '"');
+  return quoted;
+}
+
 Document::Document(std::string bytes) : bytes_(std::move(bytes)) {
   utf16_ = bytes_.size() >= 2 && ((bytes_[0] == '\xff' && bytes_[1] == '\xfe') ||
                                   (bytes_[0] == '\xfe' && bytes_[1] == '\xff'));

@@ -33,6 +33,12 @@ std::string_view UpToNul(std::string_view s);
 bool EqualNoCase(std::string_view a, std::string_view b);
 // Starts with a UTF-8 or UTF-16 byte order mark.
 bool StartsWithMark(std::string_view s);
+// A value as a read returns it: one pair of enclosing quotes (" or ') removed.
+std::string_view Unquote(std::string_view value);
+// The text to write after '=' so that a read gives value back exactly: value
+// itself when the reading rules leave it alone, otherwise value inside one
+// extra pair of double quotes, which the read removes again.
+std::string Protect(std::string_view value);
 
 struct Span {
   size_t pos = 0;

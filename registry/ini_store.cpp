@@ -15,10 +15,7 @@ std::string_view LookupName(std::string_view name) { return Trim(UpToNul(name));
 // One pair of enclosing quotes goes, then the text is cut to what a
 // 2048-byte buffer holds.
 std::string Returned(std::string_view value) {
-  if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
-    value = value.substr(1, value.size() - 2);
-  }
-  return std::string(value.substr(0, IniStore::kMaxRead));
+  return std::string(ini::Unquote(value).substr(0, IniStore::kMaxRead));
 }
 
 // Text that would not read back as the same section, key and value.
@@ -84,13 +81,16 @@ void IniStore::WriteString(std::string_view section, std::string_view key, std::
   key = UpToNul(key);
   value = UpToNul(value);
   if (Unsafe(section, key, value)) throw WriteError(path_);
+  // A longer value could only ever be read back cut short.
+  if (value.size() > kMaxRead) throw WriteError(path_);
 
   ini::Document doc(LoadForWrite().value_or(std::string()));
   if (doc.utf16()) throw WriteError(path_);
   const std::string& bytes = doc.bytes();
-  // Leading blanks are dropped as the profile API drops them; trailing ones
-  // are kept as it keeps them, and reads trim them anyway.
-  std::string_view new_value = TrimLeft(value);
+  // Blanks around the value and enclosing quotes would be lost on reading,
+  // so such a value goes into the file inside one more pair of quotes.
+  const std::string protected_value = ini::Protect(value);
+  std::string_view new_value = protected_value;
 
   std::string out;
   const ini::Section* s = doc.FindSection(Trim(section));

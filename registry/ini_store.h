@@ -15,6 +15,11 @@
 //   (WriteError), rather than mixing encodings in one file; after a UTF-8
 //   mark the values come back as the file's bytes.
 // - Names match without regard to ASCII case only, whatever the code page.
+// - What is written is what is read. A value that the reading rules would
+//   change (blanks around it, or wholly enclosed in " or ') is written inside
+//   one extra pair of double quotes, which every profile reader removes
+//   again; other values are written as they are. A value longer than
+//   kMaxRead, which no read could return whole, is refused with WriteError.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -62,7 +67,8 @@ class IniStore {
                          std::string_view default_value);
   // Sets key=value in the first section of that name, adding the key at the
   // end of the section, the section at the end of the file, and the file, as
-  // needed. Throws WriteError when it cannot write or refuses the text.
+  // needed, so that ReadString returns value exactly. Throws WriteError when
+  // it cannot write or refuses the text.
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
   // Removes the first section of that name: its header and all lines up to
   // the next header. A missing section or file is left alone. Throws

@@ -86,15 +86,12 @@ bool Acceptable(std::string_view section, std::string_view key, std::string_view
     return ini::UpToNul(s).find_first_of(chars) != std::string_view::npos;
   };
   return !bad(section, "\r\n]") && !bad(key, "\r\n=") && !bad(value, "\r\n") &&
+         ini::UpToNul(value).size() <= IniStore::kMaxRead &&
          ini::TrimLeft(ini::UpToNul(key)).substr(0, 1) != "[";
 }
 
-// What a read gives for a written value, where the rule is simple to state.
-std::optional<std::string> ReadsBack(std::string_view value) {
-  std::string_view v = ini::Trim(ini::UpToNul(value));
-  if (!v.empty() && (v[0] == '"' || v[0] == '\'')) return std::nullopt;  // quoting rules
-  return std::string(v.substr(0, IniStore::kMaxRead));
-}
+// What a read gives for a written value: the value itself.
+std::optional<std::string> ReadsBack(std::string_view value) { return std::string(ini::UpToNul(value)); }
 
 // Lengths of the bytes a and b do not share at their start and end.
 std::pair<size_t, size_t> Changed(const std::string& a, const std::string& b) {
@@ -162,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ini::Document doc(before_bytes.value_or(""));
         const ini::Section* s = doc.FindSection(ini::Trim(ini::UpToNul(section)));
         const ini::Entry* e = s ? doc.FindEntry(*s, ini::Trim(k)) : nullptr;
-        bool same = e && e->has_value && doc.Text(e->value) == ini::TrimLeft(ini::UpToNul(value));
+        bool same = e && e->has_value && doc.Text(e->value) == ini::Protect(ini::UpToNul(value));
         mark = s && !same && (e ? e->line_begin == 0 : s->insert_at == 0);
       }
       Check(refused == (!Acceptable(section, key, value) || utf16 || mark), "write refused or accepted wrongly");

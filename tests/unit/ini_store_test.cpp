@@ -191,9 +191,19 @@ const EditCase kEdits[] = {
      "[s]\r\na=1\r\nb=v\r\n[s]\r\nb=2\r\n"},
     {"the first of duplicate keys", "[s]\r\na=1\r\na=2\r\n", W, "s", "a", "v", "[s]\r\na=v\r\na=2\r\n"},
     {"a key without '=' gets its value", "[s]\r\nk\r\n", W, "s", "k", "v", "[s]\r\nk=v\r\n"},
-    {"value: leading blanks go", kMissing, W, "s", "k", " \tv", "[s]\r\nk=v\r\n"},
+    {"value: leading blanks are kept in quotes", kMissing, W, "s", "k", " \tv", "[s]\r\nk=\" \tv\"\r\n"},
+    {"value: trailing blanks are kept in quotes", kMissing, W, "s", "k", "v\x1a", "[s]\r\nk=\"v\x1a\"\r\n"},
+    {"value: a quoted command line gets one more pair", kMissing, W, "s", "k", "\"C:\\a b\\x.exe\"",
+     "[s]\r\nk=\"\"C:\\a b\\x.exe\"\"\r\n"},
+    {"value: single quotes too", kMissing, W, "s", "k", "'v'", "[s]\r\nk=\"'v'\"\r\n"},
+    {"value: quotes that read back stay bare", kMissing, W, "s", "k", "\"C:\\x.exe\" /min",
+     "[s]\r\nk=\"C:\\x.exe\" /min\r\n"},
+    {"value: a lone quote stays bare", kMissing, W, "s", "k", "\"", "[s]\r\nk=\"\r\n"},
+    {"value: mismatched quotes stay bare", kMissing, W, "s", "k", "\"v'", "[s]\r\nk=\"v'\r\n"},
+    {"value: protected value unchanged", "[s]\r\nk = \" v \"\r\n", W, "s", "k", " v ", "[s]\r\nk = \" v \"\r\n"},
     {"names: leading blanks go", kMissing, W, "  s", "\tk", "v", "[s]\r\nk=v\r\n"},
-    {"quotes are written as given", kMissing, W, "s", "k", "\"a\" \"b\"", "[s]\r\nk=\"a\" \"b\"\r\n"},
+    {"quotes that a read would take are protected", kMissing, W, "s", "k", "\"a\" \"b\"",
+     "[s]\r\nk=\"\"a\" \"b\"\"\r\n"},
     {"empty value", kMissing, W, "s", "k", "", "[s]\r\nk=\r\n"},
     {"NUL bytes of the file stay", "[s]\r\nq=\0z\r\n"s, W, "s", "k", "v", "[s]\r\nq=\0z\r\nk=v\r\n"s},
     {"text stops at NUL", kMissing, W, "s\0x"s, "k\0y"s, "v\0z"s, "[s]\r\nk=v\r\n"},
@@ -234,33 +244,51 @@ INSTANTIATE_TEST_SUITE_P(Ini, IniEdit, ::testing::ValuesIn(kEdits),
 // ---------------------------------------------------------------------------
 // Round trips
 
-struct RoundTrip {
-  std::string written;
-  std::string reads;
-};
-
-TEST(IniRoundTrip, WrittenValuesReadBack) {
-  const RoundTrip kValues[] = {
-      {"C:\\Program Files\\Veltrane\\veltrane.exe", "C:\\Program Files\\Veltrane\\veltrane.exe"},
-      {"\"C:\\Program Files\\x.exe\" /min", "\"C:\\Program Files\\x.exe\" /min"},
-      {"a = b ; c [d] #e", "a = b ; c [d] #e"},
-      {"[not a header]", "[not a header]"},
-      {"\xb3\xf3\xbf\xe6 \x81\xff", "\xb3\xf3\xbf\xe6 \x81\xff"},
-      {"tab\tinside", "tab\tinside"},
-      {std::string(2047, 'z'), std::string(2047, 'z')},
-      {std::string(5000, 'z'), std::string(2047, 'z')},
-      {"", ""},
-      {"  padded  ", "padded"},
-      // One enclosing pair of quotes is the profile format's own quoting.
-      {"\"quoted\"", "quoted"},
-      {"'single'", "single"},
+// Whatever is written reads back exactly, and through a fresh store too.
+TEST(IniRoundTrip, WrittenValuesReadBackExactly) {
+  const std::string kValues[] = {
+      "C:\\Program Files\\Veltrane\\veltrane.exe",
+      "\"C:\\Program Files\\App\\app.exe\"",
+      "\"C:\\a.exe\" \"x\"",
+      "\"C:\\Program Files\\x.exe\" /min",
+      "'single'",
+      "\"'mixed'\"",
+      "\"\"",
+      "''",
+      "\"",
+      "'",
+      "\"\"\"",
+      "x\"",
+      "  padded  ",
+      " \"quoted with blank\"",
+      "\t\x0b\x0c\x1a",
+      "a = b ; c [d] #e",
+      "[not a header]",
+      "\xb3\xf3\xbf\xe6 \x81\xff",
+      "tab\tinside",
+      "",
+      " ",
+      std::string(2047, 'z'),
+      " " + std::string(2046, 'z'),
+      "\"" + std::string(2045, 'z') + "\"",
+      "1",
+      "0",
   };
   IniFile file;
   IniStore store(file.files, kPath);
   for (const auto& v : kValues) {
-    store.WriteString("slot", "wartosc", v.written);
-    EXPECT_EQ(store.ReadString("slot", "wartosc", "err"), v.reads) << v.written;
+    store.WriteString("slot", "wartosc", v);
+    EXPECT_EQ(store.ReadString("slot", "wartosc", "err"), v) << v;
+    EXPECT_EQ(IniStore(file.files, kPath).ReadString("slot", "wartosc", "err"), v) << v;
   }
+}
+
+TEST(IniRoundTrip, ValuesThatReadBackAreWrittenBare) {
+  IniFile file;
+  IniStore store(file.files, kPath);
+  store.WriteString("glowna", "auto_start", "1");
+  store.WriteString("0", "wartosc", "C:\\Program Files\\Veltrane\\veltrane.exe");
+  EXPECT_EQ(file.Get(), "[glowna]\r\nauto_start=1\r\n[0]\r\nwartosc=C:\\Program Files\\Veltrane\\veltrane.exe\r\n");
 }
 
 TEST(IniRoundTrip, AFullListFile) {
@@ -339,6 +367,22 @@ TEST(IniRefused, LineBreaksAndSeparatorsInNames) {
       EXPECT_EQ(file.Get(), before) << c.why;
     }
   }
+}
+
+TEST(IniRefused, ValuesLongerThanAReadReturns) {
+  for (const std::optional<std::string>& before : {kMissing, std::optional<std::string>("[s]\r\nk=1\r\n")}) {
+    IniFile file;
+    file.Put(before);
+    IniStore store(file.files, kPath);
+    ExpectWriteError([&] { store.WriteString("s", "k", std::string(2048, 'x')); });
+    ExpectWriteError([&] { store.WriteString("s", "j", std::string(100000, 'x')); });
+    EXPECT_EQ(file.Get(), before);
+  }
+  // What comes after a NUL is not written, so it does not count.
+  IniFile file;
+  IniStore store(file.files, kPath);
+  store.WriteString("s", "k", std::string(2047, 'x') + '\0' + std::string(10, 'y'));
+  EXPECT_EQ(store.ReadString("s", "k", "d"), std::string(2047, 'x'));
 }
 
 TEST(IniRefused, AKeyThatWouldStartTheFileWithAByteOrderMark) {

@@ -8,6 +8,12 @@
 // trimmed, CR LF everywhere) where Windows changes only the line concerned;
 // the store does what Windows does. Cases marked kWineOnly check that under
 // Wine, and expect the store and the API to agree on Windows.
+//
+// Values that the reading rules would change (blanks around them, wholly
+// quoted) the store writes inside one more pair of double quotes, where the
+// API writes them bare and reads back something else: those kProtected cases
+// check the store's bytes and that the API itself reads the written value
+// back from the store's file.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -33,6 +39,7 @@ enum Differs {
   kRefused,   // the store refuses the write (WriteError) and leaves the file
   kByDesign,  // the store gives `engine` on purpose; the API (under Wine) `wine`
   kWineOnly,  // Wine's API gives `wine`; Windows and the store give `engine`
+  kProtected, // the store writes `engine`, which the API reads back as written
 };
 
 struct DiffCase {
@@ -157,16 +164,29 @@ const DiffCase kCases[] = {
     {"write: add section, no last break", "[s]\r\nk=old", kWrite, "t", "j", "v"},
     {"write: same value", "[s]\r\nk = v\n", kWrite, "s", "k", "v"},
     {"write: same text unquoted", "[s]\r\nk=\"v\"\r\n", kWrite, "s", "k", "v"},
-    {"write: value with trailing blank", "[s]\r\nk=v\r\n", kWrite, "s", "k", "v "},
-    {"write: blanks around value", "[s]\r\n", kWrite, "s", "k", " \t v  "},
+    {"write: value with trailing blank", "[s]\r\nk=v\r\n", kWrite, "s", "k", "v ", kProtected,
+     "the API would write it bare and read back \"v\"", "[s]\r\nk=\"v \"\r\n"},
+    {"write: blanks around value", "[s]\r\n", kWrite, "s", "k", " \t v  ", kProtected,
+     "the API would drop the blanks", "[s]\r\nk=\" \t v  \"\r\n"},
     {"write: blanks around key", "[s]\r\n", kWrite, "s", "  k  ", "v"},
     {"write: blanks around section", "[s]\r\n", kWrite, "  t  ", "k", "v"},
     {"write: empty key", "[s]\r\n", kWrite, "s", "", "v"},
     {"write: blank key", "[s]\r\n", kWrite, "s", "   ", "v"},
     {"write: empty value", kNoFile, kWrite, "s", "k", ""},
-    {"write: quoted value", kNoFile, kWrite, "s", "k", "\"v\""},
-    {"write: value \"a\" \"b\"", kNoFile, kWrite, "s", "k", "\"a\" \"b\""},
-    {"write: long value", kNoFile, kWrite, "s", "k", kLong},
+    {"write: quoted value", kNoFile, kWrite, "s", "k", "\"v\"", kProtected,
+     "the API would read back v without its quotes", "[s]\r\nk=\"\"v\"\"\r\n"},
+    {"write: value \"a\" \"b\"", kNoFile, kWrite, "s", "k", "\"a\" \"b\"", kProtected,
+     "the API would read back a\" \"b", "[s]\r\nk=\"\"a\" \"b\"\"\r\n"},
+    {"write: quoted path", kNoFile, kWrite, "0", "wartosc", "\"C:\\Program Files\\App\\app.exe\"", kProtected,
+     "a quoted command line would lose its quotes and never match again",
+     "[0]\r\nwartosc=\"\"C:\\Program Files\\App\\app.exe\"\"\r\n"},
+    {"write: single-quoted value", "[s]\r\nk=1\r\n", kWrite, "s", "k", "'v'", kProtected,
+     "the API would read back v without its quotes", "[s]\r\nk=\"'v'\"\r\n"},
+    {"write: quoted, then an argument", kNoFile, kWrite, "s", "k", "\"C:\\x.exe\" /min"},
+    {"write: 2047 characters", kNoFile, kWrite, "s", "k", k2047},
+    {"write: long value", kNoFile, kWrite, "s", "k", kLong, kRefused,
+     "no read returns more than 2047 characters, so it could never be read back whole", kNoFile,
+     "[s]\r\nk=" + kLong + "\r\n"},
     {"write: duplicate sections", "[s]\r\na=1\r\n[s]\r\nb=2\r\n", kWrite, "s", "b", "v"},
     {"write: duplicate keys", "[s]\r\na=1\r\na=2\r\n", kWrite, "s", "a", "v"},
     {"write: key without '='", "[s]\r\nk\r\n", kWrite, "s", "k", "v"},
@@ -269,7 +289,7 @@ std::string ApiDump(const std::string& path) {
   std::string dump;
   auto section = [&](const char* name) {
     DWORD m = GetPrivateProfileSectionA(name, lines.data(), DWORD(lines.size()), path.c_str());
-    dump += "[" + std::string(name) + "]\n";
+    dump.append("[").append(name).append("]\n");
     for (DWORD i = 0; i < m; i += DWORD(strlen(lines.data() + i)) + 1) {
       dump += std::string(lines.data() + i) + "\n";
     }
@@ -333,7 +353,9 @@ TEST_P(IniDifferential, StoreAgreesWithTheProfileApi) {
       EXPECT_EQ(Show(mine), Show(api));
     } else {
       EXPECT_EQ(Show(mine), Show(c.engine));
-      if (wine && c.wine) EXPECT_EQ(Show(api), Show(c.wine));
+      if (wine && c.wine) {
+        EXPECT_EQ(Show(api), Show(c.wine));
+      }
     }
     EXPECT_EQ(Get(store_path), c.content) << "a read changed the file";
     return;
@@ -353,14 +375,25 @@ TEST_P(IniDifferential, StoreAgreesWithTheProfileApi) {
   }
   const auto api = Get(api_path), mine = Get(store_path);
   EXPECT_EQ(refused, c.differs == kRefused);
+  if (c.differs == kProtected) {
+    EXPECT_EQ(Show(mine), Show(c.engine));
+    DiffCase read_back = c;
+    read_back.arg = "(missing)";
+    EXPECT_EQ(Show(ApiRead(read_back, store_path)), Show(c.arg)) << "the API does not read back what was written";
+    return;
+  }
   if (c.differs == kSame || (c.differs == kWineOnly && !wine)) {
     EXPECT_EQ(Show(mine), Show(api));
   } else {
     EXPECT_EQ(Show(mine), Show(c.engine));
-    if (wine && c.wine) EXPECT_EQ(Show(api), Show(c.wine));
+    if (wine && c.wine) {
+      EXPECT_EQ(Show(api), Show(c.wine));
+    }
   }
   // Whatever the bytes, both files must mean the same to the profile API.
-  if (c.differs != kRefused) EXPECT_EQ(ApiDump(store_path), ApiDump(api_path));
+  if (c.differs != kRefused) {
+    EXPECT_EQ(ApiDump(store_path), ApiDump(api_path));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Ini, IniDifferential, ::testing::Range<size_t>(0, std::size(kCases)),
