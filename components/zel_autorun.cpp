@@ -2,9 +2,91 @@
 
 namespace components {
 
-TzelAutoRun::TzelAutoRun(platform::Platform platform, TzelAutoExecKind kind)
-    : platform_(platform), kind_(kind) {}
+namespace {
 
-void TzelAutoRun::SetAutoRun(bool on) { auto_run_ = on; }
+constexpr const char* kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion\\";
+
+bool IsServiceKind(TzelAutoExecKind kind) {
+  return kind == TzelAutoExecKind::aekServiceRun || kind == TzelAutoExecKind::aekServiceRunOnce;
+}
+
+// The service keys mean something only on Windows 9x.
+bool Ignored(platform::Platform& platform, TzelAutoExecKind kind) {
+  return IsServiceKind(kind) && platform.system.Version().nt;
+}
+
+}  // namespace
+
+AutoRunKey AutoRunLocation(TzelAutoExecKind kind) {
+  using platform::RootKey;
+  switch (kind) {
+    case TzelAutoExecKind::aekMachineRun: return {RootKey::LocalMachine, std::string(kCurrentVersion) + "Run"};
+    case TzelAutoExecKind::aekMachineRunOnce: return {RootKey::LocalMachine, std::string(kCurrentVersion) + "RunOnce"};
+    case TzelAutoExecKind::aekUserRun: return {RootKey::CurrentUser, std::string(kCurrentVersion) + "Run"};
+    case TzelAutoExecKind::aekUserRunOnce: return {RootKey::CurrentUser, std::string(kCurrentVersion) + "RunOnce"};
+    case TzelAutoExecKind::aekServiceRun: return {RootKey::LocalMachine, std::string(kCurrentVersion) + "RunServices"};
+    case TzelAutoExecKind::aekServiceRunOnce:
+      return {RootKey::LocalMachine, std::string(kCurrentVersion) + "RunServicesOnce"};
+  }
+  return {RootKey::LocalMachine, std::string(kCurrentVersion) + "Run"};
+}
+
+std::string AutoRunValueName(const std::string& file_name) {
+  size_t cut = file_name.find_last_of("\\:/");
+  return cut == std::string::npos ? file_name : file_name.substr(cut + 1);
+}
+
+bool RegisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const std::string& file_name) {
+  if (Ignored(platform, kind)) return false;
+  const AutoRunKey where = AutoRunLocation(kind);
+  const std::string name = AutoRunValueName(file_name);
+  // An empty name would be the key's default value, which is nobody's.
+  if (name.empty()) return false;
+  auto key = platform.registry.OpenOrCreate(where.root, where.path);
+  if (!key) return false;
+  return key->WriteText(name, file_name, platform::ValueType::Sz);
+}
+
+bool UnregisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const std::string& file_name) {
+  if (Ignored(platform, kind)) return false;
+  const AutoRunKey where = AutoRunLocation(kind);
+  const std::string name = AutoRunValueName(file_name);
+  if (name.empty()) return true;  // such a value is never written
+  auto key = platform.registry.Open(where.root, where.path, platform::Access::ReadWrite);
+  if (!key) return false;
+  if (!key->Read(name)) return true;
+  return key->DeleteValue(name);
+}
+
+TzelAutoRun::TzelAutoRun(platform::Platform platform, TzelAutoExecKind kind)
+    : platform_(platform), kind_(kind), file_name_(platform.system.ExePath()) {}
+
+void TzelAutoRun::SetAutoRun(bool on) {
+  if (on == auto_run_) return;
+  ClearAutoRun();
+  auto_run_ = on;
+  ApplyAutoRun();
+}
+
+void TzelAutoRun::SetFileName(const std::string& file_name) {
+  if (file_name == file_name_) return;
+  ClearAutoRun();
+  file_name_ = file_name;
+  ApplyAutoRun();
+}
+
+void TzelAutoRun::SetKind(TzelAutoExecKind kind) {
+  if (kind == kind_) return;
+  ClearAutoRun();
+  kind_ = kind;
+  ApplyAutoRun();
+}
+
+void TzelAutoRun::ApplyAutoRun() {
+  UnregisterAutoRun(platform_, kind_, file_name_);
+  if (auto_run_) RegisterAutoRun(platform_, kind_, file_name_);
+}
+
+void TzelAutoRun::ClearAutoRun() { UnregisterAutoRun(platform_, kind_, file_name_); }
 
 }  // namespace components

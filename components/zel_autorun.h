@@ -1,6 +1,9 @@
-// TzelAutoRun: registers the program in one of the registry's autostart keys.
+// TzelAutoRun: registers the program in one of the registry's autostart keys
+// (a value named after the program's file name, holding its full path) and
+// removes that registration again.
 #pragma once
 #include <string>
+#include "components/zel_component.h"
 #include "platform/platform.h"
 
 namespace components {
@@ -8,15 +11,51 @@ namespace components {
 enum class TzelAutoExecKind { aekMachineRun, aekMachineRunOnce, aekUserRun, aekUserRunOnce,
                               aekServiceRun, aekServiceRunOnce };
 
-class TzelAutoRun {
+struct AutoRunKey {
+  platform::RootKey root;
+  std::string path;
+};
+
+// Root and key path where a kind registers.
+AutoRunKey AutoRunLocation(TzelAutoExecKind kind);
+// The value name for a file: the text after its last '\', ':' or '/'.
+std::string AutoRunValueName(const std::string& file_name);
+// Writes the value (REG_SZ, the file name as given), creating the key when
+// missing. False when nothing was written: a service kind on an NT system,
+// a key that cannot be opened, a failed write, or a file name without a name.
+bool RegisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const std::string& file_name);
+// Removes the value. True when it is gone, including when it was never there;
+// false for a service kind on an NT system, a key that cannot be opened and a
+// failed deletion.
+bool UnregisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const std::string& file_name);
+
+class TzelAutoRun : public TzelComponent {
  public:
-  TzelAutoRun(platform::Platform platform, TzelAutoExecKind kind);
+  // FileName starts as the running program's full path.
+  explicit TzelAutoRun(platform::Platform platform,
+                       TzelAutoExecKind kind = TzelAutoExecKind::aekMachineRun);
+
+  // Each setter acts only on a change: the old registration is removed, the
+  // new setting stored, then the registration applied afresh.
   bool AutoRun() const { return auto_run_; }
   void SetAutoRun(bool on);
+  const std::string& FileName() const { return file_name_; }
+  void SetFileName(const std::string& file_name);
+  TzelAutoExecKind Kind() const { return kind_; }
+  void SetKind(TzelAutoExecKind kind);
+
+  // Brings the registry in line with the settings; with AutoRun off (its
+  // default) this removes any registration left from an earlier run.
+  void Loaded() override { ApplyAutoRun(); }
+
+ protected:
+  virtual void ApplyAutoRun();
+  virtual void ClearAutoRun();
 
  private:
   platform::Platform platform_;
   TzelAutoExecKind kind_;
+  std::string file_name_;
   bool auto_run_ = false;
 };
 

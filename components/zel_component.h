@@ -1,0 +1,18 @@
+// TzelComponent: the common base of the zel components. A component acts on
+// its settings once the window that owns it has finished building, through
+// Loaded().
+#pragma once
+#include <string>
+
+namespace components {
+
+class TzelComponent {
+ public:
+  virtual ~TzelComponent() = default;
+  // Informational only.
+  std::string About;
+  // Called by the owning window when it has been built.
+  virtual void Loaded() {}
+};
+
+}  // namespace components

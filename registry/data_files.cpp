@@ -1,0 +1,35 @@
+#include "registry/data_files.h"
+
+namespace registry {
+
+std::string ConfigPath(std::string_view user_name) {
+  std::string name(user_name.empty() ? std::string_view(kDefaultUserName) : user_name);
+  for (char& c : name) {
+    if (static_cast<unsigned char>(c) < 32 || std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos)
+      c = '_';
+  }
+  return "C:\\Windows\\" + name + "_config.vlt";
+}
+
+std::string ReadSlot(IniStore& store, int slot, std::string_view key, std::string_view marker) {
+  return store.ReadString(std::to_string(slot), key, marker);
+}
+
+void WriteSlot(IniStore& store, int slot,
+               std::initializer_list<std::pair<std::string_view, std::string_view>> keys) {
+  const std::string section = std::to_string(slot);
+  for (const auto& [key, value] : keys) store.WriteString(section, key, value);
+}
+
+void EraseSlot(IniStore& store, int slot) { store.EraseSection(std::to_string(slot)); }
+
+int FindFreeSlot(IniStore& store, std::string_view key, std::string_view marker, int last_slot,
+                 const std::function<void()>& pump) {
+  for (int n = 0; n <= last_slot; ++n) {
+    if (pump) pump();
+    if (ReadSlot(store, n, key, marker) == marker) return n;
+  }
+  return -1;
+}
+
+}  // namespace registry

@@ -1,0 +1,209 @@
+// Start-with-Windows registration against the portable registry.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "components/zel_autorun.h"
+#include "platform/portable/portable.h"
+
+namespace components {
+namespace {
+
+using platform::RootKey;
+using platform::WaitResult;
+
+constexpr const char* kExe = "C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe";
+constexpr const char* kUserRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kMachineRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kMachineRunOnce = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+class AutoRun : public ::testing::Test {
+ protected:
+  AutoRun() { sys.system.SetExePath(kExe); }
+
+  // The text data of a value, nullopt when it is missing.
+  std::optional<std::string> Value(RootKey root, const std::string& path, const std::string& name) {
+    auto v = sys.registry.Get(root, path, name);
+    if (!v) return std::nullopt;
+    EXPECT_EQ(v->type, uint32_t(platform::ValueType::Sz));
+    return v->data;
+  }
+  void Seed(RootKey root, const std::string& path, const std::string& name, const std::string& data) {
+    ASSERT_TRUE(sys.registry.Set(root, path, name, {uint32_t(platform::ValueType::Sz), data}));
+  }
+  void SetNt(bool nt) { sys.system.SetVersion({nt ? 5u : 4u, nt ? 1u : 10u, 0, nt}); }
+
+  platform::portable::ScratchFolder scratch;
+  platform::portable::PortablePlatform sys{scratch.path()};
+};
+
+struct KindCase {
+  TzelAutoExecKind kind;
+  RootKey root;
+  const char* last;
+};
+
+const KindCase kKinds[] = {
+    {TzelAutoExecKind::aekMachineRun, RootKey::LocalMachine, "Run"},
+    {TzelAutoExecKind::aekMachineRunOnce, RootKey::LocalMachine, "RunOnce"},
+    {TzelAutoExecKind::aekUserRun, RootKey::CurrentUser, "Run"},
+    {TzelAutoExecKind::aekUserRunOnce, RootKey::CurrentUser, "RunOnce"},
+    {TzelAutoExecKind::aekServiceRun, RootKey::LocalMachine, "RunServices"},
+    {TzelAutoExecKind::aekServiceRunOnce, RootKey::LocalMachine, "RunServicesOnce"},
+};
+
+TEST_F(AutoRun, EachKindRegistersInItsOwnKey) {
+  for (bool nt : {false, true}) {
+    SetNt(nt);
+    for (const auto& c : kKinds) {
+      const std::string path = std::string("Software\\Microsoft\\Windows\\CurrentVersion\\") + c.last;
+      SCOPED_TRACE(path + (nt ? " on NT" : " on 9x"));
+      AutoRunKey where = AutoRunLocation(c.kind);
+      EXPECT_EQ(where.root, c.root);
+      EXPECT_EQ(where.path, path);
+
+      const bool service = c.kind == TzelAutoExecKind::aekServiceRun || c.kind == TzelAutoExecKind::aekServiceRunOnce;
+      const bool acts = !(service && nt);
+      EXPECT_EQ(RegisterAutoRun(sys.View(), c.kind, kExe), acts);
+      EXPECT_EQ(Value(c.root, path, "veltrane.exe"), acts ? std::optional<std::string>(kExe) : std::nullopt);
+      // On NT the service keys are left alone, whatever they hold.
+      if (!acts) Seed(c.root, path, "veltrane.exe", "left alone");
+      EXPECT_EQ(UnregisterAutoRun(sys.View(), c.kind, kExe), acts);
+      EXPECT_EQ(Value(c.root, path, "veltrane.exe"), acts ? std::nullopt : std::optional<std::string>("left alone"));
+      sys.registry.DeleteKey(c.root, path);
+    }
+  }
+}
+
+TEST_F(AutoRun, ValueIsNamedAfterTheFileName) {
+  const std::pair<const char*, const char*> kNames[] = {
+      {"C:\\dir\\name.exe", "name.exe"},
+      {"C:name.exe", "name.exe"},
+      {"D:/tools/name.exe", "name.exe"},
+      {"\\\\server\\share\\a b.exe", "a b.exe"},
+      {"name.exe", "name.exe"},
+      {"C:\\dir.d\\noext", "noext"},
+  };
+  for (const auto& [file, name] : kNames) {
+    SCOPED_TRACE(file);
+    EXPECT_TRUE(RegisterAutoRun(sys.View(), TzelAutoExecKind::aekUserRun, file));
+    EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, name), std::optional<std::string>(file));
+    EXPECT_TRUE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekUserRun, file));
+    EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, name), std::nullopt);
+  }
+}
+
+TEST_F(AutoRun, AFileNameWithoutANameNeverTouchesTheDefaultValue) {
+  Seed(RootKey::CurrentUser, kUserRun, "", "someone's default");
+  for (const char* file : {"", "C:\\dir\\", "C:"}) {
+    SCOPED_TRACE(file);
+    EXPECT_FALSE(RegisterAutoRun(sys.View(), TzelAutoExecKind::aekUserRun, file));
+    EXPECT_TRUE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekUserRun, file));
+    EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, ""), std::optional<std::string>("someone's default"));
+  }
+}
+
+TEST_F(AutoRun, FailuresGiveFalseAndNothingElse) {
+  // Missing key: registering creates it, removing finds nothing to do.
+  EXPECT_FALSE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekMachineRunOnce, kExe));
+  EXPECT_FALSE(sys.registry.KeyExists(RootKey::LocalMachine, kMachineRunOnce));
+  EXPECT_TRUE(RegisterAutoRun(sys.View(), TzelAutoExecKind::aekMachineRunOnce, kExe));
+
+  // A key the user may not write to.
+  Seed(RootKey::LocalMachine, kMachineRun, "veltrane.exe", "old");
+  sys.registry.DenyWrite(RootKey::LocalMachine, kMachineRun);
+  EXPECT_FALSE(RegisterAutoRun(sys.View(), TzelAutoExecKind::aekMachineRun, kExe));
+  EXPECT_FALSE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekMachineRun, kExe));
+  EXPECT_EQ(Value(RootKey::LocalMachine, kMachineRun, "veltrane.exe"), std::optional<std::string>("old"));
+
+  // Opened, but writes and deletions fail.
+  sys.registry.AllowAccess(RootKey::LocalMachine, kMachineRun);
+  sys.registry.FailWrites(RootKey::LocalMachine, kMachineRun);
+  EXPECT_FALSE(RegisterAutoRun(sys.View(), TzelAutoExecKind::aekMachineRun, kExe));
+  EXPECT_FALSE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekMachineRun, kExe));
+  // Nothing to delete is success even so.
+  EXPECT_TRUE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekMachineRun, "C:\\other.exe"));
+}
+
+TEST_F(AutoRun, RemovingLeavesOtherValuesAlone) {
+  Seed(RootKey::CurrentUser, kUserRun, "other.exe", "C:\\other.exe");
+  Seed(RootKey::CurrentUser, kUserRun, "veltrane.exe", "C:\\elsewhere\\veltrane.exe");
+  EXPECT_TRUE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekUserRun, kExe));
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::nullopt);
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "other.exe"), std::optional<std::string>("C:\\other.exe"));
+}
+
+TEST_F(AutoRun, LoadingWithAutoRunOffRemovesAnOldRegistration) {
+  Seed(RootKey::CurrentUser, kUserRun, "veltrane.exe", kExe);
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
+  EXPECT_EQ(component.FileName(), kExe);
+  EXPECT_FALSE(component.AutoRun());
+  // Creating it touches nothing; finishing loading does.
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kExe));
+  component.Loaded();
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::nullopt);
+}
+
+TEST_F(AutoRun, SwitchingOnAndOff) {
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
+  component.Loaded();
+  component.SetAutoRun(true);
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kExe));
+  component.SetAutoRun(false);
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::nullopt);
+  // Already gone, and the key with it: still nothing fails.
+  component.SetAutoRun(true);
+  sys.registry.DeleteKey(RootKey::CurrentUser, kUserRun);
+  component.SetAutoRun(false);
+  EXPECT_FALSE(component.AutoRun());
+}
+
+TEST_F(AutoRun, AssigningTheCurrentSettingTouchesNothing) {
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
+  component.SetAutoRun(true);
+  auto watch = sys.registry.Watch(RootKey::CurrentUser, kUserRun, false,
+                                  platform::kChangeName | platform::kChangeLastSet);
+  ASSERT_TRUE(watch);
+  component.SetAutoRun(true);
+  component.SetKind(TzelAutoExecKind::aekUserRun);
+  component.SetFileName(kExe);
+  EXPECT_EQ(watch->Wait(0), WaitResult::TimedOut);
+  component.SetAutoRun(false);
+  EXPECT_EQ(watch->Wait(0), WaitResult::Changed);
+}
+
+TEST_F(AutoRun, ChangingKindOrFileNameMovesTheRegistration) {
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
+  component.SetAutoRun(true);
+  component.SetKind(TzelAutoExecKind::aekMachineRun);
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::nullopt);
+  EXPECT_EQ(Value(RootKey::LocalMachine, kMachineRun, "veltrane.exe"), std::optional<std::string>(kExe));
+
+  component.SetFileName("C:\\New\\other.exe");
+  EXPECT_EQ(Value(RootKey::LocalMachine, kMachineRun, "veltrane.exe"), std::nullopt);
+  EXPECT_EQ(Value(RootKey::LocalMachine, kMachineRun, "other.exe"), std::optional<std::string>("C:\\New\\other.exe"));
+
+  // With AutoRun off a change registers nothing anywhere.
+  component.SetAutoRun(false);
+  component.SetKind(TzelAutoExecKind::aekUserRunOnce);
+  EXPECT_FALSE(sys.registry.KeyExists(RootKey::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"));
+  EXPECT_EQ(Value(RootKey::LocalMachine, kMachineRun, "other.exe"), std::nullopt);
+}
+
+TEST_F(AutoRun, ServiceKindsDoNothingOnNt) {
+  const std::string services = "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
+  Seed(RootKey::LocalMachine, services, "veltrane.exe", "kept");
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekServiceRun);
+  component.Loaded();
+  component.SetAutoRun(true);
+  EXPECT_EQ(Value(RootKey::LocalMachine, services, "veltrane.exe"), std::optional<std::string>("kept"));
+  // Moving to a kind that acts registers there.
+  component.SetKind(TzelAutoExecKind::aekUserRun);
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kExe));
+  EXPECT_EQ(Value(RootKey::LocalMachine, services, "veltrane.exe"), std::optional<std::string>("kept"));
+}
+
+}  // namespace
+}  // namespace components
