@@ -21,7 +21,9 @@ void Tvelmain::BuildLayout() {
   SetClientSize(kClientWidth, kRolledUpHeight);
 }
 
-void Tvelmain::ConnectHandlers() {}
+void Tvelmain::ConnectHandlers() {
+  ConnectRegistryProtection();
+}
 
 void Tvelmain::ShowHelpText(const std::string& text, bool use_default) {}
 void Tvelmain::rolldownbtnClick() {}

@@ -9,6 +9,10 @@
 #include "platform/platform.h"
 #include "registry/handoff.h"
 #include "registry/ini_store.h"
+// --- Registry protection (app/registry_protection.cpp) ---
+#include "registry/doktorfrm.h"
+#include "registry/scan_gate.h"
+// ---
 #include "toolkit/control.h"
 #include "toolkit/form.h"
 
@@ -204,6 +208,18 @@ class Tvelmain : public tk::Form {
   tk::Timer rollup{"rollup", 20};
   tk::Timer rolldown{"rolldown", 100};
   tk::Timer skan_1h{"skan_1h", 3600000};
+
+  // ===================== Registry protection (app/registry_protection.cpp) =====================
+  void Button11Click();  // "Scan now" on page skan; the hourly scan and the change reaction too
+  void Button18Click();  // "Remove" on the white list
+  void Button19Click();  // "Remove" on the black list
+  void Button22Click();  // "Refresh All"
+  // Binds the handlers above; called from ConnectHandlers.
+  void ConnectRegistryProtection();
+  // A scan asked for while another runs waits for it to end.
+  registry::ScanGate scan_gate;
+  // The registry doctor of this run, kept until the main window goes.
+  std::unique_ptr<registry::Tdoktor> doktor;
 
  private:
   // Captions, bounds, colours and fonts of every control (the window's look).

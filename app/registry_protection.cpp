@@ -1,0 +1,112 @@
+// The main window's side of registry protection: the scans, the registry
+// doctor and the lists page hand their work to the engines in registry/
+// through a small adapter.
+#include "app/velmainfrm.h"
+#include "registry/data_files.h"
+#include "registry/lists_page.h"
+#include "registry/scan.h"
+#include "toolkit/error.h"
+
+namespace app {
+namespace {
+
+class ScanAdapter : public registry::ScanHost {
+ public:
+  explicit ScanAdapter(Tvelmain& w) : w_(w) {}
+
+  platform::Registry& Registry() override { return w_.platform.registry; }
+  registry::IniStore& WhiteList() override {
+    // The start-up sequence opens the stores before anything can scan.
+    if (!w_.white_list) throw tk::Error("The data files are not open yet.");
+    return *w_.white_list;
+  }
+  tk::ProgressBar& Progress() override { return w_.postep; }
+  void ShowScanPage() override { w_.silnik.ShowPage(w_.skan); }
+  // The registry change monitor and the tray balloon are not there yet.
+  void StopMonitor() override {}
+  void StartMonitor() override { w_.StartMonitor(); }
+  bool LiveRegistryTest() override { return w_.auto_skan_zywy.Checked(); }
+  void SetBalloonText(const std::string& text) override {}
+  void ShowBalloon() override {}
+  void NoRightsExit() override { w_.NoRightsExit(); }
+  void BlockProgram(const std::string& text) override { w_.BlockProgram(text); }
+
+ private:
+  Tvelmain& w_;
+};
+
+// The lists show the files as they are now, whatever the removal did, even
+// when it failed half-way.
+template <class F>
+void RemoveThenRefresh(Tvelmain& w, F remove) {
+  try {
+    remove();
+  } catch (...) {
+    w.RefreshLists();
+    throw;
+  }
+  w.RefreshLists();
+}
+
+}  // namespace
+
+void Tvelmain::ConnectRegistryProtection() {
+  Button11.OnClick = [this] { Button11Click(); };
+  Button18.OnClick = [this] { Button18Click(); };
+  Button19.OnClick = [this] { Button19Click(); };
+  Button22.OnClick = [this] { Button22Click(); };
+}
+
+void Tvelmain::FullRegistryScan() {
+  scan_gate.Run(registry::ScanRequest::FullScan, [this] {
+    ScanAdapter host(*this);
+    registry::RegistryScan(host, channel).FullRegistryScan();
+  });
+}
+
+void Tvelmain::ScanLocalMachineRun() {
+  scan_gate.Run(registry::ScanRequest::ExitScan, [this] {
+    ScanAdapter host(*this);
+    registry::RegistryScan(host, channel).ScanAutorunKey(registry::kLocalMachineRun);
+  });
+}
+
+void Tvelmain::Button11Click() {
+  // The options are read when the scan runs, which for a deferred one is
+  // after the scan it waited for.
+  scan_gate.Run(registry::ScanRequest::ScanNow, [this] {
+    if (skanuj_rejestr.Checked()) {
+      ScanAdapter host(*this);
+      registry::RegistryScan(host, channel).FullRegistryScan();
+    }
+    if (skanuj_pamiec.Checked()) {
+      RefreshLists();
+      ScanMemory();
+    }
+    if (auto_skan_zywy.Checked()) StartMonitor();
+  });
+}
+
+void Tvelmain::ShowRegistryDoctor() {
+  // Shown once per run; never replaced while its own loop is running.
+  if (doktor && doktor->Modal()) return;
+  doktor = std::make_unique<registry::Tdoktor>(platform.registry);
+  doktor->ShowModal();
+}
+
+void Tvelmain::Button18Click() {
+  RemoveThenRefresh(*this, [this] {
+    if (white_list)
+      registry::RemoveSelectedItem(list_pozwolonych, *white_list, "wartosc", registry::kLastWhiteListSlot);
+  });
+}
+
+void Tvelmain::Button19Click() {
+  RemoveThenRefresh(*this, [this] {
+    if (black_list) registry::RemoveSelectedItem(list_zabronionych, *black_list, "sciezka", registry::kLastSlot);
+  });
+}
+
+void Tvelmain::Button22Click() { RefreshLists(); }
+
+}  // namespace app

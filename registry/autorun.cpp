@@ -1,0 +1,30 @@
+#include "registry/autorun.h"
+
+namespace registry {
+
+AutorunKey OpenAutorunKey(platform::Registry& registry, platform::RootKey root, std::string_view path) {
+  platform::OpenStatus status = platform::OpenStatus::Failed;
+  AutorunKey result;
+  result.key = registry.Open(root, std::string(path), platform::Access::ReadWrite, &status);
+  if (result.key)
+    result.status = KeyOpen::Opened;
+  else
+    result.status = status == platform::OpenStatus::NotFound ? KeyOpen::Missing : KeyOpen::Refused;
+  return result;
+}
+
+std::optional<std::string> ReadText(platform::RegistryKey& key, const std::string& name) {
+  std::optional<platform::RegValue> value = key.Read(name);
+  if (!value || !value->IsText()) return std::nullopt;
+  std::string& data = value->data;
+  if (size_t nul = data.find('\0'); nul != std::string::npos) data.resize(nul);
+  return std::move(data);
+}
+
+CommandParts SplitCommandLine(std::string_view text) {
+  size_t cut = text.find_last_of("\\:");
+  if (cut == std::string_view::npos) return {std::string(), std::string(text)};
+  return {std::string(text.substr(0, cut + 1)), std::string(text.substr(cut + 1))};
+}
+
+}  // namespace registry

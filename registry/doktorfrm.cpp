@@ -1,0 +1,121 @@
+#include "registry/doktorfrm.h"
+
+#include <vector>
+
+#include "toolkit/application.h"
+
+namespace registry {
+
+namespace {
+constexpr tk::Color kBackground = tk::Rgb(0xFE, 0xFF, 0xF0);
+constexpr tk::Color kHeader = tk::Rgb(0x22, 0x5B, 0x86);
+constexpr tk::Color kHeaderText = tk::Rgb(0xFC, 0xF7, 0xCF);
+constexpr tk::Color kText = tk::Rgb(0x22, 0x5B, 0x86);
+}  // namespace
+
+std::optional<std::string> Dequote(std::string_view text) {
+  if (text.empty() || text.front() != '"') return std::nullopt;
+  std::string inner;
+  size_t i = 1;
+  for (;;) {
+    if (i >= text.size()) return std::nullopt;  // never closed
+    if (text[i] == '"') {
+      if (i + 1 < text.size() && text[i + 1] == '"') {
+        inner += '"';
+        i += 2;
+        continue;
+      }
+      break;
+    }
+    inner += text[i++];
+  }
+  // Arguments after the closing quote would be cut off.
+  if (i + 1 != text.size()) return std::nullopt;
+  if (inner.empty() || inner.find_first_of(" \t") != std::string::npos) return std::nullopt;
+  return inner;
+}
+
+const Tdoktor::RepairKey Tdoktor::kRepairKeys[4] = {
+    {platform::RootKey::LocalMachine, kRunPath, &Tdoktor::postep},
+    {platform::RootKey::LocalMachine, kRunOncePath, &Tdoktor::postep2},
+    {platform::RootKey::CurrentUser, kRunOncePath, &Tdoktor::postep3},
+    {platform::RootKey::CurrentUser, kRunPath, &Tdoktor::postep4},
+};
+
+Tdoktor::Tdoktor(platform::Registry& registry) : tk::Form("doktor", "Tdoktor"), registry_(registry) {
+  BuildLayout();
+  OnActivate = [this] { FormActivate(); };
+  Timer1.SetOnTimer([this] { Timer1Timer(); });
+}
+
+void Tdoktor::BuildLayout() {
+  SetCaption("Veltrane - registry doctor");
+  SetBorder(tk::BorderStyle::Single);
+  SetBorderIcons(0);
+  SetPosition(tk::FormPosition::ScreenCenter);
+  SetColor(kBackground);
+  SetFont(tk::Font{"Verdana", 8, false, kText});
+  SetClientSize(kClientWidth, kClientHeight);
+
+  naglowek.SetBounds(0, 0, kClientWidth, 26);
+  naglowek.SetColor(kHeader);
+  naglowek.SetFont(tk::Font{"Tahoma", 10, true, kHeaderText});
+  naglowek.SetCaption("Registry Doctor");
+
+  opis.SetBounds(8, 32, kClientWidth - 16, 54);
+  opis.SetWordWrap(true);
+  opis.SetCaption(
+      "Program is now correcting damaged parts of the registry. Please wait...\r\n\r\n"
+      "DO NOT stop or interrupt this process!");
+
+  postep_tytul.SetBounds(8, 90, 120, 14);
+  postep_tytul.SetCaption("Progress:");
+
+  int top = 106;
+  for (const RepairKey& repair : kRepairKeys) {
+    (this->*repair.bar).SetBounds(8, top, kClientWidth - 16, 14);
+    top += 19;
+  }
+}
+
+void Tdoktor::FormActivate() {
+  for (const RepairKey& repair : kRepairKeys) RepairAutorunKey(repair);
+  // Activated again before it closed: the closing time stays where it was.
+  if (!Timer1.Enabled()) Timer1.SetEnabled(true);
+}
+
+void Tdoktor::Timer1Timer() {
+  Timer1.SetEnabled(false);
+  Close();
+}
+
+void Tdoktor::RepairAutorunKey(const RepairKey& repair) {
+  tk::ProgressBar& bar = this->*repair.bar;
+  // Once the program is ending, one message about the registry is enough.
+  if (tk::App().Terminated()) return;
+  AutorunKey opened = OpenAutorunKey(registry_, repair.root, repair.path);
+  if (opened.status == KeyOpen::Refused) {
+    tk::App().MessageBox(tk::MsgKind::Error, std::string(kRegistryCorrupted), tk::MsgButtons::Ok);
+    tk::App().Terminate();
+  }
+  std::vector<std::string> names;
+  if (opened.key) names = opened.key->ValueNames();
+
+  const int count = int(names.size());
+  bar.SetMax(count >= 2 ? count - 1 : 0);
+  for (int i = 0; i < count; ++i) {
+    bar.SetPosition(i);
+    std::optional<platform::RegValue> value = opened.key->Read(names[i]);
+    // Numbers and raw bytes are no commands: left alone.
+    if (!value || !value->IsText()) continue;
+    std::string data = value->data.substr(0, value->data.find('\0'));
+    if (data.find(" -") != std::string::npos) continue;
+    std::optional<std::string> bare = Dequote(data);
+    if (!bare) continue;
+    // Written back with its own type, so that %SystemRoot% and the like still
+    // expand. A value that cannot be written keeps its old data.
+    opened.key->WriteText(names[i], *bare, platform::ValueType(value->type));
+  }
+}
+
+}  // namespace registry

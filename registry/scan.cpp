@@ -1,0 +1,137 @@
+#include "registry/scan.h"
+
+#include <optional>
+#include <vector>
+
+#include "registry/data_files.h"
+#include "registry/rejestralertfrm.h"
+#include "registry/slot_match.h"
+#include "toolkit/application.h"
+
+namespace registry {
+
+namespace {
+
+// Lets the window repaint and handle clicks between steps of a scan.
+void Pump() { tk::App().ProcessMessages(); }
+
+// Once the program is asked to end, a scan examines nothing more: an alert
+// opened now would be closed unanswered at once.
+bool Ending() { return tk::App().Terminated(); }
+
+// Whether the white list can hold the text and give it back unchanged.
+bool Storable(std::string_view text) {
+  return text.size() <= IniStore::kMaxRead && text.find_first_of("\r\n") == std::string_view::npos;
+}
+
+// Runs on scope exit, however the scope is left.
+template <class F>
+struct Finally {
+  F f;
+  ~Finally() { f(); }
+};
+template <class F>
+Finally(F) -> Finally<F>;
+
+}  // namespace
+
+void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
+  host_.ShowScanPage();
+  host_.StopMonitor();
+  Pump();
+
+  AutorunKey opened;
+  if (!Ending()) {
+    opened = OpenAutorunKey(host_.Registry(), scan_key.root, scan_key.path);
+    if (opened.status == KeyOpen::Refused) host_.NoRightsExit();
+  }
+  // The names are taken once: values added during the scan wait for the next.
+  std::vector<std::string> names;
+  if (opened.key) names = opened.key->ValueNames();
+
+  const int count = int(names.size());
+  tk::ProgressBar& bar = host_.Progress();
+  for (int i = 0; i < count && !Ending(); ++i) {
+    bar.SetMax(count - 1);
+    bar.SetPosition(i);
+    if (MatchWhiteList(*opened.key, names[i]) == Match::New) AskUser(*opened.key, names[i], scan_key);
+  }
+  opened.key.reset();
+
+  if (host_.LiveRegistryTest()) host_.StartMonitor();
+  host_.ShowBalloon();
+}
+
+void RegistryScan::FullRegistryScan() {
+  for (const ScanKey& key : kScanKeys) ScanAutorunKey(key);
+  host_.SetBalloonText("Full registry scan complete");
+  host_.ShowBalloon();
+}
+
+RegistryScan::Match RegistryScan::MatchWhiteList(platform::RegistryKey& key, const std::string& name) {
+  IniStore& white_list = host_.WhiteList();
+  for (int slot = 0; slot <= kLastWhiteListSlot; ++slot) {
+    Pump();
+    if (Ending()) return Match::Gone;
+    // Read again for every slot: the pump may have run anything meanwhile.
+    // A value that is gone or not text is no command line to judge.
+    std::optional<std::string> data = ReadText(key, name);
+    if (!data) return Match::Gone;
+    if (SlotHolds(white_list, slot, kWhiteListKey, *data, kMarkerError)) return Match::Known;
+  }
+  return Match::New;
+}
+
+void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key) {
+  Pump();
+  std::optional<std::string> data = ReadText(key, name);
+  if (!data || Ending()) return;
+
+  Finally idle{[this] { channel_.kontakt.SetCaption("error"); }};
+  channel_.kontakt.SetCaption("error");
+  channel_.zabron.SetChecked(false);
+  channel_.nazwa_klucza.SetCaption(name);
+  channel_.wartosc_klucza.SetCaption(*data);
+  channel_.sekcja_rejestru.SetCaption(std::string(scan_key.section_text));
+  CommandParts parts = SplitCommandLine(channel_.wartosc_klucza.Caption());
+  channel_.sciezka_pliku.SetCaption(parts.path);
+  channel_.nazwa_pliku.SetCaption(parts.name);
+
+  {
+    Trejestralert alert(channel_);
+    alert_ = &alert;
+    Finally forget{[this] { alert_ = nullptr; }};
+    alert.ShowModal();
+  }
+  Pump();
+
+  const std::string decision = channel_.kontakt.Caption();
+  if (decision == "delete") {
+    // A value that cannot be deleted stays and is asked about next time.
+    key.DeleteValue(name);
+    if (channel_.zabron.Checked()) host_.BlockProgram(channel_.wartosc_klucza.Caption());
+  } else if (decision == "allow") {
+    // What the user saw and allowed, even if the value changed meanwhile.
+    Allow(name, channel_.wartosc_klucza.Caption());
+  } else if (!Ending()) {
+    tk::App().MessageBox(tk::MsgKind::Warning, std::string(kLostAnswer), tk::MsgButtons::Ok);
+  }
+}
+
+void RegistryScan::Allow(const std::string& name, const std::string& data) {
+  if (!Storable(name) || !Storable(data)) {
+    tk::App().MessageBox(tk::MsgKind::Warning, std::string(kNotStorable), tk::MsgButtons::Ok);
+    return;
+  }
+  IniStore& white_list = host_.WhiteList();
+  const int slot = FindFreeSlot(white_list, kWhiteListKey, kMarkerError, kLastWhiteListSlot);
+  if (slot < 0) {
+    tk::App().MessageBox(tk::MsgKind::Warning, std::string(kWhiteListFull), tk::MsgButtons::Ok);
+    return;
+  }
+  const std::string number = std::to_string(slot);
+  WriteSlot(white_list, slot,
+            {{"numer", number}, {"nazwa", name}, {"sekcja", "HKLM_run"}, {kWhiteListKey, data}});
+}
+
+}  // namespace registry

@@ -1,0 +1,94 @@
+// The registry scan: walks the values of the autostart keys, matches each
+// value's data against the white list, and asks the user about every entry
+// that is not on it through the registry alert.
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "platform/registry.h"
+#include "registry/autorun.h"
+#include "registry/handoff.h"
+#include "registry/ini_store.h"
+#include "toolkit/control.h"
+
+namespace registry {
+
+class Trejestralert;
+
+// What the scan needs from the window that owns it.
+class ScanHost {
+ public:
+  virtual ~ScanHost() = default;
+  virtual platform::Registry& Registry() = 0;
+  virtual IniStore& WhiteList() = 0;
+  virtual tk::ProgressBar& Progress() = 0;
+  virtual void ShowScanPage() = 0;
+  virtual void StopMonitor() = 0;
+  virtual void StartMonitor() = 0;
+  // "Live registry test": restart the change monitor after each key.
+  virtual bool LiveRegistryTest() = 0;
+  virtual void SetBalloonText(const std::string& text) = 0;
+  virtual void ShowBalloon() = 0;
+  // The key may not be read and written: tell the user and end the program.
+  virtual void NoRightsExit() = 0;
+  // Puts the text on the black list, telling the user itself.
+  virtual void BlockProgram(const std::string& text) = 0;
+};
+
+// One autostart key as the scan sees it.
+struct ScanKey {
+  std::string_view name;  // the operation that scans it
+  platform::RootKey root;
+  std::string_view path;
+  std::string_view section_text;  // shown in the alert's "Registry section:" row
+};
+
+// In the order of the full scan. The current user's keys read "Local
+// machine" too: the alert has always shown them so.
+inline constexpr ScanKey kScanKeys[] = {
+    {"ScanLocalMachineRun", platform::RootKey::LocalMachine, kRunPath, "Local machine, autostart."},
+    {"ScanLocalMachineRunOnce", platform::RootKey::LocalMachine, kRunOncePath, "Local machine, run once."},
+    {"ScanCurrentUserRun", platform::RootKey::CurrentUser, kRunPath, "Local machine, autostart."},
+    {"ScanCurrentUserRunOnce", platform::RootKey::CurrentUser, kRunOncePath, "Local machine, autostart."},
+};
+inline constexpr const ScanKey& kLocalMachineRun = kScanKeys[0];
+
+inline constexpr std::string_view kLostAnswer =
+    "Could not establish a connection with the child window. Run this scan again. Nochanges will be saved.";
+inline constexpr std::string_view kWhiteListFull =
+    "The white list is full, so this entry could not be added to it. Remove entries you no longer need from "
+    "the white list; until then this entry will be shown again at every scan.";
+inline constexpr std::string_view kNotStorable =
+    "This entry could not be added to the white list: its name or value is too long or holds a line break. "
+    "It will be shown again at every scan.";
+
+class RegistryScan {
+ public:
+  RegistryScan(ScanHost& host, HandOffChannel& channel) : host_(host), channel_(channel) {}
+  RegistryScan(const RegistryScan&) = delete;
+  RegistryScan& operator=(const RegistryScan&) = delete;
+
+  // One key: every text value whose data is not on the white list is put to
+  // the user, and the answer acted on.
+  void ScanAutorunKey(const ScanKey& key);
+  // The four keys in order, then "Full registry scan complete".
+  void FullRegistryScan();
+
+  // The alert being shown, or nullptr.
+  Trejestralert* OpenAlert() const { return alert_; }
+
+ private:
+  enum class Match { Known, New, Gone };
+  Match MatchWhiteList(platform::RegistryKey& key, const std::string& name);
+  void AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key);
+  void Allow(const std::string& name, const std::string& data);
+
+  ScanHost& host_;
+  HandOffChannel& channel_;
+  Trejestralert* alert_ = nullptr;
+};
+
+// The white-list entry key that both marks a slot as used and is matched.
+inline constexpr std::string_view kWhiteListKey = "wartosc";
+
+}  // namespace registry

@@ -1,0 +1,34 @@
+// Keeps scans from starting inside one another. A scan pumps messages and
+// shows modal alerts, so an hourly tick, a registry-change reaction, a click
+// on "Scan now" or the exit scan can all arrive while one runs; the hand-off
+// channel serves one alert at a time. Such a request is not refused but
+// deferred: it runs once, after the running scan has ended.
+#pragma once
+#include <deque>
+#include <functional>
+
+namespace registry {
+
+enum class ScanRequest { ScanNow, FullScan, ExitScan };
+
+class ScanGate {
+ public:
+  // Runs scan at once when no scan is running. Otherwise queues it, once per
+  // kind of request, to run after the running scan; deferred scans are
+  // dropped when the program is ending. An error of the running scan reaches
+  // its caller after the deferred scans have run; an error of a deferred
+  // scan is shown in the standard error box.
+  void Run(ScanRequest request, std::function<void()> scan);
+  bool Busy() const { return busy_; }
+  bool Pending(ScanRequest request) const;
+
+ private:
+  struct Deferred {
+    ScanRequest request;
+    std::function<void()> scan;
+  };
+  bool busy_ = false;
+  std::deque<Deferred> deferred_;
+};
+
+}  // namespace registry

@@ -1,0 +1,126 @@
+// The whole program with autostart entries to guard: a configured user (no
+// first-run boxes), the white and black lists to seed and read, and a script
+// that answers the registry alerts as a user would.
+#pragma once
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "registry/data_files.h"
+#include "registry/rejestralertfrm.h"
+#include "tests/scenario/program.h"
+
+namespace scenario {
+
+constexpr const char* kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr const char* kRunOnce = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+class RegistryProgram : public Program {
+ public:
+  // What the user does with one alert.
+  enum class Reply {
+    Allow,
+    AllowTicked,    // ticks the black-list box, then "Allow"
+    Delete,         // "Delete", confirmed with OK
+    DeleteTicked,   // ticks the box, "Delete", OK
+    DeleteCancel,   // ticks the box, "Delete", then Cancel
+    CloseBox,       // closes the window without answering
+  };
+  struct Shown {
+    std::string section, name, value, path, exe, size;
+    int modal_depth;
+  };
+
+ protected:
+  // settings: lines of section [glowna], e.g. "auto_skan_rejestru=1".
+  void Configure(const std::string& glowna, const std::string& skan = "skanuj_rejestr=1") {
+    WriteFile(registry::ConfigPath(kUser),
+              "[glowna]\r\nskonfigurowany=1\r\n" + glowna + "\r\n[skan]\r\n" + skan + "\r\n");
+  }
+  // Starts with the scan at start-up on, answering alerts from the script.
+  app::Tvelmain& StartScanning(std::initializer_list<Reply> replies) {
+    Configure("auto_skan_rejestru=1");
+    AnswerAlerts(replies);
+    return StartAnswering();
+  }
+  app::Tvelmain& StartAnswering() {
+    backend.modal_answerer = [this](tk::Form& form) { return Answer(form); };
+    return Start();
+  }
+  // Each reply is used once, in order; with none left an alert is closed
+  // unanswered.
+  void AnswerAlerts(std::initializer_list<Reply> replies) { replies_.insert(replies_.end(), replies); }
+
+  void Reg(const std::string& text) { sys.registry.LoadRegText("REGEDIT4\n" + text); }
+  std::optional<platform::RegValue> Value(platform::RootKey root, const char* path, const std::string& name) {
+    return sys.registry.Get(root, path, name);
+  }
+  bool HasValue(const std::string& name) {
+    return Value(platform::RootKey::LocalMachine, kRun, name).has_value();
+  }
+
+  std::string Slot(const char* file, int n, const char* key) {
+    registry::IniStore store(sys.files, file);
+    return registry::ReadSlot(store, n, key, "err");
+  }
+  std::string WhiteSlot(int n, const char* key = "wartosc") { return Slot(registry::kWhiteListPath, n, key); }
+  void SetWhiteSlot(int n, const std::string& text) {
+    registry::IniStore store(sys.files, registry::kWhiteListPath);
+    registry::WriteSlot(store, n, {{"wartosc", text}});
+  }
+  // Slots first..last of the white list in use, each with its own text.
+  void FillWhiteList(int first, int last, const std::string& text_prefix = "C:\\filler\\") {
+    std::string file;
+    for (int n = first; n <= last; ++n)
+      file += "[" + std::to_string(n) + "]\r\nwartosc=" + text_prefix + std::to_string(n) + ".exe\r\n";
+    WriteFile(registry::kWhiteListPath, file);
+  }
+
+  std::vector<std::string> Boxes() { return backend.BoxTexts(); }
+  int Alerts() const { return int(shown.size()); }
+
+  std::vector<Shown> shown;  // one per alert, as it came up
+  // Run with the first idle moment of each alert, before it is answered.
+  std::function<void(registry::Trejestralert&)> on_alert;
+
+ private:
+  bool Answer(tk::Form& form) {
+    auto* alert = dynamic_cast<registry::Trejestralert*>(&form);
+    if (!alert) return false;
+    if (backend.ModalForms().size() != alerts_seen_) {  // a fresh alert
+      alerts_seen_ = backend.ModalForms().size();
+      shown.push_back({alert->sekcja_rejestru.Caption(), alert->nazwa_klucza.Caption(),
+                       alert->wartosc_klucza.Caption(), alert->sciezka_pliku.Caption(),
+                       alert->nazwa_pliku.Caption(), alert->rozmiar_pliku.Caption(), app.ModalDepth()});
+      if (on_alert) on_alert(*alert);
+    }
+    if (replies_.empty()) return false;  // left unanswered: closed by the backend
+    const Reply reply = replies_.front();
+    replies_.pop_front();
+    switch (reply) {
+      case Reply::Allow: backend.Click(alert->Button1); break;
+      case Reply::AllowTicked:
+        backend.Click(alert->zabron);
+        backend.Click(alert->Button1);
+        break;
+      case Reply::Delete: backend.AnswerBoxes({tk::ModalResult::Ok}); backend.Click(alert->Button2); break;
+      case Reply::DeleteTicked:
+        backend.Click(alert->zabron);
+        backend.AnswerBoxes({tk::ModalResult::Ok});
+        backend.Click(alert->Button2);
+        break;
+      case Reply::DeleteCancel:
+        backend.Click(alert->zabron);
+        backend.AnswerBoxes({tk::ModalResult::Cancel});
+        backend.Click(alert->Button2);
+        break;
+      case Reply::CloseBox: backend.CloseBox(*alert); break;
+    }
+    return true;
+  }
+
+  std::deque<Reply> replies_;
+  size_t alerts_seen_ = 0;
+};
+
+}  // namespace scenario
