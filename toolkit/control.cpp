@@ -158,9 +158,13 @@ void CheckBox::SetChecked(bool c) {
 }
 
 void CheckBox::UserClick() {
+  UserToggle();
+  DoMouseUp(MouseButton::Left, Width() / 2, Height() / 2);
+}
+
+void CheckBox::UserToggle() {
   SetChecked(!checked_);
   DoClick();
-  DoMouseUp(MouseButton::Left, Width() / 2, Height() / 2);
 }
 
 void Label::SetWordWrap(bool w) {

@@ -115,8 +115,10 @@ class CheckBox : public Control {
   bool Checked() const { return checked_; }
   // Setting it from code runs no handler.
   void SetChecked(bool c);
-  // A user's click: toggles, then OnClick and OnMouseUp.
+  // A user's mouse click: toggles, then OnClick and OnMouseUp.
   void UserClick();
+  // Toggled without the mouse (the space bar): toggles, then OnClick only.
+  void UserToggle();
   void NoteChecked(bool c) { checked_ = c; }  // backends only
 
  private:

@@ -17,6 +17,7 @@ constexpr uint8_t BlueOf(Color c) { return uint8_t(c); }
 enum class SysColor { ButtonFace, ButtonShadow, ButtonHighlight, ButtonText, Light3D, WindowText, Window };
 
 struct Font {
+  // May list stand-ins for a face that a system lacks: "Verdana, DejaVu Sans".
   std::string face = "Verdana";
   int size = 8;  // points
   bool bold = false;

@@ -88,7 +88,7 @@ TEST_F(Fixture, UnhandledErrorIsShownCaptionedWithTitleAndProgramRunsOn) {
   EXPECT_FALSE(app.Terminated());
 }
 
-TEST_F(Fixture, CheckBoxTogglesBeforeItsHandlersAndCodeRunsNone) {
+TEST_F(Fixture, CheckBoxTogglesBeforeItsHandlersCodeRunsNoneAndSpaceIsNoMouseUp) {
   std::vector<std::string> seen;
   form.box.OnClick = [&] { seen.push_back(form.box.Checked() ? "click:on" : "click:off"); };
   form.box.OnMouseUp = [&](MouseButton, int, int) { seen.push_back("up"); };
@@ -98,6 +98,15 @@ TEST_F(Fixture, CheckBoxTogglesBeforeItsHandlersAndCodeRunsNone) {
   backend.RunUntilIdle();
   EXPECT_FALSE(form.box.Checked());
   EXPECT_EQ(seen, (std::vector<std::string>{"click:off", "up"}));
+
+  // The space bar toggles and clicks, but no mouse button was released.
+  seen.clear();
+  ASSERT_TRUE(backend.PressSpace(form.box));
+  backend.RunUntilIdle();
+  EXPECT_TRUE(form.box.Checked());
+  EXPECT_EQ(seen, (std::vector<std::string>{"click:on"}));
+  form.box.SetEnabled(false);
+  EXPECT_FALSE(backend.PressSpace(form.box));
 }
 
 TEST_F(Fixture, ListSelectionAndClearing) {

@@ -418,6 +418,24 @@ TEST_F(Win32Toolkit, UserActionsOnControlsRunTheModelsHandlers) {
   EXPECT_TRUE(form.watch.Checked());
   EXPECT_EQ(SendMessageA(H(form.watch), BM_GETCHECK, 0, 0), BST_CHECKED);
   EXPECT_EQ(seen, (std::vector<std::string>{"click:on", "up"}));
+  // Pressed on the box and released elsewhere: neither a toggle nor a release over it.
+  seen.clear();
+  SendMessageA(H(form.watch), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+  SendMessageA(H(form.watch), WM_LBUTTONUP, 0, MAKELPARAM(900, 3));
+  EXPECT_TRUE(form.watch.Checked());
+  EXPECT_TRUE(seen.empty());
+  SendMessageA(H(form.watch), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+  SendMessageA(H(form.watch), WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+  EXPECT_FALSE(form.watch.Checked());
+  EXPECT_EQ(seen, (std::vector<std::string>{"click:off", "up"}));
+
+  // The system's own controls report the mouse moving over them too.
+  std::vector<std::string> moved;
+  for (Control* c : std::initializer_list<Control*>{&form.ok, &form.watch, &form.list, &form.progress}) {
+    c->OnMouseMove = [c, &moved](int x, int y) { moved.push_back(c->Name() + " " + std::to_string(x)); };
+    SendMessageA(H(*c), WM_MOUSEMOVE, 0, MAKELPARAM(4, 2));
+  }
+  EXPECT_EQ(moved, (std::vector<std::string>{"ok 4", "watch 4", "list 4", "progress 4"}));
 
   form.list.AddItem("a");
   form.list.AddItem("b");
@@ -473,8 +491,14 @@ TEST_F(Win32Toolkit, KeysMoveBetweenControlsAndPressThem) {
   };
   key(VK_TAB);
   EXPECT_EQ(GetFocus(), H(form.watch));
+  // The space bar toggles and clicks; no mouse button was released.
+  int box_clicks = 0, box_ups = 0;
+  form.watch.OnClick = [&] { box_clicks++; };
+  form.watch.OnMouseUp = [&](MouseButton, int, int) { box_ups++; };
   key(VK_SPACE);
   EXPECT_TRUE(form.watch.Checked());
+  EXPECT_EQ(box_clicks, 1);
+  EXPECT_EQ(box_ups, 0);
   key(VK_TAB);
   EXPECT_EQ(GetFocus(), H(form.ok));
   key(VK_SPACE);
@@ -822,6 +846,11 @@ TEST(Win32ToolkitCanvas, DrawsOnADeviceContextAndLeavesItAsFound) {
   }
   EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), old_font);
   EXPECT_EQ(GetBkMode(dc), OPAQUE);
+
+  // A list of faces stands for its first installed one, else its first.
+  EXPECT_EQ(gdi.FaceFor("No Such Face Anywhere, Tahoma"), "Tahoma");
+  EXPECT_EQ(gdi.FaceFor("No Such Face Anywhere,Nor This One"), "No Such Face Anywhere");
+  EXPECT_EQ(gdi.FaceFor("Tahoma"), "Tahoma");
   SelectObject(dc, old_bitmap);
   DeleteObject(bitmap);
   DeleteDC(dc);

@@ -36,6 +36,12 @@ bool HeadlessBackend::Click(Control& control) {
   return true;
 }
 
+bool HeadlessBackend::PressSpace(CheckBox& box) {
+  if (!box.Enabled() || !box.Showing()) return false;
+  Post([&box] { box.UserToggle(); });
+  return true;
+}
+
 bool HeadlessBackend::Select(ListBox& list, int index) {
   if (!list.Enabled() || !list.Showing() || index < 0 || index >= list.Count()) return false;
   Post([&list, index] { list.UserSelect(index); });

@@ -31,6 +31,9 @@ class HeadlessBackend : public Backend {
   // Queues a user action; it runs when the loop gets to it. Refused (false)
   // when the control is disabled or not showing, as a real click would be.
   bool Click(Control& control);
+  // The space bar on a focused check box: toggles it and runs OnClick, but
+  // no OnMouseUp, as no mouse button was released.
+  bool PressSpace(CheckBox& box);
   bool Select(ListBox& list, int index);
   bool MouseMove(Control& control, int x = 1, int y = 1);
   // The form's close box.

@@ -10,6 +10,54 @@ COLORREF ResolveColor(Color c, int sys_color_index) {
   return c == kDefaultColor ? GetSysColor(sys_color_index) : ToColorRef(c);
 }
 
+namespace {
+
+int CALLBACK NoteFamily(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
+bool FaceInstalled(const std::string& face) {
+  if (face.empty() || face.size() >= LF_FACESIZE) return false;
+  LOGFONTA lf{};
+  lf.lfCharSet = DEFAULT_CHARSET;
+  face.copy(lf.lfFaceName, face.size());
+  bool found = false;
+  HDC screen = GetDC(nullptr);
+  EnumFontFamiliesExA(screen, &lf, NoteFamily, LPARAM(&found), 0);
+  ReleaseDC(nullptr, screen);
+  return found;
+}
+
+std::string Trimmed(const std::string& s) {
+  size_t b = s.find_first_not_of(' '), e = s.find_last_not_of(' ');
+  return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+}  // namespace
+
+// A face may list stand-ins, "Verdana, DejaVu Sans": the first one installed
+// is taken, else the first of the list (the system then picks its own).
+std::string GdiObjects::FaceFor(const std::string& faces) {
+  if (faces.find(',') == std::string::npos) return faces;
+  auto it = faces_.find(faces);
+  if (it != faces_.end()) return it->second;
+  std::string chosen, first;
+  for (size_t start = 0; start <= faces.size();) {
+    size_t end = faces.find(',', start);
+    if (end == std::string::npos) end = faces.size();
+    std::string face = Trimmed(faces.substr(start, end - start));
+    if (first.empty()) first = face;
+    if (FaceInstalled(face)) {
+      chosen = face;
+      break;
+    }
+    start = end + 1;
+  }
+  if (chosen.empty()) chosen = first;
+  return faces_[faces] = chosen;
+}
+
 GdiObjects::~GdiObjects() {
   for (auto& [key, font] : fonts_) DeleteObject(font);
   for (auto& [key, brush] : brushes_) DeleteObject(brush);
@@ -23,7 +71,7 @@ HFONT GdiObjects::FontFor(const Font& font) {
   int height = -MulDiv(font.size, GetDeviceCaps(screen, LOGPIXELSY), 72);
   ReleaseDC(nullptr, screen);
   // A face name longer than LOGFONT holds would make CreateFont fail.
-  std::string face = font.face.substr(0, LF_FACESIZE - 1);
+  std::string face = FaceFor(font.face).substr(0, LF_FACESIZE - 1);
   HFONT made = CreateFontA(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                            DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                            DEFAULT_PITCH | FF_DONTCARE, face.c_str());

@@ -24,8 +24,11 @@ class GdiObjects {
   // Face, point size and weight make the font; its colour is the DC's text colour.
   HFONT FontFor(const Font& font);
   HBRUSH BrushFor(COLORREF color);
+  // The face a font's face list stands for on this system.
+  std::string FaceFor(const std::string& faces);
 
  private:
+  std::map<std::string, std::string> faces_;
   std::map<std::tuple<std::string, int, bool>, HFONT> fonts_;
   std::map<COLORREF, HBRUSH> brushes_;
 };

@@ -67,6 +67,20 @@ bool ChildNotification(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   }
 }
 
+// The class procedure of a subclassed system control: what it would have
+// done without us. Nothing when the window went away meanwhile.
+LRESULT ClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (!IsWindow(hwnd)) return 0;
+  return CallWindowProcA(WNDPROC(GetClassLongPtrA(hwnd, GCLP_WNDPROC)), hwnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  // After Forget (while being destroyed) the window is no peer's any more.
+  WindowPeer* peer = PeerOf(hwnd);
+  if (!peer) return ClassProc(hwnd, msg, wp, lp);
+  return Guarded([&] { return peer->OwnMessage(msg, wp, lp); });
+}
+
 // Mouse handling of the windows the toolkit paints or subclasses: a click
 // is a button release over the control after a press on it.
 class MouseTracker {
@@ -322,7 +336,7 @@ class FormPeer : public WindowPeer {
 class ButtonPeer : public WindowPeer {
  public:
   ButtonPeer(Win32Backend& backend, Control& control) : WindowPeer(backend, control) {
-    CreateChild("Button", BS_PUSHBUTTON | WS_TABSTOP);
+    if (CreateChild("Button", BS_PUSHBUTTON | WS_TABSTOP)) Subclass();
   }
   void Command(WORD code) override {
     if (code != BN_CLICKED || !Usable()) return;
@@ -338,7 +352,9 @@ class CheckBoxPeer : public WindowPeer {
  public:
   CheckBoxPeer(Win32Backend& backend, CheckBox& box) : WindowPeer(backend, box), box_(box) {
     // Not an automatic check box: the model toggles, the window follows.
-    if (CreateChild("Button", BS_CHECKBOX | WS_TABSTOP)) Update(Prop::Checked);
+    if (!CreateChild("Button", BS_CHECKBOX | WS_TABSTOP)) return;
+    Subclass();
+    Update(Prop::Checked);
   }
   void Update(Prop p) override {
     if (hwnd_ && p == Prop::Checked)
@@ -346,12 +362,31 @@ class CheckBoxPeer : public WindowPeer {
     else
       WindowPeer::Update(p);
   }
+  // BN_CLICKED comes for the mouse and for the space bar alike: it toggles.
   void Command(WORD code) override {
-    if (code == BN_CLICKED && Usable()) box_.UserClick();
+    if (code != BN_CLICKED || !Usable()) return;
+    if (releasing_) toggled_ = true;
+    box_.UserToggle();
+  }
+  // OnMouseUp only for a left button released over the box, that is when the
+  // release itself toggled it; never for the space bar.
+  LRESULT OwnMessage(UINT msg, WPARAM wp, LPARAM lp) override {
+    if (msg != WM_LBUTTONUP) return WindowPeer::OwnMessage(msg, wp, lp);
+    HWND hwnd = hwnd_;
+    CheckBox& box = box_;
+    releasing_ = true;
+    toggled_ = false;
+    LRESULT result = ClassProc(hwnd, msg, wp, lp);  // sends BN_CLICKED when released over the box
+    if (!StillThere(hwnd, &box)) return result;
+    releasing_ = false;
+    if (toggled_) box.DoMouseUp(MouseButton::Left, XOf(lp), YOf(lp));
+    return result;
   }
 
  private:
   CheckBox& box_;
+  bool releasing_ = false;
+  bool toggled_ = false;
 };
 
 WNDPROC g_static_proc = nullptr;
@@ -408,8 +443,9 @@ class LabelPeer : public WindowPeer {
 class ListBoxPeer : public WindowPeer {
  public:
   ListBoxPeer(Win32Backend& backend, ListBox& list) : WindowPeer(backend, list), list_(list) {
-    if (CreateChild("ListBox", LBS_NOTIFY | WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT | WS_TABSTOP))
-      Update(Prop::Items);
+    if (!CreateChild("ListBox", LBS_NOTIFY | WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT | WS_TABSTOP)) return;
+    Subclass();
+    Update(Prop::Items);
   }
   void Update(Prop p) override {
     if (!hwnd_) return;
@@ -457,7 +493,9 @@ class ListBoxPeer : public WindowPeer {
 class ProgressPeer : public WindowPeer {
  public:
   ProgressPeer(Win32Backend& backend, ProgressBar& bar) : WindowPeer(backend, bar), bar_(bar) {
-    if (CreateChild(PROGRESS_CLASSA, 0)) Update(Prop::Progress);
+    if (!CreateChild(PROGRESS_CLASSA, 0)) return;
+    Subclass();
+    Update(Prop::Progress);
   }
   void Update(Prop p) override {
     if (hwnd_ && p == Prop::Progress) {
@@ -645,6 +683,16 @@ void WindowPeer::Adopt(HWND hwnd) {
     if (name_atom_) SetPropA(hwnd, kControlNameProp, HANDLE(UINT_PTR(name_atom_)));
   }
   SendMessageA(hwnd, WM_SETFONT, WPARAM(backend_.Gdi().FontFor(control_.EffectiveFont())), FALSE);
+}
+
+void WindowPeer::Subclass() {
+  if (hwnd_) SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, LONG_PTR(&SubclassProc));
+}
+
+LRESULT WindowPeer::OwnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  HWND hwnd = hwnd_;
+  if (msg == WM_MOUSEMOVE) control_.DoMouseMove(XOf(lp), YOf(lp));  // may free this peer
+  return ClassProc(hwnd, msg, wp, lp);
 }
 
 void WindowPeer::Redraw() {

@@ -29,12 +29,18 @@ class WindowPeer : public ControlPeer {
   // The window is going away on its own (its parent was destroyed).
   void Forget();
   void Bind(HWND hwnd) { hwnd_ = hwnd; }
+  // A message to a subclassed system control, before its class procedure
+  // (which this passes it on to). Reports mouse moves to the model.
+  virtual LRESULT OwnMessage(UINT msg, WPARAM wp, LPARAM lp);
 
  protected:
   // Creates a child window of the parent control's window.
   bool CreateChild(const char* window_class, DWORD style, DWORD ex_style = 0);
   // Ties the window to this peer: properties, font.
   void Adopt(HWND hwnd);
+  // Routes a system control's own messages through OwnMessage, so that the
+  // model hears of what the control keeps to itself (mouse moves, releases).
+  void Subclass();
   // Whether a user's action on the control may run its handlers.
   bool Usable() const { return control_.Enabled() && control_.Showing(); }
   void Redraw();
