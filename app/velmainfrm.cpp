@@ -22,6 +22,7 @@ void Tvelmain::BuildLayout() {
 }
 
 void Tvelmain::ConnectHandlers() {
+  ConnectProcessProtection();
   ConnectRegistryProtection();
 }
 

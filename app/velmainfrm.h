@@ -209,6 +209,18 @@ class Tvelmain : public tk::Form {
   tk::Timer rolldown{"rolldown", 100};
   tk::Timer skan_1h{"skan_1h", 3600000};
 
+  // ===================== Process protection (app/process_protection.cpp) =====================
+  void Button14Click();  // "Stop" on page pamiec
+  void Button15Click();  // "Trash" on page pamiec
+  void Button20Click();  // "Disallow" on page pamiec
+  void Button10Click();  // "Recover" on page smietnik
+  void Button21Click();  // "Empty" on page smietnik
+  // Binds the handlers above; called from ConnectHandlers.
+  void ConnectProcessProtection();
+  // The text of the last balloon the process engines showed, until the tray
+  // icon holds it as its InfoText.
+  std::string balloon_text = "Scanning done.";
+
   // ===================== Registry protection (app/registry_protection.cpp) =====================
   void Button11Click();  // "Scan now" on page skan; the hourly scan and the change reaction too
   void Button18Click();  // "Remove" on the white list

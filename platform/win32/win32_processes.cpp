@@ -33,10 +33,12 @@ struct ToolHelp {
 
 // Bound once for the life of the process; a failure is remembered too, and
 // the library stays loaded.
-const Psapi* CheckPsapiLoaded() {
+const Psapi* CheckPSAPILoaded() {
   static const Psapi api = [] {
     Psapi p;
-    HMODULE module = LoadLibraryA("psapi.dll");
+    HMODULE module = LoadLibraryA("PSAPI.dll");
+    // Values below 32 were error codes on old systems, never a module.
+    if (reinterpret_cast<UINT_PTR>(module) < 32) return p;
     p.enum_processes = Bind<EnumProcessesFn>(module, "EnumProcesses");
     p.module_file_name = Bind<GetModuleFileNameExAFn>(module, "GetModuleFileNameExA");
     return p;
@@ -53,6 +55,7 @@ const ToolHelp* InitToolHelp() {
     t.next = Bind<Process32Fn>(kernel, "Process32Next");
     return t;
   }();
+  // Without the walk a snapshot would be of no use either.
   return api.create_snapshot && api.first && api.next ? &api : nullptr;
 }
 
@@ -83,7 +86,7 @@ std::optional<std::string> GrowingRead(Call call) {
 
 std::vector<uint32_t> Win32Processes::EnumerateIds(size_t max_count) {
   std::vector<uint32_t> result;
-  const Psapi* api = CheckPsapiLoaded();
+  const Psapi* api = CheckPSAPILoaded();
   // A million processes is beyond any real system; the cap keeps the byte
   // count within a DWORD whatever the caller asks for.
   size_t want = std::min<size_t>(max_count, 1u << 20);
@@ -114,7 +117,7 @@ std::optional<std::string> Win32Processes::ImagePath(uint32_t pid) {
       if (path) return path;
     }
   }
-  const Psapi* api = CheckPsapiLoaded();
+  const Psapi* api = CheckPSAPILoaded();
   if (!api) return std::nullopt;
   Handle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
   if (!process) return std::nullopt;

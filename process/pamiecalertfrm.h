@@ -1,0 +1,43 @@
+// Tpamiecalert: the forbidden-process alert. Names a black-listed program
+// that is running and lets the user stop it or let it work; the decision
+// goes back through the main window's hand-off channel.
+#pragma once
+#include "components/propanel.h"
+#include "registry/handoff.h"
+#include "toolkit/control.h"
+#include "toolkit/form.h"
+
+namespace process {
+
+class Tpamiecalert : public tk::Form {
+ public:
+  static constexpr int kClientWidth = 434;
+  static constexpr int kClientHeight = 362;
+
+  explicit Tpamiecalert(registry::HandOffChannel& channel);
+
+  void FormCreate();
+  void Button1Click();  // "Stop!"
+  void Button2Click();  // "Allow working"
+
+  components::TProPanel naglowek{this, "naglowek"};
+  tk::Label Label1{this, "Label1"};
+  tk::Label Label2{this, "Label2"};
+  tk::Label Label4{this, "Label4"};
+  tk::Label Label3{this, "Label3"};
+  tk::Label nazwa_pliku{this, "nazwa_pliku"};
+  tk::Label Label6{this, "Label6"};
+  tk::Label sciezka_pliku{this, "sciezka_pliku"};
+  tk::Label Label8{this, "Label8"};
+  tk::Label rozmiar_pliku{this, "rozmiar_pliku"};
+  tk::Label Label10{this, "Label10"};
+  tk::CheckBox usun{this, "usun"};
+  tk::Button Button2{this, "Button2"};
+  tk::Button Button1{this, "Button1"};
+
+ private:
+  void BuildLayout();
+  registry::HandOffChannel& channel_;
+};
+
+}  // namespace process

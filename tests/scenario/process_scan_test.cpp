@@ -1,0 +1,151 @@
+// The memory scan against the black list, silent and through the alert.
+#include <gmock/gmock.h>
+
+#include "tests/scenario/process_fixture.h"
+
+namespace scenario {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using Step = ProcessProgram::Step;
+
+constexpr const char* kAgent = "C:\\Apps\\agent.exe";
+constexpr const char* kBlack = registry::kBlackListPath;
+
+class ProcessScan : public ProcessProgram {
+ protected:
+  app::Tvelmain& Scan() {
+    app::Tvelmain& w = *velmain;
+    w.RefreshProcessList();
+    w.ScanMemory();
+    return w;
+  }
+};
+
+TEST_F(ProcessScan, SilentModeStopsEveryInstanceOnceAndTheSecondEntryFindsNothing) {
+  app::Tvelmain& w = StartConfigured();
+  sys.processes.Add(10, kAgent);
+  sys.processes.Add(11, "C:\\Windows\\notepad.exe");
+  sys.processes.Add(12, kAgent);
+  SetSlot(kBlack, 0, kAgent);
+  w.skanuj_usun_cicho.SetChecked(true);
+  Scan();
+  EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10, 12));
+  EXPECT_TRUE(sys.processes.Running(11));
+  EXPECT_THAT(backend.BoxTexts(), IsEmpty());
+  EXPECT_EQ(Alerts(), 0);
+  EXPECT_EQ(Slot(kBlack, 0), kAgent);  // silent mode leaves the list alone
+  EXPECT_EQ(w.balloon_text, "Memory scanning done.");
+  EXPECT_EQ(w.silnik.ActivePage(), &w.skan);
+}
+
+TEST_F(ProcessScan, WithoutSilentModeEachEntryIsAskedAndTheAlertShowsIt) {
+  StartConfigured();
+  sys.processes.Add(10, kAgent);
+  sys.processes.Add(12, kAgent);
+  SetSlot(kBlack, 4, kAgent);
+  AnswerAlerts({Step::Stop, Step::Stop});
+  Scan();
+  EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10, 12));
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[1].name, "agent.exe");
+  EXPECT_EQ(shown[1].path, kAgent);
+  EXPECT_EQ(shown[1].size, "Loading...");
+  EXPECT_THAT(backend.BoxTexts(), IsEmpty());
+}
+
+TEST_F(ProcessScan, OnlyAsciiLettersFoldAndLookAlikesElsewhereAreUntouched) {
+  app::Tvelmain& w = StartConfigured();
+  const std::pair<uint32_t, const char*> procs[] = {
+      {20, "C:\\Windows\\system32\\svchost.exe"}, {21, "C:\\Temp\\svchost.exe"},
+      {22, "C:\\Apps\\\xE4gent.exe"},            {23, "C:\\Apps\\Tool.exe"},
+      {24, "C:\\Tools\\runner.exe"},              {25, "C:\\Tools\\quoted.exe"}};
+  for (auto [pid, path] : procs) sys.processes.Add(pid, path);
+  const char* entries[] = {"c:\\temp\\SVCHOST.EXE", "C:\\Apps\\\xC4gent.exe", "C:\\APPS\\tool.EXE",
+                           "C:\\Tools\\runner.exe -quiet /x", "\"C:\\Tools\\quoted.exe\" /background",
+                           "\"C:\\Tools\\runner.exe /x\" -y"};
+  for (int n = 0; n < 6; ++n) SetSlot(kBlack, n, entries[n]);
+  w.skanuj_usun_cicho.SetChecked(true);
+  Scan();
+  EXPECT_THAT(sys.processes.Terminated(), ElementsAre(21, 23, 24, 25));
+  EXPECT_EQ(Slot(kBlack, 4), entries[4]);  // the command line is kept as it was
+}
+
+TEST_F(ProcessScan, AllowTakesTheEntryOffSoLaterInstancesRunOn) {
+  StartConfigured();
+  sys.processes.Add(10, kAgent);
+  sys.processes.Add(12, kAgent);
+  SetSlot(kBlack, 3, kAgent);
+  SetSlot(kBlack, 7, "C:\\Other\\thing.exe");
+  AnswerAlerts({Step::Tick, Step::Allow});
+  MakeFile(kAgent);
+  Scan();
+  EXPECT_EQ(Alerts(), 1);
+  EXPECT_THAT(backend.BoxTexts(),
+              ElementsAre("This item will be removed from the disallowed processes list. Are you sure?"));
+  EXPECT_EQ(Slot(kBlack, 3), "err");
+  EXPECT_EQ(Slot(kBlack, 7), "C:\\Other\\thing.exe");
+  EXPECT_THAT(sys.processes.Terminated(), IsEmpty());
+  EXPECT_TRUE(FileThere(kAgent));  // a tick without "Stop!" deletes nothing
+}
+
+TEST_F(ProcessScan, APathListedTwiceIsHandledTwice) {
+  StartConfigured();
+  sys.processes.Add(10, kAgent);
+  SetSlot(kBlack, 0, kAgent);
+  SetSlot(kBlack, 5, "c:\\apps\\AGENT.exe");
+  AnswerAlerts({Step::Stop, Step::Allow});
+  Scan();
+  EXPECT_EQ(shown.size(), 2u);
+  EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10));
+  EXPECT_EQ(Slot(kBlack, 0), kAgent);
+  EXPECT_EQ(Slot(kBlack, 5), "err");
+}
+
+TEST_F(ProcessScan, CancelledAllowKeepsTheAlertOpenAndStopWithTickTrashesTheFile) {
+  app::Tvelmain& w = StartConfigured();
+  sys.processes.Add(10, kAgent);
+  SetSlot(kBlack, 0, kAgent);
+  MakeFile(kAgent);
+  backend.AnswerBoxes({tk::ModalResult::Cancel});
+  AnswerAlerts({Step::Tick, Step::Allow, Step::Stop});
+  Scan();
+  EXPECT_EQ(shown.size(), 1u);
+  EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10));
+  EXPECT_FALSE(FileThere(kAgent));
+  EXPECT_TRUE(FileThere(std::string(kTrash) + "agent.exe"));
+  EXPECT_EQ(Slot(registry::kTrashcanPath, 0), kAgent);
+  EXPECT_EQ(Slot(kBlack, 0), kAgent);
+  EXPECT_FALSE(w.usun.Checked());
+}
+
+TEST_F(ProcessScan, UnansweredAlertAndUnstoppableProcessAreReported) {
+  StartConfigured();
+  sys.processes.Add(10, kAgent);
+  sys.processes.Add(11, "C:\\Apps\\locked.exe");
+  sys.processes.SetTerminateFails(11);
+  SetSlot(kBlack, 0, kAgent);
+  SetSlot(kBlack, 1, "C:\\Apps\\locked.exe");
+  Scan();
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre("Could not comunicate with the child window.",
+                                              "Could not comunicate with the child window."));
+  EXPECT_EQ(Slot(kBlack, 0), kAgent);
+  EXPECT_TRUE(sys.processes.Running(10));
+
+  backend.ClearBoxes();
+  AnswerAlerts({Step::Stop, Step::Stop});
+  Scan();
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre("Could not stop this process. You need to do this manually."));
+}
+
+TEST_F(ProcessScan, AnEmptyProcessListStillEndsTheScan) {
+  app::Tvelmain& w = StartConfigured();
+  SetSlot(kBlack, 0, kAgent);
+  Scan();
+  EXPECT_THAT(backend.BoxTexts(), IsEmpty());
+  EXPECT_EQ(w.balloon_text, "Memory scanning done.");
+}
+
+}  // namespace
+}  // namespace scenario

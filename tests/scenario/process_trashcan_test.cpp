@@ -1,0 +1,167 @@
+// The memory page's buttons and the trashcan page: moving programs aside,
+// back, and away for good.
+#include <gmock/gmock.h>
+
+#include "tests/scenario/process_fixture.h"
+
+namespace scenario {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+constexpr const char* kAgent = "C:\\Apps\\agent.exe";
+const std::string kHeld = std::string(kTrash) + "agent.exe";
+constexpr const char* kCan = registry::kTrashcanPath;
+constexpr const char* kBlack = registry::kBlackListPath;
+
+class ProcessTrashcan : public ProcessProgram {
+ protected:
+  app::Tvelmain& w() { return *velmain; }
+  void PressOnMemoryPage(tk::Button& b, const std::string& line = {}) {
+    w().RefreshProcessList();
+    Press(w().pamiec, w().list_pamiec, b, line);
+  }
+  void PressOnTrashcanPage(tk::Button& b, const std::string& line) {
+    w().RefreshLists();
+    // Until RefreshLists fills the page itself.
+    auto& items = w().list_smietnik.Items();
+    if (std::find(items.begin(), items.end(), line) == items.end()) w().list_smietnik.AddItem(line);
+    Press(w().smietnik, w().list_smietnik, b, line);
+  }
+  void FillSlots(const char* file) {
+    std::string text;
+    for (int n = 0; n <= registry::kLastSlot; ++n) text += "[" + std::to_string(n) + "]\r\nsciezka=x\r\n";
+    WriteFile(file, text);
+  }
+};
+
+TEST_F(ProcessTrashcan, TrashedProgramIsRecoveredToItsExactPathAndItsSlotFreed) {
+  StartConfigured();
+  sys.processes.Add(10, kAgent);
+  MakeFile(kAgent);
+  PressOnMemoryPage(w().Button15, kAgent);
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre("Are you sure that you want to move this program to trashcan?"));
+  EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10));
+  EXPECT_TRUE(FileThere(kHeld));
+  EXPECT_FALSE(FileThere(kAgent));
+  EXPECT_EQ(Slot(kCan, 0), kAgent);
+  EXPECT_EQ(w().list_pamiec.ItemIndex(), -1);
+
+  backend.ClearBoxes();
+  PressOnTrashcanPage(w().Button10, kAgent);
+  EXPECT_THAT(backend.BoxTexts(),
+              ElementsAre("You are moving this item to its previous directory. Are you sure?",
+                          kHeld + " " + kAgent, "Item was moved back to its normal directory."));
+  EXPECT_TRUE(FileThere(kAgent));
+  EXPECT_FALSE(FileThere(kHeld));
+  EXPECT_EQ(Slot(kCan, 0), "err");
+}
+
+TEST_F(ProcessTrashcan, FailedCopyRecordsNothingAndFailedDeleteKeepsTheEntry) {
+  StartConfigured();
+  MakeFile(kHeld);  // another folder's agent.exe is in the trashcan already
+  MakeFile(kAgent);
+  w().MoveToTrashcan(kAgent);
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre("Could not copy this file. Remove it manually."));
+  EXPECT_EQ(Slot(kCan, 0), "err");
+  EXPECT_TRUE(FileThere(kAgent));
+
+  backend.ClearBoxes();
+  MakeFile("C:\\Apps\\pinned.exe");
+  sys.files.SetReadOnly("C:\\Apps\\pinned.exe");
+  w().MoveToTrashcan("C:\\Apps\\pinned.exe");
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre("Could not delete source file. Do it manually."));
+  EXPECT_EQ(Slot(kCan, 0), "C:\\Apps\\pinned.exe");
+}
+
+TEST_F(ProcessTrashcan, RecoverIntoAVanishedFolderFailsAndKeepsTheEntry) {
+  StartConfigured();
+  MakeFile(kHeld);
+  SetSlot(kCan, 2, "C:\\Gone\\agent.exe");
+  PressOnTrashcanPage(w().Button10, "C:\\Gone\\agent.exe");
+  EXPECT_EQ(backend.BoxTexts().back(), "Error occured.");
+  EXPECT_EQ(backend.Boxes().back().kind, tk::MsgKind::Warning);
+  EXPECT_EQ(Slot(kCan, 2), "C:\\Gone\\agent.exe");
+  EXPECT_TRUE(FileThere(kHeld));
+}
+
+TEST_F(ProcessTrashcan, EmptyMatchesExactlyAndAnEmptiedLineFindsNothing) {
+  StartConfigured();
+  MakeFile(kHeld);
+  SetSlot(kCan, 0, kAgent);
+  const char* kConfirm = "You are permanently deleting this item. Are you sure?";
+  PressOnTrashcanPage(w().Button21, "c:\\apps\\AGENT.exe");
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre(kConfirm));
+  EXPECT_TRUE(FileThere(kHeld));
+
+  for (const char* after : {"Item was removed permanently. Hope you knew what you were doing.", ""}) {
+    backend.ClearBoxes();
+    PressOnTrashcanPage(w().Button21, kAgent);
+    EXPECT_EQ(backend.BoxTexts().front(), kConfirm);
+    EXPECT_EQ(backend.BoxTexts().size(), *after ? 2u : 1u);
+    if (*after) {
+      EXPECT_EQ(backend.BoxTexts().back(), after);
+    }
+  }
+  EXPECT_FALSE(FileThere(kHeld));
+  EXPECT_EQ(Slot(kCan, 0), "err");
+}
+
+TEST_F(ProcessTrashcan, FullListsAreSaidAndChangeNothing) {
+  StartConfigured();
+  FillSlots(kCan);
+  FillSlots(kBlack);
+  sys.processes.Add(10, kAgent);
+  MakeFile(kAgent);
+  PressOnMemoryPage(w().Button15, kAgent);
+  ASSERT_EQ(backend.Boxes().size(), 2u);
+  EXPECT_EQ(backend.Boxes()[1].kind, tk::MsgKind::Warning);
+  EXPECT_TRUE(sys.processes.Running(10));
+  EXPECT_TRUE(FileThere(kAgent));
+
+  backend.ClearBoxes();
+  PressOnMemoryPage(w().Button20, kAgent);
+  ASSERT_EQ(backend.Boxes().size(), 2u);
+  EXPECT_EQ(backend.Boxes()[0].text, kAgent);
+  EXPECT_EQ(backend.Boxes()[1].kind, tk::MsgKind::Warning);
+}
+
+TEST_F(ProcessTrashcan, DisallowBlocksAgainInTheLowestFreeSlotAndLeavesTheProcessRunning) {
+  StartConfigured();
+  sys.processes.Add(10, kAgent);
+  SetSlot(kBlack, 0, kAgent);
+  SetSlot(kBlack, 2, "C:\\Other.exe");
+  PressOnMemoryPage(w().Button20, kAgent);
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre(kAgent, "Program was blocked successfuly."));
+  EXPECT_EQ(Slot(kBlack, 1), kAgent);
+  EXPECT_TRUE(sys.processes.Running(10));
+}
+
+TEST_F(ProcessTrashcan, MemoryPageButtonsNeedASelectionAndAlwaysRebuildTheList) {
+  StartConfigured();
+  sys.processes.Add(10, kAgent);
+  sys.processes.Add(11, "C:\\Windows\\explorer.exe");
+  sys.processes.Add(12, kAgent);
+  for (tk::Button* b : {&w().Button14, &w().Button15, &w().Button20}) {
+    SCOPED_TRACE(b->Name());
+    backend.ClearBoxes();
+    w().list_pamiec.Clear();
+    Press(w().pamiec, w().list_pamiec, *b);
+    ASSERT_EQ(backend.Boxes().size(), 1u);
+    EXPECT_EQ(backend.Boxes()[0].text, "Select an item first.");
+    EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Error);
+    EXPECT_EQ(w().list_pamiec.Count(), 3);
+  }
+  backend.AnswerBoxes({tk::ModalResult::No});
+  PressOnMemoryPage(w().Button15, kAgent);
+  EXPECT_THAT(sys.processes.Terminated(), IsEmpty());
+  EXPECT_EQ(w().list_pamiec.ItemIndex(), -1);
+
+  PressOnMemoryPage(w().Button14, kAgent);  // both instances go
+  EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10, 12));
+  EXPECT_THAT(w().list_pamiec.Items(), ElementsAre("C:\\Windows\\explorer.exe"));
+}
+
+}  // namespace
+}  // namespace scenario

@@ -1,0 +1,50 @@
+// Building the process list from what the system reports.
+#include <gmock/gmock.h>
+
+#include "platform/portable/portable_processes.h"
+#include "process/process_list.h"
+#include "toolkit/form.h"
+
+namespace process {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class ProcessListTest : public ::testing::Test {
+ protected:
+  platform::portable::PortableProcesses procs;
+  tk::Form form{"f", "Tf"};
+  tk::ListBox list{&form, "list_pamiec"};
+};
+
+TEST_F(ProcessListTest, ListsReadablePathsInTheSystemsOrderDuplicatesIncluded) {
+  procs.Add(0, "C:\\idle.exe");  // whatever the system says about id 0
+  procs.Add(8, "C:\\Apps\\b.exe");
+  procs.Add(4, "");               // the system process has no path
+  procs.Add(9, "C:\\Other\\hidden.exe");
+  procs.SetImagePathHidden(9);
+  procs.Add(3, "C:\\Apps\\a.exe");
+  procs.Add(5, "C:\\Apps\\b.exe");
+  procs.Add(6, std::string("C:\\Apps\\c.exe\0junk", 18));
+  EXPECT_TRUE(RefreshProcessList(procs, list));
+  EXPECT_THAT(list.Items(), ElementsAre("C:\\Apps\\b.exe", "C:\\Apps\\a.exe", "C:\\Apps\\b.exe", "C:\\Apps\\c.exe"));
+}
+
+TEST_F(ProcessListTest, LongPathsAreCutAndOnlyTheFirst1025IdsAreExamined) {
+  for (uint32_t pid = 1; pid <= 1030; ++pid) procs.Add(pid, "C:\\p" + std::to_string(pid) + ".exe");
+  procs.Add(1, "C:\\" + std::string(300, 'x') + ".exe");
+  RefreshProcessList(procs, list);
+  ASSERT_EQ(list.Count(), 1025);
+  EXPECT_EQ(list.Items()[0], "C:\\" + std::string(258, 'x'));
+  EXPECT_EQ(list.Items().back(), "C:\\p1025.exe");
+}
+
+TEST_F(ProcessListTest, AFailedEnumerationLeavesTheListEmpty) {
+  list.AddItem("C:\\stale.exe");
+  EXPECT_FALSE(RefreshProcessList(procs, list));
+  EXPECT_THAT(list.Items(), IsEmpty());
+}
+
+}  // namespace
+}  // namespace process
