@@ -121,7 +121,7 @@ TEST_F(ProcessScan, CancelledAllowKeepsTheAlertOpenAndStopWithTickTrashesTheFile
 }
 
 TEST_F(ProcessScan, UnansweredAlertAndUnstoppableProcessAreReported) {
-  StartConfigured();
+  app::Tvelmain& w = StartConfigured();
   sys.processes.Add(10, kAgent);
   sys.processes.Add(11, "C:\\Apps\\locked.exe");
   sys.processes.SetTerminateFails(11);
@@ -133,10 +133,19 @@ TEST_F(ProcessScan, UnansweredAlertAndUnstoppableProcessAreReported) {
   EXPECT_EQ(Slot(kBlack, 0), kAgent);
   EXPECT_TRUE(sys.processes.Running(10));
 
+  // Silently: the balloon names the process before the stop fails.
   backend.ClearBoxes();
-  AnswerAlerts({Step::Stop, Step::Stop});
+  std::string balloon;
+  backend.box_answerer = [&](const tk::headless::BoxRecord&) { balloon = w.balloon_text; return tk::ModalResult::Ok; };
+  w.skanuj_usun_cicho.SetChecked(true);
   Scan();
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("Could not stop this process. You need to do this manually."));
+  EXPECT_EQ(balloon, "Removing forbidden process: C:\\Apps\\locked.exe");
+  EXPECT_EQ(w.balloon_text, "Memory scanning done.");
+  w.RefreshProcessList();
+  sys.processes.Add(12, kAgent);
+  w.StopProcess(kAgent);
+  EXPECT_EQ(w.balloon_text, "Stopped disallowed process: agent.exe");
 }
 
 TEST_F(ProcessScan, AnEmptyProcessListStillEndsTheScan) {
