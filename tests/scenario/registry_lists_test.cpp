@@ -1,0 +1,129 @@
+// The lists page: "Remove" on the white and the black list, "Refresh All".
+#include <algorithm>
+
+#include "registry/lists_page.h"
+#include "tests/scenario/registry_fixture.h"
+
+namespace scenario {
+namespace {
+
+using platform::RootKey;
+using R = RegistryProgram::Reply;
+
+const std::string kShared = "C:\\Shared\\shared.exe";
+
+class RegistryLists : public RegistryProgram {
+ protected:
+  void SetUp() override {
+    SeedAutostartKeys();
+    WriteFile(registry::kWhiteListPath,
+              "[2]\r\nwartosc=C:\\Shared\\shared.exe\r\n[5]\r\nwartosc=C:\\Other\\other.exe\r\n"
+              "[7]\r\nnumer=7\r\nwartosc=C:\\Shared\\shared.exe\r\n[300]\r\nwartosc=C:\\Shared\\shared.exe\r\n");
+    WriteFile(registry::kBlackListPath,
+              "[0]\r\nsciezka=C:\\Shared\\shared.exe\r\n[1]\r\nsciezka=C:\\Bad\\bad.exe\r\n");
+    Configure("");
+    StartAnswering();
+    velmain->silnik.ShowPage(velmain->listy);
+    velmain->RefreshLists();
+    backend.ClearBoxes();
+  }
+  // Picks the item (when given) and presses the button; boxes get answers.
+  void Remove(tk::ListBox& list, tk::Button& button, const std::string& item,
+              const std::vector<tk::ModalResult>& answers) {
+    if (!item.empty()) {
+      auto it = std::find(list.Items().begin(), list.Items().end(), item);
+      ASSERT_NE(it, list.Items().end()) << item;
+      ASSERT_TRUE(backend.Select(list, int(it - list.Items().begin())));
+    }
+    for (tk::ModalResult answer : answers) backend.AnswerBoxes({answer});
+    ASSERT_TRUE(backend.Click(button));
+    backend.RunUntilIdle();
+  }
+  const std::vector<std::string>& White() { return velmain->list_pozwolonych.Items(); }
+  const std::vector<std::string>& Black() { return velmain->list_zabronionych.Items(); }
+};
+
+TEST_F(RegistryLists, RemovingATextErasesEverySlotThatHoldsIt) {
+  ASSERT_EQ(White(), (std::vector<std::string>{kShared, "C:\\Other\\other.exe", kShared, kShared}));
+  Remove(velmain->list_pozwolonych, velmain->Button18, kShared, {tk::ModalResult::Ok});
+
+  ASSERT_EQ(backend.Boxes().size(), 4u);
+  EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Warning);
+  EXPECT_EQ(backend.Boxes()[0].buttons, tk::MsgButtons::OkCancel);
+  EXPECT_EQ(backend.Boxes()[0].text, "You are removing this item from the list. Are you sure?");
+  for (int i = 1; i < 4; ++i) {
+    EXPECT_EQ(backend.Boxes()[i].kind, tk::MsgKind::Plain);
+    EXPECT_EQ(backend.Boxes()[i].text, "Item removed.");
+  }
+  for (int slot : {2, 7, 300}) EXPECT_EQ(WhiteSlot(slot, "wartosc"), "err") << slot;
+  EXPECT_EQ(WhiteSlot(7, "numer"), "err");  // the whole section goes
+  EXPECT_EQ(WhiteSlot(5), "C:\\Other\\other.exe");
+  EXPECT_EQ(White(), std::vector<std::string>{"C:\\Other\\other.exe"});
+  // The other list is not touched.
+  EXPECT_EQ(Slot(registry::kBlackListPath, 0, "sciezka"), kShared);
+  EXPECT_EQ(Black(), (std::vector<std::string>{kShared, "C:\\Bad\\bad.exe"}));
+}
+
+TEST_F(RegistryLists, TheBlackListRemovesOnlyFromItself) {
+  Remove(velmain->list_zabronionych, velmain->Button19, kShared, {tk::ModalResult::Ok});
+  EXPECT_EQ(backend.BoxTexts(), (std::vector<std::string>{std::string(registry::kConfirmRemoval), "Item removed."}));
+  EXPECT_EQ(Slot(registry::kBlackListPath, 0, "sciezka"), "err");
+  EXPECT_EQ(Black(), std::vector<std::string>{"C:\\Bad\\bad.exe"});
+  const auto white = White();
+  EXPECT_EQ(std::count(white.begin(), white.end(), kShared), 3);
+}
+
+TEST_F(RegistryLists, NothingIsErasedWithoutASelectionAnOkOrAMatchButTheListsAreRefreshed) {
+  struct Case {
+    const char* what;
+    std::string item;
+    std::vector<tk::ModalResult> answers;
+    std::vector<std::string> boxes;
+  } cases[] = {
+      {"no selection", "", {}, {}},
+      {"cancelled", kShared, {tk::ModalResult::Cancel}, {std::string(registry::kConfirmRemoval)}},
+      {"stale item", "C:\\Other\\other.exe", {tk::ModalResult::Ok}, {std::string(registry::kConfirmRemoval)}},
+  };
+  for (const Case& c : cases) {
+    velmain->RefreshLists();
+    velmain->list_pozwolonych.SetItemIndex(-1);
+    // The file changes behind the list's back.
+    const std::string before = ReadFile(registry::kWhiteListPath);
+    registry::IniStore list(sys.files, registry::kWhiteListPath);
+    registry::EraseSlot(list, 5);
+    registry::WriteSlot(list, 9, {{"wartosc", "C:\\New\\new.exe"}});
+    const std::string changed = ReadFile(registry::kWhiteListPath);
+    backend.ClearBoxes();
+
+    Remove(velmain->list_pozwolonych, velmain->Button18, c.item, c.answers);
+
+    EXPECT_EQ(backend.BoxTexts(), c.boxes) << c.what;
+    EXPECT_EQ(ReadFile(registry::kWhiteListPath), changed) << c.what;
+    EXPECT_EQ(White(), (std::vector<std::string>{kShared, kShared, "C:\\New\\new.exe", kShared})) << c.what;
+    WriteFile(registry::kWhiteListPath, before);
+  }
+}
+
+TEST_F(RegistryLists, AnEntryTakenOffTheWhiteListIsAskedAboutAgain) {
+  sys.registry.Set(RootKey::LocalMachine, kRun, "Shared", platform::RegValue{1, kShared});
+  velmain->ScanLocalMachineRun();
+  ASSERT_EQ(Alerts(), 0);
+
+  velmain->silnik.ShowPage(velmain->listy);
+  Remove(velmain->list_pozwolonych, velmain->Button18, kShared, {tk::ModalResult::Ok});
+  AnswerAlerts({R::Allow});
+  velmain->ScanLocalMachineRun();
+  EXPECT_EQ(Alerts(), 1);
+  EXPECT_EQ(WhiteSlot(0), kShared);
+}
+
+TEST_F(RegistryLists, RefreshAllRereadsTheFiles) {
+  WriteFile(registry::kBlackListPath, "[3]\r\nsciezka=C:\\Late\\late.exe\r\n");
+  ASSERT_TRUE(backend.Click(velmain->Button22));
+  backend.RunUntilIdle();
+  EXPECT_EQ(Black(), std::vector<std::string>{"C:\\Late\\late.exe"});
+  EXPECT_TRUE(backend.Boxes().empty());
+}
+
+}  // namespace
+}  // namespace scenario

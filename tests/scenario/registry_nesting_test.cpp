@@ -1,0 +1,118 @@
+// Scans never run inside one another: a scan asked for while one runs (an
+// hourly tick, the change reaction, "Scan now", the exit scan) runs once,
+// after it.
+#include "registry/scan.h"
+#include "tests/scenario/registry_fixture.h"
+
+namespace scenario {
+namespace {
+
+using platform::RootKey;
+using R = RegistryProgram::Reply;
+
+class RegistryNesting : public RegistryProgram {
+ protected:
+  void SetUp() override {
+    SeedAutostartKeys();
+    sys.registry.Set(RootKey::LocalMachine, kRun, "First", platform::RegValue{1, "C:\\first.exe"});
+    Configure("");
+  }
+  // Adds a value the running scan has not seen, then asks for scans.
+  void DuringFirstAlert(const std::function<void()>& requests) {
+    on_alert = [this, requests](registry::Trejestralert& alert) {
+      if (Alerts() != 1) return;
+      sys.registry.Set(RootKey::LocalMachine, kRun, "Second", platform::RegValue{1, "C:\\second.exe"});
+      requests();
+    };
+  }
+};
+
+TEST_F(RegistryNesting, EveryKindOfRequestWaitsForTheRunningScan) {
+  struct Case {
+    const char* what;
+    std::function<void(app::Tvelmain&)> request;
+  } cases[] = {
+      {"Scan now (also the hourly tick and the change reaction)", [](app::Tvelmain& w) { w.Button11Click(); }},
+      {"full scan", [](app::Tvelmain& w) { w.FullRegistryScan(); }},
+      {"exit scan", [](app::Tvelmain& w) { w.ScanLocalMachineRun(); }},
+  };
+  StartAnswering();
+  velmain->skanuj_rejestr.SetChecked(true);
+  for (const Case& c : cases) {
+    sys.registry.Open(RootKey::LocalMachine, kRun, platform::Access::ReadWrite)->DeleteValue("Second");
+    WriteFile(registry::kWhiteListPath, "");
+    shown.clear();
+    backend.ClearBoxes();
+    DuringFirstAlert([&] { c.request(*velmain); });
+    AnswerAlerts({R::Allow, R::Allow});
+    velmain->ScanLocalMachineRun();
+
+    ASSERT_EQ(Alerts(), 2) << c.what;
+    EXPECT_EQ(shown[0].name, "First") << c.what;
+    // Asked by the second scan, which ran after the first had ended.
+    EXPECT_EQ(shown[1].name, "Second") << c.what;
+    EXPECT_EQ(shown[1].modal_depth, 1) << c.what;
+    EXPECT_TRUE(Boxes().empty()) << c.what;
+    EXPECT_EQ(WhiteSlot(0), "C:\\first.exe") << c.what;
+    EXPECT_EQ(WhiteSlot(1), "C:\\second.exe") << c.what;
+    EXPECT_FALSE(velmain->scan_gate.Busy());
+  }
+}
+
+TEST_F(RegistryNesting, RepeatedRequestsRunOnce) {
+  StartAnswering();
+  velmain->skanuj_rejestr.SetChecked(true);
+  int requests_seen = 0;
+  DuringFirstAlert([&] {
+    for (int i = 0; i < 3; ++i) velmain->Button11Click();
+    requests_seen = 3;
+  });
+  // "Second" is closed unanswered each time it is shown.
+  AnswerAlerts({R::Allow, R::CloseBox, R::CloseBox, R::CloseBox});
+  velmain->ScanLocalMachineRun();
+  EXPECT_EQ(requests_seen, 3);
+  ASSERT_EQ(Alerts(), 2);
+  EXPECT_EQ(Boxes(), std::vector<std::string>{std::string(registry::kLostAnswer)});
+}
+
+TEST_F(RegistryNesting, WaitingScansAreDroppedWhenTheProgramEnds) {
+  StartAnswering();
+  velmain->skanuj_rejestr.SetChecked(true);
+  DuringFirstAlert([&] {
+    velmain->Button11Click();
+    velmain->Exitprogram1Click();  // "Exit program" on the tray menu
+  });
+  velmain->ScanLocalMachineRun();
+  EXPECT_EQ(Alerts(), 1);
+  // The alert the ending closed is no lost answer to report.
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_TRUE(app.Terminated());
+  EXPECT_FALSE(velmain->scan_gate.Busy());
+  EXPECT_EQ(velmain->kontakt.Caption(), "error");
+}
+
+TEST_F(RegistryNesting, AFailedScanStillLetsTheWaitingOneRunAndIsReported) {
+  StartAnswering();
+  velmain->skanuj_rejestr.SetChecked(true);
+  // The white list cannot be written: allowing fails with the store's error.
+  DuringFirstAlert([&] {
+    velmain->Button11Click();
+    std::filesystem::remove_all(scratch.path() / "Windows");
+  });
+  AnswerAlerts({R::Allow, R::Delete, R::Delete});
+  velmain->silnik.ShowPage(velmain->skan);
+  ASSERT_TRUE(backend.Click(velmain->Button11));
+  backend.RunUntilIdle();
+
+  ASSERT_EQ(Alerts(), 3);
+  EXPECT_EQ(shown[1].name, "First");  // asked again by the scan that waited
+  EXPECT_FALSE(HasValue("First"));
+  EXPECT_FALSE(HasValue("Second"));
+  ASSERT_FALSE(backend.Boxes().empty());
+  EXPECT_EQ(backend.Boxes().back().kind, tk::MsgKind::Error);
+  EXPECT_EQ(backend.Boxes().back().text, "Unable to write to C:\\Windows\\list.vlt");
+  EXPECT_FALSE(velmain->scan_gate.Busy());
+}
+
+}  // namespace
+}  // namespace scenario
