@@ -1,0 +1,220 @@
+// The main window as the user sees it move: hover help, navigation between
+// pages, the roll animation and the "Help" button.
+#include <string>
+#include <vector>
+#include "tests/scenario/program.h"
+
+namespace scenario {
+namespace {
+
+constexpr const char* kDefaultHelp =
+    "Veltrane can be used as protection against not needed programs which run in background or install "
+    "themselves in your registry autorun section. With this program you can easily turn these off, disable "
+    "them or remove them permanently. There is also a trashcan available, just in case you remove something "
+    "useful. If you need more help, click on the button \"Help\" below.";
+constexpr const char* kAutoStartHelp =
+    "Use this to run Veltrane when system starts up. This is highly recommended.";
+
+class View : public Program {
+ protected:
+  app::Tvelmain* w = nullptr;
+
+  void SetUp() override { w = &Start(); }
+
+  void Click(tk::Control& c) {
+    ASSERT_TRUE(backend.Click(c)) << c.Name();
+    backend.RunUntilIdle();
+  }
+  void Hover(tk::Control& c) {
+    ASSERT_TRUE(backend.MouseMove(c)) << c.Name();
+    backend.RunUntilIdle();
+  }
+  // Client heights after each tick of a running roll timer, until it stops.
+  std::vector<int> Ticks(tk::Timer& timer, int at_most = 100) {
+    std::vector<int> heights;
+    for (int64_t next; (next = backend.NextTick(timer)) >= 0 && at_most-- > 0;) {
+      backend.Advance(next - backend.Now());
+      heights.push_back(w->ClientHeight());
+    }
+    return heights;
+  }
+  static std::vector<int> Steps(int from, int to, int step) {
+    std::vector<int> v;
+    for (int h = from; step > 0 ? h <= to : h >= to; h += step) v.push_back(h);
+    return v;
+  }
+};
+
+TEST_F(Program, WindowComesUpRolledUpOnTheMainPageWithItsTextsAtCreation) {
+  app::Tvelmain w(sys.View());
+  EXPECT_EQ(w.ClientWidth(), 524);
+  EXPECT_EQ(w.ClientHeight(), 101);
+  EXPECT_EQ(w.Border(), tk::BorderStyle::Single);
+  EXPECT_EQ(w.BorderIcons(), tk::kSystemMenu | tk::kMinimize);
+  EXPECT_EQ(w.Position(), tk::FormPosition::ScreenCenter);
+  EXPECT_EQ(w.silnik.ActivePage(), &w.glowna);
+  EXPECT_EQ(w.wersja.Caption(), "Loading...");
+  EXPECT_EQ(w.status.Caption(), "  Loading program... please be patient...");
+  EXPECT_EQ(w.pomoc.Caption(), kDefaultHelp);
+  EXPECT_TRUE(w.startup.Checked());
+  EXPECT_FALSE(w.startup.Visible());
+  EXPECT_EQ(w.startup.Caption(), "zaczyna ");
+  EXPECT_FALSE(w.skanuj_cicho.Visible());
+  EXPECT_FALSE(w.skanuj_cicho.Enabled());
+  EXPECT_FALSE(w.Button12.Enabled());
+  EXPECT_FALSE(w.downloadbtn.Enabled());
+  for (tk::Label* value : {&w.updwersja, &w.updrozmiar, &w.updrelease}) EXPECT_EQ(value->Caption(), "n/a");
+  // Everything below the roll button is cut off until the window grows.
+  for (tk::Control* below : std::initializer_list<tk::Control*>{&w.silnik, &w.pomoc_panel, &w.Button3, &w.Label6})
+    EXPECT_GE(below->Top(), 100) << below->Name();
+  // Settings start off: the configuration decides.
+  for (tk::CheckBox* box : {&w.auto_start, &w.auto_skan_rejestru, &w.auto_skan_pamieci, &w.auto_skan_koncowy,
+                            &w.auto_skan_zywy, &w.auto_skan_co_godzine, &w.skanuj_rejestr, &w.skanuj_pamiec,
+                            &w.skanuj_cicho, &w.skanuj_usun_cicho})
+    EXPECT_FALSE(box->Checked()) << box->Name();
+}
+
+TEST_F(View, HoverHelpFollowsTheMouseAndOnlyTheListedControlsChangeIt) {
+  struct Step {
+    tk::Control* over;
+    std::string help;  // pomoc afterwards
+  };
+  const std::string status_help =
+      "This shows you the current level of system protection. If you change settings in the main panel, this "
+      "will show you how important these changes are.";
+  const Step steps[] = {
+      {&w->auto_start, kAutoStartHelp},
+      {&w->haslo, kAutoStartHelp},  // the tagline has no help of its own
+      {w, kDefaultHelp},            // the window's background restores it
+      {&w->status, status_help},
+      {&w->auto_skan_co_godzine, status_help},
+      {&w->Button8, status_help},
+      {&w->glowna_gora_tytul, status_help},
+      {&w->wersja, status_help},
+      {&w->rolldownbtn, "Click on this button to roll the main window up/ down."},
+      {&w->naglowek, kDefaultHelp},
+      {&w->Button6, "Closes this screen."},
+      {&w->glowna_gora, kDefaultHelp},
+      {&w->Button1, "Move to the scan page."},
+      {&w->glowna_dol, kDefaultHelp},
+      {&w->Button2, "Opens readme file."},
+      {&w->pomoc, "Opens readme file."},
+      {&w->pomoc_panel, kDefaultHelp},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.over->Name());
+    Hover(*s.over);
+    EXPECT_EQ(w->pomoc.Caption(), s.help);
+  }
+}
+
+TEST_F(View, HoverHelpOnOtherPagesLeavesTheirPanelsSilent) {
+  w->silnik.ShowPage(w->pamiec);
+  Hover(w->Label3);
+  const std::string warning =
+      "Beware everything on this page!!! Remember, that you are using this program at your risk.";
+  EXPECT_EQ(w->pomoc.Caption(), warning);
+  Hover(w->pamiec_panel);
+  Hover(w->pamiec);
+  EXPECT_EQ(w->pomoc.Caption(), warning);
+
+  w->silnik.ShowPage(w->skan);
+  Hover(w->Button12);  // "Cancel"
+  Hover(w->skan_tytul);
+  EXPECT_EQ(w->pomoc.Caption(), warning);
+
+  w->silnik.ShowPage(w->update);
+  for (tk::Control* c : std::initializer_list<tk::Control*>{&w->Button24, &w->sciaganie, &w->update_panel})
+    Hover(*c);
+  EXPECT_EQ(w->pomoc.Caption(), warning);
+
+  w->silnik.ShowPage(w->listy);
+  Hover(w->list_zabronionych);
+  EXPECT_EQ(w->pomoc.Caption(), "Shows all the programs that waste your system resources.");
+}
+
+TEST_F(View, NavigationButtonsShowTheirPages) {
+  struct Step {
+    tk::Button* button;
+    tk::Page* page;
+  };
+  const Step steps[] = {
+      {&w->Button4, &w->skan},  {&w->Button16, &w->pamiec}, {&w->Button5, &w->smietnik}, {&w->Button17, &w->listy},
+      {&w->Button8, &w->update}, {&w->Button3, &w->glowna}, {&w->Button1, &w->skan},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.button->Name());
+    Click(*s.button);
+    EXPECT_EQ(w->silnik.ActivePage(), s.page);
+    for (tk::Page* p : w->silnik.Pages()) EXPECT_EQ(p->Visible(), p == s.page) << p->Name();
+  }
+  EXPECT_FALSE(w->techniczna.Visible());
+}
+
+TEST_F(View, ScanNowOnTheMainPageOnlyChangesThePage) {
+  sys.registry.Set(platform::RootKey::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Unknown",
+                   platform::RegValue{uint32_t(platform::ValueType::Sz), "C:\\unknown\\unknown.exe"});
+  const auto modals = backend.ModalForms().size();
+  const auto boxes = backend.Boxes().size();
+  const std::string status = w->status.Caption();
+  Click(w->Button1);
+  EXPECT_EQ(w->silnik.ActivePage(), &w->skan);
+  EXPECT_EQ(backend.ModalForms().size(), modals);
+  EXPECT_EQ(backend.Boxes().size(), boxes);
+  EXPECT_EQ(w->status.Caption(), status);
+  EXPECT_EQ(w->postep.Position(), 0);
+}
+
+TEST_F(View, CloseHidesTheWindowAndTheProgramRunsOn) {
+  Click(w->Button6);
+  EXPECT_FALSE(w->Visible());
+  EXPECT_FALSE(app.Terminated());
+}
+
+TEST_F(View, HelpAsksTheShellToOpenTheHelpFileAndSaysNothingWhenItCannot) {
+  backend.ClearBoxes();
+  Click(w->Button2);
+  EXPECT_EQ(sys.shell.Opened(), std::vector<std::string>{"c:\\Windows\\Veltrane.txt"});
+  sys.shell.SetFails(true);
+  Click(w->Button2);
+  EXPECT_TRUE(backend.Boxes().empty());
+  EXPECT_FALSE(app.Terminated());
+}
+
+TEST_F(View, RollingDownGrowsToExactly500AtRow90AndRollingUpShrinksTo101InPlace) {
+  w->SetScreenPos(250, 333);
+  Click(w->rolldownbtn);
+  std::vector<int> down = Steps(126, 501, 25);
+  down.push_back(500);
+  EXPECT_EQ(Ticks(w->rolldown), down);  // 17 ticks
+  EXPECT_EQ(w->ClientHeight(), 500);
+  EXPECT_EQ(w->ScreenTop(), 90);
+  EXPECT_EQ(w->ScreenLeft(), 250);
+  EXPECT_EQ(w->ClientWidth(), 524);
+
+  // Wherever the user has put it, rolling up leaves it there.
+  w->SetScreenPos(250, 300);
+  Click(w->rolldownbtn);
+  std::vector<int> up = Steps(490, 100, -10);
+  up.push_back(101);
+  EXPECT_EQ(Ticks(w->rollup), up);  // 41 ticks
+  EXPECT_EQ(w->ClientHeight(), 101);
+  EXPECT_EQ(w->ScreenTop(), 300);
+  EXPECT_EQ(w->ClientWidth(), 524);
+  EXPECT_EQ(w->rolldownbtn.Caption(), "Click here to roll down the menu");
+}
+
+TEST_F(View, ClickDuringRollDownReversesAtOnce) {
+  Click(w->rolldownbtn);
+  EXPECT_EQ(Ticks(w->rolldown, 2), (std::vector<int>{126, 151}));
+  Click(w->rolldownbtn);
+  ASSERT_GE(backend.NextTick(w->rollup), 0);
+  // The first tick of rolling up stops rolling down.
+  EXPECT_EQ(Ticks(w->rollup, 1), std::vector<int>{141});
+  EXPECT_EQ(backend.NextTick(w->rolldown), -1);
+  EXPECT_EQ(Ticks(w->rollup), (std::vector<int>{131, 121, 111, 101, 101}));
+  EXPECT_EQ(backend.NextTick(w->rollup), -1);
+}
+
+}  // namespace
+}  // namespace scenario
