@@ -50,8 +50,8 @@ e2e_build_template() {
     # Debian's 32-bit Wine does not find its own TrueType fonts (Tahoma, and
     # Marlett for the title-bar buttons) unless they are in the prefix.
     cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null
-    if [ -f "$E2E_DIR/Veltrane.txt" ]; then
-      cp "$E2E_DIR/Veltrane.txt" "$prefix/drive_c/windows/Veltrane.txt" || exit 1
+    if [ -f "$E2E_ROOT/app/Veltrane.txt" ]; then
+      cp "$E2E_ROOT/app/Veltrane.txt" "$prefix/drive_c/windows/Veltrane.txt" || exit 1
     fi
     # The registry reaches the disk when the wineserver ends.
     WINEPREFIX=$prefix timeout 60 wineserver -w
@@ -63,7 +63,7 @@ e2e_template_stamp() {
   {
     wine --version
     declare -f e2e_build_template
-    [ -f "$E2E_DIR/Veltrane.txt" ] && sha256sum <"$E2E_DIR/Veltrane.txt"
+    [ -f "$E2E_ROOT/app/Veltrane.txt" ] && sha256sum <"$E2E_ROOT/app/Veltrane.txt"
   } 2>/dev/null | sha256sum | cut -d' ' -f1
 }
 
