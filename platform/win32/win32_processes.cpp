@@ -66,6 +66,7 @@ QueryFullProcessImageNameAFn QueryFullName() {
   return fn;
 }
 
+constexpr DWORD kTerminateWaitMs = 5000;
 constexpr DWORD kFirstPathBuffer = MAX_PATH + 1;
 constexpr DWORD kLongestPath = 32768;
 
@@ -147,8 +148,14 @@ std::vector<ProcessEntry> Win32Processes::Snapshot() {
 
 bool Win32Processes::Terminate(uint32_t pid) {
   if (pid == 0 || pid == GetCurrentProcessId()) return false;
-  Handle process(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
-  return process && TerminateProcess(process.get(), 0);
+  // TerminateProcess only starts the end: until the process is gone its exe
+  // cannot be moved and a new list would still show it, so wait a little.
+  Handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+  bool can_wait = bool(process);
+  if (!process) process = Handle(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
+  if (!process || !TerminateProcess(process.get(), 0)) return false;
+  if (can_wait) WaitForSingleObject(process.get(), kTerminateWaitMs);
+  return true;
 }
 
 }  // namespace platform::win32

@@ -11,7 +11,8 @@ class Win32Processes : public Processes {
   std::vector<uint32_t> EnumerateIds(size_t max_count) override;
   std::optional<std::string> ImagePath(uint32_t pid) override;
   std::vector<ProcessEntry> Snapshot() override;
-  // Refuses pid 0 and this process itself.
+  // Refuses pid 0 and this process itself. Returns once the process has
+  // ended (or after a few seconds).
   bool Terminate(uint32_t pid) override;
 };
 
