@@ -129,6 +129,7 @@ Tvelmain::Tvelmain(platform::Platform platform)
     : tk::Form("velmain", "Tvelmain"), platform(platform), auto_(platform, components::TzelAutoExecKind::aekUserRun) {
   BuildLayout();
   ConnectHandlers();
+  Loaded();
 }
 
 Tvelmain::~Tvelmain() {
@@ -396,6 +397,7 @@ void Tvelmain::ConnectHandlers() {
                                                                        &glowna_dol})
     background->OnMouseMove = [this](int, int) { ShowHelpText(std::string(), true); };
 
+  ConnectStartup();  // start-up, close, settings and "Save" handlers (app/startup.cpp)
   ConnectProcessProtection();
   ConnectRegistryProtection();
 }

@@ -2,6 +2,7 @@
 // operations, the settings check boxes, the pages and the non-visual
 // components.
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 #include "components/propanel.h"
@@ -209,6 +210,16 @@ class Tvelmain : public tk::Form {
   tk::Timer rolldown{"rolldown", 100};
   tk::Timer skan_1h{"skan_1h", 3600000};
 
+  // ===================== Start-up and configuration (app/startup.cpp) =====================
+  // Binds the start-up, close, settings and "Save" handlers and sets the
+  // start-up flag; called from ConnectHandlers.
+  void ConnectStartup();
+  // Called once the window is built: the components act on their settings.
+  void Loaded();
+  // Test hook: told the name of each step of the start-up sequence and of
+  // the close event as it begins.
+  std::function<void(const std::string& step)> call_trace;
+
   // ===================== Process protection (app/process_protection.cpp) =====================
   void Button14Click();  // "Stop" on page pamiec
   void Button15Click();  // "Trash" on page pamiec
@@ -241,6 +252,10 @@ class Tvelmain : public tk::Form {
   // The plain labels, titles and texts that no code refers to by name.
   struct StaticTexts;
   std::unique_ptr<StaticTexts> texts_;
+  void Step(const char* name);  // tells call_trace
+  // Counts RefreshLists runs, so that one that pumps messages notices a newer
+  // one having refilled the lists meanwhile.
+  int refresh_generation_ = 0;
 };
 
 }  // namespace app

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -35,12 +37,36 @@ class Program : public ::testing::Test {
   }
 
   // Creates the main window and runs the loop until the start-up work is done.
-  app::Tvelmain& Start() {
+  // prepare runs between the window's creation and its first idle moment.
+  app::Tvelmain& Start(const std::function<void(app::Tvelmain&)>& prepare = {}) {
     velmain = std::make_unique<app::Tvelmain>(sys.View());
     app.SetMainForm(velmain.get());
+    if (prepare) prepare(*velmain);
     velmain->Show();
     backend.RunUntilIdle();
     return *velmain;
+  }
+  // The program ended and started again on the same machine.
+  app::Tvelmain& Restart(const std::function<void(app::Tvelmain&)>& prepare = {}) {
+    app.SetMainForm(nullptr);
+    velmain.reset();
+    backend.ClearBoxes();
+    return Start(prepare);
+  }
+  // The four autostart keys, present and empty, as on a fresh Windows.
+  void SeedAutostartKeys() {
+    sys.registry.LoadRegText(
+        "REGEDIT4\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce]\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\n"
+        "[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce]\n");
+  }
+  // The program's own start-with-Windows value, when there is one.
+  std::optional<std::string> AutoRunValue() {
+    auto v = sys.registry.Get(platform::RootKey::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                              "veltrane.exe");
+    return v ? std::optional<std::string>(v->data) : std::nullopt;
   }
 
   // A file under C:, byte for byte; "" when missing.

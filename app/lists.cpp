@@ -1,0 +1,42 @@
+// RefreshLists: the four list boxes refilled from the data files.
+#include "app/velmainfrm.h"
+#include "registry/data_files.h"
+#include "toolkit/application.h"
+
+namespace app {
+
+void Tvelmain::RefreshLists() {
+  status.SetCaption("Refreshing lists.");
+  RefreshProcessList();
+
+  const int generation = ++refresh_generation_;
+  struct Source {
+    registry::IniStore* store;
+    const char* key;
+    tk::ListBox& list;
+    int last_slot;
+  };
+  const Source sources[] = {
+      {white_list.get(), "wartosc", list_pozwolonych, registry::kLastWhiteListSlot},
+      {black_list.get(), "sciezka", list_zabronionych, registry::kLastSlot},
+      {trashcan.get(), "sciezka", list_smietnik, registry::kLastSlot},
+      {statistics.get(), "wartosc", list_rejestr, registry::kLastSlot},
+  };
+  for (const Source& s : sources) s.list.Clear();
+
+  // One pass over the longest range; the other files stop at their own end.
+  for (int n = 0; n <= registry::kLastWhiteListSlot; ++n) {
+    tk::App().ProcessMessages();
+    // A refresh run by a handler meanwhile has filled the lists completely.
+    if (generation != refresh_generation_) break;
+    if (status.Caption().size() < 55) status.SetCaption(status.Caption() + ".");
+    for (const Source& s : sources) {
+      if (!s.store || n > s.last_slot) continue;
+      std::string text = registry::ReadSlot(*s.store, n, s.key, registry::kMarkerErr);
+      if (text != registry::kMarkerErr) s.list.AddItem(text);
+    }
+  }
+  ShowProtectionLevel();
+}
+
+}  // namespace app

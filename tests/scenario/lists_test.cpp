@@ -1,0 +1,168 @@
+// RefreshLists: the four list boxes mirror the data files.
+#include <gmock/gmock.h>
+
+#include "registry/data_files.h"
+#include "tests/scenario/program.h"
+
+namespace scenario {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+
+constexpr const char* kWhite = "C:\\Windows\\list.vlt";
+constexpr const char* kBlack = "C:\\Windows\\disallowed.vlt";
+constexpr const char* kTrash = "C:\\Windows\\trashcan.vlt";
+constexpr const char* kStats = "C:\\Windows\\statistics.vlt";
+
+// Remembers every text the status line shows.
+class CaptionLog : public tk::ControlPeer {
+ public:
+  explicit CaptionLog(tk::Control& c) : control_(c) {}
+  void Update(tk::Prop p) override {
+    if (p == tk::Prop::Caption) texts.push_back(control_.Caption());
+  }
+  std::vector<std::string> texts;
+
+ private:
+  tk::Control& control_;
+};
+
+class Lists : public Program {
+ protected:
+  Lists() {
+    SeedAutostartKeys();
+    WriteFile("C:\\Windows\\tester_config.vlt", "[glowna]\r\nskonfigurowany=1\r\nauto_start=1\r\nauto_skan_koncowy=1\r\n");
+  }
+  // A list file with one entry key per listed slot.
+  static std::string File(const char* key, std::initializer_list<std::pair<std::string, std::string>> slots) {
+    std::string text;
+    for (const auto& [slot, value] : slots) text += "[" + slot + "]\r\n" + key + "=" + value + "\r\n";
+    return text;
+  }
+  void Refresh() {
+    backend.Post([this] { velmain->RefreshLists(); });
+    backend.RunUntilIdle();
+  }
+};
+
+TEST_F(Lists, AllFilesMissing) {
+  app::Tvelmain& w = Start();
+  for (tk::ListBox* list : {&w.list_pozwolonych, &w.list_zabronionych, &w.list_smietnik, &w.list_rejestr})
+    EXPECT_THAT(list->Items(), IsEmpty()) << list->Name();
+  EXPECT_EQ(w.status.Caption(), "System Protection: 50%");
+}
+
+TEST_F(Lists, EachFileFillsItsList) {
+  WriteFile(kWhite, File("wartosc", {{"0", "C:\\a.exe"}, {"1", "C:\\b.exe"}}));
+  WriteFile(kBlack, File("sciezka", {{"0", "C:\\bad.exe"}}));
+  WriteFile(kTrash, File("sciezka", {{"3", "C:\\gone.exe"}}));
+  WriteFile(kStats, File("wartosc", {{"2", "Run\\Old"}}));
+  app::Tvelmain& w = Start();
+  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre("C:\\a.exe", "C:\\b.exe"));
+  EXPECT_THAT(w.list_zabronionych.Items(), ElementsAre("C:\\bad.exe"));
+  EXPECT_THAT(w.list_smietnik.Items(), ElementsAre("C:\\gone.exe"));
+  EXPECT_THAT(w.list_rejestr.Items(), ElementsAre("Run\\Old"));
+}
+
+TEST_F(Lists, WhatIsListed) {
+  WriteFile(kBlack, "[abc]\r\nsciezka=not a number\r\n"
+                    "[00]\r\nsciezka=leading zero\r\n"
+                    "[+1]\r\nsciezka=signed\r\n"
+                    "[5]\r\nsciezka=five\r\n"
+                    "[2]\r\nsciezka=err\r\n"
+                    "[3]\r\nsciezka=error\r\n"
+                    "[4]\r\nsciezka=\"C:\\quoted path.exe\"\r\n"
+                    "[1]\r\nnazwa=no entry key\r\n"
+                    "[ 6 ]\r\nsciezka=  blanks  \r\n"
+                    "[7]\r\nsciezka=five\r\n"
+                    "[250]\r\nsciezka=last\r\n"
+                    "[251]\r\nsciezka=beyond\r\n"
+                    "[5]\r\nsciezka=hidden duplicate section\r\n");
+  app::Tvelmain& w = Start();
+  // In slot order: "err" is the free marker, "error" is not; duplicates stay.
+  EXPECT_THAT(w.list_zabronionych.Items(),
+              ElementsAre("error", "C:\\quoted path.exe", "five", "blanks", "five", "last"));
+}
+
+TEST_F(Lists, TheWhiteListIsReadUpToSlot500) {
+  WriteFile(kWhite, File("wartosc", {{"0", "zero"}, {"250", "w250"}, {"251", "w251"}, {"500", "w500"}, {"501", "w501"}}));
+  for (const char* path : {kBlack, kTrash, kStats}) {
+    const char* key = path == kBlack || path == kTrash ? "sciezka" : "wartosc";
+    WriteFile(path, File(key, {{"250", "x250"}, {"251", "x251"}, {"500", "x500"}}));
+  }
+  app::Tvelmain& w = Start();
+  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre("zero", "w250", "w251", "w500"));
+  for (tk::ListBox* list : {&w.list_zabronionych, &w.list_smietnik, &w.list_rejestr})
+    EXPECT_THAT(list->Items(), ElementsAre("x250")) << list->Name();
+}
+
+TEST_F(Lists, StatusGrowsOneDotPerSlotTo55Characters) {
+  app::Tvelmain& w = Start();
+  auto log = std::make_unique<CaptionLog>(w.status);
+  CaptionLog* texts = log.get();
+  w.status.AttachPeer(std::move(log));
+  Refresh();
+  std::vector<std::string> expected{"Refreshing lists."};
+  while (expected.back().size() < 55) expected.push_back(expected.back() + ".");
+  expected.push_back("System Protection: 50%");
+  EXPECT_THAT(texts->texts, ElementsAreArray(expected));
+  EXPECT_EQ(expected[expected.size() - 2], "Refreshing lists." + std::string(38, '.'));
+  w.status.AttachPeer(nullptr);
+}
+
+TEST_F(Lists, RefillingReplacesTheOldItems) {
+  WriteFile(kWhite, File("wartosc", {{"0", "a"}, {"1", "b"}}));
+  app::Tvelmain& w = Start();
+  WriteFile(kWhite, File("wartosc", {{"1", "b"}, {"3", "d"}}));
+  w.list_pozwolonych.SetItemIndex(1);
+  Refresh();
+  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre("b", "d"));
+  EXPECT_EQ(w.list_pozwolonych.ItemIndex(), -1);
+}
+
+TEST_F(Lists, HandlersRunWhileItRefreshes) {
+  WriteFile(kWhite, File("wartosc", {{"0", "a"}}));
+  app::Tvelmain& w = Start();
+  // Another handler adds an entry while the refresh is under way: the
+  // files are read as they are at that moment.
+  backend.Post([&] {
+    backend.Post([&] { WriteFile(kWhite, File("wartosc", {{"0", "a"}, {"400", "late"}})); });
+    w.RefreshLists();
+  });
+  backend.RunUntilIdle();
+  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre("a", "late"));
+}
+
+TEST_F(Lists, ARefreshStartedInsideAnotherLeavesNoDuplicates) {
+  WriteFile(kWhite, File("wartosc", {{"0", "a"}, {"1", "b"}, {"300", "c"}}));
+  WriteFile(kBlack, File("sciezka", {{"0", "x"}, {"9", "y"}}));
+  app::Tvelmain& w = Start();
+  // "Refresh All" clicked while a refresh pumps messages.
+  int nested = 0;
+  backend.Post([&] {
+    backend.Post([&] {
+      ++nested;
+      w.RefreshLists();
+    });
+    w.RefreshLists();
+  });
+  backend.RunUntilIdle();
+  EXPECT_EQ(nested, 1);
+  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre("a", "b", "c"));
+  EXPECT_THAT(w.list_zabronionych.Items(), ElementsAre("x", "y"));
+  EXPECT_EQ(w.status.Caption(), "System Protection: 50%");
+}
+
+TEST_F(Lists, QuotedCommandLinesReadBackAsTheyWereWritten) {
+  // Entries written through the program keep their quotes and blanks.
+  const std::string kValues[] = {"\"C:\\Program Files\\App\\app.exe\"", "\"C:\\a.exe\" \"x\"", " padded ", "'x'"};
+  app::Tvelmain& w = Start();
+  for (int n = 0; n < 4; ++n) registry::WriteSlot(*w.white_list, 260 + n, {{"wartosc", kValues[n]}});
+  Refresh();
+  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAreArray(kValues));
+}
+
+}  // namespace
+}  // namespace scenario

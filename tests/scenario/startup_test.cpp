@@ -1,0 +1,304 @@
+// Start-up on the first idle moment, and the ways the program ends.
+#include <gmock/gmock.h>
+
+#include "tests/scenario/program.h"
+
+namespace scenario {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using tk::MsgKind;
+
+constexpr const char* kConfigPath = "C:\\Windows\\tester_config.vlt";
+
+const char* const kFirstRunBoxes[] = {
+    "This program can be dangerous for your data. You are using it at your own risk.",
+    "This is a free software.",
+    "Not yet configured. Standard settings will be selected.",
+    "Configuration saved.",
+};
+
+const char kFirstRunConfig[] =
+    "[glowna]\r\n"
+    "auto_start=1\r\n"
+    "auto_skan_rejestru=1\r\n"
+    "auto_skan_pamieci=0\r\n"
+    "auto_skan_koncowy=0\r\n"
+    "auto_skan_zywy=0\r\n"
+    "auto_skan_co_godzine=0\r\n"
+    "skonfigurowany=1\r\n"
+    "[skan]\r\n"
+    "skanuj_rejestr=1\r\n"
+    "skanuj_pamiec=0\r\n"
+    "skanuj_cicho=0\r\n"
+    "skanuj_usun_cicho=0\r\n";
+
+std::string Config(bool start, bool registry, bool memory, bool exit, bool live, bool hourly) {
+  auto f = [](bool on) { return on ? "1" : "0"; };
+  return std::string("[glowna]\r\nauto_start=") + f(start) + "\r\nauto_skan_rejestru=" + f(registry) +
+         "\r\nauto_skan_pamieci=" + f(memory) + "\r\nauto_skan_koncowy=" + f(exit) + "\r\nauto_skan_zywy=" +
+         f(live) + "\r\nauto_skan_co_godzine=" + f(hourly) + "\r\nskonfigurowany=1\r\n";
+}
+
+class Startup : public Program {
+ protected:
+  Startup() { SeedAutostartKeys(); }
+
+  app::Tvelmain& StartTraced() {
+    return Start([this](app::Tvelmain& w) { w.call_trace = [this](const std::string& s) { trace.push_back(s); }; });
+  }
+  std::vector<std::string> trace;
+};
+
+TEST_F(Startup, FirstStartWithNoFiles) {
+  app::Tvelmain& w = StartTraced();
+
+  EXPECT_THAT(backend.BoxTexts(), ElementsAreArray(kFirstRunBoxes));
+  for (const auto& box : backend.Boxes()) {
+    EXPECT_EQ(box.kind, MsgKind::Plain);
+    EXPECT_EQ(box.caption, "Veltrane");
+    EXPECT_EQ(box.buttons, tk::MsgButtons::Ok);
+  }
+  EXPECT_EQ(ReadFile(kConfigPath), kFirstRunConfig);
+  EXPECT_EQ(ReadFile("C:\\Windows\\list.vlt"),
+            "[0]\r\nnumer=0\r\nsekcja=HKLM_run\r\nwartosc=C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe\r\n");
+  // Opening a store creates nothing.
+  for (const char* untouched : {"trashcan.vlt", "removed.vlt", "disallowed.vlt", "statistics.vlt"})
+    EXPECT_FALSE(sys.files.Exists(std::string("C:\\Windows\\") + untouched)) << untouched;
+
+  EXPECT_EQ(AutoRunValue(), std::optional<std::string>(kExePath));
+  EXPECT_EQ(w.status.Caption(), "System Protection: 55%");
+  EXPECT_EQ(w.silnik.ActivePage(), &w.glowna);
+  EXPECT_EQ(w.wersja.Caption(), "1.0");
+  EXPECT_EQ(w.ProgramVersion, "1.0");
+  EXPECT_EQ(w.UpdateNumber, "6");
+  EXPECT_EQ(w.kontakt.Caption(), "error");
+  EXPECT_EQ(w.user_name, "tester");
+  EXPECT_FALSE(w.startup.Checked());
+  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre(kExePath));
+  EXPECT_TRUE(w.Timer1.Enabled());
+  EXPECT_FALSE(w.skan_1h.Enabled());
+  EXPECT_THAT(trace, ElementsAre("LoadConfiguration", "ShowProtectionLevel", "RefreshProcessList",
+                                 "ShowRegistryDoctor", "FullRegistryScan", "RefreshLists", "Timer1", "glowna"));
+}
+
+TEST_F(Startup, VersionLabelShowsLoadingUntilStartUp) {
+  Start([](app::Tvelmain& w) { EXPECT_EQ(w.wersja.Caption(), "Loading..."); });
+}
+
+TEST_F(Startup, SecondStartShowsNoFirstRunMessages) {
+  Start();
+  ASSERT_EQ(backend.Boxes().size(), 4u);
+  app::Tvelmain& w = Restart();
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre());
+  EXPECT_EQ(ReadFile(kConfigPath), kFirstRunConfig);
+  EXPECT_EQ(w.status.Caption(), "System Protection: 55%");
+  EXPECT_EQ(AutoRunValue(), std::optional<std::string>(kExePath));
+}
+
+TEST_F(Startup, EveryOptionOff) {
+  WriteFile(kConfigPath, "[glowna]\r\nskonfigurowany=1\r\n");
+  // A registration left from an earlier run goes when the window is created.
+  sys.registry.Set(platform::RootKey::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                   "veltrane.exe", {uint32_t(platform::ValueType::Sz), kExePath});
+  app::Tvelmain& w = StartTraced();
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre());
+  EXPECT_THAT(trace, ElementsAre("LoadConfiguration", "ShowProtectionLevel", "RefreshProcessList",
+                                 "ShowRegistryDoctor", "RefreshLists", "Timer1", "glowna"));
+  EXPECT_EQ(w.status.Caption(), "System Protection: 0%");
+  EXPECT_TRUE(w.Timer1.Enabled());
+  EXPECT_FALSE(w.skan_1h.Enabled());
+  EXPECT_EQ(AutoRunValue(), std::nullopt);
+  for (tk::CheckBox* box : {&w.auto_start, &w.auto_skan_rejestru, &w.auto_skan_pamieci, &w.auto_skan_koncowy,
+                            &w.auto_skan_zywy, &w.auto_skan_co_godzine, &w.skanuj_rejestr, &w.skanuj_pamiec,
+                            &w.skanuj_cicho, &w.skanuj_usun_cicho})
+    EXPECT_FALSE(box->Checked()) << box->Name();
+  // Nothing is written when nothing changes.
+  EXPECT_EQ(ReadFile(kConfigPath), "[glowna]\r\nskonfigurowany=1\r\n");
+  EXPECT_FALSE(sys.files.Exists("C:\\Windows\\list.vlt"));
+}
+
+TEST_F(Startup, EveryOptionOn) {
+  WriteFile(kConfigPath, Config(true, true, true, true, true, true));
+  WriteFile("C:\\Windows\\list.vlt", std::string("[0]\r\nwartosc=") + kExePath + "\r\n");
+  app::Tvelmain& w = StartTraced();
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre());
+  EXPECT_THAT(trace, ElementsAre("LoadConfiguration", "ShowProtectionLevel", "RefreshProcessList",
+                                 "ShowRegistryDoctor", "FullRegistryScan", "ScanMemory", "RefreshLists",
+                                 "StartMonitor", "Timer1", "skan_1h", "glowna"));
+  EXPECT_EQ(w.status.Caption(), "System Protection: 100%");
+  EXPECT_TRUE(w.Timer1.Enabled());
+  EXPECT_TRUE(w.skan_1h.Enabled());
+}
+
+TEST_F(Startup, AWriteErrorEndsTheSequence) {
+  sys.files.SetReadOnly("C:\\Windows");
+  app::Tvelmain& w = StartTraced();
+  std::vector<std::string> expected(kFirstRunBoxes, kFirstRunBoxes + 3);
+  expected.push_back("Unable to write to C:\\Windows\\tester_config.vlt");
+  EXPECT_THAT(backend.BoxTexts(), ElementsAreArray(expected));
+  ASSERT_EQ(backend.Boxes().size(), 4u);
+  EXPECT_EQ(backend.Boxes()[3].kind, MsgKind::Error);
+  EXPECT_EQ(backend.Boxes()[3].caption, "Veltrane");
+  EXPECT_THAT(trace, ElementsAre("LoadConfiguration"));
+  EXPECT_FALSE(w.Timer1.Enabled());
+  EXPECT_FALSE(w.skan_1h.Enabled());
+  EXPECT_FALSE(sys.files.Exists(kConfigPath));
+  EXPECT_FALSE(sys.files.Exists("C:\\Windows\\list.vlt"));
+  // The program runs on, and later idle moments do not try again.
+  EXPECT_FALSE(app.Terminated());
+  backend.Post([] {});
+  backend.Advance(5000);
+  EXPECT_EQ(backend.Boxes().size(), 4u);
+  EXPECT_EQ(trace.size(), 1u);
+}
+
+TEST_F(Startup, IdleMomentsOfNestedLoopsDoNotStartItAgain) {
+  // A modal window during start-up, as the registry doctor's is: its loop
+  // raises idle events of its own.
+  tk::Form doctor("doktor", "Tdoktor");
+  int idle_moments = 0;
+  backend.modal_answerer = [&](tk::Form& form) {
+    if (&form != &doctor) return false;
+    if (++idle_moments == 3) form.SetModalResult(tk::ModalResult::Ok);
+    return true;
+  };
+  Start([&](app::Tvelmain& w) {
+    w.call_trace = [&](const std::string& step) {
+      trace.push_back(step);
+      if (step == "ShowRegistryDoctor") app.ShowModal(doctor);
+    };
+  });
+  EXPECT_EQ(idle_moments, 3);
+  EXPECT_EQ(std::count(trace.begin(), trace.end(), "LoadConfiguration"), 1);
+  EXPECT_EQ(trace.back(), "glowna");
+  EXPECT_EQ(backend.Boxes().size(), 4u);
+}
+
+TEST_F(Startup, MessagesPumpedWhileOpeningTheFilesRunOnce) {
+  int runs = 0;
+  Start([&](app::Tvelmain&) { backend.Post([&] { ++runs; }); });
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(backend.Boxes().size(), 4u);
+}
+
+struct UserCase {
+  std::optional<std::string> user;
+  const char* config;
+};
+
+TEST_F(Startup, ConfigurationFileIsNamedAfterTheUser) {
+  const UserCase kUsers[] = {
+      {"tester", "C:\\Windows\\tester_config.vlt"},
+      {"Jan Kowalski", "C:\\Windows\\Jan Kowalski_config.vlt"},
+      {std::nullopt, "C:\\Windows\\default_config.vlt"},
+      {"", "C:\\Windows\\default_config.vlt"},
+      {"..\\..\\evil", "C:\\Windows\\.._.._evil_config.vlt"},
+      {"a/b:c*d?e\"f<g>h|i", "C:\\Windows\\a_b_c_d_e_f_g_h_i_config.vlt"},
+  };
+  for (const auto& c : kUsers) {
+    SCOPED_TRACE(c.config);
+    sys.system.SetUserName(c.user);
+    Restart();
+    EXPECT_EQ(ReadFile(c.config), kFirstRunConfig);
+    ASSERT_TRUE(sys.files.Delete(c.config));
+  }
+}
+
+TEST_F(Startup, TwoUsersHaveTheirOwnSettingsAndTheSameLists) {
+  Start();
+  WriteFile("C:\\Windows\\disallowed.vlt", "[0]\r\nsciezka=C:\\bad.exe\r\n");
+  sys.system.SetUserName(std::string("other"));
+  app::Tvelmain& w = Restart();
+  EXPECT_THAT(backend.BoxTexts(), ElementsAreArray(kFirstRunBoxes));
+  EXPECT_EQ(ReadFile("C:\\Windows\\other_config.vlt"), kFirstRunConfig);
+  EXPECT_THAT(w.list_zabronionych.Items(), ElementsAre("C:\\bad.exe"));
+  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre(kExePath));
+}
+
+// ---------------------------------------------------------------------------
+// Ending
+
+const char kNoRightsText[] =
+    "Your current Windows security settings do not allow this program to modify registry. You may use this "
+    "feature only on administrator accounts with full system rights.This program is currently useless for you. "
+    "It will be removed from autostart group. Change your security settings.";
+
+TEST_F(Startup, NoRightsExit) {
+  app::Tvelmain& w = Start();
+  backend.ClearBoxes();
+  ASSERT_TRUE(AutoRunValue());
+  bool ran_on = false;
+  backend.Post([&] {
+    w.NoRightsExit();
+    ran_on = true;  // the end takes effect only back in the loop
+  });
+  backend.RunUntilIdle();
+  ASSERT_EQ(backend.Boxes().size(), 1u);
+  EXPECT_EQ(backend.Boxes()[0].kind, MsgKind::Information);
+  EXPECT_EQ(backend.Boxes()[0].text, kNoRightsText);
+  EXPECT_TRUE(ran_on);
+  EXPECT_TRUE(app.Terminated());
+  EXPECT_EQ(AutoRunValue(), std::nullopt);
+  EXPECT_TRUE(w.auto_start.Checked());
+  std::string expected = kFirstRunConfig;
+  expected.replace(expected.find("auto_start=1"), 12, "auto_start=0");
+  EXPECT_EQ(ReadFile(kConfigPath), expected);
+}
+
+TEST_F(Startup, AfterTheNoRightsExitTheProgramStaysUnregistered) {
+  std::string config = kFirstRunConfig;
+  config.replace(config.find("auto_start=1"), 12, "auto_start=0");
+  WriteFile(kConfigPath, config);
+  app::Tvelmain& w = Start();
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre());
+  EXPECT_FALSE(w.auto_start.Checked());
+  EXPECT_EQ(AutoRunValue(), std::nullopt);
+  EXPECT_EQ(w.status.Caption(), "System Protection: 25%");
+}
+
+TEST_F(Startup, NoRightsExitEndsTheProgramEvenWhenTheSettingCannotBeWritten) {
+  app::Tvelmain& w = Start();
+  backend.ClearBoxes();
+  sys.files.SetReadOnly(kConfigPath);
+  backend.Post([&] { w.NoRightsExit(); });
+  backend.RunUntilIdle();
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre(kNoRightsText, "Unable to write to C:\\Windows\\tester_config.vlt"));
+  EXPECT_TRUE(app.Terminated());
+  EXPECT_EQ(AutoRunValue(), std::nullopt);
+}
+
+TEST_F(Startup, ExitProgramSkipsTheExitScan) {
+  WriteFile(kConfigPath, Config(false, false, false, true, false, false));
+  app::Tvelmain& w = StartTraced();
+  trace.clear();
+  backend.Post([&] { w.Exitprogram1Click(); });
+  backend.RunUntilIdle();
+  EXPECT_TRUE(app.Terminated());
+  EXPECT_THAT(trace, ElementsAre());
+}
+
+TEST_F(Startup, TheCloseBoxRunsTheExitScan) {
+  WriteFile(kConfigPath, Config(false, false, false, true, false, false));
+  app::Tvelmain& w = StartTraced();
+  trace.clear();
+  backend.CloseBox(w);
+  backend.RunUntilIdle();
+  EXPECT_TRUE(app.Terminated());
+  EXPECT_THAT(trace, ElementsAre("ScanLocalMachineRun"));
+}
+
+TEST_F(Startup, TheExitScanFollowsTheBoxNotTheFile) {
+  WriteFile(kConfigPath, Config(false, false, false, true, false, false));
+  app::Tvelmain& w = StartTraced();
+  trace.clear();
+  w.auto_skan_koncowy.SetChecked(false);  // changed, not saved
+  backend.CloseBox(w);
+  backend.RunUntilIdle();
+  EXPECT_TRUE(app.Terminated());
+  EXPECT_THAT(trace, ElementsAre());
+}
+
+}  // namespace
+}  // namespace scenario
