@@ -40,21 +40,6 @@ TEST_F(ProcessScan, SilentModeStopsEveryInstanceOnceAndTheSecondEntryFindsNothin
   EXPECT_EQ(w.silnik.ActivePage(), &w.skan);
 }
 
-TEST_F(ProcessScan, WithoutSilentModeEachEntryIsAskedAndTheAlertShowsIt) {
-  StartConfigured();
-  sys.processes.Add(10, kAgent);
-  sys.processes.Add(12, kAgent);
-  SetSlot(kBlack, 4, kAgent);
-  AnswerAlerts({Step::Stop, Step::Stop});
-  Scan();
-  EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10, 12));
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[1].name, "agent.exe");
-  EXPECT_EQ(shown[1].path, kAgent);
-  EXPECT_EQ(shown[1].size, "Loading...");
-  EXPECT_THAT(backend.BoxTexts(), IsEmpty());
-}
-
 TEST_F(ProcessScan, OnlyAsciiLettersFoldAndLookAlikesElsewhereAreUntouched) {
   app::Tvelmain& w = StartConfigured();
   const std::pair<uint32_t, const char*> procs[] = {
@@ -90,34 +75,20 @@ TEST_F(ProcessScan, AllowTakesTheEntryOffSoLaterInstancesRunOn) {
   EXPECT_TRUE(FileThere(kAgent));  // a tick without "Stop!" deletes nothing
 }
 
-TEST_F(ProcessScan, APathListedTwiceIsHandledTwice) {
+TEST_F(ProcessScan, APathListedTwiceIsAskedAboutTwice) {
   StartConfigured();
   sys.processes.Add(10, kAgent);
   SetSlot(kBlack, 0, kAgent);
   SetSlot(kBlack, 5, "c:\\apps\\AGENT.exe");
   AnswerAlerts({Step::Stop, Step::Allow});
   Scan();
-  EXPECT_EQ(shown.size(), 2u);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[1].name, "agent.exe");
+  EXPECT_EQ(shown[1].path, kAgent);
+  EXPECT_EQ(shown[1].size, "Loading...");
   EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10));
   EXPECT_EQ(Slot(kBlack, 0), kAgent);
   EXPECT_EQ(Slot(kBlack, 5), "err");
-}
-
-TEST_F(ProcessScan, CancelledAllowKeepsTheAlertOpenAndStopWithTickTrashesTheFile) {
-  app::Tvelmain& w = StartConfigured();
-  sys.processes.Add(10, kAgent);
-  SetSlot(kBlack, 0, kAgent);
-  MakeFile(kAgent);
-  backend.AnswerBoxes({tk::ModalResult::Cancel});
-  AnswerAlerts({Step::Tick, Step::Allow, Step::Stop});
-  Scan();
-  EXPECT_EQ(shown.size(), 1u);
-  EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10));
-  EXPECT_FALSE(FileThere(kAgent));
-  EXPECT_TRUE(FileThere(std::string(kTrash) + "agent.exe"));
-  EXPECT_EQ(Slot(registry::kTrashcanPath, 0), kAgent);
-  EXPECT_EQ(Slot(kBlack, 0), kAgent);
-  EXPECT_FALSE(w.usun.Checked());
 }
 
 TEST_F(ProcessScan, UnansweredAlertAndUnstoppableProcessAreReported) {

@@ -36,28 +36,6 @@ class ProcessTrashcan : public ProcessProgram {
   }
 };
 
-TEST_F(ProcessTrashcan, TrashedProgramIsRecoveredToItsExactPathAndItsSlotFreed) {
-  StartConfigured();
-  sys.processes.Add(10, kAgent);
-  MakeFile(kAgent);
-  PressOnMemoryPage(w().Button15, kAgent);
-  EXPECT_THAT(backend.BoxTexts(), ElementsAre("Are you sure that you want to move this program to trashcan?"));
-  EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10));
-  EXPECT_TRUE(FileThere(kHeld));
-  EXPECT_FALSE(FileThere(kAgent));
-  EXPECT_EQ(Slot(kCan, 0), kAgent);
-  EXPECT_EQ(w().list_pamiec.ItemIndex(), -1);
-
-  backend.ClearBoxes();
-  PressOnTrashcanPage(w().Button10, kAgent);
-  EXPECT_THAT(backend.BoxTexts(),
-              ElementsAre("You are moving this item to its previous directory. Are you sure?",
-                          kHeld + " " + kAgent, "Item was moved back to its normal directory."));
-  EXPECT_TRUE(FileThere(kAgent));
-  EXPECT_FALSE(FileThere(kHeld));
-  EXPECT_EQ(Slot(kCan, 0), "err");
-}
-
 TEST_F(ProcessTrashcan, FailedCopyRecordsNothingAndFailedDeleteKeepsTheEntry) {
   StartConfigured();
   MakeFile(kHeld);  // another folder's agent.exe is in the trashcan already
@@ -75,12 +53,22 @@ TEST_F(ProcessTrashcan, FailedCopyRecordsNothingAndFailedDeleteKeepsTheEntry) {
   EXPECT_EQ(Slot(kCan, 0), "C:\\Apps\\pinned.exe");
 }
 
-TEST_F(ProcessTrashcan, RecoverIntoAVanishedFolderFailsAndKeepsTheEntry) {
+TEST_F(ProcessTrashcan, RecoverFoldsCaseAndFailsIntoAVanishedFolder) {
   StartConfigured();
   MakeFile(kHeld);
+  MakeFile(std::string(kTrash) + "tool.exe");
+  MakeFile("C:\\Apps\\keep.txt");
   SetSlot(kCan, 2, "C:\\Gone\\agent.exe");
+  SetSlot(kCan, 3, "C:\\Apps\\tool.exe");
+  PressOnTrashcanPage(w().Button10, "c:\\apps\\TOOL.exe");
+  EXPECT_EQ(backend.BoxTexts().back(), "Item was moved back to its normal directory.");
+  EXPECT_TRUE(FileThere("C:\\Apps\\tool.exe"));
+  EXPECT_EQ(Slot(kCan, 3), "err");
+
+  backend.ClearBoxes();
   PressOnTrashcanPage(w().Button10, "C:\\Gone\\agent.exe");
-  EXPECT_EQ(backend.BoxTexts().back(), "Error occured.");
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre("You are moving this item to its previous directory. Are you sure?",
+                                              kHeld + " C:\\Gone\\agent.exe", "Error occured."));
   EXPECT_EQ(backend.Boxes().back().kind, tk::MsgKind::Warning);
   EXPECT_EQ(Slot(kCan, 2), "C:\\Gone\\agent.exe");
   EXPECT_TRUE(FileThere(kHeld));
