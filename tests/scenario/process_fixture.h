@@ -28,10 +28,6 @@ class ProcessProgram : public Program {
   app::Tvelmain& StartConfigured() {
     WriteFile(registry::ConfigPath(kUser), "[glowna]\r\nskonfigurowany=1\r\n");
     app::Tvelmain& w = Start();
-    // Until start-up opens them itself.
-    for (auto [store, path] : {std::pair{&w.black_list, registry::kBlackListPath},
-                               std::pair{&w.trashcan, registry::kTrashcanPath}})
-      if (!*store) *store = std::make_unique<registry::IniStore>(sys.files, path);
     backend.ClearBoxes();
     backend.modal_answerer = [this](tk::Form& form) { return Answer(form); };
     return w;

@@ -24,7 +24,7 @@ class ProcessTrashcan : public ProcessProgram {
   }
   void PressOnTrashcanPage(tk::Button& b, const std::string& line) {
     w().RefreshLists();
-    // Until RefreshLists fills the page itself.
+    // A line no slot holds as written (another letter case) is added by hand.
     auto& items = w().list_smietnik.Items();
     if (std::find(items.begin(), items.end(), line) == items.end()) w().list_smietnik.AddItem(line);
     Press(w().smietnik, w().list_smietnik, b, line);
