@@ -59,22 +59,6 @@ TEST_F(RegistryNesting, EveryKindOfRequestWaitsForTheRunningScan) {
   }
 }
 
-TEST_F(RegistryNesting, RepeatedRequestsRunOnce) {
-  StartAnswering();
-  velmain->skanuj_rejestr.SetChecked(true);
-  int requests_seen = 0;
-  DuringFirstAlert([&] {
-    for (int i = 0; i < 3; ++i) velmain->Button11Click();
-    requests_seen = 3;
-  });
-  // "Second" is closed unanswered each time it is shown.
-  AnswerAlerts({R::Allow, R::CloseBox, R::CloseBox, R::CloseBox});
-  velmain->ScanLocalMachineRun();
-  EXPECT_EQ(requests_seen, 3);
-  ASSERT_EQ(Alerts(), 2);
-  EXPECT_EQ(Boxes(), std::vector<std::string>{std::string(registry::kLostAnswer)});
-}
-
 TEST_F(RegistryNesting, WaitingScansAreDroppedWhenTheProgramEnds) {
   StartAnswering();
   velmain->skanuj_rejestr.SetChecked(true);
@@ -89,29 +73,6 @@ TEST_F(RegistryNesting, WaitingScansAreDroppedWhenTheProgramEnds) {
   EXPECT_TRUE(app.Terminated());
   EXPECT_FALSE(velmain->scan_gate.Busy());
   EXPECT_EQ(velmain->kontakt.Caption(), "error");
-}
-
-TEST_F(RegistryNesting, AFailedScanStillLetsTheWaitingOneRunAndIsReported) {
-  StartAnswering();
-  velmain->skanuj_rejestr.SetChecked(true);
-  // The white list cannot be written: allowing fails with the store's error.
-  DuringFirstAlert([&] {
-    velmain->Button11Click();
-    std::filesystem::remove_all(scratch.path() / "Windows");
-  });
-  AnswerAlerts({R::Allow, R::Delete, R::Delete});
-  velmain->silnik.ShowPage(velmain->skan);
-  ASSERT_TRUE(backend.Click(velmain->Button11));
-  backend.RunUntilIdle();
-
-  ASSERT_EQ(Alerts(), 3);
-  EXPECT_EQ(shown[1].name, "First");  // asked again by the scan that waited
-  EXPECT_FALSE(HasValue("First"));
-  EXPECT_FALSE(HasValue("Second"));
-  ASSERT_FALSE(backend.Boxes().empty());
-  EXPECT_EQ(backend.Boxes().back().kind, tk::MsgKind::Error);
-  EXPECT_EQ(backend.Boxes().back().text, "Unable to write to C:\\Windows\\list.vlt");
-  EXPECT_FALSE(velmain->scan_gate.Busy());
 }
 
 }  // namespace

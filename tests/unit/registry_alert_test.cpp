@@ -1,4 +1,4 @@
-// The registry alert: what it shows and what its buttons write back.
+// The registry alert: its window and what its rows show.
 #include <gtest/gtest.h>
 
 #include "registry/rejestralertfrm.h"
@@ -31,17 +31,6 @@ class RegistryAlert : public ::testing::Test {
   std::vector<std::string> Rows(Trejestralert& a) {
     return {a.sekcja_rejestru.Caption(), a.nazwa_klucza.Caption(), a.wartosc_klucza.Caption(),
             a.sciezka_pliku.Caption(), a.nazwa_pliku.Caption(), a.rozmiar_pliku.Caption()};
-  }
-  // Shows the alert modally; act runs once it waits for the user.
-  tk::ModalResult Show(Trejestralert& alert, const std::function<void(Trejestralert&)>& act) {
-    bool acted = false;
-    backend.modal_answerer = [&](tk::Form&) {
-      if (acted) return false;
-      acted = true;
-      act(alert);
-      return true;
-    };
-    return alert.ShowModal();
   }
 };
 
@@ -82,55 +71,6 @@ TEST_F(RegistryAlert, RowsShowTheChannelFromEachActivation) {
   alert.FormActivate();
   EXPECT_EQ(Rows(alert), (std::vector<std::string>{"section 2", "name 2", "value 2", "path 2", "exe 2",
                                                     "Not available..."}));
-}
-
-TEST_F(RegistryAlert, ButtonsWriteTheAnswerAndTheTickAndClose) {
-  struct Case {
-    const char* what;
-    bool tick;
-    tk::Button Trejestralert::*button;
-    std::vector<tk::ModalResult> confirmation;
-    std::string kontakt;
-    int boxes;
-  } cases[] = {
-      {"Allow", false, &Trejestralert::Button1, {}, "allow", 0},
-      {"Allow ticked", true, &Trejestralert::Button1, {}, "allow", 0},
-      {"Delete confirmed", true, &Trejestralert::Button2, {tk::ModalResult::Ok}, "delete", 1},
-      {"Delete unticked", false, &Trejestralert::Button2, {tk::ModalResult::Ok}, "delete", 1},
-      {"Delete cancelled", true, &Trejestralert::Button2, {tk::ModalResult::Cancel}, "allow", 1},
-  };
-  for (const Case& c : cases) {
-    kontakt.SetCaption("error");
-    zabron.SetChecked(!c.tick);
-    backend.ClearBoxes();
-    Trejestralert alert(channel);
-    for (tk::ModalResult answer : c.confirmation) backend.AnswerBoxes({answer});
-    Show(alert, [&](Trejestralert& a) {
-      if (c.tick) backend.Click(a.zabron);
-      backend.Click(a.*c.button);
-    });
-    EXPECT_EQ(kontakt.Caption(), c.kontakt) << c.what;
-    EXPECT_EQ(zabron.Checked(), c.tick) << c.what;
-    EXPECT_FALSE(alert.Visible()) << c.what;
-    ASSERT_EQ(int(backend.Boxes().size()), c.boxes) << c.what;
-    if (c.boxes) {
-      EXPECT_EQ(backend.Boxes()[0].text, "Are you sure that you want to remove this registry entry?");
-      EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Warning);
-      EXPECT_EQ(backend.Boxes()[0].buttons, tk::MsgButtons::OkCancel);
-    }
-  }
-}
-
-TEST_F(RegistryAlert, ClosedAnyOtherWayItLeavesTheChannelAlone) {
-  kontakt.SetCaption("error");
-  zabron.SetChecked(false);
-  Trejestralert alert(channel);
-  Show(alert, [&](Trejestralert& a) {
-    backend.Click(a.zabron);
-    backend.CloseBox(a);
-  });
-  EXPECT_EQ(kontakt.Caption(), "error");
-  EXPECT_FALSE(zabron.Checked());
 }
 
 }  // namespace
