@@ -1,0 +1,114 @@
+// RefreshLists over four full list files: the white list with all 501 slots
+// in use, the black list, the trashcan list and the statistics with 251
+// each. BM_ParseFourFiles is the cost of reading the four files once (a
+// fresh store per file: stat, read, parse); the goal is one RefreshLists
+// within 3 times that, over files in memory. The same over real files is
+// printed for information.
+#include <benchmark/benchmark.h>
+
+#include <ctime>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/velmainfrm.h"
+#include "platform/portable/portable.h"
+#include "registry/data_files.h"
+#include "tests/support/mem_files.h"
+#include "toolkit/application.h"
+#include "toolkit/headless/headless_backend.h"
+
+namespace {
+
+struct ListFile {
+  const char* path;
+  const char* key;
+  int last_slot;
+};
+
+const ListFile kFiles[] = {
+    {registry::kWhiteListPath, "wartosc", registry::kLastWhiteListSlot},
+    {registry::kBlackListPath, "sciezka", registry::kLastSlot},
+    {registry::kTrashcanPath, "sciezka", registry::kLastSlot},
+    {registry::kStatisticsPath, "wartosc", registry::kLastSlot},
+};
+
+std::string FullFile(const ListFile& f) {
+  std::string text;
+  for (int n = 0; n <= f.last_slot; ++n) {
+    const std::string slot = std::to_string(n);
+    text += "[" + slot + "]\r\n";
+    if (f.path == registry::kWhiteListPath)
+      text += "numer=" + slot + "\r\nnazwa=Startup entry " + slot + "\r\nsekcja=HKLM_run\r\n";
+    text += std::string(f.key) + "=\"C:\\Program Files\\Vendor " + slot + "\\program.exe\" /background\r\n";
+  }
+  return text;
+}
+
+// The four files on files in memory or on real files under a scratch folder.
+struct Machine {
+  explicit Machine(bool real_files) {
+    if (real_files) {
+      scratch = std::make_unique<platform::portable::ScratchFolder>();
+      std::filesystem::create_directories(scratch->path() / "Windows");
+      real = std::make_unique<platform::portable::PortableFiles>(scratch->path());
+      files = real.get();
+    }
+    for (const ListFile& f : kFiles) files->Replace(f.path, FullFile(f));
+  }
+  testing_support::MemFiles mem;
+  std::unique_ptr<platform::portable::ScratchFolder> scratch;
+  std::unique_ptr<platform::portable::PortableFiles> real;
+  platform::Files* files = &mem;
+};
+
+// Processor time per iteration of each run, for the ratios printed at the end.
+struct Ratios {
+  std::map<std::pair<std::string, int>, double> seconds;
+  ~Ratios() {
+    for (int real : {0, 1}) {
+      auto parse = seconds.find({"parse", real}), refresh = seconds.find({"refresh", real});
+      if (parse == seconds.end() || refresh == seconds.end() || parse->second <= 0) continue;
+      std::printf("ratio BM_RefreshLists / BM_ParseFourFiles, %s: %.2f (goal <= 3)\n",
+                  real ? "real files" : "files in memory", refresh->second / parse->second);
+    }
+  }
+} ratios;
+
+void BM_ParseFourFiles(benchmark::State& state) {
+  Machine machine(state.range(0));
+  const std::clock_t start = std::clock();
+  for (auto _ : state) {
+    for (const ListFile& f : kFiles) {
+      registry::IniStore store(*machine.files, f.path);
+      benchmark::DoNotOptimize(store.ReadString("0", f.key, "err"));
+    }
+  }
+  ratios.seconds[{"parse", int(state.range(0))}] = double(std::clock() - start) / CLOCKS_PER_SEC / double(state.iterations());
+}
+
+void BM_RefreshLists(benchmark::State& state) {
+  Machine machine(state.range(0));
+  tk::headless::HeadlessBackend backend;
+  tk::Application application(backend);
+  platform::portable::ScratchFolder c_drive;
+  platform::portable::PortablePlatform sys(c_drive.path());
+  app::Tvelmain velmain(platform::Platform{sys.registry, sys.processes, *machine.files, sys.shell, sys.system});
+  velmain.white_list = std::make_unique<registry::IniStore>(*machine.files, registry::kWhiteListPath);
+  velmain.black_list = std::make_unique<registry::IniStore>(*machine.files, registry::kBlackListPath);
+  velmain.trashcan = std::make_unique<registry::IniStore>(*machine.files, registry::kTrashcanPath);
+  velmain.statistics = std::make_unique<registry::IniStore>(*machine.files, registry::kStatisticsPath);
+  velmain.RefreshLists();  // the stores' parsed copies are warm, as after start-up
+  const std::clock_t start = std::clock();
+  for (auto _ : state) velmain.RefreshLists();
+  ratios.seconds[{"refresh", int(state.range(0))}] = double(std::clock() - start) / CLOCKS_PER_SEC / double(state.iterations());
+  if (velmain.list_pozwolonych.Count() != 501 || velmain.list_rejestr.Count() != 251)
+    state.SkipWithError("lists not filled");
+}
+
+BENCHMARK(BM_ParseFourFiles)->ArgName("real_files")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RefreshLists)->ArgName("real_files")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
