@@ -65,15 +65,31 @@ class RegistryProgram : public Program {
   }
   std::string WhiteSlot(int n, const char* key = "wartosc") { return Slot(registry::kWhiteListPath, n, key); }
   void SetWhiteSlot(int n, const std::string& text) {
-    registry::IniStore store(sys.files, registry::kWhiteListPath);
-    registry::WriteSlot(store, n, {{"wartosc", text}});
+    {
+      registry::IniStore store(sys.files, registry::kWhiteListPath);
+      registry::WriteSlot(store, n, {{"wartosc", text}});
+    }
+    ListChanged();
+  }
+  void WriteList(const char* path, const std::string& bytes) {
+    WriteFile(path, bytes);
+    ListChanged();
+  }
+  // The Windows build of the test platform stamps files to the second, so
+  // the program's open stores could take a list rewritten behind their back
+  // within the same second at the same size for unchanged: they start afresh.
+  void ListChanged() {
+    if (!velmain) return;
+    for (auto [store, path] : {std::pair{&velmain->white_list, registry::kWhiteListPath},
+                               std::pair{&velmain->black_list, registry::kBlackListPath}})
+      if (*store) *store = std::make_unique<registry::IniStore>(sys.files, path);
   }
   // Slots first..last of the white list in use, each with its own text.
   void FillWhiteList(int first, int last, const std::string& text_prefix = "C:\\filler\\") {
     std::string file;
     for (int n = first; n <= last; ++n)
       file += "[" + std::to_string(n) + "]\r\nwartosc=" + text_prefix + std::to_string(n) + ".exe\r\n";
-    WriteFile(registry::kWhiteListPath, file);
+    WriteList(registry::kWhiteListPath, file);
   }
 
   std::vector<std::string> Boxes() { return backend.BoxTexts(); }

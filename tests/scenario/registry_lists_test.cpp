@@ -16,10 +16,10 @@ class RegistryLists : public RegistryProgram {
  protected:
   void SetUp() override {
     SeedAutostartKeys();
-    WriteFile(registry::kWhiteListPath,
+    WriteList(registry::kWhiteListPath,
               "[2]\r\nwartosc=C:\\Shared\\shared.exe\r\n[5]\r\nwartosc=C:\\Other\\other.exe\r\n"
               "[7]\r\nnumer=7\r\nwartosc=C:\\Shared\\shared.exe\r\n[300]\r\nwartosc=C:\\Shared\\shared.exe\r\n");
-    WriteFile(registry::kBlackListPath,
+    WriteList(registry::kBlackListPath,
               "[0]\r\nsciezka=C:\\Shared\\shared.exe\r\n[1]\r\nsciezka=C:\\Bad\\bad.exe\r\n");
     Configure("");
     StartAnswering();
@@ -89,9 +89,12 @@ TEST_F(RegistryLists, NothingIsErasedWithoutASelectionAnOkOrAMatchButTheListsAre
     velmain->list_pozwolonych.SetItemIndex(-1);
     // The file changes behind the list's back.
     const std::string before = ReadFile(registry::kWhiteListPath);
-    registry::IniStore list(sys.files, registry::kWhiteListPath);
-    registry::EraseSlot(list, 5);
-    registry::WriteSlot(list, 9, {{"wartosc", "C:\\New\\new.exe"}});
+    {
+      registry::IniStore list(sys.files, registry::kWhiteListPath);
+      registry::EraseSlot(list, 5);
+      registry::WriteSlot(list, 9, {{"wartosc", "C:\\New\\new.exe"}});
+    }
+    ListChanged();
     const std::string changed = ReadFile(registry::kWhiteListPath);
     backend.ClearBoxes();
 
@@ -100,7 +103,7 @@ TEST_F(RegistryLists, NothingIsErasedWithoutASelectionAnOkOrAMatchButTheListsAre
     EXPECT_EQ(backend.BoxTexts(), c.boxes) << c.what;
     EXPECT_EQ(ReadFile(registry::kWhiteListPath), changed) << c.what;
     EXPECT_EQ(White(), (std::vector<std::string>{kShared, kShared, "C:\\New\\new.exe", kShared})) << c.what;
-    WriteFile(registry::kWhiteListPath, before);
+    WriteList(registry::kWhiteListPath, before);
   }
 }
 
@@ -118,7 +121,7 @@ TEST_F(RegistryLists, AnEntryTakenOffTheWhiteListIsAskedAboutAgain) {
 }
 
 TEST_F(RegistryLists, RefreshAllRereadsTheFiles) {
-  WriteFile(registry::kBlackListPath, "[3]\r\nsciezka=C:\\Late\\late.exe\r\n");
+  WriteList(registry::kBlackListPath, "[3]\r\nsciezka=C:\\Late\\late.exe\r\n");
   ASSERT_TRUE(backend.Click(velmain->Button22));
   backend.RunUntilIdle();
   EXPECT_EQ(Black(), std::vector<std::string>{"C:\\Late\\late.exe"});

@@ -40,7 +40,7 @@ TEST_F(RegistryNesting, EveryKindOfRequestWaitsForTheRunningScan) {
   velmain->skanuj_rejestr.SetChecked(true);
   for (const Case& c : cases) {
     sys.registry.Open(RootKey::LocalMachine, kRun, platform::Access::ReadWrite)->DeleteValue("Second");
-    WriteFile(registry::kWhiteListPath, "");
+    WriteList(registry::kWhiteListPath, "");
     shown.clear();
     backend.ClearBoxes();
     DuringFirstAlert([&] { c.request(*velmain); });

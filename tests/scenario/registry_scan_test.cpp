@@ -106,7 +106,7 @@ TEST_F(RegistryScan, MatchingComparesTheWholeDataExactly) {
   Configure("");
   StartAnswering();
   for (const Case& c : cases) {
-    WriteFile(registry::kWhiteListPath, "");
+    WriteList(registry::kWhiteListPath, "");
     if (c.allowed) SetWhiteSlot(0, *c.allowed);
     OnlyValue("Entry", c.data);
     EXPECT_EQ(ScanRun(), c.asked ? 1 : 0) << c.what;
@@ -132,8 +132,11 @@ TEST_F(RegistryScan, TheWhiteListIsWalkedFromSlot0To500) {
 
   // A gap left by a removal is filled first.
   FillWhiteList(0, 10);
-  registry::IniStore list(sys.files, registry::kWhiteListPath);
-  registry::EraseSlot(list, 3);
+  {
+    registry::IniStore list(sys.files, registry::kWhiteListPath);
+    registry::EraseSlot(list, 3);
+  }
+  ListChanged();
   AnswerAlerts({R::Allow});
   EXPECT_EQ(ScanRun(), 1);
   EXPECT_EQ(WhiteSlot(3), "C:\\late.exe");
