@@ -29,7 +29,13 @@ void Tvelmain::ConnectStartup() {
   Button13.OnClick = [this] { Button13Click(); };
 }
 
-void Tvelmain::Loaded() { auto_.Loaded(); }
+void Tvelmain::Loaded() {
+  // A copy that is already ending (another copy runs) must not take away the
+  // running copy's start-with-Windows registration: it would never be
+  // written again before the next start.
+  if (tk::App().Terminated()) return;
+  auto_.Loaded();
+}
 
 void Tvelmain::Step(const char* name) {
   if (call_trace) call_trace(name);

@@ -214,7 +214,8 @@ class Tvelmain : public tk::Form {
   // Binds the start-up, close, settings and "Save" handlers and sets the
   // start-up flag; called from ConnectHandlers.
   void ConnectStartup();
-  // Called once the window is built: the components act on their settings.
+  // Called once the window is built: the components act on their settings,
+  // unless the program is already ending (a second copy).
   void Loaded();
   // Test hook: told the name of each step of the start-up sequence and of
   // the close event as it begins.

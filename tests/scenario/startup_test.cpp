@@ -87,6 +87,21 @@ TEST_F(Startup, VersionLabelShowsLoadingUntilStartUp) {
   Start([](app::Tvelmain& w) { EXPECT_EQ(w.wersja.Caption(), "Loading..."); });
 }
 
+TEST_F(Startup, CreatingTheWindowRemovesAnOldRegistration) {
+  sys.registry.Set(platform::RootKey::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                   "veltrane.exe", {uint32_t(platform::ValueType::Sz), kExePath});
+  app::Tvelmain w(sys.View());
+  EXPECT_EQ(AutoRunValue(), std::nullopt);
+}
+
+TEST_F(Startup, ACopyThatIsEndingLeavesTheRegistrationAlone) {
+  sys.registry.Set(platform::RootKey::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                   "veltrane.exe", {uint32_t(platform::ValueType::Sz), kExePath});
+  app.Terminate();  // as the single-instance guard ends a second copy
+  app::Tvelmain w(sys.View());
+  EXPECT_EQ(AutoRunValue(), std::optional<std::string>(kExePath));
+}
+
 TEST_F(Startup, SecondStartShowsNoFirstRunMessages) {
   Start();
   ASSERT_EQ(backend.Boxes().size(), 4u);
@@ -99,9 +114,6 @@ TEST_F(Startup, SecondStartShowsNoFirstRunMessages) {
 
 TEST_F(Startup, EveryOptionOff) {
   WriteFile(kConfigPath, "[glowna]\r\nskonfigurowany=1\r\n");
-  // A registration left from an earlier run goes when the window is created.
-  sys.registry.Set(platform::RootKey::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                   "veltrane.exe", {uint32_t(platform::ValueType::Sz), kExePath});
   app::Tvelmain& w = StartTraced();
   EXPECT_THAT(backend.BoxTexts(), ElementsAre());
   EXPECT_THAT(trace, ElementsAre("LoadConfiguration", "ShowProtectionLevel", "RefreshProcessList",
@@ -109,7 +121,6 @@ TEST_F(Startup, EveryOptionOff) {
   EXPECT_EQ(w.status.Caption(), "System Protection: 0%");
   EXPECT_TRUE(w.Timer1.Enabled());
   EXPECT_FALSE(w.skan_1h.Enabled());
-  EXPECT_EQ(AutoRunValue(), std::nullopt);
   for (tk::CheckBox* box : {&w.auto_start, &w.auto_skan_rejestru, &w.auto_skan_pamieci, &w.auto_skan_koncowy,
                             &w.auto_skan_zywy, &w.auto_skan_co_godzine, &w.skanuj_rejestr, &w.skanuj_pamiec,
                             &w.skanuj_cicho, &w.skanuj_usun_cicho})
