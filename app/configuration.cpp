@@ -81,6 +81,7 @@ void Tvelmain::LoadConfiguration() {
 }
 
 void Tvelmain::SaveConfiguration() {
+  if (!config) return;  // not opened yet: start-up has not got that far
   config->WriteString("glowna", "auto_start", FlagText(auto_start));
   config->WriteString("glowna", "auto_skan_rejestru", FlagText(auto_skan_rejestru));
   config->WriteString("glowna", "auto_skan_pamieci", FlagText(auto_skan_pamieci));
