@@ -94,16 +94,6 @@ TEST_F(Configuration, AnUnconfiguredFileRunsTheFirstRunOverIt) {
             "sekcja=HKLM_run\r\n[1]\r\nwartosc=C:\\b.exe\r\n");
 }
 
-TEST_F(Configuration, ProgramPathsThatWouldNotReadBackAreStoredSoThatTheyDo) {
-  const char* kPaths[] = {"C:\\Apps\\veltrane.exe ", "'C:\\Apps\\veltrane.exe'"};
-  for (const char* path : kPaths) {
-    sys.system.SetExePath(path);
-    sys.files.Delete(kConfigPath);
-    app::Tvelmain& w = Restart();
-    EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre(path));
-  }
-}
-
 TEST_F(Configuration, TickingBoxesWithTheMouse) {
   app::Tvelmain& w = StartWith("");
   ASSERT_EQ(w.status.Caption(), "System Protection: 0%");

@@ -54,18 +54,6 @@ TEST_F(Lists, AllFilesMissing) {
   EXPECT_EQ(w.status.Caption(), "System Protection: 50%");
 }
 
-TEST_F(Lists, EachFileFillsItsList) {
-  WriteFile(kWhite, File("wartosc", {{"0", "C:\\a.exe"}, {"1", "C:\\b.exe"}}));
-  WriteFile(kBlack, File("sciezka", {{"0", "C:\\bad.exe"}}));
-  WriteFile(kTrash, File("sciezka", {{"3", "C:\\gone.exe"}}));
-  WriteFile(kStats, File("wartosc", {{"2", "Run\\Old"}}));
-  app::Tvelmain& w = Start();
-  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre("C:\\a.exe", "C:\\b.exe"));
-  EXPECT_THAT(w.list_zabronionych.Items(), ElementsAre("C:\\bad.exe"));
-  EXPECT_THAT(w.list_smietnik.Items(), ElementsAre("C:\\gone.exe"));
-  EXPECT_THAT(w.list_rejestr.Items(), ElementsAre("Run\\Old"));
-}
-
 TEST_F(Lists, WhatIsListed) {
   WriteFile(kBlack, "[abc]\r\nsciezka=not a number\r\n"
                     "[00]\r\nsciezka=leading zero\r\n"
@@ -86,16 +74,16 @@ TEST_F(Lists, WhatIsListed) {
               ElementsAre("error", "C:\\quoted path.exe", "five", "blanks", "five", "last"));
 }
 
-TEST_F(Lists, TheWhiteListIsReadUpToSlot500) {
+TEST_F(Lists, EachFileFillsItsListAndTheWhiteListGoesOnTo500) {
   WriteFile(kWhite, File("wartosc", {{"0", "zero"}, {"250", "w250"}, {"251", "w251"}, {"500", "w500"}, {"501", "w501"}}));
-  for (const char* path : {kBlack, kTrash, kStats}) {
-    const char* key = path == kBlack || path == kTrash ? "sciezka" : "wartosc";
-    WriteFile(path, File(key, {{"250", "x250"}, {"251", "x251"}, {"500", "x500"}}));
-  }
+  WriteFile(kBlack, File("sciezka", {{"0", "black"}, {"250", "b250"}, {"251", "b251"}, {"500", "b500"}}));
+  WriteFile(kTrash, File("sciezka", {{"1", "trash"}, {"250", "t250"}, {"251", "t251"}}));
+  WriteFile(kStats, File("wartosc", {{"2", "stats"}, {"250", "s250"}, {"251", "s251"}}));
   app::Tvelmain& w = Start();
   EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre("zero", "w250", "w251", "w500"));
-  for (tk::ListBox* list : {&w.list_zabronionych, &w.list_smietnik, &w.list_rejestr})
-    EXPECT_THAT(list->Items(), ElementsAre("x250")) << list->Name();
+  EXPECT_THAT(w.list_zabronionych.Items(), ElementsAre("black", "b250"));
+  EXPECT_THAT(w.list_smietnik.Items(), ElementsAre("trash", "t250"));
+  EXPECT_THAT(w.list_rejestr.Items(), ElementsAre("stats", "s250"));
 }
 
 TEST_F(Lists, StatusGrowsOneDotPerSlotTo55Characters) {
@@ -120,19 +108,6 @@ TEST_F(Lists, RefillingReplacesTheOldItems) {
   Refresh();
   EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre("b", "d"));
   EXPECT_EQ(w.list_pozwolonych.ItemIndex(), -1);
-}
-
-TEST_F(Lists, HandlersRunWhileItRefreshes) {
-  WriteFile(kWhite, File("wartosc", {{"0", "a"}}));
-  app::Tvelmain& w = Start();
-  // Another handler adds an entry while the refresh is under way: the
-  // files are read as they are at that moment.
-  backend.Post([&] {
-    backend.Post([&] { WriteFile(kWhite, File("wartosc", {{"0", "a"}, {"400", "late"}})); });
-    w.RefreshLists();
-  });
-  backend.RunUntilIdle();
-  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre("a", "late"));
 }
 
 TEST_F(Lists, ARefreshStartedInsideAnotherLeavesNoDuplicates) {

