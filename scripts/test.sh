@@ -51,7 +51,7 @@ count_gtest win32 "$log_dir/win32.log" $rc
 echo "== fuzzing the INI parser =="
 fuzz_ok=1
 for target in build/fuzz/*_fuzz; do
-  [ -x "$target" ] || continue
+  [ -f "$target" ] && [ -x "$target" ] || continue  # not the corpus folders beside them
   corpus="build/fuzz/corpus-$(basename "$target")"
   mkdir -p "$corpus"
   if "$target" -runs=30000 -max_len=4096 "$corpus" >"$log_dir/$(basename "$target").log" 2>&1; then
