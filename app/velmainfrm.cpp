@@ -264,15 +264,15 @@ void Tvelmain::BuildLayout() {
   // ---- Page pamiec.
   Bar(pamiec_panel, 0, 0, w, kBookHeight, kMemoryBack, Verdana(kMemoryText));
   Title(pamiec_tytul, "Memory Usage", kMemoryTitleBack, Verdana(kMemoryTitleText, true));
-  Place(t.Label10, 10, 26, w - 20, 28,
+  Place(t.Label10, 10, 26, w - 20, 42,
         "This tab shows you all the processes that are currently running in your system. You can stop them by "
         "clicking on the \"Stop\" button.");
   t.Label10.SetWordWrap(true);
-  Place(Label3, 10, 58, w - 14, 56,
+  Place(Label3, 10, 70, w - 14, 56,
         "DO NOT use this option unless you know what you\r\nare doing. If you stop a system vital process\r\n"
         "Windows may be restarted or stop responding. This\r\nmay lead to data loss. Feel warned.");
   Label3.SetFont(Verdana(kWarningText, true));
-  List(list_pamiec, 10, 120, w - 20, 176);
+  List(list_pamiec, 10, 132, w - 20, 164);
   RightButtons(w, 304, {{&Button14, "Stop"}, {&Button15, "Trash"}, {&Button20, "Disallow"}});
 
   // ---- Page listy: the white list above, the black list below.

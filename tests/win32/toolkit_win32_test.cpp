@@ -848,9 +848,9 @@ TEST(Win32ToolkitCanvas, DrawsOnADeviceContextAndLeavesItAsFound) {
   EXPECT_EQ(GetBkMode(dc), OPAQUE);
 
   // A list of faces stands for its first installed one, else its first.
-  EXPECT_EQ(gdi.FaceFor("No Such Face Anywhere, Tahoma"), "Tahoma");
-  EXPECT_EQ(gdi.FaceFor("No Such Face Anywhere,Nor This One"), "No Such Face Anywhere");
-  EXPECT_EQ(gdi.FaceFor("Tahoma"), "Tahoma");
+  EXPECT_EQ(FaceFor(Font{"No Such Face Anywhere, Tahoma", 8}), "Tahoma");
+  EXPECT_EQ(FaceFor(Font{"No Such Face Anywhere,Nor This One", 8}), "No Such Face Anywhere");
+  EXPECT_EQ(FaceFor(Font{"Tahoma", 8}), "Tahoma");
   SelectObject(dc, old_bitmap);
   DeleteObject(bitmap);
   DeleteDC(dc);

@@ -29,6 +29,51 @@ bool FaceInstalled(const std::string& face) {
   return found;
 }
 
+int PixelHeight(int points) {
+  HDC screen = GetDC(nullptr);
+  int height = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, screen);
+  return height;
+}
+
+HFONT MakeFont(const std::string& face, int height, bool bold) {
+  // A face name longer than LOGFONT holds would make CreateFont fail.
+  std::string name = face.substr(0, LF_FACESIZE - 1);
+  return CreateFontA(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                     name.c_str());
+}
+
+// Pixels a sample covers in a face and weight, drawn black on white.
+int InkOf(HDC dc, const std::string& face, int height, bool bold) {
+  HFONT font = MakeFont(face, height, bold);
+  if (!font) return 0;
+  HGDIOBJ old = SelectObject(dc, font);
+  PatBlt(dc, 0, 0, 256, 128, WHITENESS);
+  TextOutA(dc, 0, 0, "WMHBag", 6);
+  int ink = 0;
+  for (int y = 0; y < 128; ++y)
+    for (int x = 0; x < 256; ++x) ink += GetPixel(dc, x, y) != RGB(255, 255, 255);
+  SelectObject(dc, old);
+  DeleteObject(font);
+  return ink;
+}
+
+// Some faces report bold but draw the regular glyphs at some sizes (Wine's
+// own Tahoma from 13 pixels up); a list of faces then moves on.
+bool BoldShows(const std::string& face, int height) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateBitmap(256, 128, 1, 1, nullptr);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  SetTextColor(dc, RGB(0, 0, 0));
+  SetBkColor(dc, RGB(255, 255, 255));
+  bool shows = InkOf(dc, face, height, true) > InkOf(dc, face, height, false);
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return shows;
+}
+
 std::string Trimmed(const std::string& s) {
   size_t b = s.find_first_not_of(' '), e = s.find_last_not_of(' ');
   return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
@@ -36,26 +81,19 @@ std::string Trimmed(const std::string& s) {
 
 }  // namespace
 
-// A face may list stand-ins, "Verdana, DejaVu Sans": the first one installed
-// is taken, else the first of the list (the system then picks its own).
-std::string GdiObjects::FaceFor(const std::string& faces) {
+std::string FaceFor(const Font& font) {
+  const std::string& faces = font.face;
   if (faces.find(',') == std::string::npos) return faces;
-  auto it = faces_.find(faces);
-  if (it != faces_.end()) return it->second;
-  std::string chosen, first;
+  std::string first;
   for (size_t start = 0; start <= faces.size();) {
     size_t end = faces.find(',', start);
     if (end == std::string::npos) end = faces.size();
     std::string face = Trimmed(faces.substr(start, end - start));
     if (first.empty()) first = face;
-    if (FaceInstalled(face)) {
-      chosen = face;
-      break;
-    }
+    if (FaceInstalled(face) && (!font.bold || BoldShows(face, PixelHeight(font.size)))) return face;
     start = end + 1;
   }
-  if (chosen.empty()) chosen = first;
-  return faces_[faces] = chosen;
+  return first;
 }
 
 GdiObjects::~GdiObjects() {
@@ -67,14 +105,7 @@ HFONT GdiObjects::FontFor(const Font& font) {
   auto key = std::make_tuple(font.face, font.size, font.bold);
   auto it = fonts_.find(key);
   if (it != fonts_.end()) return it->second;
-  HDC screen = GetDC(nullptr);
-  int height = -MulDiv(font.size, GetDeviceCaps(screen, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, screen);
-  // A face name longer than LOGFONT holds would make CreateFont fail.
-  std::string face = FaceFor(font.face).substr(0, LF_FACESIZE - 1);
-  HFONT made = CreateFontA(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                           DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+  HFONT made = MakeFont(FaceFor(font), PixelHeight(font.size), font.bold);
   if (!made) made = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   else fonts_[key] = made;
   return made;

@@ -14,6 +14,11 @@ Color FromColorRef(COLORREF c);
 // kDefaultColor stands for the given system colour.
 COLORREF ResolveColor(Color c, int sys_color_index);
 
+// The face a font's face list ("Verdana, DejaVu Sans") stands for here: the
+// first one installed that shows the weight asked for, else the first of
+// the list (the system then picks its own).
+std::string FaceFor(const Font& font);
+
 // Fonts and brushes, made once per value and kept until the backend goes.
 class GdiObjects {
  public:
@@ -24,11 +29,8 @@ class GdiObjects {
   // Face, point size and weight make the font; its colour is the DC's text colour.
   HFONT FontFor(const Font& font);
   HBRUSH BrushFor(COLORREF color);
-  // The face a font's face list stands for on this system.
-  std::string FaceFor(const std::string& faces);
 
  private:
-  std::map<std::string, std::string> faces_;
   std::map<std::tuple<std::string, int, bool>, HFONT> fonts_;
   std::map<COLORREF, HBRUSH> brushes_;
 };
