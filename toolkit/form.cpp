@@ -13,6 +13,11 @@ Form::~Form() {
   if (Application::Exists() && App().MainForm() == this) App().SetMainForm(nullptr);
 }
 
+void Form::SetModalResult(ModalResult r) {
+  modal_result_ = r;
+  if (modal_ && r != ModalResult::None && Application::Exists()) App().GetBackend().Wake();
+}
+
 void Form::SetScreenPos(int left, int top) {
   if (left == screen_left_ && top == screen_top_) return;
   screen_left_ = left;
@@ -39,7 +44,7 @@ ModalResult Form::ShowModal() { return App().ShowModal(*this); }
 
 void Form::Close() {
   if (modal_) {
-    modal_result_ = ModalResult::Cancel;
+    SetModalResult(ModalResult::Cancel);
     return;
   }
   CloseAction action = CloseAction::Hide;

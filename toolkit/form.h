@@ -45,7 +45,9 @@ class Form : public Control {
   ModalResult ShowModal();
   bool Modal() const { return modal_; }
   ModalResult GetModalResult() const { return modal_result_; }
-  void SetModalResult(ModalResult r) { modal_result_ = r; }
+  // Ends a modal loop; wakes it, since the setter may run inside a message
+  // that another process sent, which leaves the loop nothing to return for.
+  void SetModalResult(ModalResult r);
   // Asks the form to close, as its close box does.
   void Close();
   bool Active() const { return active_; }
