@@ -46,6 +46,9 @@ e2e_build_template() {
     done
     # A crash must end the program with a trace on stderr, not open a dialog.
     e2e_wine "$prefix" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f || exit 1
+    # This Wine leaves .txt without its file type, so "open" on the help file
+    # would find no program; Windows always has it.
+    e2e_wine "$prefix" reg add 'HKCR\.txt' /ve /d txtfile /f || exit 1
     mkdir -p "$prefix/drive_c/Program Files/Quorvik/Veltrane/Trashcan" || exit 1
     # Debian's 32-bit Wine does not find its own TrueType fonts (Tahoma, and
     # Marlett for the title-bar buttons) unless they are in the prefix.
