@@ -1,4 +1,4 @@
-// Operations whose work is not written yet.
+// Operations whose work is not written yet: the registry change monitor.
 #include "app/velmainfrm.h"
 
 namespace app {

@@ -8,12 +8,10 @@
 #include "components/propanel.h"
 #include "components/zel_autorun.h"
 #include "platform/platform.h"
+#include "registry/doktorfrm.h"
 #include "registry/handoff.h"
 #include "registry/ini_store.h"
-// --- Registry protection (app/registry_protection.cpp) ---
-#include "registry/doktorfrm.h"
 #include "registry/scan_gate.h"
-// ---
 #include "toolkit/control.h"
 #include "toolkit/form.h"
 
@@ -49,12 +47,12 @@ class Tvelmain : public tk::Form {
   void SaveConfiguration();
   void NoRightsExit();
   void ShowHelpText(const std::string& text, bool use_default);
-  // Built by later work; the start-up sequence already calls them in order.
   void RefreshProcessList();
   void ShowRegistryDoctor();
   void FullRegistryScan();
   void ScanLocalMachineRun();
   void ScanMemory();
+  // The registry monitor's restart; empty until the monitor is built.
   void StartMonitor();
   // Process protection and the trashcan.
   void StopProcess(const std::string& path);
