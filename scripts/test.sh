@@ -49,7 +49,6 @@ e2e_end_session
 count_gtest win32 "$log_dir/win32.log" $rc
 
 echo "== fuzzing the INI parser =="
-fuzz_ok=1
 for target in build/fuzz/*_fuzz; do
   [ -f "$target" ] && [ -x "$target" ] || continue  # not the corpus folders beside them
   corpus="build/fuzz/corpus-$(basename "$target")"
@@ -57,7 +56,7 @@ for target in build/fuzz/*_fuzz; do
   if "$target" -runs=30000 -max_len=4096 "$corpus" >"$log_dir/$(basename "$target").log" 2>&1; then
     passed=$((passed + 1)); echo "$(basename "$target"): clean"
   else
-    failed=$((failed + 1)); fuzz_ok=0; echo "$(basename "$target"): FAILED"; tail -30 "$log_dir/$(basename "$target").log"
+    failed=$((failed + 1)); echo "$(basename "$target"): FAILED"; tail -30 "$log_dir/$(basename "$target").log"
   fi
 done
 
@@ -69,7 +68,7 @@ fi
 echo "== end-to-end tests under Wine =="
 tests/e2e/run.sh >"$log_dir/e2e.log" 2>&1
 rc=$?
-cat "$log_dir/e2e.log" | grep -E '^(PASS|FAIL)' || true
+grep -E '^(PASS|FAIL)' "$log_dir/e2e.log" || true
 line=$(grep -E '^e2e: [0-9]+ passed, [0-9]+ failed' "$log_dir/e2e.log" | tail -1)
 ep=$(echo "$line" | awk '{print $2}'); ef=$(echo "$line" | awk '{print $4}')
 ep=${ep:-0}; ef=${ef:-0}
