@@ -15,7 +15,7 @@
 
 #include "platform/portable/portable.h"
 #include "registry/ini_store.h"
-#include "tests/support/mem_files.h"
+#include "tests/support/bench_files.h"
 
 namespace {
 
@@ -23,7 +23,6 @@ using registry::IniStore;
 
 constexpr const char* kPath = "C:\\Windows\\list.vlt";
 
-using testing_support::MemFiles;
 
 std::string ListFile() {
   std::string text;
@@ -38,20 +37,10 @@ std::string ListFile() {
 
 // One data file per backend, made once.
 platform::Files& Backend(bool real) {
-  static MemFiles mem;
-  static std::unique_ptr<platform::portable::ScratchFolder> scratch;
-  static std::unique_ptr<platform::portable::PortableFiles> portable;
-  if (!real) {
-    if (mem.data.empty()) mem.data[kPath] = ListFile();
-    return mem;
-  }
-  if (!portable) {
-    scratch = std::make_unique<platform::portable::ScratchFolder>();
-    std::filesystem::create_directories(scratch->path() / "Windows");
-    portable = std::make_unique<platform::portable::PortableFiles>(scratch->path());
-    portable->Replace(kPath, ListFile());
-  }
-  return *portable;
+  static testing_support::BenchFiles in_memory(false), on_disk(true);
+  platform::Files& files = (real ? on_disk : in_memory).Files();
+  if (!files.Exists(kPath)) files.Replace(kPath, ListFile());
+  return files;
 }
 
 void BM_FullParse(benchmark::State& state) {

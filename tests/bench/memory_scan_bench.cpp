@@ -10,7 +10,7 @@
 #include "platform/portable/portable.h"
 #include "process/memory_scan.h"
 #include "registry/data_files.h"
-#include "tests/support/mem_files.h"
+#include "tests/support/bench_files.h"
 #include "toolkit/headless/headless_backend.h"
 
 namespace {
@@ -62,16 +62,8 @@ class BenchHost : public process::ProtectionHost {
 void BM_MemoryScan(benchmark::State& state) {
   tk::headless::HeadlessBackend backend;
   tk::Application app(backend);
-  testing_support::MemFiles mem;
-  std::unique_ptr<platform::portable::ScratchFolder> scratch;
-  std::unique_ptr<platform::portable::PortableFiles> real;
-  platform::Files* files = &mem;
-  if (state.range(0)) {
-    scratch = std::make_unique<platform::portable::ScratchFolder>();
-    real = std::make_unique<platform::portable::PortableFiles>(scratch->path());
-    std::filesystem::create_directories(scratch->path() / "Windows");
-    files = real.get();
-  }
+  testing_support::BenchFiles bench_files(state.range(0));
+  platform::Files* files = &bench_files.Files();
   BenchHost host(*files, int(state.range(1)));
   for (auto _ : state) process::ScanMemory(host);
   state.counters["comparisons"] = benchmark::Counter(300.0 * 251 * double(state.iterations()),

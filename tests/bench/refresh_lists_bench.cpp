@@ -16,7 +16,7 @@
 #include "app/velmainfrm.h"
 #include "platform/portable/portable.h"
 #include "registry/data_files.h"
-#include "tests/support/mem_files.h"
+#include "tests/support/bench_files.h"
 #include "toolkit/application.h"
 #include "toolkit/headless/headless_backend.h"
 
@@ -49,19 +49,11 @@ std::string FullFile(const ListFile& f) {
 
 // The four files on files in memory or on real files under a scratch folder.
 struct Machine {
-  explicit Machine(bool real_files) {
-    if (real_files) {
-      scratch = std::make_unique<platform::portable::ScratchFolder>();
-      std::filesystem::create_directories(scratch->path() / "Windows");
-      real = std::make_unique<platform::portable::PortableFiles>(scratch->path());
-      files = real.get();
-    }
+  explicit Machine(bool real_files) : bench_files(real_files), files(&bench_files.Files()) {
     for (const ListFile& f : kFiles) files->Replace(f.path, FullFile(f));
   }
-  testing_support::MemFiles mem;
-  std::unique_ptr<platform::portable::ScratchFolder> scratch;
-  std::unique_ptr<platform::portable::PortableFiles> real;
-  platform::Files* files = &mem;
+  testing_support::BenchFiles bench_files;
+  platform::Files* files;
 };
 
 // Processor time per iteration of each run, for the ratios printed at the end.

@@ -16,7 +16,7 @@
 #include "registry/data_files.h"
 #include "registry/rejestralertfrm.h"
 #include "registry/scan.h"
-#include "tests/support/mem_files.h"
+#include "tests/support/bench_files.h"
 #include "toolkit/headless/headless_backend.h"
 
 namespace {
@@ -92,16 +92,8 @@ struct Ratios {
 void BM_FullRegistryScan(benchmark::State& state) {
   tk::headless::HeadlessBackend backend;
   tk::Application app(backend);
-  testing_support::MemFiles mem;
-  std::unique_ptr<platform::portable::ScratchFolder> scratch;
-  std::unique_ptr<platform::portable::PortableFiles> real;
-  platform::Files* files = &mem;
-  if (state.range(0)) {
-    scratch = std::make_unique<platform::portable::ScratchFolder>();
-    real = std::make_unique<platform::portable::PortableFiles>(scratch->path());
-    std::filesystem::create_directories(scratch->path() / "Windows");
-    files = real.get();
-  }
+  testing_support::BenchFiles bench_files(state.range(0));
+  platform::Files* files = &bench_files.Files();
   const int length = int(state.range(1));
   BenchHost host(*files, length);
   registry::RegistryScan scan(host, host.Channel());
