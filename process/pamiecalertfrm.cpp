@@ -26,11 +26,7 @@ Tpamiecalert::Tpamiecalert(registry::HandOffChannel& channel)
 }
 
 void Tpamiecalert::BuildLayout() {
-  SetCaption("Veltrane Alert!");
-  SetBorder(tk::BorderStyle::Single);
-  SetBorderIcons(0);
-  SetPosition(tk::FormPosition::ScreenCenter);
-  SetClientSize(kClientWidth, kClientHeight);
+  SetFixedDialog("Veltrane Alert!", kClientWidth, kClientHeight);
   SetColor(kBackground);
   SetFont(Verdana(8, false, kWhite));
 

@@ -49,13 +49,9 @@ Tdoktor::Tdoktor(platform::Registry& registry) : tk::Form("doktor", "Tdoktor"), 
 }
 
 void Tdoktor::BuildLayout() {
-  SetCaption("Veltrane - registry doctor");
-  SetBorder(tk::BorderStyle::Single);
-  SetBorderIcons(0);
-  SetPosition(tk::FormPosition::ScreenCenter);
+  SetFixedDialog("Veltrane - registry doctor", kClientWidth, kClientHeight);
   SetColor(kBackground);
   SetFont(tk::Font{"Verdana", 8, false, kText});
-  SetClientSize(kClientWidth, kClientHeight);
 
   naglowek.SetBounds(0, 0, kClientWidth, 26);
   naglowek.SetColor(kHeader);

@@ -26,13 +26,9 @@ Trejestralert::Trejestralert(HandOffChannel& channel)
 }
 
 void Trejestralert::BuildLayout() {
-  SetCaption("Veltrane Alert!");
-  SetBorder(tk::BorderStyle::Single);
-  SetBorderIcons(0);
-  SetPosition(tk::FormPosition::ScreenCenter);
+  SetFixedDialog("Veltrane Alert!", kClientWidth, kClientHeight);
   SetColor(kBackground);
   SetFont(tk::Font{"Verdana", 8, false, kText});
-  SetClientSize(kClientWidth, kClientHeight);
 
   naglowek.SetBounds(0, 0, kClientWidth, 30);
   naglowek.SetColor(kHeader);

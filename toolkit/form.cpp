@@ -27,6 +27,14 @@ void Form::SetScreenPos(int left, int top) {
 
 void Form::SetClientSize(int width, int height) { SetBounds(0, 0, width, height); }
 
+void Form::SetFixedDialog(const std::string& caption, int client_width, int client_height) {
+  SetCaption(caption);
+  SetBorder(BorderStyle::Single);
+  SetBorderIcons(0);
+  SetPosition(FormPosition::ScreenCenter);
+  SetClientSize(client_width, client_height);
+}
+
 void Form::CreateHandle() {
   if (!HandleCreated()) CreatePeers();
 }

@@ -35,6 +35,9 @@ class Form : public Control {
   void SetBorderIcons(unsigned icons) { border_icons_ = icons; }
   FormPosition Position() const { return position_; }
   void SetPosition(FormPosition p) { position_ = p; }
+  // The frame of the program's dialogs: fixed single border, no title-bar
+  // buttons, centred on the screen.
+  void SetFixedDialog(const std::string& caption, int client_width, int client_height);
 
   // Creates the window and its controls' windows (no-op when they exist).
   void CreateHandle();
