@@ -25,8 +25,10 @@ class ProtectionAdapter : public process::ProtectionHost {
   bool SilentRemoval() override { return w_.skanuj_usun_cicho.Checked(); }
   void ShowScanPage() override { w_.silnik.ShowPage(w_.skan); }
   void RefreshLists() override { w_.RefreshLists(); }
-  // The tray icon shows it once it is there; until then only the text is kept.
-  void ShowBalloon(const std::string& text) override { w_.balloon_text = text; }
+  void ShowBalloon(const std::string& text) override {
+    w_.tray.SetInfoText(text);
+    w_.ShowBalloon();
+  }
 
  private:
   // The stores are opened by the start-up sequence before anything can use them.

@@ -22,12 +22,11 @@ class ScanAdapter : public registry::ScanHost {
   }
   tk::ProgressBar& Progress() override { return w_.postep; }
   void ShowScanPage() override { w_.silnik.ShowPage(w_.skan); }
-  // The registry change monitor and the tray balloon are not there yet.
-  void StopMonitor() override {}
+  void StopMonitor() override { w_.mon_HKLM.StopMonitor(); }
   void StartMonitor() override { w_.StartMonitor(); }
   bool LiveRegistryTest() override { return w_.auto_skan_zywy.Checked(); }
-  void SetBalloonText(const std::string& text) override {}
-  void ShowBalloon() override {}
+  void SetBalloonText(const std::string& text) override { w_.tray.SetInfoText(text); }
+  void ShowBalloon() override { w_.ShowBalloon(); }
   void NoRightsExit() override { w_.NoRightsExit(); }
   void BlockProgram(const std::string& text) override { w_.BlockProgram(text); }
 
@@ -91,7 +90,12 @@ void Tvelmain::ShowRegistryDoctor() {
   // Shown once per run; never replaced while its own loop is running.
   if (doktor && doktor->Modal()) return;
   doktor = std::make_unique<registry::Tdoktor>(platform.registry);
+  // Its repairs are the program's own writes to the watched key: nobody is
+  // asked about them.
+  bool watching = mon_HKLM.Watching();
+  mon_HKLM.StopMonitor();
   doktor->ShowModal();
+  if (watching) StartMonitor();
 }
 
 void Tvelmain::Button18Click() {

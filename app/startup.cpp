@@ -30,11 +30,14 @@ void Tvelmain::ConnectStartup() {
 }
 
 void Tvelmain::Loaded() {
-  // A copy that is already ending (another copy runs) must not take away the
-  // running copy's start-with-Windows registration: it would never be
-  // written again before the next start.
+  // The guard decides first: a second copy ends before its tray icon shows,
+  // its watch starts or it takes away the running copy's start-with-Windows
+  // registration (which would not be written again before the next start).
+  once.Loaded();
   if (tk::App().Terminated()) return;
+  tray.Loaded();
   auto_.Loaded();
+  mon_HKLM.Loaded();
 }
 
 void Tvelmain::Step(const char* name) {
@@ -102,8 +105,6 @@ void Tvelmain::FormClose(tk::CloseAction& action) {
     ScanLocalMachineRun();
   }
 }
-
-void Tvelmain::Exitprogram1Click() { tk::App().Terminate(); }
 
 void Tvelmain::NoRightsExit() {
   tk::App().MessageBox(tk::MsgKind::Information, kNoRightsText);

@@ -126,15 +126,24 @@ struct Tvelmain::StaticTexts {
 };
 
 Tvelmain::Tvelmain(platform::Platform platform)
-    : tk::Form("velmain", "Tvelmain"), platform(platform), auto_(platform, components::TzelAutoExecKind::aekUserRun) {
+    : tk::Form("velmain", "Tvelmain"),
+      platform(platform),
+      tray(platform, *this, "VeltraneTrayIcon"),
+      auto_(platform, components::TzelAutoExecKind::aekUserRun),
+      mon_HKLM(platform.registry),
+      once(platform) {
   BuildLayout();
+  BuildPresence();
   ConnectHandlers();
   Loaded();
 }
 
 Tvelmain::~Tvelmain() {
-  // The idle event must not reach a window that is gone.
-  if (tk::Application::Exists()) tk::App().OnIdle = nullptr;
+  // The idle and session events must not reach a window that is gone.
+  if (tk::Application::Exists()) {
+    tk::App().OnIdle = nullptr;
+    tk::App().OnEndSession = nullptr;
+  }
 }
 
 void Tvelmain::BuildLayout() {
@@ -423,9 +432,6 @@ void Tvelmain::Button17Click() {
   RefreshLists();
   silnik.ShowPage(listy);
 }
-
-// The program runs on; the tray brings the window back.
-void Tvelmain::Button6Click() { Hide(); }
 
 void Tvelmain::Button8Click() { silnik.ShowPage(update); }
 

@@ -7,6 +7,9 @@
 #include <string>
 #include "components/propanel.h"
 #include "components/zel_autorun.h"
+#include "components/zel_oneinstance.h"
+#include "components/zel_registry_monitor.h"
+#include "components/zel_trayicon.h"
 #include "platform/platform.h"
 #include "registry/doktorfrm.h"
 #include "registry/handoff.h"
@@ -52,8 +55,10 @@ class Tvelmain : public tk::Form {
   void FullRegistryScan();
   void ScanLocalMachineRun();
   void ScanMemory();
-  // The registry monitor's restart; empty until the monitor is built.
+  // The registry monitor's restart, unless the program is ending.
   void StartMonitor();
+  // A balloon with the tray icon's current text, unless the program is ending.
+  void ShowBalloon();
   // Process protection and the trashcan.
   void StopProcess(const std::string& path);
   void BlockProgram(const std::string& text);
@@ -82,6 +87,15 @@ class Tvelmain : public tk::Form {
   void Button17Click();  // "Lists"
   void Button6Click();   // "Close"
   void Button8Click();   // "Update"
+  // The tray, the timers and the registry-change reaction (app/tray.cpp).
+  void Timer1Timer();
+  void skan_1hTimer();
+  void mon_HKLMChange();
+  void Showmainwindow1Click();
+  void Scansystem1Click();
+  void Showactiveprograms1Click();
+  // Windows is ending the session: nothing may be left behind or wait.
+  void EndSession();
 
   // ===================== Controls =====================
   // Header band (0-49), tagline (49-61), status line (61-85), roll button (84-101).
@@ -202,7 +216,11 @@ class Tvelmain : public tk::Form {
   tk::Label Label6{this, "Label6"};
 
   // ===================== Non-visual components =====================
+  tk::PopupMenu popup{"popup"};  // the tray icon's menu
+  components::TzelTrayIcon tray;
   components::TzelAutoRun auto_;  // "auto" in the form; a C++ keyword
+  components::TzelRegistryMonitor mon_HKLM;
+  components::TzelOneInstance once;
   tk::Timer Timer1{"Timer1", 1500};
   tk::Timer rollup{"rollup", 20};
   tk::Timer rolldown{"rolldown", 100};
@@ -227,9 +245,6 @@ class Tvelmain : public tk::Form {
   void Button21Click();  // "Empty" on page smietnik
   // Binds the handlers above; called from ConnectHandlers.
   void ConnectProcessProtection();
-  // The text of the last balloon the process engines showed, until the tray
-  // icon holds it as its InfoText.
-  std::string balloon_text = "Scanning done.";
 
   // ===================== Registry protection (app/registry_protection.cpp) =====================
   void Button11Click();  // "Scan now" on page skan; the hourly scan and the change reaction too
@@ -248,6 +263,9 @@ class Tvelmain : public tk::Form {
   void BuildLayout();
   // Connects every handler to its control, timer or event.
   void ConnectHandlers();
+  // The tray icon with its menu, the registry monitor, the single-instance
+  // guard and the timers (app/tray.cpp).
+  void BuildPresence();
   // The plain labels, titles and texts that no code refers to by name.
   struct StaticTexts;
   std::unique_ptr<StaticTexts> texts_;

@@ -11,6 +11,8 @@ class TzelComponent {
   virtual ~TzelComponent() = default;
   // Informational only.
   std::string About;
+  // The name the owning window gives it ("tray", "mon_HKLM").
+  std::string Name;
   // Called by the owning window when it has been built.
   virtual void Loaded() {}
 };

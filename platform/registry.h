@@ -58,6 +58,21 @@ class ChangeWatch {
   virtual void Cancel() = 0;
 };
 
+// Waits on several watches at once, as one worker watching a key and its
+// root does. Wake may be called from any other thread.
+class ChangeWaiter {
+ public:
+  static constexpr int kWoken = -1;
+  static constexpr int kFailed = -2;
+  virtual ~ChangeWaiter() = default;
+  // Blocks until one of the watches (nullptr entries are left out) reports
+  // a change, returning its index with the watch re-armed as Wait re-arms
+  // it; or until Wake (kWoken); kFailed when waiting is impossible. A Wake
+  // given while nobody waits ends the next wait at once.
+  virtual int WaitAny(const std::vector<ChangeWatch*>& watches) = 0;
+  virtual void Wake() = 0;
+};
+
 class Registry {
  public:
   virtual ~Registry() = default;
@@ -71,6 +86,8 @@ class Registry {
   // the filter is empty or has bits beyond the ChangeFilter ones.
   virtual std::unique_ptr<ChangeWatch> Watch(RootKey root, const std::string& path,
                                              bool subtree, unsigned filter) = 0;
+  // A waiter for this registry's watches; nullptr when the system has none to give.
+  virtual std::unique_ptr<ChangeWaiter> NewWaiter() = 0;
 };
 
 }  // namespace platform

@@ -1,13 +1,39 @@
+// The shell: documents opened with their programs, and icons in the
+// notification area.
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace platform {
+
+enum class NotifyIconOp { Add, Modify, Delete };
+
+// NOTIFYICONDATA as the program fills it; text in UTF-8. The backend cuts
+// texts to the record's fields, which the caller sizes in UTF-16 units.
+struct NotifyIconData {
+  bool balloon_layout = true;  // the record that carries balloons
+  uintptr_t window = 0;        // the call-back window
+  uint32_t id = 0;
+  uint32_t flags = 0;          // kNif* bits
+  uint32_t callback_message = 0;
+  std::string icon;            // resource name of the icon; "" for none
+  std::string tip;
+  std::string info;            // balloon text
+  std::string info_title;
+  uint32_t timeout_ms = 0;
+  uint32_t info_flags = 0;     // NIIF_NONE, NIIF_INFO, NIIF_WARNING, NIIF_ERROR
+  bool operator==(const NotifyIconData&) const = default;
+};
+
+inline constexpr uint32_t kNifMessage = 1, kNifIcon = 2, kNifTip = 4, kNifInfo = 16;
 
 class Shell {
  public:
   virtual ~Shell() = default;
   // ShellExecute with the verb "open", normal window; true when the shell took it.
   virtual bool Open(const std::string& document) = 0;
+  // Shell_NotifyIcon; true when the shell accepted the record.
+  virtual bool NotifyIcon(NotifyIconOp op, const NotifyIconData& data) = 0;
 };
 
 }  // namespace platform

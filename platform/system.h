@@ -11,12 +11,20 @@ struct OsVersion {
   bool nt = true;
 };
 
-// A named mutex held for as long as the object lives.
+enum class AcquireResult { Acquired, Abandoned, TimedOut, Failed };
+
+// A handle to a named mutex, open for as long as the object lives.
+// Ownership goes with the handle's holder: a second handle to the same
+// mutex, as another program would hold it, does not share it.
 class NamedMutex {
  public:
   virtual ~NamedMutex() = default;
   // True when another holder had created it before this one.
   virtual bool AlreadyExisted() const = 0;
+  // Takes ownership, waiting at most timeout_ms (0: only looks). Abandoned:
+  // obtained from a holder that ended without releasing it.
+  virtual AcquireResult Acquire(int timeout_ms) = 0;
+  virtual void Release() = 0;
 };
 
 class System {
@@ -28,11 +36,15 @@ class System {
   virtual OsVersion Version() = 0;
   // nullptr when the system refuses the name (e.g. a backslash after an
   // optional "Global\" or "Local\"); an empty name makes an unnamed mutex.
-  virtual std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name) = 0;
-  // Finds a top-level window by class name and/or caption (empty = any) and
-  // brings it forward (restoring it when iconic); false when there is none,
-  // and when both names are empty.
-  virtual bool BringWindowForward(const std::string& class_name, const std::string& caption) = 0;
+  // With initial_owner the creator owns it, unless it existed already.
+  virtual std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name, bool initial_owner = false) = 0;
+  // Finds a top-level window of another program by class name and/or
+  // caption (empty = any) and brings it forward (restoring it when iconic);
+  // with a message name, also posts that registered message to it, which
+  // the window is allowed to answer by taking the foreground. False when
+  // there is none, and when both names are empty.
+  virtual bool BringWindowForward(const std::string& class_name, const std::string& caption,
+                                  const std::string& message = {}) = 0;
 };
 
 }  // namespace platform

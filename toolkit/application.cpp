@@ -108,6 +108,17 @@ void Application::Synchronize(const std::function<void()>& call) {
     backend_.Synchronize([this, &call] { Invoke(call); });
 }
 
+void Application::Queue(std::function<void()> call) {
+  backend_.Queue([this, call = std::move(call)] { Invoke(call); });
+}
+
+void Application::EndSession() {
+  if (session_ended_) return;
+  session_ended_ = true;
+  if (OnEndSession) Invoke(OnEndSession);
+  Terminate();
+}
+
 void Application::Invoke(const std::function<void()>& handler) {
   try {
     handler();

@@ -13,6 +13,9 @@ namespace tk {
 
 class Application {
  public:
+  // The class of the application's own window, which other copies look for.
+  static constexpr char kWindowClass[] = "TApplication";
+
   explicit Application(Backend& backend);
   ~Application();
   Application(const Application&) = delete;
@@ -57,6 +60,15 @@ class Application {
 
   // Runs call on the UI thread; from a worker it waits until the call has run.
   void Synchronize(const std::function<void()>& call);
+  // From any thread: runs call on the UI thread later, through the error
+  // handler, and returns at once. Calls left when the program ends are dropped.
+  void Queue(std::function<void()> call);
+
+  // Windows is ending the session (log-off, shutdown): OnEndSession runs
+  // once, then the loop is asked to stop. Whatever must be undone before
+  // the process may be killed is undone in OnEndSession.
+  std::function<void()> OnEndSession;
+  void EndSession();  // backends only
   bool OnUiThread() const { return std::this_thread::get_id() == ui_thread_; }
 
   // Runs a handler; an exception it lets out is shown in an error box
@@ -72,6 +84,7 @@ class Application {
   bool show_main_form_ = true;
   bool terminated_ = false;
   int modal_depth_ = 0;
+  bool session_ended_ = false;
   std::thread::id ui_thread_;
 };
 

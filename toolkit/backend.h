@@ -5,10 +5,19 @@
 #include <memory>
 #include <string>
 #include "toolkit/control.h"
+#include "toolkit/message_window.h"
 
 namespace tk {
 
 class Form;
+
+struct Point {
+  int x = 0, y = 0;
+};
+
+// Keys and buttons held down, as mouse events report them.
+enum ShiftState : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32,
+                             ssDouble = 64 };
 
 class Backend {
  public:
@@ -31,7 +40,21 @@ class Backend {
   virtual void RemoveTimer(Timer& timer) = 0;
   // From a worker thread: runs call on the UI thread and returns when it has run.
   virtual void Synchronize(const std::function<void()>& call) = 0;
-  virtual void Popup(PopupMenu& menu, int x, int y) = 0;
+  // From any thread: runs call on the UI thread later and returns at once.
+  // Calls still waiting when the backend goes are dropped.
+  virtual void Queue(std::function<void()> call) = 0;
+  // Shows the menu at a screen point and runs the chosen item. With an
+  // owner, that window takes the foreground while the menu is up.
+  virtual void Popup(PopupMenu& menu, int x, int y, MessageWindow* owner) = 0;
+  // The native window of a message window; nullptr when there is none.
+  virtual std::unique_ptr<MessageWindowPeer> CreateMessageWindow(MessageWindow& window) { return nullptr; }
+  // The number of a message known by name to every program of the session.
+  virtual unsigned RegisterMessage(const std::string& name) = 0;
+  // Runs handler whenever another program posts the named message to this
+  // application's window.
+  virtual void ListenForMessage(const std::string& name, std::function<void()> handler) = 0;
+  virtual Point CursorPos() = 0;
+  virtual unsigned ShiftState() = 0;
   virtual void TitleChanged(const std::string& title) {}
   virtual void Terminating() {}
 };

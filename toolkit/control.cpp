@@ -290,14 +290,20 @@ MenuItem& PopupMenu::Add(std::string name, std::string caption, std::function<vo
   return items_.back();
 }
 
-void PopupMenu::Popup(int x, int y) { App().GetBackend().Popup(*this, x, y); }
+void PopupMenu::Popup(int x, int y, MessageWindow* owner) { App().GetBackend().Popup(*this, x, y, owner); }
 
 void PopupMenu::Choose(const std::string& item_name) {
   for (MenuItem& item : items_)
-    if (item.name == item_name && item.on_click) {
-      App().Invoke(item.on_click);
+    if (item.name == item_name) {
+      if (item.on_click && item.enabled) App().Invoke(item.on_click);
       return;
     }
+}
+
+MenuItem* PopupMenu::DefaultItem() {
+  for (MenuItem& item : items_)
+    if (item.is_default) return &item;
+  return nullptr;
 }
 
 }  // namespace tk

@@ -18,7 +18,7 @@ const char* ControlKindName(ControlKind k);
 
 // What changed in a control, so that a peer re-applies just that.
 enum class Prop { Bounds, Caption, Visible, Enabled, Color, Font, Alignment, Checked, Items, ItemIndex,
-                  Progress, ActivePage, Repaint };
+                  Progress, ActivePage, Repaint, WindowState, Foreground };
 
 class ControlPeer {
  public:
@@ -231,8 +231,12 @@ struct MenuItem {
   std::string name;
   std::string caption;  // "-" for a separator
   std::function<void()> on_click;
-  bool is_default = false;
+  bool is_default = false;  // shown in bold; what a double click on the menu's owner runs
+  bool enabled = true;
+  std::string picture;  // the name of a small bitmap shown beside the caption, or ""
 };
+
+class MessageWindow;
 
 class PopupMenu {
  public:
@@ -240,9 +244,14 @@ class PopupMenu {
   const std::string& Name() const { return name_; }
   std::vector<MenuItem>& Items() { return items_; }
   MenuItem& Add(std::string name, std::string caption, std::function<void()> on_click);
-  // Pops the menu up at a screen point; the chosen item's handler runs.
-  void Popup(int x, int y);
-  void Choose(const std::string& item_name);  // runs that item's handler
+  // Pops the menu up at a screen point; the chosen item's handler runs. An
+  // owner takes the foreground while the menu is up, so that a click
+  // elsewhere closes it.
+  void Popup(int x, int y, MessageWindow* owner = nullptr);
+  // Runs that item's handler, when it has one and is enabled.
+  void Choose(const std::string& item_name);
+  // The first item marked as the default, or nullptr.
+  MenuItem* DefaultItem();
 
  private:
   std::string name_;

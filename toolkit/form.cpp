@@ -66,6 +66,24 @@ void Form::Close() {
     Hide();
 }
 
+void Form::ShowNormal() {
+  if (minimized_) {
+    minimized_ = false;
+    Changed(Prop::WindowState);
+  }
+  Show();
+}
+
+void Form::BringToFront() {
+  if (Visible()) Changed(Prop::Foreground);
+}
+
+void Form::NoteMinimized(bool minimized) {
+  if (minimized == minimized_) return;
+  minimized_ = minimized;
+  if (minimized && OnMinimize) App().Invoke(OnMinimize);
+}
+
 void Form::NoteActivated() {
   active_ = true;
   if (OnActivate) App().Invoke(OnActivate);

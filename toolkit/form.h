@@ -54,8 +54,16 @@ class Form : public Control {
   // Asks the form to close, as its close box does.
   void Close();
   bool Active() const { return active_; }
+  // Minimised by the user (its minimise box, the task bar).
+  bool Minimized() const { return minimized_; }
+  // Shows the form in its normal state, restoring it when minimised.
+  void ShowNormal();
+  // Brings a visible form to the front of the screen and activates it.
+  void BringToFront();
 
   std::function<void()> OnActivate;
+  // The user minimised the form.
+  std::function<void()> OnMinimize;
   std::function<void()> OnShow;
   std::function<void(CloseAction&)> OnClose;
 
@@ -64,6 +72,8 @@ class Form : public Control {
   void NoteDeactivated() { active_ = false; }
   void NoteScreenPos(int left, int top) { screen_left_ = left; screen_top_ = top; }
   void NoteModal(bool m) { modal_ = m; }
+  // Raises OnMinimize when the form becomes minimised.
+  void NoteMinimized(bool minimized);
 
  private:
   std::string class_name_;
@@ -73,6 +83,7 @@ class Form : public Control {
   FormPosition position_ = FormPosition::Designed;
   bool modal_ = false;
   bool active_ = false;
+  bool minimized_ = false;
   ModalResult modal_result_ = ModalResult::None;
 };
 

@@ -300,9 +300,56 @@ class PortableWatch : public ChangeWatch {
     st_->changed.notify_all();
   }
 
+  // With the lock held: takes a pending change, as Wait does.
+  bool TakeChange() {
+    if (!rec_.pending || rec_.cancelled) return false;
+    rec_.pending = false;
+    return true;
+  }
+  const State* Owner() const { return st_.get(); }
+
  private:
   std::shared_ptr<State> st_;
   WatchRec rec_;
+};
+
+class PortableWaiter : public ChangeWaiter {
+ public:
+  explicit PortableWaiter(std::shared_ptr<State> st) : st_(std::move(st)) {}
+
+  int WaitAny(const std::vector<ChangeWatch*>& watches) override {
+    std::vector<PortableWatch*> ours;
+    for (ChangeWatch* w : watches) {
+      auto* p = dynamic_cast<PortableWatch*>(w);
+      // A watch of another registry can never be waited on here.
+      if (w && (!p || p->Owner() != st_.get())) return kFailed;
+      ours.push_back(p);
+    }
+    std::unique_lock lock(st_->mu);
+    int fired = kFailed;
+    st_->changed.wait(lock, [&] {
+      if (woken_) return true;
+      for (size_t i = 0; i < ours.size(); ++i)
+        if (ours[i] && ours[i]->TakeChange()) {
+          fired = int(i);
+          return true;
+        }
+      return false;
+    });
+    if (fired != kFailed) return fired;
+    woken_ = false;
+    return kWoken;
+  }
+
+  void Wake() override {
+    std::lock_guard lock(st_->mu);
+    woken_ = true;
+    st_->changed.notify_all();
+  }
+
+ private:
+  std::shared_ptr<State> st_;
+  bool woken_ = false;
 };
 
 }  // namespace
@@ -361,6 +408,10 @@ std::unique_ptr<ChangeWatch> PortableRegistry::Watch(RootKey root, const std::st
     if (!node || node->deny_read) return nullptr;
   }
   return std::make_unique<PortableWatch>(state_, node, subtree, filter);
+}
+
+std::unique_ptr<ChangeWaiter> PortableRegistry::NewWaiter() {
+  return std::make_unique<PortableWaiter>(state_);
 }
 
 std::vector<size_t> PortableRegistry::LoadRegText(const std::string& text) {

@@ -24,6 +24,7 @@ class PortableRegistry : public Registry {
                                             OpenStatus* status = nullptr) override;
   std::unique_ptr<ChangeWatch> Watch(RootKey root, const std::string& path, bool subtree,
                                      unsigned filter) override;
+  std::unique_ptr<ChangeWaiter> NewWaiter() override;
 
   // Applies .reg text (REGEDIT4 or "Windows Registry Editor Version 5.00").
   // Returns the 1-based numbers of the lines it skipped as malformed.

@@ -1,5 +1,7 @@
 #include "platform/portable/portable_shell.h"
 
+#include <algorithm>
+
 namespace platform::portable {
 
 bool PortableShell::Open(const std::string& document) {
@@ -7,6 +9,34 @@ bool PortableShell::Open(const std::string& document) {
   if (fails_ || document.empty() || document.find('\0') != std::string::npos) return false;
   opened_.push_back(document);
   return true;
+}
+
+bool PortableShell::NotifyIcon(NotifyIconOp op, const NotifyIconData& data) {
+  std::lock_guard lock(mu_);
+  calls_.push_back({op, data});
+  auto it = std::find_if(icons_.begin(), icons_.end(), [&](const NotifyIconData& icon) {
+    return icon.window == data.window && icon.id == data.id;
+  });
+  switch (op) {
+    case NotifyIconOp::Add:
+      if (it != icons_.end() || data.window == 0) return false;
+      icons_.push_back(data);
+      return true;
+    case NotifyIconOp::Delete:
+      if (it == icons_.end()) return false;
+      icons_.erase(it);
+      return true;
+    case NotifyIconOp::Modify:
+      if (it == icons_.end()) return false;
+      // Only what the flags name changes, as in the shell.
+      if (data.flags & kNifMessage) it->callback_message = data.callback_message;
+      if (data.flags & kNifIcon) it->icon = data.icon;
+      if (data.flags & kNifTip) it->tip = data.tip;
+      if ((data.flags & kNifInfo) && data.balloon_layout)
+        balloons_.push_back({data.info_title, data.info, data.info_flags, data.timeout_ms});
+      return true;
+  }
+  return false;
 }
 
 std::vector<std::string> PortableShell::Opened() const {
@@ -17,6 +47,32 @@ std::vector<std::string> PortableShell::Opened() const {
 void PortableShell::SetFails(bool fails) {
   std::lock_guard lock(mu_);
   fails_ = fails;
+}
+
+std::vector<PortableShell::NotifyCall> PortableShell::NotifyCalls() const {
+  std::lock_guard lock(mu_);
+  return calls_;
+}
+
+std::vector<NotifyIconData> PortableShell::Icons() const {
+  std::lock_guard lock(mu_);
+  return icons_;
+}
+
+std::vector<PortableShell::Balloon> PortableShell::Balloons() const {
+  std::lock_guard lock(mu_);
+  return balloons_;
+}
+
+void PortableShell::ClearNotifyCalls() {
+  std::lock_guard lock(mu_);
+  calls_.clear();
+  balloons_.clear();
+}
+
+void PortableShell::RestartShell() {
+  std::lock_guard lock(mu_);
+  icons_.clear();
 }
 
 }  // namespace platform::portable

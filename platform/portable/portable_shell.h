@@ -1,4 +1,6 @@
-// Records the documents the program asks the shell to open.
+// Records the documents the program asks the shell to open, and keeps a
+// notification area as the shell does: icons by window and id, and the
+// balloons shown.
 #pragma once
 #include <mutex>
 #include <vector>
@@ -10,15 +12,35 @@ namespace platform::portable {
 class PortableShell : public Shell {
  public:
   bool Open(const std::string& document) override;
+  bool NotifyIcon(NotifyIconOp op, const NotifyIconData& data) override;
 
   std::vector<std::string> Opened() const;
   // Open reports failure (no program for the document) without recording it.
   void SetFails(bool fails);
 
+  struct NotifyCall {
+    NotifyIconOp op;
+    NotifyIconData data;
+  };
+  struct Balloon {
+    std::string title, text;
+    uint32_t info_flags = 0, timeout_ms = 0;
+  };
+  std::vector<NotifyCall> NotifyCalls() const;
+  // The icons in the notification area now, as last added or modified.
+  std::vector<NotifyIconData> Icons() const;
+  std::vector<Balloon> Balloons() const;
+  void ClearNotifyCalls();
+  // The task bar was re-created: every icon is gone.
+  void RestartShell();
+
  private:
   mutable std::mutex mu_;
   std::vector<std::string> opened_;
   bool fails_ = false;
+  std::vector<NotifyCall> calls_;
+  std::vector<NotifyIconData> icons_;
+  std::vector<Balloon> balloons_;
 };
 
 }  // namespace platform::portable

@@ -1,5 +1,7 @@
 #include "platform/portable/portable_system.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
 
 namespace platform::portable {
@@ -14,32 +16,81 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
   return true;
 }
 
-// The process-wide namespace of mutex names: name -> live holders.
+// The process-wide namespace of mutex names. A mutex lives while a handle
+// to it is open; its owner is a handle, standing for the program holding it.
+struct MutexObject {
+  int handles = 0;
+  const void* owner = nullptr;
+  bool abandoned = false;
+};
 std::mutex& NamesLock() {
   static std::mutex mu;
   return mu;
 }
-std::map<std::string, int>& Names() {
-  static std::map<std::string, int> names;
+std::condition_variable& Released() {
+  static std::condition_variable cv;
+  return cv;
+}
+std::map<std::string, MutexObject>& Names() {
+  static std::map<std::string, MutexObject> names;
   return names;
 }
 
 class PortableMutex : public NamedMutex {
  public:
-  explicit PortableMutex(std::string name) : name_(std::move(name)) {
-    if (name_.empty()) return;
+  PortableMutex(std::string name, bool initial_owner) : name_(std::move(name)) {
     std::lock_guard lock(NamesLock());
-    existed_ = Names()[name_]++ > 0;
+    MutexObject& m = Object();
+    existed_ = !name_.empty() && m.handles > 0;
+    ++m.handles;
+    if (initial_owner && !existed_) m.owner = this;
   }
   ~PortableMutex() override {
-    if (name_.empty()) return;
     std::lock_guard lock(NamesLock());
-    if (--Names()[name_] == 0) Names().erase(name_);
+    MutexObject& m = Object();
+    if (m.owner == this) {
+      m.owner = nullptr;
+      m.abandoned = true;
+      Released().notify_all();
+    }
+    if (--m.handles == 0) Forget();
   }
   bool AlreadyExisted() const override { return existed_; }
 
+  AcquireResult Acquire(int timeout_ms) override {
+    std::unique_lock lock(NamesLock());
+    auto free = [&] { return Object().owner == nullptr || Object().owner == this; };
+    if (!free()) {
+      if (timeout_ms == 0) return AcquireResult::TimedOut;
+      if (timeout_ms < 0)
+        Released().wait(lock, free);
+      else if (!Released().wait_for(lock, std::chrono::milliseconds(timeout_ms), free))
+        return AcquireResult::TimedOut;
+    }
+    MutexObject& m = Object();
+    m.owner = this;
+    if (m.abandoned) {
+      m.abandoned = false;
+      return AcquireResult::Abandoned;
+    }
+    return AcquireResult::Acquired;
+  }
+
+  void Release() override {
+    std::lock_guard lock(NamesLock());
+    if (Object().owner != this) return;
+    Object().owner = nullptr;
+    Released().notify_all();
+  }
+
  private:
+  // An unnamed mutex is an object of its own.
+  MutexObject& Object() { return name_.empty() ? unnamed_ : Names()[name_]; }
+  void Forget() {
+    if (!name_.empty()) Names().erase(name_);
+  }
   std::string name_;
+  MutexObject unnamed_;
   bool existed_ = false;
 };
 
@@ -60,7 +111,7 @@ OsVersion PortableSystem::Version() {
   return version_;
 }
 
-std::unique_ptr<NamedMutex> PortableSystem::CreateNamedMutex(const std::string& name) {
+std::unique_ptr<NamedMutex> PortableSystem::CreateNamedMutex(const std::string& name, bool initial_owner) {
   std::string rest = name;
   for (const char* prefix : {"Global\\", "Local\\"}) {
     if (rest.rfind(prefix, 0) == 0) {
@@ -73,23 +124,36 @@ std::unique_ptr<NamedMutex> PortableSystem::CreateNamedMutex(const std::string& 
   }
   // "Local\X" and "X" are the same object within a session.
   std::string key = name.rfind("Global\\", 0) == 0 ? name : rest;
-  return std::make_unique<PortableMutex>(key);
+  return std::make_unique<PortableMutex>(key, initial_owner);
 }
 
-bool PortableSystem::BringWindowForward(const std::string& class_name,
-                                        const std::string& caption) {
+bool PortableSystem::BringWindowForward(const std::string& class_name, const std::string& caption,
+                                        const std::string& message) {
   if (class_name.empty() && caption.empty()) return false;
-  std::lock_guard lock(mu_);
-  for (size_t i = 0; i < windows_.size(); ++i) {
-    Window& w = windows_[i];
-    if ((class_name.empty() || SameIgnoringCase(w.class_name, class_name)) &&
-        (caption.empty() || SameIgnoringCase(w.caption, caption))) {
-      w.iconic = false;
-      foreground_ = i;
-      return true;
+  std::function<void(const std::string&)> notify;
+  {
+    std::lock_guard lock(mu_);
+    size_t i = 0;
+    for (; i < windows_.size(); ++i) {
+      const Window& w = windows_[i];
+      if ((class_name.empty() || SameIgnoringCase(w.class_name, class_name)) &&
+          (caption.empty() || SameIgnoringCase(w.caption, caption)))
+        break;
     }
+    if (i == windows_.size()) return false;
+    windows_[i].iconic = false;
+    foreground_ = i;
+    if (message.empty()) return true;
+    windows_[i].messages.push_back(message);
+    notify = on_message_posted_;
   }
-  return false;
+  if (notify) notify(message);
+  return true;
+}
+
+void PortableSystem::SetOnMessagePosted(std::function<void(const std::string& message)> handler) {
+  std::lock_guard lock(mu_);
+  on_message_posted_ = std::move(handler);
 }
 
 void PortableSystem::SetUserName(std::optional<std::string> name) {

@@ -1,6 +1,7 @@
 // System facts set by the test, named mutexes shared by every PortableSystem
 // in the process (so two program instances can meet), and a window list.
 #pragma once
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -17,9 +18,12 @@ class PortableSystem : public System {
   // nullptr for a name the system would refuse (a backslash after an
   // optional "Global\" or "Local\"). Names are case-sensitive; an empty name
   // makes an unnamed mutex that never existed before.
-  std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name) override;
+  // Ownership belongs to the handle, as between two programs.
+  std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name, bool initial_owner = false) override;
   // Both names empty is refused rather than raising an arbitrary window.
-  bool BringWindowForward(const std::string& class_name, const std::string& caption) override;
+  // The windows are those added below, all of other programs.
+  bool BringWindowForward(const std::string& class_name, const std::string& caption,
+                          const std::string& message = {}) override;
 
   // nullopt makes UserName fail.
   void SetUserName(std::optional<std::string> name);
@@ -30,12 +34,16 @@ class PortableSystem : public System {
     std::string class_name;
     std::string caption;
     bool iconic = false;
+    std::vector<std::string> messages;  // registered messages posted to it
   };
   // Top-level windows in z-order of addition; returns the new window's index.
   size_t AddWindow(const std::string& class_name, const std::string& caption, bool iconic = false);
   Window GetWindow(size_t index) const;
   // Index of the window last brought forward.
   std::optional<size_t> Foreground() const;
+  // Told of every registered message posted to one of the windows (another
+  // copy of the program listening for it, say).
+  void SetOnMessagePosted(std::function<void(const std::string& message)> handler);
 
  private:
   mutable std::mutex mu_;
@@ -44,6 +52,7 @@ class PortableSystem : public System {
   OsVersion version_{5, 1, 2600, true};
   std::vector<Window> windows_;
   std::optional<size_t> foreground_;
+  std::function<void(const std::string&)> on_message_posted_;
 };
 
 }  // namespace platform::portable

@@ -36,7 +36,7 @@ TEST_F(ProcessScan, SilentModeStopsEveryInstanceOnceAndTheSecondEntryFindsNothin
   EXPECT_THAT(backend.BoxTexts(), IsEmpty());
   EXPECT_EQ(Alerts(), 0);
   EXPECT_EQ(Slot(kBlack, 0), kAgent);  // silent mode leaves the list alone
-  EXPECT_EQ(w.balloon_text, "Memory scanning done.");
+  EXPECT_EQ(w.tray.InfoText(), "Memory scanning done.");
   EXPECT_EQ(w.silnik.ActivePage(), &w.skan);
 }
 
@@ -107,16 +107,16 @@ TEST_F(ProcessScan, UnansweredAlertAndUnstoppableProcessAreReported) {
   // Silently: the balloon names the process before the stop fails.
   backend.ClearBoxes();
   std::string balloon;
-  backend.box_answerer = [&](const tk::headless::BoxRecord&) { balloon = w.balloon_text; return tk::ModalResult::Ok; };
+  backend.box_answerer = [&](const tk::headless::BoxRecord&) { balloon = w.tray.InfoText(); return tk::ModalResult::Ok; };
   w.skanuj_usun_cicho.SetChecked(true);
   Scan();
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("Could not stop this process. You need to do this manually."));
   EXPECT_EQ(balloon, "Removing forbidden process: C:\\Apps\\locked.exe");
-  EXPECT_EQ(w.balloon_text, "Memory scanning done.");
+  EXPECT_EQ(w.tray.InfoText(), "Memory scanning done.");
   w.RefreshProcessList();
   sys.processes.Add(12, kAgent);
   w.StopProcess(kAgent);
-  EXPECT_EQ(w.balloon_text, "Stopped disallowed process: agent.exe");
+  EXPECT_EQ(w.tray.InfoText(), "Stopped disallowed process: agent.exe");
 }
 
 TEST_F(ProcessScan, AnEmptyProcessListStillEndsTheScan) {
@@ -124,7 +124,7 @@ TEST_F(ProcessScan, AnEmptyProcessListStillEndsTheScan) {
   SetSlot(kBlack, 0, kAgent);
   Scan();
   EXPECT_THAT(backend.BoxTexts(), IsEmpty());
-  EXPECT_EQ(w.balloon_text, "Memory scanning done.");
+  EXPECT_EQ(w.tray.InfoText(), "Memory scanning done.");
 }
 
 }  // namespace

@@ -58,6 +58,57 @@ void HeadlessBackend::CloseBox(Form& form) {
   Post([&form] { form.Close(); });
 }
 
+void HeadlessBackend::MinimizeBox(Form& form) {
+  Post([&form] { form.NoteMinimized(true); });
+}
+
+void HeadlessBackend::PostNamedMessage(const std::string& name) {
+  Post([this, name] {
+    auto it = listeners_.find(name);
+    if (it == listeners_.end()) return;
+    for (auto& handler : it->second) handler();
+  });
+}
+
+void HeadlessBackend::EndSession() {
+  Post([] { App().EndSession(); });
+}
+
+void HeadlessBackend::Queue(std::function<void()> call) { Post(std::move(call)); }
+
+void HeadlessBackend::Popup(PopupMenu& menu, int x, int y, MessageWindow* owner) {
+  popups_.push_back(menu.Name());
+  popup_owner_ = owner;
+  std::string chosen = popup_answerer ? popup_answerer(menu) : std::string();
+  if (!chosen.empty()) menu.Choose(chosen);
+}
+
+namespace {
+class HeadlessWindowPeer : public MessageWindowPeer {
+ public:
+  explicit HeadlessWindowPeer(uintptr_t handle) : handle_(handle) {}
+  uintptr_t Handle() const override { return handle_; }
+
+ private:
+  uintptr_t handle_;
+};
+}  // namespace
+
+std::unique_ptr<MessageWindowPeer> HeadlessBackend::CreateMessageWindow(MessageWindow&) {
+  next_window_ += 4;
+  return std::make_unique<HeadlessWindowPeer>(next_window_);
+}
+
+unsigned HeadlessBackend::RegisterMessage(const std::string& name) {
+  // As the system's: one number per name, from 0xC000 up.
+  auto [it, added] = registered_.emplace(name, 0xC000u + unsigned(registered_.size()));
+  return it->second;
+}
+
+void HeadlessBackend::ListenForMessage(const std::string& name, std::function<void()> handler) {
+  listeners_[name].push_back(std::move(handler));
+}
+
 void HeadlessBackend::Post(std::function<void()> event) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -231,7 +282,8 @@ void HeadlessBackend::Synchronize(const std::function<void()>& call) {
 
 bool HeadlessBackend::WaitForSynchronize(int timeout_ms) {
   std::unique_lock<std::mutex> lock(mutex_);
-  return cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return !sync_.empty(); });
+  return cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                      [&] { return !sync_.empty() || !posted_.empty(); });
 }
 
 }  // namespace tk::headless

@@ -38,6 +38,13 @@ class HeadlessBackend : public Backend {
   bool MouseMove(Control& control, int x = 1, int y = 1);
   // The form's close box.
   void CloseBox(Form& form);
+  // The form's minimise box.
+  void MinimizeBox(Form& form);
+  // Another program posts a message registered under this name to the
+  // application (what ListenForMessage waits for).
+  void PostNamedMessage(const std::string& name);
+  // Windows ends the session.
+  void EndSession();
   void Post(std::function<void()> event);
 
   // Runs the loop until nothing is pending at the current virtual time and
@@ -71,8 +78,21 @@ class HeadlessBackend : public Backend {
   int UnansweredModals() const { return unanswered_; }
 
   // --- Worker threads ----------------------------------------------------
-  // Waits in real time (bounded) until a worker's hand-over is pending.
+  // Waits in real time (bounded) until a worker's hand-over or queued call
+  // is pending.
   bool WaitForSynchronize(int timeout_ms);
+
+  // --- Pop-up menus ------------------------------------------------------
+  // Chooses from a menu as it pops up: the name of the item, or "" to close
+  // it without a choice. Unset, every menu closes without a choice.
+  std::function<std::string(PopupMenu&)> popup_answerer;
+  const std::vector<std::string>& Popups() const { return popups_; }
+  // The owner given with the last menu.
+  MessageWindow* LastPopupOwner() const { return popup_owner_; }
+
+  // --- Pointer -----------------------------------------------------------
+  void SetCursorPos(Point p) { cursor_ = p; }
+  void SetShiftState(unsigned s) { shift_ = s; }
 
   // --- Backend -----------------------------------------------------------
   std::unique_ptr<ControlPeer> CreatePeer(Control& control) override { return nullptr; }
@@ -86,8 +106,14 @@ class HeadlessBackend : public Backend {
   void UpdateTimer(Timer& timer) override;
   void RemoveTimer(Timer& timer) override;
   void Synchronize(const std::function<void()>& call) override;
-  void Popup(PopupMenu& menu, int x, int y) override { popups_.push_back(menu.Name()); }
-  const std::vector<std::string>& Popups() const { return popups_; }
+  void Queue(std::function<void()> call) override;
+  void Popup(PopupMenu& menu, int x, int y, MessageWindow* owner) override;
+  // A stand-in window with a handle number of its own.
+  std::unique_ptr<MessageWindowPeer> CreateMessageWindow(MessageWindow& window) override;
+  unsigned RegisterMessage(const std::string& name) override;
+  void ListenForMessage(const std::string& name, std::function<void()> handler) override;
+  Point CursorPos() override { return cursor_; }
+  unsigned ShiftState() override { return shift_; }
 
  private:
   struct SyncCall {
@@ -106,6 +132,12 @@ class HeadlessBackend : public Backend {
   std::vector<BoxRecord> boxes_;
   std::vector<std::string> modal_log_;
   std::vector<std::string> popups_;
+  MessageWindow* popup_owner_ = nullptr;
+  std::map<std::string, unsigned> registered_;
+  std::map<std::string, std::vector<std::function<void()>>> listeners_;
+  uintptr_t next_window_ = 0x10000;
+  Point cursor_;
+  unsigned shift_ = 0;
   std::vector<ModalSession> modals_;
   int unanswered_ = 0;
   bool idle_reached_ = false;

@@ -1,0 +1,233 @@
+// The program in the notification area: the window hides itself after
+// start-up, the tray icon and its menu bring it back, the hourly scan, the
+// question when the machine-wide Run key changes, balloons, a second copy's
+// call and the end of the Windows session.
+#include <gmock/gmock.h>
+
+#include "tests/scenario/registry_fixture.h"
+
+namespace scenario {
+namespace {
+
+using ::testing::ElementsAre;
+using platform::RootKey;
+using R = RegistryProgram::Reply;
+
+constexpr const char* kQuestion =
+    "Protected part of system registry was changed. Do you want to scan the registry now?";
+constexpr uintptr_t kDblClk = 0x203, kRButtonUp = 0x205;
+
+class Presence : public RegistryProgram {
+ protected:
+  Presence() { SeedAutostartKeys(); }
+
+  app::Tvelmain& StartWith(const std::string& glowna, const std::string& skan = "skanuj_rejestr=1") {
+    Configure(glowna, skan);
+    return StartAnswering();
+  }
+  void TrayMouse(uintptr_t message) {
+    intptr_t result = 0;
+    velmain->tray.Window().DoMessage(components::TzelTrayIcon::kCallbackMessage, 0, intptr_t(message), result);
+    backend.RunUntilIdle();
+  }
+  void ChooseFromTrayMenu(const std::string& item) {
+    backend.popup_answerer = [item](tk::PopupMenu&) { return item; };
+    TrayMouse(kRButtonUp);
+  }
+  // Another program writes under HKLM\...\Run; the watch reports it.
+  void SomebodyAddsToRun(const std::string& name, tk::ModalResult answer) {
+    backend.box_answerer = [answer](const tk::headless::BoxRecord& box) {
+      return box.text == kQuestion ? answer : tk::ModalResult::Ok;
+    };
+    sys.registry.Set(RootKey::LocalMachine, kRun, name, platform::RegValue{1, "C:\\" + name + ".exe"});
+    ASSERT_TRUE(backend.WaitForSynchronize(5000)) << "the change was not reported";
+    backend.RunUntilIdle();
+  }
+  std::vector<std::string> BalloonTexts() {
+    std::vector<std::string> texts;
+    for (const auto& b : sys.shell.Balloons()) texts.push_back(b.title + " " + b.text);
+    return texts;
+  }
+};
+
+TEST_F(Presence, TheRolledUpWindowHidesInTheTray1500msAfterStartUp) {
+  app::Tvelmain& w = StartWith("");
+  ASSERT_EQ(sys.shell.Icons().size(), 1u);
+  EXPECT_EQ(sys.shell.Icons()[0].tip, "Veltrane - registry protection");
+  EXPECT_EQ(sys.shell.Icons()[0].icon, "MAINICON");
+  backend.Advance(1499);
+  EXPECT_TRUE(w.Visible());
+  backend.Advance(1);
+  EXPECT_FALSE(w.Visible());
+  EXPECT_EQ(sys.shell.Icons().size(), 1u);
+
+  // A double click on the icon brings it back; "Close" hides it again.
+  TrayMouse(kDblClk);
+  EXPECT_TRUE(w.Visible());
+  EXPECT_EQ(w.ClientHeight(), 101);
+  backend.Click(w.Button6);
+  backend.RunUntilIdle();
+  EXPECT_FALSE(w.Visible());
+  EXPECT_FALSE(app.Terminated());
+}
+
+TEST_F(Presence, AWindowRolledDownInTimeStaysAndComesBackAtItsHeight) {
+  app::Tvelmain& w = StartWith("");
+  backend.Click(w.rolldownbtn);
+  backend.Advance(1500);
+  EXPECT_TRUE(w.Visible()) << "rolling down";
+  backend.Advance(60000);
+  ASSERT_EQ(w.ClientHeight(), 500);
+  EXPECT_TRUE(w.Visible()) << "the auto-hide ticks once";
+
+  backend.MinimizeBox(w);
+  backend.RunUntilIdle();
+  EXPECT_FALSE(w.Visible());
+  TrayMouse(kDblClk);
+  EXPECT_TRUE(w.Visible());
+  EXPECT_FALSE(w.Minimized());
+  EXPECT_EQ(w.ClientHeight(), 500);
+}
+
+TEST_F(Presence, TheTrayMenuShowsPagesAndEndsTheProgramWithoutTheExitScan) {
+  sys.registry.Set(RootKey::LocalMachine, kRun, "Unknown", platform::RegValue{1, "C:\\unknown.exe"});
+  app::Tvelmain& w = StartWith("auto_skan_koncowy=1");
+  backend.Advance(1500);
+  ASSERT_FALSE(w.Visible());
+
+  std::vector<std::string> items;
+  for (const tk::MenuItem& item : w.popup.Items())
+    items.push_back(item.name + (item.is_default ? "*" : "") + (item.enabled ? "" : "-") + " " + item.caption +
+                    (item.picture.empty() ? "" : " [" + item.picture + "]"));
+  EXPECT_THAT(items, ElementsAre("fgmfgh- Menu [TRAY_MENU]", "N1 -", "Showmainwindow1* Show main window [TRAY_SHOW]",
+                                 "Scansystem1 Scan system [TRAY_SCAN]",
+                                 "Showactiveprograms1 Show active programs [TRAY_PROGRAMS]", "N2 -",
+                                 "Exitprogram1 Exit program [TRAY_EXIT]"));
+
+  ChooseFromTrayMenu("Scansystem1");
+  EXPECT_TRUE(w.Visible());
+  EXPECT_EQ(w.silnik.ActivePage(), &w.skan);
+  w.Hide();
+  w.list_pamiec.Clear();
+  ChooseFromTrayMenu("Showactiveprograms1");
+  EXPECT_TRUE(w.Visible());
+  EXPECT_EQ(w.silnik.ActivePage(), &w.pamiec);
+  EXPECT_EQ(w.list_pamiec.Count(), 0) << "the process list is not refilled";
+  EXPECT_EQ(Alerts(), 0) << "nothing was scanned";
+
+  ChooseFromTrayMenu("Exitprogram1");
+  EXPECT_TRUE(app.Terminated());
+  EXPECT_EQ(Alerts(), 0) << "no exit scan";
+  EXPECT_TRUE(backend.Boxes().empty());
+  velmain.reset();
+  EXPECT_TRUE(sys.shell.Icons().empty());
+}
+
+TEST_F(Presence, AChangeOfTheRunKeyIsPutToTheUser) {
+  app::Tvelmain& w = StartWith("");
+  backend.Advance(1500);
+  ASSERT_TRUE(w.mon_HKLM.Watching());
+
+  // Yes: the window, page skan, the registry ticked, the memory not, a scan.
+  w.skanuj_pamiec.SetChecked(true);
+  AnswerAlerts({R::Allow});
+  SomebodyAddsToRun("Added", tk::ModalResult::Yes);
+  ASSERT_EQ(backend.Boxes().size(), 1u);
+  EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Warning);
+  EXPECT_EQ(backend.Boxes()[0].buttons, tk::MsgButtons::YesNo);
+  EXPECT_TRUE(w.Visible());
+  EXPECT_EQ(w.silnik.ActivePage(), &w.skan);
+  EXPECT_TRUE(w.skanuj_rejestr.Checked());
+  EXPECT_FALSE(w.skanuj_pamiec.Checked());
+  ASSERT_EQ(Alerts(), 1);
+  EXPECT_EQ(shown[0].name, "Added");
+  EXPECT_EQ(WhiteSlot(0), "C:\\Added.exe");
+  // Without the live test the scan leaves the monitor off.
+  EXPECT_FALSE(w.mon_HKLM.Watching());
+}
+
+TEST_F(Presence, AnsweringNoHidesTheWindowAndLeavesTheMonitorOff) {
+  app::Tvelmain& w = StartWith("");
+  ASSERT_TRUE(w.Visible());
+  SomebodyAddsToRun("Added", tk::ModalResult::No);
+  EXPECT_FALSE(w.Visible());
+  EXPECT_THAT(BalloonTexts(), ElementsAre("Veltrane: Registry was modified!"));
+  EXPECT_EQ(Alerts(), 0);
+  EXPECT_FALSE(w.mon_HKLM.Watching());
+  // A later scan of one key shows the balloon with the same words.
+  AnswerAlerts({R::Allow});
+  w.ScanLocalMachineRun();
+  EXPECT_THAT(BalloonTexts(), ElementsAre("Veltrane: Registry was modified!", "Veltrane: Registry was modified!"));
+}
+
+TEST_F(Presence, ScanNowShowsOneBalloonTextAfterAnother) {
+  app::Tvelmain& w = StartWith("", "skanuj_rejestr=1\r\nskanuj_pamiec=1");
+  w.silnik.ShowPage(w.skan);
+  ASSERT_TRUE(backend.Click(w.Button11));
+  backend.RunUntilIdle();
+  EXPECT_THAT(BalloonTexts(), ElementsAre("Veltrane: Scanning done.", "Veltrane: Scanning done.",
+                                          "Veltrane: Scanning done.", "Veltrane: Scanning done.",
+                                          "Veltrane: Full registry scan complete",
+                                          "Veltrane: Memory scanning done."));
+}
+
+TEST_F(Presence, TheHourlyScanRunsScanNowWithTheOptionsOfTheMoment) {
+  sys.registry.Set(RootKey::LocalMachine, kRun, "Unknown", platform::RegValue{1, "C:\\unknown.exe"});
+  app::Tvelmain& w = StartWith("auto_skan_co_godzine=1\r\nauto_skan_zywy=1", "");
+  backend.Advance(1500);
+  w.mon_HKLM.StopMonitor();
+  backend.Advance(3600000 - 1500);
+  EXPECT_EQ(Alerts(), 0) << "both scan options off: no scan";
+  EXPECT_TRUE(w.mon_HKLM.Watching()) << "but the live test restarts the monitor";
+  EXPECT_FALSE(w.Visible());
+
+  w.skanuj_rejestr.SetChecked(true);
+  AnswerAlerts({R::Allow});
+  backend.Advance(3600000);
+  ASSERT_EQ(Alerts(), 1);
+  EXPECT_EQ(shown[0].name, "Unknown");
+  EXPECT_FALSE(w.Visible()) << "the alert comes by itself";
+}
+
+TEST_F(Presence, TheDoctorsOwnRepairsRaiseNoQuestion) {
+  sys.registry.Set(RootKey::LocalMachine, kRun, "Quoted", platform::RegValue{1, "\"C:\\quoted.exe\""});
+  app::Tvelmain& w = StartWith("");
+  EXPECT_EQ(Value(RootKey::LocalMachine, kRun, "Quoted")->data, "C:\\quoted.exe");
+  EXPECT_FALSE(backend.WaitForSynchronize(300));
+  EXPECT_TRUE(backend.Boxes().empty());
+  EXPECT_TRUE(w.mon_HKLM.Watching()) << "watching again after the doctor";
+}
+
+TEST_F(Presence, ASecondCopyBringsTheWindowOutOfTheTray) {
+  app::Tvelmain& w = StartWith("");
+  backend.Advance(1500);
+  ASSERT_FALSE(w.Visible());
+  backend.PostNamedMessage("Veltrane.OneInstance.Activate");
+  backend.RunUntilIdle();
+  EXPECT_TRUE(w.Visible());
+
+  // The second copy itself: told, ending, with no icon, no files and no scan.
+  size_t icons = sys.shell.Icons().size();
+  app::Tvelmain second(sys.View());
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre("Don't run this program more than once!"));
+  EXPECT_TRUE(app.Terminated());
+  EXPECT_FALSE(second.mon_HKLM.Watching());
+  EXPECT_EQ(sys.shell.Icons().size(), icons);
+  EXPECT_FALSE(second.white_list);
+}
+
+TEST_F(Presence, TheEndOfTheSessionLeavesNothingBehindAndAsksNothing) {
+  sys.registry.Set(RootKey::LocalMachine, kRun, "Unknown", platform::RegValue{1, "C:\\unknown.exe"});
+  app::Tvelmain& w = StartWith("auto_skan_koncowy=1");
+  ASSERT_TRUE(w.mon_HKLM.Watching());
+  backend.EndSession();
+  backend.RunUntilIdle();
+  EXPECT_TRUE(app.Terminated());
+  EXPECT_TRUE(sys.shell.Icons().empty());
+  EXPECT_FALSE(w.mon_HKLM.Watching());
+  EXPECT_EQ(Alerts(), 0);
+  EXPECT_TRUE(backend.Boxes().empty());
+}
+
+}  // namespace
+}  // namespace scenario
