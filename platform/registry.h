@@ -19,7 +19,7 @@ enum class ValueType : uint32_t {
 
 struct RegValue {
   uint32_t type = 0;   // raw Win32 type number (ValueType for the known ones)
-  std::string data;    // raw bytes; for text types without the terminating NUL
+  std::string data;    // raw bytes; for text types UTF-8 without the terminating NUL
   bool IsText() const {
     return type == uint32_t(ValueType::Sz) || type == uint32_t(ValueType::ExpandSz);
   }

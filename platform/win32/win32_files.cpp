@@ -9,26 +9,30 @@
 namespace platform::win32 {
 
 bool Win32Files::Exists(const std::string& path) {
-  return !HasNul(path) && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  auto w = NameArg(path);
+  return w && GetFileAttributesW(w->c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool Win32Files::CopyNoOverwrite(const std::string& from, const std::string& to) {
-  return !HasNul(from) && !HasNul(to) && CopyFileA(from.c_str(), to.c_str(), TRUE);
+  auto f = NameArg(from), t = NameArg(to);
+  return f && t && CopyFileW(f->c_str(), t->c_str(), TRUE);
 }
 
 bool Win32Files::Move(const std::string& from, const std::string& to) {
-  return !HasNul(from) && !HasNul(to) &&
-         MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED);
+  auto f = NameArg(from), t = NameArg(to);
+  return f && t && MoveFileExW(f->c_str(), t->c_str(), MOVEFILE_COPY_ALLOWED);
 }
 
 bool Win32Files::Delete(const std::string& path) {
-  return !HasNul(path) && DeleteFileA(path.c_str());
+  auto w = NameArg(path);
+  return w && DeleteFileW(w->c_str());
 }
 
 FileStamp Win32Files::Stat(const std::string& path) {
   FileStamp stamp;
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (HasNul(path) || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+  auto w = NameArg(path);
+  if (!w || !GetFileAttributesExW(w->c_str(), GetFileExInfoStandard, &data)) {
     return stamp;
   }
   stamp.exists = true;
@@ -39,9 +43,10 @@ FileStamp Win32Files::Stat(const std::string& path) {
 }
 
 std::optional<std::string> Win32Files::ReadAll(const std::string& path) {
-  if (HasNul(path)) return std::nullopt;
+  auto w = NameArg(path);
+  if (!w) return std::nullopt;
   // Others may keep the file open for writing or even delete it meanwhile.
-  Handle file(CreateFileA(path.c_str(), GENERIC_READ,
+  Handle file(CreateFileW(w->c_str(), GENERIC_READ,
                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return std::nullopt;
@@ -71,19 +76,20 @@ std::optional<std::string> Win32Files::ReadAll(const std::string& path) {
 }
 
 bool Win32Files::Replace(const std::string& path, const std::string& bytes) {
-  if (HasNul(path) || path.empty()) return false;
+  auto target = NameArg(path);
+  if (!target || path.empty()) return false;
   // Windows refuses to move over a read-only file, but Wine does not; the
   // user's protection holds on both.
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = GetFileAttributesW(target->c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
     return false;
   }
-  std::string temp = path + ".tmp-" + std::to_string(GetCurrentProcessId()) + "-" +
-                     std::to_string(++temp_counter_);
+  std::wstring temp = *target + L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                      std::to_wstring(++temp_counter_);
   bool written = false;
   {
-    Handle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    Handle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;  // no folder, no rights: nothing was created
     written = true;
@@ -98,11 +104,11 @@ bool Win32Files::Replace(const std::string& path, const std::string& bytes) {
   }
   // MoveFileEx also handles a target that does not exist yet, where
   // ReplaceFile would fail.
-  if (written && MoveFileExA(temp.c_str(), path.c_str(),
+  if (written && MoveFileExW(temp.c_str(), target->c_str(),
                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return true;
   }
-  DeleteFileA(temp.c_str());
+  DeleteFileW(temp.c_str());
   return false;
 }
 

@@ -1,4 +1,4 @@
-// Files by their Windows paths, through the ANSI functions.
+// Files by their Windows paths, through the wide functions.
 #pragma once
 #include <atomic>
 

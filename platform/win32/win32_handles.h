@@ -2,7 +2,10 @@
 #pragma once
 #include <windows.h>
 
+#include <optional>
 #include <string>
+
+#include "platform/win32/wide.h"
 
 namespace platform::win32 {
 
@@ -56,6 +59,13 @@ class KeyHandle {
 // A NUL inside a name would silently cut it short at the API and address
 // a different object, so such names are refused.
 inline bool HasNul(const std::string& s) { return s.find('\0') != std::string::npos; }
+
+// A name as the wide functions take it; nullopt when it holds a NUL or is
+// not UTF-8, since either would make the call act on another object.
+inline std::optional<std::wstring> NameArg(const std::string& s) {
+  if (HasNul(s)) return std::nullopt;
+  return WideExact(s);
+}
 
 // Function pointers looked up by name; the detour through void* keeps the
 // compiler from flagging the deliberate change of type.

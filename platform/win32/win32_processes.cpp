@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
+#include <iterator>
 
 namespace platform::win32 {
 namespace {
@@ -15,14 +17,14 @@ namespace {
 #endif
 
 using EnumProcessesFn = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
-using GetModuleFileNameExAFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
-using QueryFullProcessImageNameAFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
+using GetModuleFileNameExWFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
+using QueryFullProcessImageNameWFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
 using CreateToolhelp32SnapshotFn = HANDLE(WINAPI*)(DWORD, DWORD);
-using Process32Fn = BOOL(WINAPI*)(HANDLE, tagPROCESSENTRY32*);
+using Process32Fn = BOOL(WINAPI*)(HANDLE, tagPROCESSENTRY32W*);
 
 struct Psapi {
   EnumProcessesFn enum_processes = nullptr;
-  GetModuleFileNameExAFn module_file_name = nullptr;
+  GetModuleFileNameExWFn module_file_name = nullptr;
 };
 
 struct ToolHelp {
@@ -36,11 +38,11 @@ struct ToolHelp {
 const Psapi* CheckPSAPILoaded() {
   static const Psapi api = [] {
     Psapi p;
-    HMODULE module = LoadLibraryA("PSAPI.dll");
+    HMODULE module = LoadLibraryW(L"PSAPI.dll");
     // Values below 32 were error codes on old systems, never a module.
     if (reinterpret_cast<UINT_PTR>(module) < 32) return p;
     p.enum_processes = Bind<EnumProcessesFn>(module, "EnumProcesses");
-    p.module_file_name = Bind<GetModuleFileNameExAFn>(module, "GetModuleFileNameExA");
+    p.module_file_name = Bind<GetModuleFileNameExWFn>(module, "GetModuleFileNameExW");
     return p;
   }();
   return api.enum_processes && api.module_file_name ? &api : nullptr;
@@ -49,20 +51,20 @@ const Psapi* CheckPSAPILoaded() {
 const ToolHelp* InitToolHelp() {
   static const ToolHelp api = [] {
     ToolHelp t;
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     t.create_snapshot = Bind<CreateToolhelp32SnapshotFn>(kernel, "CreateToolhelp32Snapshot");
-    t.first = Bind<Process32Fn>(kernel, "Process32First");
-    t.next = Bind<Process32Fn>(kernel, "Process32Next");
+    t.first = Bind<Process32Fn>(kernel, "Process32FirstW");
+    t.next = Bind<Process32Fn>(kernel, "Process32NextW");
     return t;
   }();
   // Without the walk a snapshot would be of no use either.
   return api.create_snapshot && api.first && api.next ? &api : nullptr;
 }
 
-QueryFullProcessImageNameAFn QueryFullName() {
+QueryFullProcessImageNameWFn QueryFullName() {
   static const auto fn =
-      Bind<QueryFullProcessImageNameAFn>(GetModuleHandleA("kernel32.dll"),
-                                         "QueryFullProcessImageNameA");
+      Bind<QueryFullProcessImageNameWFn>(GetModuleHandleW(L"kernel32.dll"),
+                                         "QueryFullProcessImageNameW");
   return fn;
 }
 
@@ -75,10 +77,10 @@ constexpr DWORD kLongestPath = 32768;
 template <typename Call>
 std::optional<std::string> GrowingRead(Call call) {
   for (DWORD size = kFirstPathBuffer; size <= kLongestPath; size *= 2) {
-    std::string buf(size, '\0');
+    std::wstring buf(size, L'\0');
     DWORD len = call(buf.data(), size);
     if (len == 0) return std::nullopt;
-    if (len < size - 1) return buf.substr(0, len);
+    if (len < size - 1) return Utf8(buf.data(), len);
   }
   return std::nullopt;
 }
@@ -110,7 +112,7 @@ std::optional<std::string> Win32Processes::ImagePath(uint32_t pid) {
   if (auto query = QueryFullName()) {
     Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     if (process) {
-      auto path = GrowingRead([&](char* buf, DWORD size) -> DWORD {
+      auto path = GrowingRead([&](wchar_t* buf, DWORD size) -> DWORD {
         DWORD len = size;
         if (query(process.get(), 0, buf, &len)) return len;
         return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? size : 0;
@@ -122,7 +124,7 @@ std::optional<std::string> Win32Processes::ImagePath(uint32_t pid) {
   if (!api) return std::nullopt;
   Handle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
   if (!process) return std::nullopt;
-  return GrowingRead([&](char* buf, DWORD size) {
+  return GrowingRead([&](wchar_t* buf, DWORD size) {
     return api->module_file_name(process.get(), nullptr, buf, size);
   });
 }
@@ -133,11 +135,11 @@ std::vector<ProcessEntry> Win32Processes::Snapshot() {
   if (!api) return entries;
   Handle snap(api->create_snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snap) return entries;
-  tagPROCESSENTRY32 entry;
+  tagPROCESSENTRY32W entry;
   std::memset(&entry, 0, sizeof entry);
   entry.dwSize = sizeof entry;
   for (BOOL ok = api->first(snap.get(), &entry); ok; ok = api->next(snap.get(), &entry)) {
-    std::string name(entry.szExeFile, strnlen(entry.szExeFile, sizeof entry.szExeFile));
+    std::string name = Utf8(entry.szExeFile, wcsnlen(entry.szExeFile, std::size(entry.szExeFile)));
     // Windows 9x reports the full path here.
     size_t slash = name.find_last_of("\\/");
     if (slash != std::string::npos) name.erase(0, slash + 1);

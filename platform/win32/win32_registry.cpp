@@ -1,6 +1,7 @@
 #include "platform/win32/win32_registry.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <optional>
 
@@ -13,9 +14,8 @@
 namespace platform::win32 {
 namespace {
 
-// Value names are at most 16383 characters; in a multi-byte code page each
-// may take two bytes.
-constexpr DWORD kMaxValueNameBytes = 2 * 16383 + 1;
+// Value names are at most 16383 characters.
+constexpr DWORD kMaxValueNameChars = 16383 + 1;
 constexpr unsigned kAllFilterBits = kChangeName | kChangeAttributes | kChangeLastSet |
                                     kChangeSecurity;
 
@@ -43,7 +43,7 @@ OpenStatus StatusOf(LONG rc) {
 
 // "A\\B\" and "\A\B" mean A\B, as they do for the portable registry; the
 // system would refuse some of these spellings and accept others.
-std::optional<std::string> CleanPath(const std::string& path) {
+std::optional<std::wstring> CleanPath(const std::string& path) {
   if (HasNul(path)) return std::nullopt;
   std::string out;
   size_t start = 0;
@@ -55,7 +55,16 @@ std::optional<std::string> CleanPath(const std::string& path) {
     if (slash == std::string::npos) break;
     start = slash + 1;
   }
-  return out;
+  return WideExact(out);
+}
+
+// Text data as stored: UTF-16 with (usually) its terminating NUL, which
+// goes; an odd last byte is half a character and goes too.
+std::string TextOf(const std::string& bytes) {
+  std::wstring w(bytes.size() / sizeof(wchar_t), L'\0');
+  if (!w.empty()) std::memcpy(w.data(), bytes.data(), w.size() * sizeof(wchar_t));
+  if (!w.empty() && w.back() == L'\0') w.pop_back();
+  return Utf8(w);
 }
 
 class Win32Key : public RegistryKey {
@@ -65,25 +74,25 @@ class Win32Key : public RegistryKey {
   std::vector<std::string> ValueNames() override {
     std::vector<std::string> names;
     DWORD count = 0, longest = 0;
-    if (RegQueryInfoKeyA(key_.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+    if (RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
                          &longest, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
       return names;
     }
     names.reserve(count);
-    std::string buf(std::min<DWORD>(longest + 1, kMaxValueNameBytes), '\0');
+    std::wstring buf(std::min<DWORD>(longest + 1, kMaxValueNameChars), L'\0');
     for (DWORD i = 0;; ++i) {
       LONG rc;
       DWORD len;
       for (;;) {
         len = DWORD(buf.size());
-        rc = RegEnumValueA(key_.get(), i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
-        if (rc != ERROR_MORE_DATA || buf.size() >= kMaxValueNameBytes) break;
-        // A longer name was added meanwhile, or the longest was counted in characters.
-        buf.resize(std::min<size_t>(buf.size() * 2, kMaxValueNameBytes));
+        rc = RegEnumValueW(key_.get(), i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
+        if (rc != ERROR_MORE_DATA || buf.size() >= kMaxValueNameChars) break;
+        // A longer name was added meanwhile.
+        buf.resize(std::min<size_t>(buf.size() * 2, kMaxValueNameChars));
       }
       if (rc == ERROR_NO_MORE_ITEMS) break;
       if (rc == ERROR_SUCCESS) {
-        names.emplace_back(buf.data(), std::min<size_t>(len, buf.size()));
+        names.push_back(Utf8(buf.data(), std::min<size_t>(len, buf.size())));
       } else if (rc != ERROR_MORE_DATA) {
         break;  // a name beyond any limit is skipped; other errors end the list
       }
@@ -92,40 +101,42 @@ class Win32Key : public RegistryKey {
   }
 
   std::optional<RegValue> Read(const std::string& name) override {
-    if (HasNul(name)) return std::nullopt;
+    auto wname = NameArg(name);
+    if (!wname) return std::nullopt;
     try {
-      return ReadValue(name);
+      return ReadValue(*wname);
     } catch (const std::bad_alloc&) {
       return std::nullopt;  // a value larger than this process can hold
     }
   }
 
   bool WriteText(const std::string& name, const std::string& text, ValueType type) override {
-    if ((type != ValueType::Sz && type != ValueType::ExpandSz) || HasNul(name) ||
-        text.size() >= MAXDWORD) {
-      return false;
-    }
+    auto wname = NameArg(name);
+    if ((type != ValueType::Sz && type != ValueType::ExpandSz) || !wname) return false;
+    auto wtext = WideExact(text);
+    if (!wtext || wtext->size() >= MAXDWORD / sizeof(wchar_t)) return false;
     // The stored size includes the terminating NUL, as readers expect.
-    return RegSetValueExA(key_.get(), name.c_str(), 0, DWORD(type),
-                          reinterpret_cast<const BYTE*>(text.c_str()),
-                          DWORD(text.size() + 1)) == ERROR_SUCCESS;
+    return RegSetValueExW(key_.get(), wname->c_str(), 0, DWORD(type),
+                          reinterpret_cast<const BYTE*>(wtext->c_str()),
+                          DWORD((wtext->size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
   }
 
   bool DeleteValue(const std::string& name) override {
-    return !HasNul(name) && RegDeleteValueA(key_.get(), name.c_str()) == ERROR_SUCCESS;
+    auto wname = NameArg(name);
+    return wname && RegDeleteValueW(key_.get(), wname->c_str()) == ERROR_SUCCESS;
   }
 
  private:
-  std::optional<RegValue> ReadValue(const std::string& name) {
+  std::optional<RegValue> ReadValue(const std::wstring& name) {
     DWORD type = 0, size = 0;
-    LONG rc = RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type, nullptr, &size);
+    LONG rc = RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type, nullptr, &size);
     if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) return std::nullopt;
     // The value may grow between asking its size and reading it.
     DWORD capacity = size ? size : 1;
     for (int attempt = 0; attempt < 8; ++attempt) {
       std::string data(capacity, '\0');
       DWORD got = capacity;
-      rc = RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type,
+      rc = RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type,
                             reinterpret_cast<BYTE*>(data.data()), &got);
       if (rc == ERROR_MORE_DATA) {
         capacity = got > capacity ? got : capacity * 2;
@@ -134,7 +145,7 @@ class Win32Key : public RegistryKey {
       if (rc != ERROR_SUCCESS) return std::nullopt;
       data.resize(std::min(got, capacity));
       RegValue value{type, std::move(data)};
-      if (value.IsText() && !value.data.empty() && value.data.back() == '\0') value.data.pop_back();
+      if (value.IsText()) value.data = TextOf(value.data);
       return value;
     }
     return std::nullopt;
@@ -146,8 +157,8 @@ class Win32Key : public RegistryKey {
 class Win32Watch : public ChangeWatch {
  public:
   Win32Watch(HKEY key, bool subtree, unsigned filter)
-      : changed_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
-        cancel_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      : changed_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+        cancel_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
         key_(key),
         subtree_(subtree),
         filter_(filter) {}
@@ -216,7 +227,7 @@ std::unique_ptr<RegistryKey> Win32Registry::Open(RootKey root, const std::string
   }
   REGSAM sam = (access == Access::ReadWrite ? KEY_READ | KEY_WRITE : KEY_READ) | KEY_WOW64_64KEY;
   HKEY h = nullptr;
-  st = StatusOf(RegOpenKeyExA(base, clean->c_str(), 0, sam, &h));
+  st = StatusOf(RegOpenKeyExW(base, clean->c_str(), 0, sam, &h));
   if (st != OpenStatus::Ok) return nullptr;
   return std::make_unique<Win32Key>(h);
 }
@@ -233,7 +244,7 @@ std::unique_ptr<RegistryKey> Win32Registry::OpenOrCreate(RootKey root, const std
   }
   HKEY h = nullptr;
   DWORD disposition = 0;
-  st = StatusOf(RegCreateKeyExA(base, clean->c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+  st = StatusOf(RegCreateKeyExW(base, clean->c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                 KEY_READ | KEY_WRITE | KEY_WOW64_64KEY, nullptr, &h, &disposition));
   if (st != OpenStatus::Ok) return nullptr;
   return std::make_unique<Win32Key>(h);
@@ -245,7 +256,7 @@ std::unique_ptr<ChangeWatch> Win32Registry::Watch(RootKey root, const std::strin
   auto clean = CleanPath(path);
   if (!base || !clean || filter == 0 || (filter & ~kAllFilterBits)) return nullptr;
   HKEY h = nullptr;
-  if (RegOpenKeyExA(base, clean->c_str(), 0, KEY_NOTIFY | KEY_WOW64_64KEY, &h) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(base, clean->c_str(), 0, KEY_NOTIFY | KEY_WOW64_64KEY, &h) != ERROR_SUCCESS) {
     return nullptr;
   }
   auto watch = std::make_unique<Win32Watch>(h, subtree, filter);

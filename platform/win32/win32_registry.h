@@ -1,6 +1,6 @@
-// The real registry, through the ANSI functions. Keys are opened in the 64-bit
-// view, which is where a 32-bit program on 64-bit Windows finds the Run keys
-// that other programs see.
+// The real registry, through the wide functions (text data crosses as
+// UTF-8). Keys are opened in the 64-bit view, which is where a 32-bit
+// program on 64-bit Windows finds the Run keys that other programs see.
 #pragma once
 #include "platform/registry.h"
 

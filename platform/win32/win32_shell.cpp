@@ -7,8 +7,9 @@
 namespace platform::win32 {
 
 bool Win32Shell::Open(const std::string& document) {
-  if (document.empty() || HasNul(document)) return false;
-  HINSTANCE result = ShellExecuteA(nullptr, "open", document.c_str(), nullptr, nullptr,
+  auto wdocument = NameArg(document);
+  if (document.empty() || !wdocument) return false;
+  HINSTANCE result = ShellExecuteW(nullptr, L"open", wdocument->c_str(), nullptr, nullptr,
                                    SW_SHOWNORMAL);
   // Values up to 32 are error codes.
   return reinterpret_cast<INT_PTR>(result) > 32;

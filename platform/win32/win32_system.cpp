@@ -1,6 +1,7 @@
 #include "platform/win32/win32_handles.h"
 
 #include <cstring>
+#include <cwchar>
 
 #include "platform/win32/win32_system.h"
 
@@ -21,38 +22,38 @@ class Win32Mutex : public NamedMutex {
 
 std::optional<std::string> Win32System::UserName() {
   // 128 characters hold any usual logon name; a longer one gets the size it asks for.
-  std::string buf(128, '\0');
+  std::wstring buf(128, L'\0');
   DWORD size = DWORD(buf.size());
-  if (!GetUserNameA(buf.data(), &size)) {
+  if (!GetUserNameW(buf.data(), &size)) {
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size <= buf.size() || size > 32768) {
       return std::nullopt;
     }
-    buf.assign(size, '\0');
-    if (!GetUserNameA(buf.data(), &size)) return std::nullopt;
+    buf.assign(size, L'\0');
+    if (!GetUserNameW(buf.data(), &size)) return std::nullopt;
   }
-  buf.resize(strnlen(buf.data(), buf.size()));
+  buf.resize(wcsnlen(buf.data(), buf.size()));
   if (buf.empty()) return std::nullopt;
-  return buf;
+  return Utf8(buf);
 }
 
 std::string Win32System::ExePath() {
   // GetModuleFileName cuts long paths short without saying so, except by
   // filling the buffer.
   for (DWORD size = MAX_PATH + 1; size <= 32768; size *= 2) {
-    std::string buf(size, '\0');
-    DWORD len = GetModuleFileNameA(nullptr, buf.data(), size);
+    std::wstring buf(size, L'\0');
+    DWORD len = GetModuleFileNameW(nullptr, buf.data(), size);
     if (len == 0) return {};
-    if (len < size - 1) return buf.substr(0, len);
+    if (len < size - 1) return Utf8(buf.data(), len);
   }
   return {};
 }
 
 OsVersion Win32System::Version() {
-  OSVERSIONINFOA info;
+  OSVERSIONINFOW info;
   ZeroMemory(&info, sizeof info);
   info.dwOSVersionInfoSize = sizeof info;
   OsVersion v;
-  if (!GetVersionExA(&info)) return v;
+  if (!GetVersionExW(&info)) return v;
   v.major = info.dwMajorVersion;
   v.minor = info.dwMinorVersion;
   v.nt = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
@@ -62,21 +63,23 @@ OsVersion Win32System::Version() {
 }
 
 std::unique_ptr<NamedMutex> Win32System::CreateNamedMutex(const std::string& name) {
-  if (HasNul(name)) return nullptr;
+  auto wname = NameArg(name);
+  if (!wname) return nullptr;
   // The last error is only set when the mutex existed; clear it to be sure.
   SetLastError(ERROR_SUCCESS);
-  HANDLE h = CreateMutexA(nullptr, FALSE, name.empty() ? nullptr : name.c_str());
+  HANDLE h = CreateMutexW(nullptr, FALSE, name.empty() ? nullptr : wname->c_str());
   if (!h) return nullptr;
   bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
   return std::make_unique<Win32Mutex>(h, existed);
 }
 
 bool Win32System::BringWindowForward(const std::string& class_name, const std::string& caption) {
-  if ((class_name.empty() && caption.empty()) || HasNul(class_name) || HasNul(caption)) {
+  auto wclass = NameArg(class_name), wcaption = NameArg(caption);
+  if ((class_name.empty() && caption.empty()) || !wclass || !wcaption) {
     return false;
   }
-  HWND window = FindWindowExA(nullptr, nullptr, class_name.empty() ? nullptr : class_name.c_str(),
-                              caption.empty() ? nullptr : caption.c_str());
+  HWND window = FindWindowExW(nullptr, nullptr, class_name.empty() ? nullptr : wclass->c_str(),
+                              caption.empty() ? nullptr : wcaption->c_str());
   if (!window) return false;
   if (IsIconic(window)) OpenIcon(window);
   // The system may refuse the foreground to us; the window was still found.

@@ -1,6 +1,10 @@
 #include "toolkit/win32/gdi_canvas.h"
 
+#include "platform/win32/wide.h"
+
 namespace tk::win32 {
+
+using platform::win32::Wide;
 
 COLORREF ToColorRef(Color c) { return RGB(RedOf(c), GreenOf(c), BlueOf(c)); }
 
@@ -12,19 +16,20 @@ COLORREF ResolveColor(Color c, int sys_color_index) {
 
 namespace {
 
-int CALLBACK NoteFamily(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
+int CALLBACK NoteFamily(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
   *reinterpret_cast<bool*>(found) = true;
   return 0;
 }
 
 bool FaceInstalled(const std::string& face) {
-  if (face.empty() || face.size() >= LF_FACESIZE) return false;
-  LOGFONTA lf{};
+  std::wstring wface = Wide(face);
+  if (wface.empty() || wface.size() >= LF_FACESIZE) return false;
+  LOGFONTW lf{};
   lf.lfCharSet = DEFAULT_CHARSET;
-  face.copy(lf.lfFaceName, face.size());
+  wface.copy(lf.lfFaceName, wface.size());
   bool found = false;
   HDC screen = GetDC(nullptr);
-  EnumFontFamiliesExA(screen, &lf, NoteFamily, LPARAM(&found), 0);
+  EnumFontFamiliesExW(screen, &lf, NoteFamily, LPARAM(&found), 0);
   ReleaseDC(nullptr, screen);
   return found;
 }
@@ -38,8 +43,8 @@ int PixelHeight(int points) {
 
 HFONT MakeFont(const std::string& face, int height, bool bold) {
   // A face name longer than LOGFONT holds would make CreateFont fail.
-  std::string name = face.substr(0, LF_FACESIZE - 1);
-  return CreateFontA(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+  std::wstring name = Wide(face).substr(0, LF_FACESIZE - 1);
+  return CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                      name.c_str());
 }
@@ -50,7 +55,7 @@ int InkOf(HDC dc, const std::string& face, int height, bool bold) {
   if (!font) return 0;
   HGDIOBJ old = SelectObject(dc, font);
   PatBlt(dc, 0, 0, 256, 128, WHITENESS);
-  TextOutA(dc, 0, 0, "WMHBag", 6);
+  TextOutW(dc, 0, 0, L"WMHBag", 6);
   int ink = 0;
   for (int y = 0; y < 128; ++y)
     for (int x = 0; x < 256; ++x) ink += GetPixel(dc, x, y) != RGB(255, 255, 255);
@@ -172,7 +177,8 @@ void GdiCanvas::SetFont(const Font& f) {
 
 int GdiCanvas::DrawText(const std::string& text, Rect& r, unsigned flags) {
   RECT rc{r.left, r.top, r.right, r.bottom};
-  int height = ::DrawTextA(dc_, text.c_str(), int(text.size()), &rc, flags);
+  std::wstring wtext = Wide(text);
+  int height = ::DrawTextW(dc_, wtext.c_str(), int(wtext.size()), &rc, flags);
   if (flags & kDtCalcRect) r = Rect{rc.left, rc.top, rc.right, rc.bottom};
   return height;
 }

@@ -3,10 +3,13 @@
 #include <commctrl.h>
 
 #include <exception>
+#include "platform/win32/wide.h"
 #include "toolkit/application.h"
 #include "toolkit/win32/gdi_canvas.h"
 
 namespace tk::win32 {
+
+using platform::win32::Wide;
 
 namespace {
 
@@ -38,7 +41,7 @@ bool StillThere(HWND hwnd, const Control* control) {
 
 void ApplyFontTree(Win32Backend& backend, Control& control) {
   if (HWND hwnd = HandleOf(control))
-    SendMessageA(hwnd, WM_SETFONT, WPARAM(backend.Gdi().FontFor(control.EffectiveFont())), TRUE);
+    SendMessageW(hwnd, WM_SETFONT, WPARAM(backend.Gdi().FontFor(control.EffectiveFont())), TRUE);
   for (Control* child : control.Children()) ApplyFontTree(backend, *child);
 }
 
@@ -71,7 +74,7 @@ bool ChildNotification(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
 // done without us. Nothing when the window went away meanwhile.
 LRESULT ClassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (!IsWindow(hwnd)) return 0;
-  return CallWindowProcA(WNDPROC(GetClassLongPtrA(hwnd, GCLP_WNDPROC)), hwnd, msg, wp, lp);
+  return CallWindowProcW(WNDPROC(GetClassLongPtrW(hwnd, GCLP_WNDPROC)), hwnd, msg, wp, lp);
 }
 
 LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -135,7 +138,7 @@ class FormPeer : public WindowPeer {
     RECT r = FrameFor(form.ClientWidth(), form.ClientHeight());
     // The sizes the system tries while creating are not the form's.
     applying_bounds_ = true;
-    HWND created = CreateWindowExA(ex_style_, backend.FormClass(form), form.Caption().c_str(),
+    HWND created = CreateWindowExW(ex_style_, backend.FormClass(form), Wide(form.Caption()).c_str(),
                                    style_ | (form.Enabled() ? 0 : WS_DISABLED), form.ScreenLeft(),
                                    form.ScreenTop(), r.right - r.left, r.bottom - r.top, backend.AppWindow(),
                                    nullptr, backend.Instance(), static_cast<WindowPeer*>(this));
@@ -199,7 +202,7 @@ class FormPeer : public WindowPeer {
         // While Show is still applying, OnShow has not run yet; the form's
         // OnActivate comes after it, as the user sees it.
         if (showing_)
-          PostMessageA(hwnd_, kMsgActivated, 0, 0);
+          PostMessageW(hwnd_, kMsgActivated, 0, 0);
         else
           form_.NoteActivated();
         return 0;
@@ -217,7 +220,7 @@ class FormPeer : public WindowPeer {
         form_.DoMouseMove(XOf(lp), YOf(lp));
         return 0;
       default:
-        return DefWindowProcA(hwnd_, msg, wp, lp);
+        return DefWindowProcW(hwnd_, msg, wp, lp);
     }
   }
 
@@ -292,15 +295,15 @@ class FormPeer : public WindowPeer {
       bool main = Application::Exists() && App().MainForm() == &form_;
       HWND owner = main ? nullptr : backend_.AppWindow();
       if (!IsWindowVisible(hwnd_)) {
-        SetWindowLongPtrA(hwnd_, GWLP_HWNDPARENT, LONG_PTR(owner));
-        LONG_PTR ex = GetWindowLongPtrA(hwnd_, GWL_EXSTYLE);
+        SetWindowLongPtrW(hwnd_, GWLP_HWNDPARENT, LONG_PTR(owner));
+        LONG_PTR ex = GetWindowLongPtrW(hwnd_, GWL_EXSTYLE);
         LONG_PTR want = main ? (ex | WS_EX_APPWINDOW) : (ex & ~LONG_PTR(WS_EX_APPWINDOW));
-        if (want != ex) SetWindowLongPtrA(hwnd_, GWL_EXSTYLE, want);
+        if (want != ex) SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, want);
       }
     }
     if (!shown_once_ && form_.Position() == FormPosition::ScreenCenter) {
       RECT area, r;
-      SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+      SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
       GetWindowRect(hwnd_, &r);
       int x = area.left + ((area.right - area.left) - (r.right - r.left)) / 2;
       int y = area.top + ((area.bottom - area.top) - (r.bottom - r.top)) / 2;
@@ -336,7 +339,7 @@ class FormPeer : public WindowPeer {
 class ButtonPeer : public WindowPeer {
  public:
   ButtonPeer(Win32Backend& backend, Control& control) : WindowPeer(backend, control) {
-    if (CreateChild("Button", BS_PUSHBUTTON | WS_TABSTOP)) Subclass();
+    if (CreateChild(L"Button", BS_PUSHBUTTON | WS_TABSTOP)) Subclass();
   }
   void Command(WORD code) override {
     if (code != BN_CLICKED || !Usable()) return;
@@ -352,13 +355,13 @@ class CheckBoxPeer : public WindowPeer {
  public:
   CheckBoxPeer(Win32Backend& backend, CheckBox& box) : WindowPeer(backend, box), box_(box) {
     // Not an automatic check box: the model toggles, the window follows.
-    if (!CreateChild("Button", BS_CHECKBOX | WS_TABSTOP)) return;
+    if (!CreateChild(L"Button", BS_CHECKBOX | WS_TABSTOP)) return;
     Subclass();
     Update(Prop::Checked);
   }
   void Update(Prop p) override {
     if (hwnd_ && p == Prop::Checked)
-      SendMessageA(hwnd_, BM_SETCHECK, box_.Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
+      SendMessageW(hwnd_, BM_SETCHECK, box_.Checked() ? BST_CHECKED : BST_UNCHECKED, 0);
     else
       WindowPeer::Update(p);
   }
@@ -394,16 +397,16 @@ WNDPROC g_static_proc = nullptr;
 class LabelPeer : public WindowPeer {
  public:
   LabelPeer(Win32Backend& backend, Label& label) : WindowPeer(backend, label), label_(label) {
-    if (!CreateChild("Static", Style())) return;
+    if (!CreateChild(L"Static", Style())) return;
     // Subclassed for the mouse: a label with handlers takes clicks, one
     // without lets them through to what it lies on.
-    WNDPROC old = WNDPROC(SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, LONG_PTR(&LabelProc)));
+    WNDPROC old = WNDPROC(SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, LONG_PTR(&LabelProc)));
     if (!g_static_proc) g_static_proc = old;
   }
   void Update(Prop p) override {
     if (hwnd_ && p == Prop::Alignment) {
-      LONG_PTR style = GetWindowLongPtrA(hwnd_, GWL_STYLE) & ~LONG_PTR(SS_TYPEMASK);
-      SetWindowLongPtrA(hwnd_, GWL_STYLE, style | Style());
+      LONG_PTR style = GetWindowLongPtrW(hwnd_, GWL_STYLE) & ~LONG_PTR(SS_TYPEMASK);
+      SetWindowLongPtrW(hwnd_, GWL_STYLE, style | Style());
       Redraw();
     } else {
       WindowPeer::Update(p);
@@ -433,7 +436,7 @@ class LabelPeer : public WindowPeer {
       });
       if (handled) return r;
     }
-    return CallWindowProcA(g_static_proc, hwnd, msg, wp, lp);
+    return CallWindowProcW(g_static_proc, hwnd, msg, wp, lp);
   }
 
   Label& label_;
@@ -443,7 +446,7 @@ class LabelPeer : public WindowPeer {
 class ListBoxPeer : public WindowPeer {
  public:
   ListBoxPeer(Win32Backend& backend, ListBox& list) : WindowPeer(backend, list), list_(list) {
-    if (!CreateChild("ListBox", LBS_NOTIFY | WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT | WS_TABSTOP)) return;
+    if (!CreateChild(L"ListBox", LBS_NOTIFY | WS_VSCROLL | WS_BORDER | LBS_NOINTEGRALHEIGHT | WS_TABSTOP)) return;
     Subclass();
     Update(Prop::Items);
   }
@@ -451,28 +454,28 @@ class ListBoxPeer : public WindowPeer {
     if (!hwnd_) return;
     switch (p) {
       case Prop::Items: {
-        SendMessageA(hwnd_, WM_SETREDRAW, FALSE, 0);
-        SendMessageA(hwnd_, LB_RESETCONTENT, 0, 0);
-        for (const std::string& item : list_.Items()) SendMessageA(hwnd_, LB_ADDSTRING, 0, LPARAM(item.c_str()));
-        SendMessageA(hwnd_, LB_SETCURSEL, WPARAM(list_.ItemIndex()), 0);
-        SendMessageA(hwnd_, WM_SETREDRAW, TRUE, 0);
+        SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+        SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
+        for (const std::string& item : list_.Items()) SendMessageW(hwnd_, LB_ADDSTRING, 0, LPARAM(Wide(item).c_str()));
+        SendMessageW(hwnd_, LB_SETCURSEL, WPARAM(list_.ItemIndex()), 0);
+        SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(hwnd_, nullptr, TRUE);
         break;
       }
-      case Prop::ItemIndex: SendMessageA(hwnd_, LB_SETCURSEL, WPARAM(list_.ItemIndex()), 0); break;
+      case Prop::ItemIndex: SendMessageW(hwnd_, LB_SETCURSEL, WPARAM(list_.ItemIndex()), 0); break;
       default: WindowPeer::Update(p); break;
     }
   }
   void ItemAdded(int index) override {
     if (!hwnd_) return;
-    if (SendMessageA(hwnd_, LB_GETCOUNT, 0, 0) == index)
-      SendMessageA(hwnd_, LB_ADDSTRING, 0, LPARAM(list_.Items()[size_t(index)].c_str()));
+    if (SendMessageW(hwnd_, LB_GETCOUNT, 0, 0) == index)
+      SendMessageW(hwnd_, LB_ADDSTRING, 0, LPARAM(Wide(list_.Items()[size_t(index)]).c_str()));
     else
       Update(Prop::Items);
   }
   void Command(WORD code) override {
     if (code != LBN_SELCHANGE || !Usable()) return;
-    LRESULT sel = SendMessageA(hwnd_, LB_GETCURSEL, 0, 0);
+    LRESULT sel = SendMessageW(hwnd_, LB_GETCURSEL, 0, 0);
     list_.NoteItemIndex(sel == LB_ERR ? -1 : int(sel));
     list_.DoClick();
   }
@@ -493,14 +496,14 @@ class ListBoxPeer : public WindowPeer {
 class ProgressPeer : public WindowPeer {
  public:
   ProgressPeer(Win32Backend& backend, ProgressBar& bar) : WindowPeer(backend, bar), bar_(bar) {
-    if (!CreateChild(PROGRESS_CLASSA, 0)) return;
+    if (!CreateChild(PROGRESS_CLASSW, 0)) return;
     Subclass();
     Update(Prop::Progress);
   }
   void Update(Prop p) override {
     if (hwnd_ && p == Prop::Progress) {
-      SendMessageA(hwnd_, PBM_SETRANGE32, WPARAM(bar_.Min()), LPARAM(bar_.Max()));
-      SendMessageA(hwnd_, PBM_SETPOS, WPARAM(bar_.Position()), 0);
+      SendMessageW(hwnd_, PBM_SETRANGE32, WPARAM(bar_.Min()), LPARAM(bar_.Max()));
+      SendMessageW(hwnd_, PBM_SETPOS, WPARAM(bar_.Position()), 0);
     } else {
       WindowPeer::Update(p);
     }
@@ -518,14 +521,14 @@ class ContainerPeer : public WindowPeer {
   virtual LRESULT Message(UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT result = 0;
     if (ChildNotification(msg, wp, lp, result)) return result;
-    return DefWindowProcA(hwnd_, msg, wp, lp);
+    return DefWindowProcW(hwnd_, msg, wp, lp);
   }
 };
 
 class PanelPeer : public ContainerPeer {
  public:
   PanelPeer(Win32Backend& backend, Panel& panel) : ContainerPeer(backend, panel), panel_(panel) {
-    CreateChild(kPanelClass, 0, WS_EX_CONTROLPARENT);
+    CreateChild(kPanelClassW, 0, WS_EX_CONTROLPARENT);
   }
   void Update(Prop p) override {
     // Whatever changes may have cured a failing Paint.
@@ -588,7 +591,7 @@ class PanelPeer : public ContainerPeer {
 class PageBookPeer : public ContainerPeer {
  public:
   PageBookPeer(Win32Backend& backend, PageBook& book) : ContainerPeer(backend, book), book_(book) {
-    CreateChild(kPageBookClass, 0, WS_EX_CONTROLPARENT);
+    CreateChild(kPageBookClassW, 0, WS_EX_CONTROLPARENT);
   }
   void Update(Prop p) override {
     if (hwnd_ && p == Prop::ActivePage) {
@@ -615,20 +618,20 @@ class PageBookPeer : public ContainerPeer {
 // The peer is still being made: it is tied to the window now for the
 // messages that come before CreateWindowEx returns.
 void BindEarly(HWND hwnd, LPARAM create_struct) {
-  auto* peer = static_cast<WindowPeer*>(reinterpret_cast<CREATESTRUCTA*>(create_struct)->lpCreateParams);
-  SetPropA(hwnd, kModelProp, HANDLE(&peer->Model()));
-  SetWindowLongPtrA(hwnd, GWLP_USERDATA, LONG_PTR(peer));
+  auto* peer = static_cast<WindowPeer*>(reinterpret_cast<CREATESTRUCTW*>(create_struct)->lpCreateParams);
+  SetPropW(hwnd, kModelPropW, HANDLE(&peer->Model()));
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, LONG_PTR(peer));
   peer->Bind(hwnd);
 }
 
 LRESULT CALLBACK ContainerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) BindEarly(hwnd, lp);
   WindowPeer* base = PeerOf(hwnd);
-  if (!base) return DefWindowProcA(hwnd, msg, wp, lp);
+  if (!base) return DefWindowProcW(hwnd, msg, wp, lp);
   auto* peer = static_cast<ContainerPeer*>(base);
   if (msg == WM_NCDESTROY) {
     peer->Forget();
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefWindowProcW(hwnd, msg, wp, lp);
   }
   return Guarded([&] { return peer->Message(msg, wp, lp); });
 }
@@ -647,9 +650,9 @@ void WindowPeer::Forget() {
   if (hwnd_) {
     // Nothing may reach this peer from here on, not even the messages
     // that DestroyWindow sends.
-    RemovePropA(hwnd_, kModelProp);
-    RemovePropA(hwnd_, kControlNameProp);
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
+    RemovePropW(hwnd_, kModelPropW);
+    RemovePropW(hwnd_, kControlNamePropW);
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     hwnd_ = nullptr;
   }
   if (name_atom_) {
@@ -658,14 +661,14 @@ void WindowPeer::Forget() {
   }
 }
 
-bool WindowPeer::CreateChild(const char* window_class, DWORD style, DWORD ex_style) {
+bool WindowPeer::CreateChild(const wchar_t* window_class, DWORD style, DWORD ex_style) {
   Control* parent = control_.Parent();
   HWND parent_hwnd = parent ? HandleOf(*parent) : nullptr;
   if (!parent_hwnd) return false;
   const Control& c = control_;
   style |= WS_CHILD | WS_CLIPSIBLINGS | (c.Visible() ? WS_VISIBLE : 0) | (c.Enabled() ? 0 : WS_DISABLED);
   if (ex_style & WS_EX_CONTROLPARENT) style |= WS_CLIPCHILDREN;
-  HWND hwnd = CreateWindowExA(ex_style, window_class, c.Caption().c_str(), style, c.Left(), c.Top(),
+  HWND hwnd = CreateWindowExW(ex_style, window_class, Wide(c.Caption()).c_str(), style, c.Left(), c.Top(),
                               c.Width(), c.Height(), parent_hwnd, HMENU(INT_PTR(g_next_child_id++)),
                               backend_.Instance(), static_cast<WindowPeer*>(this));
   if (!hwnd) return false;
@@ -675,18 +678,18 @@ bool WindowPeer::CreateChild(const char* window_class, DWORD style, DWORD ex_sty
 
 void WindowPeer::Adopt(HWND hwnd) {
   hwnd_ = hwnd;
-  SetPropA(hwnd, kModelProp, HANDLE(&control_));
-  SetWindowLongPtrA(hwnd, GWLP_USERDATA, LONG_PTR(this));
+  SetPropW(hwnd, kModelPropW, HANDLE(&control_));
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, LONG_PTR(this));
   if (!name_atom_ && !control_.Name().empty()) {
     // Other programs find controls by name through this atom.
-    name_atom_ = GlobalAddAtomA(control_.Name().c_str());
-    if (name_atom_) SetPropA(hwnd, kControlNameProp, HANDLE(UINT_PTR(name_atom_)));
+    name_atom_ = GlobalAddAtomW(Wide(control_.Name()).c_str());
+    if (name_atom_) SetPropW(hwnd, kControlNamePropW, HANDLE(UINT_PTR(name_atom_)));
   }
-  SendMessageA(hwnd, WM_SETFONT, WPARAM(backend_.Gdi().FontFor(control_.EffectiveFont())), FALSE);
+  SendMessageW(hwnd, WM_SETFONT, WPARAM(backend_.Gdi().FontFor(control_.EffectiveFont())), FALSE);
 }
 
 void WindowPeer::Subclass() {
-  if (hwnd_) SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, LONG_PTR(&SubclassProc));
+  if (hwnd_) SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, LONG_PTR(&SubclassProc));
 }
 
 LRESULT WindowPeer::OwnMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -706,7 +709,7 @@ void WindowPeer::Update(Prop p) {
     case Prop::Bounds:
       SetWindowPos(hwnd_, nullptr, c.Left(), c.Top(), c.Width(), c.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
       break;
-    case Prop::Caption: SetWindowTextA(hwnd_, c.Caption().c_str()); break;
+    case Prop::Caption: SetWindowTextW(hwnd_, Wide(c.Caption()).c_str()); break;
     case Prop::Visible: ShowWindow(hwnd_, c.Visible() ? SW_SHOWNA : SW_HIDE); break;
     case Prop::Enabled: EnableWindow(hwnd_, c.Enabled()); break;
     case Prop::Color: Redraw(); break;  // children may show this colour too
@@ -737,11 +740,11 @@ COLORREF BackgroundOf(const Control& control) {
 WindowPeer* PeerOf(HWND hwnd) {
   // Only windows carrying the model property are ours; their user data
   // is then the peer.
-  if (!hwnd || !GetPropA(hwnd, kModelProp)) return nullptr;
-  return reinterpret_cast<WindowPeer*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (!hwnd || !GetPropW(hwnd, kModelPropW)) return nullptr;
+  return reinterpret_cast<WindowPeer*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
-Control* ControlOf(HWND hwnd) { return hwnd ? static_cast<Control*>(GetPropA(hwnd, kModelProp)) : nullptr; }
+Control* ControlOf(HWND hwnd) { return hwnd ? static_cast<Control*>(GetPropW(hwnd, kModelPropW)) : nullptr; }
 
 HWND HandleOf(const Control& control) {
   auto* peer = dynamic_cast<WindowPeer*>(control.Peer());
@@ -766,31 +769,31 @@ void UnhookFormMessages(Form& form, int id) {
 LRESULT CALLBACK FormWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) BindEarly(hwnd, lp);
   WindowPeer* base = PeerOf(hwnd);
-  if (!base) return DefWindowProcA(hwnd, msg, wp, lp);
+  if (!base) return DefWindowProcW(hwnd, msg, wp, lp);
   auto* peer = static_cast<FormPeer*>(base);
   if (msg == WM_NCDESTROY) {
     peer->Forget();
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefWindowProcW(hwnd, msg, wp, lp);
   }
   return Guarded([&] { return peer->Message(msg, wp, lp); });
 }
 
 void RegisterContainerClasses(HINSTANCE instance) {
-  for (const char* name : {kPanelClass, kPageBookClass}) {
-    WNDCLASSEXA wc{};
+  for (const wchar_t* name : {kPanelClassW, kPageBookClassW}) {
+    WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW;  // captions are centred: a resize repaints all
     wc.lpfnWndProc = ContainerProc;
     wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     wc.lpszClassName = name;
-    RegisterClassExA(&wc);
+    RegisterClassExW(&wc);
   }
 }
 
 void UnregisterContainerClasses(HINSTANCE instance) {
-  UnregisterClassA(kPanelClass, instance);
-  UnregisterClassA(kPageBookClass, instance);
+  UnregisterClassW(kPanelClassW, instance);
+  UnregisterClassW(kPageBookClassW, instance);
 }
 
 std::unique_ptr<ControlPeer> MakePeer(Win32Backend& backend, Control& control) {

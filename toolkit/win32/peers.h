@@ -10,6 +10,13 @@ constexpr UINT kMsgWake = WM_APP + 0x100;
 constexpr UINT kMsgSynchronize = WM_APP + 0x101;
 constexpr UINT kMsgActivated = WM_APP + 0x102;
 
+// The names of win32_backend.h as the wide functions take them.
+inline constexpr wchar_t kAppWindowClassW[] = L"TApplication";
+inline constexpr wchar_t kPanelClassW[] = L"TPanel";
+inline constexpr wchar_t kPageBookClassW[] = L"TPageBook";
+inline constexpr wchar_t kControlNamePropW[] = L"ControlName";
+inline constexpr wchar_t kModelPropW[] = L"TkControl";
+
 class WindowPeer : public ControlPeer {
  public:
   WindowPeer(Win32Backend& backend, Control& control) : backend_(backend), control_(control) {}
@@ -35,7 +42,7 @@ class WindowPeer : public ControlPeer {
 
  protected:
   // Creates a child window of the parent control's window.
-  bool CreateChild(const char* window_class, DWORD style, DWORD ex_style = 0);
+  bool CreateChild(const wchar_t* window_class, DWORD style, DWORD ex_style = 0);
   // Ties the window to this peer: properties, font.
   void Adopt(HWND hwnd);
   // Routes a system control's own messages through OwnMessage, so that the

@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <exception>
+#include "platform/win32/wide.h"
 #include "toolkit/application.h"
 #include "toolkit/error.h"
 #include "toolkit/win32/gdi_canvas.h"
 #include "toolkit/win32/peers.h"
 
 namespace tk::win32 {
+
+using platform::win32::Wide;
 
 namespace {
 Win32Backend* g_current = nullptr;
@@ -90,23 +93,23 @@ struct Win32Backend::SyncCall {
 // --- Win32Backend --------------------------------------------------------------
 
 Win32Backend::Win32Backend(HINSTANCE instance)
-    : instance_(instance ? instance : GetModuleHandleA(nullptr)),
+    : instance_(instance ? instance : GetModuleHandleW(nullptr)),
       ui_thread_(GetCurrentThreadId()),
       gdi_(std::make_unique<GdiObjects>()) {
   g_current = this;
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
 
-  WNDCLASSEXA wc{};
+  WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = AppWindowProc;
   wc.hInstance = instance_;
-  wc.lpszClassName = kAppWindowClass;
-  RegisterClassExA(&wc);
+  wc.lpszClassName = kAppWindowClassW;
+  RegisterClassExW(&wc);
   RegisterContainerClasses(instance_);
   // Hidden, without a task-bar button: it owns boxes and the other forms,
   // and receives timers and hand-overs from worker threads.
-  app_window_ = CreateWindowExA(WS_EX_TOOLWINDOW, kAppWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+  app_window_ = CreateWindowExW(WS_EX_TOOLWINDOW, kAppWindowClassW, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                 instance_, this);
 }
 
@@ -124,26 +127,26 @@ Win32Backend::~Win32Backend() {
   for (auto& [id, timer] : timers_) KillTimer(app_window_, id);
   if (app_window_) DestroyWindow(app_window_);
   UnregisterContainerClasses(instance_);
-  for (const std::string& name : form_classes_) UnregisterClassA(name.c_str(), instance_);
-  UnregisterClassA(kAppWindowClass, instance_);
+  for (const std::wstring& name : form_classes_) UnregisterClassW(name.c_str(), instance_);
+  UnregisterClassW(kAppWindowClassW, instance_);
   if (g_current == this) g_current = nullptr;
 }
 
 Win32Backend* Win32Backend::Current() { return g_current; }
 
-const char* Win32Backend::FormClass(const Form& form) {
-  const std::string& name = form.ClassName().empty() ? std::string("TForm") : form.ClassName();
+const wchar_t* Win32Backend::FormClass(const Form& form) {
+  const std::wstring name = Wide(form.ClassName().empty() ? std::string("TForm") : form.ClassName());
   auto it = form_classes_.find(name);
   if (it != form_classes_.end()) return it->c_str();
-  WNDCLASSEXA wc{};
+  WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = FormWindowProc;
   wc.hInstance = instance_;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hIcon = LoadIconA(instance_, "MAINICON");
-  if (!wc.hIcon) wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hIcon = LoadIconW(instance_, L"MAINICON");
+  if (!wc.hIcon) wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
   wc.lpszClassName = name.c_str();
-  RegisterClassExA(&wc);
+  RegisterClassExW(&wc);
   return form_classes_.insert(name).first->c_str();
 }
 
@@ -157,10 +160,10 @@ std::unique_ptr<ControlPeer> Win32Backend::CreatePeer(Control& control) { return
 
 LRESULT CALLBACK Win32Backend::AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE)
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                      LONG_PTR(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams));
-  auto* self = reinterpret_cast<Win32Backend*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcA(hwnd, msg, wp, lp);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                      LONG_PTR(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+  auto* self = reinterpret_cast<Win32Backend*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
   try {
     return self->HandleAppMessage(hwnd, msg, wp, lp);
   } catch (const std::exception& e) {
@@ -186,13 +189,13 @@ LRESULT Win32Backend::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
           App().Terminate();
       }
       return 0;
-    default: return DefWindowProcA(hwnd, msg, wp, lp);
+    default: return DefWindowProcW(hwnd, msg, wp, lp);
   }
 }
 
 bool Win32Backend::ProcessOne() {
   MSG msg;
-  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
   if (msg.message == WM_QUIT) {
     if (Application::Exists()) App().Terminate();
     return true;
@@ -201,10 +204,10 @@ bool Win32Backend::ProcessOne() {
   // dialogs; only keys go that way, so that clicks reach the controls as sent.
   if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && msg.hwnd) {
     HWND root = GetAncestor(msg.hwnd, GA_ROOT);
-    if (root && IsOurForm(root) && IsDialogMessageA(root, &msg)) return true;
+    if (root && IsOurForm(root) && IsDialogMessageW(root, &msg)) return true;
   }
   TranslateMessage(&msg);
-  DispatchMessageA(&msg);
+  DispatchMessageW(&msg);
   return true;
 }
 
@@ -212,7 +215,7 @@ void Win32Backend::WaitForEvent() { WaitMessage(); }
 
 void Win32Backend::Wake() {
   // One wake message at a time is enough to end a WaitMessage.
-  if (!wake_posted_.exchange(true) && !PostMessageA(app_window_, kMsgWake, 0, 0)) wake_posted_ = false;
+  if (!wake_posted_.exchange(true) && !PostMessageW(app_window_, kMsgWake, 0, 0)) wake_posted_ = false;
 }
 
 namespace {
@@ -252,7 +255,7 @@ void Win32Backend::BeginModal(Form& form) {
   if (!owner)
     if (Form* main = Application::Exists() ? App().MainForm() : nullptr)
       if (HWND m = HandleOf(*main); m && m != hwnd && IsWindowVisible(m)) owner = m;
-  SetWindowLongPtrA(hwnd, GWLP_HWNDPARENT, LONG_PTR(owner ? owner : app_window_));
+  SetWindowLongPtrW(hwnd, GWLP_HWNDPARENT, LONG_PTR(owner ? owner : app_window_));
   modals_.push_back(ModalSession{&form, DisableThreadWindows(hwnd), previous});
   if (!IsWindowEnabled(hwnd)) EnableWindow(hwnd, TRUE);
   form.SetVisible(true);
@@ -280,7 +283,7 @@ ModalResult Win32Backend::ShowMessageBox(MsgKind kind, const std::string& captio
   // The box disables only its owner; every other window of the program
   // must wait for the answer too.
   std::vector<HWND> disabled = DisableThreadWindows(owner);
-  int id = MessageBoxExA(owner, text.c_str(), caption.c_str(),
+  int id = MessageBoxExW(owner, Wide(text).c_str(), Wide(caption).c_str(),
                          IconFlag(kind) | ButtonsFlag(buttons) | MB_TASKMODAL | MB_SETFOREGROUND, 0);
   EnableWindows(disabled);
   return ResultOf(id);
@@ -333,7 +336,7 @@ void Win32Backend::Synchronize(const std::function<void()>& call) {
     call();
     return;
   }
-  SyncCall sync{&call, CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr};
+  SyncCall sync{&call, CreateEventW(nullptr, TRUE, FALSE, nullptr), nullptr};
   if (!sync.done) throw Error("Unable to hand a call over to the user interface.");
   {
     std::lock_guard<std::mutex> lock(sync_mutex_);
@@ -343,7 +346,7 @@ void Win32Backend::Synchronize(const std::function<void()>& call) {
     }
     pending_syncs_.push_back(&sync);
   }
-  if (!PostMessageA(app_window_, kMsgSynchronize, 0, LPARAM(&sync))) {
+  if (!PostMessageW(app_window_, kMsgSynchronize, 0, LPARAM(&sync))) {
     {
       std::lock_guard<std::mutex> lock(sync_mutex_);
       pending_syncs_.erase(std::remove(pending_syncs_.begin(), pending_syncs_.end(), &sync), pending_syncs_.end());
@@ -380,9 +383,9 @@ void Win32Backend::Popup(PopupMenu& menu, int x, int y) {
   for (size_t i = 0; i < items.size(); ++i) {
     UINT id = UINT(i + 1);
     if (items[i].caption == "-") {
-      AppendMenuA(handle, MF_SEPARATOR, 0, nullptr);
+      AppendMenuW(handle, MF_SEPARATOR, 0, nullptr);
     } else {
-      AppendMenuA(handle, MF_STRING, id, items[i].caption.c_str());
+      AppendMenuW(handle, MF_STRING, id, Wide(items[i].caption).c_str());
       if (items[i].is_default) SetMenuDefaultItem(handle, id, FALSE);
     }
   }
@@ -391,7 +394,7 @@ void Win32Backend::Popup(PopupMenu& menu, int x, int y) {
   HWND owner = OwnerWindow();
   SetForegroundWindow(owner);
   UINT chosen = UINT(TrackPopupMenu(handle, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, owner, nullptr));
-  PostMessageA(owner, WM_NULL, 0, 0);
+  PostMessageW(owner, WM_NULL, 0, 0);
   DestroyMenu(handle);
   if (chosen >= 1 && chosen <= menu.Items().size()) {
     std::string name = menu.Items()[chosen - 1].name;
@@ -399,6 +402,6 @@ void Win32Backend::Popup(PopupMenu& menu, int x, int y) {
   }
 }
 
-void Win32Backend::TitleChanged(const std::string& title) { SetWindowTextA(app_window_, title.c_str()); }
+void Win32Backend::TitleChanged(const std::string& title) { SetWindowTextW(app_window_, Wide(title).c_str()); }
 
 }  // namespace tk::win32

@@ -97,7 +97,7 @@ class Win32Backend : public Backend {
   // --- For the peers -------------------------------------------------------
   GdiObjects& Gdi() { return *gdi_; }
   // Registers a form's window class once.
-  const char* FormClass(const Form& form);
+  const wchar_t* FormClass(const Form& form);
   // The window that should own a box or menu now: the thread's active
   // window when it is one of ours, else the application window.
   HWND OwnerWindow() const;
@@ -121,7 +121,7 @@ class Win32Backend : public Backend {
   HWND app_window_ = nullptr;
   std::unique_ptr<GdiObjects> gdi_;
   HookList app_hooks_;
-  std::set<std::string> form_classes_;
+  std::set<std::wstring> form_classes_;
   std::vector<ModalSession> modals_;
 
   std::map<Timer*, UINT_PTR> timer_ids_;

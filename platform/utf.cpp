@@ -1,0 +1,117 @@
+#include "platform/utf.h"
+
+namespace platform {
+namespace {
+
+// Decodes one code point at s[i]; 0 when the bytes there are not UTF-8.
+// Overlong forms and values beyond U+10FFFF are refused; surrogates are not.
+size_t DecodeOne(std::string_view s, size_t i, char32_t& cp) {
+  auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  unsigned char b = byte(i);
+  if (b < 0x80) {
+    cp = b;
+    return 1;
+  }
+  size_t len;
+  char32_t min;
+  if ((b & 0xE0) == 0xC0) {
+    len = 2, cp = b & 0x1F, min = 0x80;
+  } else if ((b & 0xF0) == 0xE0) {
+    len = 3, cp = b & 0x0F, min = 0x800;
+  } else if ((b & 0xF8) == 0xF0) {
+    len = 4, cp = b & 0x07, min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (i + len > s.size()) return 0;
+  for (size_t k = 1; k < len; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (byte(i + k) & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF) return 0;
+  return len;
+}
+
+void Append(std::u16string& out, char32_t cp) {
+  if (cp < 0x10000) {
+    out += char16_t(cp);
+  } else {
+    cp -= 0x10000;
+    out += char16_t(0xD800 + (cp >> 10));
+    out += char16_t(0xDC00 + (cp & 0x3FF));
+  }
+}
+
+}  // namespace
+
+bool IsUtf8(std::string_view s) {
+  char32_t cp;
+  for (size_t i = 0; i < s.size();) {
+    size_t n = DecodeOne(s, i, cp);
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
+std::optional<std::u16string> Utf16Exact(std::string_view s) {
+  std::u16string out;
+  out.reserve(s.size());
+  char32_t cp;
+  for (size_t i = 0; i < s.size();) {
+    size_t n = DecodeOne(s, i, cp);
+    if (n == 0) return std::nullopt;
+    Append(out, cp);
+    i += n;
+  }
+  return out;
+}
+
+std::u16string Utf16(std::string_view s) {
+  std::u16string out;
+  out.reserve(s.size());
+  char32_t cp;
+  for (size_t i = 0; i < s.size();) {
+    size_t n = DecodeOne(s, i, cp);
+    if (n == 0) {
+      out += u'\uFFFD';
+      ++i;
+      continue;
+    }
+    Append(out, cp);
+    i += n;
+  }
+  return out;
+}
+
+std::string Utf8(std::u16string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    char32_t cp = s[i];
+    // A pair makes one code point; a surrogate on its own stays as it is.
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+        s[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+      ++i;
+    }
+    if (cp < 0x80) {
+      out += char(cp);
+    } else if (cp < 0x800) {
+      out += char(0xC0 | (cp >> 6));
+      out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += char(0xE0 | (cp >> 12));
+      out += char(0x80 | ((cp >> 6) & 0x3F));
+      out += char(0x80 | (cp & 0x3F));
+    } else {
+      out += char(0xF0 | (cp >> 18));
+      out += char(0x80 | ((cp >> 12) & 0x3F));
+      out += char(0x80 | ((cp >> 6) & 0x3F));
+      out += char(0x80 | (cp & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace platform
