@@ -196,7 +196,31 @@ class Win32Watch : public ChangeWatch {
 
   void Cancel() override { SetEvent(cancel_.get()); }
 
+  // For a waiter: the event a change signals, or nullptr when the watch can
+  // report nothing more (its key is gone).
+  HANDLE ChangedEvent() const { return broken_ ? nullptr : changed_.get(); }
+  // After the waiter saw a change: watch again, as Wait does.
+  void Rearm() {
+    stamp_ = Stamp();
+    if (!Arm()) broken_ = true;
+  }
+  // The system has been seen to drop a registration now and then (Wine,
+  // with watches started and ended in quick succession), which would leave
+  // the watch deaf for good. The key's last-write time tells a change that
+  // was not signalled; true when it moved since the watch last looked (or
+  // the key is gone).
+  bool ChangedUnseen() const { return !broken_ && Stamp() != stamp_; }
+
  private:
+  // The key's last-write time; 0 when it cannot be read (deleted).
+  uint64_t Stamp() const {
+    FILETIME t{};
+    if (RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, &t) != ERROR_SUCCESS)
+      return 0;
+    return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  }
+
   bool Notify(DWORD extra) {
     return RegNotifyChangeKeyValue(key_.get(), subtree_ ? TRUE : FALSE, filter_ | extra,
                                    changed_.get(), TRUE) == ERROR_SUCCESS;
@@ -211,9 +235,91 @@ class Win32Watch : public ChangeWatch {
   DWORD filter_;
   bool agnostic_ = true;
   bool broken_ = false;
+  uint64_t stamp_ = Stamp();
+};
+
+// A handle of our own to a root, which the watch may close. Opening a root
+// with an empty path is no way to get one: Wine hands back the handle it
+// keeps for the predefined key, and closing that breaks every later use of
+// the root in this process. nullptr for the roots that have no such path.
+HKEY OpenRootForWatch(RootKey root) {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  HANDLE h = nullptr;
+  if (root == RootKey::CurrentUser) {
+    auto open = Bind<LONG(WINAPI*)(ACCESS_MASK, HANDLE*)>(ntdll, "RtlOpenCurrentUser");
+    return open && open(KEY_NOTIFY, &h) == 0 ? HKEY(h) : nullptr;
+  }
+  const wchar_t* path = root == RootKey::LocalMachine ? L"\\Registry\\Machine"
+                        : root == RootKey::Users      ? L"\\Registry\\User"
+                                                      : nullptr;
+  if (!path) return nullptr;
+  struct CountedString {
+    USHORT length, maximum;
+    const wchar_t* buffer;
+  } name{USHORT(wcslen(path) * 2), USHORT(wcslen(path) * 2 + 2), path};
+  struct ObjectAttributes {
+    ULONG length;
+    HANDLE root;
+    CountedString* name;
+    ULONG attributes;
+    void *security, *quality;
+  } attributes{sizeof(ObjectAttributes), nullptr, &name, 0x40 /* OBJ_CASE_INSENSITIVE */, nullptr, nullptr};
+  auto open = Bind<LONG(WINAPI*)(HANDLE*, ACCESS_MASK, ObjectAttributes*)>(ntdll, "NtOpenKey");
+  return open && open(&h, KEY_NOTIFY, &attributes) == 0 ? HKEY(h) : nullptr;
+}
+
+class Win32Waiter : public ChangeWaiter {
+ public:
+  Win32Waiter() : wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+  bool Ready() const { return bool(wake_); }
+
+  int WaitAny(const std::vector<ChangeWatch*>& watches) override {
+    // The wake-up comes first, so that ending wins over a change at the same time.
+    std::vector<HANDLE> handles{wake_.get()};
+    std::vector<Win32Watch*> watching;
+    std::vector<int> index_of;
+    for (size_t i = 0; i < watches.size(); ++i) {
+      if (!watches[i]) continue;
+      auto* w = dynamic_cast<Win32Watch*>(watches[i]);
+      if (!w) return kFailed;
+      if (HANDLE e = w->ChangedEvent()) {
+        handles.push_back(e);
+        watching.push_back(w);
+        index_of.push_back(int(i));
+      }
+    }
+    if (handles.size() > MAXIMUM_WAIT_OBJECTS) return kFailed;
+    for (;;) {
+      DWORD r = WaitForMultipleObjects(DWORD(handles.size()), handles.data(), FALSE, kLookEveryMs);
+      if (r == WAIT_OBJECT_0) return kWoken;
+      if (r > WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + handles.size()) {
+        size_t k = r - WAIT_OBJECT_0 - 1;
+        watching[k]->Rearm();
+        return index_of[k];
+      }
+      if (r != WAIT_TIMEOUT) return kFailed;
+      for (size_t k = 0; k < watching.size(); ++k)
+        if (watching[k]->ChangedUnseen()) {
+          watching[k]->Rearm();
+          return index_of[k];
+        }
+    }
+  }
+
+  void Wake() override { SetEvent(wake_.get()); }
+
+ private:
+  static constexpr DWORD kLookEveryMs = 2000;
+  Handle wake_;
 };
 
 }  // namespace
+
+std::unique_ptr<ChangeWaiter> Win32Registry::NewWaiter() {
+  auto waiter = std::make_unique<Win32Waiter>();
+  if (!waiter->Ready()) return nullptr;
+  return waiter;
+}
 
 std::unique_ptr<RegistryKey> Win32Registry::Open(RootKey root, const std::string& path,
                                                  Access access, OpenStatus* status) {
@@ -256,9 +362,12 @@ std::unique_ptr<ChangeWatch> Win32Registry::Watch(RootKey root, const std::strin
   auto clean = CleanPath(path);
   if (!base || !clean || filter == 0 || (filter & ~kAllFilterBits)) return nullptr;
   HKEY h = nullptr;
-  if (RegOpenKeyExW(base, clean->c_str(), 0, KEY_NOTIFY | KEY_WOW64_64KEY, &h) != ERROR_SUCCESS) {
-    return nullptr;
-  }
+  if (clean->empty())
+    h = OpenRootForWatch(root);
+  else if (RegOpenKeyExW(base, clean->c_str(), 0, KEY_NOTIFY | KEY_QUERY_VALUE | KEY_WOW64_64KEY, &h) !=
+           ERROR_SUCCESS)
+    h = nullptr;
+  if (!h) return nullptr;
   auto watch = std::make_unique<Win32Watch>(h, subtree, filter);
   if (!watch->Arm()) return nullptr;
   return watch;

@@ -16,6 +16,7 @@ class Win32Registry : public Registry {
   // change it saw and fails from then on.
   std::unique_ptr<ChangeWatch> Watch(RootKey root, const std::string& path, bool subtree,
                                      unsigned filter) override;
+  std::unique_ptr<ChangeWaiter> NewWaiter() override;
 };
 
 }  // namespace platform::win32

@@ -6,6 +6,8 @@ namespace platform::win32 {
 class Win32Shell : public Shell {
  public:
   bool Open(const std::string& document) override;
+  // Icons are loaded once, at the size of the notification area, and kept.
+  bool NotifyIcon(NotifyIconOp op, const NotifyIconData& data) override;
 };
 
 }  // namespace platform::win32

@@ -13,10 +13,46 @@ class Win32Mutex : public NamedMutex {
   Win32Mutex(HANDLE h, bool existed) : handle_(h), existed_(existed) {}
   bool AlreadyExisted() const override { return existed_; }
 
+  AcquireResult Acquire(int timeout_ms) override {
+    switch (WaitForSingleObject(handle_.get(), timeout_ms < 0 ? INFINITE : DWORD(timeout_ms))) {
+      case WAIT_OBJECT_0: return AcquireResult::Acquired;
+      case WAIT_ABANDONED: return AcquireResult::Abandoned;
+      case WAIT_TIMEOUT: return AcquireResult::TimedOut;
+      default: return AcquireResult::Failed;
+    }
+  }
+  void Release() override { ReleaseMutex(handle_.get()); }
+
  private:
   Handle handle_;
   bool existed_;
 };
+
+struct WindowSearch {
+  const wchar_t* class_name;
+  const wchar_t* caption;
+  HWND found;
+};
+
+// The first top-level window with that class and caption that belongs to
+// another process.
+BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lp) {
+  auto* search = reinterpret_cast<WindowSearch*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == GetCurrentProcessId()) return TRUE;
+  wchar_t text[512];
+  if (search->class_name && (!GetClassNameW(hwnd, text, 512) || lstrcmpiW(text, search->class_name) != 0))
+    return TRUE;
+  if (search->caption) {
+    // The stored caption; a hung window does not keep us waiting.
+    int n = InternalGetWindowText(hwnd, text, 512);
+    text[n] = 0;
+    if (lstrcmpiW(text, search->caption) != 0) return TRUE;
+  }
+  search->found = hwnd;
+  return FALSE;
+}
 
 }  // namespace
 
@@ -62,28 +98,40 @@ OsVersion Win32System::Version() {
   return v;
 }
 
-std::unique_ptr<NamedMutex> Win32System::CreateNamedMutex(const std::string& name) {
+std::unique_ptr<NamedMutex> Win32System::CreateNamedMutex(const std::string& name, bool initial_owner) {
   auto wname = NameArg(name);
   if (!wname) return nullptr;
   // The last error is only set when the mutex existed; clear it to be sure.
   SetLastError(ERROR_SUCCESS);
-  HANDLE h = CreateMutexW(nullptr, FALSE, name.empty() ? nullptr : wname->c_str());
+  HANDLE h = CreateMutexW(nullptr, initial_owner ? TRUE : FALSE, name.empty() ? nullptr : wname->c_str());
   if (!h) return nullptr;
   bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
   return std::make_unique<Win32Mutex>(h, existed);
 }
 
-bool Win32System::BringWindowForward(const std::string& class_name, const std::string& caption) {
-  auto wclass = NameArg(class_name), wcaption = NameArg(caption);
-  if ((class_name.empty() && caption.empty()) || !wclass || !wcaption) {
+bool Win32System::BringWindowForward(const std::string& class_name, const std::string& caption,
+                                     const std::string& message) {
+  auto wclass = NameArg(class_name), wcaption = NameArg(caption), wmessage = NameArg(message);
+  if ((class_name.empty() && caption.empty()) || !wclass || !wcaption || !wmessage) {
     return false;
   }
-  HWND window = FindWindowExW(nullptr, nullptr, class_name.empty() ? nullptr : wclass->c_str(),
-                              caption.empty() ? nullptr : wcaption->c_str());
+  WindowSearch search{class_name.empty() ? nullptr : wclass->c_str(), caption.empty() ? nullptr : wcaption->c_str(),
+                      nullptr};
+  EnumWindows(MatchWindow, LPARAM(&search));
+  HWND window = search.found;
   if (!window) return false;
-  if (IsIconic(window)) OpenIcon(window);
-  // The system may refuse the foreground to us; the window was still found.
-  SetForegroundWindow(window);
+  if (IsIconic(window))
+    OpenIcon(window);
+  else
+    SetForegroundWindow(window);  // the system may refuse it; the window was still found
+  if (!message.empty()) {
+    // We were started by the user and may give the foreground away: the
+    // other program may then bring its window to the front.
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    AllowSetForegroundWindow(pid);
+    PostMessageW(window, RegisterWindowMessageW(wmessage->c_str()), 0, 0);
+  }
   return true;
 }
 

@@ -9,9 +9,10 @@ class Win32System : public System {
   std::string ExePath() override;
   OsVersion Version() override;
   // nullptr when the system refuses the name.
-  std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name) override;
+  std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name, bool initial_owner = false) override;
   // Both names empty is refused rather than raising an arbitrary window.
-  bool BringWindowForward(const std::string& class_name, const std::string& caption) override;
+  bool BringWindowForward(const std::string& class_name, const std::string& caption,
+                          const std::string& message = {}) override;
 };
 
 }  // namespace platform::win32

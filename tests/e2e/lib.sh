@@ -11,7 +11,7 @@ E2E_DESKTOP=e2e
 E2E_DESKTOP_SIZE=1024x768
 E2E_DEFAULT_TIMEOUT=90
 
-export WINEARCH=win32 WINEDEBUG=-all LC_ALL=C.UTF-8
+export WINEARCH=win32 WINEDEBUG=${E2E_WINEDEBUG:--all} LC_ALL=C.UTF-8
 # No Mono or Gecko: nothing here uses them, and their installers would ask.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 

@@ -37,6 +37,8 @@ class MessageWindowPeerImpl : public MessageWindowPeer {
     auto* self = reinterpret_cast<MessageWindowPeerImpl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     intptr_t result = 0;
     if (self && msg != WM_NCCREATE && self->model_.DoMessage(msg, wp, lp, result)) return LRESULT(result);
+    // The session ends for the whole program, whichever window hears it first.
+    if (msg == WM_ENDSESSION && wp && Application::Exists()) App().EndSession();
     return DefWindowProcW(hwnd, msg, wp, lp);
   }
 

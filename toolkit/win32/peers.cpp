@@ -155,6 +155,10 @@ class FormPeer : public WindowPeer {
     switch (p) {
       case Prop::Bounds: ApplyBounds(); break;
       case Prop::Visible: ApplyVisible(); break;
+      case Prop::WindowState:
+        if (IsWindowVisible(hwnd_) && IsIconic(hwnd_) && !form_.Minimized()) ShowWindow(hwnd_, SW_RESTORE);
+        break;
+      case Prop::Foreground: SetForegroundWindow(hwnd_); break;
       default: WindowPeer::Update(p); break;
     }
   }
@@ -190,6 +194,8 @@ class FormPeer : public WindowPeer {
       case WM_SIZE:
         if (!applying_bounds_ && wp != SIZE_MINIMIZED)
           form_.NoteBounds(Rect{0, 0, int(LOWORD(lp)), int(HIWORD(lp))});
+        // A form hidden while minimised stays so; only a shown one reports.
+        if (IsWindowVisible(hwnd_)) form_.NoteMinimized(wp == SIZE_MINIMIZED);
         return 0;
       case WM_ACTIVATE:
         if (LOWORD(wp) == WA_INACTIVE) {
@@ -215,6 +221,10 @@ class FormPeer : public WindowPeer {
       case WM_CLOSE:
         // The model decides: hide, refuse, end the program, or end a modal loop.
         form_.Close();
+        return 0;
+      case WM_ENDSESSION:
+        // Windows tells every top-level window; the first to hear ends the program.
+        if (wp && Application::Exists()) App().EndSession();
         return 0;
       case WM_MOUSEMOVE:
         form_.DoMouseMove(XOf(lp), YOf(lp));
@@ -311,7 +321,8 @@ class FormPeer : public WindowPeer {
     }
     shown_once_ = true;
     showing_ = true;
-    ShowWindow(hwnd_, SW_SHOW);
+    // A form shown normal again after it was hidden while minimised.
+    ShowWindow(hwnd_, IsIconic(hwnd_) && !form_.Minimized() ? SW_RESTORE : SW_SHOW);
     showing_ = false;
   }
 

@@ -9,6 +9,7 @@ namespace tk::win32 {
 constexpr UINT kMsgWake = WM_APP + 0x100;
 constexpr UINT kMsgSynchronize = WM_APP + 0x101;
 constexpr UINT kMsgActivated = WM_APP + 0x102;
+constexpr UINT kMsgQueue = WM_APP + 0x103;
 
 // The names of win32_backend.h as the wide functions take them.
 inline constexpr wchar_t kAppWindowClassW[] = L"TApplication";
@@ -62,6 +63,8 @@ class WindowPeer : public ControlPeer {
 WindowPeer* PeerOf(HWND hwnd);
 
 std::unique_ptr<ControlPeer> MakePeer(Win32Backend& backend, Control& control);
+// The hidden window of a message window; nullptr when it could not be made.
+std::unique_ptr<MessageWindowPeer> MakeMessageWindowPeer(Win32Backend& backend, MessageWindow& window);
 // Registers the container classes ("TPanel", "TPageBook").
 void RegisterContainerClasses(HINSTANCE instance);
 void UnregisterContainerClasses(HINSTANCE instance);

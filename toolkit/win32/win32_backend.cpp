@@ -123,7 +123,10 @@ Win32Backend::~Win32Backend() {
       SetEvent(call->done);
     }
     pending_syncs_.clear();
+    queued_.clear();
   }
+  for (auto& [name, picture] : menu_pictures_)
+    if (picture) DeleteObject(picture);
   for (auto& [id, timer] : timers_) KillTimer(app_window_, id);
   if (app_window_) DestroyWindow(app_window_);
   UnregisterContainerClasses(instance_);
@@ -179,7 +182,12 @@ LRESULT Win32Backend::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
   switch (msg) {
     case kMsgWake: wake_posted_ = false; return 0;
     case kMsgSynchronize: RunSyncCall(reinterpret_cast<SyncCall*>(lp)); return 0;
+    case kMsgQueue: RunQueuedCall(); return 0;
     case WM_TIMER: Tick(wp); return 0;
+    case WM_QUERYENDSESSION: return TRUE;  // nothing here holds up the end of the session
+    case WM_ENDSESSION:
+      if (wp && Application::Exists()) App().EndSession();
+      return 0;
     case WM_CLOSE:
       // Someone closing the program from outside: as the main form's close box.
       if (Application::Exists()) {
@@ -189,7 +197,13 @@ LRESULT Win32Backend::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
           App().Terminate();
       }
       return 0;
-    default: return DefWindowProcW(hwnd, msg, wp, lp);
+    default:
+      if (auto it = listeners_.find(msg); it != listeners_.end()) {
+        auto handlers = it->second;  // a handler may add listeners
+        for (auto& handler : handlers) App().Invoke(handler);
+        return 0;
+      }
+      return DefWindowProcW(hwnd, msg, wp, lp);
   }
 }
 
@@ -283,7 +297,10 @@ ModalResult Win32Backend::ShowMessageBox(MsgKind kind, const std::string& captio
   // The box disables only its owner; every other window of the program
   // must wait for the answer too.
   std::vector<HWND> disabled = DisableThreadWindows(owner);
-  int id = MessageBoxExW(owner, Wide(text).c_str(), Wide(caption).c_str(),
+  // With no window of ours on screen (all in the tray) the box must not end
+  // up behind the program the user works in, where nothing would show it.
+  UINT topmost = owner == app_window_ ? MB_TOPMOST : 0;
+  int id = MessageBoxExW(owner, Wide(text).c_str(), Wide(caption).c_str(), topmost |
                          IconFlag(kind) | ButtonsFlag(buttons) | MB_TASKMODAL | MB_SETFOREGROUND, 0);
   EnableWindows(disabled);
   return ResultOf(id);
@@ -376,22 +393,96 @@ void Win32Backend::RunSyncCall(SyncCall* sync) {
   SetEvent(sync->done);  // the worker may free sync from here on
 }
 
-void Win32Backend::Popup(PopupMenu& menu, int x, int y) {
+void Win32Backend::Queue(std::function<void()> call) {
+  {
+    std::lock_guard<std::mutex> lock(sync_mutex_);
+    if (closing_) return;
+    queued_.push_back(std::move(call));
+  }
+  // One message per call, so that a call that pumps messages does not run
+  // the ones queued after it out of order.
+  PostMessageW(app_window_, kMsgQueue, 0, 0);
+}
+
+void Win32Backend::RunQueuedCall() {
+  std::function<void()> call;
+  {
+    std::lock_guard<std::mutex> lock(sync_mutex_);
+    if (queued_.empty()) return;
+    call = std::move(queued_.front());
+    queued_.pop_front();
+  }
+  call();
+}
+
+HBITMAP Win32Backend::MenuPicture(const std::string& name) {
+  auto it = menu_pictures_.find(name);
+  if (it != menu_pictures_.end()) return it->second;
+  HBITMAP& picture = menu_pictures_[name];
+  const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
+  auto icon = HICON(LoadImageW(instance_, Wide(name).c_str(), IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR));
+  if (!icon) return nullptr;
+  ICONINFO info{};
+  if (GetIconInfo(icon, &info)) {
+    // A 32-bit bitmap with premultiplied alpha, which menus draw blended.
+    BITMAPINFO bi{};
+    bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    HDC dc = CreateCompatibleDC(nullptr);
+    void* bits = nullptr;
+    picture = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (picture && info.hbmColor) {
+      auto* px = static_cast<RGBQUAD*>(bits);
+      const int n = cx * cy;
+      GetDIBits(dc, info.hbmColor, 0, UINT(cy), px, &bi, DIB_RGB_COLORS);
+      bool has_alpha = false;
+      for (int i = 0; i < n; ++i) has_alpha |= px[i].rgbReserved != 0;
+      if (!has_alpha) {
+        // An icon without alpha: its mask says what shows.
+        std::vector<RGBQUAD> mask(static_cast<size_t>(n));
+        GetDIBits(dc, info.hbmMask, 0, UINT(cy), mask.data(), &bi, DIB_RGB_COLORS);
+        for (int i = 0; i < n; ++i) px[i].rgbReserved = mask[size_t(i)].rgbRed ? 0 : 255;
+      }
+      for (int i = 0; i < n; ++i) {
+        px[i].rgbRed = BYTE(px[i].rgbRed * px[i].rgbReserved / 255);
+        px[i].rgbGreen = BYTE(px[i].rgbGreen * px[i].rgbReserved / 255);
+        px[i].rgbBlue = BYTE(px[i].rgbBlue * px[i].rgbReserved / 255);
+      }
+    }
+    DeleteDC(dc);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+  }
+  DestroyIcon(icon);
+  return picture;
+}
+
+void Win32Backend::Popup(PopupMenu& menu, int x, int y, MessageWindow* owner_window) {
   HMENU handle = CreatePopupMenu();
   if (!handle) return;
   const auto& items = menu.Items();
   for (size_t i = 0; i < items.size(); ++i) {
-    UINT id = UINT(i + 1);
-    if (items[i].caption == "-") {
-      AppendMenuW(handle, MF_SEPARATOR, 0, nullptr);
+    const MenuItem& item = items[i];
+    MENUITEMINFOW mi{};
+    mi.cbSize = sizeof mi;
+    std::wstring caption = Wide(item.caption);
+    if (item.caption == "-") {
+      mi.fMask = MIIM_FTYPE;
+      mi.fType = MFT_SEPARATOR;
     } else {
-      AppendMenuW(handle, MF_STRING, id, Wide(items[i].caption).c_str());
-      if (items[i].is_default) SetMenuDefaultItem(handle, id, FALSE);
+      mi.fMask = MIIM_ID | MIIM_STRING | MIIM_STATE;
+      mi.wID = UINT(i + 1);
+      mi.dwTypeData = caption.data();
+      mi.fState = (item.enabled ? MFS_ENABLED : MFS_DISABLED) | (item.is_default ? MFS_DEFAULT : 0);
+      if (HBITMAP picture = item.picture.empty() ? nullptr : MenuPicture(item.picture)) {
+        mi.fMask |= MIIM_BITMAP;
+        mi.hbmpItem = picture;
+      }
     }
+    InsertMenuItemW(handle, UINT(i), TRUE, &mi);
   }
   // A tray menu closes when the user clicks elsewhere only if its owner
   // is the foreground window; the WM_NULL afterwards is what Windows asks for.
-  HWND owner = OwnerWindow();
+  HWND owner = owner_window && owner_window->Handle() ? HWND(owner_window->Handle()) : OwnerWindow();
   SetForegroundWindow(owner);
   UINT chosen = UINT(TrackPopupMenu(handle, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, owner, nullptr));
   PostMessageW(owner, WM_NULL, 0, 0);
@@ -400,6 +491,39 @@ void Win32Backend::Popup(PopupMenu& menu, int x, int y) {
     std::string name = menu.Items()[chosen - 1].name;
     menu.Choose(name);
   }
+}
+
+std::unique_ptr<MessageWindowPeer> Win32Backend::CreateMessageWindow(MessageWindow& window) {
+  return MakeMessageWindowPeer(*this, window);
+}
+
+unsigned Win32Backend::RegisterMessage(const std::string& name) { return RegisterWindowMessageW(Wide(name).c_str()); }
+
+void Win32Backend::ListenForMessage(const std::string& name, std::function<void()> handler) {
+  UINT msg = RegisterMessage(name);
+  if (!msg) return;
+  listeners_[msg].push_back(std::move(handler));
+  // A copy started without elevation must still reach an elevated one
+  // (Windows 7 and later; older systems have no such filter).
+  using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  if (auto filter = reinterpret_cast<Filter>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx"))))
+    filter(app_window_, msg, 1 /* MSGFLT_ALLOW */, nullptr);
+}
+
+Point Win32Backend::CursorPos() {
+  POINT p{};
+  GetCursorPos(&p);
+  return Point{p.x, p.y};
+}
+
+unsigned Win32Backend::ShiftState() {
+  const std::pair<int, unsigned> keys[] = {{VK_SHIFT, ssShift},    {VK_MENU, ssAlt},      {VK_CONTROL, ssCtrl},
+                                           {VK_LBUTTON, ssLeft},   {VK_RBUTTON, ssRight}, {VK_MBUTTON, ssMiddle}};
+  unsigned state = 0;
+  for (auto [key, bit] : keys)
+    if (GetKeyState(key) & 0x8000) state |= bit;
+  return state;
 }
 
 void Win32Backend::TitleChanged(const std::string& title) { SetWindowTextW(app_window_, Wide(title).c_str()); }

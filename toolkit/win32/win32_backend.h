@@ -22,6 +22,7 @@
 #undef MessageBox
 
 #include <atomic>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -91,7 +92,15 @@ class Win32Backend : public Backend {
   // Throws tk::Error when the call cannot be run because the backend is
   // going away; rethrows what the call itself let out.
   void Synchronize(const std::function<void()>& call) override;
-  void Popup(PopupMenu& menu, int x, int y) override;
+  void Queue(std::function<void()> call) override;
+  void Popup(PopupMenu& menu, int x, int y, MessageWindow* owner) override;
+  std::unique_ptr<MessageWindowPeer> CreateMessageWindow(MessageWindow& window) override;
+  unsigned RegisterMessage(const std::string& name) override;
+  // Other programs may post it to the application window, also from
+  // below our integrity level.
+  void ListenForMessage(const std::string& name, std::function<void()> handler) override;
+  Point CursorPos() override;
+  unsigned ShiftState() override;
   void TitleChanged(const std::string& title) override;
 
   // --- For the peers -------------------------------------------------------
@@ -112,6 +121,10 @@ class Win32Backend : public Backend {
   static LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleAppMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   void RunSyncCall(SyncCall* call);
+  void RunQueuedCall();
+  // A menu item's picture: the named icon as a bitmap with its alpha, made
+  // once and kept until the backend goes.
+  HBITMAP MenuPicture(const std::string& name);
   void Tick(UINT_PTR id);
   std::vector<HWND> DisableThreadWindows(HWND except) const;
   static void EnableWindows(const std::vector<HWND>& windows);
@@ -132,7 +145,11 @@ class Win32Backend : public Backend {
   std::atomic<bool> wake_posted_{false};
   std::mutex sync_mutex_;
   std::vector<SyncCall*> pending_syncs_;
+  std::deque<std::function<void()>> queued_;
   bool closing_ = false;
+
+  std::map<UINT, std::vector<std::function<void()>>> listeners_;
+  std::map<std::string, HBITMAP> menu_pictures_;
 };
 
 // The window behind a control, or nullptr when it has none (yet).

@@ -383,6 +383,78 @@ void cmdHover(const Args& a, Out&) {
   act(h, WM_MOUSEMOVE, 0, MAKELPARAM(c.x, c.y));
 }
 
+// ---- the notification area and pop-up menus
+
+// The shell's task bar on this desktop (Wine's explorer draws it).
+HWND taskBar() {
+  HWND bar = FindWindowW(L"Shell_TrayWnd", nullptr);
+  if (!bar || !IsWindowVisible(bar)) fail("there is no task bar on this desktop");
+  return bar;
+}
+
+void sendMouse(DWORD flags) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = flags;
+  SendInput(1, &in, sizeof in);
+}
+
+// Real mouse input at the rightmost icon of the notification area, as a
+// user's hand would give it: the shell then tells the icon's program.
+void cmdClickTray(const Args& a, Out& out) {
+  const std::string how = lower(a[0]);
+  if (how != "left" && how != "right" && how != "double") fail("expected left, right or double, not " + quoted(a[0]));
+  RECT r;
+  GetWindowRect(taskBar(), &r);
+  // Icons are small icons with a border of 2 on each side, from the right.
+  const int cell = GetSystemMetrics(SM_CXSMICON) + 4;
+  POINT at{r.right - cell / 2 - 2, (r.top + r.bottom) / 2};
+  SetCursorPos(at.x, at.y);
+  out.push_back("at " + str(at.x) + "," + str(at.y));
+  const DWORD down = how == "right" ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+  const DWORD up = how == "right" ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+  for (int i = 0; i < (how == "double" ? 2 : 1); ++i) {
+    sendMouse(down);
+    sendMouse(up);
+  }
+  // The shell passes the click on by a posted message; give it its turn.
+  DWORD tid = GetWindowThreadProcessId(taskBar(), nullptr);
+  settleThread(tid);
+}
+
+// The visible pop-up menu of a program under test, or nullptr.
+HWND openMenu() {
+  for (HWND h : targetTopLevels())
+    if (IsWindowVisible(h) && classOf(h) == L"#32768") return h;
+  return nullptr;
+}
+
+void cmdWaitMenu(const Args& a, Out& out) {
+  HWND menu = nullptr;
+  if (!pollUntil(msArg(a, 0, kDefaultWait), [&] { return (menu = openMenu()) != nullptr; }))
+    fail("no pop-up menu opened");
+  RECT r;
+  GetWindowRect(menu, &r);
+  out.push_back("menu at " + str(r.left) + "," + str(r.top) + " size " + str(r.right - r.left) + "x" +
+                str(r.bottom - r.top));
+}
+
+// Keys pressed in the open menu: up, down, enter, escape.
+void cmdMenuKeys(const Args& a, Out&) {
+  HWND menu = openMenu();
+  if (!menu) fail("no pop-up menu is open");
+  static const std::map<std::string, WPARAM> keys{
+      {"up", VK_UP}, {"down", VK_DOWN}, {"enter", VK_RETURN}, {"escape", VK_ESCAPE}};
+  DWORD tid = GetWindowThreadProcessId(menu, nullptr);
+  for (const std::string& name : a) {
+    auto it = keys.find(lower(name));
+    if (it == keys.end()) fail("unknown key " + quoted(name) + " (up, down, enter, escape)");
+    PostMessageW(menu, WM_KEYDOWN, it->second, 0);
+    PostMessageW(menu, WM_KEYUP, it->second, 0);
+  }
+  settleThread(tid);
+}
+
 HWND progressBar(const std::string& ref) {
   HWND h = resolve(ref);
   if (!classIs(h, PROGRESS_CLASSA)) fail(quoted(ref) + " is a " + utf8(classOf(h)) + ", not a progress bar");
@@ -611,6 +683,9 @@ const std::vector<Command>& commands() {
       {"expect-selected", 2, 2, "<control> <index|text|none>", cmdExpectSelected},
       {"select", 2, 2, "<control> <index|text>", cmdSelect},
       {"click", 1, 1, "<control>", cmdClick},
+      {"click-tray", 1, 1, "left|right|double", cmdClickTray},
+      {"wait-menu", 0, 1, "[timeout_ms]", cmdWaitMenu},
+      {"menu-keys", 1, -1, "up|down|enter|escape...", cmdMenuKeys},
       {"hover", 1, 1, "<control>", cmdHover},
       {"progress", 1, 1, "<control>", cmdProgress},
       {"expect-progress", 2, 2, "<control> <position>", cmdExpectProgress},
