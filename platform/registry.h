@@ -68,8 +68,7 @@ class ChangeWaiter {
   // Blocks until one of the watches (nullptr entries are left out) reports
   // a change, returning its index with the watch re-armed as Wait re-arms
   // it; or until Wake (kWoken); kFailed when waiting is impossible. A Wake
-  // given while nobody waits ends the next wait at once. A change the
-  // system failed to signal may be reported a little late, found by looking.
+  // given while nobody waits ends the next wait at once.
   virtual int WaitAny(const std::vector<ChangeWatch*>& watches) = 0;
   virtual void Wake() = 0;
 };

@@ -201,26 +201,10 @@ class Win32Watch : public ChangeWatch {
   HANDLE ChangedEvent() const { return broken_ ? nullptr : changed_.get(); }
   // After the waiter saw a change: watch again, as Wait does.
   void Rearm() {
-    stamp_ = Stamp();
     if (!Arm()) broken_ = true;
   }
-  // The system has been seen to drop a registration now and then (Wine,
-  // with watches started and ended in quick succession), which would leave
-  // the watch deaf for good. The key's last-write time tells a change that
-  // was not signalled; true when it moved since the watch last looked (or
-  // the key is gone).
-  bool ChangedUnseen() const { return !broken_ && Stamp() != stamp_; }
 
  private:
-  // The key's last-write time; 0 when it cannot be read (deleted).
-  uint64_t Stamp() const {
-    FILETIME t{};
-    if (RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, &t) != ERROR_SUCCESS)
-      return 0;
-    return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-  }
-
   bool Notify(DWORD extra) {
     return RegNotifyChangeKeyValue(key_.get(), subtree_ ? TRUE : FALSE, filter_ | extra,
                                    changed_.get(), TRUE) == ERROR_SUCCESS;
@@ -235,7 +219,6 @@ class Win32Watch : public ChangeWatch {
   DWORD filter_;
   bool agnostic_ = true;
   bool broken_ = false;
-  uint64_t stamp_ = Stamp();
 };
 
 // A handle of our own to a root, which the watch may close. Opening a root
@@ -276,7 +259,6 @@ class Win32Waiter : public ChangeWaiter {
   int WaitAny(const std::vector<ChangeWatch*>& watches) override {
     // The wake-up comes first, so that ending wins over a change at the same time.
     std::vector<HANDLE> handles{wake_.get()};
-    std::vector<Win32Watch*> watching;
     std::vector<int> index_of;
     for (size_t i = 0; i < watches.size(); ++i) {
       if (!watches[i]) continue;
@@ -284,32 +266,23 @@ class Win32Waiter : public ChangeWaiter {
       if (!w) return kFailed;
       if (HANDLE e = w->ChangedEvent()) {
         handles.push_back(e);
-        watching.push_back(w);
         index_of.push_back(int(i));
       }
     }
     if (handles.size() > MAXIMUM_WAIT_OBJECTS) return kFailed;
-    for (;;) {
-      DWORD r = WaitForMultipleObjects(DWORD(handles.size()), handles.data(), FALSE, kLookEveryMs);
-      if (r == WAIT_OBJECT_0) return kWoken;
-      if (r > WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + handles.size()) {
-        size_t k = r - WAIT_OBJECT_0 - 1;
-        watching[k]->Rearm();
-        return index_of[k];
-      }
-      if (r != WAIT_TIMEOUT) return kFailed;
-      for (size_t k = 0; k < watching.size(); ++k)
-        if (watching[k]->ChangedUnseen()) {
-          watching[k]->Rearm();
-          return index_of[k];
-        }
+    DWORD r = WaitForMultipleObjects(DWORD(handles.size()), handles.data(), FALSE, INFINITE);
+    if (r == WAIT_OBJECT_0) return kWoken;
+    if (r > WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + handles.size()) {
+      int i = index_of[r - WAIT_OBJECT_0 - 1];
+      static_cast<Win32Watch*>(watches[size_t(i)])->Rearm();
+      return i;
     }
+    return kFailed;
   }
 
   void Wake() override { SetEvent(wake_.get()); }
 
  private:
-  static constexpr DWORD kLookEveryMs = 2000;
   Handle wake_;
 };
 
@@ -364,7 +337,7 @@ std::unique_ptr<ChangeWatch> Win32Registry::Watch(RootKey root, const std::strin
   HKEY h = nullptr;
   if (clean->empty())
     h = OpenRootForWatch(root);
-  else if (RegOpenKeyExW(base, clean->c_str(), 0, KEY_NOTIFY | KEY_QUERY_VALUE | KEY_WOW64_64KEY, &h) !=
+  else if (RegOpenKeyExW(base, clean->c_str(), 0, KEY_NOTIFY | KEY_WOW64_64KEY, &h) !=
            ERROR_SUCCESS)
     h = nullptr;
   if (!h) return nullptr;

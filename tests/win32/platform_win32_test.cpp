@@ -20,6 +20,14 @@ using ::testing::UnorderedElementsAre;
 // Only keeps a broken notification from hanging the whole run.
 constexpr int kHangGuardMs = 30000;
 
+// The folder of this test program, where the build puts its helper programs.
+std::wstring ExeFolder() {
+  wchar_t path[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path, n);
+  return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
 std::string Lower(std::string s) {
   for (char& c : s) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
   return s;
@@ -325,27 +333,48 @@ TEST(PlatformWin32System, FactsAndNamedMutexes) {
   EXPECT_FALSE(sys.CreateNamedMutex("")->AlreadyExisted());
 }
 
-TEST(PlatformWin32System, BringsAMinimisedWindowBack) {
+TEST(PlatformWin32System, BringsAnotherProgramsMinimisedWindowBack) {
   Win32System sys;
   EXPECT_FALSE(sys.BringWindowForward("", ""));
   EXPECT_FALSE(sys.BringWindowForward("VeltraneNoSuchClass", ""));
   EXPECT_FALSE(Win32Shell().Open(""));
 
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.lpszClassName = "VeltraneForwardTest";
-  RegisterClassA(&wc);
-  HWND window = CreateWindowExA(0, wc.lpszClassName, "Veltrane forward test",
-                                WS_OVERLAPPEDWINDOW | WS_MINIMIZE, 0, 0, 200, 100, nullptr,
-                                nullptr, wc.hInstance, nullptr);
-  if (!window) GTEST_SKIP() << "no window station";
-  ShowWindow(window, SW_SHOWMINNOACTIVE);
-  ASSERT_TRUE(IsIconic(window));
-  EXPECT_TRUE(sys.BringWindowForward("", "Veltrane forward test"));
-  EXPECT_FALSE(IsIconic(window));
-  DestroyWindow(window);
-  UnregisterClassA(wc.lpszClassName, wc.hInstance);
+  // This program's own windows never count: a second copy must not find itself.
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"VeltraneForwardTest";
+  RegisterClassW(&wc);
+  HWND own = CreateWindowExW(0, wc.lpszClassName, L"Veltrane forward test", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                             nullptr, nullptr, wc.hInstance, nullptr);
+  if (!own) GTEST_SKIP() << "no window station";
+  EXPECT_FALSE(sys.BringWindowForward("", "Veltrane forward test"));
+  DestroyWindow(own);
+  UnregisterClassW(wc.lpszClassName, wc.hInstance);
+
+  // Another program's window, started minimised: it comes back.
+  std::wstring exe = ExeFolder() + L"\\e2e_target.exe";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = SW_SHOWMINNOACTIVE;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(exe.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    GTEST_SKIP() << "e2e_target.exe is not beside the tests";
+  WaitForInputIdle(pi.hProcess, kHangGuardMs);
+  HWND target = nullptr;
+  for (DWORD start = GetTickCount(); !(target = FindWindowW(L"E2ETargetMain", nullptr)) &&
+                                     GetTickCount() - start < kHangGuardMs;)
+    Sleep(20);
+  ASSERT_TRUE(target);
+  ShowWindow(target, SW_SHOWMINNOACTIVE);
+  ASSERT_TRUE(IsIconic(target));
+  EXPECT_TRUE(sys.BringWindowForward("E2ETargetMain", "E2E Target", "VeltraneForwardTest.Activate"));
+  EXPECT_FALSE(IsIconic(target));
+  TerminateProcess(pi.hProcess, 0);
+  WaitForSingleObject(pi.hProcess, kHangGuardMs);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
 }
 
 }  // namespace
