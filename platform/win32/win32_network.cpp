@@ -1,6 +1,12 @@
 #include "platform/win32/win32_network.h"
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "platform/win32/win32_handles.h"
@@ -27,16 +33,95 @@ class NetHandle {
   std::atomic<HINTERNET> h_;
 };
 
+// Runs the request's blocking calls on a thread of its own, so that Cancel
+// ends the wait at once: Windows ends a call when its handle is closed, but
+// Wine finishes it first, which may take until the server gives up. A call
+// given up on finishes alone, into state it owns.
+class CallThread {
+ public:
+  CallThread() : s_(std::make_shared<Shared>()) {
+    std::thread([s = s_] { Loop(*s); }).detach();
+  }
+  ~CallThread() {
+    std::lock_guard<std::mutex> lock(s_->mu);
+    s_->quit = true;
+    s_->cv.notify_all();
+  }
+  CallThread(const CallThread&) = delete;
+  CallThread& operator=(const CallThread&) = delete;
+
+  // Runs call there and waits; false when cancelled before it returned.
+  bool Run(std::function<void()> call) {
+    std::unique_lock<std::mutex> lock(s_->mu);
+    if (s_->cancelled) return false;
+    s_->call = std::move(call);
+    s_->done = false;
+    s_->cv.notify_all();
+    s_->cv.wait(lock, [&] { return s_->done || s_->cancelled; });
+    return s_->done && !s_->cancelled;
+  }
+  void Cancel() {
+    std::lock_guard<std::mutex> lock(s_->mu);
+    s_->cancelled = true;
+    s_->cv.notify_all();
+  }
+
+ private:
+  struct Shared {
+    std::mutex mu;
+    std::condition_variable cv;
+    std::function<void()> call;
+    bool done = false, cancelled = false, quit = false;
+  };
+  static void Loop(Shared& s) {
+    std::unique_lock<std::mutex> lock(s.mu);
+    for (;;) {
+      s.cv.wait(lock, [&] { return s.call || s.quit || s.cancelled; });
+      if (!s.call) return;
+      std::function<void()> call = std::move(s.call);
+      s.call = nullptr;
+      lock.unlock();
+      call();
+      lock.lock();
+      s.done = true;
+      s.cv.notify_all();
+    }
+  }
+  std::shared_ptr<Shared> s_;
+};
+
+// What a call on the call thread fills in; shared so that one given up on
+// still has it.
+struct CallResult {
+  BOOL ok = FALSE;
+  DWORD got = 0;
+  std::vector<char> data;
+};
+
 class Win32Request : public HttpRequest {
  public:
-  explicit Win32Request(HINTERNET h) : h_(h) {}
+  Win32Request(HINTERNET h, int timeout_ms) : h_(h) {
+    if (timeout_ms > 0) SetTimeouts(h, timeout_ms);
+  }
 
   bool Send(const std::string& headers, const std::string& body) override {
     HINTERNET h = h_.get();
     if (!h) return false;
-    std::wstring w = Utf8ToUtf16(headers);
-    return HttpSendRequestW(h, w.empty() ? nullptr : w.c_str(), DWORD(w.size()),
-                            body.empty() ? nullptr : const_cast<char*>(body.data()), DWORD(body.size()));
+    auto result = std::make_shared<CallResult>();
+    auto w = std::make_shared<std::wstring>(Utf8ToUtf16(headers));
+    auto optional = std::make_shared<std::string>(body);
+    if (!calls_.Run([h, result, w, optional] {
+          result->ok = HttpSendRequestW(h, w->empty() ? nullptr : w->c_str(), DWORD(w->size()),
+                                        optional->empty() ? nullptr : optional->data(), DWORD(optional->size()));
+        }) ||
+        !result->ok)
+      return false;
+    // Some WinInets hand out what follows the announced body too; it is not
+    // part of the reply.
+    if (auto length = ContentLength(); length && !length->empty() && length->size() <= 18 &&
+                                       length->find_first_not_of("0123456789") == std::string::npos)
+      remaining_ = std::stoull(*length);
+    return true;
   }
 
   int StatusCode() override {
@@ -56,28 +141,54 @@ class Win32Request : public HttpRequest {
   }
 
   int Read(char* buffer, int size) override {
-    // One call may return less than asked; the caller is promised a full
-    // buffer unless the body ends.
-    int total = 0;
-    while (total < size) {
-      HINTERNET h = h_.get();
-      DWORD got = 0;
-      if (!h || !InternetReadFile(h, buffer + total, DWORD(size - total), &got)) return total > 0 ? total : -1;
-      if (got == 0) break;
-      total += int(got);
-    }
-    return total;
+    HINTERNET h = h_.get();
+    if (!h || size < 0) return -1;
+    if (remaining_ && uint64_t(size) > *remaining_) size = int(*remaining_);
+    auto result = std::make_shared<CallResult>();
+    // One InternetReadFile may return less than asked; the caller is
+    // promised a full buffer unless the body ends.
+    if (!calls_.Run([h, result, size] {
+          result->data.resize(size_t(size));
+          result->ok = TRUE;
+          while (result->got < DWORD(size)) {
+            DWORD got = 0;
+            if (!InternetReadFile(h, result->data.data() + result->got, DWORD(size) - result->got, &got)) {
+              result->ok = result->got > 0;
+              break;
+            }
+            if (got == 0) break;
+            result->got += got;
+          }
+        }) ||
+        !result->ok)
+      return -1;
+    std::copy(result->data.begin(), result->data.begin() + result->got, buffer);
+    if (remaining_) *remaining_ -= result->got;
+    return int(result->got);
   }
 
-  void Cancel() override { h_.Close(); }
+  void Cancel() override {
+    h_.Close();
+    calls_.Cancel();
+  }
+
+  static void SetTimeouts(HINTERNET h, int milliseconds) {
+    DWORD ms = DWORD(milliseconds);
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
+                         INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
+      InternetSetOptionW(h, option, &ms, sizeof ms);
+  }
 
  private:
   NetHandle h_;
+  CallThread calls_;
+  std::optional<uint64_t> remaining_;
 };
 
 class Win32Connection : public HttpConnection {
  public:
-  explicit Win32Connection(HINTERNET h) : h_(h) {}
+  Win32Connection(HINTERNET h, int timeout_ms) : h_(h), timeout_ms_(timeout_ms) {}
 
   std::unique_ptr<HttpRequest> OpenRequest(const HttpRequestSpec& spec) override {
     std::wstring verb = Utf8ToUtf16(spec.verb), object = Utf8ToUtf16(spec.object),
@@ -90,23 +201,22 @@ class Win32Connection : public HttpConnection {
     HINTERNET r = HttpOpenRequestW(h_.get(), verb.c_str(), object.c_str(), version.c_str(),
                                    referer.empty() ? nullptr : referer.c_str(), accept_list.data(), spec.flags, 0);
     if (!r) return nullptr;
-    return std::make_unique<Win32Request>(r);
+    return std::make_unique<Win32Request>(r, timeout_ms_);
   }
 
  private:
   NetHandle h_;
+  int timeout_ms_;
 };
 
 class Win32Session : public InternetSession {
  public:
   explicit Win32Session(HINTERNET h) : h_(h) {}
 
+  // Set on every handle: some WinInets take them only from the request's.
   void SetTimeouts(int milliseconds) override {
-    DWORD ms = DWORD(milliseconds);
-    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                         INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_DATA_SEND_TIMEOUT,
-                         INTERNET_OPTION_DATA_RECEIVE_TIMEOUT})
-      InternetSetOptionW(h_.get(), option, &ms, sizeof ms);
+    timeout_ms_ = milliseconds;
+    Win32Request::SetTimeouts(h_.get(), milliseconds);
   }
 
   std::unique_ptr<HttpConnection> Connect(const std::string& host, int port, const std::string& user,
@@ -116,11 +226,13 @@ class Win32Session : public InternetSession {
     HINTERNET c = InternetConnectW(h_.get(), h.c_str(), INTERNET_PORT(port), u.c_str(), p.c_str(),
                                    INTERNET_SERVICE_HTTP, 0, 0);
     if (!c) return nullptr;
-    return std::make_unique<Win32Connection>(c);
+    if (timeout_ms_ > 0) Win32Request::SetTimeouts(c, timeout_ms_);
+    return std::make_unique<Win32Connection>(c, timeout_ms_);
   }
 
  private:
   NetHandle h_;
+  int timeout_ms_ = 0;
 };
 
 }  // namespace
