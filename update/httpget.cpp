@@ -56,7 +56,6 @@ class THTTPGetThread {
   }
 
   void Abort() { state_->control.Abort(); }
-  bool Aborted() const { return state_->control.Terminated(); }
 
   bool Finished() {
     std::lock_guard<std::mutex> lock(state_->mu);

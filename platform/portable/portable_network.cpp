@@ -66,7 +66,7 @@ class PortableRequest : public HttpRequest {
     if (!spec_.referer.empty()) request += "Referer: " + spec_.referer + "\r\n";
     if (spec_.flags & kHttpFlagReload) request += "Pragma: no-cache\r\n";
     if (!body.empty() || spec_.verb == "POST") request += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-    if (!headers.empty()) request += headers + (headers.size() >= 2 && headers.ends_with("\r\n") ? "" : "\r\n");
+    if (!headers.empty()) request += headers + (headers.ends_with("\r\n") ? "" : "\r\n");
     request += "\r\n";
     request += body;
     return SendAll(request) && ReadHead();
