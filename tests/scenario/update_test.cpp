@@ -105,24 +105,6 @@ TEST_F(UpdatePage, OtherListsSayWhyNothingIsOffered) {
   }
 }
 
-TEST_F(UpdatePage, AListWithoutAVersionWarnsInItsPlace) {
-  server.Route("/veltrane/update.txt", Text(200, "[veltrane]\r\nupdate=8\r\n"));
-  StartWithSite();
-  Check();
-  EXPECT_THAT(backend.BoxTexts(), ::testing::IsEmpty());
-  EXPECT_THAT(Labels(), ElementsAre("Error. Do not update!", "Error!", "Error!"));
-}
-
-TEST_F(UpdatePage, NoSiteAtAllWarnsAndKeepsTheLastList) {
-  StartWithSite();
-  WriteFile("C:\\QuorvikUpdate.txt", kNewer);
-  server.Stop();
-  Check();
-  EXPECT_THAT(backend.BoxTexts(), ElementsAre(kNotDownloaded));
-  EXPECT_EQ(ReadFile("C:\\QuorvikUpdate.txt"), kNewer);
-  EXPECT_FALSE(velmain->downloadbtn.Enabled());
-}
-
 TEST_F(UpdatePage, DownloadFollowsTheProgressOpensTheArchiveAndEnds) {
   const std::string archive(5000, 'Z');
   server.Route("/veltrane/update.txt", Text(200, kNewer));

@@ -144,22 +144,6 @@ TEST_F(HttpGet, ABodyLongerThanAnnouncedEndsAtTheAnnouncedLength) {
   EXPECT_EQ(File(), Bytes(1000));
 }
 
-TEST_F(HttpGet, WithoutBinaryDataAnUnannouncedBodyIsReadAndMustBeEmpty) {
-  get->BinaryData = false;
-  get->OnProgress = nullptr;
-  for (const std::string& body : {std::string(), Bytes(10)}) {
-    SCOPED_TRACE(body.size());
-    Reply r = Text(200, body);
-    r.omit_length = true;
-    server.Route("/file", r);
-    events.clear();
-    files.Delete(kFile);
-    Transfer();
-    EXPECT_THAT(events, ElementsAre(body.empty() ? Done(0) : "error"));
-    EXPECT_EQ(File(), body.empty() ? std::optional<std::string>("") : std::nullopt);
-  }
-}
-
 TEST_F(HttpGet, ReportsProgressOncePerBlockWithTheRunningTotal) {
   server.Route("/file", Text(200, Bytes(5000)));
   EXPECT_THAT(Transfer(), ElementsAre("progress 5000 1025", "progress 5000 2050", "progress 5000 3075",

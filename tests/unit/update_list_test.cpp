@@ -110,13 +110,5 @@ TEST(UpdateList, IntegersParseAsTheProfileReaderTakesThem) {
   }
 }
 
-TEST(UpdateList, FilesOfTheSiteAreInItsFolder) {
-  EXPECT_EQ(SiteFile("https://update.quorvik.com/veltrane/", "update.txt"),
-            "https://update.quorvik.com/veltrane/update.txt");
-  EXPECT_EQ(SiteFile("http://127.0.0.1:8080/site", "veltraneupdate.zip"),
-            "http://127.0.0.1:8080/site/veltraneupdate.zip");
-  EXPECT_EQ(SplitUrl(SiteFile(kUpdateSite, kListName)).secure, true);
-}
-
 }  // namespace
 }  // namespace update
