@@ -30,7 +30,7 @@ class THTTPGetThread {
     std::mutex mu;
     std::condition_variable cv;
     THTTPGet* owner = nullptr;  // null once the component is gone; written on the UI thread
-    bool in_handover = false;   // waiting for the UI thread to run an event
+    bool in_handover = false;   // needs the UI thread: until an event handed over has run there
     bool finished = false;
   };
 
@@ -114,8 +114,19 @@ class THTTPGetThread {
       s.in_handover = true;
       s.cv.notify_all();
     }
+    auto ran = [&s] {
+      std::lock_guard<std::mutex> lock(s.mu);
+      s.in_handover = false;
+      s.cv.notify_all();
+    };
     try {
-      tk::App().Synchronize([&s, &event] {
+      tk::App().Synchronize([&s, &event, &ran] {
+        // Cleared here, on the UI thread, once the event is over (however
+        // it ends): from then on the worker can end without that thread.
+        struct Ran {
+          decltype(ran)& f;
+          ~Ran() { f(); }
+        } done{ran};
         THTTPGet* owner;
         {
           std::lock_guard<std::mutex> lock(s.mu);
@@ -125,10 +136,8 @@ class THTTPGetThread {
       });
     } catch (...) {
       // The program is closing and the call was not run.
+      ran();
     }
-    std::lock_guard<std::mutex> lock(s.mu);
-    s.in_handover = false;
-    s.cv.notify_all();
   }
 
   std::shared_ptr<State> state_;
