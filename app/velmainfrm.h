@@ -256,7 +256,6 @@ class Tvelmain : public tk::Form {
   // The folder of the update list and archive; the command line may name
   // another one (for tests).
   void SetUpdateSite(const std::string& url);
-  const std::string& UpdateSite() const { return update_site_; }
 
  private:
   std::string update_site_;
