@@ -18,7 +18,7 @@ constexpr uint32_t kHttpFlagSecure = 0x00800000;  // INTERNET_FLAG_SECURE: TLS, 
 constexpr int kHttpPort = 80;
 constexpr int kHttpsPort = 443;
 
-struct HttpRequestSpec {
+struct HttpRequestOptions {
   std::string verb = "GET";
   std::string object = "/";           // path and query
   std::string version = "HTTP/1.0";
@@ -52,7 +52,7 @@ class HttpConnection {
  public:
   virtual ~HttpConnection() = default;
   // nullptr when the request cannot be made.
-  virtual std::unique_ptr<HttpRequest> OpenRequest(const HttpRequestSpec& spec) = 0;
+  virtual std::unique_ptr<HttpRequest> OpenRequest(const HttpRequestOptions& options) = 0;
 };
 
 class InternetSession {

@@ -115,14 +115,14 @@ FetchResult Fetch(platform::Network& network, platform::Files& files, const Fetc
       session->Connect(url.host, url.port, request.user_name, request.password);
   if (!connection) return result;
 
-  platform::HttpRequestSpec spec;
-  spec.verb = request.post_query.empty() ? "GET" : "POST";
-  spec.object = url.path;
-  spec.version = "HTTP/1.0";
-  spec.referer = request.referer;
-  spec.accept_types = request.accept_types;
-  spec.flags = RequestFlags(url, request.use_cache);
-  std::unique_ptr<platform::HttpRequest> http = connection->OpenRequest(spec);
+  platform::HttpRequestOptions options;
+  options.verb = request.post_query.empty() ? "GET" : "POST";
+  options.object = url.path;
+  options.version = "HTTP/1.0";
+  options.referer = request.referer;
+  options.accept_types = request.accept_types;
+  options.flags = RequestFlags(url, request.use_cache);
+  std::unique_ptr<platform::HttpRequest> http = connection->OpenRequest(options);
   if (!http) return result;
   AttachedRequest attached(control, *http);
 

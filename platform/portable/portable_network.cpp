@@ -44,28 +44,28 @@ struct Settings {
 
 class PortableRequest : public HttpRequest {
  public:
-  PortableRequest(Settings settings, std::string host, int port, HttpRequestSpec spec)
-      : settings_(std::move(settings)), host_(std::move(host)), port_(port), spec_(std::move(spec)) {}
+  PortableRequest(Settings settings, std::string host, int port, HttpRequestOptions options)
+      : settings_(std::move(settings)), host_(std::move(host)), port_(port), options_(std::move(options)) {}
   ~PortableRequest() override {
     if (fd_ >= 0) close(fd_);
   }
 
   bool Send(const std::string& headers, const std::string& body) override {
-    if (sent_ || (spec_.flags & kHttpFlagSecure)) return false;
+    if (sent_ || (options_.flags & kHttpFlagSecure)) return false;
     sent_ = true;
     if (!Connect()) return false;
-    std::string request = spec_.verb + " " + spec_.object + " " + spec_.version + "\r\n";
+    std::string request = options_.verb + " " + options_.object + " " + options_.version + "\r\n";
     request += "Host: " + host_ + (port_ == kHttpPort ? "" : ":" + std::to_string(port_)) + "\r\n";
     if (!settings_.agent.empty()) request += "User-Agent: " + settings_.agent + "\r\n";
-    if (!spec_.accept_types.empty()) {
+    if (!options_.accept_types.empty()) {
       request += "Accept: ";
-      for (size_t i = 0; i < spec_.accept_types.size(); ++i)
-        request += (i ? ", " : "") + spec_.accept_types[i];
+      for (size_t i = 0; i < options_.accept_types.size(); ++i)
+        request += (i ? ", " : "") + options_.accept_types[i];
       request += "\r\n";
     }
-    if (!spec_.referer.empty()) request += "Referer: " + spec_.referer + "\r\n";
-    if (spec_.flags & kHttpFlagReload) request += "Pragma: no-cache\r\n";
-    if (!body.empty() || spec_.verb == "POST") request += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    if (!options_.referer.empty()) request += "Referer: " + options_.referer + "\r\n";
+    if (options_.flags & kHttpFlagReload) request += "Pragma: no-cache\r\n";
+    if (!body.empty() || options_.verb == "POST") request += "Content-Length: " + std::to_string(body.size()) + "\r\n";
     if (!headers.empty()) request += headers + (headers.ends_with("\r\n") ? "" : "\r\n");
     request += "\r\n";
     request += body;
@@ -213,7 +213,7 @@ class PortableRequest : public HttpRequest {
   Settings settings_;
   std::string host_;
   int port_;
-  HttpRequestSpec spec_;
+  HttpRequestOptions options_;
   std::mutex mu_;
   int fd_ = -1;
   bool cancelled_ = false;
@@ -229,9 +229,9 @@ class PortableConnection : public HttpConnection {
  public:
   PortableConnection(Settings settings, std::string host, int port)
       : settings_(std::move(settings)), host_(std::move(host)), port_(port) {}
-  std::unique_ptr<HttpRequest> OpenRequest(const HttpRequestSpec& spec) override {
-    if (spec.verb.empty() || spec.object.empty()) return nullptr;
-    return std::make_unique<PortableRequest>(settings_, host_, port_, spec);
+  std::unique_ptr<HttpRequest> OpenRequest(const HttpRequestOptions& options) override {
+    if (options.verb.empty() || options.object.empty()) return nullptr;
+    return std::make_unique<PortableRequest>(settings_, host_, port_, options);
   }
 
  private:

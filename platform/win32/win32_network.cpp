@@ -190,16 +190,16 @@ class Win32Connection : public HttpConnection {
  public:
   Win32Connection(HINTERNET h, int timeout_ms) : h_(h), timeout_ms_(timeout_ms) {}
 
-  std::unique_ptr<HttpRequest> OpenRequest(const HttpRequestSpec& spec) override {
-    std::wstring verb = Utf8ToUtf16(spec.verb), object = Utf8ToUtf16(spec.object),
-                 version = Utf8ToUtf16(spec.version), referer = Utf8ToUtf16(spec.referer);
+  std::unique_ptr<HttpRequest> OpenRequest(const HttpRequestOptions& options) override {
+    std::wstring verb = Utf8ToUtf16(options.verb), object = Utf8ToUtf16(options.object),
+                 version = Utf8ToUtf16(options.version), referer = Utf8ToUtf16(options.referer);
     std::vector<std::wstring> accept;
-    for (const std::string& a : spec.accept_types) accept.push_back(Utf8ToUtf16(a));
+    for (const std::string& a : options.accept_types) accept.push_back(Utf8ToUtf16(a));
     std::vector<LPCWSTR> accept_list;
     for (const std::wstring& a : accept) accept_list.push_back(a.c_str());
     accept_list.push_back(nullptr);
     HINTERNET r = HttpOpenRequestW(h_.get(), verb.c_str(), object.c_str(), version.c_str(),
-                                   referer.empty() ? nullptr : referer.c_str(), accept_list.data(), spec.flags, 0);
+                                   referer.empty() ? nullptr : referer.c_str(), accept_list.data(), options.flags, 0);
     if (!r) return nullptr;
     return std::make_unique<Win32Request>(r, timeout_ms_);
   }
