@@ -409,6 +409,7 @@ void Tvelmain::ConnectHandlers() {
   ConnectStartup();  // start-up, close, settings and "Save" handlers (app/startup.cpp)
   ConnectProcessProtection();
   ConnectRegistryProtection();
+  ConnectUpdate();
 }
 
 void Tvelmain::ShowHelpText(const std::string& text, bool use_default) {

@@ -17,6 +17,7 @@
 #include "registry/scan_gate.h"
 #include "toolkit/control.h"
 #include "toolkit/form.h"
+#include "update/httpget.h"
 
 namespace app {
 
@@ -225,6 +226,7 @@ class Tvelmain : public tk::Form {
   tk::Timer rollup{"rollup", 20};
   tk::Timer rolldown{"rolldown", 100};
   tk::Timer skan_1h{"skan_1h", 3600000};
+  update::THTTPGet get_file{platform.network, platform.files};  // the update archive
 
   // ===================== Start-up and configuration (app/startup.cpp) =====================
   // Binds the start-up, close, settings and "Save" handlers and sets the
@@ -257,6 +259,21 @@ class Tvelmain : public tk::Form {
   registry::ScanGate scan_gate;
   // The registry doctor of this run, kept until the main window goes.
   std::unique_ptr<registry::Tdoktor> doktor;
+
+  // ===================== Update (app/update_page.cpp) =====================
+  void Button24Click();     // "Check for updates"
+  void downloadbtnClick();  // "Download"
+  void get_fileProgress(update::THTTPGet* Sender, int32_t TotalSize, int32_t Readed);
+  void get_fileDoneFile(update::THTTPGet* Sender, const std::string& FileName, int32_t FileSize);
+  void get_fileError(update::THTTPGet* Sender);
+  // Binds the handlers above and sets get_file up; called from ConnectHandlers.
+  void ConnectUpdate();
+  // The folder of the update list and archive; the command line may name
+  // another one (for tests).
+  void SetUpdateSite(const std::string& url);
+
+ private:
+  std::string update_site_;
 
  private:
   // Captions, bounds, colours and fonts of every control (the window's look).

@@ -1,8 +1,33 @@
 // veltrane.exe: wires the real Windows backends to the program.
 #include "app/velmainfrm.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_utf16.h"
 #include "toolkit/application.h"
 #include "toolkit/win32/win32_backend.h"
+// After <windows.h>, which it needs.
+#include <shellapi.h>
+
+namespace {
+
+// "/updatesite=<url>" points the update check at another site (for tests);
+// empty when the command line does not say.
+std::string UpdateSiteSwitch() {
+  const std::wstring kSwitch = L"/updatesite=";
+  int count = 0;
+  LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!args) return {};
+  std::string site;
+  for (int i = 1; i < count; ++i) {
+    std::wstring arg = args[i];
+    if (arg.size() > kSwitch.size() && CompareStringOrdinal(arg.c_str(), int(kSwitch.size()), kSwitch.c_str(),
+                                                            int(kSwitch.size()), TRUE) == CSTR_EQUAL)
+      site = platform::win32::Utf16ToUtf8(arg.substr(kSwitch.size()));
+  }
+  LocalFree(args);
+  return site;
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   tk::win32::Win32Backend backend(instance);
@@ -10,6 +35,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   application.SetTitle("Veltrane");
   platform::win32::Win32Platform system;
   app::Tvelmain velmain(system.View());
+  if (std::string site = UpdateSiteSwitch(); !site.empty()) velmain.SetUpdateSite(site);
   application.SetMainForm(&velmain);
   application.Run();
   return 0;

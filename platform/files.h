@@ -1,6 +1,8 @@
 // Files by their Windows paths ("C:\Windows\list.vlt"); backends map them.
 #pragma once
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -11,6 +13,18 @@ struct FileStamp {
   uint64_t size = 0;
   int64_t mtime = 0;  // backend's own units; only compared for equality
   bool operator==(const FileStamp&) const = default;
+};
+
+// A new file written piece by piece under a temporary name beside its
+// target; Commit puts it in the target's place in one step, and one dropped
+// without Commit is removed, so the target never holds half a file.
+class FileWriter {
+ public:
+  virtual ~FileWriter() = default;
+  virtual bool Write(const char* data, size_t size) = 0;
+  // Closes the file and moves it over the target; false, with the target
+  // as it was, when that fails.
+  virtual bool Commit() = 0;
 };
 
 class Files {
@@ -27,6 +41,9 @@ class Files {
   // Crash-safe rewrite: a temporary file in the same folder, then replace.
   // Creates the file when missing; false when it cannot be written.
   virtual bool Replace(const std::string& path, const std::string& bytes) = 0;
+  // Starts a new file for path (see FileWriter); nullptr when it cannot be
+  // created there. Stores without piecewise writing create nothing.
+  virtual std::unique_ptr<FileWriter> OpenWriter(const std::string& path) { return nullptr; }
 };
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 // Everything the logic reaches outside itself, in one bundle.
 #pragma once
 #include "platform/files.h"
+#include "platform/network.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
 #include "platform/shell.h"
@@ -14,6 +15,7 @@ struct Platform {
   Files& files;
   Shell& shell;
   System& system;
+  Network& network;
 };
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #pragma once
 #include "platform/platform.h"
 #include "platform/portable/portable_files.h"
+#include "platform/portable/portable_network.h"
 #include "platform/portable/portable_processes.h"
 #include "platform/portable/portable_registry.h"
 #include "platform/portable/portable_shell.h"
@@ -19,8 +20,9 @@ struct PortablePlatform {
   PortableFiles files;
   PortableShell shell;
   PortableSystem system;
+  PortableNetwork network;
 
-  Platform View() { return Platform{registry, processes, files, shell, system}; }
+  Platform View() { return Platform{registry, processes, files, shell, system, network}; }
 };
 
 // A fresh, empty host folder, removed with everything in it when destroyed.

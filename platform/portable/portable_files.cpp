@@ -319,3 +319,66 @@ bool PortableFiles::Replace(const std::string& path, const std::string& bytes) {
 }
 
 }  // namespace platform::portable
+
+namespace platform::portable {
+namespace {
+
+class PortableFileWriter : public FileWriter {
+ public:
+  PortableFileWriter(fs::path temp, fs::path target, const std::atomic<bool>& rename_fails)
+      : temp_(std::move(temp)), target_(std::move(target)), rename_fails_(rename_fails) {
+    out_.open(temp_, std::ios::binary | std::ios::trunc);
+  }
+  ~PortableFileWriter() override {
+    if (committed_) return;
+    out_.close();
+    std::error_code ec;
+    fs::remove(temp_, ec);
+  }
+  bool Opened() const { return out_.is_open(); }
+
+  bool Write(const char* data, size_t size) override {
+    if (committed_ || !out_) return false;
+    out_.write(data, std::streamsize(size));
+    return bool(out_);
+  }
+
+  bool Commit() override {
+    if (committed_) return false;
+    out_.flush();
+    bool written = bool(out_);
+    out_.close();
+    if (!written || rename_fails_) return false;
+    std::error_code ec;
+    std::optional<fs::file_time_type> before;
+    if (Present(target_)) {
+      if (!IsFile(target_)) return false;
+      auto t = fs::last_write_time(target_, ec);
+      if (!ec) before = t;
+    }
+    fs::rename(temp_, target_, ec);
+    if (ec) return false;
+    committed_ = true;
+    if (before) StampAfter(target_, *before);
+    return true;
+  }
+
+ private:
+  fs::path temp_, target_;
+  const std::atomic<bool>& rename_fails_;
+  std::ofstream out_;
+  bool committed_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<FileWriter> PortableFiles::OpenWriter(const std::string& path) {
+  auto m = Map(path);
+  if (!m || !Writable(*m) || !FolderExists(m->host.parent_path())) return nullptr;
+  if (Present(m->host) && !IsFile(m->host)) return nullptr;
+  auto writer = std::make_unique<PortableFileWriter>(TempNameBeside(m->host), m->host, rename_fails_);
+  if (!writer->Opened()) return nullptr;
+  return writer;
+}
+
+}  // namespace platform::portable

@@ -31,6 +31,8 @@ class PortableFiles : public Files {
   FileStamp Stat(const std::string& path) override;
   std::optional<std::string> ReadAll(const std::string& path) override;
   bool Replace(const std::string& path, const std::string& bytes) override;
+  // A read-only target or folder refuses; SetRenameFails makes Commit fail.
+  std::unique_ptr<FileWriter> OpenWriter(const std::string& path) override;
 
   // Gives another drive letter a host folder.
   void MapDrive(char letter, std::filesystem::path folder);

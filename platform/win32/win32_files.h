@@ -18,6 +18,8 @@ class Win32Files : public Files {
   // Writes "<path>.tmp-<pid>-<n>", flushes it to disk and moves it over the
   // target in one step, so a crash leaves either the old or the new file.
   bool Replace(const std::string& path, const std::string& bytes) override;
+  // Wide calls; see win32_file_writer.cpp.
+  std::unique_ptr<FileWriter> OpenWriter(const std::string& path) override;
 
  private:
   std::atomic<unsigned> temp_counter_{0};

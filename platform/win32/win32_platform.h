@@ -2,6 +2,7 @@
 #pragma once
 #include "platform/platform.h"
 #include "platform/win32/win32_files.h"
+#include "platform/win32/win32_network.h"
 #include "platform/win32/win32_processes.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_shell.h"
@@ -15,8 +16,9 @@ struct Win32Platform {
   Win32Files files;
   Win32Shell shell;
   Win32System system;
+  Win32Network network;
 
-  Platform View() { return Platform{registry, processes, files, shell, system}; }
+  Platform View() { return Platform{registry, processes, files, shell, system, network}; }
 };
 
 }  // namespace platform::win32

@@ -87,7 +87,7 @@ void BM_RefreshLists(benchmark::State& state) {
   tk::Application application(backend);
   platform::portable::ScratchFolder c_drive;
   platform::portable::PortablePlatform sys(c_drive.path());
-  app::Tvelmain velmain(platform::Platform{sys.registry, sys.processes, *machine.files, sys.shell, sys.system});
+  app::Tvelmain velmain(platform::Platform{sys.registry, sys.processes, *machine.files, sys.shell, sys.system, sys.network});
   velmain.white_list = std::make_unique<registry::IniStore>(*machine.files, registry::kWhiteListPath);
   velmain.black_list = std::make_unique<registry::IniStore>(*machine.files, registry::kBlackListPath);
   velmain.trashcan = std::make_unique<registry::IniStore>(*machine.files, registry::kTrashcanPath);

@@ -168,6 +168,42 @@ e2e_end_session() {
   return 0
 }
 
+# Starts the update site of a test: build/host/http_site serving a folder of
+# the repository on a free port of 127.0.0.1, exported as E2E_HTTP_PORT;
+# further words are http_site's options. Ended with the session.
+e2e_start_http() {
+  local -a args
+  eval "args=($1)"
+  local site=$E2E_ROOT/build/host/http_site
+  if [ ! -x "$site" ]; then
+    e2e_log "e2e: $site is missing (make host)"
+    return 1
+  fi
+  local folder=${args[0]}
+  [ "${folder:0:1}" = / ] || folder=$E2E_ROOT/$folder
+  local port_file=$E2E_SESSION/http.port n=0
+  rm -f "$port_file"
+  "$site" --root "$folder" --port-file "$port_file" "${args[@]:1}" &
+  E2E_HTTP_PID=$!
+  while [ ! -s "$port_file" ]; do
+    if ! kill -0 "$E2E_HTTP_PID" 2>/dev/null || [ $n -ge 200 ]; then
+      e2e_log "e2e: the update site did not start"
+      return 1
+    fi
+    sleep 0.05
+    n=$((n + 1))
+  done
+  E2E_HTTP_PORT=$(head -1 "$port_file")
+  export E2E_HTTP_PORT
+}
+
+e2e_stop_http() {
+  [ -n "${E2E_HTTP_PID:-}" ] || return 0
+  kill "$E2E_HTTP_PID" 2>/dev/null
+  wait "$E2E_HTTP_PID" 2>/dev/null
+  E2E_HTTP_PID=""
+}
+
 # Runs one directive line ("#! key: value") of a test before the program starts.
 e2e_setup_directive() {
   local key=$1 value=$2
@@ -191,6 +227,9 @@ e2e_setup_directive() {
       ;;
     setup)
       bash -c "$value"
+      ;;
+    http)
+      e2e_start_http "$value"
       ;;
     *)
       e2e_log "unknown directive '#! $key:'"
@@ -241,12 +280,14 @@ e2e_run_test() {
     export E2E_ROOT E2E_BIN E2E_OUT
     unset DISPLAY
     local program_pid="" status=0
+    E2E_HTTP_PORT="" E2E_HTTP_PID=""
 
     local cleaned=""
     cleanup() {
       [ -z "$cleaned" ] || return 0
       cleaned=1
       [ -n "${WINEPREFIX:-}" ] && e2e_stop_wineserver "$WINEPREFIX"
+      e2e_stop_http
       if [ -n "$program_pid" ]; then
         kill -9 "$program_pid" 2>/dev/null
         wait "$program_pid" 2>/dev/null
@@ -298,10 +339,15 @@ e2e_run_test() {
         failed "setup failed: #! ${entry%%$'\t'*}: ${entry#*$'\t'}"
     done
 
+    # Again, now that the setup has exported what the line may name.
+    eval "exe_words=($exe)" || failed "bad '#! exe:' line"
     wine explorer "/desktop=$E2E_DESKTOP,$E2E_DESKTOP_SIZE" "$program" "${exe_words[@]:1}" >>"$log" 2>&1 &
     program_pid=$!
 
-    timeout --foreground --kill-after=5 "$timeout" wine "$E2E_BIN/vdriver.exe" "--desktop=$E2E_DESKTOP" <"$file" >"$out" 2>>"$log"
+    # The script may name the update site's port.
+    local script=$E2E_SESSION/script.vdr
+    sed "s/\$E2E_HTTP_PORT/${E2E_HTTP_PORT:-}/g" "$file" >"$script" || failed "could not prepare the script"
+    timeout --foreground --kill-after=5 "$timeout" wine "$E2E_BIN/vdriver.exe" "--desktop=$E2E_DESKTOP" <"$script" >"$out" 2>>"$log"
     status=$?
     [ $status -eq 130 ] && exit 130
     [ $status -eq 124 ] && failed "timed out after $timeout s"

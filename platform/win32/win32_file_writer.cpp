@@ -1,0 +1,72 @@
+// Win32Files::OpenWriter: the file grows under "<path>.tmp-<pid>-<n>" and is
+// moved over the target only when it is complete.
+#include <string>
+
+#include "platform/win32/win32_files.h"
+#include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_utf16.h"
+
+namespace platform::win32 {
+namespace {
+
+class Win32FileWriter : public FileWriter {
+ public:
+  Win32FileWriter(std::wstring temp, std::wstring target) : temp_(std::move(temp)), target_(std::move(target)) {
+    file_ = Handle(CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+  ~Win32FileWriter() override {
+    if (committed_) return;
+    file_.reset();
+    DeleteFileW(temp_.c_str());
+  }
+  bool Opened() const { return bool(file_); }
+
+  bool Write(const char* data, size_t size) override {
+    while (size > 0 && file_) {
+      DWORD chunk = size > 0x10000000 ? 0x10000000 : DWORD(size), written = 0;
+      if (!WriteFile(file_.get(), data, chunk, &written, nullptr) || written == 0) return false;
+      data += written;
+      size -= written;
+    }
+    return size == 0;
+  }
+
+  bool Commit() override {
+    if (committed_ || !file_) return false;
+    bool flushed = FlushFileBuffers(file_.get());
+    file_.reset();
+    if (!flushed || !UsableTarget(target_)) return false;
+    if (!MoveFileExW(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return false;
+    committed_ = true;
+    return true;
+  }
+
+  // Windows refuses to move over a read-only file, but Wine does not; the
+  // user's protection holds on both.
+  static bool UsableTarget(const std::wstring& target) {
+    DWORD attributes = GetFileAttributesW(target.c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES ||
+           !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
+  }
+
+ private:
+  std::wstring temp_, target_;
+  Handle file_;
+  bool committed_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<FileWriter> Win32Files::OpenWriter(const std::string& path) {
+  if (path.empty() || HasNul(path)) return nullptr;
+  std::wstring target = Utf8ToUtf16(path);
+  if (!Win32FileWriter::UsableTarget(target)) return nullptr;
+  std::wstring temp = target + L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                      std::to_wstring(++temp_counter_);
+  auto writer = std::make_unique<Win32FileWriter>(std::move(temp), std::move(target));
+  if (!writer->Opened()) return nullptr;
+  return writer;
+}
+
+}  // namespace platform::win32

@@ -1,0 +1,322 @@
+// THTTPGet against a real server on 127.0.0.1: through sockets on the host,
+// through WinInet under Wine.
+#include "update/httpget.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+
+#include "platform/portable/portable.h"
+#include "tests/support/http_server.h"
+#include "tests/support/test_network.h"
+#include "toolkit/application.h"
+#include "toolkit/headless/headless_backend.h"
+#include "update/http_fetch.h"
+
+namespace update {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using testhttp::Reply;
+using testhttp::Text;
+
+constexpr const char* kFile = "C:\\download\\archive.zip";
+
+std::string Bytes(size_t n) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; ++i) s[i] = char('a' + i % 23);
+  return s;
+}
+
+class HttpGet : public ::testing::Test {
+ protected:
+  platform::portable::ScratchFolder scratch;
+  platform::portable::PortableFiles files{scratch.path()};
+  tk::headless::HeadlessBackend backend;
+  tk::Application app{backend};
+  testhttp::Server server;
+  std::unique_ptr<THTTPGet> get = std::make_unique<THTTPGet>(testhttp::TestNetwork(), files);
+  std::vector<std::string> events;
+
+  void SetUp() override {
+    ASSERT_TRUE(server.Listening());
+    std::filesystem::create_directories(scratch.path() / "download");
+    get->BinaryData = true;
+    get->FileName = kFile;
+    get->URL = server.Url("/file");
+    get->OnProgress = [this](THTTPGet* sender, int32_t total, int32_t readed) {
+      EXPECT_EQ(sender, get.get());
+      events.push_back("progress " + std::to_string(total) + " " + std::to_string(readed));
+    };
+    get->OnDoneFile = [this](THTTPGet* sender, const std::string& name, int32_t size) {
+      EXPECT_EQ(sender, get.get());
+      events.push_back("done " + name + " " + std::to_string(size));
+    };
+    get->OnError = [this](THTTPGet* sender) {
+      EXPECT_EQ(sender, get.get());
+      events.push_back("error");
+    };
+  }
+
+  // Runs the hand-overs until the transfer has ended (bounded, in case it never does).
+  bool RunUntilEnded(THTTPGet& g) {
+    auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (g.Busy() && std::chrono::steady_clock::now() < limit) {
+      backend.WaitForSynchronize(100);
+      backend.RunUntilIdle();
+    }
+    return !g.Busy();
+  }
+  std::vector<std::string> Transfer() {
+    get->GetFile();
+    EXPECT_TRUE(RunUntilEnded(*get));
+    return events;
+  }
+  std::optional<std::string> File() {
+    auto bytes = files.ReadAll(kFile);
+    return bytes;
+  }
+  // Nothing but the target (no temporary file) in its folder.
+  std::vector<std::string> Folder() {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(scratch.path() / "download"))
+      names.push_back(e.path().filename().string());
+    return names;
+  }
+  std::string Done(size_t size) { return std::string("done ") + kFile + " " + std::to_string(size); }
+};
+
+TEST_F(HttpGet, SucceedsOnlyWithA2xxReplyOfExactlyTheAnnouncedLength) {
+  const std::string body = Bytes(3000);
+  Reply exact = Text(200, body);
+  Reply zero = Text(200, "");
+  Reply created = Text(201, body);
+  Reply short_body = Text(200, body);
+  short_body.content_length = "5000";
+  Reply unannounced = Text(200, body);
+  unannounced.omit_length = true;
+  Reply not_found = Text(404, "<html>no such file</html>");
+  Reply failed = Text(500, "<html>broken</html>");
+  Reply not_a_number = Text(200, body);
+  not_a_number.content_length = "3000x";
+  Reply too_big = Text(200, body);
+  too_big.content_length = "4294967296";
+  struct Case {
+    const char* name;
+    Reply reply;
+    bool ok;
+    std::string file;  // what the target holds afterwards
+  } cases[] = {
+      {"announced and sent", exact, true, body},
+      {"Content-Length 0", zero, true, ""},
+      {"any 2xx", created, true, body},
+      {"closed early", short_body, false, "old"},
+      {"no Content-Length with BinaryData", unannounced, false, "old"},
+      {"error page with its own length", not_found, false, "old"},
+      {"server error", failed, false, "old"},
+      {"length not a number", not_a_number, false, "old"},
+      {"length beyond 32 bits", too_big, false, "old"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(files.Replace(kFile, "old"));
+    events.clear();
+    server.Route("/file", c.reply);
+    get->OnProgress = nullptr;
+    Transfer();
+    EXPECT_THAT(events, ElementsAre(c.ok ? Done(c.reply.body.size()) : "error"));
+    EXPECT_EQ(get->Succeeded(), c.ok);
+    EXPECT_EQ(File(), c.file);
+    EXPECT_THAT(Folder(), ElementsAre("archive.zip"));
+  }
+}
+
+TEST_F(HttpGet, ABodyLongerThanAnnouncedEndsAtTheAnnouncedLength) {
+  // HTTP ends the body at its Content-Length; WinInet reads no further.
+  Reply longer = Text(200, Bytes(3000));
+  longer.content_length = "1000";
+  server.Route("/file", longer);
+  get->OnProgress = nullptr;
+  EXPECT_THAT(Transfer(), ElementsAre(Done(1000)));
+  EXPECT_EQ(File(), Bytes(1000));
+}
+
+TEST_F(HttpGet, ReportsProgressOncePerBlockWithTheRunningTotal) {
+  server.Route("/file", Text(200, Bytes(5000)));
+  EXPECT_THAT(Transfer(), ElementsAre("progress 5000 1025", "progress 5000 2050", "progress 5000 3075",
+                                      "progress 5000 4100", "progress 5000 5000", Done(5000)));
+  EXPECT_EQ(File(), Bytes(5000));
+}
+
+TEST_F(HttpGet, AbortEndsAStalledTransferWithAnErrorAndLeavesNoPartialFile) {
+  Reply silent;
+  silent.stall = true;
+  Reply half = Text(200, Bytes(4000));
+  half.pause_after = 2050;  // then nothing more
+  for (const Reply& stall : {silent, half}) {
+    SCOPED_TRACE(stall.stall ? "no answer" : "stalls in the body");
+    server.Route("/file", stall);
+    files.Delete(kFile);
+    events.clear();
+    size_t requests = server.Requests().size();
+    get->GetFile();
+    ASSERT_TRUE(server.WaitForRequests(requests + 1));
+    if (!stall.stall) {
+      // The blocks before the stall have arrived.
+      while (events.size() < 2 && backend.WaitForSynchronize(10000)) backend.RunUntilIdle();
+    }
+    // A second start while it runs is ignored.
+    get->GetFile();
+    get->Abort();
+    ASSERT_TRUE(RunUntilEnded(*get));
+    EXPECT_EQ(events.back(), "error");
+    EXPECT_EQ(events.size(), stall.stall ? 1u : 3u);
+    EXPECT_EQ(server.Requests().size(), requests + 1);
+    EXPECT_FALSE(File());
+    EXPECT_THAT(Folder(), ::testing::IsEmpty());
+  }
+  // Free at once for the next transfer.
+  server.Route("/file", Text(200, "whole"));
+  events.clear();
+  EXPECT_THAT(Transfer(), ElementsAre("progress 5 5", Done(5)));
+}
+
+TEST_F(HttpGet, DestroyedDuringATransferItRaisesNothingAndLetsGo) {
+  Reply half = Text(200, Bytes(4000));
+  half.pause_after = 1025;
+  server.Route("/file", half);
+  get->GetFile();
+  ASSERT_TRUE(backend.WaitForSynchronize(10000));
+  backend.RunUntilIdle();
+  ASSERT_THAT(events, ElementsAre("progress 4000 1025"));
+  get.reset();
+  EXPECT_TRUE(server.WaitForClosed());
+  backend.RunUntilIdle();
+  EXPECT_THAT(events, ElementsAre("progress 4000 1025"));
+  EXPECT_FALSE(File());
+  EXPECT_THAT(Folder(), ::testing::IsEmpty());
+}
+
+TEST_F(HttpGet, UrlsWithCapitalsAndPortsWorkAndUnusableOnesFail) {
+  server.Route("/file", Text(200, "content"));
+  const std::string port = std::to_string(server.Port());
+  struct Case {
+    std::string url;
+    bool ok;
+    bool reaches_server;
+  } cases[] = {
+      {"HTTP://127.0.0.1:" + port + "/file", true, true},
+      {"Http://localhost:" + port + "/file", true, true},
+      {"127.0.0.1:" + port + "/file", true, true},
+      // No path after the host: nothing to ask for.
+      {"http://127.0.0.1:" + port, false, false},
+      // Never plain text where a secure connection was asked for.
+      {"https://127.0.0.1:" + port + "/file", false, false},
+      {"ftp://127.0.0.1:" + port + "/file", false, false},
+      {"http://127.0.0.1:0/file", false, false},
+  };
+  get->OnProgress = nullptr;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url);
+    events.clear();
+    size_t before = server.Requests().size();
+    get->URL = c.url;
+    Transfer();
+    EXPECT_THAT(events, ElementsAre(c.ok ? Done(7) : "error"));
+    EXPECT_EQ(server.Requests().size(), before + (c.reaches_server ? 1 : 0));
+  }
+}
+
+TEST_F(HttpGet, SendsTheRequestThePropertiesDescribe) {
+  server.Route("/file", Text(200, "x"));
+  get->OnProgress = nullptr;
+  get->Referer = "http://referrer.example/";
+  Transfer();
+  get->PostQuery = "a=1&b=two";
+  get->Agent = "";
+  Transfer();
+  ASSERT_TRUE(server.WaitForRequests(2));
+  auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].method, "GET");
+  EXPECT_EQ(requests[0].target, "/file");
+  EXPECT_EQ(requests[0].version, "HTTP/1.0");
+  EXPECT_EQ(requests[0].Header("user-agent"), "Zentile HTTPGet");
+  EXPECT_EQ(requests[0].Header("referer"), "http://referrer.example/");
+  EXPECT_EQ(requests[1].method, "POST");
+  EXPECT_EQ(requests[1].Header("content-type"), "application/x-www-form-urlencoded");
+  EXPECT_EQ(requests[1].body, "a=1&b=two");
+  EXPECT_EQ(requests[1].Header("user-agent"), "");
+}
+
+TEST_F(HttpGet, WaitThreadReturnsOnlyWhenTheTransferHasEnded) {
+  server.Route("/file", Text(200, Bytes(2000)));
+  get->WaitThread = true;
+  get->GetFile();
+  EXPECT_FALSE(get->Busy());
+  EXPECT_THAT(events, ElementsAre("progress 2000 1025", "progress 2000 2000", Done(2000)));
+}
+
+TEST_F(HttpGet, ANewTransferCanStartFromTheEndOfTheLastOne) {
+  server.Route("/file", Text(200, "again"));
+  get->OnProgress = nullptr;
+  int started = 0;
+  get->OnDoneFile = [&](THTTPGet* sender, const std::string&, int32_t) {
+    events.push_back("done");
+    if (++started < 3) sender->GetFile();
+  };
+  get->GetFile();
+  auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (events.size() < 3 && std::chrono::steady_clock::now() < limit) {
+    backend.WaitForSynchronize(100);
+    backend.RunUntilIdle();
+  }
+  EXPECT_THAT(events, ElementsAre("done", "done", "done"));
+  EXPECT_TRUE(RunUntilEnded(*get));
+}
+
+TEST(HttpUrl, SplitsSchemeHostPortAndPath) {
+  struct Case {
+    const char* url;
+    bool secure;
+    const char* host;
+    int port;
+    const char* path;
+  } cases[] = {
+      {"http://update.quorvik.com/veltrane/update.txt", false, "update.quorvik.com", 80, "/veltrane/update.txt"},
+      {"HTTPS://Update.Quorvik.com/a", true, "Update.Quorvik.com", 443, "/a"},
+      {"hTTp://h:8080/p?q=1", false, "h", 8080, "/p?q=1"},
+      {"https://h:8443/", true, "h", 8443, "/"},
+      {"h/p", false, "h", 80, "/p"},
+      {"http://[::1]:81/x", false, "::1", 81, "/x"},
+      {"http://h/", false, "h", 80, "/"},
+      // Unusable: no path, empty host, bad ports, other schemes.
+      {"http://h", false, "", 0, ""},
+      {"http:///p", false, "", 0, ""},
+      {"", false, "", 0, ""},
+      {"http://h:0/p", false, "", 0, ""},
+      {"http://h:65536/p", false, "", 0, ""},
+      {"http://h:80x/p", false, "", 0, ""},
+      {"http://h:/p", false, "", 0, ""},
+      {"ftp://h/p", false, "", 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url);
+    UrlParts parts = SplitUrl(c.url);
+    EXPECT_EQ(parts.host, c.host);
+    if (parts.host.empty()) continue;
+    EXPECT_EQ(parts.secure, c.secure);
+    EXPECT_EQ(parts.port, c.port);
+    EXPECT_EQ(parts.path, c.path);
+  }
+  EXPECT_EQ(RequestFlags(SplitUrl("http://h/p"), false), platform::kHttpFlagReload);
+  EXPECT_EQ(RequestFlags(SplitUrl("https://h/p"), false), platform::kHttpFlagReload | platform::kHttpFlagSecure);
+  EXPECT_EQ(RequestFlags(SplitUrl("HTTPS://h/p"), true), platform::kHttpFlagSecure);
+  EXPECT_EQ(RequestFlags(SplitUrl("http://h/p"), true), 0u);
+}
+
+}  // namespace
+}  // namespace update

@@ -1,0 +1,196 @@
+#include "update/httpget.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "toolkit/application.h"
+#include "update/http_fetch.h"
+
+namespace update {
+
+namespace {
+// How long a component that is going away waits for its worker to let go.
+constexpr auto kLetGoWait = std::chrono::seconds(5);
+}  // namespace
+
+// The worker: its own copies of the request, and the state it shares with
+// the component. The thread holds that state, so it may outlive both.
+class THTTPGetThread {
+ public:
+  struct State {
+    State(platform::Network& n, platform::Files& f) : network(n), files(f) {}
+    platform::Network& network;
+    platform::Files& files;
+    FetchRequest request;
+    TOnProgressEvent progress;
+    FetchControl control;
+
+    std::mutex mu;
+    std::condition_variable cv;
+    THTTPGet* owner = nullptr;  // null once the component is gone; written on the UI thread
+    bool in_handover = false;   // needs the UI thread: until an event handed over has run there
+    bool finished = false;
+  };
+
+  THTTPGetThread(THTTPGet& owner, platform::Network& network, platform::Files& files)
+      : state_(std::make_shared<State>(network, files)) {
+    state_->owner = &owner;
+    FetchRequest& r = state_->request;
+    r.url = owner.URL;
+    r.agent = owner.Agent;
+    r.accept_types = {"Accept: " + owner.AcceptTypes};
+    r.user_name = owner.UserName;
+    r.password = owner.Password;
+    r.post_query = owner.PostQuery;
+    r.referer = owner.Referer;
+    r.file_name = owner.FileName;
+    r.binary_data = owner.BinaryData;
+    r.use_cache = owner.UseCache;
+    state_->progress = owner.OnProgress;
+  }
+
+  void Start() {
+    thread_ = std::thread([state = state_] { Execute(*state); });
+  }
+
+  void Abort() { state_->control.Abort(); }
+
+  bool Finished() {
+    std::lock_guard<std::mutex> lock(state_->mu);
+    return state_->finished;
+  }
+
+  // The component goes: no event reaches it from now on. Waits (bounded)
+  // until the worker has ended or waits itself for the UI thread, which it
+  // cannot get while this runs there.
+  void Release() {
+    std::unique_lock<std::mutex> lock(state_->mu);
+    state_->owner = nullptr;
+    state_->cv.wait_for(lock, kLetGoWait, [&] { return state_->finished || state_->in_handover; });
+    bool finished = state_->finished;
+    lock.unlock();
+    if (!thread_.joinable()) return;
+    if (finished)
+      thread_.join();
+    else
+      thread_.detach();
+  }
+
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+
+  // Waits a little for the worker to reach a hand-over or its end.
+  void WaitForNews(std::chrono::milliseconds most) {
+    std::unique_lock<std::mutex> lock(state_->mu);
+    state_->cv.wait_for(lock, most, [&] { return state_->finished || state_->in_handover; });
+  }
+
+ private:
+  static void Execute(State& s) {
+    std::function<void(int32_t, int32_t)> progress;
+    if (s.progress)
+      progress = [&s](int32_t total, int32_t received) {
+        HandOver(s, [&s, total, received](THTTPGet& owner) { s.progress(&owner, total, received); });
+      };
+    FetchResult result = Fetch(s.network, s.files, s.request, s.control, progress);
+    HandOver(s, [&s, result](THTTPGet& owner) {
+      // An Abort that came meanwhile has cleared the result.
+      owner.TransferDone(result.ok && !s.control.Terminated(), s.request.file_name, result.size);
+    });
+    std::lock_guard<std::mutex> lock(s.mu);
+    s.finished = true;
+    s.cv.notify_all();
+  }
+
+  // Runs event on the UI thread with the component, while the worker waits;
+  // nothing when the component is gone.
+  static void HandOver(State& s, const std::function<void(THTTPGet&)>& event) {
+    {
+      std::lock_guard<std::mutex> lock(s.mu);
+      if (!s.owner) return;
+      s.in_handover = true;
+      s.cv.notify_all();
+    }
+    auto ran = [&s] {
+      std::lock_guard<std::mutex> lock(s.mu);
+      s.in_handover = false;
+      s.cv.notify_all();
+    };
+    try {
+      tk::App().Synchronize([&s, &event, &ran] {
+        // Cleared here, on the UI thread, once the event is over (however
+        // it ends): from then on the worker can end without that thread.
+        struct Ran {
+          decltype(ran)& f;
+          ~Ran() { f(); }
+        } done{ran};
+        THTTPGet* owner;
+        {
+          std::lock_guard<std::mutex> lock(s.mu);
+          owner = s.owner;
+        }
+        if (owner) event(*owner);
+      });
+    } catch (...) {
+      // The program is closing and the call was not run.
+      ran();
+    }
+  }
+
+  std::shared_ptr<State> state_;
+  std::thread thread_;
+};
+
+THTTPGet::THTTPGet(platform::Network& network, platform::Files& files) : network_(network), files_(files) {}
+
+THTTPGet::~THTTPGet() {
+  Abort();
+  for (auto& worker : workers_) worker->Release();
+}
+
+void THTTPGet::GetFile() {
+  if (current_) return;
+  Reap();
+  auto worker = std::make_unique<THTTPGetThread>(*this, network_, files_);
+  THTTPGetThread* started = worker.get();
+  workers_.push_back(std::move(worker));
+  current_ = started;
+  started->Start();
+  if (!WaitThread) return;
+  // Events of this transfer arrive through the message queue.
+  while (current_ == started && !tk::App().Terminated()) {
+    tk::App().ProcessMessages();
+    if (current_ != started) break;
+    started->WaitForNews(std::chrono::milliseconds(20));
+  }
+}
+
+void THTTPGet::Abort() {
+  if (current_) current_->Abort();
+}
+
+void THTTPGet::TransferDone(bool result, const std::string& file_name, int32_t size) {
+  result_ = result;
+  current_ = nullptr;
+  if (result) {
+    if (OnDoneFile) OnDoneFile(this, file_name, size);
+  } else {
+    if (OnError) OnError(this);
+  }
+}
+
+void THTTPGet::Reap() {
+  for (auto it = workers_.begin(); it != workers_.end();) {
+    if ((*it).get() != current_ && (*it)->Finished()) {
+      (*it)->Join();
+      it = workers_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+}  // namespace update

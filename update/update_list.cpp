@@ -1,0 +1,90 @@
+#include "update/update_list.h"
+
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "registry/ini_store.h"
+#include "update/http_fetch.h"
+
+namespace update {
+
+std::string SiteFile(const std::string& site, const std::string& name) {
+  if (!site.empty() && site.back() == '/') return site + name;
+  return site + "/" + name;
+}
+
+bool DownloadList(platform::Network& network, platform::Files& files, const std::string& url,
+                  const std::string& path, int timeout_ms) {
+  struct Shared {
+    FetchControl control;
+    std::mutex mu;
+    std::condition_variable cv;
+    bool done = false;
+    bool ok = false;
+  };
+  auto shared = std::make_shared<Shared>();
+  FetchRequest request;
+  request.url = url;
+  request.agent = "Veltrane";
+  request.accept_types = {"*/*"};
+  request.file_name = path;
+  request.length_optional = true;
+  request.timeout_ms = timeout_ms;
+  // On a thread of its own, so that a site that stalls is given up on time
+  // whatever the network layer does with its time-outs.
+  std::thread fetcher([&network, &files, request, shared] {
+    FetchResult result = Fetch(network, files, request, shared->control, nullptr);
+    std::lock_guard<std::mutex> lock(shared->mu);
+    shared->ok = result.ok;
+    shared->done = true;
+    shared->cv.notify_all();
+  });
+  std::unique_lock<std::mutex> lock(shared->mu);
+  bool done = shared->cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return shared->done; });
+  if (!done) {
+    lock.unlock();
+    shared->control.Abort();
+    lock.lock();
+    done = shared->cv.wait_for(lock, std::chrono::seconds(2), [&] { return shared->done; });
+  }
+  bool ok = done && shared->ok;
+  lock.unlock();
+  // One that does not even let go when aborted ends on its own time-outs.
+  if (done)
+    fetcher.join();
+  else
+    fetcher.detach();
+  return ok;
+}
+
+UpdateList ReadUpdateList(platform::Files& files, const std::string& path) {
+  registry::IniStore list(files, path);
+  UpdateList result;
+  result.update = ParseInteger(list.ReadString("veltrane", "update", "0"), 0);
+  result.wersja = list.ReadString("veltrane", "wersja", "Error. Do not update!");
+  result.rozmiar = list.ReadString("veltrane", "rozmiar", "Error!");
+  result.release = list.ReadString("veltrane", "release", "Error!");
+  return result;
+}
+
+int ParseInteger(const std::string& text, int default_value) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  if (i == text.size()) return default_value;
+  long long v = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return default_value;
+    v = v * 10 + (text[i] - '0');
+    if (v > 1LL + INT_MAX) return default_value;
+  }
+  v = negative ? -v : v;
+  if (v < INT_MIN || v > INT_MAX) return default_value;
+  return int(v);
+}
+
+}  // namespace update
