@@ -1,7 +1,7 @@
 // veltrane.exe: wires the real Windows backends to the program.
 #include "app/velmainfrm.h"
 #include "platform/win32/win32_platform.h"
-#include "platform/win32/win32_utf16.h"
+#include "platform/win32/wide.h"
 #include "toolkit/application.h"
 #include "toolkit/win32/win32_backend.h"
 // After <windows.h>, which it needs.
@@ -21,7 +21,7 @@ std::string UpdateSiteSwitch() {
     std::wstring arg = args[i];
     if (arg.size() > kSwitch.size() && CompareStringOrdinal(arg.c_str(), int(kSwitch.size()), kSwitch.c_str(),
                                                             int(kSwitch.size()), TRUE) == CSTR_EQUAL)
-      site = platform::win32::Utf16ToUtf8(arg.substr(kSwitch.size()));
+      site = platform::win32::Utf8(arg.substr(kSwitch.size()));
   }
   LocalFree(args);
   return site;

@@ -4,7 +4,7 @@
 
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_handles.h"
-#include "platform/win32/win32_utf16.h"
+#include "platform/win32/wide.h"
 
 namespace platform::win32 {
 namespace {
@@ -59,8 +59,9 @@ class Win32FileWriter : public FileWriter {
 }  // namespace
 
 std::unique_ptr<FileWriter> Win32Files::OpenWriter(const std::string& path) {
-  if (path.empty() || HasNul(path)) return nullptr;
-  std::wstring target = Utf8ToUtf16(path);
+  auto wide = NameArg(path);
+  if (path.empty() || !wide) return nullptr;
+  std::wstring target = std::move(*wide);
   if (!Win32FileWriter::UsableTarget(target)) return nullptr;
   std::wstring temp = target + L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                       std::to_wstring(++temp_counter_);

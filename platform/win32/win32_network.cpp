@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/win32/win32_handles.h"
-#include "platform/win32/win32_utf16.h"
+#include "platform/win32/wide.h"
 // After <windows.h>, which it needs.
 #include <wininet.h>
 
@@ -108,7 +108,7 @@ class Win32Request : public HttpRequest {
     HINTERNET h = h_.get();
     if (!h) return false;
     auto result = std::make_shared<CallResult>();
-    auto w = std::make_shared<std::wstring>(Utf8ToUtf16(headers));
+    auto w = std::make_shared<std::wstring>(Wide(headers));
     auto optional = std::make_shared<std::string>(body);
     if (!calls_.Run([h, result, w, optional] {
           result->ok = HttpSendRequestW(h, w->empty() ? nullptr : w->c_str(), DWORD(w->size()),
@@ -137,7 +137,7 @@ class Win32Request : public HttpRequest {
     wchar_t buffer[1024 / sizeof(wchar_t)] = {};
     DWORD size = sizeof buffer, index = 0;
     if (!h || !HttpQueryInfoW(h, HTTP_QUERY_CONTENT_LENGTH, buffer, &size, &index)) return std::nullopt;
-    return Utf16ToUtf8(std::wstring(buffer, size / sizeof(wchar_t)));
+    return Utf8(buffer, size / sizeof(wchar_t));
   }
 
   int Read(char* buffer, int size) override {
@@ -191,10 +191,10 @@ class Win32Connection : public HttpConnection {
   Win32Connection(HINTERNET h, int timeout_ms) : h_(h), timeout_ms_(timeout_ms) {}
 
   std::unique_ptr<HttpRequest> OpenRequest(const HttpRequestOptions& options) override {
-    std::wstring verb = Utf8ToUtf16(options.verb), object = Utf8ToUtf16(options.object),
-                 version = Utf8ToUtf16(options.version), referer = Utf8ToUtf16(options.referer);
+    std::wstring verb = Wide(options.verb), object = Wide(options.object),
+                 version = Wide(options.version), referer = Wide(options.referer);
     std::vector<std::wstring> accept;
-    for (const std::string& a : options.accept_types) accept.push_back(Utf8ToUtf16(a));
+    for (const std::string& a : options.accept_types) accept.push_back(Wide(a));
     std::vector<LPCWSTR> accept_list;
     for (const std::wstring& a : accept) accept_list.push_back(a.c_str());
     accept_list.push_back(nullptr);
@@ -222,7 +222,7 @@ class Win32Session : public InternetSession {
   std::unique_ptr<HttpConnection> Connect(const std::string& host, int port, const std::string& user,
                                           const std::string& password) override {
     if (host.empty() || HasNul(host) || port <= 0 || port > 65535) return nullptr;
-    std::wstring h = Utf8ToUtf16(host), u = Utf8ToUtf16(user), p = Utf8ToUtf16(password);
+    std::wstring h = Wide(host), u = Wide(user), p = Wide(password);
     HINTERNET c = InternetConnectW(h_.get(), h.c_str(), INTERNET_PORT(port), u.c_str(), p.c_str(),
                                    INTERNET_SERVICE_HTTP, 0, 0);
     if (!c) return nullptr;
@@ -238,7 +238,7 @@ class Win32Session : public InternetSession {
 }  // namespace
 
 std::unique_ptr<InternetSession> Win32Network::Open(const std::string& agent) {
-  std::wstring a = Utf8ToUtf16(agent);
+  std::wstring a = Wide(agent);
   HINTERNET h = InternetOpenW(a.empty() ? nullptr : a.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (!h) return nullptr;
   return std::make_unique<Win32Session>(h);
