@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -27,6 +28,9 @@ class Files {
   // Crash-safe rewrite: a temporary file in the same folder, then replace.
   // Creates the file when missing; false when it cannot be written.
   virtual bool Replace(const std::string& path, const std::string& bytes) = 0;
+  // Text in the system's ANSI code page, as files written before UTF-8 hold
+  // it, turned into UTF-8.
+  virtual std::string AnsiToUtf8(std::string_view bytes) = 0;
 };
 
 }  // namespace platform

@@ -114,4 +114,28 @@ std::string Utf8(std::u16string_view s) {
   return out;
 }
 
+size_t Utf16Units(std::string_view s) {
+  size_t units = 0;
+  char32_t cp;
+  for (size_t i = 0; i < s.size();) {
+    size_t n = DecodeOne(s, i, cp);
+    units += n == 4 ? 2 : 1;
+    i += n ? n : 1;
+  }
+  return units;
+}
+
+std::string_view CutToUtf16Units(std::string_view s, size_t max_units) {
+  size_t units = 0;
+  char32_t cp;
+  for (size_t i = 0; i < s.size();) {
+    size_t n = DecodeOne(s, i, cp);
+    size_t width = n == 4 ? 2 : 1;
+    if (units + width > max_units) return s.substr(0, i);
+    units += width;
+    i += n ? n : 1;
+  }
+  return s;
+}
+
 }  // namespace platform

@@ -18,6 +18,7 @@ class Win32Files : public Files {
   // Writes "<path>.tmp-<pid>-<n>", flushes it to disk and moves it over the
   // target in one step, so a crash leaves either the old or the new file.
   bool Replace(const std::string& path, const std::string& bytes) override;
+  std::string AnsiToUtf8(std::string_view bytes) override;
 
  private:
   std::atomic<unsigned> temp_counter_{0};
