@@ -19,11 +19,6 @@ void Pump() { tk::App().ProcessMessages(); }
 // opened now would be closed unanswered at once.
 bool Ending() { return tk::App().Terminated(); }
 
-// Whether the white list can hold the text and give it back unchanged.
-bool Storable(std::string_view text) {
-  return text.size() <= IniStore::kMaxRead && text.find_first_of("\r\n") == std::string_view::npos;
-}
-
 // Runs on scope exit, however the scope is left.
 template <class F>
 struct Finally {
@@ -119,7 +114,7 @@ void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, 
 }
 
 void RegistryScan::Allow(const std::string& name, const std::string& data) {
-  if (!Storable(name) || !Storable(data)) {
+  if (!FitsInList(name) || !FitsInList(data)) {
     tk::App().MessageBox(tk::MsgKind::Warning, std::string(kNotStorable), tk::MsgButtons::Ok);
     return;
   }
