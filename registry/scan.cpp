@@ -68,8 +68,10 @@ void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
   for (int i = 0; i < count && !Ending(); ++i) {
     bar.SetMax(count - 1);
     bar.SetPosition(i);
+    long_read_.reset();
     if (MatchWhiteList(*opened.key, names[i]) == Match::New) AskUser(*opened.key, names[i], scan_key);
   }
+  long_read_.reset();
   opened.key.reset();
 
   if (host_.LiveRegistryTest()) host_.StartMonitor();
@@ -87,7 +89,7 @@ RegistryScan::Match RegistryScan::MatchWhiteList(platform::RegistryKey& key, con
   std::optional<platform::ValueInfo> info = key.Info(name);
   if (!info || !info->IsText()) return Match::Gone;
   // UTF-16 with a NUL: more characters than a slot returns cannot match.
-  if (info->size / 2 > IniStore::kMaxRead + 1) return MatchLongValue(key, name);
+  if (info->size / 2 > IniStore::kMaxRead + 1) return MatchLongValue(key, name, *info);
   const std::string own = host_.OwnPath();
   IniStore& white_list = host_.WhiteList();
   for (int slot = 0; slot <= kLastWhiteListSlot; ++slot) {
@@ -102,22 +104,35 @@ RegistryScan::Match RegistryScan::MatchWhiteList(platform::RegistryKey& key, con
   return Match::New;
 }
 
-RegistryScan::Match RegistryScan::MatchLongValue(platform::RegistryKey& key, const std::string& name) {
-  std::optional<std::string> data = ReadText(key, name);
-  if (!data) return Match::Gone;
-  if (platform::Utf16Units(*data) > IniStore::kMaxRead) return Match::New;
+RegistryScan::Match RegistryScan::MatchLongValue(platform::RegistryKey& key, const std::string& name,
+                                                 const platform::ValueInfo& info) {
+  std::optional<AutorunCommand> command = ReadCommand(key, name);
+  if (!command) return Match::Gone;
+  long_read_ = LongRead{name, info, *command};
+  const std::string& data = command->text;
+  if (platform::Utf16Units(data) > IniStore::kMaxRead) return Match::New;
   IniStore& white_list = host_.WhiteList();
   for (int slot = 0; slot <= kLastWhiteListSlot; ++slot) {
     Pump();
     if (Ending()) return Match::Gone;
-    if (SlotHolds(white_list, slot, kWhiteListKey, *data, kMarkerError)) return Match::Known;
+    if (SlotHolds(white_list, slot, kWhiteListKey, data, kMarkerError)) return Match::Known;
   }
   return Match::New;
 }
 
+std::optional<AutorunCommand> RegistryScan::ReadForAlert(platform::RegistryKey& key, const std::string& name) {
+  std::optional<LongRead> earlier = std::move(long_read_);
+  long_read_.reset();
+  if (earlier && earlier->name == name) {
+    std::optional<platform::ValueInfo> now = key.Info(name);
+    if (now && now->type == earlier->info.type && now->size == earlier->info.size) return std::move(earlier->command);
+  }
+  return ReadCommand(key, name);
+}
+
 void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key) {
   Pump();
-  std::optional<AutorunCommand> command = ReadCommand(key, name);
+  std::optional<AutorunCommand> command = ReadForAlert(key, name);
   if (!command || Ending() || IsOwnCommand(command->text, host_.OwnPath())) return;
   // What the user is asked about and what is acted on: the command as read,
   // whatever the alert shows of it.

@@ -2,6 +2,7 @@
 // value's data against the white list, and asks the user about every entry
 // that is not on it through the registry alert.
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -100,13 +101,22 @@ class RegistryScan {
   Match MatchWhiteList(platform::RegistryKey& key, const std::string& name);
   // One read for data too long to hold in a list: either no slot can hold
   // it, or a NUL cut it short and the text is matched as read.
-  Match MatchLongValue(platform::RegistryKey& key, const std::string& name);
+  Match MatchLongValue(platform::RegistryKey& key, const std::string& name, const platform::ValueInfo& info);
+  std::optional<AutorunCommand> ReadForAlert(platform::RegistryKey& key, const std::string& name);
   void AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key);
   void Allow(const std::string& name, const std::string& data);
 
   ScanHost& host_;
   HandOffChannel& channel_;
   Trejestralert* alert_ = nullptr;
+  // Long data as matching read it, for the alert to take while the value's
+  // size says it is unchanged: such data is read once, not twice.
+  struct LongRead {
+    std::string name;
+    platform::ValueInfo info;
+    AutorunCommand command;
+  };
+  std::optional<LongRead> long_read_;
 };
 
 // The white-list entry key that both marks a slot as used and is matched.
