@@ -14,8 +14,9 @@ using ini::UpToNul;
 std::string_view LookupName(std::string_view name) { return Trim(UpToNul(name)); }
 
 // Cut to what a buffer of 2048 characters holds, never inside a character.
-std::string Returned(std::string_view text) {
-  return std::string(platform::CutToUtf16Units(text, IniStore::kMaxRead));
+std::string Returned(std::string text) {
+  text.resize(platform::CutToUtf16Units(text, IniStore::kMaxRead).size());
+  return text;
 }
 
 // Text that would not read back as the same section, key and value.
@@ -62,7 +63,7 @@ std::string IniStore::ReadString(std::string_view section, std::string_view key,
   // Trailing spaces of the default go, as the profile API documents.
   std::string_view fallback = UpToNul(default_value);
   while (!fallback.empty() && fallback.back() == ' ') fallback.remove_suffix(1);
-  return Returned(ini::Unquote(fallback));
+  return Returned(std::string(ini::Unquote(fallback)));
 }
 
 ini::AnsiDecoder IniStore::Ansi() {
