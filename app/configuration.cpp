@@ -47,6 +47,21 @@ bool IsOn(std::string_view text) {
 
 const char* FlagText(const tk::CheckBox& box) { return box.Checked() ? "1" : "0"; }
 
+// The program's own start-with-Windows value goes on the white list as it is
+// registered, quoted; never over what another user allowed, never twice, and
+// not at all when the program's path could not be had.
+void AllowOwnCommand(registry::IniStore& white_list, const std::string& exe) {
+  if (exe.empty()) return;
+  const std::string command = components::QuotedCommand(exe);
+  for (int slot = 0; slot <= registry::kLastWhiteListSlot; ++slot) {
+    const std::string held = registry::ReadSlot(white_list, slot, "wartosc", registry::kMarkerError);
+    if (held == command || held == exe) return;
+  }
+  const int slot = registry::FindFreeSlot(white_list, "wartosc", registry::kMarkerError, registry::kLastWhiteListSlot);
+  if (slot < 0) return;  // the scan never asks about it anyway
+  registry::WriteSlot(white_list, slot, {{"numer", std::to_string(slot)}, {"sekcja", "HKLM_run"}, {"wartosc", command}});
+}
+
 }  // namespace
 
 void Tvelmain::LoadConfiguration() {
@@ -61,9 +76,7 @@ void Tvelmain::LoadConfiguration() {
     auto_skan_rejestru.SetChecked(true);
     skanuj_rejestr.SetChecked(true);
     SaveConfiguration();
-    // The program's own start-with-Windows value is allowed from the start.
-    const std::string exe = platform.system.ExePath();
-    registry::WriteSlot(*white_list, 0, {{"numer", "0"}, {"sekcja", "HKLM_run"}, {"wartosc", exe}});
+    AllowOwnCommand(*white_list, platform.system.ExePath());
   }
 
   auto_start.SetChecked(read("glowna", "auto_start"));

@@ -29,6 +29,7 @@ class ScanAdapter : public registry::ScanHost {
   void ShowBalloon() override { w_.ShowBalloon(); }
   void NoRightsExit() override { w_.NoRightsExit(); }
   void BlockProgram(const std::string& text) override { w_.BlockProgram(text); }
+  std::string OwnPath() override { return w_.platform.system.ExePath(); }
 
  private:
   Tvelmain& w_;

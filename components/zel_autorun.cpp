@@ -36,6 +36,11 @@ std::string AutoRunValueName(const std::string& file_name) {
   return cut == std::string::npos ? file_name : file_name.substr(cut + 1);
 }
 
+std::string QuotedCommand(const std::string& file_name) {
+  if (file_name.size() >= 2 && file_name.front() == '"' && file_name.back() == '"') return file_name;
+  return "\"" + file_name + "\"";
+}
+
 bool RegisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const std::string& file_name) {
   if (Ignored(platform, kind)) return false;
   const AutoRunKey where = AutoRunLocation(kind);
@@ -44,7 +49,7 @@ bool RegisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const s
   if (name.empty()) return false;
   auto key = platform.registry.OpenOrCreate(where.root, where.path);
   if (!key) return false;
-  return key->WriteText(name, file_name, platform::ValueType::Sz);
+  return key->WriteText(name, QuotedCommand(file_name), platform::ValueType::Sz);
 }
 
 bool UnregisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const std::string& file_name) {

@@ -20,9 +20,13 @@ struct AutoRunKey {
 AutoRunKey AutoRunLocation(TzelAutoExecKind kind);
 // The value name for a file: the text after its last '\', ':' or '/'.
 std::string AutoRunValueName(const std::string& file_name);
-// Writes the value (REG_SZ, the file name as given), creating the key when
-// missing. False when nothing was written: a service kind on an NT system,
-// a key that cannot be opened, a failed write, or a file name without a name.
+// The command that starts the file: its path in quotes, so that a path with
+// blanks ("C:\Program Files\...") can never be taken for "C:\Program.exe".
+std::string QuotedCommand(const std::string& file_name);
+// Writes the value (REG_SZ, QuotedCommand of the file name), creating the key
+// when missing. False when nothing was written: a service kind on an NT
+// system, a key that cannot be opened, a failed write, or a file name without
+// a name (an empty one among them).
 bool RegisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const std::string& file_name);
 // Removes the value. True when it is gone, including when it was never there;
 // false for a service kind on an NT system, a key that cannot be opened and a

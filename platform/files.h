@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -44,6 +45,9 @@ class Files {
   // Starts a new file for path (see FileWriter); nullptr when it cannot be
   // created there. Stores without piecewise writing create nothing.
   virtual std::unique_ptr<FileWriter> OpenWriter(const std::string& path) { return nullptr; }
+  // Text in the system's ANSI code page, as files written before UTF-8 hold
+  // it, turned into UTF-8.
+  virtual std::string AnsiToUtf8(std::string_view bytes) = 0;
 };
 
 }  // namespace platform

@@ -25,6 +25,15 @@ struct RegValue {
   }
 };
 
+// What a value is, without its data.
+struct ValueInfo {
+  uint32_t type = 0;
+  uint64_t size = 0;  // bytes as Windows stores them: text in UTF-16 with its terminating NUL
+  bool IsText() const {
+    return type == uint32_t(ValueType::Sz) || type == uint32_t(ValueType::ExpandSz);
+  }
+};
+
 enum class OpenStatus { Ok, NotFound, AccessDenied, Failed };
 enum class Access { Read, ReadWrite };
 
@@ -34,6 +43,9 @@ class RegistryKey {
   // Value names in the key's own order (the order RegEnumValue reports).
   virtual std::vector<std::string> ValueNames() = 0;
   virtual std::optional<RegValue> Read(const std::string& name) = 0;
+  // Type and size of a value, asked once and without its data; nullopt
+  // when it is gone.
+  virtual std::optional<ValueInfo> Info(const std::string& name) = 0;
   // type must be Sz or ExpandSz.
   virtual bool WriteText(const std::string& name, const std::string& text,
                          ValueType type = ValueType::Sz) = 0;

@@ -1,5 +1,8 @@
 #include "platform/utf.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace platform {
 namespace {
 
@@ -45,8 +48,15 @@ void Append(std::u16string& out, char32_t cp) {
 }  // namespace
 
 bool IsUtf8(std::string_view s) {
+  // Most text is ASCII: one quick pass, eight bytes at a time, settles it.
+  size_t i = 0;
+  for (uint64_t block; i + 8 <= s.size(); i += 8) {
+    std::memcpy(&block, s.data() + i, 8);
+    if (block & 0x8080808080808080ull) break;
+  }
+  while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) ++i;
   char32_t cp;
-  for (size_t i = 0; i < s.size();) {
+  while (i < s.size()) {
     size_t n = DecodeOne(s, i, cp);
     if (n == 0) return false;
     i += n;
@@ -112,6 +122,32 @@ std::string Utf8(std::u16string_view s) {
     }
   }
   return out;
+}
+
+size_t Utf16Units(std::string_view s) {
+  size_t units = 0;
+  char32_t cp;
+  for (size_t i = 0; i < s.size();) {
+    size_t n = DecodeOne(s, i, cp);
+    units += n == 4 ? 2 : 1;
+    i += n ? n : 1;
+  }
+  return units;
+}
+
+std::string_view CutToUtf16Units(std::string_view s, size_t max_units) {
+  // No character takes less than a byte.
+  if (s.size() <= max_units) return s;
+  size_t units = 0;
+  char32_t cp;
+  for (size_t i = 0; i < s.size();) {
+    size_t n = DecodeOne(s, i, cp);
+    size_t width = n == 4 ? 2 : 1;
+    if (units + width > max_units) return s.substr(0, i);
+    units += width;
+    i += n ? n : 1;
+  }
+  return s;
 }
 
 }  // namespace platform

@@ -18,4 +18,11 @@ std::u16string Utf16(std::string_view s);
 // Exact for any UTF-16, well-formed or not.
 std::string Utf8(std::u16string_view s);
 
+// Length in UTF-16 code units, as Windows counts characters; a byte that is
+// not UTF-8 counts as one.
+size_t Utf16Units(std::string_view s);
+// The longest start of s that has at most max_units such units and does not
+// end inside a character.
+std::string_view CutToUtf16Units(std::string_view s, size_t max_units);
+
 }  // namespace platform

@@ -32,7 +32,10 @@ void StopSelected(ProtectionHost& host) {
 
 void TrashSelected(ProtectionHost& host) {
   OnSelected(host, [&](const std::string& path) {
-    if (tk::App().MessageBox(tk::MsgKind::Warning, "Are you sure that you want to move this program to trashcan?",
+    // Refused before the question, not after it.
+    if (WindowsNeeds(host.Processes(), path)) {
+      tk::App().MessageBox(tk::MsgKind::Warning, kWindowsNeedsIt);
+    } else if (tk::App().MessageBox(tk::MsgKind::Warning, "Are you sure that you want to move this program to trashcan?",
                              tk::MsgButtons::YesNo) == tk::ModalResult::Yes)
       MoveToTrashcan(host, path);
   });

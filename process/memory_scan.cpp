@@ -1,5 +1,6 @@
 #include "process/memory_scan.h"
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -15,6 +16,10 @@ namespace {
 
 constexpr const char* kPathKey = "sciezka";
 
+constexpr const char* kWindowsNeedsListed =
+    " is on the list of forbidden processes, but it is part of Windows and must keep running, so it was not "
+    "stopped. Take it off the list of forbidden processes.";
+
 // Fills the channel and shows a fresh alert; the answer is left in kontakt.
 void AskAboutMatch(ProtectionHost& host, const std::string& path) {
   registry::HandOffChannel& channel = host.Channel();
@@ -28,10 +33,21 @@ void AskAboutMatch(ProtectionHost& host, const std::string& path) {
 
 }  // namespace
 
+bool WindowsNeeds(platform::Processes& processes, const std::string& path) {
+  if (IsWindowsCritical(path, processes.WindowsFolder())) return true;
+  for (uint32_t pid : processes.EnumerateIds(kMaxProcessIds)) {
+    if (pid == 0) continue;
+    std::optional<std::string> image = processes.ImagePath(pid);
+    if (image && SameAsciiCaseless(*image, path) && processes.IsCritical(pid)) return true;
+  }
+  return false;
+}
+
 void ScanMemory(ProtectionHost& host) {
   tk::Application& app = tk::App();
   registry::HandOffChannel& channel = host.Channel();
   host.ShowScanPage();
+  const std::string windows = host.Processes().WindowsFolder();
 
   // The list box may be rebuilt while the scan runs (every stop does that);
   // the scan keeps to the processes it started with.
@@ -51,7 +67,17 @@ void ScanMemory(ProtectionHost& host) {
       channel.kontakt.SetCaption("error");
       app.ProcessMessages();
       const std::string entry = registry::ReadSlot(host.BlackList(), slot, kPathKey, registry::kMarkerError);
-      if (entry == registry::kMarkerError || !EntryNamesProgram(entry, path)) continue;
+      if (entry == registry::kMarkerError || !EntryForbids(entry, path, windows)) continue;
+
+      if (WindowsNeeds(host.Processes(), path)) {
+        // Told each time: the entry stays until the user takes it off the list.
+        if (host.SilentRemoval()) {
+          host.ShowBalloon("Not stopped, Windows needs it: " + path);
+        } else {
+          app.MessageBox(tk::MsgKind::Warning, path + kWindowsNeedsListed);
+        }
+        continue;
+      }
 
       if (host.SilentRemoval()) {
         host.ShowBalloon("Removing forbidden process: " + path);
@@ -66,12 +92,17 @@ void ScanMemory(ProtectionHost& host) {
         if (registry::ReadSlot(host.BlackList(), slot, kPathKey, registry::kMarkerError) == entry)
           registry::EraseSlot(host.BlackList(), slot);
       } else if (decision == "stop") {
-        StopProcess(host, path);
+        const bool stopped = StopProcess(host, path);
         if (channel.usun.Checked()) {
           channel.usun.SetChecked(false);
           // The path the user was asked about, whatever other handlers have
-          // written into the channel since.
-          MoveToTrashcan(host, path);
+          // written into the channel since. A program still running keeps
+          // its file: the user has been told it could not be stopped.
+          if (stopped) {
+            MoveToTrashcan(host, path);
+          } else {
+            app.MessageBox(tk::MsgKind::Warning, kNotTrashedRunning);
+          }
         }
       } else if (decision == "error") {
         app.MessageBox(tk::MsgKind::Warning, "Could not comunicate with the child window.");
@@ -83,20 +114,54 @@ void ScanMemory(ProtectionHost& host) {
   host.ShowBalloon("Memory scanning done.");
 }
 
-void StopProcess(ProtectionHost& host, const std::string& path) {
+bool StopProcess(ProtectionHost& host, const std::string& path) {
+  tk::Application& app = tk::App();
   const std::string name(FileNameOf(path));
   platform::Processes& processes = host.Processes();
+  if (IsWindowsCritical(path, processes.WindowsFolder())) {
+    app.MessageBox(tk::MsgKind::Warning, kWindowsNeedsIt);
+    RefreshProcessList(processes, host.ProcessList());
+    return false;
+  }
+  bool left_running = false;
+  const auto is_it = [&path](const std::string& image) { return SameAsciiCaseless(image, path); };
+  std::vector<std::unique_ptr<platform::StoppedProcess>> ending;
   for (const platform::ProcessEntry& entry : processes.Snapshot()) {
     if (entry.pid == 0) continue;
+    // A first look spares opening every process; Stop looks again on the
+    // handle it stops.
     std::optional<std::string> image = processes.ImagePath(entry.pid);
-    if (!image || !SameAsciiCaseless(ListedPath(*image), path)) continue;
-    if (processes.Terminate(entry.pid)) {
-      host.ShowBalloon("Stopped disallowed process: " + name);
-    } else {
-      tk::App().MessageBox(tk::MsgKind::Warning, "Could not stop this process. You need to do this manually.");
+    if (!image || !is_it(*image)) continue;
+    platform::StopResult result = processes.Stop(entry.pid, is_it);
+    switch (result.status) {
+      case platform::StopStatus::Stopped:
+        host.ShowBalloon("Stopped disallowed process: " + name);
+        ending.push_back(std::move(result.stopped));
+        break;
+      case platform::StopStatus::NotIt:
+        break;  // gone meanwhile, or its id is another program's now
+      case platform::StopStatus::Critical:
+        app.MessageBox(tk::MsgKind::Warning, kWindowsNeedsIt);
+        left_running = true;
+        break;
+      case platform::StopStatus::Failed:
+        app.MessageBox(tk::MsgKind::Warning, "Could not stop this process. You need to do this manually.");
+        left_running = true;
+        break;
+    }
+  }
+  // Gone before the list is rebuilt and before anyone moves the file; the
+  // window is served meanwhile.
+  for (const auto& stopped : ending) {
+    platform::StoppedProcess::State state;
+    while ((state = stopped->WaitForEnd()) == platform::StoppedProcess::State::Pending) app.ProcessMessages();
+    if (state == platform::StoppedProcess::State::GaveUp) {
+      app.MessageBox(tk::MsgKind::Warning, "Could not stop this process. You need to do this manually.");
+      left_running = true;
     }
   }
   RefreshProcessList(processes, host.ProcessList());
+  return !left_running;
 }
 
 }  // namespace process

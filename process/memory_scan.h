@@ -10,9 +10,23 @@ namespace process {
 void ScanMemory(ProtectionHost& host);
 
 // Stops every process whose executable is path (the same ASCII-caseless
-// comparison as the scan), then rebuilds the process list. A process whose
-// path cannot be read is left alone: a look-alike file name elsewhere must
-// never cost the system one of its own processes.
-void StopProcess(ProtectionHost& host, const std::string& path);
+// comparison as the scan), each checked and stopped through one handle, and
+// waits for them to be gone while the window keeps working; then rebuilds
+// the process list. A process whose path cannot be read is left alone: a
+// look-alike file name elsewhere must never cost the system one of its own
+// processes. Nor is one that Windows needs (WindowsNeeds). False when a
+// process of that path may still be running.
+bool StopProcess(ProtectionHost& host, const std::string& path);
+
+// Whether Windows needs the program at path to keep running: one of its
+// critical programs by place, or a running process of that path that
+// Windows marks critical. Such a program is never stopped, trashed or
+// black-listed.
+bool WindowsNeeds(platform::Processes& processes, const std::string& path);
+
+// What the user is told when an action would hit such a program.
+inline constexpr const char* kWindowsNeedsIt =
+    "This program is part of Windows and must keep running. Veltrane will not stop it, move it to the "
+    "trashcan or put it on the list of forbidden processes.";
 
 }  // namespace process

@@ -1,18 +1,50 @@
 #include "process/names.h"
 
+#include <optional>
+
 namespace process {
 namespace {
 
 constexpr char Upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
 
-// Where the first ".exe" (any case) begins, or npos.
+bool IsExeAt(std::string_view text, size_t i) {
+  return i + 4 <= text.size() && text[i] == '.' && Upper(text[i + 1]) == 'E' && Upper(text[i + 2]) == 'X' &&
+         Upper(text[i + 3]) == 'E';
+}
+
+// What may follow the ".exe" that ends an executable part.
+bool EndsPart(char c) { return c == ' ' || c == '\t' || c == '"'; }
+
+// Where the first ".exe" (any case) that ends the text or that a blank or a
+// quote follows begins, or npos.
 size_t FindExe(std::string_view text) {
   for (size_t i = 0; i + 4 <= text.size(); ++i) {
-    if (text[i] == '.' && Upper(text[i + 1]) == 'E' && Upper(text[i + 2]) == 'X' &&
-        Upper(text[i + 3]) == 'E')
-      return i;
+    if (IsExeAt(text, i) && (i + 4 == text.size() || EndsPart(text[i + 4]))) return i;
   }
   return std::string_view::npos;
+}
+
+constexpr std::string_view kHosts[] = {"rundll32.exe", "regsvr32.exe", "cmd.exe",     "wscript.exe",
+                                       "cscript.exe",  "mshta.exe",    "powershell.exe", "conhost.exe",
+                                       "dllhost.exe",  "svchost.exe",  "explorer.exe"};
+constexpr std::string_view kCritical[] = {"smss.exe",     "csrss.exe",    "wininit.exe",
+                                          "winlogon.exe", "services.exe", "lsass.exe"};
+
+// The rest of path after folder and a backslash, or nullopt when path does
+// not lie in folder.
+std::optional<std::string_view> Below(std::string_view path, std::string_view folder) {
+  while (!folder.empty() && folder.back() == '\\') folder.remove_suffix(1);
+  if (folder.empty() || path.size() <= folder.size() + 1 ||
+      !SameAsciiCaseless(path.substr(0, folder.size()), folder) || path[folder.size()] != '\\')
+    return std::nullopt;
+  return path.substr(folder.size() + 1);
+}
+
+template <size_t N>
+bool OneOf(std::string_view name, const std::string_view (&names)[N]) {
+  for (std::string_view n : names)
+    if (SameAsciiCaseless(name, n)) return true;
+  return false;
 }
 
 }  // namespace
@@ -38,7 +70,24 @@ std::string_view ExecutablePart(std::string_view entry) {
   return exe == std::string_view::npos ? entry : entry.substr(0, exe + 4);
 }
 
+bool IsWindowsHost(std::string_view path, std::string_view windows_folder) {
+  return Below(path, windows_folder) && OneOf(FileNameOf(path), kHosts);
+}
+
+bool IsWindowsCritical(std::string_view path, std::string_view windows_folder) {
+  std::optional<std::string_view> rest = Below(path, windows_folder);
+  if (!rest) return false;
+  std::optional<std::string_view> name = Below(*rest, "System32");
+  return name && OneOf(*name, kCritical);
+}
+
+bool EntryForbids(std::string_view entry, std::string_view path, std::string_view windows_folder) {
+  if (SameAsciiCaseless(entry, path)) return true;
+  return EntryNamesProgram(entry, path) && !IsWindowsHost(path, windows_folder);
+}
+
 bool EntryNamesProgram(std::string_view entry, std::string_view path) {
+  if (SameAsciiCaseless(entry, path)) return true;
   // Only the first path.size() bytes of the entry are compared; what follows
   // them decides where the executable part ends.
   if (!entry.empty() && entry.front() == '"') {
@@ -51,11 +100,14 @@ bool EntryNamesProgram(std::string_view entry, std::string_view path) {
   }
   if (entry.size() < path.size() || !SameAsciiCaseless(entry.substr(0, path.size()), path))
     return false;
-  // The entry begins with the path, so its first ".exe" is the path's when
-  // the path has one; otherwise any ".exe" of the entry ends past the path.
+  if (entry.size() == path.size()) return true;
+  // The entry goes on after the path. Its part ends inside the path when the
+  // path holds an ".exe" that a blank or a quote follows; else it ends just
+  // after the path only when the path ends in ".exe" and a blank or a quote
+  // comes next; else it ends later, or it is the whole longer entry.
   size_t exe = FindExe(path);
-  if (exe != std::string_view::npos) return exe + 4 == path.size();
-  return entry.size() == path.size();
+  if (exe == std::string_view::npos || exe + 4 != path.size()) return false;
+  return EndsPart(entry[path.size()]);
 }
 
 }  // namespace process

@@ -6,7 +6,7 @@
 namespace process {
 
 std::string ListedPath(std::string_view raw) {
-  return std::string(raw.substr(0, raw.find('\0')).substr(0, kMaxPathChars));
+  return std::string(raw.substr(0, raw.find('\0')));
 }
 
 bool RefreshProcessList(platform::Processes& processes, tk::ListBox& target) {

@@ -10,10 +10,9 @@ namespace process {
 
 // One enumeration looks at no more ids than a 4100-byte buffer holds.
 constexpr size_t kMaxProcessIds = 1025;
-// The path buffer's size; a longer path is cut to it.
-constexpr size_t kMaxPathChars = 261;
 
-// A path as the list shows it: up to its first NUL, cut to the buffer.
+// A path as the list shows it: whole, never cut (a cut path would name
+// another file), up to a NUL should one ever come.
 std::string ListedPath(std::string_view raw);
 
 // Clears target, then adds the path of every process that can be inspected.

@@ -3,6 +3,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <string_view>
 #include "process/protection_host.h"
 #include "toolkit/control.h"
 
@@ -10,17 +11,34 @@ namespace process {
 
 constexpr const char* kTrashcanFolder = "C:\\Program Files\\Quorvik\\Veltrane\\Trashcan\\";
 
-// Where the trashcan keeps the program that lay at path: its file name in the
-// trashcan folder. None when that name would not be a file of the folder
-// ("", ".", "..", or a name Windows would split at '/').
-std::optional<std::string> TrashPathOf(const std::string& path);
+// A trashcan slot: "sciezka", the previous path; "plik", the file's name in
+// the trashcan folder. Slots written before "plik" existed mean the file
+// name of "sciezka".
+constexpr const char* kTrashFileKey = "plik";
 
-// Stops the program, moves its file into the trashcan folder and records the
-// previous path. Nothing is recorded unless the trashcan got the file.
+// Where the trashcan keeps a file of that name. None when the name would not
+// be a file of the folder ("", ".", "..", a name with a folder in it).
+std::optional<std::string> TrashPathOfName(std::string_view name);
+// Where the trashcan keeps the program that lay at path, by its file name.
+std::optional<std::string> TrashPathOf(const std::string& path);
+// The name with " (n)" before its extension: "agent.exe" -> "agent (2).exe".
+std::string NumberedName(std::string_view name, int n);
+
+// Stops the program, moves its file into the trashcan folder under a name no
+// other entry has, and records the previous path and that name. Nothing is
+// recorded unless the trashcan got the file; nothing is moved while the
+// program still runs, nor when Windows needs it.
 void MoveToTrashcan(ProtectionHost& host, const std::string& path);
 
-// Puts text on the black list in its lowest free slot.
+// Puts text on the black list in its lowest free slot, unless the list could
+// not give it back whole (too long, a line break) or Windows needs the
+// program; the user is told either way.
 void BlockProgram(ProtectionHost& host, const std::string& text);
+
+inline constexpr const char* kNotTrashedRunning =
+    "This program could not be stopped, so it was not moved to the trashcan.";
+inline constexpr const char* kNotBlockable =
+    "This entry could not be put on the list of forbidden processes: it is too long or holds a line break.";
 
 // "Recover" and "Empty" on page smietnik, for the selected line of list.
 void RecoverSelected(ProtectionHost& host, const tk::ListBox& list);

@@ -21,6 +21,18 @@ std::optional<std::string> ReadText(platform::RegistryKey& key, const std::strin
   return std::move(data);
 }
 
+std::optional<AutorunCommand> ReadCommand(platform::RegistryKey& key, const std::string& name) {
+  std::optional<platform::RegValue> value = key.Read(name);
+  if (!value || !value->IsText()) return std::nullopt;
+  AutorunCommand command{std::move(value->data)};
+  if (size_t nul = command.text.find('\0'); nul != std::string::npos) {
+    // NULs at the end are only padding.
+    command.more_after_nul = command.text.find_first_not_of('\0', nul) != std::string::npos;
+    command.text.resize(nul);
+  }
+  return command;
+}
+
 CommandParts SplitCommandLine(std::string_view text) {
   size_t cut = text.find_last_of("\\:");
   if (cut == std::string_view::npos) return {std::string(), std::string(text)};

@@ -32,6 +32,14 @@ AutorunKey OpenAutorunKey(platform::Registry& registry, platform::RootKey root, 
 // it; nullopt when the value is gone or is not of a text type.
 std::optional<std::string> ReadText(platform::RegistryKey& key, const std::string& name);
 
+// The command Windows runs for a value: its text up to the first NUL, and
+// whether more data follows that NUL.
+struct AutorunCommand {
+  std::string text;
+  bool more_after_nul = false;
+};
+std::optional<AutorunCommand> ReadCommand(platform::RegistryKey& key, const std::string& name);
+
 // A command line cut by plain text splitting: path is everything up to and
 // including the last '\' or ':', name the rest. Quotes and arguments stay.
 struct CommandParts {

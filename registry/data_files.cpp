@@ -1,5 +1,7 @@
 #include "registry/data_files.h"
 
+#include "platform/utf.h"
+
 namespace registry {
 
 std::string ConfigPath(std::string_view user_name) {
@@ -9,6 +11,11 @@ std::string ConfigPath(std::string_view user_name) {
       c = '_';
   }
   return "C:\\Windows\\" + name + "_config.vlt";
+}
+
+bool FitsInList(std::string_view text) {
+  return platform::Utf16Units(text) <= IniStore::kMaxRead && platform::IsUtf8(text) &&
+         text.find_first_of("\r\n") == std::string_view::npos;
 }
 
 std::string ReadSlot(IniStore& store, int slot, std::string_view key, std::string_view marker) {

@@ -34,6 +34,10 @@ constexpr const char* kDefaultUserName = "default";
 // name (GetUserName failed) gives "C:\Windows\default_config.vlt".
 std::string ConfigPath(std::string_view user_name);
 
+// Whether a list can hold the text and give it back unchanged: at most
+// IniStore::kMaxRead characters, no line break.
+bool FitsInList(std::string_view text);
+
 // The key of slot n, or marker when the slot (or the key) is missing.
 std::string ReadSlot(IniStore& store, int slot, std::string_view key, std::string_view marker);
 // Writes the keys into slot n in the order given.

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/utf.h"
+
 namespace registry::ini {
 namespace {
 
@@ -20,6 +22,11 @@ const char* Find(const char* from, const char* end, char c) {
 }
 
 }  // namespace
+
+std::string AsUtf8(std::string_view text, const AnsiDecoder& ansi) {
+  if (!ansi || platform::IsUtf8(text)) return std::string(text);
+  return ansi(text);
+}
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == '\x1a';
@@ -67,7 +74,7 @@ std::string Protect(std::string_view value) {
   return quoted;
 }
 
-Document::Document(std::string bytes) : bytes_(std::move(bytes)) {
+Document::Document(std::string bytes, AnsiDecoder ansi) : bytes_(std::move(bytes)), ansi_(std::move(ansi)) {
   utf16_ = bytes_.size() >= 2 && ((bytes_[0] == '\xff' && bytes_[1] == '\xfe') ||
                                   (bytes_[0] == '\xfe' && bytes_[1] == '\xff'));
   Parse();
@@ -125,7 +132,7 @@ void Document::Parse() {
         section.first_entry = entries_.size();
         section.insert_at = size_t(next - base);
         section.insert_needs_break = line_end == end;
-        index_.emplace(Lowered(Text(section.name)), sections_.size());
+        index_.emplace(Lowered(Utf8Text(section.name)), sections_.size());
         sections_.push_back(section);
         current = &sections_.back();
         continue;
@@ -161,7 +168,10 @@ const Section* Document::FindSection(std::string_view name) const {
 
 const Entry* Document::FindEntry(const Section& section, std::string_view name) const {
   for (size_t i = section.first_entry; i < section.first_entry + section.entry_count; ++i) {
-    if (EqualNoCase(Text(entries_[i].name), name)) return &entries_[i];
+    std::string_view raw = Text(entries_[i].name);
+    // Most names are ASCII: only the others are decoded.
+    if (platform::IsUtf8(raw) ? EqualNoCase(raw, name) : EqualNoCase(Utf8Text(entries_[i].name), name))
+      return &entries_[i];
   }
   return nullptr;
 }

@@ -15,15 +15,24 @@
 // - names match without regard to ASCII case; the first section of a name and
 //   within it the first entry of a name win, the rest are never seen;
 // - a name or value stops at a NUL byte, as a C string would;
-// - a UTF-8 byte order mark at the start is skipped.
+// - a UTF-8 byte order mark at the start is skipped;
+// - each name and value on its own is UTF-8 when its bytes are, and text in
+//   the system's ANSI code page otherwise (lists written before UTF-8).
 #pragma once
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace registry::ini {
+
+// Turns text in the system's ANSI code page into UTF-8.
+using AnsiDecoder = std::function<std::string(std::string_view)>;
+// text itself when it is UTF-8, else what ansi makes of it (without a
+// decoder: the bytes as they are).
+std::string AsUtf8(std::string_view text, const AnsiDecoder& ansi);
 
 bool IsBlank(char c);
 std::string_view Trim(std::string_view s);
@@ -68,7 +77,7 @@ struct Section {
 
 class Document {
  public:
-  explicit Document(std::string bytes);
+  explicit Document(std::string bytes, AnsiDecoder ansi = {});
 
   const std::string& bytes() const { return bytes_; }
   // Starts with a UTF-16 byte order mark: text this engine does not read.
@@ -82,11 +91,14 @@ class Document {
   const Entry* FindEntry(const Section& section, std::string_view name) const;
 
   std::string_view Text(Span span) const { return std::string_view(bytes_).substr(span.pos, span.len); }
+  // A name or value of the file as UTF-8.
+  std::string Utf8Text(Span span) const { return AsUtf8(Text(span), ansi_); }
 
  private:
   void Parse();
 
   std::string bytes_;
+  AnsiDecoder ansi_;
   bool utf16_ = false;
   std::vector<Section> sections_;
   std::vector<Entry> entries_;

@@ -1,5 +1,6 @@
 #include "registry/ini_store.h"
 
+#include "platform/utf.h"
 #include "registry/ini_parse.h"
 
 namespace registry {
@@ -12,16 +13,18 @@ using ini::UpToNul;
 // A name as the profile API looks it up.
 std::string_view LookupName(std::string_view name) { return Trim(UpToNul(name)); }
 
-// One pair of enclosing quotes goes, then the text is cut to what a
-// 2048-byte buffer holds.
-std::string Returned(std::string_view value) {
-  return std::string(ini::Unquote(value).substr(0, IniStore::kMaxRead));
+// Cut to what a buffer of 2048 characters holds, never inside a character.
+std::string Returned(std::string text) {
+  text.resize(platform::CutToUtf16Units(text, IniStore::kMaxRead).size());
+  return text;
 }
 
 // Text that would not read back as the same section, key and value.
 bool Unsafe(std::string_view section, std::string_view key, std::string_view value) {
   auto breaks = [](std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; };
-  return breaks(section) || breaks(key) || breaks(value) ||
+  // Text that is not UTF-8 would read back as the ANSI code page's.
+  return !platform::IsUtf8(section) || !platform::IsUtf8(key) || !platform::IsUtf8(value) ||
+         breaks(section) || breaks(key) || breaks(value) ||
          section.find(']') != std::string_view::npos ||
          key.find('=') != std::string_view::npos || TrimLeft(key).substr(0, 1) == "[";
 }
@@ -45,7 +48,7 @@ const ini::Document* IniStore::Current() {
   // A file that changed since the stamp was taken serves this read only.
   cache_trusted_ = bytes->size() == stamp.size;
   cache_stamp_ = stamp;
-  cache_ = std::make_unique<ini::Document>(std::move(*bytes));
+  cache_ = std::make_unique<ini::Document>(std::move(*bytes), Ansi());
   return cache_.get();
 }
 
@@ -54,13 +57,17 @@ std::string IniStore::ReadString(std::string_view section, std::string_view key,
   if (const ini::Document* doc = Current()) {
     if (const ini::Section* s = doc->FindSection(LookupName(section))) {
       const ini::Entry* e = doc->FindEntry(*s, LookupName(key));
-      if (e && e->has_value) return Returned(doc->Text(e->value));
+      if (e && e->has_value) return Returned(ini::AsUtf8(ini::Unquote(doc->Text(e->value)), Ansi()));
     }
   }
   // Trailing spaces of the default go, as the profile API documents.
   std::string_view fallback = UpToNul(default_value);
   while (!fallback.empty() && fallback.back() == ' ') fallback.remove_suffix(1);
-  return Returned(fallback);
+  return Returned(std::string(ini::Unquote(fallback)));
+}
+
+ini::AnsiDecoder IniStore::Ansi() {
+  return [&files = files_](std::string_view bytes) { return files.AnsiToUtf8(bytes); };
 }
 
 std::optional<std::string> IniStore::LoadForWrite() {
@@ -82,9 +89,9 @@ void IniStore::WriteString(std::string_view section, std::string_view key, std::
   value = UpToNul(value);
   if (Unsafe(section, key, value)) throw WriteError(path_);
   // A longer value could only ever be read back cut short.
-  if (value.size() > kMaxRead) throw WriteError(path_);
+  if (platform::Utf16Units(value) > kMaxRead) throw WriteError(path_);
 
-  ini::Document doc(LoadForWrite().value_or(std::string()));
+  ini::Document doc(LoadForWrite().value_or(std::string()), Ansi());
   if (doc.utf16()) throw WriteError(path_);
   const std::string& bytes = doc.bytes();
   // Blanks around the value and enclosing quotes would be lost on reading,
@@ -123,7 +130,7 @@ void IniStore::WriteString(std::string_view section, std::string_view key, std::
 void IniStore::EraseSection(std::string_view section) {
   std::optional<std::string> bytes = LoadForWrite();
   if (!bytes) return;
-  ini::Document doc(std::move(*bytes));
+  ini::Document doc(std::move(*bytes), Ansi());
   if (doc.utf16()) return;  // holds no section this engine can see
   const ini::Section* s = doc.FindSection(LookupName(section));
   if (!s || s->begin == s->end) return;

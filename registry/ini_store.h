@@ -1,5 +1,5 @@
 // The program's profile-file ("INI") store: one object per data file, with
-// the semantics of GetPrivateProfileStringA / WritePrivateProfileStringA, on
+// the semantics of GetPrivateProfileString / WritePrivateProfileString, on
 // top of platform::Files so that both builds share it. Like Windows (and
 // unlike Wine, which rewrites the whole file) a write changes only the line it
 // concerns and leaves every other byte of the file as it was.
@@ -10,10 +10,17 @@
 //   WriteError: Windows writes such text as it is, and the file then reads
 //   back as other sections and keys than were written. So is a key line that
 //   would start the file with the bytes of a byte order mark.
-// - Files are bytes: nothing is transcoded. A file that starts with a UTF-16
-//   byte order mark is not read (reads give the default) and never written
-//   (WriteError), rather than mixing encodings in one file; after a UTF-8
-//   mark the values come back as the file's bytes.
+// - Text is UTF-8 on both sides. ASCII is written byte for byte, as before;
+//   other text is written as UTF-8 without a byte order mark, and text that
+//   is not UTF-8 is refused with WriteError. Each name and value read is
+//   UTF-8 when its bytes are, and otherwise text in the system's ANSI code
+//   page (lists written before), so old and new entries mix in one file.
+//   Windows reads a file without a byte order mark wholly in the ANSI code
+//   page. A file that starts with a UTF-16 byte order mark is not read
+//   (reads give the default) and never written (WriteError), rather than
+//   mixing encodings in one file.
+// - Lengths count UTF-16 code units, as Windows counts characters, and a
+//   read is never cut inside a character.
 // - Names match without regard to ASCII case only, whatever the code page.
 // - What is written is what is read. A value that the reading rules would
 //   change (blanks around it, or wholly enclosed in " or ') is written inside
@@ -22,6 +29,7 @@
 //   kMaxRead, which no read could return whole, is refused with WriteError.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -60,9 +68,9 @@ class IniStore {
 
   const std::string& path() const { return path_; }
 
-  // The value of key in section, or default_value when the file, the section,
-  // the key or its '=' is missing. One pair of enclosing quotes (" or ') is
-  // removed; at most kMaxRead characters are returned.
+  // The value of key in section as UTF-8, or default_value when the file,
+  // the section, the key or its '=' is missing. One pair of enclosing quotes
+  // (" or ') is removed; at most kMaxRead characters are returned.
   std::string ReadString(std::string_view section, std::string_view key,
                          std::string_view default_value);
   // Sets key=value in the first section of that name, adding the key at the
@@ -78,6 +86,8 @@ class IniStore {
  private:
   // The file as it is now, parsed; null when it is missing or unreadable.
   const ini::Document* Current();
+  // Reads text that is not UTF-8 in the system's ANSI code page.
+  std::function<std::string(std::string_view)> Ansi();
   // The file's bytes for a rewrite; nullopt when it is missing.
   std::optional<std::string> LoadForWrite();
   void Store(const std::string& bytes);

@@ -3,7 +3,9 @@
 #include <optional>
 #include <vector>
 
+#include "platform/utf.h"
 #include "registry/data_files.h"
+#include "registry/ini_parse.h"
 #include "registry/rejestralertfrm.h"
 #include "registry/slot_match.h"
 #include "toolkit/application.h"
@@ -19,11 +21,6 @@ void Pump() { tk::App().ProcessMessages(); }
 // opened now would be closed unanswered at once.
 bool Ending() { return tk::App().Terminated(); }
 
-// Whether the white list can hold the text and give it back unchanged.
-bool Storable(std::string_view text) {
-  return text.size() <= IniStore::kMaxRead && text.find_first_of("\r\n") == std::string_view::npos;
-}
-
 // Runs on scope exit, however the scope is left.
 template <class F>
 struct Finally {
@@ -34,6 +31,23 @@ template <class F>
 Finally(F) -> Finally<F>;
 
 }  // namespace
+
+std::string CutMark(size_t characters) { return "(" + std::to_string(characters) + " characters, cut) "; }
+
+std::string ShownCommand(const AutorunCommand& command) {
+  std::string shown = command.more_after_nul ? std::string(kMoreAfterNul) : std::string();
+  const size_t characters = platform::Utf16Units(command.text);
+  if (characters <= kShownChars) return shown + command.text;
+  return shown + CutMark(characters) + std::string(platform::CutToUtf16Units(command.text, kShownChars));
+}
+
+bool IsOwnCommand(std::string_view data, std::string_view own_path) {
+  if (own_path.empty()) return false;
+  if (data.size() == own_path.size() + 2 && data.front() == '"' && data.back() == '"')
+    data = data.substr(1, data.size() - 2);
+  // Windows paths ignore letter case; ASCII is what a path of ours differs in.
+  return ini::EqualNoCase(data, own_path);
+}
 
 void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
   host_.ShowScanPage();
@@ -54,8 +68,10 @@ void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
   for (int i = 0; i < count && !Ending(); ++i) {
     bar.SetMax(count - 1);
     bar.SetPosition(i);
+    long_read_.reset();
     if (MatchWhiteList(*opened.key, names[i]) == Match::New) AskUser(*opened.key, names[i], scan_key);
   }
+  long_read_.reset();
   opened.key.reset();
 
   if (host_.LiveRegistryTest()) host_.StartMonitor();
@@ -69,31 +85,66 @@ void RegistryScan::FullRegistryScan() {
 }
 
 RegistryScan::Match RegistryScan::MatchWhiteList(platform::RegistryKey& key, const std::string& name) {
+  // A value that is gone or not text is no command line to judge.
+  std::optional<platform::ValueInfo> info = key.Info(name);
+  if (!info || !info->IsText()) return Match::Gone;
+  // UTF-16 with a NUL: more characters than a slot returns cannot match.
+  if (info->size / 2 > IniStore::kMaxRead + 1) return MatchLongValue(key, name, *info);
+  const std::string own = host_.OwnPath();
   IniStore& white_list = host_.WhiteList();
   for (int slot = 0; slot <= kLastWhiteListSlot; ++slot) {
     Pump();
     if (Ending()) return Match::Gone;
     // Read again for every slot: the pump may have run anything meanwhile.
-    // A value that is gone or not text is no command line to judge.
     std::optional<std::string> data = ReadText(key, name);
     if (!data) return Match::Gone;
+    if (IsOwnCommand(*data, own)) return Match::Known;
     if (SlotHolds(white_list, slot, kWhiteListKey, *data, kMarkerError)) return Match::Known;
   }
   return Match::New;
 }
 
+RegistryScan::Match RegistryScan::MatchLongValue(platform::RegistryKey& key, const std::string& name,
+                                                 const platform::ValueInfo& info) {
+  std::optional<AutorunCommand> command = ReadCommand(key, name);
+  if (!command) return Match::Gone;
+  long_read_ = LongRead{name, info, *command};
+  const std::string& data = command->text;
+  if (platform::Utf16Units(data) > IniStore::kMaxRead) return Match::New;
+  IniStore& white_list = host_.WhiteList();
+  for (int slot = 0; slot <= kLastWhiteListSlot; ++slot) {
+    Pump();
+    if (Ending()) return Match::Gone;
+    if (SlotHolds(white_list, slot, kWhiteListKey, data, kMarkerError)) return Match::Known;
+  }
+  return Match::New;
+}
+
+std::optional<AutorunCommand> RegistryScan::ReadForAlert(platform::RegistryKey& key, const std::string& name) {
+  std::optional<LongRead> earlier = std::move(long_read_);
+  long_read_.reset();
+  if (earlier && earlier->name == name) {
+    std::optional<platform::ValueInfo> now = key.Info(name);
+    if (now && now->type == earlier->info.type && now->size == earlier->info.size) return std::move(earlier->command);
+  }
+  return ReadCommand(key, name);
+}
+
 void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key) {
   Pump();
-  std::optional<std::string> data = ReadText(key, name);
-  if (!data || Ending()) return;
+  std::optional<AutorunCommand> command = ReadForAlert(key, name);
+  if (!command || Ending() || IsOwnCommand(command->text, host_.OwnPath())) return;
+  // What the user is asked about and what is acted on: the command as read,
+  // whatever the alert shows of it.
+  const std::string data = command->text;
 
   Finally idle{[this] { channel_.kontakt.SetCaption("error"); }};
   channel_.kontakt.SetCaption("error");
   channel_.zabron.SetChecked(false);
   channel_.nazwa_klucza.SetCaption(name);
-  channel_.wartosc_klucza.SetCaption(*data);
+  channel_.wartosc_klucza.SetCaption(ShownCommand(*command));
   channel_.sekcja_rejestru.SetCaption(std::string(scan_key.section_text));
-  CommandParts parts = SplitCommandLine(channel_.wartosc_klucza.Caption());
+  CommandParts parts = SplitCommandLine(platform::CutToUtf16Units(data, kShownChars));
   channel_.sciezka_pliku.SetCaption(parts.path);
   channel_.nazwa_pliku.SetCaption(parts.name);
 
@@ -109,17 +160,17 @@ void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, 
   if (decision == "delete") {
     // A value that cannot be deleted stays and is asked about next time.
     key.DeleteValue(name);
-    if (channel_.zabron.Checked()) host_.BlockProgram(channel_.wartosc_klucza.Caption());
+    if (channel_.zabron.Checked()) host_.BlockProgram(data);
   } else if (decision == "allow") {
     // What the user saw and allowed, even if the value changed meanwhile.
-    Allow(name, channel_.wartosc_klucza.Caption());
+    Allow(name, data);
   } else if (!Ending()) {
     tk::App().MessageBox(tk::MsgKind::Warning, std::string(kLostAnswer), tk::MsgButtons::Ok);
   }
 }
 
 void RegistryScan::Allow(const std::string& name, const std::string& data) {
-  if (!Storable(name) || !Storable(data)) {
+  if (!FitsInList(name) || !FitsInList(data)) {
     tk::App().MessageBox(tk::MsgKind::Warning, std::string(kNotStorable), tk::MsgButtons::Ok);
     return;
   }

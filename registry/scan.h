@@ -2,6 +2,7 @@
 // value's data against the white list, and asks the user about every entry
 // that is not on it through the registry alert.
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,9 @@ class ScanHost {
   virtual void NoRightsExit() = 0;
   // Puts the text on the black list, telling the user itself.
   virtual void BlockProgram(const std::string& text) = 0;
+  // The program's own full path ("" when it could not be had): its own
+  // start-with-Windows value is never asked about.
+  virtual std::string OwnPath() = 0;
 };
 
 // One autostart key as the scan sees it.
@@ -58,6 +62,21 @@ inline constexpr std::string_view kLostAnswer =
 inline constexpr std::string_view kWhiteListFull =
     "The white list is full, so this entry could not be added to it. Remove entries you no longer need from "
     "the white list; until then this entry will be shown again at every scan.";
+// How much of odd data the alert shows, and what it says about the rest:
+// marks that come first, so that a label too narrow for the text still
+// shows them.
+inline constexpr size_t kShownChars = IniStore::kMaxRead;
+inline constexpr std::string_view kMoreAfterNul = "(more data after a NUL) ";
+// "(<n> characters, cut) ".
+std::string CutMark(size_t characters);
+// The text the alert shows for a command: whole when it is short, else its
+// start; with the marks that say what is not shown.
+std::string ShownCommand(const AutorunCommand& command);
+
+// The program's own start-with-Windows value: its path quoted, as it
+// registers itself, or bare, as older versions did.
+bool IsOwnCommand(std::string_view data, std::string_view own_path);
+
 inline constexpr std::string_view kNotStorable =
     "This entry could not be added to the white list: its name or value is too long or holds a line break. "
     "It will be shown again at every scan.";
@@ -80,12 +99,24 @@ class RegistryScan {
  private:
   enum class Match { Known, New, Gone };
   Match MatchWhiteList(platform::RegistryKey& key, const std::string& name);
+  // One read for data too long to hold in a list: either no slot can hold
+  // it, or a NUL cut it short and the text is matched as read.
+  Match MatchLongValue(platform::RegistryKey& key, const std::string& name, const platform::ValueInfo& info);
+  std::optional<AutorunCommand> ReadForAlert(platform::RegistryKey& key, const std::string& name);
   void AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key);
   void Allow(const std::string& name, const std::string& data);
 
   ScanHost& host_;
   HandOffChannel& channel_;
   Trejestralert* alert_ = nullptr;
+  // Long data as matching read it, for the alert to take while the value's
+  // size says it is unchanged: such data is read once, not twice.
+  struct LongRead {
+    std::string name;
+    platform::ValueInfo info;
+    AutorunCommand command;
+  };
+  std::optional<LongRead> long_read_;
 };
 
 // The white-list entry key that both marks a slot as used and is matched.

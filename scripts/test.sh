@@ -64,6 +64,12 @@ echo "== benchmarks (information only) =="
 if [ -x build/bench/bench ]; then
   build/bench/bench --benchmark_min_time=0.05 2>/dev/null | grep -E '^BM_|ratio' || true
 fi
+for bench in build/win32/*_bench_win32.exe; do
+  [ -f "$bench" ] || continue
+  e2e_start_session bench
+  timeout 300 wine "$bench" 2>/dev/null | grep -E 'ratio|scan' || echo "$(basename "$bench"): no result"
+  e2e_end_session
+done
 
 echo "== end-to-end tests under Wine =="
 tests/e2e/run.sh >"$log_dir/e2e.log" 2>&1

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/code_page.h"
+
 #ifdef _WIN32
 #include <process.h>
 #define VELTRANE_GETPID _getpid
@@ -317,6 +319,8 @@ bool PortableFiles::Replace(const std::string& path, const std::string& bytes) {
   if (before) StampAfter(m->host, *before);
   return true;
 }
+
+std::string PortableFiles::AnsiToUtf8(std::string_view bytes) { return DecodeCodePage(bytes, code_page_); }
 
 }  // namespace platform::portable
 

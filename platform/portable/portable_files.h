@@ -33,6 +33,8 @@ class PortableFiles : public Files {
   bool Replace(const std::string& path, const std::string& bytes) override;
   // A read-only target or folder refuses; SetRenameFails makes Commit fail.
   std::unique_ptr<FileWriter> OpenWriter(const std::string& path) override;
+  // In the code page SetAnsiCodePage chose, 1252 until then.
+  std::string AnsiToUtf8(std::string_view bytes) override;
 
   // Gives another drive letter a host folder.
   void MapDrive(char letter, std::filesystem::path folder);
@@ -46,6 +48,8 @@ class PortableFiles : public Files {
   // Makes the final rename of Replace and Move fail, as a file held open by
   // another program would on Windows.
   void SetRenameFails(bool fails) { rename_fails_ = fails; }
+  // The system's ANSI code page, as platform/code_page.h knows them.
+  void SetAnsiCodePage(unsigned code_page) { code_page_ = code_page; }
 
  private:
   struct Mapped {
@@ -64,6 +68,7 @@ class PortableFiles : public Files {
   // resolving a path case-insensitively costs a look at every folder on it.
   std::map<std::string, std::filesystem::path> stat_hint_;
   std::atomic<unsigned> temp_counter_{0};
+  std::atomic<unsigned> code_page_{1252};
 };
 
 }  // namespace platform::portable

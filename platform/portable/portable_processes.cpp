@@ -41,14 +41,112 @@ std::vector<ProcessEntry> PortableProcesses::Snapshot() {
   return entries;
 }
 
-bool PortableProcesses::Terminate(uint32_t pid) {
+class PortableProcesses::Stopped : public StoppedProcess {
+ public:
+  Stopped(PortableProcesses& owner, uint32_t pid, Slow slow) : owner_(owner), pid_(pid), slow_(slow) {}
+  State WaitForEnd() override {
+    {
+      std::lock_guard lock(owner_.mu_);
+      ++owner_.end_waits_;
+    }
+    if (slow_.pending_waits > 0) {
+      --slow_.pending_waits;
+      return State::Pending;
+    }
+    if (!slow_.ends) return State::GaveUp;
+    owner_.Remove(pid_);
+    return State::Ended;
+  }
+
+ private:
+  PortableProcesses& owner_;
+  uint32_t pid_;
+  Slow slow_;
+};
+
+StopResult PortableProcesses::Stop(uint32_t pid, const std::function<bool(const std::string&)>& is_it) {
+  StopResult result;
+  std::string path;
+  Slow slow{0, true};
+  {
+    std::lock_guard lock(mu_);
+    if (pid == 0) return result;
+    auto it = std::find_if(table_.begin(), table_.end(), [&](const Proc& p) { return p.pid == pid; });
+    if (it == table_.end()) {
+      result.status = StopStatus::NotIt;
+      return result;
+    }
+    if (auto reuse = reused_.find(pid); reuse != reused_.end()) {
+      it->path = reuse->second;
+      reused_.erase(reuse);
+    }
+    if (hidden_.count(pid) || it->path.empty()) return result;
+    path = it->path;
+    if (critical_.count(pid)) {
+      result.status = StopStatus::Critical;
+    } else if (unstoppable_.count(pid)) {
+      return result;
+    }
+    if (auto s = slow_.find(pid); s != slow_.end()) slow = s->second;
+  }
+  // Outside the lock: the check is the caller's code.
+  if (!is_it(path)) {
+    result.status = StopStatus::NotIt;
+    return result;
+  }
+  if (result.status == StopStatus::Critical) return result;
+  {
+    std::lock_guard lock(mu_);
+    terminated_.push_back(pid);
+  }
+  result.status = StopStatus::Stopped;
+  result.stopped = std::make_unique<Stopped>(*this, pid, slow);
+  return result;
+}
+
+void PortableProcesses::Remove(uint32_t pid) {
   std::lock_guard lock(mu_);
-  if (unstoppable_.count(pid)) return false;
-  auto it = std::find_if(table_.begin(), table_.end(), [&](const Proc& p) { return p.pid == pid; });
-  if (it == table_.end()) return false;
-  table_.erase(it);
-  terminated_.push_back(pid);
-  return true;
+  table_.erase(std::remove_if(table_.begin(), table_.end(), [&](const Proc& p) { return p.pid == pid; }),
+               table_.end());
+}
+
+bool PortableProcesses::IsCritical(uint32_t pid) {
+  std::lock_guard lock(mu_);
+  return critical_.count(pid) > 0;
+}
+
+std::string PortableProcesses::WindowsFolder() {
+  std::lock_guard lock(mu_);
+  return windows_folder_;
+}
+
+void PortableProcesses::SetCritical(uint32_t pid, bool critical) {
+  std::lock_guard lock(mu_);
+  if (critical) {
+    critical_.insert(pid);
+  } else {
+    critical_.erase(pid);
+  }
+}
+
+void PortableProcesses::SetSlowToEnd(uint32_t pid, int pending_waits, bool ends) {
+  std::lock_guard lock(mu_);
+  slow_[pid] = Slow{pending_waits, ends};
+}
+
+void PortableProcesses::ReuseIdOnStop(uint32_t pid, const std::string& new_path) {
+  std::lock_guard lock(mu_);
+  reused_[pid] = new_path;
+}
+
+void PortableProcesses::SetWindowsFolder(const std::string& folder) {
+  std::lock_guard lock(mu_);
+  windows_folder_ = folder;
+}
+
+int PortableProcesses::EndWaits() const {
+  std::lock_guard lock(mu_);
+  return end_waits_;
 }
 
 void PortableProcesses::Add(uint32_t pid, const std::string& full_path) {

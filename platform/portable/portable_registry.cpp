@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/portable/reg_text.h"
+#include "platform/utf.h"
 
 namespace platform::portable {
 namespace regstore {
@@ -235,6 +236,16 @@ class PortableKey : public RegistryKey {
     if (node_->deleted || !ValidValueName(name)) return std::nullopt;
     if (auto* v = FindValue(*node_, name)) return v->second;
     return std::nullopt;
+  }
+
+  std::optional<ValueInfo> Info(const std::string& name) override {
+    std::lock_guard lock(st_->mu);
+    if (node_->deleted || !ValidValueName(name)) return std::nullopt;
+    auto* v = FindValue(*node_, name);
+    if (!v) return std::nullopt;
+    const RegValue& value = v->second;
+    // Sized as Windows would store the text: UTF-16 and a terminating NUL.
+    return ValueInfo{value.type, value.IsText() ? (platform::Utf16Units(value.data) + 1) * 2 : value.data.size()};
   }
 
   bool WriteText(const std::string& name, const std::string& text, ValueType type) override {

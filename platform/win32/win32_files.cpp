@@ -1,6 +1,7 @@
 #include "platform/win32/win32_files.h"
 
 #include <algorithm>
+#include <climits>
 #include <new>
 #include <vector>
 
@@ -110,6 +111,15 @@ bool Win32Files::Replace(const std::string& path, const std::string& bytes) {
   }
   DeleteFileW(temp.c_str());
   return false;
+}
+
+std::string Win32Files::AnsiToUtf8(std::string_view bytes) {
+  if (bytes.empty() || bytes.size() > size_t(INT_MAX)) return {};
+  int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring wide(size_t(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), wide.data(), n);
+  return Utf8(wide);
 }
 
 }  // namespace platform::win32

@@ -20,6 +20,7 @@ class Win32Files : public Files {
   bool Replace(const std::string& path, const std::string& bytes) override;
   // Wide calls; see win32_file_writer.cpp.
   std::unique_ptr<FileWriter> OpenWriter(const std::string& path) override;
+  std::string AnsiToUtf8(std::string_view bytes) override;
 
  private:
   std::atomic<unsigned> temp_counter_{0};

@@ -69,6 +69,8 @@ QueryFullProcessImageNameWFn QueryFullName() {
 }
 
 constexpr DWORD kTerminateWaitMs = 5000;
+// How long one WaitForEnd blocks at most when no message comes.
+constexpr DWORD kWaitSliceMs = 100;
 constexpr DWORD kFirstPathBuffer = MAX_PATH + 1;
 constexpr DWORD kLongestPath = 32768;
 
@@ -84,6 +86,59 @@ std::optional<std::string> GrowingRead(Call call) {
   }
   return std::nullopt;
 }
+
+// The image path read on an open handle: the full-name query where the
+// system has it, else the module name (which needs PROCESS_VM_READ).
+std::optional<std::string> PathOf(HANDLE process) {
+  if (auto query = QueryFullName()) {
+    auto path = GrowingRead([&](wchar_t* buf, DWORD size) -> DWORD {
+      DWORD len = size;
+      if (query(process, 0, buf, &len)) return len;
+      return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? size : 0;
+    });
+    if (path) return path;
+  }
+  const Psapi* api = CheckPSAPILoaded();
+  if (!api) return std::nullopt;
+  return GrowingRead([&](wchar_t* buf, DWORD size) { return api->module_file_name(process, nullptr, buf, size); });
+}
+
+// ProcessBreakOnTermination: Windows stops with a blue screen when such a
+// process ends.
+using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+constexpr ULONG kProcessBreakOnTermination = 29;
+
+bool MarkedCritical(HANDLE process) {
+  static const auto query =
+      Bind<NtQueryInformationProcessFn>(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess");
+  ULONG critical = 0;
+  return query && query(process, kProcessBreakOnTermination, &critical, sizeof critical, nullptr) >= 0 &&
+         critical != 0;
+}
+
+// Rights to inspect a process before stopping it: the limited query right
+// where the system knows it, else the older pair.
+DWORD QueryRights() {
+  return QueryFullName() ? PROCESS_QUERY_LIMITED_INFORMATION : PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
+}
+
+class Win32Stopped : public StoppedProcess {
+ public:
+  explicit Win32Stopped(Handle process) : process_(std::move(process)), since_(GetTickCount()) {}
+
+  State WaitForEnd() override {
+    HANDLE h = process_.get();
+    // Returns early for window messages, so that the caller's window stays usable.
+    DWORD r = MsgWaitForMultipleObjects(1, &h, FALSE, kWaitSliceMs, QS_ALLINPUT);
+    if (r == WAIT_OBJECT_0) return State::Ended;
+    if (r == WAIT_FAILED) return State::GaveUp;
+    return GetTickCount() - since_ >= kTerminateWaitMs ? State::GaveUp : State::Pending;
+  }
+
+ private:
+  Handle process_;
+  DWORD since_;
+};
 
 }  // namespace
 
@@ -109,24 +164,15 @@ std::vector<uint32_t> Win32Processes::EnumerateIds(size_t max_count) {
 
 std::optional<std::string> Win32Processes::ImagePath(uint32_t pid) {
   if (pid == 0) return std::nullopt;
-  if (auto query = QueryFullName()) {
+  if (QueryFullName()) {
     Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     if (process) {
-      auto path = GrowingRead([&](wchar_t* buf, DWORD size) -> DWORD {
-        DWORD len = size;
-        if (query(process.get(), 0, buf, &len)) return len;
-        return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? size : 0;
-      });
-      if (path) return path;
+      if (auto path = PathOf(process.get())) return path;
     }
   }
-  const Psapi* api = CheckPSAPILoaded();
-  if (!api) return std::nullopt;
   Handle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
   if (!process) return std::nullopt;
-  return GrowingRead([&](wchar_t* buf, DWORD size) {
-    return api->module_file_name(process.get(), nullptr, buf, size);
-  });
+  return PathOf(process.get());
 }
 
 std::vector<ProcessEntry> Win32Processes::Snapshot() {
@@ -148,16 +194,53 @@ std::vector<ProcessEntry> Win32Processes::Snapshot() {
   return entries;
 }
 
-bool Win32Processes::Terminate(uint32_t pid) {
-  if (pid == 0 || pid == GetCurrentProcessId()) return false;
-  // TerminateProcess only starts the end: until the process is gone its exe
-  // cannot be moved and a new list would still show it, so wait a little.
-  Handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
-  bool can_wait = bool(process);
-  if (!process) process = Handle(OpenProcess(PROCESS_TERMINATE, FALSE, pid));
-  if (!process || !TerminateProcess(process.get(), 0)) return false;
-  if (can_wait) WaitForSingleObject(process.get(), kTerminateWaitMs);
-  return true;
+StopResult Win32Processes::Stop(uint32_t pid, const std::function<bool(const std::string&)>& is_it) {
+  StopResult result;
+  if (pid == 0 || pid == GetCurrentProcessId()) return result;
+  // One handle for looking and for stopping. The full query right, where
+  // granted, also reads the critical mark.
+  const DWORD rights = PROCESS_TERMINATE | SYNCHRONIZE | QueryRights();
+  Handle process(OpenProcess(rights | PROCESS_QUERY_INFORMATION, FALSE, pid));
+  if (!process) process = Handle(OpenProcess(rights, FALSE, pid));
+  if (!process) {
+    // An id that names no process any more.
+    if (GetLastError() == ERROR_INVALID_PARAMETER) result.status = StopStatus::NotIt;
+    return result;
+  }
+  if (WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0) {
+    result.status = StopStatus::NotIt;  // ended meanwhile
+    return result;
+  }
+  std::optional<std::string> path = PathOf(process.get());
+  if (!path) return result;  // what cannot be looked at is not stopped
+  if (!is_it(*path)) {
+    result.status = StopStatus::NotIt;
+    return result;
+  }
+  if (MarkedCritical(process.get())) {
+    result.status = StopStatus::Critical;
+    return result;
+  }
+  // TerminateProcess only starts the end; the caller waits for it.
+  if (!TerminateProcess(process.get(), 0)) return result;
+  result.status = StopStatus::Stopped;
+  result.stopped = std::make_unique<Win32Stopped>(std::move(process));
+  return result;
+}
+
+bool Win32Processes::IsCritical(uint32_t pid) {
+  if (pid == 0) return false;
+  Handle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
+  return process && MarkedCritical(process.get());
+}
+
+std::string Win32Processes::WindowsFolder() {
+  wchar_t buf[MAX_PATH + 1];
+  UINT len = GetSystemWindowsDirectoryW(buf, UINT(std::size(buf)));
+  if (len == 0 || len >= std::size(buf)) return "C:\\Windows";
+  std::string folder = Utf8(buf, len);
+  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  return folder;
 }
 
 }  // namespace platform::win32

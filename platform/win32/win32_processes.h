@@ -11,9 +11,11 @@ class Win32Processes : public Processes {
   std::vector<uint32_t> EnumerateIds(size_t max_count) override;
   std::optional<std::string> ImagePath(uint32_t pid) override;
   std::vector<ProcessEntry> Snapshot() override;
-  // Refuses pid 0 and this process itself. Returns once the process has
-  // ended (or after a few seconds).
-  bool Terminate(uint32_t pid) override;
+  // Gives up waiting for the end five seconds after the stop.
+  StopResult Stop(uint32_t pid, const std::function<bool(const std::string&)>& is_it) override;
+  // Reads the "break on termination" mark; needs query access.
+  bool IsCritical(uint32_t pid) override;
+  std::string WindowsFolder() override;
 };
 
 }  // namespace platform::win32

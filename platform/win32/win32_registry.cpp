@@ -110,6 +110,15 @@ class Win32Key : public RegistryKey {
     }
   }
 
+  std::optional<ValueInfo> Info(const std::string& name) override {
+    auto wname = NameArg(name);
+    if (!wname) return std::nullopt;
+    DWORD type = 0, size = 0;
+    LONG rc = RegQueryValueExW(key_.get(), wname->c_str(), nullptr, &type, nullptr, &size);
+    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) return std::nullopt;
+    return ValueInfo{type, size};
+  }
+
   bool WriteText(const std::string& name, const std::string& text, ValueType type) override {
     auto wname = NameArg(name);
     if ((type != ValueType::Sz && type != ValueType::ExpandSz) || !wname) return false;

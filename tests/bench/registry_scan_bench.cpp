@@ -63,6 +63,7 @@ class BenchHost : public registry::ScanHost {
   void ShowBalloon() override {}
   void NoRightsExit() override {}
   void BlockProgram(const std::string&) override {}
+  std::string OwnPath() override { return "C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe"; }
   registry::HandOffChannel& Channel() { return channel_; }
 
  private:

@@ -11,7 +11,10 @@ E2E_DESKTOP=e2e
 E2E_DESKTOP_SIZE=1024x768
 E2E_DEFAULT_TIMEOUT=90
 
-export WINEARCH=win32 WINEDEBUG=${E2E_WINEDEBUG:--all} LC_ALL=C.UTF-8
+# Wine's ANSI code page follows the locale: pinned (to Western, 1252), so
+# that text which is not UTF-8 reads the same on every machine. Tracing a
+# test: E2E_WINEDEBUG=+reg tests/e2e/run.sh name
+export WINEARCH=win32 WINEDEBUG=${E2E_WINEDEBUG:--all} LANG=C.UTF-8 LC_ALL=C.UTF-8
 # No Mono or Gecko: nothing here uses them, and their installers would ask.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 

@@ -1,6 +1,7 @@
 // Arbitrary bytes as a profile file, then reads, writes and erases through
 // IniStore over in-memory files, checking after each step that:
-// - nothing crashes and no read returns more than 2047 characters;
+// - nothing crashes and no read returns more than 2047 characters (UTF-16
+//   code units);
 // - a store that kept its parsed copy reads what a fresh store reads;
 // - a value written with acceptable text reads back;
 // - every other section and key reads as before the step;
@@ -16,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/code_page.h"
+#include "platform/utf.h"
 #include "registry/ini_parse.h"
 #include "registry/ini_store.h"
 #include "tests/support/mem_files.h"
@@ -54,9 +57,14 @@ void Check(bool ok, const char* what) {
 
 using Pair = std::pair<std::string, std::string>;
 
+// Names and values that are not UTF-8 are read in the ANSI code page, as the
+// store over MemFiles reads them.
+std::string Ansi(std::string_view bytes) { return platform::DecodeCodePage(bytes, 1252); }
+ini::Document Doc(const std::string& bytes) { return ini::Document(bytes, Ansi); }
+
 // Section and key names as they stand in the file, plus a few that do not.
 std::vector<Pair> Names(const std::string& bytes) {
-  ini::Document doc(bytes);
+  ini::Document doc = Doc(bytes);
   std::vector<Pair> names;
   const auto& entries = doc.entries();
   for (const auto& s : doc.sections()) {
@@ -74,7 +82,8 @@ std::map<Pair, std::string> ReadAll(platform::Files& files, const std::vector<Pa
   std::map<Pair, std::string> values;
   for (const auto& n : names) {
     std::string v = fresh.ReadString(n.first, n.second, kDefault);
-    Check(v.size() <= IniStore::kMaxRead, "read longer than 2047");
+    Check(platform::Utf16Units(v) <= IniStore::kMaxRead, "read longer than 2047");
+    Check(platform::IsUtf8(v), "read is not UTF-8");
     values[n] = v;
   }
   return values;
@@ -85,8 +94,10 @@ bool Acceptable(std::string_view section, std::string_view key, std::string_view
   auto bad = [](std::string_view s, const char* chars) {
     return ini::UpToNul(s).find_first_of(chars) != std::string_view::npos;
   };
+  auto utf8 = [](std::string_view s) { return platform::IsUtf8(ini::UpToNul(s)); };
   return !bad(section, "\r\n]") && !bad(key, "\r\n=") && !bad(value, "\r\n") &&
-         ini::UpToNul(value).size() <= IniStore::kMaxRead &&
+         utf8(section) && utf8(key) && utf8(value) &&
+         platform::Utf16Units(ini::UpToNul(value)) <= IniStore::kMaxRead &&
          ini::TrimLeft(ini::UpToNul(key)).substr(0, 1) != "[";
 }
 
@@ -103,8 +114,9 @@ std::pair<size_t, size_t> Changed(const std::string& a, const std::string& b) {
   return {a.size() - p - s, b.size() - p - s};
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-  return ini::EqualNoCase(ini::Trim(ini::UpToNul(a)), ini::Trim(ini::UpToNul(b)));
+// A name as it stands in the file against a name as given.
+bool SameName(std::string_view in_file, std::string_view given) {
+  return ini::EqualNoCase(ini::Trim(ini::AsUtf8(ini::UpToNul(in_file), Ansi)), ini::Trim(ini::UpToNul(given)));
 }
 
 std::string Name(FuzzedDataProvider& in, const std::vector<Pair>& names, bool key) {
@@ -148,7 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const WriteError&) {
       refused = true;
     }
-    const bool utf16 = ini::Document(before_bytes.value_or("")).utf16();
+    const bool utf16 = Doc(before_bytes.value_or("")).utf16();
     if (erase) {
       Check(!refused, "erase refused");
     } else {
@@ -156,7 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       // the file with the bytes of a byte order mark.
       bool mark = false;
       if (std::string_view k = ini::TrimLeft(ini::UpToNul(key)); ini::StartsWithMark(k)) {
-        ini::Document doc(before_bytes.value_or(""));
+        ini::Document doc = Doc(before_bytes.value_or(""));
         const ini::Section* s = doc.FindSection(ini::Trim(ini::UpToNul(section)));
         const ini::Entry* e = s ? doc.FindEntry(*s, ini::Trim(k)) : nullptr;
         bool same = e && e->has_value && doc.Text(e->value) == ini::Protect(ini::UpToNul(value));
@@ -177,7 +189,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (erase) {
       Check(inserted == 0, "erase added bytes");
     } else {
-      ini::Document doc(before_bytes.value_or(""));
+      ini::Document doc = Doc(before_bytes.value_or(""));
       const ini::Section* s = doc.FindSection(ini::Trim(ini::UpToNul(section)));
       const ini::Entry* e = s ? doc.FindEntry(*s, ini::Trim(ini::UpToNul(key))) : nullptr;
       size_t old_line = e ? e->content_end - e->line_begin : 0;

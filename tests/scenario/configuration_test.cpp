@@ -88,10 +88,11 @@ TEST_F(Configuration, AnUnconfiguredFileRunsTheFirstRunOverIt) {
             "[glowna]\r\nauto_skan_pamieci=0\r\nskonfigurowany=1\r\nauto_start=1\r\nauto_skan_rejestru=1\r\n"
             "auto_skan_koncowy=0\r\nauto_skan_zywy=0\r\nauto_skan_co_godzine=0\r\n"
             "[skan]\r\nskanuj_rejestr=1\r\nskanuj_pamiec=0\r\nskanuj_cicho=0\r\nskanuj_usun_cicho=0\r\n");
-  // Slot 0 is overwritten key by key; its nazwa stays.
+  // What another user allowed stays; the program's own value takes the
+  // lowest free slot.
   EXPECT_EQ(ReadFile("C:\\Windows\\list.vlt"),
-            "[0]\r\nnumer=0\r\nnazwa=Kept\r\nwartosc=C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe\r\n"
-            "sekcja=HKLM_run\r\n[1]\r\nwartosc=C:\\b.exe\r\n");
+            "[0]\r\nnumer=0\r\nnazwa=Kept\r\nwartosc=C:\\old.exe\r\n[1]\r\nwartosc=C:\\b.exe\r\n"
+            "[2]\r\nnumer=2\r\nsekcja=HKLM_run\r\nwartosc=\"\"C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe\"\"\r\n");
 }
 
 TEST_F(Configuration, TickingBoxesWithTheMouse) {
@@ -162,11 +163,11 @@ TEST_F(Configuration, BothSaveButtonsSaveEverything) {
 
 TEST_F(Configuration, SavingLeavesTheRegistrationUntilTheNextStart) {
   app::Tvelmain& w = StartWith("auto_start=1\r\n");
-  ASSERT_EQ(AutoRunValue(), std::optional<std::string>(kExePath));
+  ASSERT_EQ(AutoRunValue(), kQuotedExePath);
   w.auto_start.SetChecked(false);
   ASSERT_TRUE(backend.Click(w.Button7));
   backend.RunUntilIdle();
-  EXPECT_EQ(AutoRunValue(), std::optional<std::string>(kExePath));
+  EXPECT_EQ(AutoRunValue(), kQuotedExePath);
   Restart();
   EXPECT_EQ(AutoRunValue(), std::nullopt);
 }

@@ -44,10 +44,10 @@ TEST_F(ProcessScan, OnlyAsciiLettersFoldAndLookAlikesElsewhereAreUntouched) {
   app::Tvelmain& w = StartConfigured();
   const std::pair<uint32_t, const char*> procs[] = {
       {20, "C:\\Windows\\system32\\svchost.exe"}, {21, "C:\\Temp\\svchost.exe"},
-      {22, "C:\\Apps\\\xE4gent.exe"},            {23, "C:\\Apps\\Tool.exe"},
+      {22, "C:\\Apps\\\xC3\xA4gent.exe"},        {23, "C:\\Apps\\Tool.exe"},
       {24, "C:\\Tools\\runner.exe"},              {25, "C:\\Tools\\quoted.exe"}};
   for (auto [pid, path] : procs) sys.processes.Add(pid, path);
-  const char* entries[] = {"c:\\temp\\SVCHOST.EXE", "C:\\Apps\\\xC4gent.exe", "C:\\APPS\\tool.EXE",
+  const char* entries[] = {"c:\\temp\\SVCHOST.EXE", "C:\\Apps\\\xC3\x84gent.exe", "C:\\APPS\\tool.EXE",
                            "C:\\Tools\\runner.exe -quiet /x", "\"C:\\Tools\\quoted.exe\" /background",
                            "\"C:\\Tools\\runner.exe /x\" -y"};
   for (int n = 0; n < 6; ++n) SetSlot(kBlack, n, entries[n]);

@@ -19,6 +19,8 @@ namespace scenario {
 
 constexpr const char* kExePath = "C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe";
 constexpr const char* kUser = "tester";
+// The program's own start-with-Windows command, as it registers it.
+const std::string kQuotedExePath = "\"" + std::string(kExePath) + "\"";
 
 class Program : public ::testing::Test {
  protected:

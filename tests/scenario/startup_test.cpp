@@ -61,13 +61,14 @@ TEST_F(Startup, FirstStartWithNoFiles) {
     EXPECT_EQ(box.buttons, tk::MsgButtons::Ok);
   }
   EXPECT_EQ(ReadFile(kConfigPath), kFirstRunConfig);
+  // Quoted as registered; the list keeps the quotes inside one more pair.
   EXPECT_EQ(ReadFile("C:\\Windows\\list.vlt"),
-            "[0]\r\nnumer=0\r\nsekcja=HKLM_run\r\nwartosc=C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe\r\n");
+            "[0]\r\nnumer=0\r\nsekcja=HKLM_run\r\nwartosc=\"\"C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe\"\"\r\n");
   // Opening a store creates nothing.
   for (const char* untouched : {"trashcan.vlt", "removed.vlt", "disallowed.vlt", "statistics.vlt"})
     EXPECT_FALSE(sys.files.Exists(std::string("C:\\Windows\\") + untouched)) << untouched;
 
-  EXPECT_EQ(AutoRunValue(), std::optional<std::string>(kExePath));
+  EXPECT_EQ(AutoRunValue(), kQuotedExePath);
   EXPECT_EQ(w.status.Caption(), "System Protection: 55%");
   EXPECT_EQ(w.silnik.ActivePage(), &w.glowna);
   EXPECT_EQ(w.wersja.Caption(), "1.0");
@@ -76,7 +77,7 @@ TEST_F(Startup, FirstStartWithNoFiles) {
   EXPECT_EQ(w.kontakt.Caption(), "error");
   EXPECT_EQ(w.user_name, "tester");
   EXPECT_FALSE(w.startup.Checked());
-  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre(kExePath));
+  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre(kQuotedExePath));
   EXPECT_TRUE(w.Timer1.Enabled());
   EXPECT_FALSE(w.skan_1h.Enabled());
   EXPECT_THAT(trace, ElementsAre("LoadConfiguration", "ShowProtectionLevel", "RefreshProcessList",
@@ -105,7 +106,7 @@ TEST_F(Startup, SecondStartShowsNoFirstRunMessages) {
   EXPECT_THAT(backend.BoxTexts(), ElementsAre());
   EXPECT_EQ(ReadFile(kConfigPath), kFirstRunConfig);
   EXPECT_EQ(w.status.Caption(), "System Protection: 55%");
-  EXPECT_EQ(AutoRunValue(), std::optional<std::string>(kExePath));
+  EXPECT_EQ(AutoRunValue(), kQuotedExePath);
 }
 
 TEST_F(Startup, EveryOptionOff) {
@@ -198,7 +199,7 @@ TEST_F(Startup, TwoUsersHaveTheirOwnSettingsAndTheSameLists) {
   EXPECT_THAT(backend.BoxTexts(), ElementsAreArray(kFirstRunBoxes));
   EXPECT_EQ(ReadFile("C:\\Windows\\other_config.vlt"), kFirstRunConfig);
   EXPECT_THAT(w.list_zabronionych.Items(), ElementsAre("C:\\bad.exe"));
-  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre(kExePath));
+  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre(kQuotedExePath));
 }
 
 // ---------------------------------------------------------------------------

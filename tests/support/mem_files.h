@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include "platform/code_page.h"
 #include "platform/files.h"
 
 namespace testing_support {
@@ -34,8 +35,10 @@ class MemFiles : public platform::Files {
     if (!frozen_clock) ++mtime;
     return true;
   }
+  std::string AnsiToUtf8(std::string_view bytes) override { return platform::DecodeCodePage(bytes, code_page); }
 
   std::map<std::string, std::string> data;
+  unsigned code_page = 1252;  // the system's ANSI code page
   int64_t mtime = 1;
   bool frozen_clock = false;  // a clock too coarse to tell two writes apart
   bool read_fails = false;

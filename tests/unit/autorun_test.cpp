@@ -15,6 +15,8 @@ using platform::RootKey;
 using platform::WaitResult;
 
 constexpr const char* kExe = "C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe";
+// What is registered: the path in quotes, so that "C:\Program.exe" can never stand in for it.
+const std::string kCommand = "\"" + std::string(kExe) + "\"";
 constexpr const char* kUserRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kMachineRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kMachineRunOnce = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
@@ -67,7 +69,7 @@ TEST_F(AutoRun, EachKindRegistersInItsOwnKey) {
       const bool service = c.kind == TzelAutoExecKind::aekServiceRun || c.kind == TzelAutoExecKind::aekServiceRunOnce;
       const bool acts = !(service && nt);
       EXPECT_EQ(RegisterAutoRun(sys.View(), c.kind, kExe), acts);
-      EXPECT_EQ(Value(c.root, path, "veltrane.exe"), acts ? std::optional<std::string>(kExe) : std::nullopt);
+      EXPECT_EQ(Value(c.root, path, "veltrane.exe"), acts ? std::optional<std::string>(kCommand) : std::nullopt);
       // On NT the service keys are left alone, whatever they hold.
       if (!acts) Seed(c.root, path, "veltrane.exe", "left alone");
       EXPECT_EQ(UnregisterAutoRun(sys.View(), c.kind, kExe), acts);
@@ -89,7 +91,7 @@ TEST_F(AutoRun, ValueIsNamedAfterTheFileName) {
   for (const auto& [file, name] : kNames) {
     SCOPED_TRACE(file);
     EXPECT_TRUE(RegisterAutoRun(sys.View(), TzelAutoExecKind::aekUserRun, file));
-    EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, name), std::optional<std::string>(file));
+    EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, name), "\"" + std::string(file) + "\"");
     EXPECT_TRUE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekUserRun, file));
     EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, name), std::nullopt);
   }
@@ -144,7 +146,7 @@ TEST_F(AutoRun, SwitchingOnAndOff) {
   TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
   component.Loaded();
   component.SetAutoRun(true);
-  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kExe));
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
   component.SetAutoRun(false);
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::nullopt);
   // Already gone, and the key with it: still nothing fails.
@@ -173,11 +175,11 @@ TEST_F(AutoRun, ChangingKindOrFileNameMovesTheRegistration) {
   component.SetAutoRun(true);
   component.SetKind(TzelAutoExecKind::aekMachineRun);
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::nullopt);
-  EXPECT_EQ(Value(RootKey::LocalMachine, kMachineRun, "veltrane.exe"), std::optional<std::string>(kExe));
+  EXPECT_EQ(Value(RootKey::LocalMachine, kMachineRun, "veltrane.exe"), std::optional<std::string>(kCommand));
 
   component.SetFileName("C:\\New\\other.exe");
   EXPECT_EQ(Value(RootKey::LocalMachine, kMachineRun, "veltrane.exe"), std::nullopt);
-  EXPECT_EQ(Value(RootKey::LocalMachine, kMachineRun, "other.exe"), std::optional<std::string>("C:\\New\\other.exe"));
+  EXPECT_EQ(Value(RootKey::LocalMachine, kMachineRun, "other.exe"), std::optional<std::string>("\"C:\\New\\other.exe\""));
 
   // With AutoRun off a change registers nothing anywhere.
   component.SetAutoRun(false);

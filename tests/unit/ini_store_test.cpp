@@ -73,8 +73,9 @@ const ReadCase kReads[] = {
     {"missing section", "[t]\r\nk=v\r\n", "s", "k", "d", "d"},
     {"missing key", "[s]\r\nj=v\r\n", "s", "k", "d", "d"},
     {"names ignore ASCII case", "[SeC]\r\nKeY=v\r\n", "sEc", "kEy", "d", "v"},
-    {"non-ASCII letters keep their case", "[\xaf]\r\nk=v\r\n", "\xbf", "k", "d", "d"},
-    {"non-ASCII names match byte for byte", "[za\xbf\xf3\xb3\xe6]\r\nk=v\r\n", "ZA\xbf\xf3\xb3\xe6", "k", "d", "v"},
+    {"non-ASCII letters keep their case", "[\xc5\xbb]\r\nk=v\r\n", "\xc5\xbc", "k", "d", "d"},
+    {"non-ASCII names match as they are", "[za\xc5\xbc\xc3\xb3\xc5\x82\xc4\x87]\r\nk=v\r\n",
+     "ZA\xc5\xbc\xc3\xb3\xc5\x82\xc4\x87", "k", "d", "v"},
     {"blanks around everything", "  [ s ]  \r\n \t k \t=\t v \t\r\n", " s ", "\tk ", "d", "v"},
     {"^Z, VT and FF are blanks", "[s]\r\nk=\x1a\x0b\x0cv\x1a\r\n", "s", "k", "d", "v"},
     {"other control bytes are not", "[s]\r\nk=\x1cv\x7f\r\n", "s", "k", "d", "\x1cv\x7f"},
@@ -208,7 +209,8 @@ const EditCase kEdits[] = {
     {"NUL bytes of the file stay", "[s]\r\nq=\0z\r\n"s, W, "s", "k", "v", "[s]\r\nq=\0z\r\nk=v\r\n"s},
     {"text stops at NUL", kMissing, W, "s\0x"s, "k\0y"s, "v\0z"s, "[s]\r\nk=v\r\n"},
     {"byte order mark stays", "\xef\xbb\xbf[s]\r\n", W, "t", "k", "v", "\xef\xbb\xbf[s]\r\n[t]\r\nk=v\r\n"},
-    {"bytes above 127 stay", "[\xe6]\r\nk=\xb3\r\n", W, "\xe6", "j", "\x9c\xff", "[\xe6]\r\nk=\xb3\r\nj=\x9c\xff\r\n"},
+    {"ANSI bytes stay, new text is UTF-8", "[\xe6]\r\nk=\xb3\r\n", W, "\xc3\xa6", "j", "\xc5\x9b\xc3\xbf",
+     "[\xe6]\r\nk=\xb3\r\nj=\xc5\x9b\xc3\xbf\r\n"},
     {"lines before any header", "x=0\r\n\r\n[t]\r\n", W, "", "k", "v", "x=0\r\nk=v\r\n\r\n[t]\r\n"},
     {"...even when there are none", "[t]\r\n", W, "", "k", "v", "k=v\r\n[t]\r\n"},
     {"erase up to the next header", "[t]\r\nb=2\r\n\r\n[s]\r\na=1\r\n\r\n;c\r\n[u]\r\n", E, "s", "", "",
@@ -264,7 +266,8 @@ TEST(IniRoundTrip, WrittenValuesReadBackExactly) {
       "\t\x0b\x0c\x1a",
       "a = b ; c [d] #e",
       "[not a header]",
-      "\xb3\xf3\xbf\xe6 \x81\xff",
+      "\xc5\x82\xc3\xb3\xc5\xbc\xc4\x87 \xd0\x9a\xd0\xbb\xd1\x8e\xd1\x87 \xce\xa3 \xe8\x87\xaa \xf0\x9f\x98\x80",
+      "\xef\xbb\xbf",
       "tab\tinside",
       "",
       " ",
@@ -397,9 +400,13 @@ TEST(IniRefused, AKeyThatWouldStartTheFileWithAByteOrderMark) {
     ExpectWriteError([&] { store.WriteString("", std::string(mark) + "k", "2"); });
     EXPECT_EQ(file.Get(), " " + std::string(mark) + "k=1\r\n");
     file.Put("[s]\r\n");
-    // Anywhere else such a key is only bytes.
-    store.WriteString("s", std::string(mark) + "k", "v");
-    EXPECT_EQ(store.ReadString("s", std::string(mark) + "k", "d"), "v");
+    // Anywhere else such a key is only text, when it is text at all.
+    if (std::string_view(mark) == "\xef\xbb\xbf") {
+      store.WriteString("s", std::string(mark) + "k", "v");
+      EXPECT_EQ(store.ReadString("s", std::string(mark) + "k", "d"), "v");
+    } else {
+      ExpectWriteError([&] { store.WriteString("s", std::string(mark) + "k", "v"); });
+    }
   }
 }
 
@@ -613,6 +620,92 @@ TEST(IniParsedCopy, NothingIsReadOrCreatedUntilUsed) {
   store.EraseSection("s");
   EXPECT_TRUE(files.data.empty());
   EXPECT_EQ(files.replaces, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Encodings: text is UTF-8 on both sides; lists written before hold text in
+// the system's ANSI code page, and each value decides for itself.
+
+// "Ключ" and others, in UTF-8 and in their ANSI code pages.
+const std::string kKeyUtf8 = "\xd0\x9a\xd0\xbb\xd1\x8e\xd1\x87";
+const std::string kKey1251 = "\xca\xeb\xfe\xf7";
+
+TEST(IniEncoding, EachValueIsUtf8OrTheAnsiCodePage) {
+  struct Case {
+    unsigned code_page;
+    std::string in_file, read;
+  } cases[] = {
+      {1251, kKey1251, kKeyUtf8},
+      {1251, kKeyUtf8, kKeyUtf8},
+      {1250, "za\xbf\xf3\xb3\xe6", "za\xc5\xbc\xc3\xb3\xc5\x82\xc4\x87"},
+      {1252, "caf\xe9 \x80", "caf\xc3\xa9 \xe2\x82\xac"},
+      {1253, "\xd3\xfd\xf3\xf4\xe7\xec\xe1", "\xce\xa3\xcf\x8d\xcf\x83\xcf\x84\xce\xb7\xce\xbc\xce\xb1"},
+      // Bytes that happen to be UTF-8 are taken for it: the rule is per value.
+      {1252, "\xc3\xa9", "\xc3\xa9"},
+      {1252, "\"" + kKey1251 + "\"", "\xc3\x8a\xc3\xab\xc3\xbe\xc3\xb7"},
+  };
+  for (const Case& c : cases) {
+    MemFiles files;
+    files.code_page = c.code_page;
+    files.data[kPath] = "[0]\r\nsciezka=" + c.in_file + "\r\nascii=C:\\x.exe\r\n";
+    IniStore store(files, kPath);
+    EXPECT_EQ(store.ReadString("0", "sciezka", "err"), c.read) << c.code_page << " " << c.in_file;
+    EXPECT_EQ(store.ReadString("0", "ascii", "err"), "C:\\x.exe");
+  }
+}
+
+TEST(IniEncoding, OldAnsiAndNewUtf8EntriesMixInOneList) {
+  MemFiles files;
+  files.code_page = 1251;
+  const std::string old_file = "[0]\r\nsciezka=C:\\" + kKey1251 + ".exe\r\n[\xcf]\r\nk=1\r\n";
+  files.data[kPath] = old_file;
+  IniStore store(files, kPath);
+  store.WriteString("1", "sciezka", "C:\\" + kKeyUtf8 + ".exe");
+  // The old line is left as it was; the new one is UTF-8 without a mark.
+  EXPECT_EQ(files.data[kPath], old_file + "[1]\r\nsciezka=C:\\" + kKeyUtf8 + ".exe\r\n");
+  EXPECT_EQ(store.ReadString("0", "sciezka", "err"), store.ReadString("1", "sciezka", "err"));
+  // Names in the code page are found by their UTF-8 text ("П").
+  EXPECT_EQ(store.ReadString("\xd0\x9f", "k", "d"), "1");
+  store.WriteString("\xd0\x9f", "k", "2");
+  EXPECT_EQ(files.data[kPath], old_file.substr(0, old_file.size() - 3) + "2\r\n" + "[1]\r\nsciezka=C:\\" + kKeyUtf8 +
+                                   ".exe\r\n");
+  // Rewriting an old value stores it as UTF-8.
+  store.WriteString("0", "sciezka", "C:\\" + kKeyUtf8 + ".exe");
+  const std::string rewritten = "[0]\r\nsciezka=C:\\" + kKeyUtf8 + ".exe\r\n";
+  EXPECT_EQ(files.data[kPath].substr(0, rewritten.size()), rewritten);
+}
+
+TEST(IniEncoding, TextThatIsNotUtf8IsNeverWritten) {
+  const std::string before = "[s]\r\nk=1\r\n";
+  const std::string bad[] = {kKey1251, "\xc0\xaf", "x\xff"};
+  for (const std::string& text : bad) {
+    IniFile file;
+    file.Put(before);
+    IniStore store(file.files, kPath);
+    ExpectWriteError([&] { store.WriteString("s", "k", text); });
+    ExpectWriteError([&] { store.WriteString("s", text, "v"); });
+    ExpectWriteError([&] { store.WriteString(text, "k", "v"); });
+    EXPECT_EQ(file.Get(), before);
+  }
+}
+
+TEST(IniEncoding, LengthsAreCharactersNotBytes) {
+  const std::string zhe = "\xd0\x96";            // two bytes, one character
+  const std::string smile = "\xf0\x9f\x98\x80";  // four bytes, two characters
+  std::string cyrillic_2047;
+  for (int i = 0; i < 2047; ++i) cyrillic_2047 += zhe;
+  MemFiles files;
+  IniStore store(files, kPath);
+  store.WriteString("s", "k", cyrillic_2047);
+  EXPECT_EQ(store.ReadString("s", "k", "d"), cyrillic_2047);
+  ExpectWriteError([&] { store.WriteString("s", "k", cyrillic_2047 + zhe); });
+  ExpectWriteError([&] { store.WriteString("s", "k", std::string(2046, 'x') + smile); });
+  // Reads are cut to 2047 characters, never inside one.
+  files.data[kPath] = "[s]\r\nk=" + std::string(2046, 'x') + smile + "\r\nj=" + std::string(3000, '\xe9') + "\r\n";
+  EXPECT_EQ(store.ReadString("s", "k", "d"), std::string(2046, 'x'));
+  std::string e_acute_2047;
+  for (int i = 0; i < 2047; ++i) e_acute_2047 += "\xc3\xa9";
+  EXPECT_EQ(store.ReadString("s", "j", "d"), e_acute_2047);
 }
 
 }  // namespace

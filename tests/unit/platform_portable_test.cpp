@@ -167,13 +167,58 @@ TEST(PlatformPortableProcesses, ScriptedTable) {
   EXPECT_EQ(snap[1].exe_name, "svchost.exe");
   EXPECT_EQ(snap[3].exe_name, "other.exe");
 
-  EXPECT_FALSE(procs.Terminate(4));
+  auto any = [](const std::string&) { return true; };
+  EXPECT_EQ(procs.Stop(4, any).status, platform::StopStatus::Failed);
   EXPECT_TRUE(procs.Running(4));
-  EXPECT_TRUE(procs.Terminate(8));
-  EXPECT_FALSE(procs.Terminate(8));
+  EXPECT_EQ(procs.Stop(12, any).status, platform::StopStatus::Failed);  // cannot be looked at
+  platform::StopResult stopped = procs.Stop(8, any);
+  ASSERT_EQ(stopped.status, platform::StopStatus::Stopped);
+  EXPECT_EQ(stopped.stopped->WaitForEnd(), platform::StoppedProcess::State::Ended);
+  EXPECT_EQ(procs.Stop(8, any).status, platform::StopStatus::NotIt);
   EXPECT_FALSE(procs.Running(8));
   EXPECT_THAT(procs.Terminated(), ElementsAre(8));
   EXPECT_THAT(procs.EnumerateIds(100), ElementsAre(0, 4, 12));
+  EXPECT_EQ(procs.WindowsFolder(), "C:\\Windows");
+}
+
+TEST(PlatformPortableProcesses, StopLooksOnceAndStopsWhatItLookedAt) {
+  PortableProcesses procs;
+  procs.Add(8, "C:\\Apps\\app.exe");
+  procs.Add(9, "C:\\Windows\\System32\\csrss.exe");
+  procs.SetCritical(9);
+  procs.Add(10, "C:\\Apps\\slow.exe");
+  procs.SetSlowToEnd(10, 2);
+  procs.Add(11, "C:\\Apps\\stuck.exe");
+  procs.SetSlowToEnd(11, 1, false);
+  std::vector<std::string> seen;
+  auto app_only = [&](const std::string& path) {
+    seen.push_back(path);
+    return path == "C:\\Apps\\app.exe";
+  };
+  // Another program got the id just before the stop: looked at, left alone.
+  procs.ReuseIdOnStop(8, "C:\\Other\\innocent.exe");
+  EXPECT_EQ(procs.Stop(8, app_only).status, platform::StopStatus::NotIt);
+  EXPECT_THAT(seen, ElementsAre("C:\\Other\\innocent.exe"));
+  EXPECT_TRUE(procs.Running(8));
+  auto any = [](const std::string&) { return true; };
+  EXPECT_EQ(procs.Stop(9, any).status, platform::StopStatus::Critical);
+  EXPECT_TRUE(procs.IsCritical(9));
+  EXPECT_TRUE(procs.Running(9));
+
+  using State = platform::StoppedProcess::State;
+  auto slow = procs.Stop(10, any);
+  ASSERT_TRUE(slow.stopped);
+  EXPECT_EQ(slow.stopped->WaitForEnd(), State::Pending);
+  EXPECT_TRUE(procs.Running(10));
+  EXPECT_EQ(slow.stopped->WaitForEnd(), State::Pending);
+  EXPECT_EQ(slow.stopped->WaitForEnd(), State::Ended);
+  EXPECT_FALSE(procs.Running(10));
+  auto stuck = procs.Stop(11, any);
+  ASSERT_TRUE(stuck.stopped);
+  EXPECT_EQ(stuck.stopped->WaitForEnd(), State::Pending);
+  EXPECT_EQ(stuck.stopped->WaitForEnd(), State::GaveUp);
+  EXPECT_TRUE(procs.Running(11));
+  EXPECT_THAT(procs.Terminated(), ElementsAre(10, 11));
 }
 
 TEST(PlatformPortableSystem, NamedMutexesMeetAcrossInstances) {

@@ -31,12 +31,16 @@ TEST_F(ProcessListTest, ListsReadablePathsInTheSystemsOrderDuplicatesIncluded) {
   EXPECT_THAT(list.Items(), ElementsAre("C:\\Apps\\b.exe", "C:\\Apps\\a.exe", "C:\\Apps\\b.exe", "C:\\Apps\\c.exe"));
 }
 
-TEST_F(ProcessListTest, LongPathsAreCutAndOnlyTheFirst1025IdsAreExamined) {
+TEST_F(ProcessListTest, LongPathsAreKeptWholeAndOnlyTheFirst1025IdsAreExamined) {
   for (uint32_t pid = 1; pid <= 1030; ++pid) procs.Add(pid, "C:\\p" + std::to_string(pid) + ".exe");
-  procs.Add(1, "C:\\" + std::string(300, 'x') + ".exe");
+  // A cut path would name another file, which an action could then hit.
+  const std::string long_path = "\\\\?\\C:\\" + std::string(32000, 'x') + ".exe";
+  procs.Add(1, long_path);
+  procs.Add(2, "C:\\" + std::string(300, 'x') + ".exe");
   RefreshProcessList(procs, list);
   ASSERT_EQ(list.Count(), 1025);
-  EXPECT_EQ(list.Items()[0], "C:\\" + std::string(258, 'x'));
+  EXPECT_EQ(list.Items()[0], long_path);
+  EXPECT_EQ(list.Items()[1], "C:\\" + std::string(300, 'x') + ".exe");
   EXPECT_EQ(list.Items().back(), "C:\\p1025.exe");
 }
 

@@ -28,19 +28,28 @@ TEST(ProcessNames, EntryNamesTheExecutablePartOfACommandLine) {
       {"\"C:\\Tools\\agent.exe", kPath, true},  // unclosed quote: the rest
       {"C:\\Tools\\agent.exe /background", kPath, true},
       {"C:\\Tools\\agent.EXE -x \"y.exe\"", kPath, true},
-      {"C:\\Tools\\agent.exe.bak", kPath, true},  // up to the first ".exe"
+      {"C:\\Tools\\agent.exe.bak", kPath, false},  // another file
+      {"C:\\Tools\\agent.exe\t/x", kPath, true},
+      {"C:\\Tools\\agent.exe\"x", kPath, true},
       {"\"C:\\Tools\\agent.exe /background\"x", kPath, false},
       {"\"C:\\Tools\\agent.exe\"/x", kPath, true},
       {"C:\\Tools\\agent.ex", kPath, false},
-      {"C:\\Tools\\agent.exeX", kPath, true},
+      {"C:\\Tools\\agent.exeX", kPath, false},
+      {"C:\\Tools\\my.executables\\agent.exe", "C:\\Tools\\my.exe", false},
+      {"C:\\Tools\\my.executables\\agent.exe", "C:\\Tools\\my.executables\\agent.exe", true},
+      {"C:\\Tools\\my.executables\\agent.exe -x", "C:\\Tools\\my.executables\\agent.exe", true},
+      {"C:\\my.exe dir\\agent.exe", "C:\\my.exe dir\\agent.exe", true},  // equal: always
+      {"C:\\my.exe dir\\agent.exe /x", "C:\\my.exe dir\\agent.exe", false},
+      {"C:\\my.exe dir\\agent.exe /x", "C:\\my.exe", true},
       {"C:\\Tools\\agent", kPath, false},
       {"C:\\Tools\\agent.exe", "C:\\Tools\\agent", false},
       {"C:\\Tools\\agent -x", "C:\\Tools\\agent", false},
       {"C:\\Tools\\agent", "C:\\Tools\\agent", true},       // no ".exe": the whole entry
       {"C:\\Tools\\agent", "C:\\TOOLS\\AGENT", true},
-      {"C:\\a.exe\\agent.exe", "C:\\a.exe\\agent.exe", false},
-      {"C:\\a.exe\\agent.exe", "C:\\a.exe", true},
+      {"C:\\a.exe\\agent.exe", "C:\\a.exe\\agent.exe", true},
+      {"C:\\a.exe\\agent.exe", "C:\\a.exe", false},
       {"\"C:\\a\"b.exe\"", "C:\\a\"b.exe", false},
+      {"\"C:\\a\"b.exe\"", "\"C:\\a\"b.exe\"", true},  // equal: always
       {" C:\\Tools\\agent.exe", kPath, false},
       {"C:\\Apps\\\xC4gent.exe", "C:\\Apps\\\xE4gent.exe", false},  // only ASCII letters fold
       {"C:\\Apps\\\xC4gent.exe", "C:\\APPS\\\xC4GENT.EXE", true},
@@ -50,8 +59,62 @@ TEST(ProcessNames, EntryNamesTheExecutablePartOfACommandLine) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.entry) + " vs " + c.path);
     EXPECT_EQ(EntryNamesProgram(c.entry, c.path), c.names);
-    EXPECT_EQ(SameAsciiCaseless(ExecutablePart(c.entry), c.path), c.names);
+    EXPECT_EQ(SameAsciiCaseless(c.entry, c.path) || SameAsciiCaseless(ExecutablePart(c.entry), c.path), c.names);
   }
+}
+
+TEST(ProcessNames, WindowsOwnProgramsByTheirPlace) {
+  constexpr const char* kWindows = "C:\\Windows";
+  struct Case {
+    const char* path;
+    bool host, critical;
+  } cases[] = {
+      {"C:\\Windows\\System32\\rundll32.exe", true, false},
+      {"c:\\WINDOWS\\system32\\RUNDLL32.EXE", true, false},
+      {"C:\\Windows\\SysWOW64\\cmd.exe", true, false},
+      {"C:\\Windows\\explorer.exe", true, false},
+      {"C:\\Windows\\System32\\WindowsPowerShell\\v1.0\\powershell.exe", true, false},
+      {"C:\\Tools\\rundll32.exe", false, false},          // a copy elsewhere is anyone's
+      {"C:\\WindowsApps\\svchost.exe", false, false},     // not the Windows folder
+      {"C:\\Windows\\System32\\rundll32.exe.bak", false, false},
+      {"C:\\Windows\\System32\\csrss.exe", false, true},
+      {"C:\\windows\\system32\\LSASS.EXE", false, true},
+      {"C:\\Windows\\System32\\winlogon.exe", false, true},
+      {"C:\\Windows\\csrss.exe", false, false},           // only in the system folder
+      {"C:\\Windows\\System32\\drivers\\csrss.exe", false, false},
+      {"C:\\Tools\\csrss.exe", false, false},
+      {"C:\\Windows\\System32\\notepad.exe", false, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsWindowsHost(c.path, kWindows), c.host) << c.path;
+    EXPECT_EQ(IsWindowsHost(c.path, "C:\\Windows\\"), c.host) << c.path;
+    EXPECT_EQ(IsWindowsCritical(c.path, kWindows), c.critical) << c.path;
+  }
+  EXPECT_TRUE(IsWindowsCritical("D:\\WinNT\\System32\\csrss.exe", "D:\\WinNT"));
+  EXPECT_FALSE(IsWindowsCritical("C:\\Windows\\System32\\csrss.exe", "D:\\WinNT"));
+}
+
+TEST(ProcessNames, ACommandLineRunByAWindowsHostNeverForbidsTheHost) {
+  constexpr const char* kWindows = "C:\\Windows";
+  constexpr const char* kRundll = "C:\\Windows\\System32\\rundll32.exe";
+  struct Case {
+    const char* entry;
+    const char* path;
+    bool forbids;
+  } cases[] = {
+      {"C:\\Windows\\System32\\rundll32.exe C:\\x\\evil.dll,Run", kRundll, false},
+      {"\"C:\\Windows\\System32\\rundll32.exe\" C:\\x\\evil.dll,Run", kRundll, false},
+      {"C:\\Windows\\system32\\cmd.exe /c C:\\x\\evil.bat", "C:\\Windows\\System32\\cmd.exe", false},
+      {"C:\\Windows\\explorer.exe C:\\x", "C:\\Windows\\explorer.exe", false},
+      // The program itself, black-listed from the memory page.
+      {kRundll, kRundll, true},
+      {"c:\\windows\\system32\\RUNDLL32.exe", kRundll, true},
+      // The same name elsewhere is an ordinary program.
+      {"C:\\Tools\\rundll32.exe C:\\x.dll", "C:\\Tools\\rundll32.exe", true},
+      {"C:\\Tools\\my.executables\\agent.exe /x", "C:\\Tools\\my.executables\\agent.exe", true},
+      {"C:\\Tools\\my.executables\\agent.exe /x", "C:\\Tools\\my.exe", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(EntryForbids(c.entry, c.path, kWindows), c.forbids) << c.entry;
 }
 
 TEST(ProcessNames, TrashPathIsTheFileNameInTheTrashcanFolderOrNothing) {

@@ -1,8 +1,17 @@
 // The INI store against the Win32 profile API itself: each case runs through
-// GetPrivateProfileStringA / WritePrivateProfileStringA on one temp file and
-// through IniStore (over the win32 Files backend) on another with the same
-// bytes, and the results are compared: the returned text, and for writes the
-// file's bytes and what the profile API reads from both files afterwards.
+// GetPrivateProfileStringW (the text as UTF-8) or WritePrivateProfileStringA
+// on one temp file and through IniStore (over the win32 Files backend) on
+// another with the same bytes, and the results are compared: the returned
+// text, and for writes the file's bytes and what the profile API reads from
+// both files afterwards. Writes go through the ...A function because the
+// store writes bytes: ASCII as it is, other text as UTF-8.
+//
+// Text that is not ASCII is where the store means to differ: Windows reads a
+// file without a byte order mark wholly in the ANSI code page, the store
+// reads each name and value that is UTF-8 as UTF-8 and only the others in
+// the ANSI code page (lists written before UTF-8), and it never writes text
+// that is not UTF-8. The Wine runs pin the locale (scripts set LC_ALL), so
+// that the ANSI code page is Western (1252) and these cases hold.
 //
 // Wine rewrites the whole file on every write (blank lines dropped, blanks
 // trimmed, CR LF everywhere) where Windows changes only the line concerned;
@@ -24,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/wide.h"
 #include "platform/win32/win32_files.h"
 #include "registry/ini_store.h"
 
@@ -58,6 +68,11 @@ const std::optional<std::string> kNoFile;
 const std::string kLong(3000, 'x');
 const std::string k2046(2046, 'x');
 const std::string k2047(2047, 'x');
+const std::string k2047Cyrillic = [] {
+  std::string s;
+  for (int i = 0; i < 2047; ++i) s += "\xd0\x96";
+  return s;
+}();
 
 const DiffCase kCases[] = {
     // Finding things.
@@ -67,7 +82,7 @@ const DiffCase kCases[] = {
     {"no section", "[t]\r\nk=v\r\n", kRead, "s", "k", "d"},
     {"no key", "[s]\r\nj=v\r\n", kRead, "s", "k", "d"},
     {"case of names", "[SeC]\r\nKeY=v\r\n", kRead, "sEc", "kEy", "d"},
-    {"case of non-ASCII names", "[\xc5]\r\nk=v\r\n", kRead, "\xe5", "k", "d"},
+    {"case of non-ASCII names", "[\xc5]\r\nk=v\r\n", kRead, "\xc3\xa5", "k", "d"},
     {"blanks around names and '='", "  [s]  \r\n \t k \t=\t v \t\r\n", kRead, " s ", "\tk ", "d"},
     {"blanks inside the brackets", "[ s ]\r\nk=v\r\n", kRead, "s", "k", "d"},
     {"blanks inside a name", "[a  b]\r\nk=v\r\n", kRead, "a b", "k", "d"},
@@ -123,8 +138,15 @@ const DiffCase kCases[] = {
     {"numeric sections", "[0]\r\nwartosc=a\r\n[250]\r\nwartosc=b\r\n", kRead, "250", "wartosc", "err"},
     {"leading zero", "[00]\r\nwartosc=a\r\n", kRead, "0", "wartosc", "err"},
     {"UTF-8 bytes in names", "[za\xc5\xbc\xc3\xb3\xc5\x82\xc4\x87]\r\nk=v\r\n", kRead,
-     "ZA\xc5\xbc\xc3\xb3\xc5\x82\xc4\x87", "k", "d"},
-    {"bytes above 127", "[\xe6]\r\nk=\x81\x8d\x8f\x90\x9d\xff\r\n", kRead, "\xe6", "k", "d"},
+     "ZA\xc5\xbc\xc3\xb3\xc5\x82\xc4\x87", "k", "d", kByDesign,
+     "a UTF-8 name is read as UTF-8, where Windows reads the file in the ANSI code page", "v", "d"},
+    {"ANSI bytes in names and values", "[\xe6]\r\nk=\x81\x8d\x8f\x90\x9d\xff\r\n", kRead, "\xc3\xa6", "k", "d"},
+    {"ANSI value", "[s]\r\nk=caf\xe9 \x80\r\n", kRead, "s", "k", "d"},
+    {"UTF-8 value", "[s]\r\nk=\xd0\x9a\xd0\xbb\xd1\x8e\xd1\x87\r\n", kRead, "s", "k", "d", kByDesign,
+     "a UTF-8 value is read as UTF-8, where Windows reads the file in the ANSI code page",
+     "\xd0\x9a\xd0\xbb\xd1\x8e\xd1\x87"},
+    {"ANSI and UTF-8 values in one file", "[s]\r\nj=\xc5\xbc\r\nk=\xe9\r\n", kRead, "s", "k", "d"},
+    {"long ANSI value", "[s]\r\nk=" + std::string(3000, '\xe9') + "\r\n", kRead, "s", "k", "d"},
     // Lengths.
     {"long value", "[s]\r\nk=" + kLong + "\r\n", kRead, "s", "k", "d"},
     {"quoted 2046", "[s]\r\nk=\"" + k2046 + "\"\r\n", kRead, "s", "k", "d"},
@@ -145,8 +167,7 @@ const DiffCase kCases[] = {
      "", " "},
     // Encodings.
     {"UTF-8 byte order mark", "\xef\xbb\xbf[s]\r\nk=v\r\n", kRead, "s", "k", "d"},
-    {"UTF-8 text after a mark", "\xef\xbb\xbf[s]\r\nk=\xc5\xbc\r\n", kRead, "s", "k", "d", kByDesign,
-     "the store never transcodes: the bytes come back as they are in the file", "\xc5\xbc"},
+    {"UTF-8 text after a mark", "\xef\xbb\xbf[s]\r\nk=\xc5\xbc\r\n", kRead, "s", "k", "d"},
     {"UTF-16 file", "\xff\xfe[\0s\0]\0\r\0\n\0k\0=\0v\0\r\0\n\0"s, kRead, "s", "k", "d", kByDesign,
      "the store reads single-byte files only", "d", "v"},
 
@@ -190,8 +211,11 @@ const DiffCase kCases[] = {
     {"write: duplicate sections", "[s]\r\na=1\r\n[s]\r\nb=2\r\n", kWrite, "s", "b", "v"},
     {"write: duplicate keys", "[s]\r\na=1\r\na=2\r\n", kWrite, "s", "a", "v"},
     {"write: key without '='", "[s]\r\nk\r\n", kWrite, "s", "k", "v"},
-    {"write: non-ASCII names", "[\xc5]\r\nk=1\r\n", kWrite, "\xe5", "k", "2"},
+    {"write: non-ASCII names", "[\xc5]\r\nk=1\r\n", kWrite, "\xc3\xa5", "k", "2"},
     {"write: UTF-8 text", kNoFile, kWrite, "za\xc5\xbc\xc3\xb3\xc5\x82\xc4\x87", "\xc5\x82", "\xc4\x87"},
+    {"write: 2047 Cyrillic characters", kNoFile, kWrite, "s", "k", k2047Cyrillic},
+    {"write: text that is not UTF-8", kNoFile, kWrite, "s", "k", "\xca\xeb\xfe\xf7", kRefused,
+     "it would read back as other text, in the ANSI code page", kNoFile, "[s]\r\nk=\xca\xeb\xfe\xf7\r\n"},
     {"write: numeric section", "[0]\r\nwartosc=a\r\n", kWrite, "1", "wartosc", "b"},
     {"write: before any header", "[t]\r\nb=2\r\n", kWrite, "", "k", "v"},
     {"write: comments and junk stay", ";top\r\n[s]\r\n; c\r\nk=old\r\n  junk  \r\n", kWrite, "s", "k", "v",
@@ -266,11 +290,13 @@ std::optional<std::string> Get(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// As the store reads: UTF-8 text of a 2048-character buffer.
 std::string ApiRead(const DiffCase& c, const std::string& path) {
-  char buffer[2048];
-  DWORD n = GetPrivateProfileStringA(c.section.c_str(), c.key.c_str(), c.arg.c_str(), buffer,
-                                     sizeof buffer, path.c_str());
-  return std::string(buffer, n);
+  using platform::win32::Wide;
+  wchar_t buffer[2048];
+  DWORD n = GetPrivateProfileStringW(Wide(c.section).c_str(), Wide(c.key).c_str(), Wide(c.arg).c_str(),
+                                     buffer, DWORD(std::size(buffer)), Wide(path).c_str());
+  return platform::win32::Utf8(buffer, n);
 }
 
 void ApiEdit(const DiffCase& c, const std::string& path) {
@@ -331,6 +357,11 @@ class RemoveFolder : public ::testing::Environment {
 };
 [[maybe_unused]] ::testing::Environment* const kRemoveFolder =
     ::testing::AddGlobalTestEnvironment(new RemoveFolder);
+
+// The cases of non-ASCII text assume the Western code page.
+TEST(IniDifferentialSetting, TheWineRunsHaveTheWesternCodePage) {
+  if (UnderWine()) EXPECT_EQ(GetACP(), 1252u) << "set LC_ALL for the Wine runs";
+}
 
 class IniDifferential : public ::testing::TestWithParam<size_t> {};
 

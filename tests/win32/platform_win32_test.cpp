@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/win32/wide.h"
 #include "platform/win32/win32_platform.h"
 
 namespace platform::win32 {
@@ -278,8 +279,13 @@ TEST(PlatformWin32Processes, FindsItself) {
     }
   }
   EXPECT_TRUE(found);
-  EXPECT_FALSE(procs.Terminate(self));
-  EXPECT_FALSE(procs.Terminate(0));
+  auto any = [](const std::string&) { return true; };
+  EXPECT_EQ(procs.Stop(self, any).status, StopStatus::Failed);
+  EXPECT_EQ(procs.Stop(0, any).status, StopStatus::Failed);
+  EXPECT_FALSE(procs.IsCritical(self));
+  wchar_t windows[MAX_PATH];
+  UINT len = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  EXPECT_EQ(procs.WindowsFolder(), Utf8(windows, len));
 }
 
 TEST(PlatformWin32Processes, StopsAChild) {
@@ -306,8 +312,17 @@ TEST(PlatformWin32Processes, StopsAChild) {
   for (const auto& p : procs.Snapshot()) listed |= p.pid == pi.dwProcessId;
   EXPECT_TRUE(listed);
 
-  EXPECT_TRUE(procs.Terminate(pi.dwProcessId));
+  // Looked at on the handle that would stop it: another path is left alone.
+  EXPECT_EQ(procs.Stop(pi.dwProcessId, [](const std::string&) { return false; }).status, StopStatus::NotIt);
+  EXPECT_EQ(WaitForSingleObject(pi.hProcess, 0), DWORD(WAIT_TIMEOUT));
+  StopResult stopped = procs.Stop(pi.dwProcessId, [&](const std::string& path) { return path == *image; });
+  ASSERT_EQ(stopped.status, StopStatus::Stopped);
+  StoppedProcess::State state;
+  while ((state = stopped.stopped->WaitForEnd()) == StoppedProcess::State::Pending) {
+  }
+  EXPECT_EQ(state, StoppedProcess::State::Ended);
   ASSERT_EQ(WaitForSingleObject(pi.hProcess, kHangGuardMs), WAIT_OBJECT_0);
+  EXPECT_EQ(procs.Stop(pi.dwProcessId, [](const std::string&) { return true; }).status, StopStatus::NotIt);
   DWORD code = 1;
   GetExitCodeProcess(pi.hProcess, &code);
   EXPECT_EQ(code, 0u);
