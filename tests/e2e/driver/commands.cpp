@@ -383,6 +383,48 @@ void cmdHover(const Args& a, Out&) {
   act(h, WM_MOUSEMOVE, 0, MAKELPARAM(c.x, c.y));
 }
 
+// ---- pictures
+
+// The screen, or the part a window covers (with its frame), as a 24-bit BMP.
+void cmdScreenshot(const Args& a, Out& out) {
+  RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (a.size() > 1) {
+    HWND h = a[1] == "menu" ? nullptr : windowByCaption(a[1]);
+    if (a[1] == "menu") {
+      for (HWND w : targetTopLevels())
+        if (IsWindowVisible(w) && classOf(w) == L"#32768") h = w;
+      if (!h) fail("no pop-up menu is open");
+    }
+    GetWindowRect(h, &r);
+  }
+  const int w = r.right - r.left, height = r.bottom - r.top;
+  if (w <= 0 || height <= 0) fail("nothing to take a picture of");
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, w, height, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  const DWORD stride = DWORD((w * 3 + 3) & ~3), size = stride * DWORD(height);
+  BITMAPFILEHEADER fh{0x4D42, DWORD(sizeof fh + sizeof bi.bmiHeader + size), 0, 0,
+                      DWORD(sizeof fh + sizeof bi.bmiHeader)};
+  HANDLE f = CreateFileW(wide(a[0]).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  bool ok = f != INVALID_HANDLE_VALUE && WriteFile(f, &fh, sizeof fh, &written, nullptr) &&
+            WriteFile(f, &bi.bmiHeader, sizeof bi.bmiHeader, &written, nullptr) &&
+            WriteFile(f, bits, size, &written, nullptr);
+  if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  if (!ok) fail("cannot write " + quoted(a[0]));
+  out.push_back(str(w) + "x" + str(height) + " -> " + a[0]);
+}
+
 // ---- the notification area and pop-up menus
 
 // The shell's task bar on this desktop (Wine's explorer draws it).
@@ -684,6 +726,7 @@ const std::vector<Command>& commands() {
       {"select", 2, 2, "<control> <index|text>", cmdSelect},
       {"click", 1, 1, "<control>", cmdClick},
       {"click-tray", 1, 1, "left|right|double", cmdClickTray},
+      {"screenshot", 1, 2, "<file.bmp> [<caption>|menu]", cmdScreenshot},
       {"wait-menu", 0, 1, "[timeout_ms]", cmdWaitMenu},
       {"menu-keys", 1, -1, "up|down|enter|escape...", cmdMenuKeys},
       {"hover", 1, 1, "<control>", cmdHover},
