@@ -16,6 +16,7 @@ set(tests ${CMAKE_SOURCE_DIR}/tests)
 # only a listed one counts as skipped, an unlisted one fails.
 gtest_discover_tests(unit_tests
   TEST_PREFIX host.
+  NO_PRETTY_VALUES
   DISCOVERY_MODE PRE_TEST
   DISCOVERY_TIMEOUT 60
   PROPERTIES LABELS host TIMEOUT 120 DISABLED FALSE SKIP_REGULAR_EXPRESSION "\\[  ALLOWED SKIP \\]")

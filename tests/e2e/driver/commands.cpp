@@ -434,10 +434,13 @@ HWND taskBar() {
   return bar;
 }
 
-void sendMouse(DWORD flags) {
+// All with one time stamp, so that two clicks count as a double click even
+// when this process is not scheduled between them for a while.
+void sendMouse(DWORD flags, DWORD time) {
   INPUT in{};
   in.type = INPUT_MOUSE;
   in.mi.dwFlags = flags;
+  in.mi.time = time;
   SendInput(1, &in, sizeof in);
 }
 
@@ -455,13 +458,26 @@ void cmdClickTray(const Args& a, Out& out) {
   out.push_back("at " + str(at.x) + "," + str(at.y));
   const DWORD down = how == "right" ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
   const DWORD up = how == "right" ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+  const DWORD now = GetTickCount();
   for (int i = 0; i < (how == "double" ? 2 : 1); ++i) {
-    sendMouse(down);
-    sendMouse(up);
+    sendMouse(down, now);
+    sendMouse(up, now);
   }
   // The shell passes the click on by a posted message; give it its turn.
   DWORD tid = GetWindowThreadProcessId(taskBar(), nullptr);
   settleThread(tid);
+}
+
+// What the shell tells a tray icon's window (its call-back message,
+// WM_USER + 211 for Veltrane's) when the mouse acts on the icon: for the
+// steps where the icon is a means, not what is tested.
+void cmdTrayNotify(const Args& a, Out&) {
+  static const std::map<std::string, LPARAM> events{
+      {"move", WM_MOUSEMOVE},       {"left-down", WM_LBUTTONDOWN}, {"left-up", WM_LBUTTONUP},
+      {"double", WM_LBUTTONDBLCLK}, {"right-down", WM_RBUTTONDOWN}, {"right-up", WM_RBUTTONUP}};
+  auto it = events.find(lower(a[1]));
+  if (it == events.end()) fail("unknown event " + quoted(a[1]) + " (move, left-down, left-up, double, right-down, right-up)");
+  act(resolve(a[0]), WM_USER + 211, 0, it->second);
 }
 
 // The visible pop-up menu of a program under test, or nullptr.
@@ -727,6 +743,7 @@ const std::vector<Command>& commands() {
       {"click", 1, 1, "<control>", cmdClick},
       {"click-tray", 1, 1, "left|right|double", cmdClickTray},
       {"screenshot", 1, 2, "<file.bmp> [<caption>|menu]", cmdScreenshot},
+      {"tray-notify", 2, 2, "<control> move|left-down|left-up|double|right-down|right-up", cmdTrayNotify},
       {"wait-menu", 0, 1, "[timeout_ms]", cmdWaitMenu},
       {"menu-keys", 1, -1, "up|down|enter|escape...", cmdMenuKeys},
       {"hover", 1, 1, "<control>", cmdHover},
