@@ -90,8 +90,19 @@ void TzelAutoRun::SetKind(TzelAutoExecKind kind) {
 void TzelAutoRun::ApplyAutoRun() {
   UnregisterAutoRun(platform_, kind_, file_name_);
   if (auto_run_) RegisterAutoRun(platform_, kind_, file_name_);
+  // Under user account control Windows does not start, from a Run key, a
+  // program that asks for an administrator's rights; a log-on task with the
+  // highest rights does. A copy without those rights is started by the Run
+  // value alone, so it keeps no task (two copies would start).
+  if (auto_run_ && !file_name_.empty() && platform_.system.RunsElevated())
+    platform_.system.SetLogonTask(kLogonTaskName, file_name_);
+  else
+    platform_.system.RemoveLogonTask(kLogonTaskName);
 }
 
-void TzelAutoRun::ClearAutoRun() { UnregisterAutoRun(platform_, kind_, file_name_); }
+void TzelAutoRun::ClearAutoRun() {
+  UnregisterAutoRun(platform_, kind_, file_name_);
+  platform_.system.RemoveLogonTask(kLogonTaskName);
+}
 
 }  // namespace components

@@ -33,6 +33,11 @@ bool RegisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const s
 // failed deletion.
 bool UnregisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const std::string& file_name);
 
+// The Task Scheduler's log-on task that starts the program with full rights
+// while AutoRun is on and the program runs elevated; the uninstaller removes
+// it by this name too.
+inline constexpr const char* kLogonTaskName = "Veltrane";
+
 class TzelAutoRun : public TzelComponent {
  public:
   // FileName starts as the running program's full path.

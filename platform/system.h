@@ -45,6 +45,17 @@ class System {
   // there is none, and when both names are empty.
   virtual bool BringWindowForward(const std::string& class_name, const std::string& caption,
                                   const std::string& message = {}) = 0;
+
+  // This program runs with the full rights an administrator gave at a
+  // consent prompt. A program that asks for them is not started from the
+  // Run key at log-on (user account control would have to ask first).
+  virtual bool RunsElevated() = 0;
+  // A task of the Task Scheduler that starts program at the current user's
+  // log-on with the highest rights the user has; replaces one of that name.
+  // False when the scheduler refused it.
+  virtual bool SetLogonTask(const std::string& name, const std::string& program) = 0;
+  // True when no task of that name is left, also when there was none.
+  virtual bool RemoveLogonTask(const std::string& name) = 0;
 };
 
 }  // namespace platform

@@ -156,6 +156,41 @@ void PortableSystem::SetOnMessagePosted(std::function<void(const std::string& me
   on_message_posted_ = std::move(handler);
 }
 
+bool PortableSystem::RunsElevated() {
+  std::lock_guard lock(mu_);
+  return elevated_;
+}
+
+bool PortableSystem::SetLogonTask(const std::string& name, const std::string& program) {
+  std::lock_guard lock(mu_);
+  if (scheduler_fails_ || name.empty()) return false;
+  tasks_[name] = program;
+  return true;
+}
+
+bool PortableSystem::RemoveLogonTask(const std::string& name) {
+  std::lock_guard lock(mu_);
+  if (scheduler_fails_) return tasks_.count(name) == 0;
+  tasks_.erase(name);
+  return true;
+}
+
+void PortableSystem::SetRunsElevated(bool elevated) {
+  std::lock_guard lock(mu_);
+  elevated_ = elevated;
+}
+
+void PortableSystem::SetSchedulerFails(bool fails) {
+  std::lock_guard lock(mu_);
+  scheduler_fails_ = fails;
+}
+
+std::optional<std::string> PortableSystem::LogonTask(const std::string& name) const {
+  std::lock_guard lock(mu_);
+  auto it = tasks_.find(name);
+  return it == tasks_.end() ? std::nullopt : std::optional<std::string>(it->second);
+}
+
 void PortableSystem::SetUserName(std::optional<std::string> name) {
   std::lock_guard lock(mu_);
   user_ = std::move(name);

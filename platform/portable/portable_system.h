@@ -2,6 +2,7 @@
 // in the process (so two program instances can meet), and a window list.
 #pragma once
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -24,6 +25,16 @@ class PortableSystem : public System {
   // The windows are those added below, all of other programs.
   bool BringWindowForward(const std::string& class_name, const std::string& caption,
                           const std::string& message = {}) override;
+
+  bool RunsElevated() override;
+  bool SetLogonTask(const std::string& name, const std::string& program) override;
+  bool RemoveLogonTask(const std::string& name) override;
+
+  void SetRunsElevated(bool elevated);
+  // The scheduler refuses every change (a disabled service, say).
+  void SetSchedulerFails(bool fails);
+  // The program of the log-on task of that name, or nullopt.
+  std::optional<std::string> LogonTask(const std::string& name) const;
 
   // nullopt makes UserName fail.
   void SetUserName(std::optional<std::string> name);
@@ -53,6 +64,9 @@ class PortableSystem : public System {
   std::vector<Window> windows_;
   std::optional<size_t> foreground_;
   std::function<void(const std::string&)> on_message_posted_;
+  bool elevated_ = false;
+  bool scheduler_fails_ = false;
+  std::map<std::string, std::string> tasks_;
 };
 
 }  // namespace platform::portable

@@ -13,6 +13,11 @@ class Win32System : public System {
   // Both names empty is refused rather than raising an arbitrary window.
   bool BringWindowForward(const std::string& class_name, const std::string& caption,
                           const std::string& message = {}) override;
+  // The token's elevation type: full, of a split administrator's token.
+  bool RunsElevated() override;
+  // Task Scheduler 2.0 through COM (win32_tasks.cpp), initialised for the call.
+  bool SetLogonTask(const std::string& name, const std::string& program) override;
+  bool RemoveLogonTask(const std::string& name) override;
 };
 
 }  // namespace platform::win32

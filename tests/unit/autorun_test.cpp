@@ -188,5 +188,38 @@ TEST_F(AutoRun, ChangingKindOrFileNameMovesTheRegistration) {
   EXPECT_EQ(Value(RootKey::LocalMachine, kMachineRun, "other.exe"), std::nullopt);
 }
 
+// Elevated, the Run value alone would never start the program at log-on:
+// a log-on task goes and comes with the setting. Without those rights the
+// Run value starts it, and a task would start a second copy.
+TEST_F(AutoRun, ALogonTaskFollowsTheSettingOnlyWhileElevated) {
+  sys.system.SetRunsElevated(true);
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
+  component.Loaded();
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
+  component.SetAutoRun(true);
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>(kExe));
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
+  component.SetFileName("C:\\New\\other.exe");
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>("C:\\New\\other.exe"));
+  component.SetAutoRun(false);
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
+
+  // A task an elevated run left behind goes when a run without rights loads.
+  component.SetAutoRun(true);
+  sys.system.SetRunsElevated(false);
+  TzelAutoRun later(sys.View(), TzelAutoExecKind::aekUserRun);
+  later.Loaded();
+  later.SetAutoRun(true);
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
+
+  // A scheduler that refuses the task leaves the Run value in place.
+  sys.system.SetRunsElevated(true);
+  sys.system.SetSchedulerFails(true);
+  later.SetAutoRun(false);
+  later.SetAutoRun(true);
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
+}
+
 }  // namespace
 }  // namespace components

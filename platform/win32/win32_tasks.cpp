@@ -1,0 +1,161 @@
+// Log-on tasks through the Task Scheduler (version 2, Windows Vista and
+// later): how a program that asks for an administrator's rights still starts
+// at log-on, with them.
+#include "platform/win32/win32_handles.h"
+// After <windows.h>, which they need.
+#include <comdef.h>
+#include <taskschd.h>
+
+#include "platform/win32/win32_system.h"
+
+namespace platform::win32 {
+namespace {
+
+// The log-on trigger's own interface, which this compiler's headers lack.
+struct __declspec(uuid("72DADE38-FAE4-4b3e-BAF4-5D009AF02B1C")) LogonTrigger : ITrigger {
+  virtual HRESULT STDMETHODCALLTYPE get_Delay(BSTR* delay) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_Delay(BSTR delay) = 0;
+  virtual HRESULT STDMETHODCALLTYPE get_UserId(BSTR* user) = 0;
+  virtual HRESULT STDMETHODCALLTYPE put_UserId(BSTR user) = 0;
+};
+constexpr IID kLogonTriggerId = {0x72dade38, 0xfae4, 0x4b3e, {0xba, 0xf4, 0x5d, 0x00, 0x9a, 0xf0, 0x2b, 0x1c}};
+
+// A COM pointer that releases what it holds.
+template <class T>
+class Com {
+ public:
+  Com() = default;
+  ~Com() {
+    if (p_) p_->Release();
+  }
+  Com(const Com&) = delete;
+  Com& operator=(const Com&) = delete;
+  T* operator->() const { return p_; }
+  T** out() { return &p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  T* get() const { return p_; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+class Bstr {
+ public:
+  explicit Bstr(const std::wstring& s) : b_(SysAllocStringLen(s.data(), UINT(s.size()))) {}
+  ~Bstr() { SysFreeString(b_); }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  operator BSTR() const { return b_; }
+
+ private:
+  BSTR b_;
+};
+
+// COM for the length of one call, as the thread may not have it yet.
+class ComScope {
+ public:
+  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~ComScope() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+
+ private:
+  HRESULT hr_;
+};
+
+// The scheduler's root folder, connected as the current user.
+bool RootFolder(Com<ITaskService>& service, Com<ITaskFolder>& folder) {
+  if (FAILED(CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                              reinterpret_cast<void**>(service.out()))))
+    return false;
+  VARIANT empty;
+  VariantInit(&empty);
+  if (FAILED(service->Connect(empty, empty, empty, empty))) return false;
+  Bstr root(L"\\");
+  return SUCCEEDED(service->GetFolder(root, folder.out()));
+}
+
+std::wstring CurrentUser() {
+  wchar_t name[256];
+  DWORD size = 256;
+  return GetUserNameW(name, &size) ? std::wstring(name) : std::wstring();
+}
+
+}  // namespace
+
+bool Win32System::RunsElevated() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  Handle owned(token);
+  TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+  DWORD size = 0;
+  if (!GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size)) return false;
+  return type == TokenElevationTypeFull;
+}
+
+bool Win32System::SetLogonTask(const std::string& name, const std::string& program) {
+  auto wname = NameArg(name), wprogram = NameArg(program);
+  if (name.empty() || program.empty() || !wname || !wprogram) return false;
+  ComScope com;
+  Com<ITaskService> service;
+  Com<ITaskFolder> folder;
+  Com<ITaskDefinition> task;
+  if (!RootFolder(service, folder) || FAILED(service->NewTask(0, task.out()))) return false;
+
+  const std::wstring user = CurrentUser();
+  Com<IPrincipal> principal;
+  if (FAILED(task->get_Principal(principal.out())) || FAILED(principal->put_RunLevel(TASK_RUNLEVEL_HIGHEST)) ||
+      FAILED(principal->put_LogonType(TASK_LOGON_INTERACTIVE_TOKEN)))
+    return false;
+  Com<ITaskSettings> settings;
+  if (SUCCEEDED(task->get_Settings(settings.out()))) {
+    // A guard runs as long as the session does, on battery too.
+    Bstr forever(L"PT0S");
+    settings->put_ExecutionTimeLimit(forever);
+    settings->put_DisallowStartIfOnBatteries(VARIANT_FALSE);
+    settings->put_StopIfGoingOnBatteries(VARIANT_FALSE);
+  }
+
+  Com<ITriggerCollection> triggers;
+  Com<ITrigger> trigger;
+  Com<LogonTrigger> logon;
+  if (FAILED(task->get_Triggers(triggers.out())) || FAILED(triggers->Create(TASK_TRIGGER_LOGON, trigger.out())) ||
+      FAILED(trigger->QueryInterface(kLogonTriggerId, reinterpret_cast<void**>(logon.out()))))
+    return false;
+  Bstr user_id(user);
+  if (!user.empty()) logon->put_UserId(user_id);
+
+  Com<IActionCollection> actions;
+  Com<IAction> action;
+  Com<IExecAction> exec;
+  Bstr path(*wprogram);
+  if (FAILED(task->get_Actions(actions.out())) || FAILED(actions->Create(TASK_ACTION_EXEC, action.out())) ||
+      FAILED(action->QueryInterface(IID_IExecAction, reinterpret_cast<void**>(exec.out()))) ||
+      FAILED(exec->put_Path(path)))
+    return false;
+
+  VARIANT no_user, no_password, no_sddl;
+  VariantInit(&no_user);
+  VariantInit(&no_password);
+  VariantInit(&no_sddl);
+  Com<IRegisteredTask> registered;
+  Bstr task_name(*wname);
+  return SUCCEEDED(folder->RegisterTaskDefinition(task_name, task.get(), TASK_CREATE_OR_UPDATE, no_user,
+                                                  no_password, TASK_LOGON_INTERACTIVE_TOKEN, no_sddl,
+                                                  registered.out()));
+}
+
+bool Win32System::RemoveLogonTask(const std::string& name) {
+  auto wname = NameArg(name);
+  if (name.empty() || !wname) return false;
+  ComScope com;
+  Com<ITaskService> service;
+  Com<ITaskFolder> folder;
+  if (!RootFolder(service, folder)) return false;
+  Bstr task_name(*wname);
+  HRESULT hr = folder->DeleteTask(task_name, 0);
+  // Gone already counts as gone.
+  return SUCCEEDED(hr) || hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+}
+
+}  // namespace platform::win32
