@@ -13,7 +13,7 @@ platform::RootKey RootOf(TzelRegRootKey root) { return platform::RootKey(int(roo
 // only asks it to end.
 struct MonitorWorker : std::enable_shared_from_this<MonitorWorker> {
   struct ViewWatch {
-    platform::RegView view;
+    platform::RegView view = platform::RegView::Native;
     bool key_present = false;
     std::unique_ptr<platform::ChangeWatch> key_watch;
   };
@@ -25,7 +25,8 @@ struct MonitorWorker : std::enable_shared_from_this<MonitorWorker> {
       : registry(registry), root(root), path(std::move(path)), filter(filter), subtree(subtree),
         handler(std::move(handler)), waiter(registry.NewWaiter()) {
     for (platform::RegView view : watched_views) {
-      ViewWatch& w = views.emplace_back(ViewWatch{view});
+      ViewWatch& w = views.emplace_back();
+      w.view = view;
       w.key_present = KeyExists(view);
       if (w.key_present) w.key_watch = WatchKey(view);
     }

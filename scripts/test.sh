@@ -48,6 +48,15 @@ rc=$?
 e2e_end_session
 count_gtest win32 "$log_dir/win32.log" $rc
 
+echo "== backend tests under Wine on 64-bit Windows =="
+e2e_prepare_template win64 >/dev/null
+e2e_start_session unit64 win64
+wine explorer /desktop=unit64,1024x768 build/win32/unit_tests_win32.exe --gtest_filter='PlatformWin64*' \
+  >"$log_dir/win64.log" 2>&1
+rc=$?
+e2e_end_session
+count_gtest win64 "$log_dir/win64.log" $rc
+
 echo "== fuzzing the INI parser =="
 for target in build/fuzz/*_fuzz; do
   [ -f "$target" ] && [ -x "$target" ] || continue  # not the corpus folders beside them
