@@ -21,7 +21,6 @@ using tk::ModalResult;
 
 constexpr const char* kRun32 = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kRunOnce32 = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-constexpr const char* kConfirm = "Are you sure that you want to remove this registry entry?";
 constexpr const char* kChangeQuestion =
     "Protected part of system registry was changed. Do you want to scan the registry now?";
 const std::string kRecovered(registry::kRecovered);
@@ -124,20 +123,6 @@ TEST_F(RegistryUndo, DeletedEntriesComeBackExactlyThroughThePage) {
   EXPECT_EQ(Alerts(), 12);
 }
 
-TEST_F(RegistryUndo, TheConfirmationNamesTheKeyItsViewAndTheValue) {
-  SixtyFourBit();
-  Put(RootKey::LocalMachine, kRun32, "", Typed(ValueType::Sz, "C:\\w.exe"));
-  StartScanning({R::Delete});
-  backend.ClearBoxes();
-  Recover(0, {ModalResult::Cancel});
-  EXPECT_THAT(Boxes(), ElementsAre("You are putting this entry back into the registry. Are you sure?\r\n\r\n"
-                                   "Key: HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run, "
-                                   "32-bit view\r\nValue name: (Default)\r\nValue: C:\\w.exe"));
-  // Cancel changes nothing.
-  EXPECT_FALSE(Get(RootKey::LocalMachine, kRun32, ""));
-  EXPECT_EQ(Lines(), std::vector<std::string>{"C:\\w.exe"});
-}
-
 TEST_F(RegistryUndo, TwoRecordsOfTheSameDataAreTwoLinesEachRestoringItsOwn) {
   Put(RootKey::LocalMachine, kRun, "Machine", Typed(ValueType::Sz, "C:\\same.exe"));
   Put(RootKey::CurrentUser, kRun, "User", Typed(ValueType::ExpandSz, "C:\\same.exe"));
@@ -231,25 +216,6 @@ TEST_F(RegistryUndo, ARecordWrittenBeforeUndoIsShownButHoldsTooLittle) {
   EXPECT_THAT(Boxes(), ElementsAre(std::string(registry::kNotOurs)));
   EXPECT_FALSE(sys.registry.KeyExists(RootKey::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\evil"));
   EXPECT_EQ(Lines().size(), 3u);
-  // Nothing selected: nothing is asked.
-  velmain->list_rejestr.SetItemIndex(-1);
-  backend.ClearBoxes();
-  Click(velmain->Button9);
-  EXPECT_TRUE(Boxes().empty());
-}
-
-TEST_F(RegistryUndo, ALineWhoseRecordChangedMeanwhileIsLeftAlone) {
-  Put(RootKey::LocalMachine, kRun, "App", Typed(ValueType::Sz, "C:\\app.exe"));
-  StartScanning({R::Delete});
-  Click(velmain->Button25);
-  ASSERT_TRUE(backend.Select(velmain->list_rejestr, 0));
-  backend.RunUntilIdle();
-  WriteFile(registry::kStatisticsPath, "[0]\r\nwartosc=C:\\other.exe\r\n");
-  backend.ClearBoxes();
-  Click(velmain->Button9);
-  EXPECT_TRUE(Boxes().empty());
-  EXPECT_FALSE(HasValue("App"));
-  EXPECT_EQ(velmain->list_rejestr.Items(), std::vector<std::string>{"C:\\other.exe"});
 }
 
 TEST_F(RegistryUndo, TheProgramsOwnRecoveryIsNoChangeToAskAbout) {
@@ -338,27 +304,6 @@ TEST_F(RegistryUndo, TheDoctorRepairsThe32BitViewOnTheSameBar) {
   ASSERT_TRUE(w.doktor);
   EXPECT_EQ(w.doktor->postep.Max(), 2);
   EXPECT_EQ(w.doktor->postep.Position(), 2);
-}
-
-TEST_F(RegistryUndo, ThePageIsReachedFromTheNavigationRowWithItsHelp) {
-  Configure("");
-  app::Tvelmain& w = StartAnswering();
-  ASSERT_TRUE(backend.MouseMove(w.Button25));
-  backend.RunUntilIdle();
-  EXPECT_EQ(w.pomoc.Caption(), "Shows all registry entries removed by a scan. You can put them back from here.");
-  Click(w.Button25);
-  EXPECT_EQ(w.silnik.ActivePage(), &w.rejestr);
-  EXPECT_EQ(w.Button25.Caption(), "Registry");
-  // Eight buttons in one row, inside the window.
-  const tk::Button* row[] = {&w.Button3, &w.Button4, &w.Button16, &w.Button5, &w.Button25, &w.Button17, &w.Button6,
-                             &w.Button8};
-  for (size_t i = 0; i < std::size(row); ++i) {
-    EXPECT_EQ(row[i]->Top(), 440) << row[i]->Name();
-    if (i > 0) {
-      EXPECT_GT(row[i]->Left(), row[i - 1]->Left() + row[i - 1]->Width()) << row[i]->Name();
-    }
-  }
-  EXPECT_LE(w.Button8.Left() + w.Button8.Width(), app::Tvelmain::kClientWidth);
 }
 
 }  // namespace

@@ -62,15 +62,6 @@ TEST(UndoRecord, WhatIsRecordedComesBackExactly) {
   }
 }
 
-TEST(UndoRecord, ASlotIsWrittenWholeWithTheDataLast) {
-  MemFiles files;
-  IniStore statistics(files, kStatisticsPath);
-  RecordRemoval(statistics, Entry("App", "C:\\a.exe", ValueType::ExpandSz, RootKey::LocalMachine, RegView::Wow32));
-  EXPECT_EQ(files.data[kStatisticsPath],
-            "[0]\r\nkorzen=HKEY_LOCAL_MACHINE\r\nklucz=SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\r\n"
-            "widok=32-bit\r\nnazwa=App\r\ntyp=REG_EXPAND_SZ\r\nwartosc=C:\\a.exe\r\n");
-}
-
 TEST(UndoRecord, WhatTheFileCannotHoldIsRefusedAndNothingWritten) {
   const RemovedEntry cases[] = {
       Entry("Lines", "C:\\a.exe\r\nC:\\b.exe"),
@@ -83,23 +74,6 @@ TEST(UndoRecord, WhatTheFileCannotHoldIsRefusedAndNothingWritten) {
   IniStore statistics(files, kStatisticsPath);
   for (const RemovedEntry& e : cases) EXPECT_EQ(RecordRemoval(statistics, e).result, RecordResult::NotStorable);
   EXPECT_EQ(files.data.count(kStatisticsPath), 0u);
-}
-
-TEST(UndoRecord, SlotsFillFromTheLowestFreeOneTo250) {
-  MemFiles files;
-  IniStore statistics(files, kStatisticsPath);
-  std::string file;
-  // Slot 3 holds only stray keys of a record never finished: it is free.
-  for (int n = 0; n <= kLastSlot; ++n)
-    file += n == 3 ? "[3]\r\nkorzen=HKEY_CURRENT_USER\r\n" : "[" + std::to_string(n) + "]\r\nwartosc=old " + std::to_string(n) + "\r\n";
-  files.data[kStatisticsPath] = file;
-  Recorded first = RecordRemoval(statistics, Entry("A", "C:\\a.exe"));
-  EXPECT_EQ(first.result, RecordResult::Recorded);
-  EXPECT_EQ(first.slot, 3);
-  EXPECT_EQ(ReadRemovalSlot(statistics, 3).entry.root, RootKey::LocalMachine);
-  const std::string full = files.data[kStatisticsPath];
-  EXPECT_EQ(RecordRemoval(statistics, Entry("B", "C:\\b.exe")).result, RecordResult::Full);
-  EXPECT_EQ(files.data[kStatisticsPath], full);
 }
 
 TEST(UndoRecord, SlotsThatCannotBeRestoredSayWhy) {
@@ -139,13 +113,6 @@ TEST(UndoRecord, SlotsThatCannotBeRestoredSayWhy) {
       EXPECT_EQ(read.entry.data, "C:\\a.exe");
     }
   }
-}
-
-TEST(UndoRecord, TheKeyIsNamedWithItsView) {
-  EXPECT_EQ(KeyText(Entry("A", "x", ValueType::Sz, RootKey::LocalMachine, RegView::Wow32)),
-            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run, 32-bit view");
-  EXPECT_EQ(KeyText(Entry("A", "x", ValueType::Sz, RootKey::CurrentUser)),
-            "HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
 }
 
 }  // namespace
