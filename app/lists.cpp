@@ -1,6 +1,7 @@
 // RefreshLists: the four list boxes refilled from the data files.
 #include "app/velmainfrm.h"
 #include "registry/data_files.h"
+#include "registry/undo.h"
 #include "toolkit/application.h"
 
 namespace app {
@@ -20,9 +21,12 @@ void Tvelmain::RefreshLists() {
       {white_list.get(), "wartosc", list_pozwolonych, registry::kLastWhiteListSlot},
       {black_list.get(), "sciezka", list_zabronionych, registry::kLastSlot},
       {trashcan.get(), "sciezka", list_smietnik, registry::kLastSlot},
-      {statistics.get(), "wartosc", list_rejestr, registry::kLastSlot},
   };
   for (const Source& s : sources) s.list.Clear();
+  // Each line of the removed entries stands for its own slot, to be put
+  // back from there; a record is listed whatever its text.
+  list_rejestr.Clear();
+  rejestr_slots.clear();
 
   // One pass over the longest range; the other files stop at their own end.
   for (int n = 0; n <= registry::kLastWhiteListSlot; ++n) {
@@ -34,6 +38,12 @@ void Tvelmain::RefreshLists() {
       if (!s.store || n > s.last_slot) continue;
       std::string text = registry::ReadSlot(*s.store, n, s.key, registry::kMarkerErr);
       if (text != registry::kMarkerErr) s.list.AddItem(text);
+    }
+    if (statistics && n <= registry::kLastSlot) {
+      if (std::optional<std::string> text = registry::StatisticsText(*statistics, n)) {
+        rejestr_slots.push_back(n);
+        list_rejestr.AddItem(*text);
+      }
     }
   }
   ShowProtectionLevel();

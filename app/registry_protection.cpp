@@ -20,6 +20,10 @@ class ScanAdapter : public registry::ScanHost {
     if (!w_.white_list) throw tk::Error("The data files are not open yet.");
     return *w_.white_list;
   }
+  registry::IniStore& Statistics() override {
+    if (!w_.statistics) throw tk::Error("The data files are not open yet.");
+    return *w_.statistics;
+  }
   tk::ProgressBar& Progress() override { return w_.postep; }
   void ShowScanPage() override { w_.silnik.ShowPage(w_.skan); }
   void StopMonitor() override { w_.mon_HKLM.StopMonitor(); }

@@ -49,6 +49,8 @@ void Tvelmain::BuildPresence() {
   mon_HKLM.SetNotifyFilters(components::rmfSubTreeChange | components::rmfAttributeChange |
                             components::rmfValueChange);
   mon_HKLM.SetWatchSubTree(true);
+  // On 64-bit Windows, 32-bit programs' autostart entries have a Run key of their own.
+  mon_HKLM.SetRegistryView(components::TzelRegView::rvBoth);
   mon_HKLM.SetOnChange([this] { mon_HKLMChange(); });
 
   once.Name = "once";

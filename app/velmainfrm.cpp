@@ -323,14 +323,15 @@ void Tvelmain::BuildLayout() {
   Place(Button24, w - 10 - 110, 304, 110, kButtonHeight, "Check for updates");
 
   // ---- Navigation row and notice line.
+  // "Registry" sits beside "Trashcan": both take back what was removed.
   const std::pair<tk::Button*, const char*> navigation[] = {
       {&Button3, "Main page"}, {&Button4, "Scan page"}, {&Button16, "Memory"}, {&Button5, "Trashcan"},
-      {&Button17, "Lists"},    {&Button6, "Close"},     {&Button8, "Update"},
+      {&Button25, "Registry"}, {&Button17, "Lists"},    {&Button6, "Close"},   {&Button8, "Update"},
   };
-  int x = 5;
+  int x = 3;
   for (const auto& [button, caption] : navigation) {
-    Place(*button, x, 440, 70, 25, caption);
-    x += 74;
+    Place(*button, x, 440, 62, 25, caption);
+    x += 65;
   }
   Place(Label6, 6, 472, kClientWidth - 12, 13,
         "Veltrane is free software by Quorvik. You use it at your own risk.");
@@ -397,6 +398,7 @@ void Tvelmain::ConnectHandlers() {
       {&Button4, "Allows you to scan your system."},
       {&Button16, "Shows all programs currently running in your system."},
       {&Button5, "Shows all removed programs. You can restore them or delete them permanently from here."},
+      {&Button25, "Shows all registry entries removed by a scan. You can put them back from here."},
       {&Button17, "Shows the White and the Black List."},
       {&Button6, "Closes this screen."},
   };
@@ -409,6 +411,7 @@ void Tvelmain::ConnectHandlers() {
   ConnectStartup();  // start-up, close, settings and "Save" handlers (app/startup.cpp)
   ConnectProcessProtection();
   ConnectRegistryProtection();
+  ConnectRemovedPage();
   ConnectUpdate();
 }
 

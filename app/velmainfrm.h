@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 #include "components/propanel.h"
 #include "components/zel_autorun.h"
 #include "components/zel_oneinstance.h"
@@ -149,7 +150,7 @@ class Tvelmain : public tk::Form {
   tk::Button Button12{&skan_panel, "Button12"};  // "Cancel", never enabled
   tk::Button Button11{&skan_panel, "Button11"};  // "Scan now"
 
-  // Page rejestr (shown by no control).
+  // Page rejestr: the registry entries the scans removed, to be put back.
   components::TProPanel rejestr_panel{&rejestr, "rejestr_panel"};
   components::TProPanel rejestr_tytul{&rejestr_panel, "rejestr_tytul"};
   tk::ListBox list_rejestr{&rejestr_panel, "list_rejestr"};
@@ -214,6 +215,7 @@ class Tvelmain : public tk::Form {
   tk::Button Button17{this, "Button17"};
   tk::Button Button6{this, "Button6"};
   tk::Button Button8{this, "Button8"};
+  tk::Button Button25{this, "Button25"};  // "Registry": page rejestr
   tk::Label Label6{this, "Label6"};
 
   // ===================== Non-visual components =====================
@@ -259,6 +261,14 @@ class Tvelmain : public tk::Form {
   registry::ScanGate scan_gate;
   // The registry doctor of this run, kept until the main window goes.
   std::unique_ptr<registry::Tdoktor> doktor;
+
+  // ===================== Removed registry entries (app/removed_page.cpp) =====================
+  void Button25Click();  // navigation: "Registry"
+  void Button9Click();   // "Recover" on page rejestr
+  // Binds the handlers above; called from ConnectHandlers.
+  void ConnectRemovedPage();
+  // The statistics slot of each line of list_rejestr, filled with it by RefreshLists.
+  std::vector<int> rejestr_slots;
 
   // ===================== Update (app/update_page.cpp) =====================
   void Button24Click();     // "Check for updates"

@@ -8,19 +8,30 @@ namespace components {
 
 platform::RootKey RootOf(TzelRegRootKey root) { return platform::RootKey(int(root)); }
 
-// One watch of a key, run on a thread of its own. It holds its own copies
-// of the parameters and the handler; the component only asks it to end.
+// One watch of a key, in each of its views, run on a thread of its own. It
+// holds its own copies of the parameters and the handler; the component
+// only asks it to end.
 struct MonitorWorker : std::enable_shared_from_this<MonitorWorker> {
+  struct ViewWatch {
+    platform::RegView view = platform::RegView::Native;
+    bool key_present = false;
+    std::unique_ptr<platform::ChangeWatch> key_watch;
+  };
+
   // The watches are set before the thread starts: nothing that changes
   // after StartMonitor has returned is missed.
   MonitorWorker(platform::Registry& registry, platform::RootKey root, std::string path, unsigned filter,
-                bool subtree, std::function<void()> handler)
+                bool subtree, const std::vector<platform::RegView>& watched_views, std::function<void()> handler)
       : registry(registry), root(root), path(std::move(path)), filter(filter), subtree(subtree),
         handler(std::move(handler)), waiter(registry.NewWaiter()) {
-    key_present = KeyExists();
-    if (key_present) key_watch = WatchKey();
+    for (platform::RegView view : watched_views) {
+      ViewWatch& w = views.emplace_back();
+      w.view = view;
+      w.key_present = KeyExists(view);
+      if (w.key_present) w.key_watch = WatchKey(view);
+    }
     // Keys created or deleted anywhere under the root: how the watched
-    // key's own creation and deletion are seen.
+    // key's own creation and deletion are seen, in every view.
     root_watch = registry.Watch(root, "", true, platform::kChangeName);
   }
 
@@ -32,8 +43,12 @@ struct MonitorWorker : std::enable_shared_from_this<MonitorWorker> {
     terminated = true;
     waiter->Wake();
   }
-  bool KeyExists() { return registry.Open(root, path, platform::Access::Read) != nullptr; }
-  std::unique_ptr<platform::ChangeWatch> WatchKey() { return registry.Watch(root, path, subtree, filter); }
+  bool KeyExists(platform::RegView view) {
+    return registry.Open(root, path, platform::Access::Read, nullptr, view) != nullptr;
+  }
+  std::unique_ptr<platform::ChangeWatch> WatchKey(platform::RegView view) {
+    return registry.Watch(root, path, subtree, filter, view);
+  }
 
   platform::Registry& registry;
   const platform::RootKey root;
@@ -42,8 +57,8 @@ struct MonitorWorker : std::enable_shared_from_this<MonitorWorker> {
   const bool subtree;
   const std::function<void()> handler;
   const std::unique_ptr<platform::ChangeWaiter> waiter;
-  bool key_present = false;
-  std::unique_ptr<platform::ChangeWatch> key_watch, root_watch;
+  std::vector<ViewWatch> views;
+  std::unique_ptr<platform::ChangeWatch> root_watch;
   std::atomic<bool> terminated{false};
   std::atomic<bool> ended{false};
   std::mutex mu;
@@ -52,23 +67,31 @@ struct MonitorWorker : std::enable_shared_from_this<MonitorWorker> {
 
 void MonitorWorker::Run() {
   while (!terminated) {
-    int fired = waiter->WaitAny({root_watch.get(), key_watch.get()});
+    std::vector<platform::ChangeWatch*> watches{root_watch.get()};
+    for (const ViewWatch& w : views) watches.push_back(w.key_watch.get());
+    int fired = waiter->WaitAny(watches);
     if (terminated || fired == platform::ChangeWaiter::kFailed) break;
     if (fired == platform::ChangeWaiter::kWoken) continue;
-    bool present = KeyExists();
-    if (!present) {
-      // Deleted: both watches may see it; it is reported once.
-      key_watch.reset();
-      if (key_present) Notify();
-    } else if (!key_present) {
-      key_watch = WatchKey();
-      Notify();
-    } else if (fired == 1) {
-      Notify();
+    // One report for whatever this wake-up saw, in however many views.
+    bool changed = false;
+    for (size_t i = 0; i < views.size(); ++i) {
+      ViewWatch& w = views[i];
+      bool present = KeyExists(w.view);
+      if (!present) {
+        // Deleted: both watches may see it; it is reported once.
+        w.key_watch.reset();
+        changed = changed || w.key_present;
+      } else if (!w.key_present) {
+        w.key_watch = WatchKey(w.view);
+        changed = true;
+      } else if (fired == int(i) + 1) {
+        changed = true;
+      }
+      w.key_present = present;
     }
-    key_present = present;
+    if (changed) Notify();
   }
-  key_watch.reset();
+  for (ViewWatch& w : views) w.key_watch.reset();
   root_watch.reset();
   ended = true;
 }
@@ -134,6 +157,12 @@ void TzelCustomRegistryMonitor::SetWatchSubTree(bool subtree) {
   ApplyActive();
 }
 
+void TzelCustomRegistryMonitor::SetRegistryView(TzelRegView view) {
+  if (view == view_) return;
+  view_ = view;
+  ApplyActive();
+}
+
 void TzelCustomRegistryMonitor::SetOnChange(std::function<void()> handler) {
   on_change_ = std::move(handler);
   ApplyActive();
@@ -149,7 +178,12 @@ void TzelCustomRegistryMonitor::ApplyActive() {
 void TzelCustomRegistryMonitor::StartMonitor() {
   StopMonitor();
   if (loading_ || destroying_ || !active_ || !on_change_) return;
-  auto worker = std::make_shared<MonitorWorker>(registry_, RootOf(root_), key_, filters_, subtree_, on_change_);
+  std::vector<platform::RegView> views;
+  if (view_ != TzelRegView::rvWow32) views.push_back(platform::RegView::Native);
+  if (view_ == TzelRegView::rvWow32 || (view_ == TzelRegView::rvBoth && registry_.HasWow32View()))
+    views.push_back(platform::RegView::Wow32);
+  auto worker =
+      std::make_shared<MonitorWorker>(registry_, RootOf(root_), key_, filters_, subtree_, views, on_change_);
   if (!worker->waiter) return;
   threads_.push_back({worker, std::thread([worker] { worker->Run(); })});
   current_ = std::move(worker);

@@ -24,6 +24,11 @@ enum TzelRegistryMonitorFilter : unsigned {
 // A set of TzelRegistryMonitorFilter bits; it is also the notify-filter mask.
 using TzelRegistryMonitorFilters = unsigned;
 
+// The registry views the key is watched in. rvBoth watches the 32-bit view
+// too where it is a view of its own (64-bit Windows), and is rvNative
+// elsewhere.
+enum class TzelRegView { rvNative, rvWow32, rvBoth };
+
 struct MonitorWorker;
 
 class TzelCustomRegistryMonitor : public TzelComponent {
@@ -43,6 +48,8 @@ class TzelCustomRegistryMonitor : public TzelComponent {
   void SetNotifyFilters(TzelRegistryMonitorFilters filters);
   bool WatchSubTree() const { return subtree_; }
   void SetWatchSubTree(bool subtree);
+  TzelRegView RegistryView() const { return view_; }
+  void SetRegistryView(TzelRegView view);
   const std::function<void()>& OnChange() const { return on_change_; }
   void SetOnChange(std::function<void()> handler);
 
@@ -72,6 +79,7 @@ class TzelCustomRegistryMonitor : public TzelComponent {
   TzelRegRootKey root_ = TzelRegRootKey::rrkCurrentUser;
   TzelRegistryMonitorFilters filters_ = rmfSubTreeChange | rmfValueChange;
   bool subtree_ = true;
+  TzelRegView view_ = TzelRegView::rvNative;
   std::function<void()> on_change_;
   bool loading_ = true;  // until the owner has finished setting it up
   bool destroying_ = false;

@@ -34,6 +34,12 @@ struct ValueInfo {
   }
 };
 
+// 64-bit Windows keeps the machine's SOFTWARE key twice: the native view,
+// which 64-bit programs see, and a view for 32-bit programs, which 64-bit
+// tools show under SOFTWARE\Wow6432Node. Elsewhere (the current user's
+// SOFTWARE key, 32-bit Windows) both views are the same key.
+enum class RegView { Native, Wow32 };
+
 enum class OpenStatus { Ok, NotFound, AccessDenied, Failed };
 enum class Access { Read, ReadWrite };
 
@@ -90,14 +96,19 @@ class Registry {
   virtual ~Registry() = default;
   // Opens an existing key; never creates one.
   virtual std::unique_ptr<RegistryKey> Open(RootKey root, const std::string& path,
-                                            Access access, OpenStatus* status = nullptr) = 0;
+                                            Access access, OpenStatus* status = nullptr,
+                                            RegView view = RegView::Native) = 0;
   // Opens the key for reading and writing, creating it (and its parents) when missing.
   virtual std::unique_ptr<RegistryKey> OpenOrCreate(RootKey root, const std::string& path,
-                                                    OpenStatus* status = nullptr) = 0;
+                                                    OpenStatus* status = nullptr,
+                                                    RegView view = RegView::Native) = 0;
   // Arms a watch on an existing key; nullptr when the key cannot be opened or
   // the filter is empty or has bits beyond the ChangeFilter ones.
   virtual std::unique_ptr<ChangeWatch> Watch(RootKey root, const std::string& path,
-                                             bool subtree, unsigned filter) = 0;
+                                             bool subtree, unsigned filter,
+                                             RegView view = RegView::Native) = 0;
+  // Whether RegView::Wow32 is a view of its own (64-bit Windows).
+  virtual bool HasWow32View() = 0;
   // A waiter for this registry's watches; nullptr when the system has none to give.
   virtual std::unique_ptr<ChangeWaiter> NewWaiter() = 0;
 };

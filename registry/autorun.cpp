@@ -2,10 +2,11 @@
 
 namespace registry {
 
-AutorunKey OpenAutorunKey(platform::Registry& registry, platform::RootKey root, std::string_view path) {
+AutorunKey OpenAutorunKey(platform::Registry& registry, platform::RootKey root, std::string_view path,
+                          platform::RegView view) {
   platform::OpenStatus status = platform::OpenStatus::Failed;
   AutorunKey result;
-  result.key = registry.Open(root, std::string(path), platform::Access::ReadWrite, &status);
+  result.key = registry.Open(root, std::string(path), platform::Access::ReadWrite, &status, view);
   if (result.key)
     result.status = KeyOpen::Opened;
   else
@@ -24,7 +25,7 @@ std::optional<std::string> ReadText(platform::RegistryKey& key, const std::strin
 std::optional<AutorunCommand> ReadCommand(platform::RegistryKey& key, const std::string& name) {
   std::optional<platform::RegValue> value = key.Read(name);
   if (!value || !value->IsText()) return std::nullopt;
-  AutorunCommand command{std::move(value->data)};
+  AutorunCommand command{std::move(value->data), false, value->type};
   if (size_t nul = command.text.find('\0'); nul != std::string::npos) {
     // NULs at the end are only padding.
     command.more_after_nul = command.text.find_first_not_of('\0', nul) != std::string::npos;

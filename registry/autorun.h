@@ -26,7 +26,8 @@ struct AutorunKey {
 };
 
 // Opens an existing key for reading and writing; never creates one.
-AutorunKey OpenAutorunKey(platform::Registry& registry, platform::RootKey root, std::string_view path);
+AutorunKey OpenAutorunKey(platform::Registry& registry, platform::RootKey root, std::string_view path,
+                          platform::RegView view = platform::RegView::Native);
 
 // The value's data as text, up to its first NUL as every text reader sees
 // it; nullopt when the value is gone or is not of a text type.
@@ -37,6 +38,7 @@ std::optional<std::string> ReadText(platform::RegistryKey& key, const std::strin
 struct AutorunCommand {
   std::string text;
   bool more_after_nul = false;
+  uint32_t type = uint32_t(platform::ValueType::Sz);  // Sz or ExpandSz
 };
 std::optional<AutorunCommand> ReadCommand(platform::RegistryKey& key, const std::string& name);
 

@@ -89,28 +89,46 @@ void Tdoktor::RepairAutorunKey(const RepairKey& repair) {
   tk::ProgressBar& bar = this->*repair.bar;
   // Once the program is ending, one message about the registry is enough.
   if (tk::App().Terminated()) return;
-  AutorunKey opened = OpenAutorunKey(registry_, repair.root, repair.path);
-  if (opened.status == KeyOpen::Refused) {
-    tk::App().MessageBox(tk::MsgKind::Error, std::string(kRegistryCorrupted), tk::MsgButtons::Ok);
-    tk::App().Terminate();
+  // On 64-bit Windows the machine's keys have a 32-bit view of their own,
+  // repaired after the native one on the same bar.
+  std::vector<platform::RegView> views{platform::RegView::Native};
+  if (repair.root == platform::RootKey::LocalMachine && registry_.HasWow32View())
+    views.push_back(platform::RegView::Wow32);
+  struct Opened {
+    AutorunKey key;
+    std::vector<std::string> names;
+  };
+  std::vector<Opened> opened;
+  int count = 0;
+  for (platform::RegView view : views) {
+    Opened& o = opened.emplace_back(Opened{OpenAutorunKey(registry_, repair.root, repair.path, view), {}});
+    // The native key decides; the 32-bit view, which earlier versions never
+    // touched, is repaired where it may be and otherwise left as it is.
+    if (o.key.status == KeyOpen::Refused && view == platform::RegView::Native) {
+      tk::App().MessageBox(tk::MsgKind::Error, std::string(kRegistryCorrupted), tk::MsgButtons::Ok);
+      tk::App().Terminate();
+      break;
+    }
+    if (o.key.key) o.names = o.key.key->ValueNames();
+    count += int(o.names.size());
   }
-  std::vector<std::string> names;
-  if (opened.key) names = opened.key->ValueNames();
 
-  const int count = int(names.size());
   bar.SetMax(count >= 2 ? count - 1 : 0);
-  for (int i = 0; i < count; ++i) {
-    bar.SetPosition(i);
-    std::optional<platform::RegValue> value = opened.key->Read(names[i]);
-    // Numbers and raw bytes are no commands: left alone.
-    if (!value || !value->IsText()) continue;
-    std::string data = value->data.substr(0, value->data.find('\0'));
-    if (data.find(" -") != std::string::npos) continue;
-    std::optional<std::string> bare = Dequote(data);
-    if (!bare) continue;
-    // Written back with its own type, so that %SystemRoot% and the like still
-    // expand. A value that cannot be written keeps its old data.
-    opened.key->WriteText(names[i], *bare, platform::ValueType(value->type));
+  int i = 0;
+  for (Opened& o : opened) {
+    for (const std::string& name : o.names) {
+      bar.SetPosition(i++);
+      std::optional<platform::RegValue> value = o.key.key->Read(name);
+      // Numbers and raw bytes are no commands: left alone.
+      if (!value || !value->IsText()) continue;
+      std::string data = value->data.substr(0, value->data.find('\0'));
+      if (data.find(" -") != std::string::npos) continue;
+      std::optional<std::string> bare = Dequote(data);
+      if (!bare) continue;
+      // Written back with its own type, so that %SystemRoot% and the like still
+      // expand. A value that cannot be written keeps its old data.
+      o.key.key->WriteText(name, *bare, platform::ValueType(value->type));
+    }
   }
 }
 

@@ -8,6 +8,7 @@
 #include "registry/ini_parse.h"
 #include "registry/rejestralertfrm.h"
 #include "registry/slot_match.h"
+#include "registry/undo.h"
 #include "toolkit/application.h"
 
 namespace registry {
@@ -49,15 +50,29 @@ bool IsOwnCommand(std::string_view data, std::string_view own_path) {
   return ini::EqualNoCase(data, own_path);
 }
 
+std::vector<KeyView> ViewsOf(const ScanKey& key, platform::Registry& registry) {
+  std::vector<KeyView> views{{platform::RegView::Native, key.section_text}};
+  if (!key.section_text_32.empty() && registry.HasWow32View())
+    views.push_back({platform::RegView::Wow32, key.section_text_32});
+  return views;
+}
+
 void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
   host_.ShowScanPage();
   host_.StopMonitor();
   Pump();
+  for (const KeyView& view : ViewsOf(scan_key, host_.Registry())) ScanView(scan_key, view);
+  if (host_.LiveRegistryTest()) host_.StartMonitor();
+  host_.ShowBalloon();
+}
 
+void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
   AutorunKey opened;
   if (!Ending()) {
-    opened = OpenAutorunKey(host_.Registry(), scan_key.root, scan_key.path);
-    if (opened.status == KeyOpen::Refused) host_.NoRightsExit();
+    opened = OpenAutorunKey(host_.Registry(), scan_key.root, scan_key.path, view.view);
+    // The native key decides; the 32-bit view, which earlier versions never
+    // scanned, is scanned where it may be.
+    if (opened.status == KeyOpen::Refused && view.view == platform::RegView::Native) host_.NoRightsExit();
   }
   // The names are taken once: values added during the scan wait for the next.
   std::vector<std::string> names;
@@ -69,13 +84,9 @@ void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
     bar.SetMax(count - 1);
     bar.SetPosition(i);
     long_read_.reset();
-    if (MatchWhiteList(*opened.key, names[i]) == Match::New) AskUser(*opened.key, names[i], scan_key);
+    if (MatchWhiteList(*opened.key, names[i]) == Match::New) AskUser(*opened.key, names[i], scan_key, view);
   }
   long_read_.reset();
-  opened.key.reset();
-
-  if (host_.LiveRegistryTest()) host_.StartMonitor();
-  host_.ShowBalloon();
 }
 
 void RegistryScan::FullRegistryScan() {
@@ -130,7 +141,8 @@ std::optional<AutorunCommand> RegistryScan::ReadForAlert(platform::RegistryKey& 
   return ReadCommand(key, name);
 }
 
-void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key) {
+void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key,
+                          const KeyView& view) {
   Pump();
   std::optional<AutorunCommand> command = ReadForAlert(key, name);
   if (!command || Ending() || IsOwnCommand(command->text, host_.OwnPath())) return;
@@ -143,7 +155,7 @@ void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, 
   channel_.zabron.SetChecked(false);
   channel_.nazwa_klucza.SetCaption(name);
   channel_.wartosc_klucza.SetCaption(ShownCommand(*command));
-  channel_.sekcja_rejestru.SetCaption(std::string(scan_key.section_text));
+  channel_.sekcja_rejestru.SetCaption(std::string(view.section_text));
   CommandParts parts = SplitCommandLine(platform::CutToUtf16Units(data, kShownChars));
   channel_.sciezka_pliku.SetCaption(parts.path);
   channel_.nazwa_pliku.SetCaption(parts.name);
@@ -158,18 +170,37 @@ void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, 
 
   const std::string decision = channel_.kontakt.Caption();
   if (decision == "delete") {
-    // A value that cannot be deleted stays and is asked about next time.
-    key.DeleteValue(name);
+    Delete(key, name, scan_key, view.view);
     if (channel_.zabron.Checked()) host_.BlockProgram(data);
   } else if (decision == "allow") {
     // What the user saw and allowed, even if the value changed meanwhile.
-    Allow(name, data);
+    Allow(name, data, view.view);
   } else if (!Ending()) {
     tk::App().MessageBox(tk::MsgKind::Warning, std::string(kLostAnswer), tk::MsgButtons::Ok);
   }
 }
 
-void RegistryScan::Allow(const std::string& name, const std::string& data) {
+void RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key,
+                          platform::RegView view) {
+  // What goes is what is recorded: the value as it is now, which may differ
+  // from what the alert showed if another program rewrote it meanwhile.
+  std::optional<AutorunCommand> now = ReadCommand(key, name);
+  // Gone already, or no longer text and so no command: nothing to delete.
+  if (!now) return;
+  Recorded recorded{RecordResult::NotStorable};
+  // Data after a NUL cannot be kept in the list, nor written back.
+  if (!now->more_after_nul)
+    recorded = RecordRemoval(host_.Statistics(), RemovedEntry{scan_key.root, std::string(scan_key.path), view, name,
+                                                              platform::ValueType(now->type), now->text});
+  if (recorded.result != RecordResult::Recorded)
+    tk::App().MessageBox(tk::MsgKind::Warning,
+                         std::string(recorded.result == RecordResult::Full ? kUndoFull : kUndoNotStorable));
+  // A value that cannot be deleted stays and is asked about next time; its
+  // record would only offer to write it over itself.
+  if (!key.DeleteValue(name) && recorded.slot >= 0 && key.Info(name)) EraseSlot(host_.Statistics(), recorded.slot);
+}
+
+void RegistryScan::Allow(const std::string& name, const std::string& data, platform::RegView view) {
   if (!FitsInList(name) || !FitsInList(data)) {
     tk::App().MessageBox(tk::MsgKind::Warning, std::string(kNotStorable), tk::MsgButtons::Ok);
     return;
@@ -181,8 +212,14 @@ void RegistryScan::Allow(const std::string& name, const std::string& data) {
     return;
   }
   const std::string number = std::to_string(slot);
-  WriteSlot(white_list, slot,
-            {{"numer", number}, {"nazwa", name}, {"sekcja", "HKLM_run"}, {kWhiteListKey, data}});
+  // "sekcja" says HKLM_run whatever the key, as it always has; the 32-bit
+  // view is told apart by a key of its own. Matching reads neither, so an
+  // entry allowed in one view is known in the other too.
+  if (view == platform::RegView::Wow32)
+    WriteSlot(white_list, slot,
+              {{"numer", number}, {"nazwa", name}, {"sekcja", "HKLM_run"}, {"widok", "32-bit"}, {kWhiteListKey, data}});
+  else
+    WriteSlot(white_list, slot, {{"numer", number}, {"nazwa", name}, {"sekcja", "HKLM_run"}, {kWhiteListKey, data}});
 }
 
 }  // namespace registry

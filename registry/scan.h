@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/registry.h"
 #include "registry/autorun.h"
@@ -22,6 +23,8 @@ class ScanHost {
   virtual ~ScanHost() = default;
   virtual platform::Registry& Registry() = 0;
   virtual IniStore& WhiteList() = 0;
+  // Where each deleted value is recorded for undo (C:\Windows\statistics.vlt).
+  virtual IniStore& Statistics() = 0;
   virtual tk::ProgressBar& Progress() = 0;
   virtual void ShowScanPage() = 0;
   virtual void StopMonitor() = 0;
@@ -45,17 +48,30 @@ struct ScanKey {
   platform::RootKey root;
   std::string_view path;
   std::string_view section_text;  // shown in the alert's "Registry section:" row
+  // The same for the key's 32-bit view, which 64-bit Windows keeps apart
+  // for the machine's keys; empty for a key that has no view of its own.
+  std::string_view section_text_32 = {};
 };
 
 // In the order of the full scan. The current user's keys read "Local
 // machine" too: the alert has always shown them so.
 inline constexpr ScanKey kScanKeys[] = {
-    {"ScanLocalMachineRun", platform::RootKey::LocalMachine, kRunPath, "Local machine, autostart."},
-    {"ScanLocalMachineRunOnce", platform::RootKey::LocalMachine, kRunOncePath, "Local machine, run once."},
+    {"ScanLocalMachineRun", platform::RootKey::LocalMachine, kRunPath, "Local machine, autostart.",
+     "Local machine (32-bit programs), autostart."},
+    {"ScanLocalMachineRunOnce", platform::RootKey::LocalMachine, kRunOncePath, "Local machine, run once.",
+     "Local machine (32-bit programs), run once."},
     {"ScanCurrentUserRun", platform::RootKey::CurrentUser, kRunPath, "Local machine, autostart."},
     {"ScanCurrentUserRunOnce", platform::RootKey::CurrentUser, kRunOncePath, "Local machine, autostart."},
 };
 inline constexpr const ScanKey& kLocalMachineRun = kScanKeys[0];
+
+// One view of a scan key: the native one, and on 64-bit Windows the 32-bit
+// one of the machine's keys, in that order.
+struct KeyView {
+  platform::RegView view;
+  std::string_view section_text;
+};
+std::vector<KeyView> ViewsOf(const ScanKey& key, platform::Registry& registry);
 
 inline constexpr std::string_view kLostAnswer =
     "Could not establish a connection with the child window. Run this scan again. Nochanges will be saved.";
@@ -87,8 +103,8 @@ class RegistryScan {
   RegistryScan(const RegistryScan&) = delete;
   RegistryScan& operator=(const RegistryScan&) = delete;
 
-  // One key: every text value whose data is not on the white list is put to
-  // the user, and the answer acted on.
+  // One key, in each of its views: every text value whose data is not on
+  // the white list is put to the user, and the answer acted on.
   void ScanAutorunKey(const ScanKey& key);
   // The four keys in order, then "Full registry scan complete".
   void FullRegistryScan();
@@ -103,8 +119,11 @@ class RegistryScan {
   // it, or a NUL cut it short and the text is matched as read.
   Match MatchLongValue(platform::RegistryKey& key, const std::string& name, const platform::ValueInfo& info);
   std::optional<AutorunCommand> ReadForAlert(platform::RegistryKey& key, const std::string& name);
-  void AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key);
-  void Allow(const std::string& name, const std::string& data);
+  void ScanView(const ScanKey& scan_key, const KeyView& view);
+  void AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key, const KeyView& view);
+  void Allow(const std::string& name, const std::string& data, platform::RegView view);
+  // Records the value as it is now, then deletes it.
+  void Delete(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key, platform::RegView view);
 
   ScanHost& host_;
   HandOffChannel& channel_;

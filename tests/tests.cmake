@@ -24,15 +24,22 @@ gtest_discover_tests(unit_tests
 add_test(NAME build.veltrane_exe COMMAND ${tests}/check_exe.sh ${VELTRANE_WIN32_DIR}/veltrane.exe)
 set_tests_properties(build.veltrane_exe PROPERTIES LABELS build)
 
-# The Wine prefix every Windows run copies, made once before them.
-add_test(NAME wine.prefix COMMAND ${tests}/e2e/run_one.sh --prepare)
-set_tests_properties(wine.prefix PROPERTIES LABELS wine FIXTURES_SETUP wine_prefix TIMEOUT 600)
+# The Wine prefixes every Windows run copies, made once before them: 32-bit
+# Windows, and 64-bit Windows for what only it has (two registry views,
+# System32 redirection).
+foreach(kind win32 win64)
+  add_test(NAME wine.prefix_${kind} COMMAND ${tests}/e2e/run_one.sh --prepare ${kind})
+  set_tests_properties(wine.prefix_${kind} PROPERTIES LABELS wine FIXTURES_SETUP prefix_${kind} TIMEOUT 600)
+endforeach()
 
 # Each Windows test program in one Wine start, judged by its results file.
 foreach(program unit_tests_win32)
   add_test(NAME wine.${program} COMMAND ${tests}/wine_gtest.sh ${VELTRANE_WIN32_DIR}/${program}.exe)
-  set_tests_properties(wine.${program} PROPERTIES LABELS wine FIXTURES_REQUIRED wine_prefix TIMEOUT 1200)
+  set_tests_properties(wine.${program} PROPERTIES LABELS wine FIXTURES_REQUIRED prefix_win32 TIMEOUT 1200)
 endforeach()
+add_test(NAME wine.unit_tests_win32_on_win64
+  COMMAND ${tests}/wine_gtest.sh ${VELTRANE_WIN32_DIR}/unit_tests_win32.exe win64 "PlatformWin64*")
+set_tests_properties(wine.unit_tests_win32_on_win64 PROPERTIES LABELS wine FIXTURES_REQUIRED prefix_win64 TIMEOUT 600)
 
 file(GLOB e2e_tests CONFIGURE_DEPENDS ${tests}/e2e/*.vdr)
 foreach(file ${e2e_tests})
@@ -41,8 +48,14 @@ foreach(file ${e2e_tests})
   if(name MATCHES "^driver_")
     set(labels driver)
   endif()
+  # "#! prefix: win64" in the script asks for 64-bit Windows.
+  file(STRINGS ${file} kind REGEX "^#! prefix: *win64")
+  set(prefix prefix_win32)
+  if(kind)
+    set(prefix prefix_win64)
+  endif()
   add_test(NAME e2e.${name} COMMAND ${tests}/e2e/run_one.sh ${file})
-  set_tests_properties(e2e.${name} PROPERTIES LABELS "${labels}" FIXTURES_REQUIRED wine_prefix TIMEOUT 400)
+  set_tests_properties(e2e.${name} PROPERTIES LABELS "${labels}" FIXTURES_REQUIRED ${prefix} TIMEOUT 400)
 endforeach()
 
 file(GLOB fuzz_sources CONFIGURE_DEPENDS ${tests}/fuzz/*.cpp)

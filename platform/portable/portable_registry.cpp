@@ -44,6 +44,7 @@ struct PortableRegistry::State {
   std::condition_variable changed;
   std::array<std::shared_ptr<Node>, 6> roots;
   std::vector<WatchRec*> watches;
+  bool wow64 = false;
 
   State() {
     for (size_t i = 0; i < roots.size(); ++i) {
@@ -91,6 +92,16 @@ std::optional<std::vector<std::string>> SplitPath(const std::string& path) {
     start = slash + 1;
   }
   return parts;
+}
+
+// Where a path of the given view is stored: on 64-bit Windows the 32-bit
+// view of the machine's SOFTWARE key lies in its Wow6432Node sub-key.
+void ApplyView(const State& st, RootKey root, std::vector<std::string>& parts, RegView view) {
+  if (!st.wow64 || view != RegView::Wow32 || root != RootKey::LocalMachine) return;
+  if (parts.empty() || !SameName(parts[0], "SOFTWARE")) return;
+  // A path already in the 32-bit view's own key stays as it is.
+  if (parts.size() > 1 && SameName(parts[1], "Wow6432Node")) return;
+  parts.insert(parts.begin() + 1, "Wow6432Node");
 }
 
 std::shared_ptr<Node> Child(const Node& node, const std::string& name) {
@@ -369,7 +380,7 @@ PortableRegistry::PortableRegistry() : state_(std::make_shared<State>()) {}
 PortableRegistry::~PortableRegistry() = default;
 
 std::unique_ptr<RegistryKey> PortableRegistry::Open(RootKey root, const std::string& path,
-                                                    Access access, OpenStatus* status) {
+                                                    Access access, OpenStatus* status, RegView view) {
   auto set = [&](OpenStatus s) {
     if (status) *status = s;
   };
@@ -379,6 +390,7 @@ std::unique_ptr<RegistryKey> PortableRegistry::Open(RootKey root, const std::str
     return nullptr;
   }
   std::lock_guard lock(state_->mu);
+  ApplyView(*state_, root, *parts, view);
   auto node = Resolve(*state_, root, *parts);
   if (!node) {
     set(OpenStatus::NotFound);
@@ -394,20 +406,21 @@ std::unique_ptr<RegistryKey> PortableRegistry::Open(RootKey root, const std::str
 }
 
 std::unique_ptr<RegistryKey> PortableRegistry::OpenOrCreate(RootKey root, const std::string& path,
-                                                            OpenStatus* status) {
+                                                            OpenStatus* status, RegView view) {
   auto parts = SplitPath(path);
   if (!parts) {
     if (status) *status = OpenStatus::Failed;
     return nullptr;
   }
   std::lock_guard lock(state_->mu);
+  ApplyView(*state_, root, *parts, view);
   auto node = CreatePath(*state_, root, *parts, true, status);
   if (!node) return nullptr;
   return std::make_unique<PortableKey>(state_, node, true);
 }
 
 std::unique_ptr<ChangeWatch> PortableRegistry::Watch(RootKey root, const std::string& path,
-                                                     bool subtree, unsigned filter) {
+                                                     bool subtree, unsigned filter, RegView view) {
   // The real call refuses an empty or unknown filter; so does this one.
   if (filter == 0 || (filter & ~kAllFilterBits)) return nullptr;
   auto parts = SplitPath(path);
@@ -415,6 +428,7 @@ std::unique_ptr<ChangeWatch> PortableRegistry::Watch(RootKey root, const std::st
   std::shared_ptr<Node> node;
   {
     std::lock_guard lock(state_->mu);
+    ApplyView(*state_, root, *parts, view);
     node = Resolve(*state_, root, *parts);
     if (!node || node->deny_read) return nullptr;
   }
@@ -423,6 +437,16 @@ std::unique_ptr<ChangeWatch> PortableRegistry::Watch(RootKey root, const std::st
 
 std::unique_ptr<ChangeWaiter> PortableRegistry::NewWaiter() {
   return std::make_unique<PortableWaiter>(state_);
+}
+
+bool PortableRegistry::HasWow32View() {
+  std::lock_guard lock(state_->mu);
+  return state_->wow64;
+}
+
+void PortableRegistry::SetWow64(bool wow64) {
+  std::lock_guard lock(state_->mu);
+  state_->wow64 = wow64;
 }
 
 std::vector<size_t> PortableRegistry::LoadRegText(const std::string& text) {

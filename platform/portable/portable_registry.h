@@ -19,12 +19,21 @@ class PortableRegistry : public Registry {
   PortableRegistry& operator=(const PortableRegistry&) = delete;
 
   std::unique_ptr<RegistryKey> Open(RootKey root, const std::string& path, Access access,
-                                    OpenStatus* status = nullptr) override;
+                                    OpenStatus* status = nullptr,
+                                    RegView view = RegView::Native) override;
   std::unique_ptr<RegistryKey> OpenOrCreate(RootKey root, const std::string& path,
-                                            OpenStatus* status = nullptr) override;
+                                            OpenStatus* status = nullptr,
+                                            RegView view = RegView::Native) override;
   std::unique_ptr<ChangeWatch> Watch(RootKey root, const std::string& path, bool subtree,
-                                     unsigned filter) override;
+                                     unsigned filter, RegView view = RegView::Native) override;
   std::unique_ptr<ChangeWaiter> NewWaiter() override;
+  bool HasWow32View() override;
+
+  // Makes it the registry of 64-bit Windows as a 32-bit program sees it:
+  // RegView::Wow32 then finds HKLM\SOFTWARE\... under
+  // HKLM\SOFTWARE\Wow6432Node\... . Otherwise (32-bit Windows) both
+  // views are the same keys.
+  void SetWow64(bool wow64);
 
   // Applies .reg text (REGEDIT4 or "Windows Registry Editor Version 5.00").
   // Returns the 1-based numbers of the lines it skipped as malformed.
@@ -32,6 +41,8 @@ class PortableRegistry : public Registry {
   // The key and everything under it as .reg text (version 5); empty when missing.
   std::string ExportRegText(RootKey root, const std::string& path) const;
 
+  // These name keys as they are stored: the 32-bit view's keys are found
+  // under SOFTWARE\Wow6432Node.
   std::optional<RegValue> Get(RootKey root, const std::string& path,
                               const std::string& name) const;
   bool KeyExists(RootKey root, const std::string& path) const;

@@ -2,6 +2,7 @@
 // moved over the target only when it is complete.
 #include <string>
 
+#include "platform/win32/native_file_names.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/wide.h"
@@ -12,10 +13,12 @@ namespace {
 class Win32FileWriter : public FileWriter {
  public:
   Win32FileWriter(std::wstring temp, std::wstring target) : temp_(std::move(temp)), target_(std::move(target)) {
+    NativeFileNames native;
     file_ = Handle(CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   }
   ~Win32FileWriter() override {
     if (committed_) return;
+    NativeFileNames native;
     file_.reset();
     DeleteFileW(temp_.c_str());
   }
@@ -35,6 +38,7 @@ class Win32FileWriter : public FileWriter {
     if (committed_ || !file_) return false;
     bool flushed = FlushFileBuffers(file_.get());
     file_.reset();
+    NativeFileNames native;
     if (!flushed || !UsableTarget(target_)) return false;
     if (!MoveFileExW(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       return false;
@@ -59,6 +63,7 @@ class Win32FileWriter : public FileWriter {
 }  // namespace
 
 std::unique_ptr<FileWriter> Win32Files::OpenWriter(const std::string& path) {
+  NativeFileNames native;
   auto wide = NameArg(path);
   if (path.empty() || !wide) return nullptr;
   std::wstring target = std::move(*wide);

@@ -5,31 +5,37 @@
 #include <new>
 #include <vector>
 
+#include "platform/win32/native_file_names.h"
 #include "platform/win32/win32_handles.h"
 
 namespace platform::win32 {
 
 bool Win32Files::Exists(const std::string& path) {
+  NativeFileNames native;
   auto w = NameArg(path);
   return w && GetFileAttributesW(w->c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool Win32Files::CopyNoOverwrite(const std::string& from, const std::string& to) {
+  NativeFileNames native;
   auto f = NameArg(from), t = NameArg(to);
   return f && t && CopyFileW(f->c_str(), t->c_str(), TRUE);
 }
 
 bool Win32Files::Move(const std::string& from, const std::string& to) {
+  NativeFileNames native;
   auto f = NameArg(from), t = NameArg(to);
   return f && t && MoveFileExW(f->c_str(), t->c_str(), MOVEFILE_COPY_ALLOWED);
 }
 
 bool Win32Files::Delete(const std::string& path) {
+  NativeFileNames native;
   auto w = NameArg(path);
   return w && DeleteFileW(w->c_str());
 }
 
 FileStamp Win32Files::Stat(const std::string& path) {
+  NativeFileNames native;
   FileStamp stamp;
   WIN32_FILE_ATTRIBUTE_DATA data;
   auto w = NameArg(path);
@@ -44,6 +50,7 @@ FileStamp Win32Files::Stat(const std::string& path) {
 }
 
 std::optional<std::string> Win32Files::ReadAll(const std::string& path) {
+  NativeFileNames native;
   auto w = NameArg(path);
   if (!w) return std::nullopt;
   // Others may keep the file open for writing or even delete it meanwhile.
@@ -77,6 +84,7 @@ std::optional<std::string> Win32Files::ReadAll(const std::string& path) {
 }
 
 bool Win32Files::Replace(const std::string& path, const std::string& bytes) {
+  NativeFileNames native;
   auto target = NameArg(path);
   if (!target || path.empty()) return false;
   // Windows refuses to move over a read-only file, but Wine does not; the

@@ -1,4 +1,5 @@
-// Files by their Windows paths, through the wide functions.
+// Files by their Windows paths, through the wide functions, named as other
+// programs name them (no WOW64 file-system redirection).
 #pragma once
 #include <atomic>
 

@@ -31,6 +31,8 @@ HKEY RootHandle(RootKey root) {
   return nullptr;
 }
 
+REGSAM ViewFlag(RegView view) { return view == RegView::Wow32 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY; }
+
 OpenStatus StatusOf(LONG rc) {
   switch (rc) {
     case ERROR_SUCCESS: return OpenStatus::Ok;
@@ -303,8 +305,20 @@ std::unique_ptr<ChangeWaiter> Win32Registry::NewWaiter() {
   return waiter;
 }
 
+bool Win32Registry::HasWow32View() {
+  if (sizeof(void*) == 8) return true;
+  using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+  // Windows before XP SP2 has no such call, and no 64-bit edition either.
+  static const bool wow64 = [] {
+    auto is_wow64 = Bind<IsWow64ProcessFn>(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process");
+    BOOL result = FALSE;
+    return is_wow64 && is_wow64(GetCurrentProcess(), &result) && result;
+  }();
+  return wow64;
+}
+
 std::unique_ptr<RegistryKey> Win32Registry::Open(RootKey root, const std::string& path,
-                                                 Access access, OpenStatus* status) {
+                                                 Access access, OpenStatus* status, RegView view) {
   OpenStatus ignored;
   OpenStatus& st = status ? *status : ignored;
   HKEY base = RootHandle(root);
@@ -313,7 +327,7 @@ std::unique_ptr<RegistryKey> Win32Registry::Open(RootKey root, const std::string
     st = OpenStatus::Failed;
     return nullptr;
   }
-  REGSAM sam = (access == Access::ReadWrite ? KEY_READ | KEY_WRITE : KEY_READ) | KEY_WOW64_64KEY;
+  REGSAM sam = (access == Access::ReadWrite ? KEY_READ | KEY_WRITE : KEY_READ) | ViewFlag(view);
   HKEY h = nullptr;
   st = StatusOf(RegOpenKeyExW(base, clean->c_str(), 0, sam, &h));
   if (st != OpenStatus::Ok) return nullptr;
@@ -321,7 +335,7 @@ std::unique_ptr<RegistryKey> Win32Registry::Open(RootKey root, const std::string
 }
 
 std::unique_ptr<RegistryKey> Win32Registry::OpenOrCreate(RootKey root, const std::string& path,
-                                                         OpenStatus* status) {
+                                                         OpenStatus* status, RegView view) {
   OpenStatus ignored;
   OpenStatus& st = status ? *status : ignored;
   HKEY base = RootHandle(root);
@@ -333,20 +347,20 @@ std::unique_ptr<RegistryKey> Win32Registry::OpenOrCreate(RootKey root, const std
   HKEY h = nullptr;
   DWORD disposition = 0;
   st = StatusOf(RegCreateKeyExW(base, clean->c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                KEY_READ | KEY_WRITE | KEY_WOW64_64KEY, nullptr, &h, &disposition));
+                                KEY_READ | KEY_WRITE | ViewFlag(view), nullptr, &h, &disposition));
   if (st != OpenStatus::Ok) return nullptr;
   return std::make_unique<Win32Key>(h);
 }
 
 std::unique_ptr<ChangeWatch> Win32Registry::Watch(RootKey root, const std::string& path,
-                                                  bool subtree, unsigned filter) {
+                                                  bool subtree, unsigned filter, RegView view) {
   HKEY base = RootHandle(root);
   auto clean = CleanPath(path);
   if (!base || !clean || filter == 0 || (filter & ~kAllFilterBits)) return nullptr;
   HKEY h = nullptr;
   if (clean->empty())
     h = OpenRootForWatch(root);
-  else if (RegOpenKeyExW(base, clean->c_str(), 0, KEY_NOTIFY | KEY_WOW64_64KEY, &h) !=
+  else if (RegOpenKeyExW(base, clean->c_str(), 0, KEY_NOTIFY | ViewFlag(view), &h) !=
            ERROR_SUCCESS)
     h = nullptr;
   if (!h) return nullptr;

@@ -34,7 +34,8 @@ std::string CommandLine(const std::string& tag, int length) {
 
 class BenchHost : public registry::ScanHost {
  public:
-  BenchHost(platform::Files& files, int length) : white_(files, registry::kWhiteListPath) {
+  BenchHost(platform::Files& files, int length)
+      : white_(files, registry::kWhiteListPath), statistics_(files, registry::kStatisticsPath) {
     std::string list;
     for (int n = 0; n <= registry::kLastWhiteListSlot; ++n) {
       // Known value i sits in slot 5 i; every other slot holds a stranger.
@@ -54,6 +55,7 @@ class BenchHost : public registry::ScanHost {
 
   platform::Registry& Registry() override { return registry_; }
   registry::IniStore& WhiteList() override { return white_; }
+  registry::IniStore& Statistics() override { return statistics_; }
   tk::ProgressBar& Progress() override { return bar_; }
   void ShowScanPage() override {}
   void StopMonitor() override {}
@@ -69,6 +71,7 @@ class BenchHost : public registry::ScanHost {
  private:
   platform::portable::PortableRegistry registry_;
   registry::IniStore white_;
+  registry::IniStore statistics_;  // nothing is deleted, so never written
   tk::Form form_{"velmain", "Tvelmain"};
   tk::Label l_[7] = {{&form_, "a"}, {&form_, "b"}, {&form_, "c"}, {&form_, "d"},
                      {&form_, "e"}, {&form_, "f"}, {&form_, "g"}};

@@ -7,6 +7,8 @@ E2E_DIR=$E2E_ROOT/tests/e2e
 E2E_BIN=${E2E_BIN:-$E2E_ROOT/build/win32}
 E2E_OUT=${E2E_OUT:-$E2E_ROOT/build/e2e}
 E2E_TEMPLATE=$E2E_OUT/prefix-template
+# 64-bit Windows, for the tests that say "#! prefix: win64".
+E2E_TEMPLATE_WIN64=$E2E_OUT/prefix-template-win64
 E2E_DESKTOP=e2e
 E2E_DESKTOP_SIZE=1024x768
 E2E_DEFAULT_TIMEOUT=90
@@ -19,6 +21,33 @@ export WINEARCH=win32 WINEDEBUG=${E2E_WINEDEBUG:--all} LANG=C.UTF-8 LC_ALL=C.UTF
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 e2e_log() { printf '%s\n' "$*" >&2; }
+
+# The prefix kinds: win32 (the program's own platform) and win64.
+e2e_template_of() {
+  case ${1:-win32} in
+    win32) printf '%s\n' "$E2E_TEMPLATE" ;;
+    win64) printf '%s\n' "$E2E_TEMPLATE_WIN64" ;;
+    *) e2e_log "e2e: unknown prefix kind '$1' (win32 or win64)"; return 1 ;;
+  esac
+}
+
+# Makes Wine tools of this shell work in a prefix of the kind. In a win64
+# prefix `wine` is the 64-bit loader, so that reg.exe and the desktop are
+# the 64-bit ones and see the native registry view, as on 64-bit Windows;
+# 32-bit programs still run as such. (Debian's `wine` prefers its 32-bit
+# loader, and the 64-bit one acts as 32-bit when called by another name.)
+e2e_use_kind() {
+  local kind=${1:-win32}
+  if [ "$kind" = win64 ]; then
+    local bin=$E2E_OUT/wine64-bin
+    if [ ! -x "$bin/wine" ]; then
+      mkdir -p "$bin" && printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$bin/wine.tmp" &&
+        chmod +x "$bin/wine.tmp" && mv "$bin/wine.tmp" "$bin/wine" || return 1
+    fi
+    case ":$PATH:" in *":$bin:"*) ;; *) export PATH=$bin:$PATH ;; esac
+  fi
+  export WINEARCH=$kind
+}
 
 # Runs a Wine tool in the given prefix, bounded in time.
 e2e_wine() {
@@ -35,12 +64,13 @@ e2e_stop_wineserver() {
   return 0
 }
 
-# What every test expects to find in a fresh prefix.
+# What every test expects to find in a fresh prefix (of kind win32 or win64).
 e2e_build_template() {
-  local prefix=$1
+  local prefix=$1 kind=${2:-win32}
   (
     unset DISPLAY
-    WINEPREFIX=$prefix timeout 180 wineboot -i || exit 1
+    e2e_use_kind "$kind" || exit 1
+    WINEPREFIX=$prefix timeout 180 wine wineboot -i || exit 1
     # Wine links Desktop, Documents, Downloads... to the real home folder; a
     # test must not write there, so they become folders of the prefix.
     local link
@@ -68,43 +98,51 @@ e2e_build_template() {
 e2e_template_stamp() {
   {
     wine --version
-    declare -f e2e_build_template
+    declare -f e2e_build_template e2e_use_kind
     [ -f "$E2E_ROOT/app/Veltrane.txt" ] && sha256sum <"$E2E_ROOT/app/Veltrane.txt"
   } 2>/dev/null | sha256sum | cut -d' ' -f1
 }
 
 e2e_prepare_template() {
+  local kind=${1:-win32} template
+  template=$(e2e_template_of "$kind") || return 1
   mkdir -p "$E2E_OUT" || return 1
   local lock stamp
   stamp=$(e2e_template_stamp)
-  exec {lock}>"$E2E_OUT/prefix-template.lock"
+  exec {lock}>"$template.lock"
   flock "$lock"
-  if [ -f "$E2E_TEMPLATE/.e2e-stamp" ] && [ "$(cat "$E2E_TEMPLATE/.e2e-stamp")" = "$stamp" ]; then
+  if [ -f "$template/.e2e-stamp" ] && [ "$(cat "$template/.e2e-stamp")" = "$stamp" ]; then
     exec {lock}>&-
     return 0
   fi
-  e2e_log "e2e: preparing the Wine prefix template (once)"
-  local tmp=$E2E_TEMPLATE.new
-  rm -rf "$tmp" "$E2E_TEMPLATE"
-  if ! e2e_build_template "$tmp" >"$E2E_OUT/prefix-template.log" 2>&1; then
+  e2e_log "e2e: preparing the $kind Wine prefix template (once)"
+  local tmp=$template.new
+  rm -rf "$tmp" "$template"
+  if ! e2e_build_template "$tmp" "$kind" >"$template.log" 2>&1; then
     e2e_stop_wineserver "$tmp"
-    e2e_log "e2e: could not prepare the prefix, see $E2E_OUT/prefix-template.log"
+    e2e_log "e2e: could not prepare the prefix, see $template.log"
     exec {lock}>&-
     return 1
   fi
   echo "$stamp" >"$tmp/.e2e-stamp"
-  mv "$tmp" "$E2E_TEMPLATE"
+  mv "$tmp" "$template"
   exec {lock}>&-
 }
 
 # A fresh prefix from the template. The Windows system folders are hard links:
-# they are large, and nothing a test runs writes to them.
+# they are large, and nothing a test runs writes into their files (a test may
+# add, move or delete files there: that only changes the copy's folders).
 e2e_copy_prefix() {
-  local from=$1 to=$2
+  local from=$1 to=$2 dir
+  local -a linked=()
+  for dir in system32 syswow64 winsxs; do
+    [ -d "$from/drive_c/windows/$dir" ] && linked+=("$from/drive_c/windows/$dir")
+  done
   mkdir -p "$to" &&
-    tar -C "$from" --exclude=./drive_c/windows/system32 --exclude=./drive_c/windows/winsxs -cf - . |
+    tar -C "$from" --exclude=./drive_c/windows/system32 --exclude=./drive_c/windows/syswow64 \
+      --exclude=./drive_c/windows/winsxs -cf - . |
     tar -C "$to" -xf - &&
-    cp -al "$from/drive_c/windows/system32" "$from/drive_c/windows/winsxs" "$to/drive_c/windows/"
+    cp -al "${linked[@]}" "$to/drive_c/windows/"
 }
 
 # "C:\a\b" -> the Unix path inside the session's prefix (drive C only).
@@ -137,22 +175,26 @@ e2e_start_xvfb() {
 }
 
 # A session for any Wine work of its own (scripts/test.sh runs the Windows unit
-# tests in one): a fresh prefix copy and an Xvfb, exported as WINEPREFIX,
-# DRIVE_C and DISPLAY in the calling shell. Always pair with e2e_end_session,
+# tests in one): a fresh prefix copy of the kind (win32 unless told win64) and
+# an Xvfb, exported as WINEPREFIX, DRIVE_C and DISPLAY in the calling shell,
+# with the kind's Wine tools (e2e_use_kind). Always pair with e2e_end_session,
 # also when the start failed half-way.
 e2e_start_session() {
-  local name=${1:-session}
+  local name=${1:-session} kind=${2:-win32} template
   mkdir -p "$E2E_OUT" || return 1
   E2E_SESSION=$(mktemp -d "$E2E_OUT/session-$name.XXXXXX") || return 1
   E2E_SAVED_DISPLAY=${DISPLAY-}
+  E2E_SAVED_PATH=$PATH E2E_SAVED_WINEARCH=${WINEARCH-}
   E2E_XVFB_PID=""
   unset DISPLAY
   export WINEPREFIX=$E2E_SESSION/prefix DRIVE_C=$E2E_SESSION/prefix/drive_c
-  if [ ! -f "$E2E_TEMPLATE/.e2e-stamp" ]; then
-    e2e_log "e2e: no prefix template; call e2e_prepare_template first"
+  template=$(e2e_template_of "$kind") || return 1
+  e2e_use_kind "$kind" || return 1
+  if [ ! -f "$template/.e2e-stamp" ]; then
+    e2e_log "e2e: no $kind prefix template; call e2e_prepare_template $kind first"
     return 1
   fi
-  e2e_copy_prefix "$E2E_TEMPLATE" "$WINEPREFIX" || { e2e_log "e2e: could not copy the prefix"; return 1; }
+  e2e_copy_prefix "$template" "$WINEPREFIX" || { e2e_log "e2e: could not copy the prefix"; return 1; }
   e2e_start_xvfb "$E2E_SESSION"
 }
 
@@ -167,6 +209,7 @@ e2e_end_session() {
   fi
   [ -n "${E2E_KEEP:-}" ] || rm -rf "$E2E_SESSION"
   unset WINEPREFIX DRIVE_C E2E_SESSION E2E_XVFB_PID
+  if [ -n "${E2E_SAVED_PATH:-}" ]; then export PATH=$E2E_SAVED_PATH WINEARCH=${E2E_SAVED_WINEARCH:-win32}; fi
   if [ -n "${E2E_SAVED_DISPLAY:-}" ]; then export DISPLAY=$E2E_SAVED_DISPLAY; else unset DISPLAY; fi
   return 0
 }
@@ -212,7 +255,7 @@ e2e_setup_directive() {
   local key=$1 value=$2
   local -a args
   case $key in
-    exe | timeout | after) return 0 ;;
+    exe | timeout | after | prefix) return 0 ;;
     reg)
       eval "args=($value)"
       e2e_wine "$WINEPREFIX" reg "${args[@]}" >/dev/null
@@ -267,12 +310,13 @@ e2e_run_test() {
   local out=$E2E_OUT/$name.out log=$E2E_OUT/$name.stderr shot=$E2E_OUT/$name.png
   rm -f "$out" "$log" "$shot"
 
-  local exe="" timeout=$E2E_DEFAULT_TIMEOUT key value
+  local exe="" timeout=$E2E_DEFAULT_TIMEOUT kind=win32 key value
   local -a afters=() setups=() bad=()
   while IFS=$'\t' read -r key value; do
     case $key in
       \?) bad+=("$value") ;;
       exe) exe=$value ;;
+      prefix) kind=$value ;;
       timeout) timeout=$value ;;
       after) afters+=("$value") ;;
       *) setups+=("$key"$'\t'"$value") ;;
@@ -334,7 +378,10 @@ e2e_run_test() {
         ;;
     esac
 
-    e2e_start_session "$name" || failed "could not set up the session"
+    e2e_template_of "$kind" >/dev/null || failed "'#! prefix:' takes win32 or win64, not '$kind'"
+    # Made once, by the first test that needs it.
+    e2e_prepare_template "$kind" || failed "could not prepare the $kind prefix"
+    e2e_start_session "$name" "$kind" || failed "could not set up the session"
 
     local entry
     for entry in "${setups[@]}"; do

@@ -4,6 +4,7 @@
 // NUL inside.
 #include "process/trashcan.h"
 #include "registry/scan.h"
+#include "registry/undo.h"
 #include "tests/scenario/registry_fixture.h"
 
 namespace scenario {
@@ -84,8 +85,10 @@ TEST_F(RegistryExactness, DataTheBlackListCannotHoldIsDeletedAndTheScanGoesOn) {
   EXPECT_FALSE(HasValue("A-Long"));
   EXPECT_FALSE(HasValue("B-Lines"));
   const std::string confirm = "Are you sure that you want to remove this registry entry?";
-  EXPECT_EQ(Boxes(), (std::vector<std::string>{confirm, long_data, process::kNotBlockable, confirm, two_lines,
-                                               process::kNotBlockable}));
+  // Neither can be recorded for undo, which is said before each goes.
+  const std::string no_undo(registry::kUndoNotStorable);
+  EXPECT_EQ(Boxes(), (std::vector<std::string>{confirm, no_undo, long_data, process::kNotBlockable, confirm, no_undo,
+                                               two_lines, process::kNotBlockable}));
   EXPECT_EQ(ReadFile(registry::kBlackListPath), "");
   EXPECT_EQ(WhiteSlot(0), "C:\\next.exe");
 }

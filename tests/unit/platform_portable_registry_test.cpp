@@ -335,5 +335,41 @@ TEST(PlatformPortableRegistry, NoWakeUpIsLostUnderConcurrentWrites) {
   writer.join();
 }
 
+// 64-bit Windows keeps the machine's SOFTWARE key a second time for 32-bit
+// programs, under Wow6432Node; elsewhere the 32-bit view is the same key.
+TEST(PlatformPortableRegistry, The32BitViewOfTheMachinesSoftwareKeyLiesUnderWow6432Node) {
+  struct Case {
+    bool wow64;
+    RootKey root;
+    const char* path;
+    RegView view;
+    const char* stored;
+  } cases[] = {
+      {true, RootKey::LocalMachine, kRun, RegView::Wow32, "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run"},
+      {true, RootKey::LocalMachine, "software\\x", RegView::Wow32, "SOFTWARE\\Wow6432Node\\x"},
+      {true, RootKey::LocalMachine, "SOFTWARE\\Wow6432Node\\y", RegView::Wow32, "SOFTWARE\\Wow6432Node\\y"},
+      {true, RootKey::LocalMachine, "SOFTWARE\\Wow6432Node\\y", RegView::Native, "SOFTWARE\\Wow6432Node\\y"},
+      {true, RootKey::LocalMachine, kRun, RegView::Native, kRun},
+      {true, RootKey::LocalMachine, "SYSTEM\\z", RegView::Wow32, "SYSTEM\\z"},
+      {true, RootKey::CurrentUser, kRun, RegView::Wow32, kRun},
+      {false, RootKey::LocalMachine, kRun, RegView::Wow32, kRun},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.path) + (c.view == RegView::Wow32 ? " 32-bit" : " native") + (c.wow64 ? " on 64-bit" : ""));
+    PortableRegistry reg;
+    reg.SetWow64(c.wow64);
+    EXPECT_EQ(reg.HasWow32View(), c.wow64);
+    auto key = reg.OpenOrCreate(c.root, c.path, nullptr, c.view);
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(key->WriteText("v", "1"));
+    EXPECT_TRUE(reg.Get(c.root, c.stored, "v"));
+    EXPECT_TRUE(reg.Open(c.root, c.path, Access::Read, nullptr, c.view));
+    auto watch = reg.Watch(c.root, c.path, false, kChangeLastSet, c.view);
+    ASSERT_TRUE(watch);
+    reg.Set(c.root, c.stored, "v", Val(ValueType::Sz, "2"));
+    EXPECT_EQ(watch->Wait(0), WaitResult::Changed);
+  }
+}
+
 }  // namespace
 }  // namespace platform::portable

@@ -155,4 +155,46 @@ TEST_F(RegistryMonitor, AnErrorInTheHandlerIsShownAndTheWatchGoesOn) {
   Marker(2);
 }
 
+// On 64-bit Windows 32-bit programs have a Run key of their own under
+// Wow6432Node: a monitor of both views reports its changes, its deletion and
+// its creation, once each; a monitor of the native view does not hear them.
+TEST_F(RegistryMonitor, BothViewsAreWatchedOn64BitWindows) {
+  constexpr const char* kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+  constexpr const char* kRun32 = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+  registry.SetWow64(true);
+  registry.OpenOrCreate(RootKey::LocalMachine, kRun);
+  registry.OpenOrCreate(RootKey::LocalMachine, kRun32);
+  auto set = [this](const char* path, const std::string& name) {
+    registry.Set(RootKey::LocalMachine, path, name, RegValue{1, "C:\\" + name + ".exe"});
+  };
+  monitor->SetRootKey(components::TzelRegRootKey::rrkLocalMachine);
+  monitor->SetRegistryKey(kRun);
+  monitor->SetRegistryView(components::TzelRegView::rvBoth);
+  monitor->SetOnChange([this] { ++reports; });
+  monitor->SetActive(true);
+  monitor->Loaded();
+
+  set(kRun32, "wow");
+  ASSERT_TRUE(Reported());
+  EXPECT_EQ(reports, 1);
+  set(kRun, "native");
+  ASSERT_TRUE(Reported());
+  EXPECT_EQ(reports, 2);
+  registry.DeleteKey(RootKey::LocalMachine, kRun32);
+  ASSERT_TRUE(Reported());
+  registry.OpenOrCreate(RootKey::LocalMachine, kRun32);
+  ASSERT_TRUE(Reported());
+  set(kRun32, "again");
+  ASSERT_TRUE(Reported());
+  EXPECT_EQ(reports, 5);
+
+  // The native view alone: the 32-bit key's change is not reported, the
+  // native change after it is, and only that one.
+  monitor->SetRegistryView(components::TzelRegView::rvNative);
+  set(kRun32, "unheard");
+  set(kRun, "heard");
+  ASSERT_TRUE(Reported());
+  EXPECT_EQ(reports, 6);
+}
+
 }  // namespace

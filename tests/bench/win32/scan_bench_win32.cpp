@@ -30,10 +30,12 @@ std::string Known(int key, int i) { return "\"C:\\Program Files\\Vendor " + std:
 
 class BenchHost : public registry::ScanHost {
  public:
-  BenchHost(platform::Files& files, const std::string& list_path) : white_(files, list_path) {}
+  BenchHost(platform::Files& files, const std::string& list_path)
+      : white_(files, list_path), statistics_(files, list_path + ".statistics") {}
 
   platform::Registry& Registry() override { return registry_; }
   registry::IniStore& WhiteList() override { return white_; }
+  registry::IniStore& Statistics() override { return statistics_; }
   tk::ProgressBar& Progress() override { return bar_; }
   void ShowScanPage() override {}
   void StopMonitor() override {}
@@ -50,6 +52,7 @@ class BenchHost : public registry::ScanHost {
  private:
   platform::win32::Win32Registry registry_;
   registry::IniStore white_;
+  registry::IniStore statistics_;  // nothing is deleted, so never written
   tk::Form form_{"velmain", "Tvelmain"};
   tk::Label l_[7] = {{&form_, "a"}, {&form_, "b"}, {&form_, "c"}, {&form_, "d"},
                      {&form_, "e"}, {&form_, "f"}, {&form_, "g"}};

@@ -612,8 +612,19 @@ void cmdStart(const Args& a, Out& out) {
   std::wstring desktop = g_desktop;
   if (!desktop.empty()) si.lpDesktop = desktop.data();
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(exe.c_str(), cmdline.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    fail("cannot start " + quoted(exe) + " (error " + str(GetLastError()) + ")");
+  // The named file, also under C:\Windows\System32 of 64-bit Windows, where
+  // this 32-bit driver would otherwise start its SysWOW64 namesake.
+  using Redirect = BOOL(WINAPI*)(PVOID*);
+  using Revert = BOOL(WINAPI*)(PVOID);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  auto redirect = reinterpret_cast<Redirect>(reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));
+  auto revert = reinterpret_cast<Revert>(reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")));
+  PVOID old = nullptr;
+  bool native = redirect && revert && redirect(&old);
+  BOOL started = CreateProcessW(exe.c_str(), cmdline.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  DWORD error = GetLastError();
+  if (native) revert(old);
+  if (!started) fail("cannot start " + quoted(exe) + " (error " + str(error) + ")");
   CloseHandle(pi.hThread);
   if (g_last_started) CloseHandle(g_last_started);
   g_last_started = pi.hProcess;

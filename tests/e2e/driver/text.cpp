@@ -74,6 +74,7 @@ std::vector<std::string> tokenize(const std::string& line) {
           char e = line[i];
           if (e == '"' || e == '\\') { word += e; ++i; continue; }
           if (e == 'n') { word += '\n'; ++i; continue; }
+          if (e == 'r') { word += '\r'; ++i; continue; }
           if (e == 't') { word += '\t'; ++i; continue; }
         }
         word += c;

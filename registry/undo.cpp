@@ -1,0 +1,180 @@
+#include "registry/undo.h"
+
+#include "registry/data_files.h"
+#include "registry/ini_parse.h"
+#include "registry/scan.h"
+#include "toolkit/application.h"
+
+namespace registry {
+namespace {
+
+// The parts of a record besides "wartosc", in the order they are written.
+constexpr std::string_view kRootKey = "korzen";
+constexpr std::string_view kPathKey = "klucz";
+constexpr std::string_view kViewKey = "widok";
+constexpr std::string_view kNameKey = "nazwa";
+constexpr std::string_view kTypeKey = "typ";
+
+constexpr std::string_view kNative = "native";
+constexpr std::string_view kWow32 = "32-bit";
+
+struct Named {
+  platform::RootKey root;
+  std::string_view text;
+};
+constexpr Named kRoots[] = {{platform::RootKey::LocalMachine, "HKEY_LOCAL_MACHINE"},
+                            {platform::RootKey::CurrentUser, "HKEY_CURRENT_USER"}};
+
+std::string_view RootText(platform::RootKey root) {
+  for (const Named& r : kRoots)
+    if (r.root == root) return r.text;
+  return {};
+}
+
+std::string_view TypeText(platform::ValueType type) {
+  return type == platform::ValueType::ExpandSz ? "REG_EXPAND_SZ" : "REG_SZ";
+}
+
+// The key's text, or nullopt when the slot has no such key: a missing key
+// reads back as the default, so a text equal to it is read once more with
+// another default to tell the two apart.
+std::optional<std::string> ReadPart(IniStore& store, int slot, std::string_view key) {
+  std::string text = ReadSlot(store, slot, key, kMarkerErr);
+  if (text == kMarkerErr && ReadSlot(store, slot, key, "") != kMarkerErr) return std::nullopt;
+  return text;
+}
+
+// One of the keys the scan deletes from, in a view it has there.
+bool IsAutostartKey(const RemovedEntry& e) {
+  for (const ScanKey& k : kScanKeys) {
+    if (k.root != e.root || !ini::EqualNoCase(k.path, e.path)) continue;
+    return e.view == platform::RegView::Native || !k.section_text_32.empty();
+  }
+  return false;
+}
+
+bool Confirmed(const std::string& question, tk::MsgButtons buttons, tk::ModalResult yes) {
+  return tk::App().MessageBox(tk::MsgKind::Warning, question, buttons) == yes;
+}
+
+std::string NameText(const std::string& name) { return name.empty() ? "(Default)" : name; }
+
+}  // namespace
+
+std::optional<std::string> StatisticsText(IniStore& statistics, int slot) {
+  return ReadPart(statistics, slot, kStatisticsKey);
+}
+
+Recorded RecordRemoval(IniStore& statistics, const RemovedEntry& entry) {
+  // The name is a value in the file, the data too: both must come back as
+  // they were, or the wrong value would be written back.
+  if (!FitsInList(entry.name) || !FitsInList(entry.data) || !FitsInList(entry.path))
+    return {RecordResult::NotStorable};
+  int slot = 0;
+  while (slot <= kLastSlot && StatisticsText(statistics, slot)) ++slot;
+  if (slot > kLastSlot) return {RecordResult::Full};
+  WriteSlot(statistics, slot,
+            {{kRootKey, RootText(entry.root)},
+             {kPathKey, entry.path},
+             {kViewKey, entry.view == platform::RegView::Wow32 ? kWow32 : kNative},
+             {kNameKey, entry.name},
+             {kTypeKey, TypeText(entry.type)},
+             {kStatisticsKey, entry.data}});
+  return {RecordResult::Recorded, slot};
+}
+
+ReadRemoval ReadRemovalSlot(IniStore& statistics, int slot) {
+  ReadRemoval read;
+  std::optional<std::string> data = ReadPart(statistics, slot, kStatisticsKey);
+  if (!data) return read;
+  read.entry.data = std::move(*data);
+  read.status = SlotRead::TooLittle;
+  std::optional<std::string> root = ReadPart(statistics, slot, kRootKey), path = ReadPart(statistics, slot, kPathKey),
+                             view = ReadPart(statistics, slot, kViewKey), name = ReadPart(statistics, slot, kNameKey),
+                             type = ReadPart(statistics, slot, kTypeKey);
+  if (!root || !path || !view || !name || !type) return read;
+
+  RemovedEntry& e = read.entry;
+  bool known_root = false;
+  for (const Named& r : kRoots) {
+    if (ini::EqualNoCase(*root, r.text)) {
+      e.root = r.root;
+      known_root = true;
+    }
+  }
+  if (*view == kNative)
+    e.view = platform::RegView::Native;
+  else if (*view == kWow32)
+    e.view = platform::RegView::Wow32;
+  else
+    return read;
+  if (ini::EqualNoCase(*type, "REG_SZ"))
+    e.type = platform::ValueType::Sz;
+  else if (ini::EqualNoCase(*type, "REG_EXPAND_SZ"))
+    e.type = platform::ValueType::ExpandSz;
+  else
+    return read;
+  e.path = std::move(*path);
+  e.name = std::move(*name);
+  read.status = known_root && IsAutostartKey(e) ? SlotRead::Ok : SlotRead::NotOurs;
+  return read;
+}
+
+std::string KeyText(const RemovedEntry& entry) {
+  return std::string(RootText(entry.root)) + "\\" + entry.path +
+         (entry.view == platform::RegView::Wow32 ? ", 32-bit view" : "");
+}
+
+void RecoverRemoval(UndoHost& host, int slot, const std::string& shown_text) {
+  tk::Application& app = tk::App();
+  IniStore& statistics = host.Statistics();
+  ReadRemoval read = ReadRemovalSlot(statistics, slot);
+  // Another copy, or the user, changed the file since the list was filled:
+  // the refresh that follows shows it as it is now.
+  if (read.status == SlotRead::Empty || read.entry.data != shown_text) return;
+  if (read.status == SlotRead::TooLittle) {
+    app.MessageBox(tk::MsgKind::Warning, std::string(kTooLittle));
+    return;
+  }
+  if (read.status == SlotRead::NotOurs) {
+    app.MessageBox(tk::MsgKind::Warning, std::string(kNotOurs));
+    return;
+  }
+  const RemovedEntry& e = read.entry;
+  if (!Confirmed("You are putting this entry back into the registry. Are you sure?\r\n\r\nKey: " + KeyText(e) +
+                     "\r\nValue name: " + NameText(e.name) + "\r\nValue: " + e.data,
+                 tk::MsgButtons::OkCancel, tk::ModalResult::Ok))
+    return;
+
+  platform::Registry& registry = host.Registry();
+  if (std::unique_ptr<platform::RegistryKey> key = registry.Open(e.root, e.path, platform::Access::Read, nullptr, e.view)) {
+    if (std::optional<platform::RegValue> existing = key->Read(e.name)) {
+      std::string now = existing->IsText() ? existing->data.substr(0, existing->data.find('\0'))
+                                           : std::string("(a value that is not text)");
+      if (!Confirmed("The key already holds a value named \"" + NameText(e.name) + "\":\r\n\r\n" + now +
+                         "\r\n\r\nDo you want to replace it with the removed entry?",
+                     tk::MsgButtons::YesNo, tk::ModalResult::Yes))
+        return;
+    }
+  }
+  // The monitor is stopped for the program's own write only, not while the
+  // boxes above wait for the user: others' changes meanwhile are still seen.
+  bool written = false;
+  {
+    const bool watching = host.PauseMonitor();
+    // A missing key is made again: the entry goes back where it was.
+    std::unique_ptr<platform::RegistryKey> key = registry.OpenOrCreate(e.root, e.path, nullptr, e.view);
+    written = key && key->WriteText(e.name, e.data, e.type);
+    key.reset();
+    if (watching) host.ResumeMonitor();
+  }
+  if (!written) {
+    app.MessageBox(tk::MsgKind::Warning, std::string(kNotRecovered));
+    return;
+  }
+  // Only this slot: another record of the same text is another entry.
+  if (ReadPart(statistics, slot, kStatisticsKey) == e.data) EraseSlot(statistics, slot);
+  app.ShowMessage(std::string(kRecovered));
+}
+
+}  // namespace registry

@@ -1,0 +1,91 @@
+// Undo of the registry scan's deletions. Each autostart value is recorded in
+// the statistics file ("C:\Windows\statistics.vlt") before it is deleted, one
+// slot per value; page rejestr lists the slots and "Recover" writes a value
+// back into its key, in its view, with its name, type and data.
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/registry.h"
+#include "registry/ini_store.h"
+
+namespace registry {
+
+// The key that marks a statistics slot as used and that the list shows: the
+// value's data, as slots have always held it.
+inline constexpr std::string_view kStatisticsKey = "wartosc";
+
+// One deleted autostart value.
+struct RemovedEntry {
+  platform::RootKey root = platform::RootKey::LocalMachine;
+  std::string path;
+  platform::RegView view = platform::RegView::Native;
+  std::string name;
+  platform::ValueType type = platform::ValueType::Sz;
+  std::string data;
+};
+
+// The text of the slot's record, whatever it is (even the free marker's
+// "err"), or nullopt when the slot is free.
+std::optional<std::string> StatisticsText(IniStore& statistics, int slot);
+
+enum class RecordResult { Recorded, Full, NotStorable };
+struct Recorded {
+  RecordResult result;
+  int slot = -1;  // where it went, when Recorded
+};
+// Writes the entry into the lowest unused slot 0..kLastSlot, "wartosc" last
+// so that a slot counts as used only once it is whole. NotStorable when the
+// file could not give a text back unchanged; Full when no slot is free.
+// Throws WriteError when the file cannot be written.
+Recorded RecordRemoval(IniStore& statistics, const RemovedEntry& entry);
+
+enum class SlotRead { Ok, Empty, TooLittle, NotOurs };
+struct ReadRemoval {
+  SlotRead status = SlotRead::Empty;
+  RemovedEntry entry;  // when Ok; entry.data also when TooLittle or NotOurs
+};
+// The record of a slot. TooLittle: a slot written before the registry key,
+// name and type were recorded (or one with parts missing or unknown).
+// NotOurs: a record of a key other than the autostart keys, which no scan
+// deleted and which is never written to.
+ReadRemoval ReadRemovalSlot(IniStore& statistics, int slot);
+
+// "HKEY_LOCAL_MACHINE\SOFTWARE\...\Run", and ", 32-bit view" for that view.
+std::string KeyText(const RemovedEntry& entry);
+
+inline constexpr std::string_view kUndoFull =
+    "The list of removed registry sections is full, so this entry could not be recorded for undo. It is deleted "
+    "all the same and cannot be recovered later.";
+inline constexpr std::string_view kUndoNotStorable =
+    "This entry could not be recorded for undo: its name or value is too long, or holds a line break or a NUL "
+    "character. It is deleted all the same and cannot be recovered later.";
+inline constexpr std::string_view kTooLittle =
+    "This entry holds too little to restore: it was recorded by an older version of Veltrane, which kept only "
+    "its value, not the registry key and name it came from.";
+inline constexpr std::string_view kNotOurs =
+    "This entry names a registry key that Veltrane does not guard, so it is not restored.";
+inline constexpr std::string_view kRecovered = "The entry was put back into the registry.";
+inline constexpr std::string_view kNotRecovered =
+    "The entry could not be put back into the registry. It stays on the list.";
+
+// What recovering needs from the main window.
+class UndoHost {
+ public:
+  virtual ~UndoHost() = default;
+  virtual platform::Registry& Registry() = 0;
+  virtual IniStore& Statistics() = 0;
+  // The change monitor, stopped around the program's own write so that
+  // nobody is asked about it. Pause says whether it was watching.
+  virtual bool PauseMonitor() = 0;
+  virtual void ResumeMonitor() = 0;
+};
+
+// "Recover" for the slot of the selected line, whose text the list showed:
+// confirmation, the question before a value of that name is replaced, the
+// write, and the record erased. A slot that no longer holds that text (the
+// file changed since the list was filled) is left alone without a word.
+void RecoverRemoval(UndoHost& host, int slot, const std::string& shown_text);
+
+}  // namespace registry
