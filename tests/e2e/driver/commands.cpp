@@ -396,7 +396,11 @@ void cmdScreenshot(const Args& a, Out& out) {
       if (!h) fail("no pop-up menu is open");
     }
     GetWindowRect(h, &r);
+    // What a click has just changed may not be painted yet: paint it now.
+    RedrawWindow(h, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   }
+  // Wine hands painted pixels to the X server a moment later.
+  Sleep(300);
   const int w = r.right - r.left, height = r.bottom - r.top;
   if (w <= 0 || height <= 0) fail("nothing to take a picture of");
   HDC screen = GetDC(nullptr);
