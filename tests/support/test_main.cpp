@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <string>
 
 // The sanitizers of the host build report leaks and stop at the first
@@ -42,39 +43,70 @@ std::string NameOf(const testing::TestInfo& info) {
   return std::string(info.test_suite_name()) + "." + info.name();
 }
 
-class SkipPolicy : public testing::EmptyTestEventListener {
+// GoogleTest's own printer, judging each skip: a listed one is printed as
+// usual, after "[  ALLOWED SKIP ]"; an unlisted one is printed as a failure
+// and never as "[  SKIPPED ]", which the test registry would count as a skip.
+class SkipPolicy : public testing::TestEventListener {
  public:
-  explicit SkipPolicy(std::map<std::string, std::string> allowed) : allowed_(std::move(allowed)) {}
-  bool Broken() const { return broken_; }
+  SkipPolicy(std::map<std::string, std::string> allowed, testing::TestEventListener* printer)
+      : allowed_(std::move(allowed)), printer_(printer) {}
+  bool Broken() const { return broken_ > 0; }
 
   void OnTestEnd(const testing::TestInfo& info) override {
-    if (!info.result()->Skipped()) return;
-    Judge(NameOf(info), "skipped");
+    if (info.result()->Skipped() && !Judge(NameOf(info), "skipped")) return;
+    printer_->OnTestEnd(info);
+  }
+  void OnTestIterationEnd(const testing::UnitTest& unit, int iteration) override {
+    // Its summary would list the unlisted skips as skipped.
+    if (!Broken()) return printer_->OnTestIterationEnd(unit, iteration);
+    std::printf("[==========] %d tests ran.\n[  FAILED  ] %d skipped without a reason, %d failed\n",
+                unit.test_to_run_count(), broken_, unit.failed_test_count());
   }
 
-  // A disabled test run on its own (as the test registry runs each test).
-  void Judge(const std::string& name, const char* what) {
+  // True when allowed. Also for a disabled test run on its own (as the
+  // test registry runs each test).
+  bool Judge(const std::string& name, const char* what) {
     auto it = allowed_.find(name);
     if (it != allowed_.end()) {
       std::printf("[  ALLOWED SKIP ] %s: %s\n", name.c_str(), it->second.c_str());
-    } else {
-      std::printf("[  FAILED  ] %s was %s, and tests/allowed_skips.txt gives no reason for it\n", name.c_str(),
-                  what);
-      broken_ = true;
+      return true;
     }
+    std::printf("[  FAILED  ] %s was %s, and tests/allowed_skips.txt gives no reason for it\n", name.c_str(), what);
+    ++broken_;
+    return false;
   }
+
+  void OnTestProgramStart(const testing::UnitTest& u) override { printer_->OnTestProgramStart(u); }
+  void OnTestIterationStart(const testing::UnitTest& u, int i) override { printer_->OnTestIterationStart(u, i); }
+  void OnEnvironmentsSetUpStart(const testing::UnitTest& u) override { printer_->OnEnvironmentsSetUpStart(u); }
+  void OnEnvironmentsSetUpEnd(const testing::UnitTest& u) override { printer_->OnEnvironmentsSetUpEnd(u); }
+  void OnTestSuiteStart(const testing::TestSuite& s) override { printer_->OnTestSuiteStart(s); }
+  void OnTestStart(const testing::TestInfo& t) override { printer_->OnTestStart(t); }
+  void OnTestDisabled(const testing::TestInfo& t) override { printer_->OnTestDisabled(t); }
+  void OnTestPartResult(const testing::TestPartResult& r) override { printer_->OnTestPartResult(r); }
+  void OnTestSuiteEnd(const testing::TestSuite& s) override { printer_->OnTestSuiteEnd(s); }
+#ifndef GTEST_REMOVE_LEGACY_TEST_CASEAPI_
+  // The printer still speaks of test cases where it has them.
+  void OnTestCaseStart(const testing::TestCase& c) override { printer_->OnTestCaseStart(c); }
+  void OnTestCaseEnd(const testing::TestCase& c) override { printer_->OnTestCaseEnd(c); }
+#endif
+  void OnEnvironmentsTearDownStart(const testing::UnitTest& u) override { printer_->OnEnvironmentsTearDownStart(u); }
+  void OnEnvironmentsTearDownEnd(const testing::UnitTest& u) override { printer_->OnEnvironmentsTearDownEnd(u); }
+  void OnTestProgramEnd(const testing::UnitTest& u) override { printer_->OnTestProgramEnd(u); }
 
  private:
   std::map<std::string, std::string> allowed_;
-  bool broken_ = false;
+  std::unique_ptr<testing::TestEventListener> printer_;
+  int broken_ = 0;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
   testing::InitGoogleMock(&argc, argv);
-  auto* policy = new SkipPolicy(AllowedSkips());
-  testing::UnitTest::GetInstance()->listeners().Append(policy);
+  auto& listeners = testing::UnitTest::GetInstance()->listeners();
+  auto* policy = new SkipPolicy(AllowedSkips(), listeners.Release(listeners.default_result_printer()));
+  listeners.Append(policy);
   // The registry runs a disabled test by name, asking for disabled tests too:
   // judged here instead of being run.
   const std::string filter = GTEST_FLAG_GET(filter);
