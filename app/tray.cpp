@@ -10,8 +10,6 @@ namespace app {
 namespace {
 constexpr const char* kChangeQuestion =
     "Protected part of system registry was changed. Do you want to scan the registry now?";
-
-bool Ending() { return tk::App().Terminated(); }
 }  // namespace
 
 void Tvelmain::BuildPresence() {

@@ -89,7 +89,7 @@ void TzelAutoRun::SetKind(TzelAutoExecKind kind) {
 
 void TzelAutoRun::ApplyAutoRun() {
   UnregisterAutoRun(platform_, kind_, file_name_);
-  if (auto_run_) RegisterAutoRun(platform_, kind_, file_name_);
+  if (auto_run_ && !RegisterAutoRun(platform_, kind_, file_name_) && OnRegisterFailed) OnRegisterFailed();
 }
 
 void TzelAutoRun::ClearAutoRun() { UnregisterAutoRun(platform_, kind_, file_name_); }

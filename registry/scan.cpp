@@ -17,10 +17,6 @@ namespace {
 // Lets the window repaint and handle clicks between steps of a scan.
 void Pump() { tk::App().ProcessMessages(); }
 
-// Once the program is asked to end, a scan examines nothing more: an alert
-// opened now would be closed unanswered at once.
-bool Ending() { return tk::App().Terminated(); }
-
 // Runs on scope exit, however the scope is left.
 template <class F>
 struct Finally {
@@ -31,6 +27,10 @@ template <class F>
 Finally(F) -> Finally<F>;
 
 }  // namespace
+
+// Once the program is asked to end, a scan examines nothing more: an alert
+// opened now would be closed unanswered at once.
+bool ScanHost::Ending() { return tk::App().Terminated(); }
 
 std::string CutMark(size_t characters) { return "(" + std::to_string(characters) + " characters, cut) "; }
 
@@ -55,7 +55,7 @@ void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
   Pump();
 
   AutorunKey opened;
-  if (!Ending()) {
+  if (!host_.Ending()) {
     opened = OpenAutorunKey(host_.Registry(), scan_key.root, scan_key.path);
     if (opened.status == KeyOpen::Refused) host_.NoRightsExit();
   }
@@ -65,7 +65,7 @@ void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
 
   const int count = int(names.size());
   tk::ProgressBar& bar = host_.Progress();
-  for (int i = 0; i < count && !Ending(); ++i) {
+  for (int i = 0; i < count && !host_.Ending(); ++i) {
     bar.SetMax(count - 1);
     bar.SetPosition(i);
     long_read_.reset();
@@ -94,7 +94,7 @@ RegistryScan::Match RegistryScan::MatchWhiteList(platform::RegistryKey& key, con
   IniStore& white_list = host_.WhiteList();
   for (int slot = 0; slot <= kLastWhiteListSlot; ++slot) {
     Pump();
-    if (Ending()) return Match::Gone;
+    if (host_.Ending()) return Match::Gone;
     // Read again for every slot: the pump may have run anything meanwhile.
     std::optional<std::string> data = ReadText(key, name);
     if (!data) return Match::Gone;
@@ -114,7 +114,7 @@ RegistryScan::Match RegistryScan::MatchLongValue(platform::RegistryKey& key, con
   IniStore& white_list = host_.WhiteList();
   for (int slot = 0; slot <= kLastWhiteListSlot; ++slot) {
     Pump();
-    if (Ending()) return Match::Gone;
+    if (host_.Ending()) return Match::Gone;
     if (SlotHolds(white_list, slot, kWhiteListKey, data, kMarkerError)) return Match::Known;
   }
   return Match::New;
@@ -133,7 +133,7 @@ std::optional<AutorunCommand> RegistryScan::ReadForAlert(platform::RegistryKey& 
 void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key) {
   Pump();
   std::optional<AutorunCommand> command = ReadForAlert(key, name);
-  if (!command || Ending() || IsOwnCommand(command->text, host_.OwnPath())) return;
+  if (!command || host_.Ending() || IsOwnCommand(command->text, host_.OwnPath())) return;
   // What the user is asked about and what is acted on: the command as read,
   // whatever the alert shows of it.
   const std::string data = command->text;
@@ -164,7 +164,7 @@ void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, 
   } else if (decision == "allow") {
     // What the user saw and allowed, even if the value changed meanwhile.
     Allow(name, data);
-  } else if (!Ending()) {
+  } else if (!host_.Ending()) {
     tk::App().MessageBox(tk::MsgKind::Warning, std::string(kLostAnswer), tk::MsgButtons::Ok);
   }
 }

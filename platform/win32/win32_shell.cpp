@@ -2,6 +2,7 @@
 
 #include "platform/win32/win32_handles.h"
 // After <windows.h>, which it needs.
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <map>
@@ -35,11 +36,25 @@ HICON TrayIcon(const std::string& name) {
   return icon;
 }
 
+// COM, single-threaded, for the life of the calling thread. The shell hands
+// some documents to handlers that are COM objects, and those fail (or hang)
+// on a thread without COM.
+void EnsureCom() {
+  struct Apartment {
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    ~Apartment() {
+      if (SUCCEEDED(hr)) CoUninitialize();
+    }
+  };
+  thread_local Apartment apartment;
+}
+
 }  // namespace
 
 bool Win32Shell::Open(const std::string& document) {
   auto wdocument = NameArg(document);
   if (document.empty() || !wdocument) return false;
+  EnsureCom();
   HINSTANCE result = ShellExecuteW(nullptr, L"open", wdocument->c_str(), nullptr, nullptr,
                                    SW_SHOWNORMAL);
   // Values up to 32 are error codes.

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <objbase.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -390,6 +391,23 @@ TEST(PlatformWin32System, BringsAnotherProgramsMinimisedWindowBack) {
   WaitForSingleObject(pi.hProcess, kHangGuardMs);
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
+}
+
+// Some documents are opened by shell handlers that are COM objects: the
+// thread that asks the shell has COM (single-threaded) from then on.
+TEST(PlatformWin32Shell, OpeningADocumentLeavesTheThreadWithCom) {
+  auto com_state = [](bool open_first) {
+    HRESULT hr = E_FAIL;
+    std::thread t([&] {
+      if (open_first) Win32Shell().Open("C:\\Veltrane no such folder\\no such file.txt");
+      hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+      if (SUCCEEDED(hr)) CoUninitialize();
+    });
+    t.join();
+    return hr;
+  };
+  EXPECT_EQ(com_state(false), S_OK);  // a thread starts without COM
+  EXPECT_EQ(com_state(true), S_FALSE);  // already there, in the same model
 }
 
 }  // namespace
