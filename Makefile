@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc)
 HOST := build/host
 WIN := build/win32
 
-.PHONY: run test deps host win32 fuzz bench clean
+.PHONY: run test deps host win32 win32-config fuzz bench dist clean
 .NOTPARALLEL:
 
 deps:
@@ -13,9 +13,11 @@ host: deps
 	@cmake -S . -B $(HOST) -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	@cmake --build $(HOST) -j $(JOBS)
 
-win32: deps
-	@cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
+win32: win32-config
 	@cmake --build $(WIN) -j $(JOBS)
+
+win32-config: deps
+	@cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
 
 fuzz: deps
 	@cmake -S . -B build/fuzz -DVELTRANE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
@@ -26,10 +28,19 @@ bench: deps
 	@cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DVELTRANE_SANITIZE=OFF >/dev/null
 	@cmake --build build/bench -j $(JOBS) --target bench
 
-run: win32
+# The installer, build/veltrane-setup.exe.
+dist: win32-config
+	@cmake --build $(WIN) -j $(JOBS) --target veltrane
+	@makensis -V2 -DEXE=$(CURDIR)/$(WIN)/veltrane.exe -DHELP=$(CURDIR)/app/Veltrane.txt \
+		-DICON=$(CURDIR)/main/res/veltrane.ico -DOUT=$(CURDIR)/build/veltrane-setup.exe installer/veltrane.nsi
+
+# Only what it runs: the program, its installer, and the driver that
+# waits for its window before a screenshot.
+run: dist
+	@cmake --build $(WIN) -j $(JOBS) --target vdriver
 	@scripts/run.sh
 
-test: host win32 fuzz bench
+test: host win32 dist fuzz bench
 	@scripts/test.sh
 
 clean:

@@ -1,6 +1,7 @@
 // Start-up on the first idle moment of the message loop, and the ways the
 // program ends.
 #include "app/velmainfrm.h"
+#include "app/version.h"
 #include "registry/data_files.h"
 #include "toolkit/application.h"
 
@@ -59,8 +60,8 @@ void Tvelmain::propsIdle(bool& done) {
 void Tvelmain::StartUp() {
   user_name = platform.system.UserName().value_or(std::string());
 
-  ProgramVersion = "1.0";
-  UpdateNumber = "6";
+  ProgramVersion = VELTRANE_VERSION_TEXT;
+  UpdateNumber = VELTRANE_UPDATE_NUMBER_TEXT;
   wersja.SetCaption(ProgramVersion);
 
   kontakt.SetCaption("error");

@@ -10,6 +10,10 @@ namespace app {
 namespace {
 constexpr const char* kChangeQuestion =
     "Protected part of system registry was changed. Do you want to scan the registry now?";
+
+// Posted to the application window ("TApplication", caption "Veltrane") by
+// the uninstaller.
+constexpr const char* kExitMessage = "Veltrane.ExitProgram";
 }  // namespace
 
 void Tvelmain::BuildPresence() {
@@ -54,6 +58,10 @@ void Tvelmain::BuildPresence() {
     tray.ShowMainWindow();
     BringToFront();
   };
+
+  // The uninstaller ends a running copy as "Exit program" does: no exit scan
+  // whose questions nobody would answer.
+  tk::App().GetBackend().ListenForMessage(kExitMessage, [this] { Exitprogram1Click(); });
 
   Timer1.SetOnTimer([this] { Timer1Timer(); });
   skan_1h.SetOnTimer([this] { skan_1hTimer(); });

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Starts veltrane.exe under Wine in a virtual desktop: on $DISPLAY when there
-# is one, otherwise on a private Xvfb, leaving a screenshot behind.
+# Installs Veltrane with its installer into a Wine prefix and starts it in a
+# virtual desktop: on $DISPLAY when there is one, otherwise on a private
+# Xvfb, leaving a screenshot behind.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source tests/e2e/lib.sh
 prefix=$PWD/build/wineprefix
-exe=$PWD/build/win32/veltrane.exe
+setup=$PWD/build/veltrane-setup.exe
+exe='C:\Program Files\Quorvik\Veltrane\veltrane.exe'
 shot=$PWD/build/veltrane-screenshot.png
 
 if [ ! -f "$prefix/.prepared" ]; then
@@ -15,6 +17,12 @@ if [ ! -f "$prefix/.prepared" ]; then
   touch "$prefix/.prepared"
 fi
 export WINEPREFIX=$prefix
+# A newer build is installed over the old one, as a user would.
+if [ "$setup" -nt "$prefix/.installed" ]; then
+  echo "Installing build/veltrane-setup.exe into the prefix..."
+  (unset DISPLAY; e2e_wine "$prefix" "$setup" /S) || { echo "The installer failed"; exit 1; }
+  touch "$prefix/.installed"
+fi
 
 if [ -n "${DISPLAY:-}" ]; then
   echo "Starting veltrane.exe on $DISPLAY (close it or use its tray menu to end it)."

@@ -347,9 +347,13 @@ e2e_run_test() {
     wine explorer "/desktop=$E2E_DESKTOP,$E2E_DESKTOP_SIZE" "$program" "${exe_words[@]:1}" >>"$log" 2>&1 &
     program_pid=$!
 
-    # The script may name the update site's port.
-    local script=$E2E_SESSION/script.vdr
-    sed "s/\$E2E_HTTP_PORT/${E2E_HTTP_PORT:-}/g" "$file" >"$script" || failed "could not prepare the script"
+    # The script may name the update site's port, and the folder for pictures
+    # (build/e2e/shots, as a Windows path).
+    local script=$E2E_SESSION/script.vdr shots=$E2E_OUT/shots
+    mkdir -p "$shots"
+    shots="Z:${shots//\//\\\\}"
+    sed -e "s/\$E2E_HTTP_PORT/${E2E_HTTP_PORT:-}/g" -e "s/\$E2E_SHOTS/${shots}/g" "$file" >"$script" ||
+      failed "could not prepare the script"
     timeout --foreground --kill-after=5 "$timeout" wine "$E2E_BIN/vdriver.exe" "--desktop=$E2E_DESKTOP" <"$script" >"$out" 2>>"$log"
     status=$?
     [ $status -eq 130 ] && exit 130

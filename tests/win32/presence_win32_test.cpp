@@ -143,9 +143,10 @@ TEST_F(PresenceWin32, StartingAndStoppingAThousandTimesLeavesNoThreadsOrHandles)
     monitor->StopMonitor();
     monitor->StartMonitor();
   }
-  // Stopped workers end by themselves, at once.
-  EXPECT_TRUE(PumpUntil([&] { return ThreadCount() <= threads; }, 10000)) << ThreadCount() << " vs " << threads;
-  EXPECT_TRUE(PumpUntil([&] { return HandleCount() <= handles + 2; }, 10000)) << HandleCount() << " vs " << handles;
+  // Stopped workers end by themselves, at once. A worker left behind per
+  // round would show as a thousand; the system's own helpers may come and go.
+  EXPECT_TRUE(PumpUntil([&] { return ThreadCount() <= threads + 4; }, 10000)) << ThreadCount() << " vs " << threads;
+  EXPECT_TRUE(PumpUntil([&] { return HandleCount() <= handles + 16; }, 10000)) << HandleCount() << " vs " << handles;
   // And the one left still watches.
   SetValue(L"after", L"1");
   EXPECT_TRUE(PumpUntil([&] { return reports > 0; }));

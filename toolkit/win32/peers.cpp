@@ -364,11 +364,25 @@ class ButtonPeer : public WindowPeer {
   }
 };
 
+// Switches the visual style off for one control. uxtheme is looked up, not
+// imported: Windows without visual styles has nothing to switch.
+void Unthemed(HWND hwnd) {
+  using SetTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
+  static const SetTheme set = [] {
+    HMODULE ux = LoadLibraryW(L"uxtheme.dll");
+    return ux ? reinterpret_cast<SetTheme>(reinterpret_cast<void*>(GetProcAddress(ux, "SetWindowTheme"))) : nullptr;
+  }();
+  if (set) set(hwnd, L"", L"");
+}
+
 class CheckBoxPeer : public WindowPeer {
  public:
   CheckBoxPeer(Win32Backend& backend, CheckBox& box) : WindowPeer(backend, box), box_(box) {
     // Not an automatic check box: the model toggles, the window follows.
     if (!CreateChild(L"Button", BS_CHECKBOX | WS_TABSTOP)) return;
+    // A themed check box draws its caption in the theme's colour, not the
+    // window's: the program's colours win.
+    Unthemed(hwnd_);
     Subclass();
     Update(Prop::Checked);
   }

@@ -1,0 +1,118 @@
+; The Veltrane installer: makensis -DEXE=... -DHELP=... -DICON=... -DOUT=... veltrane.nsi
+Unicode true
+!include "MUI2.nsh"
+!include "LogicLib.nsh"
+!include "x64.nsh"
+
+!define PRODUCT "Veltrane"
+!define COMPANY "Quorvik"
+!define VERSION "1.0"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Veltrane"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+
+Name "${PRODUCT}"
+OutFile "${OUT}"
+; The program keeps its trashcan at this fixed place, so it is installed there.
+InstallDir "$PROGRAMFILES64\${COMPANY}\${PRODUCT}"
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+BrandingText "${COMPANY} ${PRODUCT} ${VERSION}"
+VIProductVersion "1.0.6.0"
+VIAddVersionKey "ProductName" "${PRODUCT}"
+VIAddVersionKey "CompanyName" "${COMPANY}"
+VIAddVersionKey "FileDescription" "${PRODUCT} setup"
+VIAddVersionKey "FileVersion" "1.0.6"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "LegalCopyright" "${COMPANY}"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_FINISHPAGE_RUN "$INSTDIR\veltrane.exe"
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!define MUI_COMPONENTSPAGE_TEXT_TOP "Veltrane is taken off this computer. Your lists of allowed and forbidden programs, your settings and the programs in the trashcan stay, unless you tick them below."
+!insertmacro MUI_UNPAGE_COMPONENTS
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+; Asks a running Veltrane to end as its tray menu's "Exit program" does, and
+; waits (at most 15 s) until it has.
+!macro EndRunningCopy
+  FindWindow $0 "TApplication" "${PRODUCT}"
+  ${If} $0 <> 0
+    System::Call 'user32::RegisterWindowMessageW(w "Veltrane.ExitProgram") i .r1'
+    System::Call 'user32::PostMessageW(p r0, i r1, p 0, p 0)'
+    StrCpy $2 0
+    ${DoUntil} $0 = 0
+      ${If} $2 >= 60
+        ${ExitDo}
+      ${EndIf}
+      Sleep 250
+      FindWindow $0 "TApplication" "${PRODUCT}"
+      IntOp $2 $2 + 1
+    ${Loop}
+  ${EndIf}
+!macroend
+
+Section "Veltrane" SecProgram
+  SectionIn RO
+  SetShellVarContext all
+  !insertmacro EndRunningCopy
+  SetOutPath "$INSTDIR"
+  File "/oname=veltrane.exe" "${EXE}"
+  CreateDirectory "$INSTDIR\Trashcan"
+  SetOutPath "$WINDIR"
+  File "/oname=Veltrane.txt" "${HELP}"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\veltrane.exe" "" "$INSTDIR\veltrane.exe" 0
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  ; "Programs and Features" of 64-bit Windows reads the native view.
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${COMPANY}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\veltrane.exe,0"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" 2048
+  SetRegView default
+SectionEnd
+
+Section "un.Veltrane" UnSecProgram
+  SectionIn RO
+  SetShellVarContext all
+  !insertmacro EndRunningCopy
+  ; Its start with Windows goes with it: the Run value and the log-on task.
+  DeleteRegValue HKCU "${RUN_KEY}" "veltrane.exe"
+  nsExec::Exec 'schtasks.exe /Delete /TN "${PRODUCT}" /F'
+  Pop $0
+  Delete "$INSTDIR\veltrane.exe"
+  Delete "$INSTDIR\uninstall.exe"
+  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  Delete "$WINDIR\Veltrane.txt"
+  ${If} ${RunningX64}
+    SetRegView 64
+  ${EndIf}
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  SetRegView default
+  ; The trashcan stays unless the user asked for it to go (below).
+  RMDir "$INSTDIR"
+  RMDir "$PROGRAMFILES64\${COMPANY}"
+SectionEnd
+
+Section /o "un.My lists, settings and trashcan" UnSecData
+  SetShellVarContext all
+  Delete "$WINDIR\list.vlt"
+  Delete "$WINDIR\disallowed.vlt"
+  Delete "$WINDIR\trashcan.vlt"
+  Delete "$WINDIR\removed.vlt"
+  Delete "$WINDIR\statistics.vlt"
+  Delete "$WINDIR\*_config.vlt"
+  RMDir /r "$INSTDIR\Trashcan"
+  RMDir "$INSTDIR"
+  RMDir "$PROGRAMFILES64\${COMPANY}"
+SectionEnd
