@@ -28,6 +28,8 @@ void Tvelmain::RefreshLists() {
   // One pass over the longest range; the other files stop at their own end.
   for (int n = 0; n <= registry::kLastWhiteListSlot; ++n) {
     tk::App().ProcessMessages();
+    // Nobody will see the lists of a program that is ending.
+    if (Ending()) return;
     // A refresh run by a handler meanwhile has filled the lists completely.
     if (generation != refresh_generation_) break;
     // The dots belong to the refresh text: a text shown meanwhile (the

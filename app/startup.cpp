@@ -118,34 +118,27 @@ void Tvelmain::StartUp() {
 bool Tvelmain::Ending() const { return tk::App().Terminated() || stopping_; }
 
 void Tvelmain::FormClose(tk::CloseAction& action) {
-  // Closed again while the first close is still on its way: that one ends
-  // the program.
-  if (close_requested_) {
-    action = tk::CloseAction::None;
-    return;
-  }
   if (tk::App().Terminated()) return;
-  close_requested_ = true;
-  if (!scan_gate.Busy()) {
-    if (auto_skan_koncowy.Checked()) {
-      Step("ScanLocalMachineRun");
-      ScanLocalMachineRun();
-    }
-    return;
-  }
-  // A scan or the start-up is running. It stops at its next step, an alert
-  // it shows closes unanswered; then the exit scan runs, and only then does
-  // the program end.
+  // The program ends from the job below, once the exit scan is over; a
+  // second close while the first is on its way changes nothing.
   action = tk::CloseAction::None;
-  stopping_ = true;
+  if (close_requested_) return;
+  close_requested_ = true;
+  // A scan or the start-up that is running stops at its next step and an
+  // alert it shows closes unanswered; scans asked for meanwhile are dropped.
+  stopping_ = scan_gate.Busy();
   scan_gate.RunLast([this] {
     stopping_ = false;
+    // However the exit scan ends, even with an error, the program ends.
+    struct End {
+      ~End() { tk::App().Terminate(); }
+    } end;
     if (auto_skan_koncowy.Checked() && !tk::App().Terminated()) {
       Step("ScanLocalMachineRun");
       ExitScanNow();
     }
-    tk::App().Terminate();
   });
+  if (!stopping_) return;
   const std::vector<tk::Form*> open = tk::App().ModalForms();
   for (tk::Form* form : open) form->Close();
 }

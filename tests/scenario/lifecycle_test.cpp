@@ -205,9 +205,15 @@ TEST_F(Lifecycle, ScanNowDuringTheStartupMemoryScanWaitsForIt) {
     if (step == "ScanMemory") backend.Post([this] { velmain->Button11Click(); });
   };
   on_modal = [this](tk::Form& form) {
-    if (auto* p = dynamic_cast<process::Tpamiecalert*>(&form)) Press(p->Button1);  // "Stop!"
-    if (auto* r = dynamic_cast<registry::Trejestralert*>(&form)) Press(r->Button1);  // "Allow"
-    return true;
+    if (auto* p = dynamic_cast<process::Tpamiecalert*>(&form)) {
+      Press(p->Button1);  // "Stop!"
+      return true;
+    }
+    if (auto* r = dynamic_cast<registry::Trejestralert*>(&form)) {
+      Press(r->Button1);  // "Allow"
+      return true;
+    }
+    return false;
   };
   app::Tvelmain& w = StartWith("auto_skan_pamieci=1", "skanuj_rejestr=1");
   EXPECT_THAT(alerts, ElementsAre(Seen{"pamiecalert", kAgent, 1}, Seen{"rejestralert", "Stranger", 1}));
