@@ -38,15 +38,14 @@ HICON TrayIcon(const std::string& name) {
 
 // COM, single-threaded, for the life of the calling thread. The shell hands
 // some documents to handlers that are COM objects, and those fail (or hang)
-// on a thread without COM.
+// on a thread without COM. Never undone: the thread's end does that, and
+// undoing it from a destructor at process exit would run under the loader
+// lock.
 void EnsureCom() {
-  struct Apartment {
-    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    ~Apartment() {
-      if (SUCCEEDED(hr)) CoUninitialize();
-    }
-  };
-  thread_local Apartment apartment;
+  thread_local bool done = false;
+  if (done) return;
+  done = true;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 }
 
 }  // namespace

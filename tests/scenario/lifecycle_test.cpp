@@ -286,6 +286,35 @@ const ClosingCase kClosingCases[] = {
 INSTANTIATE_TEST_SUITE_P(Lifecycle, Closing, ::testing::ValuesIn(kClosingCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(Lifecycle, DuringTheExitScanNothingElseStartsAndAnotherCloseChangesNothing) {
+  sys.processes.Add(10, kAgent);
+  Forbid(0, kAgent);
+  AddRunValue("Stranger", "C:\\stranger.exe");
+  app::Tvelmain& w = StartWith("auto_skan_koncowy=1", "skanuj_pamiec=1");
+  bool acted = false;
+  on_modal = [&](tk::Form& form) {
+    auto* r = dynamic_cast<registry::Trejestralert*>(&form);
+    if (!r) return false;
+    if (!acted) {
+      // While the exit scan asks: the close box again, and "Scan now".
+      acted = true;
+      backend.CloseBox(w);
+      backend.Post([&w] { w.Button11Click(); });
+      return true;
+    }
+    Press(r->Button1);
+    return true;
+  };
+  backend.CloseBox(w);
+  backend.RunUntilIdle();
+  EXPECT_TRUE(app.Terminated());
+  EXPECT_THAT(alerts, ElementsAre(Seen{"rejestralert", "Stranger", 1}));
+  EXPECT_EQ(WhiteSlot(0), "C:\\stranger.exe");
+  EXPECT_THAT(backend.BoxTexts(), IsEmpty());
+  EXPECT_TRUE(sys.processes.Running(10));
+  EXPECT_FALSE(w.scan_gate.Busy());
+}
+
 // ---------------------------------------------------------------------------
 // 3. Dialogs do their work when Windows refuses them the foreground.
 
