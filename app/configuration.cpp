@@ -128,6 +128,15 @@ void Tvelmain::auto_skan_zywyMouseUp() {
   tk::App().MessageBox(tk::MsgKind::Information, "Save settings and restart program to apply changes.");
 }
 
+void Tvelmain::autoRegisterFailed() {
+  // Once a run is enough: the next start tries again.
+  if (autorun_failure_told_) return;
+  autorun_failure_told_ = true;
+  tk::App().MessageBox(tk::MsgKind::Warning,
+                       "Veltrane could not register itself to start with Windows, so it will not start by itself "
+                       "when Windows starts.");
+}
+
 void Tvelmain::Button7Click() { SaveConfiguration(); }
 void Tvelmain::Button13Click() { SaveConfiguration(); }
 

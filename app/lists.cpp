@@ -7,7 +7,8 @@
 namespace app {
 
 void Tvelmain::RefreshLists() {
-  status.SetCaption("Refreshing lists.");
+  std::string refreshing = "Refreshing lists.";
+  status.SetCaption(refreshing);
   RefreshProcessList();
 
   const int generation = ++refresh_generation_;
@@ -31,9 +32,16 @@ void Tvelmain::RefreshLists() {
   // One pass over the longest range; the other files stop at their own end.
   for (int n = 0; n <= registry::kLastWhiteListSlot; ++n) {
     tk::App().ProcessMessages();
+    // Nobody will see the lists of a program that is ending.
+    if (Ending()) return;
     // A refresh run by a handler meanwhile has filled the lists completely.
     if (generation != refresh_generation_) break;
-    if (status.Caption().size() < 55) status.SetCaption(status.Caption() + ".");
+    // The dots belong to the refresh text: a text shown meanwhile (the
+    // protection level after a click on a setting) stays as it is.
+    if (status.Caption() == refreshing && refreshing.size() < 55) {
+      refreshing += '.';
+      status.SetCaption(refreshing);
+    }
     for (const Source& s : sources) {
       if (!s.store || n > s.last_slot) continue;
       std::string text = registry::ReadSlot(*s.store, n, s.key, registry::kMarkerErr);

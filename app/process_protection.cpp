@@ -29,6 +29,7 @@ class ProtectionAdapter : public process::ProtectionHost {
     w_.tray.SetInfoText(text);
     w_.ShowBalloon();
   }
+  bool Ending() override { return w_.Ending(); }
 
  private:
   // The stores are opened by the start-up sequence before anything can use them.
@@ -44,6 +45,12 @@ class ProtectionAdapter : public process::ProtectionHost {
 void Tvelmain::RefreshProcessList() { process::RefreshProcessList(platform.processes, list_pamiec); }
 
 void Tvelmain::ScanMemory() {
+  // Under the same gate as the registry scans: the alert and the hand-off
+  // channel serve one scan at a time.
+  scan_gate.Run(registry::ScanRequest::MemoryScan, [this] { MemoryScanNow(); });
+}
+
+void Tvelmain::MemoryScanNow() {
   ProtectionAdapter host(*this);
   process::ScanMemory(host);
 }

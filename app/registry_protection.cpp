@@ -32,6 +32,7 @@ class ScanAdapter : public registry::ScanHost {
   void SetBalloonText(const std::string& text) override { w_.tray.SetInfoText(text); }
   void ShowBalloon() override { w_.ShowBalloon(); }
   void NoRightsExit() override { w_.NoRightsExit(); }
+  bool Ending() override { return w_.Ending(); }
   void BlockProgram(const std::string& text) override { w_.BlockProgram(text); }
   std::string OwnPath() override { return w_.platform.system.ExePath(); }
 
@@ -62,30 +63,35 @@ void Tvelmain::ConnectRegistryProtection() {
 }
 
 void Tvelmain::FullRegistryScan() {
-  scan_gate.Run(registry::ScanRequest::FullScan, [this] {
-    ScanAdapter host(*this);
-    registry::RegistryScan(host, channel).FullRegistryScan();
-  });
+  scan_gate.Run(registry::ScanRequest::FullScan, [this] { FullRegistryScanNow(); });
+}
+
+void Tvelmain::FullRegistryScanNow() {
+  ScanAdapter host(*this);
+  registry::RegistryScan(host, channel).FullRegistryScan();
 }
 
 void Tvelmain::ScanLocalMachineRun() {
-  scan_gate.Run(registry::ScanRequest::ExitScan, [this] {
-    ScanAdapter host(*this);
-    registry::RegistryScan(host, channel).ScanAutorunKey(registry::kLocalMachineRun);
-  });
+  scan_gate.Run(registry::ScanRequest::ExitScan, [this] { ExitScanNow(); });
+}
+
+void Tvelmain::ExitScanNow() {
+  ScanAdapter host(*this);
+  registry::RegistryScan(host, channel).ScanAutorunKey(registry::kLocalMachineRun);
 }
 
 void Tvelmain::Button11Click() {
   // The options are read when the scan runs, which for a deferred one is
   // after the scan it waited for.
   scan_gate.Run(registry::ScanRequest::ScanNow, [this] {
-    if (skanuj_rejestr.Checked()) {
-      ScanAdapter host(*this);
-      registry::RegistryScan(host, channel).FullRegistryScan();
-    }
+    if (skanuj_rejestr.Checked()) FullRegistryScanNow();
+    // The registry scan may have ended the program (the no-rights exit):
+    // then nothing more is refreshed, scanned, stopped or watched.
+    if (Ending()) return;
     if (skanuj_pamiec.Checked()) {
       RefreshLists();
-      ScanMemory();
+      if (Ending()) return;
+      MemoryScanNow();
     }
     if (auto_skan_zywy.Checked()) StartMonitor();
   });

@@ -28,6 +28,7 @@ void Tvelmain::ConnectStartup() {
   auto_skan_zywy.OnMouseUp = [this](tk::MouseButton, int, int) { auto_skan_zywyMouseUp(); };
   Button7.OnClick = [this] { Button7Click(); };
   Button13.OnClick = [this] { Button13Click(); };
+  auto_.OnRegisterFailed = [this] { autoRegisterFailed(); };
 }
 
 void Tvelmain::Loaded() {
@@ -50,7 +51,13 @@ void Tvelmain::propsIdle(bool& done) {
   // too: the flag goes first, before anything can pump.
   if (!startup.Checked()) return;
   startup.SetChecked(false);
+  // The start-up holds the scan gate: a scan asked for meanwhile (the change
+  // question answered Yes while the doctor works, "Scan now") waits for it,
+  // and closing the window stops it like a scan.
+  scan_gate.Run(registry::ScanRequest::StartUp, [this] { StartUp(); });
+}
 
+void Tvelmain::StartUp() {
   user_name = platform.system.UserName().value_or(std::string());
 
   ProgramVersion = VELTRANE_VERSION_TEXT;
@@ -67,44 +74,73 @@ void Tvelmain::propsIdle(bool& done) {
   statistics = std::make_unique<registry::IniStore>(platform.files, registry::kStatisticsPath);
   config = std::make_unique<registry::IniStore>(platform.files, registry::ConfigPath(user_name));
 
-  Step("LoadConfiguration");
+  // Any step may end the program (the doctor's corrupted registry, the
+  // no-rights exit of a scan, the window closed meanwhile): the steps after
+  // it do not run.
+  const auto step = [this](const char* name) {
+    if (Ending()) return false;
+    Step(name);
+    return true;
+  };
+  if (!step("LoadConfiguration")) return;
   LoadConfiguration();
-  Step("ShowProtectionLevel");
+  if (!step("ShowProtectionLevel")) return;
   ShowProtectionLevel();
-  Step("RefreshProcessList");
+  if (!step("RefreshProcessList")) return;
   RefreshProcessList();
-  Step("ShowRegistryDoctor");
+  if (!step("ShowRegistryDoctor")) return;
   ShowRegistryDoctor();
   if (auto_skan_rejestru.Checked()) {
-    Step("FullRegistryScan");
-    FullRegistryScan();
+    if (!step("FullRegistryScan")) return;
+    FullRegistryScanNow();
   }
   if (auto_skan_pamieci.Checked()) {
-    Step("ScanMemory");
-    ScanMemory();
+    if (!step("ScanMemory")) return;
+    MemoryScanNow();
   }
-  Step("RefreshLists");
+  if (!step("RefreshLists")) return;
   RefreshLists();
   if (auto_skan_zywy.Checked()) {
-    Step("StartMonitor");
+    if (!step("StartMonitor")) return;
     StartMonitor();
   }
   // The timers start only now, however long the scans took.
-  Step("Timer1");
+  if (!step("Timer1")) return;
   Timer1.SetEnabled(true);
   if (auto_skan_co_godzine.Checked()) {
-    Step("skan_1h");
+    if (!step("skan_1h")) return;
     skan_1h.SetEnabled(true);
   }
-  Step("glowna");
+  if (!step("glowna")) return;
   silnik.ShowPage(glowna);
 }
 
+bool Tvelmain::Ending() const { return tk::App().Terminated() || stopping_; }
+
 void Tvelmain::FormClose(tk::CloseAction& action) {
-  if (auto_skan_koncowy.Checked()) {
-    Step("ScanLocalMachineRun");
-    ScanLocalMachineRun();
-  }
+  if (tk::App().Terminated()) return;
+  // The program ends from the job below, once the exit scan is over; a
+  // second close while the first is on its way changes nothing.
+  action = tk::CloseAction::None;
+  if (close_requested_) return;
+  close_requested_ = true;
+  // A scan or the start-up that is running stops at its next step and an
+  // alert it shows closes unanswered; scans asked for meanwhile are dropped.
+  stopping_ = scan_gate.Busy();
+  scan_gate.RunLast([this] {
+    stopping_ = false;
+    // However the exit scan ends, even with an error, the program ends.
+    struct End {
+      ~End() { tk::App().Terminate(); }
+    } end;
+    if (auto_skan_koncowy.Checked() && !tk::App().Terminated()) {
+      Step("ScanLocalMachineRun");
+      ExitScanNow();
+    }
+  });
+  if (!stopping_) return;
+  const std::vector<tk::Form*> open = tk::App().ModalForms();
+  for (tk::Form* form : open) form->Close();
 }
 
 void Tvelmain::NoRightsExit() {

@@ -14,8 +14,6 @@ constexpr const char* kChangeQuestion =
 // Posted to the application window ("TApplication", caption "Veltrane") by
 // the uninstaller.
 constexpr const char* kExitMessage = "Veltrane.ExitProgram";
-
-bool Ending() { return tk::App().Terminated(); }
 }  // namespace
 
 void Tvelmain::BuildPresence() {

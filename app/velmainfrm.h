@@ -57,6 +57,10 @@ class Tvelmain : public tk::Form {
   void FullRegistryScan();
   void ScanLocalMachineRun();
   void ScanMemory();
+  // The program is ending, or its window was closed while a scan or the
+  // start-up ran: nothing more is scanned, stopped or started (the exit
+  // scan that a close asks for runs after this has been cleared).
+  bool Ending() const;
   // The registry monitor's restart, unless the program is ending.
   void StartMonitor();
   // A balloon with the tray icon's current text, unless the program is ending.
@@ -75,6 +79,8 @@ class Tvelmain : public tk::Form {
   void auto_skan_pamieciMouseUp();
   void auto_skan_koncowyMouseUp();
   void auto_skan_zywyMouseUp();
+  // The start-with-Windows registration could not be written.
+  void autoRegisterFailed();
   void Button7Click();   // "Save" on page glowna
   void Button13Click();  // "Save" on page skan
   void rolldownbtnClick();
@@ -257,7 +263,8 @@ class Tvelmain : public tk::Form {
   void Button22Click();  // "Refresh All"
   // Binds the handlers above; called from ConnectHandlers.
   void ConnectRegistryProtection();
-  // A scan asked for while another runs waits for it to end.
+  // A scan asked for while another runs (or while the start-up runs) waits
+  // for it to end.
   registry::ScanGate scan_gate;
   // The registry doctor of this run, kept until the main window goes.
   std::unique_ptr<registry::Tdoktor> doktor;
@@ -297,6 +304,18 @@ class Tvelmain : public tk::Form {
   struct StaticTexts;
   std::unique_ptr<StaticTexts> texts_;
   void Step(const char* name);  // tells call_trace
+  // The start-up sequence proper, run by propsIdle under the scan gate.
+  void StartUp();
+  // The scans themselves, for callers that already hold the scan gate.
+  void FullRegistryScanNow();
+  void MemoryScanNow();
+  void ExitScanNow();
+  // The close box was used (the program ends after the exit scan).
+  bool close_requested_ = false;
+  // Set while a scan stops because the window was closed.
+  bool stopping_ = false;
+  // The user has been told that the program could not register itself.
+  bool autorun_failure_told_ = false;
   // Counts RefreshLists runs, so that one that pumps messages notices a newer
   // one having refilled the lists meanwhile.
   int refresh_generation_ = 0;

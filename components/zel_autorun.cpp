@@ -89,7 +89,7 @@ void TzelAutoRun::SetKind(TzelAutoExecKind kind) {
 
 void TzelAutoRun::ApplyAutoRun() {
   UnregisterAutoRun(platform_, kind_, file_name_);
-  if (auto_run_) RegisterAutoRun(platform_, kind_, file_name_);
+  if (auto_run_ && !RegisterAutoRun(platform_, kind_, file_name_) && OnRegisterFailed) OnRegisterFailed();
   // Under user account control Windows does not start, from a Run key, a
   // program that asks for an administrator's rights; a log-on task with the
   // highest rights does. A copy without those rights is started by the Run

@@ -2,6 +2,7 @@
 // (a value named after the program's file name, holding its full path) and
 // removes that registration again.
 #pragma once
+#include <functional>
 #include <string>
 #include "components/zel_component.h"
 #include "platform/platform.h"
@@ -56,6 +57,10 @@ class TzelAutoRun : public TzelComponent {
   // Brings the registry in line with the settings; with AutoRun off (its
   // default) this removes any registration left from an earlier run.
   void Loaded() override { ApplyAutoRun(); }
+
+  // Raised each time a registration asked for could not be written (no
+  // right to the key, a full disk): the program does not start with Windows.
+  std::function<void()> OnRegisterFailed;
 
  protected:
   virtual void ApplyAutoRun();

@@ -23,15 +23,21 @@ constexpr const char* kWindowsNeedsListed =
 // Fills the channel and shows a fresh alert; the answer is left in kontakt.
 void AskAboutMatch(ProtectionHost& host, const std::string& path) {
   registry::HandOffChannel& channel = host.Channel();
+  // The window is served first: a handler it runs may write the channel,
+  // which is filled after it. The alert itself shows path, whatever the
+  // channel holds.
+  tk::App().ProcessMessages();
   channel.kontakt.SetCaption("error");
   channel.sciezka_pliku.SetCaption(path);
   channel.nazwa_pliku.SetCaption(std::string(FileNameOf(path)));
-  tk::App().ProcessMessages();
-  Tpamiecalert alert(channel);
+  if (host.Ending()) return;
+  Tpamiecalert alert(channel, path);
   alert.ShowModal();
 }
 
 }  // namespace
+
+bool ProtectionHost::Ending() { return tk::App().Terminated(); }
 
 bool WindowsNeeds(platform::Processes& processes, const std::string& path) {
   if (IsWindowsCritical(path, processes.WindowsFolder())) return true;
@@ -57,7 +63,9 @@ void ScanMemory(ProtectionHost& host) {
   postep.SetMin(0);
   postep.SetMax(count > 0 ? count - 1 : 0);
 
-  for (int i = 0; i < count; ++i) {
+  // Once the program is ending (the window closed, the no-rights exit, "Exit
+  // program") nothing more is examined, asked about or stopped.
+  for (int i = 0; i < count && !host.Ending(); ++i) {
     const std::string& path = paths[i];
     postep.SetPosition(i);
     app.ProcessMessages();
@@ -66,6 +74,7 @@ void ScanMemory(ProtectionHost& host) {
       channel.usun.SetChecked(false);
       channel.kontakt.SetCaption("error");
       app.ProcessMessages();
+      if (host.Ending()) break;
       const std::string entry = registry::ReadSlot(host.BlackList(), slot, kPathKey, registry::kMarkerError);
       if (entry == registry::kMarkerError || !EntryForbids(entry, path, windows)) continue;
 
@@ -86,6 +95,8 @@ void ScanMemory(ProtectionHost& host) {
       }
 
       AskAboutMatch(host, path);
+      // An alert closed by the end of the program is no answer, nor a lost one.
+      if (host.Ending()) break;
       const std::string decision = channel.kontakt.Caption();
       if (decision == "allow") {
         // Only the entry the user was asked about goes.
@@ -110,6 +121,7 @@ void ScanMemory(ProtectionHost& host) {
     }
   }
 
+  if (host.Ending()) return;
   host.RefreshLists();
   host.ShowBalloon("Memory scanning done.");
 }
@@ -127,6 +139,7 @@ bool StopProcess(ProtectionHost& host, const std::string& path) {
   const auto is_it = [&path](const std::string& image) { return SameAsciiCaseless(image, path); };
   std::vector<std::unique_ptr<platform::StoppedProcess>> ending;
   for (const platform::ProcessEntry& entry : processes.Snapshot()) {
+    if (host.Ending()) break;  // a box below may have let the program be ended
     if (entry.pid == 0) continue;
     // A first look spares opening every process; Stop looks again on the
     // handle it stops.

@@ -1,5 +1,6 @@
 #include "process/pamiecalertfrm.h"
 
+#include "process/names.h"
 #include "toolkit/application.h"
 
 namespace process {
@@ -23,6 +24,11 @@ Tpamiecalert::Tpamiecalert(registry::HandOffChannel& channel)
   Button1.OnClick = [this] { Button1Click(); };
   Button2.OnClick = [this] { Button2Click(); };
   FormCreate();
+}
+
+Tpamiecalert::Tpamiecalert(registry::HandOffChannel& channel, const std::string& path) : Tpamiecalert(channel) {
+  nazwa_pliku.SetCaption(std::string(FileNameOf(path)));
+  sciezka_pliku.SetCaption(path);
 }
 
 void Tpamiecalert::BuildLayout() {

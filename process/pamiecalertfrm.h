@@ -2,6 +2,7 @@
 // that is running and lets the user stop it or let it work; the decision
 // goes back through the main window's hand-off channel.
 #pragma once
+#include <string>
 #include "components/propanel.h"
 #include "registry/handoff.h"
 #include "toolkit/control.h"
@@ -15,6 +16,8 @@ class Tpamiecalert : public tk::Form {
   static constexpr int kClientHeight = 362;
 
   explicit Tpamiecalert(registry::HandOffChannel& channel);
+  // The alert about the program at path, whatever the channel holds by now.
+  Tpamiecalert(registry::HandOffChannel& channel, const std::string& path);
 
   void FormCreate();
   void Button1Click();  // "Stop!"

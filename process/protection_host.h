@@ -28,6 +28,9 @@ class ProtectionHost {
   virtual void RefreshLists() = 0;
   // Makes text the tray balloon's text and shows the balloon.
   virtual void ShowBalloon(const std::string& text) = 0;
+  // The program is ending (or its window was closed): nothing more is
+  // scanned or stopped. By default: once the application is terminating.
+  virtual bool Ending();
 };
 
 }  // namespace process

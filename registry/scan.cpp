@@ -18,10 +18,6 @@ namespace {
 // Lets the window repaint and handle clicks between steps of a scan.
 void Pump() { tk::App().ProcessMessages(); }
 
-// Once the program is asked to end, a scan examines nothing more: an alert
-// opened now would be closed unanswered at once.
-bool Ending() { return tk::App().Terminated(); }
-
 // Runs on scope exit, however the scope is left.
 template <class F>
 struct Finally {
@@ -32,6 +28,10 @@ template <class F>
 Finally(F) -> Finally<F>;
 
 }  // namespace
+
+// Once the program is asked to end, a scan examines nothing more: an alert
+// opened now would be closed unanswered at once.
+bool ScanHost::Ending() { return tk::App().Terminated(); }
 
 std::string CutMark(size_t characters) { return "(" + std::to_string(characters) + " characters, cut) "; }
 
@@ -68,7 +68,7 @@ void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
 
 void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
   AutorunKey opened;
-  if (!Ending()) {
+  if (!host_.Ending()) {
     opened = OpenAutorunKey(host_.Registry(), scan_key.root, scan_key.path, view.view);
     // The native key decides; the 32-bit view, which earlier versions never
     // scanned, is scanned where it may be.
@@ -80,7 +80,7 @@ void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
 
   const int count = int(names.size());
   tk::ProgressBar& bar = host_.Progress();
-  for (int i = 0; i < count && !Ending(); ++i) {
+  for (int i = 0; i < count && !host_.Ending(); ++i) {
     bar.SetMax(count - 1);
     bar.SetPosition(i);
     long_read_.reset();
@@ -105,7 +105,7 @@ RegistryScan::Match RegistryScan::MatchWhiteList(platform::RegistryKey& key, con
   IniStore& white_list = host_.WhiteList();
   for (int slot = 0; slot <= kLastWhiteListSlot; ++slot) {
     Pump();
-    if (Ending()) return Match::Gone;
+    if (host_.Ending()) return Match::Gone;
     // Read again for every slot: the pump may have run anything meanwhile.
     std::optional<std::string> data = ReadText(key, name);
     if (!data) return Match::Gone;
@@ -125,7 +125,7 @@ RegistryScan::Match RegistryScan::MatchLongValue(platform::RegistryKey& key, con
   IniStore& white_list = host_.WhiteList();
   for (int slot = 0; slot <= kLastWhiteListSlot; ++slot) {
     Pump();
-    if (Ending()) return Match::Gone;
+    if (host_.Ending()) return Match::Gone;
     if (SlotHolds(white_list, slot, kWhiteListKey, data, kMarkerError)) return Match::Known;
   }
   return Match::New;
@@ -145,7 +145,7 @@ void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, 
                           const KeyView& view) {
   Pump();
   std::optional<AutorunCommand> command = ReadForAlert(key, name);
-  if (!command || Ending() || IsOwnCommand(command->text, host_.OwnPath())) return;
+  if (!command || host_.Ending() || IsOwnCommand(command->text, host_.OwnPath())) return;
   // What the user is asked about and what is acted on: the command as read,
   // whatever the alert shows of it.
   const std::string data = command->text;
@@ -175,7 +175,7 @@ void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, 
   } else if (decision == "allow") {
     // What the user saw and allowed, even if the value changed meanwhile.
     Allow(name, data, view.view);
-  } else if (!Ending()) {
+  } else if (!host_.Ending()) {
     tk::App().MessageBox(tk::MsgKind::Warning, std::string(kLostAnswer), tk::MsgButtons::Ok);
   }
 }

@@ -40,6 +40,9 @@ class ScanHost {
   // The program's own full path ("" when it could not be had): its own
   // start-with-Windows value is never asked about.
   virtual std::string OwnPath() = 0;
+  // The program is ending (or its window was closed): the scan examines
+  // nothing more. By default: once the application is terminating.
+  virtual bool Ending();
 };
 
 // One autostart key as the scan sees it.

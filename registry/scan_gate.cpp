@@ -13,6 +13,7 @@ bool ScanGate::Pending(ScanRequest request) const {
 }
 
 void ScanGate::Run(ScanRequest request, std::function<void()> scan) {
+  if (ended_) return;
   if (busy_) {
     if (!Pending(request)) deferred_.push_back({request, std::move(scan)});
     return;
@@ -30,8 +31,26 @@ void ScanGate::Run(ScanRequest request, std::function<void()> scan) {
     if (tk::App().Terminated()) continue;
     tk::App().Invoke(next.scan);
   }
+  if (last_) {
+    std::function<void()> job = std::move(last_);
+    last_ = nullptr;
+    tk::App().Invoke(job);
+  }
   busy_ = false;
   if (error) std::rethrow_exception(error);
+}
+
+void ScanGate::RunLast(std::function<void()> job) {
+  if (ended_) return;
+  ended_ = true;
+  deferred_.clear();
+  if (busy_) {
+    last_ = std::move(job);
+    return;
+  }
+  busy_ = true;
+  tk::App().Invoke(job);
+  busy_ = false;
 }
 
 }  // namespace registry

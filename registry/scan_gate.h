@@ -9,7 +9,7 @@
 
 namespace registry {
 
-enum class ScanRequest { ScanNow, FullScan, ExitScan };
+enum class ScanRequest { ScanNow, FullScan, ExitScan, MemoryScan, StartUp };
 
 class ScanGate {
  public:
@@ -19,6 +19,10 @@ class ScanGate {
   // its caller after the deferred scans have run; an error of a deferred
   // scan is shown in the standard error box.
   void Run(ScanRequest request, std::function<void()> scan);
+  // The program is ending while a scan runs (which the caller makes stop):
+  // the waiting scans are dropped, and job runs once the running scan has
+  // ended. Nothing asked for later runs, not even from inside job.
+  void RunLast(std::function<void()> job);
   bool Busy() const { return busy_; }
   bool Pending(ScanRequest request) const;
 
@@ -28,6 +32,8 @@ class ScanGate {
     std::function<void()> scan;
   };
   bool busy_ = false;
+  bool ended_ = false;
+  std::function<void()> last_;
   std::deque<Deferred> deferred_;
 };
 

@@ -1,5 +1,6 @@
 #include "toolkit/application.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace tk {
@@ -81,10 +82,15 @@ ModalResult Application::ShowModal(Form& form) {
   form.SetModalResult(ModalResult::None);
   form.NoteModal(true);
   ++modal_depth_;
+  modal_forms_.push_back(&form);
+  // Hidden until now: whatever it was, it is not the active window.
+  form.NoteDeactivated();
   if (form.OnShow) Invoke(form.OnShow);
   backend_.BeginModal(form);
+  if (!form.Active()) form.NoteActivated();
   for (;;) {
-    HandleMessage();
+    // Once the program is ending nothing more is handled, not even here.
+    if (!terminated_) HandleMessage();
     if (terminated_) form.SetModalResult(ModalResult::Cancel);
     if (form.GetModalResult() == ModalResult::None) continue;
     // The form may refuse to close, as a non-modal one may.
@@ -96,8 +102,10 @@ ModalResult Application::ShowModal(Form& form) {
   ModalResult result = form.GetModalResult();
   backend_.EndModal(form);
   --modal_depth_;
+  modal_forms_.erase(std::find(modal_forms_.begin(), modal_forms_.end(), &form));
   form.NoteModal(false);
   form.Hide();
+  form.NoteDeactivated();
   return result;
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 #include "toolkit/backend.h"
 #include "toolkit/form.h"
 
@@ -55,8 +56,14 @@ class Application {
   // A plain box: OK only, no icon, captioned with the title.
   void ShowMessage(const std::string& text) { MessageBox(MsgKind::Plain, text); }
 
+  // Shows the form modally. Its activation work (OnActivate) runs once as
+  // it is shown, also when the window system does not activate it (another
+  // program holds the foreground): a dialog must not wait for a click to do
+  // its work. Later activations run it again as they come.
   ModalResult ShowModal(Form& form);
   int ModalDepth() const { return modal_depth_; }
+  // The forms whose modal loops are running, the innermost last.
+  const std::vector<Form*>& ModalForms() const { return modal_forms_; }
 
   // Runs call on the UI thread; from a worker it waits until the call has run.
   void Synchronize(const std::function<void()>& call);
@@ -84,6 +91,7 @@ class Application {
   bool show_main_form_ = true;
   bool terminated_ = false;
   int modal_depth_ = 0;
+  std::vector<Form*> modal_forms_;
   bool session_ended_ = false;
   std::thread::id ui_thread_;
 };

@@ -62,12 +62,15 @@ std::optional<std::wstring> CleanPath(const std::string& path) {
 
 // Text data as stored: UTF-16 with (usually) its terminating NUL, which
 // goes; an odd last byte is half a character and goes too.
-std::string TextOf(const std::string& bytes) {
-  std::wstring w(bytes.size() / sizeof(wchar_t), L'\0');
-  if (!w.empty()) std::memcpy(w.data(), bytes.data(), w.size() * sizeof(wchar_t));
+std::string TextOf(const BYTE* bytes, size_t size) {
+  std::wstring w(size / sizeof(wchar_t), L'\0');
+  if (!w.empty()) std::memcpy(w.data(), bytes, w.size() * sizeof(wchar_t));
   if (!w.empty() && w.back() == L'\0') w.pop_back();
   return Utf8(w);
 }
+
+// Most values, autostart commands among them, fit: one call reads them.
+constexpr DWORD kUsualValueBytes = 4096;
 
 class Win32Key : public RegistryKey {
  public:
@@ -139,27 +142,37 @@ class Win32Key : public RegistryKey {
 
  private:
   std::optional<RegValue> ReadValue(const std::wstring& name) {
-    DWORD type = 0, size = 0;
-    LONG rc = RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type, nullptr, &size);
-    if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) return std::nullopt;
-    // The value may grow between asking its size and reading it.
-    DWORD capacity = size ? size : 1;
+    // Read straight into a buffer that usually fits, rather than asking the
+    // size first: a scan reads a value again for every list slot, and each
+    // call is a round trip to the registry.
+    BYTE usual[kUsualValueBytes];
+    DWORD type = 0, got = sizeof usual;
+    LONG rc = RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type, usual, &got);
+    if (rc == ERROR_SUCCESS) return Value(type, usual, std::min<DWORD>(got, sizeof usual));
+    if (rc != ERROR_MORE_DATA) return std::nullopt;
+    // Larger, and it may grow between one call and the next.
+    DWORD capacity = std::max<DWORD>(got, 2 * kUsualValueBytes);
     for (int attempt = 0; attempt < 8; ++attempt) {
       std::string data(capacity, '\0');
-      DWORD got = capacity;
-      rc = RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type,
-                            reinterpret_cast<BYTE*>(data.data()), &got);
+      got = capacity;
+      rc = RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got);
       if (rc == ERROR_MORE_DATA) {
         capacity = got > capacity ? got : capacity * 2;
         continue;
       }
       if (rc != ERROR_SUCCESS) return std::nullopt;
       data.resize(std::min(got, capacity));
-      RegValue value{type, std::move(data)};
-      if (value.IsText()) value.data = TextOf(value.data);
-      return value;
+      if (IsTextType(type)) return RegValue{type, TextOf(reinterpret_cast<const BYTE*>(data.data()), data.size())};
+      return RegValue{type, std::move(data)};
     }
     return std::nullopt;
+  }
+
+  static bool IsTextType(DWORD type) { return RegValue{type, {}}.IsText(); }
+
+  static RegValue Value(DWORD type, const BYTE* bytes, DWORD size) {
+    if (IsTextType(type)) return RegValue{type, TextOf(bytes, size)};
+    return RegValue{type, std::string(reinterpret_cast<const char*>(bytes), size)};
   }
 
   KeyHandle key_;

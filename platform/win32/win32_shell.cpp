@@ -2,6 +2,7 @@
 
 #include "platform/win32/win32_handles.h"
 // After <windows.h>, which it needs.
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <map>
@@ -35,11 +36,24 @@ HICON TrayIcon(const std::string& name) {
   return icon;
 }
 
+// COM, single-threaded, for the life of the calling thread. The shell hands
+// some documents to handlers that are COM objects, and those fail (or hang)
+// on a thread without COM. Never undone: the thread's end does that, and
+// undoing it from a destructor at process exit would run under the loader
+// lock.
+void EnsureCom() {
+  thread_local bool done = false;
+  if (done) return;
+  done = true;
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+}
+
 }  // namespace
 
 bool Win32Shell::Open(const std::string& document) {
   auto wdocument = NameArg(document);
   if (document.empty() || !wdocument) return false;
+  EnsureCom();
   HINSTANCE result = ShellExecuteW(nullptr, L"open", wdocument->c_str(), nullptr, nullptr,
                                    SW_SHOWNORMAL);
   // Values up to 32 are error codes.

@@ -221,5 +221,26 @@ TEST_F(AutoRun, ALogonTaskFollowsTheSettingOnlyWhileElevated) {
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
 }
 
+// A registration that cannot be written is reported, each time one is
+// asked for; switching off, or a registration that works, reports nothing.
+TEST_F(AutoRun, AFailedRegistrationIsReported) {
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
+  int failures = 0;
+  component.OnRegisterFailed = [&] { ++failures; };
+  component.Loaded();
+  sys.registry.FailWrites(RootKey::CurrentUser, kUserRun);
+  component.SetAutoRun(true);
+  EXPECT_EQ(failures, 1);
+  component.SetFileName("C:\\elsewhere\\veltrane.exe");
+  EXPECT_EQ(failures, 2);
+  component.SetAutoRun(false);
+  EXPECT_EQ(failures, 2);
+  sys.registry.FailWrites(RootKey::CurrentUser, kUserRun, false);
+  component.SetAutoRun(true);
+  EXPECT_EQ(failures, 2);
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"),
+            std::optional<std::string>("\"C:\\elsewhere\\veltrane.exe\""));
+}
+
 }  // namespace
 }  // namespace components

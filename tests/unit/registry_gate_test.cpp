@@ -86,4 +86,31 @@ TEST_F(RegistryGate, WaitingScansAreDroppedWhenTheProgramEnds) {
   EXPECT_FALSE(gate.Pending(ScanRequest::ScanNow));
 }
 
+// The last job (the program's end after its exit scan) comes after the
+// running scan, instead of what waited; nothing asked for later runs.
+TEST_F(RegistryGate, TheLastJobRunsAfterTheRunningScanInsteadOfTheWaitingOnes) {
+  gate.Run(ScanRequest::FullScan, Scan("full", [&] {
+             gate.Run(ScanRequest::ScanNow, Scan("now"));
+             gate.RunLast(Scan("last", [&] { gate.Run(ScanRequest::ExitScan, Scan("from last")); }));
+             gate.RunLast(Scan("second last"));
+             gate.Run(ScanRequest::FullScan, Scan("full again"));
+           }));
+  EXPECT_EQ(log, (std::vector<std::string>{"full+", "full-", "last+", "last-"}));
+  EXPECT_FALSE(gate.Busy());
+  gate.Run(ScanRequest::ScanNow, Scan("after the end"));
+  EXPECT_EQ(log.size(), 4u);
+}
+
+TEST_F(RegistryGate, WithNoScanRunningTheLastJobRunsAtOnceAndErrorsAreShown) {
+  gate.RunLast([&] {
+    log.push_back("last");
+    EXPECT_TRUE(gate.Busy());
+    throw std::runtime_error("Unable to write to C:\\Windows\\list.vlt");
+  });
+  EXPECT_EQ(log, std::vector<std::string>{"last"});
+  EXPECT_FALSE(gate.Busy());
+  ASSERT_EQ(backend.Boxes().size(), 1u);
+  EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Error);
+}
+
 }  // namespace

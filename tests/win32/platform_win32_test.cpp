@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <objbase.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -114,6 +115,33 @@ TEST_F(PlatformWin32Registry, OtherTypesAndLargeValuesReadRaw) {
   EXPECT_EQ(key->Read("NoNul")->data, "abc");
   EXPECT_EQ(key->Read("Big")->data, big);
   EXPECT_FALSE(key->Read("Missing"));
+}
+
+// Values are read in one call into a buffer that holds the usual command
+// line; those just below, at and above its size read exactly as well, and a
+// key that read a long value reads a short one without its leftovers.
+TEST_F(PlatformWin32Registry, ValuesAroundTheUsualSizeReadExactly) {
+  auto key = Key();
+  ASSERT_TRUE(key);
+  for (size_t chars : {2046u, 2047u, 2048u, 2049u, 4096u}) {
+    const std::string text = std::string(chars - 1, 'c') + "\xc3\xa9";  // ends outside ASCII
+    ASSERT_TRUE(key->WriteText("Text", text));
+    auto got = key->Read("Text");
+    ASSERT_TRUE(got) << chars;
+    EXPECT_EQ(got->data, text) << chars;
+  }
+  for (size_t bytes : {4095u, 4096u, 4097u}) {
+    std::string binary(bytes, '\x01');
+    binary.back() = '\x7f';
+    SetRaw("Blob", REG_BINARY, binary);
+    auto got = key->Read("Blob");
+    ASSERT_TRUE(got) << bytes;
+    EXPECT_EQ(got->data, binary) << bytes;
+  }
+  ASSERT_TRUE(key->WriteText("Text", "short"));
+  EXPECT_EQ(key->Read("Text")->data, "short");
+  SetRaw("Blob", REG_BINARY, std::string());
+  EXPECT_EQ(key->Read("Blob")->data, "");
 }
 
 TEST_F(PlatformWin32Registry, EnumeratesAndDeletes) {
@@ -390,6 +418,23 @@ TEST(PlatformWin32System, BringsAnotherProgramsMinimisedWindowBack) {
   WaitForSingleObject(pi.hProcess, kHangGuardMs);
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
+}
+
+// Some documents are opened by shell handlers that are COM objects: the
+// thread that asks the shell has COM (single-threaded) from then on.
+TEST(PlatformWin32Shell, OpeningADocumentLeavesTheThreadWithCom) {
+  auto com_state = [](bool open_first) {
+    HRESULT hr = E_FAIL;
+    std::thread t([&] {
+      if (open_first) Win32Shell().Open("C:\\Veltrane no such folder\\no such file.txt");
+      hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+      if (SUCCEEDED(hr)) CoUninitialize();
+    });
+    t.join();
+    return hr;
+  };
+  EXPECT_EQ(com_state(false), S_OK);  // a thread starts without COM
+  EXPECT_EQ(com_state(true), S_FALSE);  // already there, in the same model
 }
 
 }  // namespace

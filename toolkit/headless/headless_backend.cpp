@@ -147,7 +147,11 @@ bool HeadlessBackend::ProcessOne() {
   // Timers tick only when nothing else is waiting, like WM_TIMER.
   if (Timer* due = EarliestTimer(now_)) {
     timers_[due] = now_ + due->Interval();
-    due->DoTimer();
+    // A tick while the timer's own handler still runs (it shows a form, a
+    // box, pumps) is dropped, as the Windows backend drops it.
+    if (!ticking_.insert(due).second) return true;
+    due->DoTimer();  // may stop or destroy the timer
+    ticking_.erase(due);
     return true;
   }
   --processed_;
@@ -166,6 +170,11 @@ Timer* HeadlessBackend::EarliestTimer(int64_t not_after) const {
 }
 
 void HeadlessBackend::WaitForEvent() {
+  {
+    // What the idle handler itself posted is waiting already.
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!posted_.empty() || !sync_.empty()) return;
+  }
   if (modals_.empty()) {
     idle_reached_ = true;
     if (draining_) return;
@@ -242,7 +251,15 @@ void HeadlessBackend::BeginModal(Form& form) {
   modal_log_.push_back(form.Name());
   modals_.push_back(ModalSession{&form, now_});
   form.SetVisible(true);
-  form.NoteActivated();
+  if (!refuse_activation) form.NoteActivated();
+}
+
+void HeadlessBackend::SwitchAwayAndBack(Form& form) {
+  Post([&form] {
+    if (!form.Showing()) return;
+    form.NoteDeactivated();
+    form.NoteActivated();
+  });
 }
 
 void HeadlessBackend::EndModal(Form& form) {
@@ -270,7 +287,10 @@ void HeadlessBackend::UpdateTimer(Timer& timer) {
     timers_.erase(&timer);
 }
 
-void HeadlessBackend::RemoveTimer(Timer& timer) { timers_.erase(&timer); }
+void HeadlessBackend::RemoveTimer(Timer& timer) {
+  timers_.erase(&timer);
+  ticking_.erase(&timer);
+}
 
 void HeadlessBackend::Synchronize(const std::function<void()>& call) {
   SyncCall sync{&call};

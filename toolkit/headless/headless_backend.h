@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 #include "toolkit/application.h"
@@ -67,6 +68,15 @@ class HeadlessBackend : public Backend {
   const std::vector<BoxRecord>& Boxes() const { return boxes_; }
   std::vector<std::string> BoxTexts() const;
   void ClearBoxes() { boxes_.clear(); }
+
+  // --- Activation --------------------------------------------------------
+  // When set, the window system refuses to activate forms as they are shown
+  // (another program holds the foreground, as at log-on or while the user
+  // works elsewhere).
+  bool refuse_activation = false;
+  // The user switches to another program and back to the form: it loses
+  // and regains the activation.
+  void SwitchAwayAndBack(Form& form);
 
   // --- Modal forms -------------------------------------------------------
   // Called whenever a modal form's loop has nothing to do; returns true
@@ -128,6 +138,7 @@ class HeadlessBackend : public Backend {
 
   int64_t now_ = 0;
   std::map<Timer*, int64_t> timers_;
+  std::set<Timer*> ticking_;  // handlers running now
   std::deque<ModalResult> box_answers_;
   std::vector<BoxRecord> boxes_;
   std::vector<std::string> modal_log_;

@@ -206,10 +206,12 @@ class FormPeer : public WindowPeer {
         }
         if (!HIWORD(wp)) RestoreFocus();
         // While Show is still applying, OnShow has not run yet; the form's
-        // OnActivate comes after it, as the user sees it.
+        // OnActivate comes after it, as the user sees it. A form the model
+        // already counts as active (a modal one is activated as it is shown,
+        // whatever Windows does) is not activated twice.
         if (showing_)
           PostMessageW(hwnd_, kMsgActivated, 0, 0);
-        else
+        else if (!form_.Active())
           form_.NoteActivated();
         return 0;
       case kMsgActivated:
@@ -423,8 +425,9 @@ class LabelPeer : public WindowPeer {
  public:
   LabelPeer(Win32Backend& backend, Label& label) : WindowPeer(backend, label), label_(label) {
     if (!CreateChild(L"Static", Style())) return;
-    // Subclassed for the mouse: a label with handlers takes clicks, one
-    // without lets them through to what it lies on.
+    // Subclassed for the mouse. Every label takes the mouse for itself, as a
+    // control of the model does: one without handlers must not hand a move
+    // to what it lies on, whose handler would then run (a panel's hover help).
     WNDPROC old = WNDPROC(SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, LONG_PTR(&LabelProc)));
     if (!g_static_proc) g_static_proc = old;
   }
@@ -452,8 +455,8 @@ class LabelPeer : public WindowPeer {
     auto* peer = static_cast<LabelPeer*>(PeerOf(hwnd));
     if (peer) {
       Control& c = peer->control_;
-      if (msg == WM_NCHITTEST)
-        return (c.OnClick || c.OnMouseUp || c.OnMouseMove) ? HTCLIENT : HTTRANSPARENT;
+      // A static control answers HTTRANSPARENT, which passes the mouse on.
+      if (msg == WM_NCHITTEST) return HTCLIENT;
       bool handled = false;
       LRESULT r = Guarded([&]() -> LRESULT {
         handled = peer->mouse_.Handle(hwnd, c, msg, wp, lp);

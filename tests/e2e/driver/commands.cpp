@@ -232,6 +232,10 @@ void cmdClose(const Args& a, Out&) {
   act(h, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
+// What Task Manager's "End task" does: the close message itself, which a
+// window gets even while a modal box keeps it disabled.
+void cmdEndTask(const Args& a, Out&) { act(windowByCaption(a[0]), WM_CLOSE, 0, 0); }
+
 void cmdFind(const Args& a, Out& out) { out.push_back(describe(resolve(a[0]))); }
 
 void cmdWaitFind(const Args& a, Out& out) {
@@ -741,6 +745,7 @@ const std::vector<Command>& commands() {
       {"expect-client-size", 3, 3, "<caption> <width> <height>", cmdExpectClientSize},
       {"wait-client-size", 3, 4, "<caption> <width> <height> [timeout_ms]", cmdWaitClientSize},
       {"close", 1, 1, "<caption>", cmdClose},
+      {"end-task", 1, 1, "<caption>", cmdEndTask},
       {"find", 1, 1, "<control>", cmdFind},
       {"wait-find", 1, 2, "<control> [timeout_ms]", cmdWaitFind},
       {"expect-missing", 1, 1, "<control>", cmdExpectMissing},
