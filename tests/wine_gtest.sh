@@ -7,6 +7,8 @@
 #   tests/wine_gtest.sh <program.exe>                    every case, 32-bit Windows
 #   tests/wine_gtest.sh <program.exe> win64 <filter>     those cases on 64-bit
 #     Windows, where none may skip: they are there for what only it has
+# GTEST_TOTAL_SHARDS and GTEST_SHARD_INDEX in the environment run a share
+# of the cases (Wine hands the environment to the program).
 set -u
 exe=$1 kind=${2:-win32} filter=${3:-*}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -15,6 +17,7 @@ source "$here/e2e/lib.sh"
 [ -f "$exe" ] || { echo "$exe is missing (make win32)"; exit 1; }
 name=$(basename "$exe" .exe)
 [ "$kind" = win32 ] || name=${name}_$kind
+[ -z "${GTEST_SHARD_INDEX:-}" ] || name=${name}_shard$GTEST_SHARD_INDEX
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
@@ -31,8 +34,20 @@ if [ "$kind" != win32 ]; then
 fi
 export VELTRANE_ALLOWED_SKIPS=$(winpath "$allowed")
 timeout --kill-after=10 1100 wine explorer /desktop=unit,1024x768 "$exe" "--gtest_filter=$filter" \
-  "--gtest_output=xml:$(winpath "$out/results.xml")" >"$out/log" 2>&1
+  "--gtest_output=xml:$(winpath "$out/results.xml")" >"$out/log" 2>&1 &
+desktop=$!
+# The results file is written once every case has run. Wine's desktop can
+# then outlive the program by many minutes, waiting on helper processes of
+# Wine's own that a case started: the session is ended a while after.
+while kill -0 "$desktop" 2>/dev/null; do
+  if grep -qs '</testsuites>' "$out/results.xml"; then
+    for _ in $(seq 20); do kill -0 "$desktop" 2>/dev/null && sleep 1; done
+    break
+  fi
+  sleep 2
+done
 e2e_end_session
+wait "$desktop" 2>/dev/null
 
 status=0
 if [ ! -s "$out/results.xml" ]; then

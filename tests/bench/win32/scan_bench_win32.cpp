@@ -16,6 +16,7 @@
 #include "registry/data_files.h"
 #include "registry/rejestralertfrm.h"
 #include "registry/scan.h"
+#include "tests/bench/win32/bench_scan_host.h"
 #include "toolkit/headless/headless_backend.h"
 
 namespace {
@@ -28,45 +29,6 @@ const std::string kKeyPaths[4] = {kRoot + "\\Run", kRoot + "\\RunOnce", kRoot + 
 
 std::string Known(int key, int i) { return "\"C:\\Program Files\\Vendor " + std::to_string(key * 10 + i) + "\\tool.exe\" /min"; }
 
-class BenchHost : public registry::ScanHost {
- public:
-  BenchHost(platform::Files& files, const std::string& list_path)
-      : white_(files, list_path), statistics_(files, list_path + ".statistics") {}
-
-  platform::Registry& Registry() override { return registry_; }
-  registry::IniStore& WhiteList() override { return white_; }
-  registry::IniStore& Statistics() override { return statistics_; }
-  tk::ProgressBar& Progress() override { return bar_; }
-  void ShowScanPage() override {}
-  void StopMonitor() override {}
-  void StartMonitor() override {}
-  bool LiveRegistryTest() override { return false; }
-  void SetBalloonText(const std::string&) override {}
-  void ShowBalloon() override {}
-  void NoRightsExit() override {}
-  void BlockProgram(const std::string&) override {}
-  std::string OwnPath() override { return "C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe"; }
-  registry::HandOffChannel& Channel() { return channel_; }
-  platform::win32::Win32Registry& Real() { return registry_; }
-
- private:
-  platform::win32::Win32Registry registry_;
-  registry::IniStore white_;
-  registry::IniStore statistics_;  // nothing is deleted, so never written
-  tk::Form form_{"velmain", "Tvelmain"};
-  tk::Label l_[7] = {{&form_, "a"}, {&form_, "b"}, {&form_, "c"}, {&form_, "d"},
-                     {&form_, "e"}, {&form_, "f"}, {&form_, "g"}};
-  tk::CheckBox c_[3] = {{&form_, "h"}, {&form_, "i"}, {&form_, "j"}};
-  registry::HandOffChannel channel_{l_[0], l_[1], l_[2], l_[3], l_[4], l_[5], l_[6], c_[0], c_[1], c_[2]};
-  tk::ProgressBar bar_{&form_, "postep"};
-};
-
-double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
-}
-
 }  // namespace
 
 int main() {
@@ -76,7 +38,7 @@ int main() {
   GetTempPathW(MAX_PATH, temp);
   const std::string list_path = platform::win32::Utf8(temp) + "veltrane-bench-" + std::to_string(GetCurrentProcessId()) + ".vlt";
   platform::win32::Win32Files files;
-  BenchHost host(files, list_path);
+  BenchScanHost host(files, list_path);
 
   // Known values in every fifth slot, strangers in all the others.
   std::string list;
