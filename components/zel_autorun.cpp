@@ -100,9 +100,8 @@ void TzelAutoRun::ApplyAutoRun() {
     platform_.system.RemoveLogonTask(kLogonTaskName);
 }
 
-void TzelAutoRun::ClearAutoRun() {
-  UnregisterAutoRun(platform_, kind_, file_name_);
-  platform_.system.RemoveLogonTask(kLogonTaskName);
-}
+// The log-on task has one name whatever the settings: ApplyAutoRun, which
+// follows every ClearAutoRun, replaces or removes it.
+void TzelAutoRun::ClearAutoRun() { UnregisterAutoRun(platform_, kind_, file_name_); }
 
 }  // namespace components
