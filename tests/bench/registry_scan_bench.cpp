@@ -16,6 +16,7 @@
 #include "registry/data_files.h"
 #include "registry/rejestralertfrm.h"
 #include "registry/scan.h"
+#include "tests/bench/bench_scan_host.h"
 #include "tests/support/bench_files.h"
 #include "toolkit/headless/headless_backend.h"
 
@@ -32,53 +33,27 @@ std::string CommandLine(const std::string& tag, int length) {
   return text + "\\tool.exe\" /min";
 }
 
-class BenchHost : public registry::ScanHost {
- public:
-  BenchHost(platform::Files& files, int length)
-      : white_(files, registry::kWhiteListPath), statistics_(files, registry::kStatisticsPath) {
-    std::string list;
-    for (int n = 0; n <= registry::kLastWhiteListSlot; ++n) {
-      // Known value i sits in slot 5 i; every other slot holds a stranger.
-      const bool known = n % 5 == 0 && n / 5 < kKnown;
-      const std::string text = CommandLine(known ? "Vendor " + std::to_string(n / 5) : "Other " + std::to_string(n), length);
-      list += "[" + std::to_string(n) + "]\r\nnumer=" + std::to_string(n) + "\r\nnazwa=Entry " + std::to_string(n) +
-              "\r\nsekcja=HKLM_run\r\nwartosc=" + text + "\r\n";
-    }
-    files.Replace(registry::kWhiteListPath, list);
-    for (int i = 0; i < kValues; ++i) {
-      const registry::ScanKey& key = registry::kScanKeys[i % 4];
-      const std::string tag = (i < kKnown ? "Vendor " : "New ") + std::to_string(i);
-      registry_.Set(key.root, std::string(key.path), "Entry " + std::to_string(i),
-                    platform::RegValue{1, CommandLine(tag, length)});
-    }
+using BenchHost = BenchScanHost<platform::portable::PortableRegistry>;
+
+// A white list with every slot in use and the four keys' values, each
+// `length` characters long.
+void Seed(platform::Files& files, platform::portable::PortableRegistry& registry, int length) {
+  std::string list;
+  for (int n = 0; n <= registry::kLastWhiteListSlot; ++n) {
+    // Known value i sits in slot 5 i; every other slot holds a stranger.
+    const bool known = n % 5 == 0 && n / 5 < kKnown;
+    const std::string text = CommandLine(known ? "Vendor " + std::to_string(n / 5) : "Other " + std::to_string(n), length);
+    list += "[" + std::to_string(n) + "]\r\nnumer=" + std::to_string(n) + "\r\nnazwa=Entry " + std::to_string(n) +
+            "\r\nsekcja=HKLM_run\r\nwartosc=" + text + "\r\n";
   }
-
-  platform::Registry& Registry() override { return registry_; }
-  registry::IniStore& WhiteList() override { return white_; }
-  registry::IniStore& Statistics() override { return statistics_; }
-  tk::ProgressBar& Progress() override { return bar_; }
-  void ShowScanPage() override {}
-  void StopMonitor() override {}
-  void StartMonitor() override {}
-  bool LiveRegistryTest() override { return false; }
-  void SetBalloonText(const std::string&) override {}
-  void ShowBalloon() override {}
-  void NoRightsExit() override {}
-  void BlockProgram(const std::string&) override {}
-  std::string OwnPath() override { return "C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe"; }
-  registry::HandOffChannel& Channel() { return channel_; }
-
- private:
-  platform::portable::PortableRegistry registry_;
-  registry::IniStore white_;
-  registry::IniStore statistics_;  // nothing is deleted, so never written
-  tk::Form form_{"velmain", "Tvelmain"};
-  tk::Label l_[7] = {{&form_, "a"}, {&form_, "b"}, {&form_, "c"}, {&form_, "d"},
-                     {&form_, "e"}, {&form_, "f"}, {&form_, "g"}};
-  tk::CheckBox c_[3] = {{&form_, "h"}, {&form_, "i"}, {&form_, "j"}};
-  registry::HandOffChannel channel_{l_[0], l_[1], l_[2], l_[3], l_[4], l_[5], l_[6], c_[0], c_[1], c_[2]};
-  tk::ProgressBar bar_{&form_, "postep"};
-};
+  files.Replace(registry::kWhiteListPath, list);
+  for (int i = 0; i < kValues; ++i) {
+    const registry::ScanKey& key = registry::kScanKeys[i % 4];
+    const std::string tag = (i < kKnown ? "Vendor " : "New ") + std::to_string(i);
+    registry.Set(key.root, std::string(key.path), "Entry " + std::to_string(i),
+                  platform::RegValue{1, CommandLine(tag, length)});
+  }
+}
 
 // Processor time per scan of each run, for the ratio printed at the end.
 struct Ratios {
@@ -99,7 +74,8 @@ void BM_FullRegistryScan(benchmark::State& state) {
   testing_support::BenchFiles bench_files(state.range(0));
   platform::Files* files = &bench_files.Files();
   const int length = int(state.range(1));
-  BenchHost host(*files, length);
+  BenchHost host(*files, registry::kWhiteListPath, registry::kStatisticsPath);
+  Seed(*files, host.Real(), length);
   registry::RegistryScan scan(host, host.Channel());
   int alerts = 0;
   backend.modal_answerer = [&](tk::Form& form) {

@@ -16,7 +16,7 @@
 #include "registry/data_files.h"
 #include "registry/rejestralertfrm.h"
 #include "registry/scan.h"
-#include "tests/bench/win32/bench_scan_host.h"
+#include "tests/bench/bench_scan_host.h"
 #include "toolkit/headless/headless_backend.h"
 
 namespace {
@@ -38,7 +38,7 @@ int main() {
   GetTempPathW(MAX_PATH, temp);
   const std::string list_path = platform::win32::Utf8(temp) + "veltrane-bench-" + std::to_string(GetCurrentProcessId()) + ".vlt";
   platform::win32::Win32Files files;
-  BenchScanHost host(files, list_path);
+  BenchScanHost<platform::win32::Win32Registry> host(files, list_path, list_path + ".statistics");
 
   // Known values in every fifth slot, strangers in all the others.
   std::string list;

@@ -17,7 +17,7 @@
 #include "platform/win32/win32_registry.h"
 #include "registry/data_files.h"
 #include "registry/scan.h"
-#include "tests/bench/win32/bench_scan_host.h"
+#include "tests/bench/bench_scan_host.h"
 #include "toolkit/application.h"
 #include "toolkit/win32/win32_backend.h"
 
@@ -55,7 +55,7 @@ int main() {
   const std::string list_path =
       platform::win32::Utf8(temp) + "veltrane-slots-" + std::to_string(GetCurrentProcessId()) + ".vlt";
   platform::win32::Win32Files files;
-  BenchScanHost host(files, list_path);
+  BenchScanHost<platform::win32::Win32Registry> host(files, list_path, list_path + ".statistics");
 
   // Strangers up to slot 400, then the key's values, one per slot.
   std::string list;

@@ -1,21 +1,19 @@
-// What a registry scan needs of the main window, for the benchmarks under
-// Wine: the real registry, a white list and a statistics file in the given
-// files, controls that only hold state, and nothing else.
+// What a registry scan needs of the main window, for the scan benchmarks:
+// a registry (the portable one, or the real one under Wine), a white list
+// and a statistics file, controls that only hold state, and nothing else.
 #pragma once
-#include <windows.h>
-
 #include <string>
 
-#include "platform/win32/win32_registry.h"
 #include "registry/ini_store.h"
 #include "registry/scan.h"
 #include "toolkit/control.h"
 #include "toolkit/form.h"
 
+template <class RegistryImpl>
 class BenchScanHost : public registry::ScanHost {
  public:
-  BenchScanHost(platform::Files& files, const std::string& list_path)
-      : white_(files, list_path), statistics_(files, list_path + ".statistics") {}
+  BenchScanHost(platform::Files& files, const std::string& list_path, const std::string& statistics_path)
+      : white_(files, list_path), statistics_(files, statistics_path) {}
 
   platform::Registry& Registry() override { return registry_; }
   registry::IniStore& WhiteList() override { return white_; }
@@ -31,10 +29,10 @@ class BenchScanHost : public registry::ScanHost {
   void BlockProgram(const std::string&) override {}
   std::string OwnPath() override { return "C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe"; }
   registry::HandOffChannel& Channel() { return channel_; }
-  platform::win32::Win32Registry& Real() { return registry_; }
+  RegistryImpl& Real() { return registry_; }
 
  private:
-  platform::win32::Win32Registry registry_;
+  RegistryImpl registry_;
   registry::IniStore white_;
   registry::IniStore statistics_;  // nothing is deleted, so never written
   // Never shown: the controls only hold state.
@@ -46,9 +44,11 @@ class BenchScanHost : public registry::ScanHost {
   tk::ProgressBar bar_{&form_, "postep"};
 };
 
+#ifdef _WIN32
 // Seconds between two performance-counter readings.
 inline double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
   return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
 }
+#endif
