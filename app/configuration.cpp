@@ -1,5 +1,7 @@
 // The per-user configuration file, the first run and the protection level.
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "app/velmainfrm.h"
@@ -50,82 +52,87 @@ const char* FlagText(const tk::CheckBox& box) { return box.Checked() ? "1" : "0"
 // The program's own start-with-Windows value goes on the white list as it is
 // registered, quoted; never over what another user allowed, never twice, and
 // not at all when the program's path could not be had.
-void AllowOwnCommand(registry::IniStore& white_list, const std::string& exe) {
+void AllowOwnCommand(registry::IniStore& white, const std::string& exe) {
+  using namespace registry::white_list;
   if (exe.empty()) return;
   const std::string command = components::QuotedCommand(exe);
-  for (int slot = 0; slot <= registry::kLastWhiteListSlot; ++slot) {
-    const std::string held = registry::ReadSlot(white_list, slot, "wartosc", registry::kMarkerError);
-    if (held == command || held == exe) return;
+  {
+    registry::IniStore::Batch batch(white);
+    for (int slot = 0; slot <= kLastSlot; ++slot) {
+      const std::optional<std::string> held = registry::ReadSlot(white, slot, kCommand);
+      if (held == command || held == exe) return;
+    }
   }
-  const int slot = registry::FindFreeSlot(white_list, "wartosc", registry::kMarkerError, registry::kLastWhiteListSlot);
+  const int slot = registry::FindFreeSlot(white, kCommand, kLastSlot);
   if (slot < 0) return;  // the scan never asks about it anyway
-  registry::WriteSlot(white_list, slot, {{"numer", std::to_string(slot)}, {"sekcja", "HKLM_run"}, {"wartosc", command}});
+  registry::WriteSlot(white, slot, {{kNumber, std::to_string(slot)}, {kSection, "HKLM_run"}, {kCommand, command}});
+}
+
+// Section of the configuration file and the setting kept under the check
+// box's name.
+struct Stored {
+  const char* section;
+  tk::CheckBox& box;
+};
+
+// In the order they are saved, "skonfigurowany" before the last one.
+std::array<Stored, 10> StoredSettings(const Settings& s) {
+  return {{{"glowna", s.auto_start},
+           {"glowna", s.auto_skan_rejestru},
+           {"glowna", s.auto_skan_pamieci},
+           {"glowna", s.auto_skan_koncowy},
+           {"glowna", s.auto_skan_zywy},
+           {"glowna", s.auto_skan_co_godzine},
+           {"skan", s.skanuj_rejestr},
+           {"skan", s.skanuj_pamiec},
+           {"skan", s.skanuj_cicho},
+           {"skan", s.skanuj_usun_cicho}}};
 }
 
 }  // namespace
 
 void Tvelmain::LoadConfiguration() {
-  auto read = [this](const char* section, const char* key) { return IsOn(config->ReadString(section, key, "0")); };
+  registry::IniStore& config = files_->config;
+  const Settings& s = settings_;
+  auto read = [&config](const char* section, std::string_view key) {
+    return IsOn(config.ReadString(section, key, "0"));
+  };
 
   if (!read("glowna", "skonfigurowany")) {
     tk::App().ShowMessage("This program can be dangerous for your data. You are using it at your own risk.");
     tk::App().ShowMessage("This is a free software.");
     tk::App().ShowMessage("Not yet configured. Standard settings will be selected.");
-    auto_start.SetChecked(true);
+    s.auto_start.SetChecked(true);
     auto_.SetAutoRun(true);
-    auto_skan_rejestru.SetChecked(true);
-    skanuj_rejestr.SetChecked(true);
+    s.auto_skan_rejestru.SetChecked(true);
+    s.skanuj_rejestr.SetChecked(true);
     SaveConfiguration();
-    AllowOwnCommand(*white_list, platform.system.ExePath());
+    AllowOwnCommand(files_->white_list, platform.system.ExePath());
   }
 
-  auto_start.SetChecked(read("glowna", "auto_start"));
-  auto_.SetAutoRun(auto_start.Checked());
-
-  auto_skan_rejestru.SetChecked(read("glowna", "auto_skan_rejestru"));
-  auto_skan_pamieci.SetChecked(read("glowna", "auto_skan_pamieci"));
-  auto_skan_koncowy.SetChecked(read("glowna", "auto_skan_koncowy"));
-  auto_skan_zywy.SetChecked(read("glowna", "auto_skan_zywy"));
-  auto_skan_co_godzine.SetChecked(read("glowna", "auto_skan_co_godzine"));
-  skanuj_rejestr.SetChecked(read("skan", "skanuj_rejestr"));
-  skanuj_pamiec.SetChecked(read("skan", "skanuj_pamiec"));
-  skanuj_cicho.SetChecked(read("skan", "skanuj_cicho"));
-  skanuj_usun_cicho.SetChecked(read("skan", "skanuj_usun_cicho"));
+  {
+    registry::IniStore::Batch batch(config);
+    for (const Stored& stored : StoredSettings(s)) stored.box.SetChecked(read(stored.section, stored.box.Name()));
+  }
+  auto_.SetAutoRun(s.auto_start.Checked());
 }
 
 void Tvelmain::SaveConfiguration() {
-  if (!config) return;  // not opened yet: start-up has not got that far
-  config->WriteString("glowna", "auto_start", FlagText(auto_start));
-  config->WriteString("glowna", "auto_skan_rejestru", FlagText(auto_skan_rejestru));
-  config->WriteString("glowna", "auto_skan_pamieci", FlagText(auto_skan_pamieci));
-  config->WriteString("glowna", "auto_skan_koncowy", FlagText(auto_skan_koncowy));
-  config->WriteString("glowna", "auto_skan_zywy", FlagText(auto_skan_zywy));
-  config->WriteString("glowna", "auto_skan_co_godzine", FlagText(auto_skan_co_godzine));
-  config->WriteString("skan", "skanuj_rejestr", FlagText(skanuj_rejestr));
-  config->WriteString("skan", "skanuj_pamiec", FlagText(skanuj_pamiec));
-  config->WriteString("skan", "skanuj_cicho", FlagText(skanuj_cicho));
-  config->WriteString("glowna", "skonfigurowany", "1");
-  config->WriteString("skan", "skanuj_usun_cicho", FlagText(skanuj_usun_cicho));
+  if (!files_) return;  // not opened yet: start-up has not got that far
+  registry::IniStore& config = files_->config;
+  const std::array<Stored, 10> stored = StoredSettings(settings_);
+  for (size_t i = 0; i < stored.size(); ++i) {
+    if (i + 1 == stored.size()) config.WriteString("glowna", "skonfigurowany", "1");
+    config.WriteString(stored[i].section, stored[i].box.Name(), FlagText(stored[i].box));
+  }
   tk::App().ShowMessage("Configuration saved.");
 }
 
 void Tvelmain::ShowProtectionLevel() {
-  const int level = (auto_start.Checked() ? 30 : 0) + (auto_skan_rejestru.Checked() ? 25 : 0) +
-                    (auto_skan_pamieci.Checked() ? 25 : 0) + (auto_skan_koncowy.Checked() ? 20 : 0);
+  const Settings& s = settings_;
+  const int level = (s.auto_start.Checked() ? 30 : 0) + (s.auto_skan_rejestru.Checked() ? 25 : 0) +
+                    (s.auto_skan_pamieci.Checked() ? 25 : 0) + (s.auto_skan_koncowy.Checked() ? 20 : 0);
   status.SetCaption("System Protection: " + std::to_string(level) + "%");
-}
-
-void Tvelmain::auto_startMouseUp() {
-  tk::App().MessageBox(tk::MsgKind::Information, "Make sure you save changes.");
-  ShowProtectionLevel();
-}
-
-void Tvelmain::auto_skan_rejestruMouseUp() { ShowProtectionLevel(); }
-void Tvelmain::auto_skan_pamieciMouseUp() { ShowProtectionLevel(); }
-void Tvelmain::auto_skan_koncowyMouseUp() { ShowProtectionLevel(); }
-
-void Tvelmain::auto_skan_zywyMouseUp() {
-  tk::App().MessageBox(tk::MsgKind::Information, "Save settings and restart program to apply changes.");
 }
 
 void Tvelmain::autoRegisterFailed() {
@@ -136,8 +143,5 @@ void Tvelmain::autoRegisterFailed() {
                        "Veltrane could not register itself to start with Windows, so it will not start by itself "
                        "when Windows starts.");
 }
-
-void Tvelmain::Button7Click() { SaveConfiguration(); }
-void Tvelmain::Button13Click() { SaveConfiguration(); }
 
 }  // namespace app

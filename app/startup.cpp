@@ -2,7 +2,6 @@
 // program ends.
 #include "app/velmainfrm.h"
 #include "app/version.h"
-#include "registry/data_files.h"
 #include "toolkit/application.h"
 
 namespace app {
@@ -16,21 +15,6 @@ constexpr const char* kNoRightsText =
 
 }  // namespace
 
-void Tvelmain::ConnectStartup() {
-  // The one-shot start-up flag, set when the window is created.
-  startup.SetChecked(true);
-  tk::App().OnIdle = [this](bool& done) { propsIdle(done); };
-  OnClose = [this](tk::CloseAction& action) { FormClose(action); };
-  auto_start.OnMouseUp = [this](tk::MouseButton, int, int) { auto_startMouseUp(); };
-  auto_skan_rejestru.OnMouseUp = [this](tk::MouseButton, int, int) { auto_skan_rejestruMouseUp(); };
-  auto_skan_pamieci.OnMouseUp = [this](tk::MouseButton, int, int) { auto_skan_pamieciMouseUp(); };
-  auto_skan_koncowy.OnMouseUp = [this](tk::MouseButton, int, int) { auto_skan_koncowyMouseUp(); };
-  auto_skan_zywy.OnMouseUp = [this](tk::MouseButton, int, int) { auto_skan_zywyMouseUp(); };
-  Button7.OnClick = [this] { Button7Click(); };
-  Button13.OnClick = [this] { Button13Click(); };
-  auto_.OnRegisterFailed = [this] { autoRegisterFailed(); };
-}
-
 void Tvelmain::Loaded() {
   // The guard decides first: a second copy ends before its tray icon shows,
   // its watch starts or it takes away the running copy's start-with-Windows
@@ -42,15 +26,11 @@ void Tvelmain::Loaded() {
   mon_HKLM.Loaded();
 }
 
-void Tvelmain::Step(const char* name) {
-  if (call_trace) call_trace(name);
-}
-
 void Tvelmain::propsIdle(bool& done) {
   // Idle events of nested loops (modal windows, message pumping) come here
   // too: the flag goes first, before anything can pump.
-  if (!startup.Checked()) return;
-  startup.SetChecked(false);
+  if (!start_up_pending_) return;
+  start_up_pending_ = false;
   // The start-up holds the scan gate: a scan asked for meanwhile (the change
   // question answered Yes while the doctor works, "Scan now") waits for it,
   // and closing the window stops it like a scan.
@@ -58,60 +38,32 @@ void Tvelmain::propsIdle(bool& done) {
 }
 
 void Tvelmain::StartUp() {
-  user_name = platform.system.UserName().value_or(std::string());
-
+  user_name_ = platform.system.UserName().value_or(std::string());
   ProgramVersion = VELTRANE_VERSION_TEXT;
   UpdateNumber = VELTRANE_UPDATE_NUMBER_TEXT;
   wersja.SetCaption(ProgramVersion);
-
-  kontakt.SetCaption("error");
-
-  white_list = std::make_unique<registry::IniStore>(platform.files, registry::kWhiteListPath);
-  trashcan = std::make_unique<registry::IniStore>(platform.files, registry::kTrashcanPath);
-  removed = std::make_unique<registry::IniStore>(platform.files, registry::kRemovedPath);
-  black_list = std::make_unique<registry::IniStore>(platform.files, registry::kBlackListPath);
-  tk::App().ProcessMessages();
-  statistics = std::make_unique<registry::IniStore>(platform.files, registry::kStatisticsPath);
-  config = std::make_unique<registry::IniStore>(platform.files, registry::ConfigPath(user_name));
+  files_ = std::make_unique<DataFiles>(platform.files, user_name_);
 
   // Any step may end the program (the doctor's corrupted registry, the
   // no-rights exit of a scan, the window closed meanwhile): the steps after
   // it do not run.
-  const auto step = [this](const char* name) {
-    if (Ending()) return false;
-    Step(name);
-    return true;
-  };
-  if (!step("LoadConfiguration")) return;
+  const Settings& s = settings_;
   LoadConfiguration();
-  if (!step("ShowProtectionLevel")) return;
+  if (Ending()) return;
   ShowProtectionLevel();
-  if (!step("RefreshProcessList")) return;
   RefreshProcessList();
-  if (!step("ShowRegistryDoctor")) return;
   ShowRegistryDoctor();
-  if (auto_skan_rejestru.Checked()) {
-    if (!step("FullRegistryScan")) return;
-    FullRegistryScanNow();
-  }
-  if (auto_skan_pamieci.Checked()) {
-    if (!step("ScanMemory")) return;
-    MemoryScanNow();
-  }
-  if (!step("RefreshLists")) return;
+  if (Ending()) return;
+  if (s.auto_skan_rejestru.Checked()) FullRegistryScanNow();
+  if (Ending()) return;
+  if (s.auto_skan_pamieci.Checked()) MemoryScanNow();
+  if (Ending()) return;
   RefreshLists();
-  if (auto_skan_zywy.Checked()) {
-    if (!step("StartMonitor")) return;
-    StartMonitor();
-  }
+  if (Ending()) return;
+  if (s.auto_skan_zywy.Checked()) StartMonitor();
   // The timers start only now, however long the scans took.
-  if (!step("Timer1")) return;
   Timer1.SetEnabled(true);
-  if (auto_skan_co_godzine.Checked()) {
-    if (!step("skan_1h")) return;
-    skan_1h.SetEnabled(true);
-  }
-  if (!step("glowna")) return;
+  if (s.auto_skan_co_godzine.Checked()) skan_1h.SetEnabled(true);
   silnik.ShowPage(glowna);
 }
 
@@ -133,10 +85,7 @@ void Tvelmain::FormClose(tk::CloseAction& action) {
     struct End {
       ~End() { tk::App().Terminate(); }
     } end;
-    if (auto_skan_koncowy.Checked() && !tk::App().Terminated()) {
-      Step("ScanLocalMachineRun");
-      ExitScanNow();
-    }
+    if (settings_.auto_skan_koncowy.Checked() && !tk::App().Terminated()) ExitScanNow();
   });
   if (!stopping_) return;
   const std::vector<tk::Form*> open = tk::App().ModalForms();
@@ -148,7 +97,7 @@ void Tvelmain::NoRightsExit() {
   auto_.SetAutoRun(false);
   // The program ends even when the setting cannot be written.
   try {
-    if (config) config->WriteString("glowna", "auto_start", "0");
+    if (files_) files_->config.WriteString("glowna", "auto_start", "0");
   } catch (...) {
     tk::App().Terminate();
     throw;

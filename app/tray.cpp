@@ -29,7 +29,7 @@ void Tvelmain::BuildPresence() {
   item("Scansystem1", "Scan system", "TRAY_SCAN", &Tvelmain::Scansystem1Click);
   item("Showactiveprograms1", "Show active programs", "TRAY_PROGRAMS", &Tvelmain::Showactiveprograms1Click);
   item("N2", "-", "", nullptr);
-  item("Exitprogram1", "Exit program", "TRAY_EXIT", &Tvelmain::Exitprogram1Click);
+  item("Exitprogram1", "Exit program", "TRAY_EXIT", &Tvelmain::ExitProgram);
 
   tray.Name = "tray";
   tray.SetHint("Veltrane - registry protection");
@@ -63,7 +63,7 @@ void Tvelmain::BuildPresence() {
 
   // The uninstaller ends a running copy as "Exit program" does: no exit scan
   // whose questions nobody would answer.
-  tk::App().GetBackend().ListenForMessage(kExitMessage, [this] { Exitprogram1Click(); });
+  tk::App().GetBackend().ListenForMessage(kExitMessage, [this] { ExitProgram(); });
 
   Timer1.SetOnTimer([this] { Timer1Timer(); });
   skan_1h.SetOnTimer([this] { skan_1hTimer(); });
@@ -86,7 +86,7 @@ void Tvelmain::Timer1Timer() {
 }
 
 void Tvelmain::skan_1hTimer() {
-  if (!Ending()) Button11Click();
+  if (!Ending()) ScanNow();
 }
 
 void Tvelmain::mon_HKLMChange() {
@@ -97,9 +97,9 @@ void Tvelmain::mon_HKLMChange() {
   if (answer == tk::ModalResult::Yes) {
     tray.ShowMainWindow();
     silnik.ShowPage(skan);
-    skanuj_rejestr.SetChecked(true);
-    skanuj_pamiec.SetChecked(false);
-    Button11Click();
+    settings_.skanuj_rejestr.SetChecked(true);
+    settings_.skanuj_pamiec.SetChecked(false);
+    ScanNow();
   } else {
     // The monitor stays off until a scan starts it again.
     tray.HideMainWindow();
@@ -122,7 +122,7 @@ void Tvelmain::Showactiveprograms1Click() {
   silnik.ShowPage(pamiec);
 }
 
-void Tvelmain::Exitprogram1Click() { tk::App().Terminate(); }
+void Tvelmain::ExitProgram() { tk::App().Terminate(); }
 
 void Tvelmain::EndSession() {
   // Windows may end the process as soon as this returns: nothing is left

@@ -1,5 +1,7 @@
 // Page update: the check against the update site's list, the download of
 // the archive through get_file, and the hand-over that ends the program.
+#include "app/look.h"
+#include "app/pages.h"
 #include "app/velmainfrm.h"
 #include "registry/ini_store.h"
 #include "toolkit/application.h"
@@ -7,7 +9,40 @@
 
 namespace app {
 
-void Tvelmain::ConnectUpdate() {
+using namespace look;
+
+namespace {
+constexpr tk::Color kUpdateBack = Rgb(0xF0, 0x91, 0x8E), kUpdateText = Rgb(0xFF, 0xF1, 0xF0),
+                    kUpdateTitleBack = Rgb(0x97, 0x17, 0x17), kUpdateTitleText = Rgb(0xFF, 0xEA, 0xE8);
+}  // namespace
+
+UpdatePage::UpdatePage(tk::PageBook& book, Tvelmain& w)
+    : tk::Page(&book, "update"), w_(w), get_file(w.platform.network, w.platform.files) {
+  const int width = kBookWidth;
+  Place(*this, 0, 0, width, kBookHeight);
+  Bar(update_panel, 0, 0, width, kBookHeight, kUpdateBack, Verdana(kUpdateText));
+  Title(update_tytul, "Program Update", kUpdateTitleBack, Verdana(kUpdateTitleText, true));
+  Place(Label13, 10, 28, width - 20, 56,
+        "From this page you can update Veltrane to the new version (if any is available). Just click on the "
+        "\"Search for updates\" button. Program will ask for your premisson before downloading the new version.");
+  Label13.SetWordWrap(true);
+  Place(Label14, 10, 92, width - 20, 14, "UPDATE DETAILS:");
+  const std::pair<tk::Label*, tk::Label*> details[] = {
+      {&Label15, &updwersja}, {&Label16, &updrozmiar}, {&Label17, &updrelease}};
+  const char* detail_captions[] = {"Update to version:", "File size:", "File released:"};
+  int y = 112;
+  for (int i = 0; i < 3; ++i) {
+    Place(*details[i].first, 20, y, 125, 14, detail_captions[i]);
+    Place(*details[i].second, 150, y, width - 160, 14, "n/a");
+    y += 18;
+  }
+  Place(Label18, 10, 174, width - 20, 14, "This update needs an active internet connection.");
+  Place(Label19, 10, 200, width - 20, 14, "Update progress:");
+  Place(sciaganie, 10, 218, width - 20, 18);
+  Place(downloadbtn, width - 10 - 110 - 6 - kButtonWidth, 304, kButtonWidth, kButtonHeight, "Download");
+  downloadbtn.SetEnabled(false);
+  Place(Button24, width - 10 - 110, 304, 110, kButtonHeight, "Check for updates");
+
   Button24.OnClick = [this] { Button24Click(); };
   downloadbtn.OnClick = [this] { downloadbtnClick(); };
   get_file.AcceptTypes = "*/*";
@@ -26,25 +61,25 @@ void Tvelmain::ConnectUpdate() {
   SetUpdateSite(update::kUpdateSite);
 }
 
-void Tvelmain::SetUpdateSite(const std::string& url) {
+void UpdatePage::SetUpdateSite(const std::string& url) {
   update_site_ = url;
   get_file.URL = update::SiteFile(url, update::kArchiveName);
 }
 
-void Tvelmain::Button24Click() {
-  silnik.ShowPage(update);
-  registry::IniStore versions(platform.files, update::kVersionPath);
-  versions.WriteString("veltrane", "wersja", ProgramVersion);
-  versions.WriteString("veltrane", "update", UpdateNumber);
+void UpdatePage::Button24Click() {
+  w_.ShowPage(*this);
+  registry::IniStore versions(w_.platform.files, update::kVersionPath);
+  versions.WriteString("veltrane", "wersja", w_.ProgramVersion);
+  versions.WriteString("veltrane", "update", w_.UpdateNumber);
 
-  if (!update::DownloadList(platform.network, platform.files, update::SiteFile(update_site_, update::kListName),
+  if (!update::DownloadList(w_.platform.network, w_.platform.files, update::SiteFile(update_site_, update::kListName),
                             update::kListPath, update::kListTimeoutMs)) {
     tk::App().MessageBox(tk::MsgKind::Warning, std::string("Could not download update list. Please try again or go to ") +
                                                    update::kDownloadSite + " to download an updated version.");
     return;
   }
-  const int current = update::ParseInteger(UpdateNumber, 0);
-  const update::UpdateList list = update::ReadUpdateList(platform.files, update::kListPath);
+  const int current = update::ParseInteger(w_.UpdateNumber, 0);
+  const update::UpdateList list = update::ReadUpdateList(w_.platform.files, update::kListPath);
   if (list.update == 0)
     tk::App().MessageBox(tk::MsgKind::Error,
                          "Update file was downloaded, but program was unable to determine the new version number. "
@@ -59,22 +94,22 @@ void Tvelmain::Button24Click() {
   }
 }
 
-void Tvelmain::downloadbtnClick() { get_file.GetFile(); }
+void UpdatePage::downloadbtnClick() { get_file.GetFile(); }
 
-void Tvelmain::get_fileProgress(update::THTTPGet* Sender, int32_t TotalSize, int32_t Readed) {
+void UpdatePage::get_fileProgress(update::THTTPGet* Sender, int32_t TotalSize, int32_t Readed) {
   sciaganie.SetMax(TotalSize);
   sciaganie.SetPosition(Readed);
 }
 
-void Tvelmain::get_fileDoneFile(update::THTTPGet* Sender, const std::string& FileName, int32_t FileSize) {
+void UpdatePage::get_fileDoneFile(update::THTTPGet* Sender, const std::string& FileName, int32_t FileSize) {
   tk::App().MessageBox(tk::MsgKind::Information, "Update was downloaded. Read the help file inside it.");
   // Whatever is registered for the archive opens it; its result is not ours to report.
-  platform.shell.Open(update::kArchivePath);
+  w_.platform.shell.Open(update::kArchivePath);
   tk::App().ShowMessage("Restart Veltrane!");
   tk::App().Terminate();
 }
 
-void Tvelmain::get_fileError(update::THTTPGet* Sender) {
+void UpdatePage::get_fileError(update::THTTPGet* Sender) {
   tk::App().MessageBox(tk::MsgKind::Error, std::string("Error occured. Try to download the newest version from ") +
                                                update::kDownloadSite + ".");
 }

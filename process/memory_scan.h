@@ -2,12 +2,14 @@
 // stopped silently or put to the user in the forbidden-process alert.
 #pragma once
 #include <string>
+#include <vector>
 #include "process/protection_host.h"
 
 namespace process {
 
-// Works through the lines of list_pamiec as they stand when it starts.
-void ScanMemory(ProtectionHost& host);
+// Works through the running programs' paths as the process list showed them
+// when it started.
+void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths);
 
 // Stops every process whose executable is path (the same ASCII-caseless
 // comparison as the scan), each checked and stopped through one handle, and

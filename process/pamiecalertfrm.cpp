@@ -1,45 +1,34 @@
 #include "process/pamiecalertfrm.h"
 
 #include "process/names.h"
+#include "registry/dialog_look.h"
 #include "toolkit/application.h"
 
 namespace process {
 namespace {
 
-constexpr tk::Color kBackground = tk::Rgb(0xF7, 0xA8, 0x51);
-constexpr tk::Color kWhite = tk::Rgb(0xFF, 0xFF, 0xFF);
-constexpr tk::Color kHeader = tk::Rgb(0xF2, 0x7E, 0x39);
-constexpr tk::Color kHeaderText = tk::Rgb(0xFE, 0xF3, 0xDE);
+using registry::dialog::Verdana;
+
+constexpr registry::dialog::Palette kPalette{tk::Rgb(0xF7, 0xA8, 0x51), tk::Rgb(0xFF, 0xFF, 0xFF),
+                                             tk::Rgb(0xF2, 0x7E, 0x39), tk::Rgb(0xFE, 0xF3, 0xDE)};
 constexpr tk::Color kWarningText = tk::Rgb(0xC4, 0x2D, 0x06);
 constexpr tk::Color kNameText = tk::Rgb(0xFD, 0xED, 0xC8);
 constexpr tk::Color kActionsText = tk::Rgb(0xFD, 0xFB, 0xC8);
 
-tk::Font Verdana(int size, bool bold, tk::Color color) { return tk::Font{"Verdana", size, bold, color}; }
-
 }  // namespace
 
-Tpamiecalert::Tpamiecalert(registry::HandOffChannel& channel)
-    : tk::Form("pamiecalert", "Tpamiecalert"), channel_(channel) {
+Tpamiecalert::Tpamiecalert(const std::string& path) : tk::Form("pamiecalert", "Tpamiecalert") {
   BuildLayout();
-  Button1.OnClick = [this] { Button1Click(); };
-  Button2.OnClick = [this] { Button2Click(); };
-  FormCreate();
-}
-
-Tpamiecalert::Tpamiecalert(registry::HandOffChannel& channel, const std::string& path) : Tpamiecalert(channel) {
   nazwa_pliku.SetCaption(std::string(FileNameOf(path)));
   sciezka_pliku.SetCaption(path);
+  Button1.OnClick = [this] { Button1Click(); };
+  Button2.OnClick = [this] { Button2Click(); };
 }
 
 void Tpamiecalert::BuildLayout() {
-  SetFixedDialog("Veltrane Alert!", kClientWidth, kClientHeight);
-  SetColor(kBackground);
-  SetFont(Verdana(8, false, kWhite));
-
-  naglowek.SetBounds(0, 0, kClientWidth, 33);
-  naglowek.SetColor(kHeader);
-  naglowek.SetFont(Verdana(10, true, kHeaderText));
-  naglowek.SetCaption("Forbidden memory resident alert!");
+  registry::dialog::Frame(*this, "Veltrane Alert!", kClientWidth, kClientHeight, kPalette);
+  registry::dialog::Header(naglowek, "Forbidden memory resident alert!", 33, Verdana(10, true, tk::kDefaultColor),
+                           kPalette);
 
   Label1.SetBounds(8, 41, 418, 26);
   Label1.SetCaption(
@@ -58,24 +47,14 @@ void Tpamiecalert::BuildLayout() {
       "Don't remove anything unless you are an experienced user.");
 
   Label4.SetBounds(8, 172, 200, 17);
-  Label4.SetFont(Verdana(10, true, kWhite));
+  Label4.SetFont(Verdana(10, true, kPalette.text));
   Label4.SetCaption("DETAILS");
 
-  // Caption and value rows; a value label clips what does not fit.
-  struct Row {
-    tk::Label& caption;
-    tk::Label& value;
-    const char* text;
-    int top;
-  };
-  for (const Row& r : {Row{Label3, nazwa_pliku, "Program name:", 195},
-                       Row{Label6, sciezka_pliku, "Program path:", 213},
-                       Row{Label8, rozmiar_pliku, "Program size:", 231}}) {
-    r.caption.SetBounds(8, r.top, 96, 14);
-    r.caption.SetCaption(r.text);
-    r.value.SetBounds(106, r.top, 320, 14);
-    r.value.SetCaption("Loading...");
-  }
+  registry::dialog::LayOutRows({{Label3, "Program name:", nazwa_pliku},
+                                {Label6, "Program path:", sciezka_pliku},
+                                {Label8, "Program size:", rozmiar_pliku}},
+                               {8, 96, 106, 320, 195, 18});
+  rozmiar_pliku.SetCaption("Loading...");
   Label3.SetFont(Verdana(8, true, kNameText));
   nazwa_pliku.SetFont(Verdana(8, true, kNameText));
 
@@ -92,14 +71,14 @@ void Tpamiecalert::BuildLayout() {
   Button1.SetCaption("Stop!");
 }
 
-void Tpamiecalert::FormCreate() {
-  nazwa_pliku.SetCaption(channel_.nazwa_pliku.Caption());
-  sciezka_pliku.SetCaption(channel_.sciezka_pliku.Caption());
+registry::Decision Tpamiecalert::Ask() {
+  decision_ = {};
+  ShowModal();
+  return decision_;
 }
 
 void Tpamiecalert::Button1Click() {
-  channel_.usun.SetChecked(usun.Checked());
-  channel_.kontakt.SetCaption("stop");
+  decision_ = {registry::Answer::Stop, usun.Checked()};
   Close();
 }
 
@@ -108,7 +87,7 @@ void Tpamiecalert::Button2Click() {
                            "This item will be removed from the disallowed processes list. Are you sure?",
                            tk::MsgButtons::OkCancel) != tk::ModalResult::Ok)
     return;
-  channel_.kontakt.SetCaption("allow");
+  decision_ = {registry::Answer::Allow, false};
   Close();
 }
 

@@ -1,10 +1,9 @@
 // Tpamiecalert: the forbidden-process alert. Names a black-listed program
-// that is running and lets the user stop it or let it work; the decision
-// goes back through the main window's hand-off channel.
+// that is running and lets the person stop it or let it work.
 #pragma once
 #include <string>
 #include "components/propanel.h"
-#include "registry/handoff.h"
+#include "registry/host.h"
 #include "toolkit/control.h"
 #include "toolkit/form.h"
 
@@ -15,11 +14,14 @@ class Tpamiecalert : public tk::Form {
   static constexpr int kClientWidth = 434;
   static constexpr int kClientHeight = 362;
 
-  explicit Tpamiecalert(registry::HandOffChannel& channel);
-  // The alert about the program at path, whatever the channel holds by now.
-  Tpamiecalert(registry::HandOffChannel& channel, const std::string& path);
+  // The alert about the program at path.
+  explicit Tpamiecalert(const std::string& path);
 
-  void FormCreate();
+  // Shows the alert modally until it is answered or closed: Stop, with the
+  // box "Delete this program", or Allow; Unanswered when it was closed
+  // without an answer.
+  registry::Decision Ask();
+
   void Button1Click();  // "Stop!"
   void Button2Click();  // "Allow working"
 
@@ -40,7 +42,7 @@ class Tpamiecalert : public tk::Form {
 
  private:
   void BuildLayout();
-  registry::HandOffChannel& channel_;
+  registry::Decision decision_;
 };
 
 }  // namespace process

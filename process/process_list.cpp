@@ -1,7 +1,6 @@
 #include "process/process_list.h"
 
 #include <optional>
-#include <string>
 
 namespace process {
 
@@ -9,19 +8,17 @@ std::string ListedPath(std::string_view raw) {
   return std::string(raw.substr(0, raw.find('\0')));
 }
 
-bool RefreshProcessList(platform::Processes& processes, tk::ListBox& target) {
-  target.Clear();
-  std::vector<uint32_t> ids = processes.EnumerateIds(kMaxProcessIds);
-  if (ids.empty()) return false;  // a running system always has processes
-  for (uint32_t id : ids) {
+std::vector<std::string> ProcessPaths(platform::Processes& processes) {
+  std::vector<std::string> paths;
+  for (uint32_t id : processes.EnumerateIds(kMaxProcessIds)) {
     if (id == 0) continue;
     std::optional<std::string> path = processes.ImagePath(id);
     if (!path) continue;
     std::string line = ListedPath(*path);
     // An empty path names nothing that an action could work on.
-    if (!line.empty()) target.AddItem(line);
+    if (!line.empty()) paths.push_back(std::move(line));
   }
-  return true;
+  return paths;
 }
 
 }  // namespace process

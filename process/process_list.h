@@ -3,8 +3,8 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
 #include "platform/processes.h"
-#include "toolkit/control.h"
 
 namespace process {
 
@@ -15,8 +15,8 @@ constexpr size_t kMaxProcessIds = 1025;
 // another file), up to a NUL should one ever come.
 std::string ListedPath(std::string_view raw);
 
-// Clears target, then adds the path of every process that can be inspected.
-// False when no process ids could be had (the list then stays empty).
-bool RefreshProcessList(platform::Processes& processes, tk::ListBox& target);
+// The path of every process that can be inspected; none when no process ids
+// could be had.
+std::vector<std::string> ProcessPaths(platform::Processes& processes);
 
 }  // namespace process

@@ -3,34 +3,31 @@
 #include <string>
 #include "platform/files.h"
 #include "platform/processes.h"
-#include "registry/handoff.h"
+#include "registry/host.h"
 #include "registry/ini_store.h"
-#include "toolkit/control.h"
 
 namespace process {
 
-class ProtectionHost {
+class ProtectionHost : public virtual registry::EngineHost {
  public:
-  virtual ~ProtectionHost() = default;
-
   virtual platform::Processes& Processes() = 0;
   virtual platform::Files& Files() = 0;
   virtual registry::IniStore& BlackList() = 0;  // C:\Windows\disallowed.vlt
   virtual registry::IniStore& Trashcan() = 0;   // C:\Windows\trashcan.vlt
-  virtual registry::HandOffChannel& Channel() = 0;
 
-  virtual tk::ListBox& ProcessList() = 0;      // list_pamiec
-  virtual tk::ProgressBar& ScanProgress() = 0;  // postep on page skan
   // "Silently remove from memory" (skanuj_usun_cicho), read where it acts.
   virtual bool SilentRemoval() = 0;
-
+  // The memory scan has come to process `position` of 0..max.
+  virtual void Progress(int position, int max) = 0;
   virtual void ShowScanPage() = 0;
   virtual void RefreshLists() = 0;
+  // The running programs changed: the list of page pamiec is made anew.
+  virtual void RefreshProcessList() = 0;
   // Makes text the tray balloon's text and shows the balloon.
   virtual void ShowBalloon(const std::string& text) = 0;
-  // The program is ending (or its window was closed): nothing more is
-  // scanned or stopped. By default: once the application is terminating.
-  virtual bool Ending();
+  // Shows the forbidden-process alert about the program at path; the
+  // person's answer.
+  virtual registry::Decision Ask(const std::string& path) = 0;
 };
 
 }  // namespace process

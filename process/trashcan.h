@@ -5,16 +5,10 @@
 #include <string>
 #include <string_view>
 #include "process/protection_host.h"
-#include "toolkit/control.h"
 
 namespace process {
 
 constexpr const char* kTrashcanFolder = "C:\\Program Files\\Quorvik\\Veltrane\\Trashcan\\";
-
-// A trashcan slot: "sciezka", the previous path; "plik", the file's name in
-// the trashcan folder. Slots written before "plik" existed mean the file
-// name of "sciezka".
-constexpr const char* kTrashFileKey = "plik";
 
 // Where the trashcan keeps a file of that name. None when the name would not
 // be a file of the folder ("", ".", "..", a name with a folder in it).
@@ -40,8 +34,8 @@ inline constexpr const char* kNotTrashedRunning =
 inline constexpr const char* kNotBlockable =
     "This entry could not be put on the list of forbidden processes: it is too long or holds a line break.";
 
-// "Recover" and "Empty" on page smietnik, for the selected line of list.
-void RecoverSelected(ProtectionHost& host, const tk::ListBox& list);
-void EmptySelected(ProtectionHost& host, const tk::ListBox& list);
+// "Recover" and "Empty" on page smietnik, for the path a line of its list shows.
+void RecoverFromTrashcan(ProtectionHost& host, const std::string& listed_path);
+void EmptyFromTrashcan(ProtectionHost& host, const std::string& listed_path);
 
 }  // namespace process

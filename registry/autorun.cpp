@@ -2,6 +2,13 @@
 
 namespace registry {
 
+std::vector<KeyView> ViewsOf(const ScanKey& key, platform::Registry& registry) {
+  std::vector<KeyView> views{{platform::RegView::Native, key.section_text}};
+  if (!key.section_text_32.empty() && registry.HasWow32View())
+    views.push_back({platform::RegView::Wow32, key.section_text_32});
+  return views;
+}
+
 AutorunKey OpenAutorunKey(platform::Registry& registry, platform::RootKey root, std::string_view path,
                           platform::RegView view) {
   platform::OpenStatus status = platform::OpenStatus::Failed;

@@ -1,11 +1,13 @@
-// The four autostart keys and the few registry steps that the scan and the
-// doctor share: opening a key for reading and writing, reading a value as
-// text, and cutting a command line into a path part and a name part.
+// The four autostart keys and the few registry steps that the scan, the
+// doctor, undo and the watch share: which views of a key to visit, opening a
+// key for reading and writing, reading a value as text, and cutting a
+// command line into a path part and a name part.
 #pragma once
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/registry.h"
 
@@ -13,6 +15,39 @@ namespace registry {
 
 inline constexpr std::string_view kRunPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr std::string_view kRunOncePath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+// One autostart key as the scans see it.
+struct ScanKey {
+  std::string_view name;  // the operation that scans it
+  platform::RootKey root;
+  std::string_view path;
+  std::string_view section_text;  // shown in the alert's "Registry section:" row
+  // The same for the key's 32-bit view, which 64-bit Windows keeps apart
+  // for the machine's keys; empty for a key that has no view of its own.
+  std::string_view section_text_32 = {};
+};
+
+// In the order of the full scan. The current user's keys read "Local
+// machine" too: the alert has always shown them so.
+inline constexpr ScanKey kScanKeys[] = {
+    {"ScanLocalMachineRun", platform::RootKey::LocalMachine, kRunPath, "Local machine, autostart.",
+     "Local machine (32-bit programs), autostart."},
+    {"ScanLocalMachineRunOnce", platform::RootKey::LocalMachine, kRunOncePath, "Local machine, run once.",
+     "Local machine (32-bit programs), run once."},
+    {"ScanCurrentUserRun", platform::RootKey::CurrentUser, kRunPath, "Local machine, autostart."},
+    {"ScanCurrentUserRunOnce", platform::RootKey::CurrentUser, kRunOncePath, "Local machine, autostart."},
+};
+inline constexpr const ScanKey& kLocalMachineRun = kScanKeys[0];
+
+// One view of a key: the native one, and on 64-bit Windows the 32-bit one of
+// the machine's keys, in that order.
+struct KeyView {
+  platform::RegView view;
+  std::string_view section_text;
+};
+// The views in which the key is a key of its own: what the scans, the
+// doctor and the watch visit.
+std::vector<KeyView> ViewsOf(const ScanKey& key, platform::Registry& registry);
 
 enum class KeyOpen {
   Opened,

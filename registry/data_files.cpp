@@ -18,8 +18,16 @@ bool FitsInList(std::string_view text) {
          text.find_first_of("\r\n") == std::string_view::npos;
 }
 
-std::string ReadSlot(IniStore& store, int slot, std::string_view key, std::string_view marker) {
-  return store.ReadString(std::to_string(slot), key, marker);
+std::optional<std::string> ReadSlot(IniStore& store, int slot, std::string_view key) {
+  return store.Find(std::to_string(slot), key);
+}
+
+std::vector<std::optional<std::string>> ReadSlots(IniStore& store, std::string_view key, int last_slot) {
+  IniStore::Batch batch(store);
+  std::vector<std::optional<std::string>> slots;
+  slots.reserve(size_t(last_slot) + 1);
+  for (int n = 0; n <= last_slot; ++n) slots.push_back(ReadSlot(store, n, key));
+  return slots;
 }
 
 void WriteSlot(IniStore& store, int slot,
@@ -30,12 +38,10 @@ void WriteSlot(IniStore& store, int slot,
 
 void EraseSlot(IniStore& store, int slot) { store.EraseSection(std::to_string(slot)); }
 
-int FindFreeSlot(IniStore& store, std::string_view key, std::string_view marker, int last_slot,
-                 const std::function<void()>& pump) {
-  for (int n = 0; n <= last_slot; ++n) {
-    if (pump) pump();
-    if (ReadSlot(store, n, key, marker) == marker) return n;
-  }
+int FindFreeSlot(IniStore& store, std::string_view key, int last_slot) {
+  IniStore::Batch batch(store);
+  for (int n = 0; n <= last_slot; ++n)
+    if (!ReadSlot(store, n, key)) return n;
   return -1;
 }
 

@@ -1,30 +1,63 @@
 // The data files in the Windows folder and the numbered-slot scheme that
 // every list file shares: one entry per section named "0", "1", "2", ...
+// Each list names its file, its slots and the keys of an entry once, here.
 #pragma once
-#include <functional>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "registry/ini_store.h"
 
 namespace registry {
 
 // Lists are read over slots 0..kLastSlot; the white list, which the
-// registry scan fills up to slot 500, over 0..kLastWhiteListSlot.
+// registry scan fills up to slot 500, over 0..white_list::kLastSlot.
 constexpr int kLastSlot = 250;
-constexpr int kLastWhiteListSlot = 500;
 
-constexpr const char* kWhiteListPath = "C:\\Windows\\list.vlt";
-constexpr const char* kTrashcanPath = "C:\\Windows\\trashcan.vlt";
-constexpr const char* kRemovedPath = "C:\\Windows\\removed.vlt";
-constexpr const char* kBlackListPath = "C:\\Windows\\disallowed.vlt";
-constexpr const char* kStatisticsPath = "C:\\Windows\\statistics.vlt";
+// The autostart entries the person allowed.
+namespace white_list {
+constexpr const char* kPath = "C:\\Windows\\list.vlt";
+constexpr int kLastSlot = 500;
+// The allowed data: what matching reads, and what makes a slot used.
+constexpr std::string_view kCommand = "wartosc";
+constexpr std::string_view kNumber = "numer";
+constexpr std::string_view kName = "nazwa";
+// "HKLM_run" whatever the key, as it always has been.
+constexpr std::string_view kSection = "sekcja";
+// "32-bit" for an entry allowed from the 32-bit registry view.
+constexpr std::string_view kView = "widok";
+}  // namespace white_list
 
-// Free markers: what an empty slot's entry key reads back as.
-constexpr const char* kMarkerErr = "err";
-constexpr const char* kMarkerError = "error";
+// The programs the person forbade to run.
+namespace black_list {
+constexpr const char* kPath = "C:\\Windows\\disallowed.vlt";
+constexpr std::string_view kProgram = "sciezka";
+}  // namespace black_list
+
+// The programs moved into the trashcan folder.
+namespace trashcan_list {
+constexpr const char* kPath = "C:\\Windows\\trashcan.vlt";
+// Where the program lay; what makes a slot used.
+constexpr std::string_view kFormerPath = "sciezka";
+// Its file's name in the trashcan folder. Slots written before it existed
+// mean the file name of kFormerPath.
+constexpr std::string_view kFileName = "plik";
+}  // namespace trashcan_list
+
+// The autostart values the scans deleted, to be put back ("Registry" page).
+namespace statistics {
+constexpr const char* kPath = "C:\\Windows\\statistics.vlt";
+// The value's data, as slots have always held it: what the list shows.
+constexpr std::string_view kData = "wartosc";
+constexpr std::string_view kRoot = "korzen";
+constexpr std::string_view kKey = "klucz";
+constexpr std::string_view kView = "widok";
+constexpr std::string_view kName = "nazwa";
+constexpr std::string_view kType = "typ";
+}  // namespace statistics
 
 // Used when the user name cannot be had.
 constexpr const char* kDefaultUserName = "default";
@@ -38,18 +71,17 @@ std::string ConfigPath(std::string_view user_name);
 // IniStore::kMaxRead characters, no line break.
 bool FitsInList(std::string_view text);
 
-// The key of slot n, or marker when the slot (or the key) is missing.
-std::string ReadSlot(IniStore& store, int slot, std::string_view key, std::string_view marker);
+// The key of slot n; nullopt when the slot (or the key) is missing.
+std::optional<std::string> ReadSlot(IniStore& store, int slot, std::string_view key);
+// The key of every slot 0..last_slot, read in one batch.
+std::vector<std::optional<std::string>> ReadSlots(IniStore& store, std::string_view key, int last_slot);
 // Writes the keys into slot n in the order given.
 void WriteSlot(IniStore& store, int slot,
                std::initializer_list<std::pair<std::string_view, std::string_view>> keys);
 void EraseSlot(IniStore& store, int slot);
-// The lowest slot in 0..last_slot whose key reads back exactly as marker, or
-// -1 when every slot is in use. Calls pump (when given) before each slot it
-// reads, so that the window stays responsive; it returns as soon as it has
-// found a slot, so that no handler run by the pump can fill that slot before
-// the caller writes it.
-int FindFreeSlot(IniStore& store, std::string_view key, std::string_view marker, int last_slot,
-                 const std::function<void()>& pump = {});
+// The lowest slot in 0..last_slot without the key, or -1 when every slot is
+// in use. One batch of reads, so that nothing can take the slot before the
+// caller writes it.
+int FindFreeSlot(IniStore& store, std::string_view key, int last_slot);
 
 }  // namespace registry

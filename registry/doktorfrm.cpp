@@ -2,15 +2,14 @@
 
 #include <vector>
 
+#include "registry/dialog_look.h"
 #include "toolkit/application.h"
 
 namespace registry {
 
 namespace {
-constexpr tk::Color kBackground = tk::Rgb(0xFE, 0xFF, 0xF0);
-constexpr tk::Color kHeader = tk::Rgb(0x22, 0x5B, 0x86);
-constexpr tk::Color kHeaderText = tk::Rgb(0xFC, 0xF7, 0xCF);
-constexpr tk::Color kText = tk::Rgb(0x22, 0x5B, 0x86);
+constexpr dialog::Palette kPalette{tk::Rgb(0xFE, 0xFF, 0xF0), tk::Rgb(0x22, 0x5B, 0x86), tk::Rgb(0x22, 0x5B, 0x86),
+                                   tk::Rgb(0xFC, 0xF7, 0xCF)};
 }  // namespace
 
 std::optional<std::string> Dequote(std::string_view text) {
@@ -35,11 +34,12 @@ std::optional<std::string> Dequote(std::string_view text) {
   return inner;
 }
 
+// The machine's keys, then the user's, run-once before run.
 const Tdoktor::RepairKey Tdoktor::kRepairKeys[4] = {
-    {platform::RootKey::LocalMachine, kRunPath, &Tdoktor::postep},
-    {platform::RootKey::LocalMachine, kRunOncePath, &Tdoktor::postep2},
-    {platform::RootKey::CurrentUser, kRunOncePath, &Tdoktor::postep3},
-    {platform::RootKey::CurrentUser, kRunPath, &Tdoktor::postep4},
+    {kScanKeys[0], &Tdoktor::postep},
+    {kScanKeys[1], &Tdoktor::postep2},
+    {kScanKeys[3], &Tdoktor::postep3},
+    {kScanKeys[2], &Tdoktor::postep4},
 };
 
 Tdoktor::Tdoktor(platform::Registry& registry) : tk::Form("doktor", "Tdoktor"), registry_(registry) {
@@ -49,14 +49,8 @@ Tdoktor::Tdoktor(platform::Registry& registry) : tk::Form("doktor", "Tdoktor"), 
 }
 
 void Tdoktor::BuildLayout() {
-  SetFixedDialog("Veltrane - registry doctor", kClientWidth, kClientHeight);
-  SetColor(kBackground);
-  SetFont(tk::Font{"Verdana", 8, false, kText});
-
-  naglowek.SetBounds(0, 0, kClientWidth, 26);
-  naglowek.SetColor(kHeader);
-  naglowek.SetFont(tk::Font{"Tahoma", 10, true, kHeaderText});
-  naglowek.SetCaption("Registry Doctor");
+  dialog::Frame(*this, "Veltrane - registry doctor", kClientWidth, kClientHeight, kPalette);
+  dialog::Header(naglowek, "Registry Doctor", 26, tk::Font{"Tahoma", 10, true}, kPalette);
 
   opis.SetBounds(8, 32, kClientWidth - 16, 54);
   opis.SetWordWrap(true);
@@ -91,20 +85,18 @@ void Tdoktor::RepairAutorunKey(const RepairKey& repair) {
   if (tk::App().Terminated()) return;
   // On 64-bit Windows the machine's keys have a 32-bit view of their own,
   // repaired after the native one on the same bar.
-  std::vector<platform::RegView> views{platform::RegView::Native};
-  if (repair.root == platform::RootKey::LocalMachine && registry_.HasWow32View())
-    views.push_back(platform::RegView::Wow32);
   struct Opened {
     AutorunKey key;
     std::vector<std::string> names;
   };
   std::vector<Opened> opened;
   int count = 0;
-  for (platform::RegView view : views) {
-    Opened& o = opened.emplace_back(Opened{OpenAutorunKey(registry_, repair.root, repair.path, view), {}});
+  for (const KeyView& view : ViewsOf(repair.key, registry_)) {
+    Opened& o =
+        opened.emplace_back(Opened{OpenAutorunKey(registry_, repair.key.root, repair.key.path, view.view), {}});
     // The native key decides; the 32-bit view, which earlier versions never
     // touched, is repaired where it may be and otherwise left as it is.
-    if (o.key.status == KeyOpen::Refused && view == platform::RegView::Native) {
+    if (o.key.status == KeyOpen::Refused && view.view == platform::RegView::Native) {
       tk::App().MessageBox(tk::MsgKind::Error, std::string(kRegistryCorrupted), tk::MsgButtons::Ok);
       tk::App().Terminate();
       break;

@@ -44,8 +44,7 @@ class Tdoktor : public tk::Form {
 
  private:
   struct RepairKey {
-    platform::RootKey root;
-    std::string_view path;
+    const ScanKey& key;
     tk::ProgressBar Tdoktor::*bar;
   };
   static const RepairKey kRepairKeys[4];

@@ -38,7 +38,15 @@ IniStore::IniStore(platform::Files& files, std::string path)
 
 IniStore::~IniStore() = default;
 
+IniStore::Batch::Batch(IniStore& store) : store_(store) {
+  if (store_.batches_++ == 0) store_.checked_in_batch_ = false;
+}
+
+IniStore::Batch::~Batch() { --store_.batches_; }
+
 const ini::Document* IniStore::Current() {
+  if (cache_ && cache_trusted_ && batches_ > 0 && checked_in_batch_) return cache_.get();
+  checked_in_batch_ = batches_ > 0;
   platform::FileStamp stamp = files_.Stat(path_);
   if (cache_ && cache_trusted_ && stamp == cache_stamp_) return cache_.get();
   cache_.reset();
@@ -52,14 +60,19 @@ const ini::Document* IniStore::Current() {
   return cache_.get();
 }
 
-std::string IniStore::ReadString(std::string_view section, std::string_view key,
-                                 std::string_view default_value) {
+std::optional<std::string> IniStore::Find(std::string_view section, std::string_view key) {
   if (const ini::Document* doc = Current()) {
     if (const ini::Section* s = doc->FindSection(LookupName(section))) {
       const ini::Entry* e = doc->FindEntry(*s, LookupName(key));
       if (e && e->has_value) return Returned(ini::AsUtf8(ini::Unquote(doc->Text(e->value)), Ansi()));
     }
   }
+  return std::nullopt;
+}
+
+std::string IniStore::ReadString(std::string_view section, std::string_view key,
+                                 std::string_view default_value) {
+  if (std::optional<std::string> found = Find(section, key)) return std::move(*found);
   // Trailing spaces of the default go, as the profile API documents.
   std::string_view fallback = UpToNul(default_value);
   while (!fallback.empty() && fallback.back() == ' ') fallback.remove_suffix(1);

@@ -73,6 +73,8 @@ class IniStore {
   // (" or ') is removed; at most kMaxRead characters are returned.
   std::string ReadString(std::string_view section, std::string_view key,
                          std::string_view default_value);
+  // The same read, telling a missing value (nullopt) apart from any text.
+  std::optional<std::string> Find(std::string_view section, std::string_view key);
   // Sets key=value in the first section of that name, adding the key at the
   // end of the section, the section at the end of the file, and the file, as
   // needed, so that ReadString returns value exactly. Throws WriteError when
@@ -82,6 +84,22 @@ class IniStore {
   // the next header. A missing section or file is left alone. Throws
   // WriteError when the file cannot be rewritten.
   void EraseSection(std::string_view section);
+
+  // Reads inside a batch see the file as it was at the batch's first read:
+  // its status is looked at once, not at every read. For reads that run
+  // without pumping messages in between, so that nothing the program does
+  // can change the file meanwhile; another program's change is seen by the
+  // next batch. The store's own writes are always seen.
+  class Batch {
+   public:
+    explicit Batch(IniStore& store);
+    ~Batch();
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+   private:
+    IniStore& store_;
+  };
 
  private:
   // The file as it is now, parsed; null when it is missing or unreadable.
@@ -98,6 +116,9 @@ class IniStore {
   std::unique_ptr<ini::Document> cache_;
   platform::FileStamp cache_stamp_;
   bool cache_trusted_ = false;
+  int batches_ = 0;
+  // The cache was checked against the disk in the running batch.
+  bool checked_in_batch_ = false;
 };
 
 }  // namespace registry

@@ -1,7 +1,7 @@
-// Trejestralert: the registry alert. Shows the autostart entry the scan put
-// in the hand-off channel and writes the user's answer back into it.
+// Trejestralert: the registry alert. Shows one autostart entry that is not
+// on the white list and returns the person's answer.
 #pragma once
-#include "registry/handoff.h"
+#include "registry/host.h"
 #include "toolkit/control.h"
 #include "toolkit/form.h"
 
@@ -12,9 +12,13 @@ class Trejestralert : public tk::Form {
   static constexpr int kClientWidth = 448;
   static constexpr int kClientHeight = 257;
 
-  explicit Trejestralert(HandOffChannel& channel);
+  explicit Trejestralert(const Question& question);
 
-  void FormActivate();
+  // Shows the alert modally until it is answered or closed: Allow or Delete,
+  // with the box "Add this executable to the list of forbidden processes";
+  // Unanswered when it was closed without an answer.
+  Decision Ask();
+
   void Button1Click();  // "Allow"
   void Button2Click();  // "Delete"
 
@@ -39,7 +43,8 @@ class Trejestralert : public tk::Form {
 
  private:
   void BuildLayout();
-  HandOffChannel& channel_;
+  void Answered(Answer answer);
+  Decision decision_;
 };
 
 }  // namespace registry

@@ -6,32 +6,9 @@
 #include "platform/utf.h"
 #include "registry/data_files.h"
 #include "registry/ini_parse.h"
-#include "registry/rejestralertfrm.h"
-#include "registry/slot_match.h"
 #include "registry/undo.h"
-#include "toolkit/application.h"
 
 namespace registry {
-
-namespace {
-
-// Lets the window repaint and handle clicks between steps of a scan.
-void Pump() { tk::App().ProcessMessages(); }
-
-// Runs on scope exit, however the scope is left.
-template <class F>
-struct Finally {
-  F f;
-  ~Finally() { f(); }
-};
-template <class F>
-Finally(F) -> Finally<F>;
-
-}  // namespace
-
-// Once the program is asked to end, a scan examines nothing more: an alert
-// opened now would be closed unanswered at once.
-bool ScanHost::Ending() { return tk::App().Terminated(); }
 
 std::string CutMark(size_t characters) { return "(" + std::to_string(characters) + " characters, cut) "; }
 
@@ -50,17 +27,10 @@ bool IsOwnCommand(std::string_view data, std::string_view own_path) {
   return ini::EqualNoCase(data, own_path);
 }
 
-std::vector<KeyView> ViewsOf(const ScanKey& key, platform::Registry& registry) {
-  std::vector<KeyView> views{{platform::RegView::Native, key.section_text}};
-  if (!key.section_text_32.empty() && registry.HasWow32View())
-    views.push_back({platform::RegView::Wow32, key.section_text_32});
-  return views;
-}
-
 void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
   host_.ShowScanPage();
   host_.StopMonitor();
-  Pump();
+  host_.Pump();
   for (const KeyView& view : ViewsOf(scan_key, host_.Registry())) ScanView(scan_key, view);
   if (host_.LiveRegistryTest()) host_.StartMonitor();
   host_.ShowBalloon();
@@ -79,10 +49,10 @@ void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
   if (opened.key) names = opened.key->ValueNames();
 
   const int count = int(names.size());
-  tk::ProgressBar& bar = host_.Progress();
-  for (int i = 0; i < count && !host_.Ending(); ++i) {
-    bar.SetMax(count - 1);
-    bar.SetPosition(i);
+  for (int i = 0; i < count; ++i) {
+    host_.Pump();
+    if (host_.Ending()) break;
+    host_.Progress(i, count - 1);
     long_read_.reset();
     if (MatchWhiteList(*opened.key, names[i]) == Match::New) AskUser(*opened.key, names[i], scan_key, view);
   }
@@ -101,17 +71,9 @@ RegistryScan::Match RegistryScan::MatchWhiteList(platform::RegistryKey& key, con
   if (!info || !info->IsText()) return Match::Gone;
   // UTF-16 with a NUL: more characters than a slot returns cannot match.
   if (info->size / 2 > IniStore::kMaxRead + 1) return MatchLongValue(key, name, *info);
-  const std::string own = host_.OwnPath();
-  IniStore& white_list = host_.WhiteList();
-  for (int slot = 0; slot <= kLastWhiteListSlot; ++slot) {
-    Pump();
-    if (host_.Ending()) return Match::Gone;
-    // Read again for every slot: the pump may have run anything meanwhile.
-    std::optional<std::string> data = ReadText(key, name);
-    if (!data) return Match::Gone;
-    if (IsOwnCommand(*data, own)) return Match::Known;
-    if (SlotHolds(white_list, slot, kWhiteListKey, *data, kMarkerError)) return Match::Known;
-  }
+  std::optional<std::string> data = ReadText(key, name);
+  if (!data) return Match::Gone;
+  if (IsOwnCommand(*data, host_.OwnPath()) || OnWhiteList(*data)) return Match::Known;
   return Match::New;
 }
 
@@ -122,13 +84,15 @@ RegistryScan::Match RegistryScan::MatchLongValue(platform::RegistryKey& key, con
   long_read_ = LongRead{name, info, *command};
   const std::string& data = command->text;
   if (platform::Utf16Units(data) > IniStore::kMaxRead) return Match::New;
-  IniStore& white_list = host_.WhiteList();
-  for (int slot = 0; slot <= kLastWhiteListSlot; ++slot) {
-    Pump();
-    if (host_.Ending()) return Match::Gone;
-    if (SlotHolds(white_list, slot, kWhiteListKey, data, kMarkerError)) return Match::Known;
-  }
-  return Match::New;
+  return OnWhiteList(data) ? Match::Known : Match::New;
+}
+
+bool RegistryScan::OnWhiteList(const std::string& data) {
+  IniStore& white = host_.WhiteList();
+  IniStore::Batch batch(white);
+  for (int slot = 0; slot <= white_list::kLastSlot; ++slot)
+    if (ReadSlot(white, slot, white_list::kCommand) == data) return true;
+  return false;
 }
 
 std::optional<AutorunCommand> RegistryScan::ReadForAlert(platform::RegistryKey& key, const std::string& name) {
@@ -143,40 +107,25 @@ std::optional<AutorunCommand> RegistryScan::ReadForAlert(platform::RegistryKey& 
 
 void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key,
                           const KeyView& view) {
-  Pump();
+  host_.Pump();
   std::optional<AutorunCommand> command = ReadForAlert(key, name);
   if (!command || host_.Ending() || IsOwnCommand(command->text, host_.OwnPath())) return;
   // What the user is asked about and what is acted on: the command as read,
   // whatever the alert shows of it.
   const std::string data = command->text;
-
-  Finally idle{[this] { channel_.kontakt.SetCaption("error"); }};
-  channel_.kontakt.SetCaption("error");
-  channel_.zabron.SetChecked(false);
-  channel_.nazwa_klucza.SetCaption(name);
-  channel_.wartosc_klucza.SetCaption(ShownCommand(*command));
-  channel_.sekcja_rejestru.SetCaption(std::string(view.section_text));
   CommandParts parts = SplitCommandLine(platform::CutToUtf16Units(data, kShownChars));
-  channel_.sciezka_pliku.SetCaption(parts.path);
-  channel_.nazwa_pliku.SetCaption(parts.name);
+  const Decision decision =
+      host_.Ask({std::string(view.section_text), name, ShownCommand(*command), parts.path, parts.name});
+  host_.Pump();
 
-  {
-    Trejestralert alert(channel_);
-    alert_ = &alert;
-    Finally forget{[this] { alert_ = nullptr; }};
-    alert.ShowModal();
-  }
-  Pump();
-
-  const std::string decision = channel_.kontakt.Caption();
-  if (decision == "delete") {
+  if (decision.answer == Answer::Delete) {
     Delete(key, name, scan_key, view.view);
-    if (channel_.zabron.Checked()) host_.BlockProgram(data);
-  } else if (decision == "allow") {
+    if (decision.ticked) host_.BlockProgram(data);
+  } else if (decision.answer == Answer::Allow) {
     // What the user saw and allowed, even if the value changed meanwhile.
     Allow(name, data, view.view);
   } else if (!host_.Ending()) {
-    tk::App().MessageBox(tk::MsgKind::Warning, std::string(kLostAnswer), tk::MsgButtons::Ok);
+    host_.Warn(std::string(kLostAnswer));
   }
 }
 
@@ -193,8 +142,7 @@ void RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, c
     recorded = RecordRemoval(host_.Statistics(), RemovedEntry{scan_key.root, std::string(scan_key.path), view, name,
                                                               platform::ValueType(now->type), now->text});
   if (recorded.result != RecordResult::Recorded)
-    tk::App().MessageBox(tk::MsgKind::Warning,
-                         std::string(recorded.result == RecordResult::Full ? kUndoFull : kUndoNotStorable));
+    host_.Warn(std::string(recorded.result == RecordResult::Full ? kUndoFull : kUndoNotStorable));
   // A value that cannot be deleted stays and is asked about next time; its
   // record would only offer to write it over itself.
   if (!key.DeleteValue(name) && recorded.slot >= 0 && key.Info(name)) EraseSlot(host_.Statistics(), recorded.slot);
@@ -202,24 +150,23 @@ void RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, c
 
 void RegistryScan::Allow(const std::string& name, const std::string& data, platform::RegView view) {
   if (!FitsInList(name) || !FitsInList(data)) {
-    tk::App().MessageBox(tk::MsgKind::Warning, std::string(kNotStorable), tk::MsgButtons::Ok);
+    host_.Warn(std::string(kNotStorable));
     return;
   }
-  IniStore& white_list = host_.WhiteList();
-  const int slot = FindFreeSlot(white_list, kWhiteListKey, kMarkerError, kLastWhiteListSlot);
+  IniStore& white = host_.WhiteList();
+  const int slot = FindFreeSlot(white, white_list::kCommand, white_list::kLastSlot);
   if (slot < 0) {
-    tk::App().MessageBox(tk::MsgKind::Warning, std::string(kWhiteListFull), tk::MsgButtons::Ok);
+    host_.Warn(std::string(kWhiteListFull));
     return;
   }
   const std::string number = std::to_string(slot);
-  // "sekcja" says HKLM_run whatever the key, as it always has; the 32-bit
-  // view is told apart by a key of its own. Matching reads neither, so an
-  // entry allowed in one view is known in the other too.
+  // The 32-bit view is told apart by a key of its own. Matching reads
+  // neither, so an entry allowed in one view is known in the other too.
+  using namespace white_list;
   if (view == platform::RegView::Wow32)
-    WriteSlot(white_list, slot,
-              {{"numer", number}, {"nazwa", name}, {"sekcja", "HKLM_run"}, {"widok", "32-bit"}, {kWhiteListKey, data}});
+    WriteSlot(white, slot, {{kNumber, number}, {kName, name}, {kSection, "HKLM_run"}, {kView, "32-bit"}, {kCommand, data}});
   else
-    WriteSlot(white_list, slot, {{"numer", number}, {"nazwa", name}, {"sekcja", "HKLM_run"}, {kWhiteListKey, data}});
+    WriteSlot(white, slot, {{kNumber, number}, {kName, name}, {kSection, "HKLM_run"}, {kCommand, data}});
 }
 
 }  // namespace registry

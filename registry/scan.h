@@ -9,23 +9,20 @@
 
 #include "platform/registry.h"
 #include "registry/autorun.h"
-#include "registry/handoff.h"
+#include "registry/host.h"
 #include "registry/ini_store.h"
-#include "toolkit/control.h"
 
 namespace registry {
 
-class Trejestralert;
-
 // What the scan needs from the window that owns it.
-class ScanHost {
+class ScanHost : public virtual EngineHost {
  public:
-  virtual ~ScanHost() = default;
   virtual platform::Registry& Registry() = 0;
   virtual IniStore& WhiteList() = 0;
   // Where each deleted value is recorded for undo (C:\Windows\statistics.vlt).
   virtual IniStore& Statistics() = 0;
-  virtual tk::ProgressBar& Progress() = 0;
+  // The scan has come to value `position` of 0..max of the key it scans.
+  virtual void Progress(int position, int max) = 0;
   virtual void ShowScanPage() = 0;
   virtual void StopMonitor() = 0;
   virtual void StartMonitor() = 0;
@@ -40,41 +37,9 @@ class ScanHost {
   // The program's own full path ("" when it could not be had): its own
   // start-with-Windows value is never asked about.
   virtual std::string OwnPath() = 0;
-  // The program is ending (or its window was closed): the scan examines
-  // nothing more. By default: once the application is terminating.
-  virtual bool Ending();
+  // Shows the registry alert about the entry; the person's answer.
+  virtual Decision Ask(const Question& question) = 0;
 };
-
-// One autostart key as the scan sees it.
-struct ScanKey {
-  std::string_view name;  // the operation that scans it
-  platform::RootKey root;
-  std::string_view path;
-  std::string_view section_text;  // shown in the alert's "Registry section:" row
-  // The same for the key's 32-bit view, which 64-bit Windows keeps apart
-  // for the machine's keys; empty for a key that has no view of its own.
-  std::string_view section_text_32 = {};
-};
-
-// In the order of the full scan. The current user's keys read "Local
-// machine" too: the alert has always shown them so.
-inline constexpr ScanKey kScanKeys[] = {
-    {"ScanLocalMachineRun", platform::RootKey::LocalMachine, kRunPath, "Local machine, autostart.",
-     "Local machine (32-bit programs), autostart."},
-    {"ScanLocalMachineRunOnce", platform::RootKey::LocalMachine, kRunOncePath, "Local machine, run once.",
-     "Local machine (32-bit programs), run once."},
-    {"ScanCurrentUserRun", platform::RootKey::CurrentUser, kRunPath, "Local machine, autostart."},
-    {"ScanCurrentUserRunOnce", platform::RootKey::CurrentUser, kRunOncePath, "Local machine, autostart."},
-};
-inline constexpr const ScanKey& kLocalMachineRun = kScanKeys[0];
-
-// One view of a scan key: the native one, and on 64-bit Windows the 32-bit
-// one of the machine's keys, in that order.
-struct KeyView {
-  platform::RegView view;
-  std::string_view section_text;
-};
-std::vector<KeyView> ViewsOf(const ScanKey& key, platform::Registry& registry);
 
 inline constexpr std::string_view kLostAnswer =
     "Could not establish a connection with the child window. Run this scan again. Nochanges will be saved.";
@@ -102,7 +67,7 @@ inline constexpr std::string_view kNotStorable =
 
 class RegistryScan {
  public:
-  RegistryScan(ScanHost& host, HandOffChannel& channel) : host_(host), channel_(channel) {}
+  explicit RegistryScan(ScanHost& host) : host_(host) {}
   RegistryScan(const RegistryScan&) = delete;
   RegistryScan& operator=(const RegistryScan&) = delete;
 
@@ -112,15 +77,14 @@ class RegistryScan {
   // The four keys in order, then "Full registry scan complete".
   void FullRegistryScan();
 
-  // The alert being shown, or nullptr.
-  Trejestralert* OpenAlert() const { return alert_; }
-
  private:
   enum class Match { Known, New, Gone };
   Match MatchWhiteList(platform::RegistryKey& key, const std::string& name);
   // One read for data too long to hold in a list: either no slot can hold
   // it, or a NUL cut it short and the text is matched as read.
   Match MatchLongValue(platform::RegistryKey& key, const std::string& name, const platform::ValueInfo& info);
+  // Whether a white-list slot holds the data: one batch of reads.
+  bool OnWhiteList(const std::string& data);
   std::optional<AutorunCommand> ReadForAlert(platform::RegistryKey& key, const std::string& name);
   void ScanView(const ScanKey& scan_key, const KeyView& view);
   void AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key, const KeyView& view);
@@ -129,8 +93,6 @@ class RegistryScan {
   void Delete(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key, platform::RegView view);
 
   ScanHost& host_;
-  HandOffChannel& channel_;
-  Trejestralert* alert_ = nullptr;
   // Long data as matching read it, for the alert to take while the value's
   // size says it is unchanged: such data is read once, not twice.
   struct LongRead {
@@ -140,8 +102,5 @@ class RegistryScan {
   };
   std::optional<LongRead> long_read_;
 };
-
-// The white-list entry key that both marks a slot as used and is matched.
-inline constexpr std::string_view kWhiteListKey = "wartosc";
 
 }  // namespace registry

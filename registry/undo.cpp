@@ -1,19 +1,14 @@
 #include "registry/undo.h"
 
+#include "registry/autorun.h"
 #include "registry/data_files.h"
 #include "registry/ini_parse.h"
-#include "registry/scan.h"
-#include "toolkit/application.h"
 
 namespace registry {
-namespace {
 
-// The parts of a record besides "wartosc", in the order they are written.
-constexpr std::string_view kRootKey = "korzen";
-constexpr std::string_view kPathKey = "klucz";
-constexpr std::string_view kViewKey = "widok";
-constexpr std::string_view kNameKey = "nazwa";
-constexpr std::string_view kTypeKey = "typ";
+using namespace statistics;
+
+namespace {
 
 constexpr std::string_view kNative = "native";
 constexpr std::string_view kWow32 = "32-bit";
@@ -35,15 +30,6 @@ std::string_view TypeText(platform::ValueType type) {
   return type == platform::ValueType::ExpandSz ? "REG_EXPAND_SZ" : "REG_SZ";
 }
 
-// The key's text, or nullopt when the slot has no such key: a missing key
-// reads back as the default, so a text equal to it is read once more with
-// another default to tell the two apart.
-std::optional<std::string> ReadPart(IniStore& store, int slot, std::string_view key) {
-  std::string text = ReadSlot(store, slot, key, kMarkerErr);
-  if (text == kMarkerErr && ReadSlot(store, slot, key, "") != kMarkerErr) return std::nullopt;
-  return text;
-}
-
 // One of the keys the scan deletes from, in a view it has there.
 bool IsAutostartKey(const RemovedEntry& e) {
   for (const ScanKey& k : kScanKeys) {
@@ -53,16 +39,12 @@ bool IsAutostartKey(const RemovedEntry& e) {
   return false;
 }
 
-bool Confirmed(const std::string& question, tk::MsgButtons buttons, tk::ModalResult yes) {
-  return tk::App().MessageBox(tk::MsgKind::Warning, question, buttons) == yes;
-}
-
 std::string NameText(const std::string& name) { return name.empty() ? "(Default)" : name; }
 
 }  // namespace
 
 std::optional<std::string> StatisticsText(IniStore& statistics, int slot) {
-  return ReadPart(statistics, slot, kStatisticsKey);
+  return ReadSlot(statistics, slot, kData);
 }
 
 Recorded RecordRemoval(IniStore& statistics, const RemovedEntry& entry) {
@@ -70,28 +52,27 @@ Recorded RecordRemoval(IniStore& statistics, const RemovedEntry& entry) {
   // they were, or the wrong value would be written back.
   if (!FitsInList(entry.name) || !FitsInList(entry.data) || !FitsInList(entry.path))
     return {RecordResult::NotStorable};
-  int slot = 0;
-  while (slot <= kLastSlot && StatisticsText(statistics, slot)) ++slot;
-  if (slot > kLastSlot) return {RecordResult::Full};
+  const int slot = FindFreeSlot(statistics, kData, kLastSlot);
+  if (slot < 0) return {RecordResult::Full};
   WriteSlot(statistics, slot,
-            {{kRootKey, RootText(entry.root)},
-             {kPathKey, entry.path},
-             {kViewKey, entry.view == platform::RegView::Wow32 ? kWow32 : kNative},
-             {kNameKey, entry.name},
-             {kTypeKey, TypeText(entry.type)},
-             {kStatisticsKey, entry.data}});
+            {{kRoot, RootText(entry.root)},
+             {kKey, entry.path},
+             {kView, entry.view == platform::RegView::Wow32 ? kWow32 : kNative},
+             {kName, entry.name},
+             {kType, TypeText(entry.type)},
+             {kData, entry.data}});
   return {RecordResult::Recorded, slot};
 }
 
 ReadRemoval ReadRemovalSlot(IniStore& statistics, int slot) {
   ReadRemoval read;
-  std::optional<std::string> data = ReadPart(statistics, slot, kStatisticsKey);
+  std::optional<std::string> data = ReadSlot(statistics, slot, kData);
   if (!data) return read;
   read.entry.data = std::move(*data);
   read.status = SlotRead::TooLittle;
-  std::optional<std::string> root = ReadPart(statistics, slot, kRootKey), path = ReadPart(statistics, slot, kPathKey),
-                             view = ReadPart(statistics, slot, kViewKey), name = ReadPart(statistics, slot, kNameKey),
-                             type = ReadPart(statistics, slot, kTypeKey);
+  std::optional<std::string> root = ReadSlot(statistics, slot, kRoot), path = ReadSlot(statistics, slot, kKey),
+                             view = ReadSlot(statistics, slot, kView), name = ReadSlot(statistics, slot, kName),
+                             type = ReadSlot(statistics, slot, kType);
   if (!root || !path || !view || !name || !type) return read;
 
   RemovedEntry& e = read.entry;
@@ -126,24 +107,22 @@ std::string KeyText(const RemovedEntry& entry) {
 }
 
 void RecoverRemoval(UndoHost& host, int slot, const std::string& shown_text) {
-  tk::Application& app = tk::App();
   IniStore& statistics = host.Statistics();
   ReadRemoval read = ReadRemovalSlot(statistics, slot);
   // Another copy, or the user, changed the file since the list was filled:
   // the refresh that follows shows it as it is now.
   if (read.status == SlotRead::Empty || read.entry.data != shown_text) return;
   if (read.status == SlotRead::TooLittle) {
-    app.MessageBox(tk::MsgKind::Warning, std::string(kTooLittle));
+    host.Warn(std::string(kTooLittle));
     return;
   }
   if (read.status == SlotRead::NotOurs) {
-    app.MessageBox(tk::MsgKind::Warning, std::string(kNotOurs));
+    host.Warn(std::string(kNotOurs));
     return;
   }
   const RemovedEntry& e = read.entry;
-  if (!Confirmed("You are putting this entry back into the registry. Are you sure?\r\n\r\nKey: " + KeyText(e) +
-                     "\r\nValue name: " + NameText(e.name) + "\r\nValue: " + e.data,
-                 tk::MsgButtons::OkCancel, tk::ModalResult::Ok))
+  if (!host.Confirm("You are putting this entry back into the registry. Are you sure?\r\n\r\nKey: " + KeyText(e) +
+                    "\r\nValue name: " + NameText(e.name) + "\r\nValue: " + e.data))
     return;
 
   platform::Registry& registry = host.Registry();
@@ -151,9 +130,9 @@ void RecoverRemoval(UndoHost& host, int slot, const std::string& shown_text) {
     if (std::optional<platform::RegValue> existing = key->Read(e.name)) {
       std::string now = existing->IsText() ? existing->data.substr(0, existing->data.find('\0'))
                                            : std::string("(a value that is not text)");
-      if (!Confirmed("The key already holds a value named \"" + NameText(e.name) + "\":\r\n\r\n" + now +
-                         "\r\n\r\nDo you want to replace it with the removed entry?",
-                     tk::MsgButtons::YesNo, tk::ModalResult::Yes))
+      if (host.Tell(tk::MsgKind::Warning, "The key already holds a value named \"" + NameText(e.name) + "\":\r\n\r\n" + now +
+                                                  "\r\n\r\nDo you want to replace it with the removed entry?",
+                    tk::MsgButtons::YesNo) != tk::ModalResult::Yes)
         return;
     }
   }
@@ -169,12 +148,12 @@ void RecoverRemoval(UndoHost& host, int slot, const std::string& shown_text) {
     if (watching) host.ResumeMonitor();
   }
   if (!written) {
-    app.MessageBox(tk::MsgKind::Warning, std::string(kNotRecovered));
+    host.Warn(std::string(kNotRecovered));
     return;
   }
   // Only this slot: another record of the same text is another entry.
-  if (ReadPart(statistics, slot, kStatisticsKey) == e.data) EraseSlot(statistics, slot);
-  app.ShowMessage(std::string(kRecovered));
+  if (ReadSlot(statistics, slot, kData) == e.data) EraseSlot(statistics, slot);
+  host.Say(std::string(kRecovered));
 }
 
 }  // namespace registry

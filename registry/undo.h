@@ -8,13 +8,10 @@
 #include <string_view>
 
 #include "platform/registry.h"
+#include "registry/host.h"
 #include "registry/ini_store.h"
 
 namespace registry {
-
-// The key that marks a statistics slot as used and that the list shows: the
-// value's data, as slots have always held it.
-inline constexpr std::string_view kStatisticsKey = "wartosc";
 
 // One deleted autostart value.
 struct RemovedEntry {
@@ -71,9 +68,8 @@ inline constexpr std::string_view kNotRecovered =
     "The entry could not be put back into the registry. It stays on the list.";
 
 // What recovering needs from the main window.
-class UndoHost {
+class UndoHost : public virtual EngineHost {
  public:
-  virtual ~UndoHost() = default;
   virtual platform::Registry& Registry() = 0;
   virtual IniStore& Statistics() = 0;
   // The change monitor, stopped around the program's own write so that

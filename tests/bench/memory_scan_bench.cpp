@@ -31,32 +31,30 @@ class BenchHost : public process::ProtectionHost {
     }
     files.Replace(kBlackList, text);
     for (int i = 0; i < 300; ++i)
-      list_.AddItem("C:\\Program Files\\Vendor " + std::to_string(i % 251) + "\\xxxx\\app.exe");
+      paths.push_back("C:\\Program Files\\Vendor " + std::to_string(i % 251) + "\\xxxx\\app.exe");
   }
 
   platform::Processes& Processes() override { return processes_; }
   platform::Files& Files() override { return files_; }
   registry::IniStore& BlackList() override { return black_; }
   registry::IniStore& Trashcan() override { return black_; }
-  registry::HandOffChannel& Channel() override { return channel_; }
-  tk::ListBox& ProcessList() override { return list_; }
-  tk::ProgressBar& ScanProgress() override { return bar_; }
   bool SilentRemoval() override { return false; }
+  void Progress(int, int) override {}
   void ShowScanPage() override {}
   void RefreshLists() override {}
+  void RefreshProcessList() override {}
   void ShowBalloon(const std::string&) override {}
+  registry::Decision Ask(const std::string&) override { return {}; }
+  void Pump() override { tk::App().ProcessMessages(); }
+  bool Ending() override { return false; }
+  tk::ModalResult Tell(tk::MsgKind, const std::string&, tk::MsgButtons) override { return tk::ModalResult::Ok; }
+
+  std::vector<std::string> paths;  // the running programs, as the list shows them
 
  private:
   platform::Files& files_;
   registry::IniStore black_;
   platform::portable::PortableProcesses processes_;
-  tk::Form form_{"velmain", "Tvelmain"};
-  tk::Label l_[7] = {{&form_, "a"}, {&form_, "b"}, {&form_, "c"}, {&form_, "d"},
-                     {&form_, "e"}, {&form_, "f"}, {&form_, "g"}};
-  tk::CheckBox c_[3] = {{&form_, "h"}, {&form_, "i"}, {&form_, "j"}};
-  registry::HandOffChannel channel_{l_[0], l_[1], l_[2], l_[3], l_[4], l_[5], l_[6], c_[0], c_[1], c_[2]};
-  tk::ListBox list_{&form_, "list_pamiec"};
-  tk::ProgressBar bar_{&form_, "postep"};
 };
 
 void BM_MemoryScan(benchmark::State& state) {
@@ -65,7 +63,7 @@ void BM_MemoryScan(benchmark::State& state) {
   testing_support::BenchFiles bench_files(state.range(0));
   platform::Files* files = &bench_files.Files();
   BenchHost host(*files, int(state.range(1)));
-  for (auto _ : state) process::ScanMemory(host);
+  for (auto _ : state) process::ScanMemory(host, host.paths);
   state.counters["comparisons"] = benchmark::Counter(300.0 * 251 * double(state.iterations()),
                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }

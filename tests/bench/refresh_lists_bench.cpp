@@ -29,10 +29,10 @@ struct ListFile {
 };
 
 const ListFile kFiles[] = {
-    {registry::kWhiteListPath, "wartosc", registry::kLastWhiteListSlot},
-    {registry::kBlackListPath, "sciezka", registry::kLastSlot},
-    {registry::kTrashcanPath, "sciezka", registry::kLastSlot},
-    {registry::kStatisticsPath, "wartosc", registry::kLastSlot},
+    {registry::white_list::kPath, "wartosc", registry::white_list::kLastSlot},
+    {registry::black_list::kPath, "sciezka", registry::kLastSlot},
+    {registry::trashcan_list::kPath, "sciezka", registry::kLastSlot},
+    {registry::statistics::kPath, "wartosc", registry::kLastSlot},
 };
 
 std::string FullFile(const ListFile& f) {
@@ -40,7 +40,7 @@ std::string FullFile(const ListFile& f) {
   for (int n = 0; n <= f.last_slot; ++n) {
     const std::string slot = std::to_string(n);
     text += "[" + slot + "]\r\n";
-    if (f.path == registry::kWhiteListPath)
+    if (f.path == registry::white_list::kPath)
       text += "numer=" + slot + "\r\nnazwa=Startup entry " + slot + "\r\nsekcja=HKLM_run\r\n";
     text += std::string(f.key) + "=\"C:\\Program Files\\Vendor " + slot + "\\program.exe\" /background\r\n";
   }
@@ -87,16 +87,17 @@ void BM_RefreshLists(benchmark::State& state) {
   tk::Application application(backend);
   platform::portable::ScratchFolder c_drive;
   platform::portable::PortablePlatform sys(c_drive.path());
+  machine.files->Replace(registry::ConfigPath("tester"), "[glowna]\r\nskonfigurowany=1\r\n");
+  sys.system.SetUserName(std::string("tester"));
   app::Tvelmain velmain(platform::Platform{sys.registry, sys.processes, *machine.files, sys.shell, sys.system, sys.network});
-  velmain.white_list = std::make_unique<registry::IniStore>(*machine.files, registry::kWhiteListPath);
-  velmain.black_list = std::make_unique<registry::IniStore>(*machine.files, registry::kBlackListPath);
-  velmain.trashcan = std::make_unique<registry::IniStore>(*machine.files, registry::kTrashcanPath);
-  velmain.statistics = std::make_unique<registry::IniStore>(*machine.files, registry::kStatisticsPath);
-  velmain.RefreshLists();  // the stores' parsed copies are warm, as after start-up
+  application.SetMainForm(&velmain);
+  velmain.Show();
+  backend.RunUntilIdle();  // the start-up, whose refresh warms the stores' parsed copies
   const std::clock_t start = std::clock();
   for (auto _ : state) velmain.RefreshLists();
   ratios.seconds[{"refresh", int(state.range(0))}] = double(std::clock() - start) / CLOCKS_PER_SEC / double(state.iterations());
-  if (velmain.list_pozwolonych.Count() != 501 || velmain.list_rejestr.Count() != 251)
+  auto count = [&velmain](const char* list) { return static_cast<tk::ListBox*>(velmain.FindChild(list))->Count(); };
+  if (count("list_pozwolonych") != 501 || count("list_rejestr") != 251)
     state.SkipWithError("lists not filled");
 }
 

@@ -14,7 +14,6 @@
 
 #include "platform/portable/portable.h"
 #include "registry/data_files.h"
-#include "registry/rejestralertfrm.h"
 #include "registry/scan.h"
 #include "tests/bench/bench_scan_host.h"
 #include "tests/support/bench_files.h"
@@ -39,14 +38,14 @@ using BenchHost = BenchScanHost<platform::portable::PortableRegistry>;
 // `length` characters long.
 void Seed(platform::Files& files, platform::portable::PortableRegistry& registry, int length) {
   std::string list;
-  for (int n = 0; n <= registry::kLastWhiteListSlot; ++n) {
+  for (int n = 0; n <= registry::white_list::kLastSlot; ++n) {
     // Known value i sits in slot 5 i; every other slot holds a stranger.
     const bool known = n % 5 == 0 && n / 5 < kKnown;
     const std::string text = CommandLine(known ? "Vendor " + std::to_string(n / 5) : "Other " + std::to_string(n), length);
     list += "[" + std::to_string(n) + "]\r\nnumer=" + std::to_string(n) + "\r\nnazwa=Entry " + std::to_string(n) +
             "\r\nsekcja=HKLM_run\r\nwartosc=" + text + "\r\n";
   }
-  files.Replace(registry::kWhiteListPath, list);
+  files.Replace(registry::white_list::kPath, list);
   for (int i = 0; i < kValues; ++i) {
     const registry::ScanKey& key = registry::kScanKeys[i % 4];
     const std::string tag = (i < kKnown ? "Vendor " : "New ") + std::to_string(i);
@@ -74,21 +73,15 @@ void BM_FullRegistryScan(benchmark::State& state) {
   testing_support::BenchFiles bench_files(state.range(0));
   platform::Files* files = &bench_files.Files();
   const int length = int(state.range(1));
-  BenchHost host(*files, registry::kWhiteListPath, registry::kStatisticsPath);
+  BenchHost host(*files, registry::white_list::kPath, registry::statistics::kPath);
   Seed(*files, host.Real(), length);
-  registry::RegistryScan scan(host, host.Channel());
-  int alerts = 0;
-  backend.modal_answerer = [&](tk::Form& form) {
-    auto* alert = dynamic_cast<registry::Trejestralert*>(&form);
-    if (!alert) return false;
-    ++alerts;
-    return backend.Click(alert->Button1);
-  };
+  registry::RegistryScan scan(host);
+  host.answer = [](const registry::Question&) { return registry::Decision{registry::Answer::Allow}; };
   // Processor time, not wall time: the machine may be shared.
   const std::clock_t start = std::clock();
   for (auto _ : state) scan.FullRegistryScan();
   const double elapsed = double(std::clock() - start) / CLOCKS_PER_SEC;
-  if (alerts != int(state.iterations()) * (kValues - kKnown)) state.SkipWithError("unexpected number of alerts");
+  if (host.alerts != int(state.iterations()) * (kValues - kKnown)) state.SkipWithError("unexpected number of alerts");
   ratios.seconds[{int(state.range(0)), length}] = elapsed / double(state.iterations());
   state.counters["scans"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }

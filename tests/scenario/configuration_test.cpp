@@ -65,8 +65,8 @@ TEST_F(Configuration, AFlagIsOnWhenItIsANonZeroInteger) {
   for (const auto& c : kFlags) {
     app::Tvelmain& w = StartWith(std::string("auto_skan_koncowy=") + c.text + "\r\n",
                                  std::string("skanuj_cicho=") + c.text + "\r\n");
-    EXPECT_EQ(w.auto_skan_koncowy.Checked(), c.on) << "'" << c.text << "'";
-    EXPECT_EQ(w.skanuj_cicho.Checked(), c.on) << "'" << c.text << "'";
+    EXPECT_EQ(Box("auto_skan_koncowy").Checked(), c.on) << "'" << c.text << "'";
+    EXPECT_EQ(Box("skanuj_cicho").Checked(), c.on) << "'" << c.text << "'";
   }
 }
 
@@ -83,7 +83,7 @@ TEST_F(Configuration, AnUnconfiguredFileRunsTheFirstRunOverIt) {
   WriteFile("C:\\Windows\\list.vlt", "[0]\r\nnumer=0\r\nnazwa=Kept\r\nwartosc=C:\\old.exe\r\n[1]\r\nwartosc=C:\\b.exe\r\n");
   app::Tvelmain& w = Start();
   EXPECT_EQ(backend.BoxTexts().size(), 4u);
-  EXPECT_FALSE(w.auto_skan_pamieci.Checked());
+  EXPECT_FALSE(Box("auto_skan_pamieci").Checked());
   EXPECT_EQ(ReadFile(kConfigPath),
             "[glowna]\r\nauto_skan_pamieci=0\r\nskonfigurowany=1\r\nauto_start=1\r\nauto_skan_rejestru=1\r\n"
             "auto_skan_koncowy=0\r\nauto_skan_zywy=0\r\nauto_skan_co_godzine=0\r\n"
@@ -99,7 +99,7 @@ TEST_F(Configuration, TickingBoxesWithTheMouse) {
   app::Tvelmain& w = StartWith("");
   ASSERT_EQ(w.status.Caption(), "System Protection: 0%");
 
-  ASSERT_TRUE(backend.Click(w.auto_start));
+  ASSERT_TRUE(backend.Click(Box("auto_start")));
   backend.RunUntilIdle();
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("Make sure you save changes."));
   EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Information);
@@ -109,22 +109,22 @@ TEST_F(Configuration, TickingBoxesWithTheMouse) {
   EXPECT_EQ(AutoRunValue(), std::nullopt);
 
   backend.ClearBoxes();
-  for (tk::CheckBox* box : {&w.auto_skan_rejestru, &w.auto_skan_pamieci, &w.auto_skan_koncowy})
+  for (tk::CheckBox* box : {&Box("auto_skan_rejestru"), &Box("auto_skan_pamieci"), &Box("auto_skan_koncowy")})
     ASSERT_TRUE(backend.Click(*box));
   backend.RunUntilIdle();
   EXPECT_EQ(w.status.Caption(), "System Protection: 100%");
   EXPECT_THAT(backend.BoxTexts(), ElementsAre());
 
-  ASSERT_TRUE(backend.Click(w.auto_skan_zywy));
-  ASSERT_TRUE(backend.Click(w.auto_skan_co_godzine));
+  ASSERT_TRUE(backend.Click(Box("auto_skan_zywy")));
+  ASSERT_TRUE(backend.Click(Box("auto_skan_co_godzine")));
   backend.RunUntilIdle();
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("Save settings and restart program to apply changes."));
   EXPECT_EQ(w.status.Caption(), "System Protection: 100%");
-  EXPECT_TRUE(w.auto_skan_zywy.Checked());
-  EXPECT_TRUE(w.auto_skan_co_godzine.Checked());
+  EXPECT_TRUE(Box("auto_skan_zywy").Checked());
+  EXPECT_TRUE(Box("auto_skan_co_godzine").Checked());
 
   backend.ClearBoxes();
-  ASSERT_TRUE(backend.Click(w.auto_start));
+  ASSERT_TRUE(backend.Click(Box("auto_start")));
   backend.RunUntilIdle();
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("Make sure you save changes."));
   EXPECT_EQ(w.status.Caption(), "System Protection: 70%");
@@ -132,12 +132,12 @@ TEST_F(Configuration, TickingBoxesWithTheMouse) {
 
 TEST_F(Configuration, KeyboardChangesShowAtTheNextLevelUpdate) {
   app::Tvelmain& w = StartWith("");
-  ASSERT_TRUE(backend.PressSpace(w.auto_skan_pamieci));
+  ASSERT_TRUE(backend.PressSpace(Box("auto_skan_pamieci")));
   backend.RunUntilIdle();
-  EXPECT_TRUE(w.auto_skan_pamieci.Checked());
+  EXPECT_TRUE(Box("auto_skan_pamieci").Checked());
   EXPECT_EQ(w.status.Caption(), "System Protection: 0%");
   EXPECT_THAT(backend.BoxTexts(), ElementsAre());
-  ASSERT_TRUE(backend.Click(w.auto_skan_koncowy));
+  ASSERT_TRUE(backend.Click(Box("auto_skan_koncowy")));
   backend.RunUntilIdle();
   EXPECT_EQ(w.status.Caption(), "System Protection: 45%");
 }
@@ -145,12 +145,12 @@ TEST_F(Configuration, KeyboardChangesShowAtTheNextLevelUpdate) {
 TEST_F(Configuration, BothSaveButtonsSaveEverything) {
   for (bool on_scan_page : {false, true}) {
     app::Tvelmain& w = StartWith("");
-    w.auto_skan_pamieci.SetChecked(true);
-    w.auto_skan_co_godzine.SetChecked(true);
-    w.skanuj_pamiec.SetChecked(true);
-    w.skanuj_cicho.SetChecked(true);
+    Box("auto_skan_pamieci").SetChecked(true);
+    Box("auto_skan_co_godzine").SetChecked(true);
+    Box("skanuj_pamiec").SetChecked(true);
+    Box("skanuj_cicho").SetChecked(true);
     if (on_scan_page) w.silnik.ShowPage(w.skan);
-    ASSERT_TRUE(backend.Click(on_scan_page ? w.Button13 : w.Button7));
+    ASSERT_TRUE(backend.Click(on_scan_page ? Button("Button13") : Button("Button7")));
     backend.RunUntilIdle();
     EXPECT_THAT(backend.BoxTexts(), ElementsAre("Configuration saved."));
     EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Plain);
@@ -164,8 +164,8 @@ TEST_F(Configuration, BothSaveButtonsSaveEverything) {
 TEST_F(Configuration, SavingLeavesTheRegistrationUntilTheNextStart) {
   app::Tvelmain& w = StartWith("auto_start=1\r\n");
   ASSERT_EQ(AutoRunValue(), kQuotedExePath);
-  w.auto_start.SetChecked(false);
-  ASSERT_TRUE(backend.Click(w.Button7));
+  Box("auto_start").SetChecked(false);
+  ASSERT_TRUE(backend.Click(Button("Button7")));
   backend.RunUntilIdle();
   EXPECT_EQ(AutoRunValue(), kQuotedExePath);
   Restart();
@@ -175,8 +175,8 @@ TEST_F(Configuration, SavingLeavesTheRegistrationUntilTheNextStart) {
 TEST_F(Configuration, ASaveThatCannotWriteStopsAtTheFirstKey) {
   app::Tvelmain& w = StartWith("auto_start=1\r\n");
   sys.files.SetReadOnly(kConfigPath);
-  w.auto_start.SetChecked(false);
-  ASSERT_TRUE(backend.Click(w.Button7));
+  Box("auto_start").SetChecked(false);
+  ASSERT_TRUE(backend.Click(Button("Button7")));
   backend.RunUntilIdle();
   ASSERT_EQ(backend.Boxes().size(), 1u);
   EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Error);

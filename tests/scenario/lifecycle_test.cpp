@@ -42,29 +42,22 @@ class Lifecycle : public Program {
     WriteFile(registry::ConfigPath(kUser),
               "[glowna]\r\nskonfigurowany=1\r\n" + glowna + "\r\n[skan]\r\n" + skan + "\r\n");
     backend.modal_answerer = [this](tk::Form& form) { return Answer(form); };
-    return Start([this](app::Tvelmain& w) {
-      w.call_trace = [this](const std::string& step) {
-        trace.push_back(step);
-        if (on_step) on_step(step);
-      };
-    });
+    return Start();
   }
   void Forbid(int slot, const char* path) {
-    registry::IniStore store(sys.files, registry::kBlackListPath);
+    registry::IniStore store(sys.files, registry::black_list::kPath);
     registry::WriteSlot(store, slot, {{"sciezka", path}});
   }
   void AddRunValue(const std::string& name, const std::string& data) {
     sys.registry.Set(RootKey::LocalMachine, kRun, name, platform::RegValue{1, data});
   }
   std::string WhiteSlot(int n) {
-    registry::IniStore store(sys.files, registry::kWhiteListPath);
-    return registry::ReadSlot(store, n, "wartosc", "err");
+    registry::IniStore store(sys.files, registry::white_list::kPath);
+    return registry::ReadSlot(store, n, "wartosc").value_or("err");
   }
   // The user's answers, as buttons pressed.
   void Press(tk::Button& b) { ASSERT_TRUE(backend.Click(b)); }
 
-  std::vector<std::string> trace;
-  std::function<void(const std::string&)> on_step;
   std::vector<Seen> alerts;                  // each alert as it came up
   std::vector<std::vector<std::string>> rows;  // the registry alert's rows then
   // Called at the idle moments of every alert and of the doctor; returns
@@ -99,8 +92,7 @@ struct EndingCase {
   // Before the start; then after it.
   std::function<void(Lifecycle&)> before;
   std::function<void(Lifecycle&)> act;
-  const char* box;        // the one box the user sees
-  const char* last_step;  // of the start-up sequence
+  const char* box;  // the one box the user sees
   bool timers_started;
 };
 
@@ -110,7 +102,7 @@ class Ending : public Lifecycle, public ::testing::WithParamInterface<EndingCase
   app::Tvelmain& W() { return *velmain; }
   platform::portable::PortablePlatform& Sys() { return sys; }
   tk::headless::HeadlessBackend& Backend() { return backend; }
-  std::function<void(const std::string&)>& OnStep() { return on_step; }
+  std::function<bool(tk::Form&)>& OnModal() { return on_modal; }
 };
 
 TEST_P(Ending, NothingMoreIsScannedOrStopped) {
@@ -130,8 +122,7 @@ TEST_P(Ending, NothingMoreIsScannedOrStopped) {
   EXPECT_TRUE(sys.processes.Running(10));
   EXPECT_THAT(sys.processes.Terminated(), IsEmpty());
   EXPECT_THAT(backend.BoxTexts(), ElementsAre(c.box));
-  EXPECT_THAT(velmain->list_pamiec.Items(), ::testing::Not(::testing::Contains(kOther)));
-  EXPECT_EQ(trace.back(), c.last_step);
+  EXPECT_THAT(List("list_pamiec").Items(), ::testing::Not(::testing::Contains(kOther)));
   EXPECT_EQ(velmain->Timer1.Enabled(), c.timers_started);
   EXPECT_FALSE(velmain->scan_gate.Busy());
 }
@@ -141,21 +132,22 @@ const EndingCase kEndingCases[] = {
      [](Lifecycle& t) {
        auto& e = static_cast<Ending&>(t);
        e.Sys().registry.DenyWrite(RootKey::LocalMachine, kRun);
-       e.Backend().Post([&e] { e.W().Button11Click(); });
+       e.Backend().Post([&e] { e.W().ScanNow(); });
      },
-     kNoRights, "glowna", true},
+     kNoRights, true},
     {"NoRightsExitOfTheStartupScan", "auto_skan_rejestru=1\r\nauto_skan_pamieci=1", "skanuj_usun_cicho=1",
      [](Lifecycle& t) {
        auto& e = static_cast<Ending&>(t);
        // The doctor could write, the scan after it may not.
-       e.OnStep() = [&e](const std::string& step) {
-         if (step == "FullRegistryScan") e.Sys().registry.DenyWrite(RootKey::LocalMachine, kRun);
+       e.OnModal() = [&e](tk::Form& form) {
+         if (dynamic_cast<registry::Tdoktor*>(&form)) e.Sys().registry.DenyWrite(RootKey::LocalMachine, kRun);
+         return false;
        };
      },
-     nullptr, kNoRights, "FullRegistryScan", false},
+     nullptr, kNoRights, false},
     {"TheDoctorFindsTheRegistryCorrupted", "auto_skan_rejestru=1\r\nauto_skan_pamieci=1", "skanuj_usun_cicho=1",
      [](Lifecycle& t) { static_cast<Ending&>(t).Sys().registry.DenyAccess(RootKey::LocalMachine, kRun); }, nullptr,
-     registry::kRegistryCorrupted.data(), "ShowRegistryDoctor", false},
+     registry::kRegistryCorrupted.data(), false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Lifecycle, Ending, ::testing::ValuesIn(kEndingCases),
@@ -165,7 +157,7 @@ TEST_F(Lifecycle, ExitProgramWhileTheMemoryScanRunsStopsNothingMore) {
   sys.processes.Add(10, kAgent);
   Forbid(0, kAgent);
   app::Tvelmain& w = StartWith("", "skanuj_usun_cicho=1");
-  backend.Post([&w] { w.Exitprogram1Click(); });  // taken by the scan's first pump
+  backend.Post([&w] { w.ExitProgram(); });  // taken by the scan's first pump
   w.ScanMemory();
   EXPECT_TRUE(app.Terminated());
   EXPECT_TRUE(sys.processes.Running(10));
@@ -188,7 +180,6 @@ TEST_F(Lifecycle, ClosingTheWindowWhileTheStartupMemoryScanAsksEndsWithoutFurthe
   EXPECT_THAT(backend.BoxTexts(), IsEmpty());  // no answer reported lost
   EXPECT_TRUE(sys.processes.Running(10));
   EXPECT_TRUE(sys.processes.Running(12));
-  EXPECT_EQ(trace.back(), "ScanMemory");
   EXPECT_FALSE(w.Timer1.Enabled());
   EXPECT_FALSE(w.scan_gate.Busy());
 }
@@ -200,12 +191,10 @@ TEST_F(Lifecycle, ScanNowDuringTheStartupMemoryScanWaitsForIt) {
   sys.processes.Add(10, kAgent);
   Forbid(0, kAgent);
   AddRunValue("Stranger", "C:\\stranger.exe");
-  on_step = [this](const std::string& step) {
-    // A click on "Scan now" while the memory scan lets the window work.
-    if (step == "ScanMemory") backend.Post([this] { velmain->Button11Click(); });
-  };
   on_modal = [this](tk::Form& form) {
     if (auto* p = dynamic_cast<process::Tpamiecalert*>(&form)) {
+      // A click on "Scan now" while the memory scan asks.
+      backend.Post([this] { velmain->ScanNow(); });
       Press(p->Button1);  // "Stop!"
       return true;
     }
@@ -250,7 +239,7 @@ TEST_P(Closing, TheExitScanRunsAfterTheRunningScanThenTheProgramEnds) {
       if (c.how == ClosingCase::CloseBox)
         backend.CloseBox(*velmain);
       else
-        backend.Post([this] { velmain->Exitprogram1Click(); });
+        backend.Post([this] { velmain->ExitProgram(); });
       return true;
     }
     if (auto* r = dynamic_cast<registry::Trejestralert*>(&form)) {
@@ -259,10 +248,9 @@ TEST_P(Closing, TheExitScanRunsAfterTheRunningScanThenTheProgramEnds) {
     }
     return false;
   };
-  if (c.scan_now) on_step = [this](const std::string& step) {
-    if (step == "glowna") backend.Post([this] { velmain->Button11Click(); });
-  };
   StartWith(c.glowna, "skanuj_rejestr=1");
+  // "Scan now" once the start-up has ended.
+  if (c.scan_now) backend.Post([this] { velmain->ScanNow(); });
   backend.RunUntilIdle();
   EXPECT_TRUE(app.Terminated());
   EXPECT_EQ(alerts, c.expected_alerts);
@@ -299,7 +287,7 @@ TEST_F(Lifecycle, DuringTheExitScanNothingElseStartsAndAnotherCloseChangesNothin
       // While the exit scan asks: the close box again, and "Scan now".
       acted = true;
       backend.CloseBox(w);
-      backend.Post([&w] { w.Button11Click(); });
+      backend.Post([&w] { w.ScanNow(); });
       return true;
     }
     Press(r->Button1);
@@ -365,8 +353,7 @@ TEST_F(Lifecycle, RefreshDotsGoOnTheRefreshTextOnly) {
   // A click on a setting while the lists are read shows the level at once;
   // no dots are put after it.
   shown.clear();
-  w.auto_skan_koncowy.SetChecked(true);
-  backend.Post([&w] { w.auto_skan_koncowyMouseUp(); });
+  ASSERT_TRUE(backend.Click(Box("auto_skan_koncowy")));
   w.RefreshLists();
   EXPECT_THAT(shown, ElementsAre("Refreshing lists.", "System Protection: 45%"));
   w.status.AttachPeer(nullptr);

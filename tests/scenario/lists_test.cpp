@@ -49,7 +49,7 @@ class Lists : public Program {
 
 TEST_F(Lists, AllFilesMissing) {
   app::Tvelmain& w = Start();
-  for (tk::ListBox* list : {&w.list_pozwolonych, &w.list_zabronionych, &w.list_smietnik, &w.list_rejestr})
+  for (tk::ListBox* list : {&List("list_pozwolonych"), &List("list_zabronionych"), &List("list_smietnik"), &List("list_rejestr")})
     EXPECT_THAT(list->Items(), IsEmpty()) << list->Name();
   EXPECT_EQ(w.status.Caption(), "System Protection: 50%");
 }
@@ -69,9 +69,9 @@ TEST_F(Lists, WhatIsListed) {
                     "[251]\r\nsciezka=beyond\r\n"
                     "[5]\r\nsciezka=hidden duplicate section\r\n");
   app::Tvelmain& w = Start();
-  // In slot order: "err" is the free marker, "error" is not; duplicates stay.
-  EXPECT_THAT(w.list_zabronionych.Items(),
-              ElementsAre("error", "C:\\quoted path.exe", "five", "blanks", "five", "last"));
+  // In slot order, every entry whatever its text; duplicates stay.
+  EXPECT_THAT(List("list_zabronionych").Items(),
+              ElementsAre("err", "error", "C:\\quoted path.exe", "five", "blanks", "five", "last"));
 }
 
 TEST_F(Lists, EachFileFillsItsListAndTheWhiteListGoesOnTo500) {
@@ -80,10 +80,10 @@ TEST_F(Lists, EachFileFillsItsListAndTheWhiteListGoesOnTo500) {
   WriteFile(kTrash, File("sciezka", {{"1", "trash"}, {"250", "t250"}, {"251", "t251"}}));
   WriteFile(kStats, File("wartosc", {{"2", "stats"}, {"250", "s250"}, {"251", "s251"}}));
   app::Tvelmain& w = Start();
-  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre("zero", "w250", "w251", "w500"));
-  EXPECT_THAT(w.list_zabronionych.Items(), ElementsAre("black", "b250"));
-  EXPECT_THAT(w.list_smietnik.Items(), ElementsAre("trash", "t250"));
-  EXPECT_THAT(w.list_rejestr.Items(), ElementsAre("stats", "s250"));
+  EXPECT_THAT(List("list_pozwolonych").Items(), ElementsAre("zero", "w250", "w251", "w500"));
+  EXPECT_THAT(List("list_zabronionych").Items(), ElementsAre("black", "b250"));
+  EXPECT_THAT(List("list_smietnik").Items(), ElementsAre("trash", "t250"));
+  EXPECT_THAT(List("list_rejestr").Items(), ElementsAre("stats", "s250"));
 }
 
 TEST_F(Lists, StatusGrowsOneDotPerSlotTo55Characters) {
@@ -104,10 +104,10 @@ TEST_F(Lists, RefillingReplacesTheOldItems) {
   WriteFile(kWhite, File("wartosc", {{"0", "a"}, {"1", "b"}}));
   app::Tvelmain& w = Start();
   WriteFile(kWhite, File("wartosc", {{"1", "b"}, {"3", "d"}}));
-  w.list_pozwolonych.SetItemIndex(1);
+  List("list_pozwolonych").SetItemIndex(1);
   Refresh();
-  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre("b", "d"));
-  EXPECT_EQ(w.list_pozwolonych.ItemIndex(), -1);
+  EXPECT_THAT(List("list_pozwolonych").Items(), ElementsAre("b", "d"));
+  EXPECT_EQ(List("list_pozwolonych").ItemIndex(), -1);
 }
 
 TEST_F(Lists, ARefreshStartedInsideAnotherLeavesNoDuplicates) {
@@ -125,8 +125,8 @@ TEST_F(Lists, ARefreshStartedInsideAnotherLeavesNoDuplicates) {
   });
   backend.RunUntilIdle();
   EXPECT_EQ(nested, 1);
-  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAre("a", "b", "c"));
-  EXPECT_THAT(w.list_zabronionych.Items(), ElementsAre("x", "y"));
+  EXPECT_THAT(List("list_pozwolonych").Items(), ElementsAre("a", "b", "c"));
+  EXPECT_THAT(List("list_zabronionych").Items(), ElementsAre("x", "y"));
   EXPECT_EQ(w.status.Caption(), "System Protection: 50%");
 }
 
@@ -134,9 +134,9 @@ TEST_F(Lists, QuotedCommandLinesReadBackAsTheyWereWritten) {
   // Entries written through the program keep their quotes and blanks.
   const std::string kValues[] = {"\"C:\\Program Files\\App\\app.exe\"", "\"C:\\a.exe\" \"x\"", " padded ", "'x'"};
   app::Tvelmain& w = Start();
-  for (int n = 0; n < 4; ++n) registry::WriteSlot(*w.white_list, 260 + n, {{"wartosc", kValues[n]}});
+  for (int n = 0; n < 4; ++n) registry::WriteSlot(w.files()->white_list, 260 + n, {{"wartosc", kValues[n]}});
   Refresh();
-  EXPECT_THAT(w.list_pozwolonych.Items(), ElementsAreArray(kValues));
+  EXPECT_THAT(List("list_pozwolonych").Items(), ElementsAreArray(kValues));
 }
 
 }  // namespace

@@ -15,8 +15,6 @@ using R = RegistryProgram::Reply;
 
 constexpr const char* kQuestion =
     "Protected part of system registry was changed. Do you want to scan the registry now?";
-constexpr uintptr_t kDblClk = 0x203, kRButtonUp = 0x205;
-
 class Presence : public RegistryProgram {
  protected:
   Presence() { SeedAutostartKeys(); }
@@ -24,15 +22,6 @@ class Presence : public RegistryProgram {
   app::Tvelmain& StartWith(const std::string& glowna, const std::string& skan = "skanuj_rejestr=1") {
     Configure(glowna, skan);
     return StartAnswering();
-  }
-  void TrayMouse(uintptr_t message) {
-    intptr_t result = 0;
-    velmain->tray.Window().DoMessage(components::TzelTrayIcon::kCallbackMessage, 0, intptr_t(message), result);
-    backend.RunUntilIdle();
-  }
-  void ChooseFromTrayMenu(const std::string& item) {
-    backend.popup_answerer = [item](tk::PopupMenu&) { return item; };
-    TrayMouse(kRButtonUp);
   }
   // Another program writes under HKLM\...\Run; the watch reports it.
   void SomebodyAddsToRun(const std::string& name, tk::ModalResult answer) {
@@ -65,7 +54,7 @@ TEST_F(Presence, TheRolledUpWindowHidesInTheTray1500msAfterStartUp) {
   TrayMouse(kDblClk);
   EXPECT_TRUE(w.Visible());
   EXPECT_EQ(w.ClientHeight(), 101);
-  backend.Click(w.Button6);
+  backend.Click(Button("Button6"));
   backend.RunUntilIdle();
   EXPECT_FALSE(w.Visible());
   EXPECT_FALSE(app.Terminated());
@@ -73,7 +62,7 @@ TEST_F(Presence, TheRolledUpWindowHidesInTheTray1500msAfterStartUp) {
 
 TEST_F(Presence, AWindowRolledDownInTimeStaysAndComesBackAtItsHeight) {
   app::Tvelmain& w = StartWith("");
-  backend.Click(w.rolldownbtn);
+  backend.Click(Button("rolldownbtn"));
   backend.Advance(1500);
   EXPECT_TRUE(w.Visible()) << "rolling down";
   backend.Advance(60000);
@@ -95,10 +84,15 @@ TEST_F(Presence, TheTrayMenuShowsPagesAndEndsTheProgramWithoutTheExitScan) {
   backend.Advance(1500);
   ASSERT_FALSE(w.Visible());
 
+  // The menu as a right click on the icon pops it up.
   std::vector<std::string> items;
-  for (const tk::MenuItem& item : w.popup.Items())
-    items.push_back(item.name + (item.is_default ? "*" : "") + (item.enabled ? "" : "-") + " " + item.caption +
-                    (item.picture.empty() ? "" : " [" + item.picture + "]"));
+  backend.popup_answerer = [&items](tk::PopupMenu& menu) {
+    for (const tk::MenuItem& item : menu.Items())
+      items.push_back(item.name + (item.is_default ? "*" : "") + (item.enabled ? "" : "-") + " " + item.caption +
+                      (item.picture.empty() ? "" : " [" + item.picture + "]"));
+    return std::string();
+  };
+  TrayMouse(kRButtonUp);
   EXPECT_THAT(items, ElementsAre("fgmfgh- Menu [TRAY_MENU]", "N1 -", "Showmainwindow1* Show main window [TRAY_SHOW]",
                                  "Scansystem1 Scan system [TRAY_SCAN]",
                                  "Showactiveprograms1 Show active programs [TRAY_PROGRAMS]", "N2 -",
@@ -108,11 +102,11 @@ TEST_F(Presence, TheTrayMenuShowsPagesAndEndsTheProgramWithoutTheExitScan) {
   EXPECT_TRUE(w.Visible());
   EXPECT_EQ(w.silnik.ActivePage(), &w.skan);
   w.Hide();
-  w.list_pamiec.Clear();
+  List("list_pamiec").Clear();
   ChooseFromTrayMenu("Showactiveprograms1");
   EXPECT_TRUE(w.Visible());
   EXPECT_EQ(w.silnik.ActivePage(), &w.pamiec);
-  EXPECT_EQ(w.list_pamiec.Count(), 0) << "the process list is not refilled";
+  EXPECT_EQ(List("list_pamiec").Count(), 0) << "the process list is not refilled";
   EXPECT_EQ(Alerts(), 0) << "nothing was scanned";
 
   ChooseFromTrayMenu("Exitprogram1");
@@ -129,7 +123,7 @@ TEST_F(Presence, AChangeOfTheRunKeyIsPutToTheUser) {
   ASSERT_TRUE(w.mon_HKLM.Watching());
 
   // Yes: the window, page skan, the registry ticked, the memory not, a scan.
-  w.skanuj_pamiec.SetChecked(true);
+  Box("skanuj_pamiec").SetChecked(true);
   AnswerAlerts({R::Allow});
   SomebodyAddsToRun("Added", tk::ModalResult::Yes);
   ASSERT_EQ(backend.Boxes().size(), 1u);
@@ -137,8 +131,8 @@ TEST_F(Presence, AChangeOfTheRunKeyIsPutToTheUser) {
   EXPECT_EQ(backend.Boxes()[0].buttons, tk::MsgButtons::YesNo);
   EXPECT_TRUE(w.Visible());
   EXPECT_EQ(w.silnik.ActivePage(), &w.skan);
-  EXPECT_TRUE(w.skanuj_rejestr.Checked());
-  EXPECT_FALSE(w.skanuj_pamiec.Checked());
+  EXPECT_TRUE(Box("skanuj_rejestr").Checked());
+  EXPECT_FALSE(Box("skanuj_pamiec").Checked());
   ASSERT_EQ(Alerts(), 1);
   EXPECT_EQ(shown[0].name, "Added");
   EXPECT_EQ(WhiteSlot(0), "C:\\Added.exe");
@@ -163,7 +157,7 @@ TEST_F(Presence, AnsweringNoHidesTheWindowAndLeavesTheMonitorOff) {
 TEST_F(Presence, ScanNowShowsOneBalloonTextAfterAnother) {
   app::Tvelmain& w = StartWith("", "skanuj_rejestr=1\r\nskanuj_pamiec=1");
   w.silnik.ShowPage(w.skan);
-  ASSERT_TRUE(backend.Click(w.Button11));
+  ASSERT_TRUE(backend.Click(Button("Button11")));
   backend.RunUntilIdle();
   EXPECT_THAT(BalloonTexts(), ElementsAre("Veltrane: Scanning done.", "Veltrane: Scanning done.",
                                           "Veltrane: Scanning done.", "Veltrane: Scanning done.",
@@ -181,7 +175,7 @@ TEST_F(Presence, TheHourlyScanRunsScanNowWithTheOptionsOfTheMoment) {
   EXPECT_TRUE(w.mon_HKLM.Watching()) << "but the live test restarts the monitor";
   EXPECT_FALSE(w.Visible());
 
-  w.skanuj_rejestr.SetChecked(true);
+  Box("skanuj_rejestr").SetChecked(true);
   AnswerAlerts({R::Allow});
   backend.Advance(3600000);
   ASSERT_EQ(Alerts(), 1);
@@ -213,7 +207,7 @@ TEST_F(Presence, ASecondCopyBringsTheWindowOutOfTheTray) {
   EXPECT_TRUE(app.Terminated());
   EXPECT_FALSE(second.mon_HKLM.Watching());
   EXPECT_EQ(sys.shell.Icons().size(), icons);
-  EXPECT_FALSE(second.white_list);
+  EXPECT_FALSE(second.files());
 }
 
 TEST_F(Presence, TheEndOfTheSessionLeavesNothingBehindAndAsksNothing) {

@@ -17,25 +17,25 @@ using ::testing::IsEmpty;
 using Step = ProcessProgram::Step;
 
 constexpr const char* kAgent = "C:\\Apps\\agent.exe";
-constexpr const char* kBlack = registry::kBlackListPath;
-constexpr const char* kCan = registry::kTrashcanPath;
+constexpr const char* kBlack = registry::black_list::kPath;
+constexpr const char* kCan = registry::trashcan_list::kPath;
 constexpr const char* kCouldNotStop = "Could not stop this process. You need to do this manually.";
 
 class ProcessExactness : public ProcessProgram {
  protected:
   app::Tvelmain& w() { return *velmain; }
   void Scan(bool silent) {
-    w().skanuj_usun_cicho.SetChecked(silent);
+    Box("skanuj_usun_cicho").SetChecked(silent);
     w().RefreshProcessList();
     w().ScanMemory();
   }
   void PressOnMemoryPage(tk::Button& b, const std::string& line) {
     w().RefreshProcessList();
-    Press(w().pamiec, w().list_pamiec, b, line);
+    Press(w().pamiec, List("list_pamiec"), b, line);
   }
   std::string TrashKey(int slot, const char* key) {
     registry::IniStore store(sys.files, kCan);
-    return registry::ReadSlot(store, slot, key, "err");
+    return registry::ReadSlot(store, slot, key).value_or("err");
   }
 };
 
@@ -87,7 +87,7 @@ TEST_F(ProcessExactness, WindowsOwnProcessesAreNeverStoppedTrashedOrForbidden) {
   MakeFile(guard);
   for (const std::string& path : {csrss, guard}) {
     SCOPED_TRACE(path);
-    for (tk::Button* b : {&w().Button14, &w().Button15, &w().Button20}) {
+    for (tk::Button* b : {&Button("Button14"), &Button("Button15"), &Button("Button20")}) {
       backend.ClearBoxes();
       PressOnMemoryPage(*b, path);
       ASSERT_FALSE(backend.BoxTexts().empty());
@@ -123,11 +123,11 @@ TEST_F(ProcessExactness, AnIdThatAnotherProgramGotBeforeTheStopIsNeverHit) {
   StartConfigured();
   sys.processes.Add(60, kAgent);
   sys.processes.ReuseIdOnStop(60, "C:\\Other\\innocent.exe");
-  PressOnMemoryPage(w().Button14, kAgent);
+  PressOnMemoryPage(Button("Button14"), kAgent);
   EXPECT_THAT(sys.processes.Terminated(), IsEmpty());
   EXPECT_TRUE(sys.processes.Running(60));
   EXPECT_THAT(backend.BoxTexts(), IsEmpty());
-  EXPECT_THAT(w().list_pamiec.Items(), ElementsAre("C:\\Other\\innocent.exe"));
+  EXPECT_THAT(List("list_pamiec").Items(), ElementsAre("C:\\Other\\innocent.exe"));
 }
 
 TEST_F(ProcessExactness, WaitingForAStoppedProcessKeepsTheWindowServed) {
@@ -138,8 +138,8 @@ TEST_F(ProcessExactness, WaitingForAStoppedProcessKeepsTheWindowServed) {
   bool served_while_waiting = false;
   w().RefreshProcessList();
   w().silnik.ShowPage(w().pamiec);
-  ASSERT_TRUE(backend.Select(w().list_pamiec, 0));
-  ASSERT_TRUE(backend.Click(w().Button14));
+  ASSERT_TRUE(backend.Select(List("list_pamiec"), 0));
+  ASSERT_TRUE(backend.Click(Button("Button14")));
   // Queued behind the click: it runs at once only if the stop lets messages run.
   backend.Post([&] {
     served_while_waiting = !sys.processes.Terminated().empty() && sys.processes.Running(61);
@@ -148,7 +148,7 @@ TEST_F(ProcessExactness, WaitingForAStoppedProcessKeepsTheWindowServed) {
   EXPECT_TRUE(served_while_waiting);
   EXPECT_EQ(sys.processes.EndWaits(), 4);
   EXPECT_FALSE(sys.processes.Running(61));
-  EXPECT_THAT(w().list_pamiec.Items(), IsEmpty());
+  EXPECT_THAT(List("list_pamiec").Items(), IsEmpty());
 }
 
 TEST_F(ProcessExactness, StopAndDeleteOfAProgramThatWillNotEndMovesNothing) {
@@ -175,7 +175,7 @@ TEST_F(ProcessExactness, StopAndDeleteOfAProgramThatWillNotEndMovesNothing) {
   // The memory page's "Trash" the same.
   backend.ClearBoxes();
   backend.AnswerBoxes({tk::ModalResult::Yes});
-  PressOnMemoryPage(w().Button15, kAgent);
+  PressOnMemoryPage(Button("Button15"), kAgent);
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("Are you sure that you want to move this program to trashcan?",
                                               kCouldNotStop, process::kNotTrashedRunning));
   EXPECT_TRUE(FileThere(kAgent));
@@ -202,19 +202,19 @@ TEST_F(ProcessExactness, EveryTrashcanEntryOwnsItsFile) {
   EXPECT_EQ(TrashKey(2, "plik"), "tool (2).exe");
   // The list shows the previous paths, as always.
   w().RefreshLists();
-  EXPECT_THAT(w().list_smietnik.Items(),
+  EXPECT_THAT(List("list_smietnik").Items(),
               ElementsAre("C:\\A\\agent.exe", "C:\\B\\agent.exe", "C:\\C\\tool.exe", "C:\\Old\\tool.exe"));
 
   // Recover and Empty each act on their own entry's file only.
   backend.AnswerBoxes({tk::ModalResult::Ok});
-  Press(w().smietnik, w().list_smietnik, w().Button10, "C:\\B\\agent.exe");
+  Press(w().smietnik, List("list_smietnik"), Button("Button10"), "C:\\B\\agent.exe");
   EXPECT_EQ(backend.BoxTexts()[1], std::string(kTrash) + "agent (3).exe C:\\B\\agent.exe");
   EXPECT_TRUE(FileThere("C:\\B\\agent.exe"));
   backend.AnswerBoxes({tk::ModalResult::Ok});
-  Press(w().smietnik, w().list_smietnik, w().Button10, "C:\\Old\\tool.exe");
+  Press(w().smietnik, List("list_smietnik"), Button("Button10"), "C:\\Old\\tool.exe");
   EXPECT_TRUE(FileThere("C:\\Old\\tool.exe"));
   backend.AnswerBoxes({tk::ModalResult::Ok});
-  Press(w().smietnik, w().list_smietnik, w().Button21, "C:\\A\\agent.exe");
+  Press(w().smietnik, List("list_smietnik"), Button("Button21"), "C:\\A\\agent.exe");
   EXPECT_FALSE(FileThere(std::string(kTrash) + "agent.exe"));
   EXPECT_TRUE(FileThere(std::string(kTrash) + "agent (2).exe"));
   EXPECT_TRUE(FileThere(std::string(kTrash) + "tool (2).exe"));

@@ -43,7 +43,7 @@ class ProcessProgram : public Program {
 
   std::string Slot(const char* file, int n) {
     registry::IniStore store(sys.files, file);
-    return registry::ReadSlot(store, n, "sciezka", "err");
+    return registry::ReadSlot(store, n, "sciezka").value_or("err");
   }
   void SetSlot(const char* file, int n, const std::string& text) {
     registry::IniStore store(sys.files, file);

@@ -11,7 +11,7 @@ using ::testing::IsEmpty;
 using Step = ProcessProgram::Step;
 
 constexpr const char* kAgent = "C:\\Apps\\agent.exe";
-constexpr const char* kBlack = registry::kBlackListPath;
+constexpr const char* kBlack = registry::black_list::kPath;
 
 class ProcessScan : public ProcessProgram {
  protected:
@@ -29,7 +29,7 @@ TEST_F(ProcessScan, SilentModeStopsEveryInstanceOnceAndTheSecondEntryFindsNothin
   sys.processes.Add(11, "C:\\Windows\\notepad.exe");
   sys.processes.Add(12, kAgent);
   SetSlot(kBlack, 0, kAgent);
-  w.skanuj_usun_cicho.SetChecked(true);
+  Box("skanuj_usun_cicho").SetChecked(true);
   Scan();
   EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10, 12));
   EXPECT_TRUE(sys.processes.Running(11));
@@ -51,7 +51,7 @@ TEST_F(ProcessScan, OnlyAsciiLettersFoldAndLookAlikesElsewhereAreUntouched) {
                            "C:\\Tools\\runner.exe -quiet /x", "\"C:\\Tools\\quoted.exe\" /background",
                            "\"C:\\Tools\\runner.exe /x\" -y"};
   for (int n = 0; n < 6; ++n) SetSlot(kBlack, n, entries[n]);
-  w.skanuj_usun_cicho.SetChecked(true);
+  Box("skanuj_usun_cicho").SetChecked(true);
   Scan();
   EXPECT_THAT(sys.processes.Terminated(), ElementsAre(21, 23, 24, 25));
   EXPECT_EQ(Slot(kBlack, 4), entries[4]);  // the command line is kept as it was
@@ -108,7 +108,7 @@ TEST_F(ProcessScan, UnansweredAlertAndUnstoppableProcessAreReported) {
   backend.ClearBoxes();
   std::string balloon;
   backend.box_answerer = [&](const tk::headless::BoxRecord&) { balloon = w.tray.InfoText(); return tk::ModalResult::Ok; };
-  w.skanuj_usun_cicho.SetChecked(true);
+  Box("skanuj_usun_cicho").SetChecked(true);
   Scan();
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("Could not stop this process. You need to do this manually."));
   EXPECT_EQ(balloon, "Removing forbidden process: C:\\Apps\\locked.exe");

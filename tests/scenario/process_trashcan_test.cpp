@@ -12,22 +12,22 @@ using ::testing::IsEmpty;
 
 constexpr const char* kAgent = "C:\\Apps\\agent.exe";
 const std::string kHeld = std::string(kTrash) + "agent.exe";
-constexpr const char* kCan = registry::kTrashcanPath;
-constexpr const char* kBlack = registry::kBlackListPath;
+constexpr const char* kCan = registry::trashcan_list::kPath;
+constexpr const char* kBlack = registry::black_list::kPath;
 
 class ProcessTrashcan : public ProcessProgram {
  protected:
   app::Tvelmain& w() { return *velmain; }
   void PressOnMemoryPage(tk::Button& b, const std::string& line = {}) {
     w().RefreshProcessList();
-    Press(w().pamiec, w().list_pamiec, b, line);
+    Press(w().pamiec, List("list_pamiec"), b, line);
   }
   void PressOnTrashcanPage(tk::Button& b, const std::string& line) {
     w().RefreshLists();
     // A line no slot holds as written (another letter case) is added by hand.
-    auto& items = w().list_smietnik.Items();
-    if (std::find(items.begin(), items.end(), line) == items.end()) w().list_smietnik.AddItem(line);
-    Press(w().smietnik, w().list_smietnik, b, line);
+    auto& items = List("list_smietnik").Items();
+    if (std::find(items.begin(), items.end(), line) == items.end()) List("list_smietnik").AddItem(line);
+    Press(w().smietnik, List("list_smietnik"), b, line);
   }
   void FillSlots(const char* file) {
     std::string text;
@@ -58,13 +58,13 @@ TEST_F(ProcessTrashcan, RecoverFoldsCaseAndFailsIntoAVanishedFolder) {
   MakeFile("C:\\Apps\\keep.txt");
   SetSlot(kCan, 2, "C:\\Gone\\agent.exe");
   SetSlot(kCan, 3, "C:\\Apps\\tool.exe");
-  PressOnTrashcanPage(w().Button10, "c:\\apps\\TOOL.exe");
+  PressOnTrashcanPage(Button("Button10"), "c:\\apps\\TOOL.exe");
   EXPECT_EQ(backend.BoxTexts().back(), "Item was moved back to its normal directory.");
   EXPECT_TRUE(FileThere("C:\\Apps\\tool.exe"));
   EXPECT_EQ(Slot(kCan, 3), "err");
 
   backend.ClearBoxes();
-  PressOnTrashcanPage(w().Button10, "C:\\Gone\\agent.exe");
+  PressOnTrashcanPage(Button("Button10"), "C:\\Gone\\agent.exe");
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("You are moving this item to its previous directory. Are you sure?",
                                               kHeld + " C:\\Gone\\agent.exe", "Error occured."));
   EXPECT_EQ(backend.Boxes().back().kind, tk::MsgKind::Warning);
@@ -77,13 +77,13 @@ TEST_F(ProcessTrashcan, EmptyMatchesExactlyAndAnEmptiedLineFindsNothing) {
   MakeFile(kHeld);
   SetSlot(kCan, 0, kAgent);
   const char* kConfirm = "You are permanently deleting this item. Are you sure?";
-  PressOnTrashcanPage(w().Button21, "c:\\apps\\AGENT.exe");
+  PressOnTrashcanPage(Button("Button21"), "c:\\apps\\AGENT.exe");
   EXPECT_THAT(backend.BoxTexts(), ElementsAre(kConfirm));
   EXPECT_TRUE(FileThere(kHeld));
 
   for (const char* after : {"Item was removed permanently. Hope you knew what you were doing.", ""}) {
     backend.ClearBoxes();
-    PressOnTrashcanPage(w().Button21, kAgent);
+    PressOnTrashcanPage(Button("Button21"), kAgent);
     EXPECT_EQ(backend.BoxTexts().front(), kConfirm);
     EXPECT_EQ(backend.BoxTexts().size(), *after ? 2u : 1u);
     if (*after) {
@@ -100,14 +100,14 @@ TEST_F(ProcessTrashcan, FullListsAreSaidAndChangeNothing) {
   FillSlots(kBlack);
   sys.processes.Add(10, kAgent);
   MakeFile(kAgent);
-  PressOnMemoryPage(w().Button15, kAgent);
+  PressOnMemoryPage(Button("Button15"), kAgent);
   ASSERT_EQ(backend.Boxes().size(), 2u);
   EXPECT_EQ(backend.Boxes()[1].kind, tk::MsgKind::Warning);
   EXPECT_TRUE(sys.processes.Running(10));
   EXPECT_TRUE(FileThere(kAgent));
 
   backend.ClearBoxes();
-  PressOnMemoryPage(w().Button20, kAgent);
+  PressOnMemoryPage(Button("Button20"), kAgent);
   ASSERT_EQ(backend.Boxes().size(), 2u);
   EXPECT_EQ(backend.Boxes()[0].text, kAgent);
   EXPECT_EQ(backend.Boxes()[1].kind, tk::MsgKind::Warning);
@@ -118,7 +118,7 @@ TEST_F(ProcessTrashcan, DisallowBlocksAgainInTheLowestFreeSlotAndLeavesTheProces
   sys.processes.Add(10, kAgent);
   SetSlot(kBlack, 0, kAgent);
   SetSlot(kBlack, 2, "C:\\Other.exe");
-  PressOnMemoryPage(w().Button20, kAgent);
+  PressOnMemoryPage(Button("Button20"), kAgent);
   EXPECT_THAT(backend.BoxTexts(), ElementsAre(kAgent, "Program was blocked successfuly."));
   EXPECT_EQ(Slot(kBlack, 1), kAgent);
   EXPECT_TRUE(sys.processes.Running(10));
@@ -129,24 +129,24 @@ TEST_F(ProcessTrashcan, MemoryPageButtonsNeedASelectionAndAlwaysRebuildTheList) 
   sys.processes.Add(10, kAgent);
   sys.processes.Add(11, "C:\\Windows\\explorer.exe");
   sys.processes.Add(12, kAgent);
-  for (tk::Button* b : {&w().Button14, &w().Button15, &w().Button20}) {
+  for (tk::Button* b : {&Button("Button14"), &Button("Button15"), &Button("Button20")}) {
     SCOPED_TRACE(b->Name());
     backend.ClearBoxes();
-    w().list_pamiec.Clear();
-    Press(w().pamiec, w().list_pamiec, *b);
+    List("list_pamiec").Clear();
+    Press(w().pamiec, List("list_pamiec"), *b);
     ASSERT_EQ(backend.Boxes().size(), 1u);
     EXPECT_EQ(backend.Boxes()[0].text, "Select an item first.");
     EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Error);
-    EXPECT_EQ(w().list_pamiec.Count(), 3);
+    EXPECT_EQ(List("list_pamiec").Count(), 3);
   }
   backend.AnswerBoxes({tk::ModalResult::No});
-  PressOnMemoryPage(w().Button15, kAgent);
+  PressOnMemoryPage(Button("Button15"), kAgent);
   EXPECT_THAT(sys.processes.Terminated(), IsEmpty());
-  EXPECT_EQ(w().list_pamiec.ItemIndex(), -1);
+  EXPECT_EQ(List("list_pamiec").ItemIndex(), -1);
 
-  PressOnMemoryPage(w().Button14, kAgent);  // both instances go
+  PressOnMemoryPage(Button("Button14"), kAgent);  // both instances go
   EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10, 12));
-  EXPECT_THAT(w().list_pamiec.Items(), ElementsAre("C:\\Windows\\explorer.exe"));
+  EXPECT_THAT(List("list_pamiec").Items(), ElementsAre("C:\\Windows\\explorer.exe"));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <optional>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include "app/velmainfrm.h"
 #include "platform/portable/portable.h"
@@ -83,6 +84,33 @@ class Program : public ::testing::Test {
   void WriteFile(const std::string& windows_path, const std::string& bytes) {
     ASSERT_TRUE(sys.files.Replace(windows_path, bytes)) << windows_path;
   }
+
+  // A control of the main window by its name, as a user's tools find it.
+  template <class T = tk::Control>
+  T& Find(const std::string& name) {
+    T* control = dynamic_cast<T*>(velmain->FindChild(name));
+    if (!control) throw std::runtime_error("no control named " + name);
+    return *control;
+  }
+  tk::ListBox& List(const std::string& name) { return Find<tk::ListBox>(name); }
+  tk::Button& Button(const std::string& name) { return Find<tk::Button>(name); }
+  tk::CheckBox& Box(const std::string& name) { return Find<tk::CheckBox>(name); }
+  // The page the main window shows, by name.
+  std::string PageShown() { return velmain->silnik.ActivePage()->Name(); }
+
+  // A mouse message from the tray icon, as the shell sends it.
+  void TrayMouse(uintptr_t message) {
+    intptr_t result = 0;
+    velmain->tray.Window().DoMessage(components::TzelTrayIcon::kCallbackMessage, 0, intptr_t(message), result);
+    backend.RunUntilIdle();
+  }
+  // The item of the tray icon's menu, chosen with a right click on the icon.
+  void ChooseFromTrayMenu(const std::string& item) {
+    backend.popup_answerer = [item](tk::PopupMenu&) { return item; };
+    TrayMouse(kRButtonUp);
+    backend.popup_answerer = nullptr;
+  }
+  static constexpr uintptr_t kDblClk = 0x203, kRButtonUp = 0x205;
 };
 
 }  // namespace scenario

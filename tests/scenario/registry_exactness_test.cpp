@@ -58,13 +58,13 @@ TEST_F(RegistryExactness, CyrillicNamesAndDataAreAskedAboutExactlyAndDeleted) {
 TEST_F(RegistryExactness, AnOldAnsiWhiteListStillMatchesAndNewEntriesGoInAsUtf8) {
   SeedAutostartKeys();
   sys.files.SetAnsiCodePage(1251);
-  WriteList(registry::kWhiteListPath, "[0]\r\nwartosc=" + kApp1251 + "\r\n");
+  WriteList(registry::white_list::kPath, "[0]\r\nwartosc=" + kApp1251 + "\r\n");
   Set("App", kApp);
   Set(kKey, "C:\\" + kKey + ".exe");
   StartScanning({R::Allow});
   ASSERT_EQ(Alerts(), 1);
   EXPECT_EQ(shown[0].name, kKey);
-  EXPECT_EQ(ReadFile(registry::kWhiteListPath),
+  EXPECT_EQ(ReadFile(registry::white_list::kPath),
             "[0]\r\nwartosc=" + kApp1251 + "\r\n[1]\r\nnumer=1\r\nnazwa=" + kKey +
                 "\r\nsekcja=HKLM_run\r\nwartosc=C:\\" + kKey + ".exe\r\n");
   EXPECT_EQ(Rescan({}), 0);
@@ -89,7 +89,7 @@ TEST_F(RegistryExactness, DataTheBlackListCannotHoldIsDeletedAndTheScanGoesOn) {
   const std::string no_undo(registry::kUndoNotStorable);
   EXPECT_EQ(Boxes(), (std::vector<std::string>{confirm, no_undo, long_data, process::kNotBlockable, confirm, no_undo,
                                                two_lines, process::kNotBlockable}));
-  EXPECT_EQ(ReadFile(registry::kBlackListPath), "");
+  EXPECT_EQ(ReadFile(registry::black_list::kPath), "");
   EXPECT_EQ(WhiteSlot(0), "C:\\next.exe");
 }
 
@@ -123,10 +123,10 @@ TEST_F(RegistryExactness, TheFirstRunAllowsItsOwnValueOnceInTheLowestFreeSlot) {
     SCOPED_TRACE(c.why);
     if (velmain) Restart();
     WriteFile(registry::ConfigPath(kUser), "");
-    WriteFile(registry::kWhiteListPath, c.list_before);
+    WriteFile(registry::white_list::kPath, c.list_before);
     Restart();
     EXPECT_EQ(backend.Boxes().size(), 4u);
-    EXPECT_EQ(ReadFile(registry::kWhiteListPath), c.list_after);
+    EXPECT_EQ(ReadFile(registry::white_list::kPath), c.list_after);
     EXPECT_EQ(AutoRunValue(), kQuotedExePath);
   }
 }
@@ -141,10 +141,10 @@ TEST_F(RegistryExactness, AnEmptyOwnPathIsWrittenNowhere) {
   EXPECT_EQ(shown[0].name, "Empty");
   Restart();
   WriteFile(registry::ConfigPath(kUser), "");
-  WriteFile(registry::kWhiteListPath, "");
+  WriteFile(registry::white_list::kPath, "");
   AnswerAlerts({R::Allow});
   Restart();
-  EXPECT_EQ(ReadFile(registry::kWhiteListPath).find("wartosc=\r\n"), std::string::npos);
+  EXPECT_EQ(ReadFile(registry::white_list::kPath).find("wartosc=\r\n"), std::string::npos);
   EXPECT_EQ(AutoRunValue(), std::nullopt);
   EXPECT_EQ(sys.registry.Get(RootKey::CurrentUser, kRun, ""), std::nullopt);
 }
@@ -156,7 +156,7 @@ TEST_F(RegistryExactness, HugeDataIsShownCutAndNeverMatched) {
   const std::string huge = "C:\\" + std::string(1 << 20, 'h') + "\\huge.exe";
   Set("Huge", huge);
   // A slot holding its start: a list returns no more than that, so it is no match.
-  WriteList(registry::kWhiteListPath, "[0]\r\nwartosc=" + huge.substr(0, registry::IniStore::kMaxRead) + "\r\n");
+  WriteList(registry::white_list::kPath, "[0]\r\nwartosc=" + huge.substr(0, registry::IniStore::kMaxRead) + "\r\n");
   StartScanning({R::Allow});
   ASSERT_EQ(Alerts(), 1);
   const std::string mark = "(" + std::to_string(huge.size()) + " characters, cut) ";

@@ -2,7 +2,9 @@
 // first-run boxes), the white and black lists to seed and read, and a script
 // that answers the registry alerts as a user would.
 #pragma once
+#include <chrono>
 #include <deque>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -59,14 +61,15 @@ class RegistryProgram : public Program {
     return Value(platform::RootKey::LocalMachine, kRun, name).has_value();
   }
 
+  // The slot's key, or "err" when it is free.
   std::string Slot(const char* file, int n, const char* key) {
     registry::IniStore store(sys.files, file);
-    return registry::ReadSlot(store, n, key, "err");
+    return registry::ReadSlot(store, n, key).value_or("err");
   }
-  std::string WhiteSlot(int n, const char* key = "wartosc") { return Slot(registry::kWhiteListPath, n, key); }
+  std::string WhiteSlot(int n, const char* key = "wartosc") { return Slot(registry::white_list::kPath, n, key); }
   void SetWhiteSlot(int n, const std::string& text) {
     {
-      registry::IniStore store(sys.files, registry::kWhiteListPath);
+      registry::IniStore store(sys.files, registry::white_list::kPath);
       registry::WriteSlot(store, n, {{"wartosc", text}});
     }
     ListChanged();
@@ -76,20 +79,22 @@ class RegistryProgram : public Program {
     ListChanged();
   }
   // The Windows build of the test platform stamps files to the second, so
-  // the program's open stores could take a list rewritten behind their back
-  // within the same second at the same size for unchanged: they start afresh.
+  // the program could take a list rewritten behind its back within the same
+  // second at the same size for unchanged: the lists' time moves on.
   void ListChanged() {
-    if (!velmain) return;
-    for (auto [store, path] : {std::pair{&velmain->white_list, registry::kWhiteListPath},
-                               std::pair{&velmain->black_list, registry::kBlackListPath}})
-      if (*store) *store = std::make_unique<registry::IniStore>(sys.files, path);
+    static auto stamp = std::filesystem::file_time_type::clock::now();
+    for (const char* path : {registry::white_list::kPath, registry::black_list::kPath}) {
+      if (!sys.files.Exists(path)) continue;
+      stamp += std::chrono::seconds(2);
+      std::filesystem::last_write_time(*sys.files.HostPath(path), stamp);
+    }
   }
   // Slots first..last of the white list in use, each with its own text.
   void FillWhiteList(int first, int last, const std::string& text_prefix = "C:\\filler\\") {
     std::string file;
     for (int n = first; n <= last; ++n)
       file += "[" + std::to_string(n) + "]\r\nwartosc=" + text_prefix + std::to_string(n) + ".exe\r\n";
-    WriteList(registry::kWhiteListPath, file);
+    WriteList(registry::white_list::kPath, file);
   }
 
   std::vector<std::string> Boxes() { return backend.BoxTexts(); }

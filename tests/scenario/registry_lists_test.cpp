@@ -16,10 +16,10 @@ class RegistryLists : public RegistryProgram {
  protected:
   void SetUp() override {
     SeedAutostartKeys();
-    WriteList(registry::kWhiteListPath,
+    WriteList(registry::white_list::kPath,
               "[2]\r\nwartosc=C:\\Shared\\shared.exe\r\n[5]\r\nwartosc=C:\\Other\\other.exe\r\n"
               "[7]\r\nnumer=7\r\nwartosc=C:\\Shared\\shared.exe\r\n[300]\r\nwartosc=C:\\Shared\\shared.exe\r\n");
-    WriteList(registry::kBlackListPath,
+    WriteList(registry::black_list::kPath,
               "[0]\r\nsciezka=C:\\Shared\\shared.exe\r\n[1]\r\nsciezka=C:\\Bad\\bad.exe\r\n");
     Configure("");
     StartAnswering();
@@ -39,13 +39,13 @@ class RegistryLists : public RegistryProgram {
     ASSERT_TRUE(backend.Click(button));
     backend.RunUntilIdle();
   }
-  const std::vector<std::string>& White() { return velmain->list_pozwolonych.Items(); }
-  const std::vector<std::string>& Black() { return velmain->list_zabronionych.Items(); }
+  const std::vector<std::string>& White() { return List("list_pozwolonych").Items(); }
+  const std::vector<std::string>& Black() { return List("list_zabronionych").Items(); }
 };
 
 TEST_F(RegistryLists, RemovingATextErasesEverySlotThatHoldsIt) {
   ASSERT_EQ(White(), (std::vector<std::string>{kShared, "C:\\Other\\other.exe", kShared, kShared}));
-  Remove(velmain->list_pozwolonych, velmain->Button18, kShared, {tk::ModalResult::Ok});
+  Remove(List("list_pozwolonych"), Button("Button18"), kShared, {tk::ModalResult::Ok});
 
   ASSERT_EQ(backend.Boxes().size(), 4u);
   EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Warning);
@@ -60,14 +60,14 @@ TEST_F(RegistryLists, RemovingATextErasesEverySlotThatHoldsIt) {
   EXPECT_EQ(WhiteSlot(5), "C:\\Other\\other.exe");
   EXPECT_EQ(White(), std::vector<std::string>{"C:\\Other\\other.exe"});
   // The other list is not touched.
-  EXPECT_EQ(Slot(registry::kBlackListPath, 0, "sciezka"), kShared);
+  EXPECT_EQ(Slot(registry::black_list::kPath, 0, "sciezka"), kShared);
   EXPECT_EQ(Black(), (std::vector<std::string>{kShared, "C:\\Bad\\bad.exe"}));
 }
 
 TEST_F(RegistryLists, TheBlackListRemovesOnlyFromItself) {
-  Remove(velmain->list_zabronionych, velmain->Button19, kShared, {tk::ModalResult::Ok});
+  Remove(List("list_zabronionych"), Button("Button19"), kShared, {tk::ModalResult::Ok});
   EXPECT_EQ(backend.BoxTexts(), (std::vector<std::string>{std::string(registry::kConfirmRemoval), "Item removed."}));
-  EXPECT_EQ(Slot(registry::kBlackListPath, 0, "sciezka"), "err");
+  EXPECT_EQ(Slot(registry::black_list::kPath, 0, "sciezka"), "err");
   EXPECT_EQ(Black(), std::vector<std::string>{"C:\\Bad\\bad.exe"});
   const auto white = White();
   EXPECT_EQ(std::count(white.begin(), white.end(), kShared), 3);
@@ -86,24 +86,24 @@ TEST_F(RegistryLists, NothingIsErasedWithoutASelectionAnOkOrAMatchButTheListsAre
   };
   for (const Case& c : cases) {
     velmain->RefreshLists();
-    velmain->list_pozwolonych.SetItemIndex(-1);
+    List("list_pozwolonych").SetItemIndex(-1);
     // The file changes behind the list's back.
-    const std::string before = ReadFile(registry::kWhiteListPath);
+    const std::string before = ReadFile(registry::white_list::kPath);
     {
-      registry::IniStore list(sys.files, registry::kWhiteListPath);
+      registry::IniStore list(sys.files, registry::white_list::kPath);
       registry::EraseSlot(list, 5);
       registry::WriteSlot(list, 9, {{"wartosc", "C:\\New\\new.exe"}});
     }
     ListChanged();
-    const std::string changed = ReadFile(registry::kWhiteListPath);
+    const std::string changed = ReadFile(registry::white_list::kPath);
     backend.ClearBoxes();
 
-    Remove(velmain->list_pozwolonych, velmain->Button18, c.item, c.answers);
+    Remove(List("list_pozwolonych"), Button("Button18"), c.item, c.answers);
 
     EXPECT_EQ(backend.BoxTexts(), c.boxes) << c.what;
-    EXPECT_EQ(ReadFile(registry::kWhiteListPath), changed) << c.what;
+    EXPECT_EQ(ReadFile(registry::white_list::kPath), changed) << c.what;
     EXPECT_EQ(White(), (std::vector<std::string>{kShared, kShared, "C:\\New\\new.exe", kShared})) << c.what;
-    WriteList(registry::kWhiteListPath, before);
+    WriteList(registry::white_list::kPath, before);
   }
 }
 
@@ -113,7 +113,7 @@ TEST_F(RegistryLists, AnEntryTakenOffTheWhiteListIsAskedAboutAgain) {
   ASSERT_EQ(Alerts(), 0);
 
   velmain->silnik.ShowPage(velmain->listy);
-  Remove(velmain->list_pozwolonych, velmain->Button18, kShared, {tk::ModalResult::Ok});
+  Remove(List("list_pozwolonych"), Button("Button18"), kShared, {tk::ModalResult::Ok});
   AnswerAlerts({R::Allow});
   velmain->ScanLocalMachineRun();
   EXPECT_EQ(Alerts(), 1);
@@ -121,8 +121,8 @@ TEST_F(RegistryLists, AnEntryTakenOffTheWhiteListIsAskedAboutAgain) {
 }
 
 TEST_F(RegistryLists, RefreshAllRereadsTheFiles) {
-  WriteList(registry::kBlackListPath, "[3]\r\nsciezka=C:\\Late\\late.exe\r\n");
-  ASSERT_TRUE(backend.Click(velmain->Button22));
+  WriteList(registry::black_list::kPath, "[3]\r\nsciezka=C:\\Late\\late.exe\r\n");
+  ASSERT_TRUE(backend.Click(Button("Button22")));
   backend.RunUntilIdle();
   EXPECT_EQ(Black(), std::vector<std::string>{"C:\\Late\\late.exe"});
   EXPECT_TRUE(backend.Boxes().empty());

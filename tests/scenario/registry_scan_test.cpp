@@ -74,7 +74,6 @@ TEST_F(RegistryScan, EachUnknownEntryIsShownWithItsDetails) {
   EXPECT_EQ(WhiteSlot(3), "C:once.exe");
   EXPECT_EQ(WhiteSlot(4, "nazwa"), "Mine");
   EXPECT_EQ(WhiteSlot(4, "sekcja"), "HKLM_run");
-  EXPECT_EQ(velmain->kontakt.Caption(), "error");
   EXPECT_EQ(velmain->silnik.ActivePage(), &velmain->glowna);
 
   // Everything is known now: a second start asks nothing.
@@ -106,7 +105,7 @@ TEST_F(RegistryScan, MatchingComparesTheWholeDataExactly) {
   Configure("");
   StartAnswering();
   for (const Case& c : cases) {
-    WriteList(registry::kWhiteListPath, "");
+    WriteList(registry::white_list::kPath, "");
     if (c.allowed) SetWhiteSlot(0, *c.allowed);
     OnlyValue("Entry", c.data);
     EXPECT_EQ(ScanRun(), c.asked ? 1 : 0) << c.what;
@@ -133,7 +132,7 @@ TEST_F(RegistryScan, TheWhiteListIsWalkedFromSlot0To500) {
   // A gap left by a removal is filled first.
   FillWhiteList(0, 10);
   {
-    registry::IniStore list(sys.files, registry::kWhiteListPath);
+    registry::IniStore list(sys.files, registry::white_list::kPath);
     registry::EraseSlot(list, 3);
   }
   ListChanged();
@@ -148,12 +147,12 @@ TEST_F(RegistryScan, AFullWhiteListIsSaidAndNothingChanges) {
   StartAnswering();
   OnlyValue("Late", "C:\\late.exe");
   FillWhiteList(0, 500);
-  const std::string before = ReadFile(registry::kWhiteListPath);
+  const std::string before = ReadFile(registry::white_list::kPath);
   backend.ClearBoxes();
   AnswerAlerts({R::Allow});
   EXPECT_EQ(ScanRun(), 1);
   EXPECT_EQ(Boxes(), std::vector<std::string>{std::string(registry::kWhiteListFull)});
-  EXPECT_EQ(ReadFile(registry::kWhiteListPath), before);
+  EXPECT_EQ(ReadFile(registry::white_list::kPath), before);
   EXPECT_TRUE(HasValue("Late"));
 }
 
@@ -171,8 +170,8 @@ TEST_F(RegistryScan, DeleteRemovesTheValueAndBlackListsItOnlyWhenTicked) {
   EXPECT_TRUE(HasValue("Cancelled"));
   EXPECT_TRUE(HasValue("TickedAllow"));
   // The whole data of the deleted value, quotes and switch included.
-  EXPECT_EQ(Slot(registry::kBlackListPath, 0, "sciezka"), "\"C:\\Bad\\bad.exe\" -quiet");
-  EXPECT_EQ(Slot(registry::kBlackListPath, 1, "sciezka"), "err");
+  EXPECT_EQ(Slot(registry::black_list::kPath, 0, "sciezka"), "\"C:\\Bad\\bad.exe\" -quiet");
+  EXPECT_EQ(Slot(registry::black_list::kPath, 1, "sciezka"), "err");
   // Cancelling the deletion allows the entry; the tick counts only for a deletion.
   EXPECT_EQ(WhiteSlot(0), "C:\\Keep\\keep.exe");
   EXPECT_EQ(WhiteSlot(1), "C:\\Also\\also.exe");
@@ -198,9 +197,8 @@ TEST_F(RegistryScan, AnAlertClosedWithoutAnAnswerChangesNothing) {
   EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Warning);
   EXPECT_TRUE(HasValue("Closed"));
   EXPECT_TRUE(HasValue("Ignored"));
-  EXPECT_EQ(ReadFile(registry::kWhiteListPath), "");
-  EXPECT_EQ(ReadFile(registry::kBlackListPath), "");
-  EXPECT_EQ(velmain->kontakt.Caption(), "error");
+  EXPECT_EQ(ReadFile(registry::white_list::kPath), "");
+  EXPECT_EQ(ReadFile(registry::black_list::kPath), "");
   // Asked again next time.
   shown.clear();
   AnswerAlerts({R::Allow, R::Allow});
@@ -262,7 +260,7 @@ TEST_F(RegistryScan, AKeyThatMayNotBeWrittenEndsTheProgramAndTheScan) {
 TEST_F(RegistryScan, TheProgressBarFollowsTheValues) {
   Configure("");
   StartAnswering();
-  tk::ProgressBar& bar = velmain->postep;
+  tk::ProgressBar& bar = Find<tk::ProgressBar>("postep");
   struct Case {
     int values, max;
   } cases[] = {{1, 0}, {2, 1}, {5, 4}};
@@ -319,13 +317,13 @@ TEST_F(RegistryScan, ScanNowRunsWhatItsOptionsAsk) {
   StartAnswering();
 
   velmain->silnik.ShowPage(velmain->skan);
-  ASSERT_TRUE(backend.Click(velmain->Button11));
+  ASSERT_TRUE(backend.Click(Button("Button11")));
   backend.RunUntilIdle();
   EXPECT_EQ(Alerts(), 0);
 
-  velmain->skanuj_rejestr.SetChecked(true);
+  Box("skanuj_rejestr").SetChecked(true);
   AnswerAlerts({R::Allow});
-  ASSERT_TRUE(backend.Click(velmain->Button11));
+  ASSERT_TRUE(backend.Click(Button("Button11")));
   backend.RunUntilIdle();
   EXPECT_EQ(Alerts(), 1);
   EXPECT_EQ(WhiteSlot(0), "C:\\once.exe");

@@ -46,22 +46,22 @@ class RegistryUndo : public RegistryProgram {
   }
   // "Registry", then "Recover" on line index, answering the boxes in turn.
   void Recover(int index, std::initializer_list<ModalResult> answers) {
-    Click(velmain->Button25);
+    Click(Button("Button25"));
     ASSERT_EQ(velmain->silnik.ActivePage(), &velmain->rejestr);
-    ASSERT_TRUE(backend.Select(velmain->list_rejestr, index));
+    ASSERT_TRUE(backend.Select(List("list_rejestr"), index));
     backend.RunUntilIdle();
     backend.AnswerBoxes(answers);
-    Click(velmain->Button9);
+    Click(Button("Button9"));
   }
   void Click(tk::Control& control) {
     ASSERT_TRUE(backend.Click(control)) << control.Name();
     backend.RunUntilIdle();
   }
   std::vector<std::string> Lines() {
-    Click(velmain->Button25);
-    return velmain->list_rejestr.Items();
+    Click(Button("Button25"));
+    return List("list_rejestr").Items();
   }
-  std::string Stats(int slot, const char* key = "wartosc") { return Slot(registry::kStatisticsPath, slot, key); }
+  std::string Stats(int slot, const char* key = "wartosc") { return Slot(registry::statistics::kPath, slot, key); }
   void Rescan(std::initializer_list<Reply> replies) {
     AnswerAlerts(replies);
     velmain->FullRegistryScan();
@@ -113,7 +113,7 @@ TEST_F(RegistryUndo, DeletedEntriesComeBackExactlyThroughThePage) {
     ASSERT_EQ(Boxes().size(), 2u);
     EXPECT_THAT(Boxes()[0], ::testing::StartsWith("You are putting this entry back into the registry. Are you sure?"));
     EXPECT_EQ(Boxes()[1], kRecovered);
-    EXPECT_EQ(velmain->list_rejestr.Count(), int(std::size(entries) - i - 1));
+    EXPECT_EQ(List("list_rejestr").Count(), int(std::size(entries) - i - 1));
     EXPECT_EQ(Stats(int(i)), "err");
   }
   // The 32-bit view's entries went back into the 32-bit view only.
@@ -181,7 +181,7 @@ TEST_F(RegistryUndo, WhatCannotBeRecordedIsSaidBeforeTheValueGoes) {
     std::string file;
     if (c.fill_file)
       for (int n = 0; n <= registry::kLastSlot; ++n) file += "[" + std::to_string(n) + "]\r\nwartosc=x\r\n";
-    WriteFile(registry::kStatisticsPath, file);
+    WriteFile(registry::statistics::kPath, file);
     sys.registry.DeleteKey(RootKey::LocalMachine, kRun);
     Put(RootKey::LocalMachine, kRun, c.name, Typed(ValueType::Sz, c.data));
     bool there_when_said = false;
@@ -194,12 +194,12 @@ TEST_F(RegistryUndo, WhatCannotBeRecordedIsSaidBeforeTheValueGoes) {
     backend.RunUntilIdle();
     EXPECT_TRUE(there_when_said);
     EXPECT_FALSE(HasValue(c.name)) << "deleted all the same";
-    EXPECT_EQ(ReadFile(registry::kStatisticsPath), file);
+    EXPECT_EQ(ReadFile(registry::statistics::kPath), file);
   }
 }
 
 TEST_F(RegistryUndo, ARecordWrittenBeforeUndoIsShownButHoldsTooLittle) {
-  WriteFile(registry::kStatisticsPath,
+  WriteFile(registry::statistics::kPath,
             "[0]\r\nwartosc=C:\\old.exe\r\n"
             "[1]\r\nkorzen=HKEY_LOCAL_MACHINE\r\nklucz=SYSTEM\\CurrentControlSet\\Services\\evil\r\nwidok=native\r\n"
             "nazwa=ImagePath\r\ntyp=REG_SZ\r\nwartosc=C:\\evil.exe\r\n"

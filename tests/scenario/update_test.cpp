@@ -45,30 +45,30 @@ class UpdatePage : public Program {
     backend.RunUntilIdle();
   }
   void Check() {
-    Click(velmain->Button8);
-    Click(velmain->Button24);
+    Click(Button("Button8"));
+    Click(Button("Button24"));
   }
   // Runs the download's hand-overs until it has ended (bounded, in case it never does).
   void RunDownload() {
     auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (velmain->get_file.Busy() && std::chrono::steady_clock::now() < limit) {
+    while (velmain->update.get_file.Busy() && std::chrono::steady_clock::now() < limit) {
       backend.WaitForSynchronize(100);
       backend.RunUntilIdle();
     }
-    ASSERT_FALSE(velmain->get_file.Busy());
+    ASSERT_FALSE(velmain->update.get_file.Busy());
   }
   std::vector<std::string> Labels() {
-    return {velmain->updwersja.Caption(), velmain->updrozmiar.Caption(), velmain->updrelease.Caption()};
+    return {Find<tk::Label>("updwersja").Caption(), Find<tk::Label>("updrozmiar").Caption(), Find<tk::Label>("updrelease").Caption()};
   }
 };
 
 TEST_F(UpdatePage, ANewerUpdateFillsTheDetailsAndEnablesDownload) {
   server.Route("/veltrane/update.txt", Text(200, kNewer));
   app::Tvelmain& w = StartWithSite();
-  EXPECT_FALSE(w.downloadbtn.Enabled());
+  EXPECT_FALSE(Button("downloadbtn").Enabled());
   Check();
   EXPECT_THAT(backend.BoxTexts(), ::testing::IsEmpty());
-  EXPECT_TRUE(w.downloadbtn.Enabled());
+  EXPECT_TRUE(Button("downloadbtn").Enabled());
   EXPECT_THAT(Labels(), ElementsAre("1.1", "1.2 MB", "2024-06-01"));
   EXPECT_EQ(w.silnik.ActivePage(), &w.update);
   EXPECT_EQ(ReadFile("C:\\Windows\\temp.vlt"), "[veltrane]\r\nwersja=1.0\r\nupdate=6\r\n");
@@ -100,7 +100,7 @@ TEST_F(UpdatePage, OtherListsSayWhyNothingIsOffered) {
     EXPECT_EQ(backend.BoxTexts(), c.boxes);
     for (size_t i = 0; i < c.kinds.size() && i < backend.Boxes().size(); ++i)
       EXPECT_EQ(backend.Boxes()[i].kind, c.kinds[i]);
-    EXPECT_FALSE(w.downloadbtn.Enabled());
+    EXPECT_FALSE(Button("downloadbtn").Enabled());
     EXPECT_THAT(Labels(), ElementsAre("n/a", "n/a", "n/a"));
   }
 }
@@ -113,11 +113,12 @@ TEST_F(UpdatePage, DownloadFollowsTheProgressOpensTheArchiveAndEnds) {
   app::Tvelmain& w = StartWithSite();
   Check();
   // The bar as each block's hand-over has left it.
-  w.get_file.OnProgress = [&](update::THTTPGet* sender, int32_t total, int32_t readed) {
-    w.get_fileProgress(sender, total, readed);
-    bar.emplace_back(w.sciaganie.Max(), w.sciaganie.Position());
+  w.update.get_file.OnProgress = [&, own = w.update.get_file.OnProgress](update::THTTPGet* sender, int32_t total,
+                                                                        int32_t readed) {
+    own(sender, total, readed);
+    bar.emplace_back(Find<tk::ProgressBar>("sciaganie").Max(), Find<tk::ProgressBar>("sciaganie").Position());
   };
-  Click(w.downloadbtn);
+  Click(Button("downloadbtn"));
   RunDownload();
   EXPECT_THAT(bar, ElementsAre(std::pair(5000, 1025), std::pair(5000, 2050), std::pair(5000, 3075),
                                std::pair(5000, 4100), std::pair(5000, 5000)));
@@ -140,7 +141,7 @@ TEST_F(UpdatePage, AFailedDownloadSaysWhereToGetTheProgramAndOpensNothing) {
   server.Route("/veltrane/veltraneupdate.zip", Text(404, "<html><body>Not Found</body></html>"));
   app::Tvelmain& w = StartWithSite();
   Check();
-  Click(w.downloadbtn);
+  Click(Button("downloadbtn"));
   RunDownload();
   EXPECT_THAT(backend.BoxTexts(),
               ElementsAre("Error occured. Try to download the newest version from https://www.quorvik.com/veltrane."));
@@ -148,7 +149,7 @@ TEST_F(UpdatePage, AFailedDownloadSaysWhereToGetTheProgramAndOpensNothing) {
   EXPECT_THAT(sys.shell.Opened(), ::testing::IsEmpty());
   EXPECT_FALSE(sys.files.Exists("C:\\veltraneupdate.zip"));
   EXPECT_FALSE(app.Terminated());
-  EXPECT_TRUE(w.downloadbtn.Enabled());
+  EXPECT_TRUE(Button("downloadbtn").Enabled());
 }
 
 TEST_F(UpdatePage, EndingDuringADownloadAbortsItWithoutAWord) {
@@ -158,10 +159,10 @@ TEST_F(UpdatePage, EndingDuringADownloadAbortsItWithoutAWord) {
   server.Route("/veltrane/veltraneupdate.zip", slow);
   app::Tvelmain& w = StartWithSite();
   Check();
-  Click(w.downloadbtn);
-  while (w.sciaganie.Position() < 2050 && backend.WaitForSynchronize(10000)) backend.RunUntilIdle();
-  EXPECT_EQ(w.sciaganie.Position(), 2050);
-  EXPECT_EQ(w.sciaganie.Max(), 5000);
+  Click(Button("downloadbtn"));
+  while (Find<tk::ProgressBar>("sciaganie").Position() < 2050 && backend.WaitForSynchronize(10000)) backend.RunUntilIdle();
+  EXPECT_EQ(Find<tk::ProgressBar>("sciaganie").Position(), 2050);
+  EXPECT_EQ(Find<tk::ProgressBar>("sciaganie").Max(), 5000);
   // The program ends as after "Exit program": the window goes.
   app.SetMainForm(nullptr);
   velmain.reset();

@@ -38,6 +38,7 @@ class View : public Program {
     }
     return heights;
   }
+  std::string Help() { return Find<tk::Label>("pomoc").Caption(); }
   static std::vector<int> Steps(int from, int to, int step) {
     std::vector<int> v;
     for (int h = from; step > 0 ? h <= to : h >= to; h += step) v.push_back(h);
@@ -46,32 +47,35 @@ class View : public Program {
 };
 
 TEST_F(Program, WindowComesUpRolledUpOnTheMainPageWithItsTextsAtCreation) {
-  app::Tvelmain w(sys.View());
+  velmain = std::make_unique<app::Tvelmain>(sys.View());
+  app::Tvelmain& w = *velmain;
+  EXPECT_EQ(w.Caption(), "Veltrane");
   EXPECT_EQ(w.ClientWidth(), 524);
   EXPECT_EQ(w.ClientHeight(), 101);
   EXPECT_EQ(w.Border(), tk::BorderStyle::Single);
   EXPECT_EQ(w.BorderIcons(), tk::kSystemMenu | tk::kMinimize);
   EXPECT_EQ(w.Position(), tk::FormPosition::ScreenCenter);
   EXPECT_EQ(w.silnik.ActivePage(), &w.glowna);
-  EXPECT_EQ(w.wersja.Caption(), "Loading...");
+  EXPECT_EQ(Find<tk::Label>("wersja").Caption(), "Loading...");
   EXPECT_EQ(w.status.Caption(), "  Loading program... please be patient...");
-  EXPECT_EQ(w.pomoc.Caption(), kDefaultHelp);
-  EXPECT_TRUE(w.startup.Checked());
-  EXPECT_FALSE(w.startup.Visible());
-  EXPECT_EQ(w.startup.Caption(), "zaczyna ");
-  EXPECT_FALSE(w.skanuj_cicho.Visible());
-  EXPECT_FALSE(w.skanuj_cicho.Enabled());
-  EXPECT_FALSE(w.Button12.Enabled());
-  EXPECT_FALSE(w.downloadbtn.Enabled());
-  for (tk::Label* value : {&w.updwersja, &w.updrozmiar, &w.updrelease}) EXPECT_EQ(value->Caption(), "n/a");
+  EXPECT_EQ(Find<tk::Label>("pomoc").Caption(), kDefaultHelp);
+  EXPECT_FALSE(Box("skanuj_cicho").Visible());
+  EXPECT_FALSE(Box("skanuj_cicho").Enabled());
+  EXPECT_FALSE(Button("Button12").Enabled());
+  EXPECT_FALSE(Button("downloadbtn").Enabled());
+  for (tk::Label* value : {&Find<tk::Label>("updwersja"), &Find<tk::Label>("updrozmiar"), &Find<tk::Label>("updrelease")}) EXPECT_EQ(value->Caption(), "n/a");
   // Everything below the roll button is cut off until the window grows.
-  for (tk::Control* below : std::initializer_list<tk::Control*>{&w.silnik, &w.pomoc_panel, &w.Button3, &w.Label6})
+  for (tk::Control* below : {&Find("silnik"), &Find("pomoc_panel"), &Find("Button3"), &Find("Label6")})
     EXPECT_GE(below->Top(), 100) << below->Name();
   // Settings start off: the configuration decides.
-  for (tk::CheckBox* box : {&w.auto_start, &w.auto_skan_rejestru, &w.auto_skan_pamieci, &w.auto_skan_koncowy,
-                            &w.auto_skan_zywy, &w.auto_skan_co_godzine, &w.skanuj_rejestr, &w.skanuj_pamiec,
-                            &w.skanuj_cicho, &w.skanuj_usun_cicho})
+  for (tk::CheckBox* box : {&Box("auto_start"), &Box("auto_skan_rejestru"), &Box("auto_skan_pamieci"), &Box("auto_skan_koncowy"),
+                            &Box("auto_skan_zywy"), &Box("auto_skan_co_godzine"), &Box("skanuj_rejestr"), &Box("skanuj_pamiec"),
+                            &Box("skanuj_cicho"), &Box("skanuj_usun_cicho")})
     EXPECT_FALSE(box->Checked()) << box->Name();
+  // Started, it shows itself as it was made.
+  Start();
+  EXPECT_TRUE(velmain->Visible());
+  EXPECT_EQ(velmain->ClientHeight(), 101);
 }
 
 TEST_F(View, HoverHelpFollowsTheMouseAndOnlyTheListedControlsChangeIt) {
@@ -83,54 +87,54 @@ TEST_F(View, HoverHelpFollowsTheMouseAndOnlyTheListedControlsChangeIt) {
       "This shows you the current level of system protection. If you change settings in the main panel, this "
       "will show you how important these changes are.";
   const Step steps[] = {
-      {&w->auto_start, kAutoStartHelp},
-      {&w->haslo, kAutoStartHelp},  // the tagline has no help of its own
-      {w, kDefaultHelp},            // the window's background restores it
+      {&Box("auto_start"), kAutoStartHelp},
+      {&Find("haslo"), kAutoStartHelp},  // the tagline has no help of its own
+      {w, kDefaultHelp},                 // the window's background restores it
       {&w->status, status_help},
-      {&w->auto_skan_co_godzine, status_help},
-      {&w->Button8, status_help},
-      {&w->glowna_gora_tytul, status_help},
-      {&w->wersja, status_help},
-      {&w->rolldownbtn, "Click on this button to roll the main window up/ down."},
-      {&w->naglowek, kDefaultHelp},
-      {&w->Button6, "Closes this screen."},
-      {&w->glowna_gora, kDefaultHelp},
-      {&w->Button1, "Move to the scan page."},
-      {&w->glowna_dol, kDefaultHelp},
-      {&w->Button2, "Opens readme file."},
-      {&w->pomoc, "Opens readme file."},
-      {&w->pomoc_panel, kDefaultHelp},
+      {&Box("auto_skan_co_godzine"), status_help},
+      {&Button("Button8"), status_help},
+      {&Find("glowna_gora_tytul"), status_help},
+      {&Find<tk::Label>("wersja"), status_help},
+      {&Button("rolldownbtn"), "Click on this button to roll the main window up/ down."},
+      {&Find("naglowek"), kDefaultHelp},
+      {&Button("Button6"), "Closes this screen."},
+      {&Find("glowna_gora"), kDefaultHelp},
+      {&Button("Button1"), "Move to the scan page."},
+      {&Find("glowna_dol"), kDefaultHelp},
+      {&Button("Button2"), "Opens readme file."},
+      {&Find<tk::Label>("pomoc"), "Opens readme file."},
+      {&Find("pomoc_panel"), kDefaultHelp},
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(s.over->Name());
     Hover(*s.over);
-    EXPECT_EQ(w->pomoc.Caption(), s.help);
+    EXPECT_EQ(Help(), s.help);
   }
 }
 
 TEST_F(View, HoverHelpOnOtherPagesLeavesTheirPanelsSilent) {
-  w->silnik.ShowPage(w->pamiec);
-  Hover(w->Label3);
+  w->ShowPage(w->pamiec);
+  Hover(Find<tk::Label>("Label3"));
   const std::string warning =
       "Beware everything on this page!!! Remember, that you are using this program at your risk.";
-  EXPECT_EQ(w->pomoc.Caption(), warning);
-  Hover(w->pamiec_panel);
+  EXPECT_EQ(Help(), warning);
+  Hover(Find("pamiec_panel"));
   Hover(w->pamiec);
-  EXPECT_EQ(w->pomoc.Caption(), warning);
+  EXPECT_EQ(Help(), warning);
 
   w->silnik.ShowPage(w->skan);
-  Hover(w->Button12);  // "Cancel"
-  Hover(w->skan_tytul);
-  EXPECT_EQ(w->pomoc.Caption(), warning);
+  Hover(Button("Button12"));  // "Cancel"
+  Hover(Find("skan_tytul"));
+  EXPECT_EQ(Help(), warning);
 
   w->silnik.ShowPage(w->update);
-  for (tk::Control* c : std::initializer_list<tk::Control*>{&w->Button24, &w->sciaganie, &w->update_panel})
+  for (tk::Control* c : {&Find("Button24"), &Find("sciaganie"), &Find("update_panel")})
     Hover(*c);
-  EXPECT_EQ(w->pomoc.Caption(), warning);
+  EXPECT_EQ(Help(), warning);
 
   w->silnik.ShowPage(w->listy);
-  Hover(w->list_zabronionych);
-  EXPECT_EQ(w->pomoc.Caption(), "Shows all the programs that waste your system resources.");
+  Hover(List("list_zabronionych"));
+  EXPECT_EQ(Help(), "Shows all the programs that waste your system resources.");
 }
 
 TEST_F(View, NavigationButtonsShowTheirPages) {
@@ -139,8 +143,8 @@ TEST_F(View, NavigationButtonsShowTheirPages) {
     tk::Page* page;
   };
   const Step steps[] = {
-      {&w->Button4, &w->skan},  {&w->Button16, &w->pamiec}, {&w->Button5, &w->smietnik}, {&w->Button17, &w->listy},
-      {&w->Button8, &w->update}, {&w->Button3, &w->glowna}, {&w->Button1, &w->skan},
+      {&Button("Button4"), &w->skan},  {&Button("Button16"), &w->pamiec}, {&Button("Button5"), &w->smietnik}, {&Button("Button17"), &w->listy},
+      {&Button("Button8"), &w->update}, {&Button("Button3"), &w->glowna}, {&Button("Button1"), &w->skan},
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(s.button->Name());
@@ -148,7 +152,6 @@ TEST_F(View, NavigationButtonsShowTheirPages) {
     EXPECT_EQ(w->silnik.ActivePage(), s.page);
     for (tk::Page* p : w->silnik.Pages()) EXPECT_EQ(p->Visible(), p == s.page) << p->Name();
   }
-  EXPECT_FALSE(w->techniczna.Visible());
 }
 
 TEST_F(View, ScanNowOnTheMainPageOnlyChangesThePage) {
@@ -157,33 +160,33 @@ TEST_F(View, ScanNowOnTheMainPageOnlyChangesThePage) {
   const auto modals = backend.ModalForms().size();
   const auto boxes = backend.Boxes().size();
   const std::string status = w->status.Caption();
-  Click(w->Button1);
+  Click(Button("Button1"));
   EXPECT_EQ(w->silnik.ActivePage(), &w->skan);
   EXPECT_EQ(backend.ModalForms().size(), modals);
   EXPECT_EQ(backend.Boxes().size(), boxes);
   EXPECT_EQ(w->status.Caption(), status);
-  EXPECT_EQ(w->postep.Position(), 0);
+  EXPECT_EQ(Find<tk::ProgressBar>("postep").Position(), 0);
 }
 
 TEST_F(View, CloseHidesTheWindowAndTheProgramRunsOn) {
-  Click(w->Button6);
+  Click(Button("Button6"));
   EXPECT_FALSE(w->Visible());
   EXPECT_FALSE(app.Terminated());
 }
 
 TEST_F(View, HelpAsksTheShellToOpenTheHelpFileAndSaysNothingWhenItCannot) {
   backend.ClearBoxes();
-  Click(w->Button2);
+  Click(Button("Button2"));
   EXPECT_EQ(sys.shell.Opened(), std::vector<std::string>{"c:\\Windows\\Veltrane.txt"});
   sys.shell.SetFails(true);
-  Click(w->Button2);
+  Click(Button("Button2"));
   EXPECT_TRUE(backend.Boxes().empty());
   EXPECT_FALSE(app.Terminated());
 }
 
 TEST_F(View, RollingDownGrowsToExactly500AtRow90AndRollingUpShrinksTo101InPlace) {
   w->SetScreenPos(250, 333);
-  Click(w->rolldownbtn);
+  Click(Button("rolldownbtn"));
   std::vector<int> down = Steps(126, 501, 25);
   down.push_back(500);
   EXPECT_EQ(Ticks(w->rolldown), down);  // 17 ticks
@@ -194,20 +197,20 @@ TEST_F(View, RollingDownGrowsToExactly500AtRow90AndRollingUpShrinksTo101InPlace)
 
   // Wherever the user has put it, rolling up leaves it there.
   w->SetScreenPos(250, 300);
-  Click(w->rolldownbtn);
+  Click(Button("rolldownbtn"));
   std::vector<int> up = Steps(490, 100, -10);
   up.push_back(101);
   EXPECT_EQ(Ticks(w->rollup), up);  // 41 ticks
   EXPECT_EQ(w->ClientHeight(), 101);
   EXPECT_EQ(w->ScreenTop(), 300);
   EXPECT_EQ(w->ClientWidth(), 524);
-  EXPECT_EQ(w->rolldownbtn.Caption(), "Click here to roll down the menu");
+  EXPECT_EQ(Button("rolldownbtn").Caption(), "Click here to roll down the menu");
 }
 
 TEST_F(View, ClickDuringRollDownReversesAtOnce) {
-  Click(w->rolldownbtn);
+  Click(Button("rolldownbtn"));
   EXPECT_EQ(Ticks(w->rolldown, 2), (std::vector<int>{126, 151}));
-  Click(w->rolldownbtn);
+  Click(Button("rolldownbtn"));
   ASSERT_GE(backend.NextTick(w->rollup), 0);
   // The first tick of rolling up stops rolling down.
   EXPECT_EQ(Ticks(w->rollup, 1), std::vector<int>{141});

@@ -1,6 +1,7 @@
 // The slot helpers and the configuration file's name.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,69 +15,76 @@ using testing_support::MemFiles;
 
 TEST(DataFiles, SlotsAreSectionsNamedByNumber) {
   MemFiles files;
-  IniStore store(files, kWhiteListPath);
+  IniStore store(files, white_list::kPath);
   WriteSlot(store, 7, {{"numer", "7"}, {"nazwa", "App"}, {"sekcja", "HKLM_run"}, {"wartosc", "C:\\a.exe"}});
-  EXPECT_EQ(files.data[kWhiteListPath], "[7]\r\nnumer=7\r\nnazwa=App\r\nsekcja=HKLM_run\r\nwartosc=C:\\a.exe\r\n");
-  EXPECT_EQ(ReadSlot(store, 7, "wartosc", kMarkerErr), "C:\\a.exe");
-  EXPECT_EQ(ReadSlot(store, 8, "wartosc", kMarkerErr), "err");
+  EXPECT_EQ(files.data[white_list::kPath], "[7]\r\nnumer=7\r\nnazwa=App\r\nsekcja=HKLM_run\r\nwartosc=C:\\a.exe\r\n");
+  EXPECT_EQ(ReadSlot(store, 7, "wartosc"), "C:\\a.exe");
+  EXPECT_EQ(ReadSlot(store, 8, "wartosc"), std::nullopt);
   EraseSlot(store, 7);
-  EXPECT_EQ(files.data[kWhiteListPath], "");
-  EXPECT_EQ(ReadSlot(store, 7, "wartosc", kMarkerError), "error");
+  EXPECT_EQ(files.data[white_list::kPath], "");
+  EXPECT_EQ(ReadSlot(store, 7, "wartosc"), std::nullopt);
 }
 
 struct FreeCase {
   const char* name;
   std::vector<int> used;
-  const char* marker;
   int last_slot;
   int expected;
 };
 
 TEST(DataFiles, FindFreeSlot) {
   const FreeCase kCases[] = {
-      {"empty file", {}, "error", 250, 0},
-      {"after the used ones", {0, 1, 2}, "error", 250, 3},
-      {"a gap is reused first", {0, 1, 3, 4}, "err", 250, 2},
-      {"the last slot", [] { std::vector<int> v; for (int n = 0; n < 250; ++n) v.push_back(n); return v; }(),
-       "err", 250, 250},
-      {"full", [] { std::vector<int> v; for (int n = 0; n <= 250; ++n) v.push_back(n); return v; }(),
-       "err", 250, -1},
+      {"empty file", {}, 250, 0},
+      {"after the used ones", {0, 1, 2}, 250, 3},
+      {"a gap is reused first", {0, 1, 3, 4}, 250, 2},
+      {"the last slot", [] { std::vector<int> v; for (int n = 0; n < 250; ++n) v.push_back(n); return v; }(), 250,
+       250},
+      {"full", [] { std::vector<int> v; for (int n = 0; n <= 250; ++n) v.push_back(n); return v; }(), 250, -1},
       {"the white list goes on to 500",
-       [] { std::vector<int> v; for (int n = 0; n <= 250; ++n) v.push_back(n); return v; }(), "error", 500, 251},
+       [] { std::vector<int> v; for (int n = 0; n <= 250; ++n) v.push_back(n); return v; }(), 500, 251},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);
     MemFiles files;
-    IniStore store(files, kBlackListPath);
+    IniStore store(files, black_list::kPath);
     for (int n : c.used) WriteSlot(store, n, {{"sciezka", "C:\\x" + std::to_string(n) + ".exe"}});
-    EXPECT_EQ(FindFreeSlot(store, "sciezka", c.marker, c.last_slot), c.expected);
+    EXPECT_EQ(FindFreeSlot(store, "sciezka", c.last_slot), c.expected);
   }
 }
 
-TEST(DataFiles, FreeMeansReadsBackAsTheMarkerExactly) {
+TEST(DataFiles, OnlyAMissingKeyIsFreeWhateverTheTextOfAnother) {
   MemFiles files;
-  files.data[kWhiteListPath] =
-      "[0]\r\nwartosc=ERROR\r\n[1]\r\nwartosc=error \r\n[2]\r\nnazwa=no entry key\r\n[3]\r\nwartosc=\"error\"\r\n";
-  IniStore store(files, kWhiteListPath);
-  // Case counts; blanks and quotes are gone by the time the text is read.
-  EXPECT_EQ(FindFreeSlot(store, "wartosc", "error", 500), 1);
-  EXPECT_EQ(FindFreeSlot(store, "wartosc", "err", 250), 2);
-  EraseSlot(store, 0);
-  EXPECT_EQ(FindFreeSlot(store, "wartosc", "error", 500), 0);
+  files.data[white_list::kPath] =
+      "[0]\r\nwartosc=error\r\n[1]\r\nwartosc=err\r\n[2]\r\nwartosc=\r\n[3]\r\nnazwa=no entry key\r\n";
+  IniStore store(files, white_list::kPath);
+  EXPECT_EQ(FindFreeSlot(store, "wartosc", 500), 3);
+  EXPECT_EQ(ReadSlot(store, 0, "wartosc"), "error");
+  EXPECT_EQ(ReadSlot(store, 2, "wartosc"), "");
 }
 
-TEST(DataFiles, FindFreeSlotPumpsUntilItHasFoundOne) {
+TEST(DataFiles, ABatchLooksAtTheFileOnceAndSeesItsOwnWrites) {
   MemFiles files;
-  IniStore store(files, kTrashcanPath);
-  for (int n = 0; n < 10; ++n) WriteSlot(store, n, {{"sciezka", "x"}});
-  int pumps = 0;
-  EXPECT_EQ(FindFreeSlot(store, "sciezka", "err", 250, [&] { ++pumps; }), 10);
-  EXPECT_EQ(pumps, 11);
-  pumps = 0;
-  EXPECT_EQ(FindFreeSlot(store, "sciezka", "err", 9, [&] { ++pumps; }), -1);
-  EXPECT_EQ(pumps, 10);
-  // What the pump runs is seen by the next read.
-  EXPECT_EQ(FindFreeSlot(store, "sciezka", "err", 250, [&] { EraseSlot(store, 4); }), 4);
+  IniStore store(files, trashcan_list::kPath);
+  WriteSlot(store, 0, {{"sciezka", "C:\\a.exe"}});
+  {
+    IniStore::Batch batch(store);
+    files.stats = 0;
+    const std::vector<std::optional<std::string>> slots = ReadSlots(store, "sciezka", 250);
+    EXPECT_EQ(slots.size(), 251u);
+    EXPECT_EQ(slots[0], "C:\\a.exe");
+    EXPECT_EQ(files.stats, 1);
+    // Another program's change waits for the next batch; the store's own
+    // write is seen at once.
+    files.data[trashcan_list::kPath] = "[0]\r\nsciezka=C:\\other.exe\r\n";
+    ++files.mtime;
+    EXPECT_EQ(ReadSlot(store, 0, "sciezka"), "C:\\a.exe");
+    WriteSlot(store, 1, {{"sciezka", "C:\\b.exe"}});
+    EXPECT_EQ(ReadSlot(store, 1, "sciezka"), "C:\\b.exe");
+    EXPECT_EQ(ReadSlot(store, 0, "sciezka"), "C:\\other.exe");
+  }
+  files.data[trashcan_list::kPath] = "";
+  ++files.mtime;
+  EXPECT_EQ(ReadSlot(store, 1, "sciezka"), std::nullopt);
 }
 
 TEST(DataFiles, ConfigPath) {

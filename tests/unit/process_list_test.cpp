@@ -3,7 +3,6 @@
 
 #include "platform/portable/portable_processes.h"
 #include "process/process_list.h"
-#include "toolkit/form.h"
 
 namespace process {
 namespace {
@@ -14,8 +13,6 @@ using ::testing::IsEmpty;
 class ProcessListTest : public ::testing::Test {
  protected:
   platform::portable::PortableProcesses procs;
-  tk::Form form{"f", "Tf"};
-  tk::ListBox list{&form, "list_pamiec"};
 };
 
 TEST_F(ProcessListTest, ListsReadablePathsInTheSystemsOrderDuplicatesIncluded) {
@@ -27,8 +24,7 @@ TEST_F(ProcessListTest, ListsReadablePathsInTheSystemsOrderDuplicatesIncluded) {
   procs.Add(3, "C:\\Apps\\a.exe");
   procs.Add(5, "C:\\Apps\\b.exe");
   procs.Add(6, std::string("C:\\Apps\\c.exe\0junk", 18));
-  EXPECT_TRUE(RefreshProcessList(procs, list));
-  EXPECT_THAT(list.Items(), ElementsAre("C:\\Apps\\b.exe", "C:\\Apps\\a.exe", "C:\\Apps\\b.exe", "C:\\Apps\\c.exe"));
+  EXPECT_THAT(ProcessPaths(procs), ElementsAre("C:\\Apps\\b.exe", "C:\\Apps\\a.exe", "C:\\Apps\\b.exe", "C:\\Apps\\c.exe"));
 }
 
 TEST_F(ProcessListTest, LongPathsAreKeptWholeAndOnlyTheFirst1025IdsAreExamined) {
@@ -37,18 +33,14 @@ TEST_F(ProcessListTest, LongPathsAreKeptWholeAndOnlyTheFirst1025IdsAreExamined) 
   const std::string long_path = "\\\\?\\C:\\" + std::string(32000, 'x') + ".exe";
   procs.Add(1, long_path);
   procs.Add(2, "C:\\" + std::string(300, 'x') + ".exe");
-  RefreshProcessList(procs, list);
-  ASSERT_EQ(list.Count(), 1025);
-  EXPECT_EQ(list.Items()[0], long_path);
-  EXPECT_EQ(list.Items()[1], "C:\\" + std::string(300, 'x') + ".exe");
-  EXPECT_EQ(list.Items().back(), "C:\\p1025.exe");
+  const std::vector<std::string> paths = ProcessPaths(procs);
+  ASSERT_EQ(paths.size(), 1025u);
+  EXPECT_EQ(paths[0], long_path);
+  EXPECT_EQ(paths[1], "C:\\" + std::string(300, 'x') + ".exe");
+  EXPECT_EQ(paths.back(), "C:\\p1025.exe");
 }
 
-TEST_F(ProcessListTest, AFailedEnumerationLeavesTheListEmpty) {
-  list.AddItem("C:\\stale.exe");
-  EXPECT_FALSE(RefreshProcessList(procs, list));
-  EXPECT_THAT(list.Items(), IsEmpty());
-}
+TEST_F(ProcessListTest, AFailedEnumerationListsNothing) { EXPECT_THAT(ProcessPaths(procs), IsEmpty()); }
 
 }  // namespace
 }  // namespace process

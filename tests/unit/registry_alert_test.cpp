@@ -13,21 +13,8 @@ class RegistryAlert : public ::testing::Test {
  protected:
   tk::headless::HeadlessBackend backend;
   tk::Application app{backend};
-  tk::Label nazwa_klucza{nullptr, "nazwa_klucza"}, wartosc_klucza{nullptr, "wartosc_klucza"},
-      sekcja_rejestru{nullptr, "sekcja_rejestru"}, sciezka_pliku{nullptr, "sciezka_pliku"},
-      nazwa_pliku{nullptr, "nazwa_pliku"}, rozmiar_pliku{nullptr, "rozmiar_pliku"}, kontakt{nullptr, "kontakt"};
-  tk::CheckBox usun{nullptr, "usun"}, czarna_lista{nullptr, "czarna_lista"}, zabron{nullptr, "zabron"};
-  registry::HandOffChannel channel{nazwa_klucza, wartosc_klucza, sekcja_rejestru, sciezka_pliku, nazwa_pliku,
-                                   rozmiar_pliku, kontakt, usun, czarna_lista, zabron};
+  const registry::Question question{"section", "name", "value", "path", "exe"};
 
-  void Fill(const std::string& tag) {
-    sekcja_rejestru.SetCaption("section " + tag);
-    nazwa_klucza.SetCaption("name " + tag);
-    wartosc_klucza.SetCaption("value " + tag);
-    sciezka_pliku.SetCaption("path " + tag);
-    nazwa_pliku.SetCaption("exe " + tag);
-    rozmiar_pliku.SetCaption("size " + tag);
-  }
   std::vector<std::string> Rows(Trejestralert& a) {
     return {a.sekcja_rejestru.Caption(), a.nazwa_klucza.Caption(), a.wartosc_klucza.Caption(),
             a.sciezka_pliku.Caption(), a.nazwa_pliku.Caption(), a.rozmiar_pliku.Caption()};
@@ -35,7 +22,7 @@ class RegistryAlert : public ::testing::Test {
 };
 
 TEST_F(RegistryAlert, IsAFixedCentredWindowWithoutTitleBarButtons) {
-  Trejestralert alert(channel);
+  Trejestralert alert(question);
   EXPECT_EQ(alert.Name(), "rejestralert");
   EXPECT_EQ(alert.ClassName(), "Trejestralert");
   EXPECT_EQ(alert.Caption(), "Veltrane Alert!");
@@ -58,19 +45,38 @@ TEST_F(RegistryAlert, IsAFixedCentredWindowWithoutTitleBarButtons) {
   EXPECT_GT(alert.Button1.Top(), alert.zabron.Top());
 }
 
-TEST_F(RegistryAlert, RowsShowTheChannelFromEachActivation) {
-  Fill("1");
-  Trejestralert alert(channel);
-  EXPECT_EQ(Rows(alert), (std::vector<std::string>{"loading...", "loading...", "loading...", "loading...",
-                                                    "loading...", "Not available..."}));
-  alert.FormActivate();
-  EXPECT_EQ(Rows(alert), (std::vector<std::string>{"section 1", "name 1", "value 1", "path 1", "exe 1",
-                                                    "Not available..."}));
-  Fill("2");
-  EXPECT_EQ(alert.nazwa_klucza.Caption(), "name 1");
-  alert.FormActivate();
-  EXPECT_EQ(Rows(alert), (std::vector<std::string>{"section 2", "name 2", "value 2", "path 2", "exe 2",
-                                                    "Not available..."}));
+TEST_F(RegistryAlert, RowsShowTheQuestionAndTheAnswerComesBackWithItsBox) {
+  struct Case {
+    const char* name;
+    bool tick;
+    tk::ModalResult confirmation;  // of "Delete"; None: "Allow" is pressed
+    registry::Decision expected;
+  };
+  const Case kCases[] = {
+      {"allow", false, tk::ModalResult::None, {registry::Answer::Allow, false}},
+      {"allow, ticked", true, tk::ModalResult::None, {registry::Answer::Allow, true}},
+      {"delete, ticked", true, tk::ModalResult::Ok, {registry::Answer::Delete, true}},
+      {"delete, cancelled", false, tk::ModalResult::Cancel, {registry::Answer::Allow, false}},
+      {"closed unanswered", false, tk::ModalResult::None, {registry::Answer::Unanswered, false}},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Trejestralert alert(question);
+    EXPECT_EQ(Rows(alert), (std::vector<std::string>{"section", "name", "value", "path", "exe", "Not available..."}));
+    bool answered = false;
+    backend.modal_answerer = [&](tk::Form&) {
+      if (answered) return false;
+      answered = true;
+      if (c.tick) backend.Click(alert.zabron);
+      if (c.expected.answer == registry::Answer::Unanswered) return false;
+      if (c.confirmation == tk::ModalResult::None) return backend.Click(alert.Button1);
+      backend.AnswerBoxes({c.confirmation});
+      return backend.Click(alert.Button2);
+    };
+    const registry::Decision decision = alert.Ask();
+    EXPECT_EQ(decision.answer, c.expected.answer);
+    EXPECT_EQ(decision.ticked, c.expected.ticked);
+  }
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ TEST(UndoRecord, WhatIsRecordedComesBackExactly) {
       Entry("Longest", std::string(2047, 'x')),
   };
   MemFiles files;
-  IniStore statistics(files, kStatisticsPath);
+  IniStore statistics(files, statistics::kPath);
   int slot = 0;
   for (const RemovedEntry& e : cases) {
     SCOPED_TRACE(e.name);
@@ -71,9 +71,9 @@ TEST(UndoRecord, WhatTheFileCannotHoldIsRefusedAndNothingWritten) {
       Entry(std::string(2048, 'n'), "C:\\a.exe"),
   };
   MemFiles files;
-  IniStore statistics(files, kStatisticsPath);
+  IniStore statistics(files, statistics::kPath);
   for (const RemovedEntry& e : cases) EXPECT_EQ(RecordRemoval(statistics, e).result, RecordResult::NotStorable);
-  EXPECT_EQ(files.data.count(kStatisticsPath), 0u);
+  EXPECT_EQ(files.data.count(statistics::kPath), 0u);
 }
 
 TEST(UndoRecord, SlotsThatCannotBeRestoredSayWhy) {
@@ -105,8 +105,8 @@ TEST(UndoRecord, SlotsThatCannotBeRestoredSayWhy) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     MemFiles files;
-    files.data[kStatisticsPath] = std::string("[0]\r\n") + c.section;
-    IniStore statistics(files, kStatisticsPath);
+    files.data[statistics::kPath] = std::string("[0]\r\n") + c.section;
+    IniStore statistics(files, statistics::kPath);
     ReadRemoval read = ReadRemovalSlot(statistics, 0);
     EXPECT_EQ(read.status, c.status);
     if (c.status != SlotRead::Empty) {
