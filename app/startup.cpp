@@ -97,7 +97,7 @@ void Tvelmain::NoRightsExit() {
   auto_.SetAutoRun(false);
   // The program ends even when the setting cannot be written.
   try {
-    if (files_) files_->config.WriteString("glowna", "auto_start", "0");
+    if (files_) files_->config.WriteString("glowna", settings_.auto_start.Name(), "0");
   } catch (...) {
     tk::App().Terminate();
     throw;

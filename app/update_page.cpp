@@ -69,8 +69,8 @@ void UpdatePage::SetUpdateSite(const std::string& url) {
 void UpdatePage::Button24Click() {
   w_.ShowPage(*this);
   registry::IniStore versions(w_.platform.files, update::kVersionPath);
-  versions.WriteString("veltrane", "wersja", w_.ProgramVersion);
-  versions.WriteString("veltrane", "update", w_.UpdateNumber);
+  versions.WriteString(update::kSection, update::kVersionKey, w_.ProgramVersion);
+  versions.WriteString(update::kSection, update::kUpdateKey, w_.UpdateNumber);
 
   if (!update::DownloadList(w_.platform.network, w_.platform.files, update::SiteFile(update_site_, update::kListName),
                             update::kListPath, update::kListTimeoutMs)) {

@@ -64,10 +64,10 @@ bool DownloadList(platform::Network& network, platform::Files& files, const std:
 UpdateList ReadUpdateList(platform::Files& files, const std::string& path) {
   registry::IniStore list(files, path);
   UpdateList result;
-  result.update = ParseInteger(list.ReadString("veltrane", "update", "0"), 0);
-  result.wersja = list.ReadString("veltrane", "wersja", "Error. Do not update!");
-  result.rozmiar = list.ReadString("veltrane", "rozmiar", "Error!");
-  result.release = list.ReadString("veltrane", "release", "Error!");
+  result.update = ParseInteger(list.ReadString(kSection, kUpdateKey, "0"), 0);
+  result.wersja = list.ReadString(kSection, kVersionKey, "Error. Do not update!");
+  result.rozmiar = list.ReadString(kSection, "rozmiar", "Error!");
+  result.release = list.ReadString(kSection, "release", "Error!");
   return result;
 }
 

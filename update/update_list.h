@@ -19,6 +19,12 @@ constexpr const char* kVersionPath = "C:\\Windows\\temp.vlt";
 constexpr const char* kListPath = "c:\\QuorvikUpdate.txt";
 constexpr const char* kArchivePath = "c:\\veltraneupdate.zip";
 
+// The version file (kVersionPath) and the update list share one section and
+// the keys of the version and the update number.
+constexpr const char* kSection = "veltrane";
+constexpr const char* kVersionKey = "wersja";
+constexpr const char* kUpdateKey = "update";
+
 // The list download blocks the window; a site that stalls gives up after this.
 constexpr int kListTimeoutMs = 20000;
 
