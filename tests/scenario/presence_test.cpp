@@ -27,7 +27,7 @@ class Presence : public RegistryProgram {
   }
   void TrayMouse(uintptr_t message) {
     intptr_t result = 0;
-    velmain->tray.Window().DoMessage(components::TzelTrayIcon::kCallbackMessage, 0, intptr_t(message), result);
+    backend.Send(velmain->tray.Window(), components::TzelTrayIcon::kCallbackMessage, 0, intptr_t(message), result);
     backend.RunUntilIdle();
   }
   void ChooseFromTrayMenu(const std::string& item) {
