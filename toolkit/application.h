@@ -75,7 +75,6 @@ class Application {
   // once, then the loop is asked to stop. Whatever must be undone before
   // the process may be killed is undone in OnEndSession.
   std::function<void()> OnEndSession;
-  void EndSession();  // backends only
   bool OnUiThread() const { return std::this_thread::get_id() == ui_thread_; }
 
   // Runs a handler; an exception it lets out is shown in an error box
@@ -84,6 +83,8 @@ class Application {
   void ShowException(const std::exception& e);
 
  private:
+  friend class BackendAccess;
+  void EndSession();
   void Idle();
   Backend& backend_;
   std::string title_;

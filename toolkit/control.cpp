@@ -6,35 +6,6 @@
 
 namespace tk {
 
-const char* ControlKindName(ControlKind k) {
-  switch (k) {
-    case ControlKind::Form: return "form";
-    case ControlKind::Button: return "button";
-    case ControlKind::CheckBox: return "check box";
-    case ControlKind::Label: return "label";
-    case ControlKind::ListBox: return "list box";
-    case ControlKind::ProgressBar: return "progress bar";
-    case ControlKind::Panel: return "panel";
-    case ControlKind::PageBook: return "page book";
-    case ControlKind::Page: return "page";
-  }
-  return "control";
-}
-
-const char* ModalResultName(ModalResult r) {
-  switch (r) {
-    case ModalResult::None: return "None";
-    case ModalResult::Ok: return "OK";
-    case ModalResult::Cancel: return "Cancel";
-    case ModalResult::Abort: return "Abort";
-    case ModalResult::Retry: return "Retry";
-    case ModalResult::Ignore: return "Ignore";
-    case ModalResult::Yes: return "Yes";
-    case ModalResult::No: return "No";
-  }
-  return "?";
-}
-
 Control::Control(Control* parent, std::string name, ControlKind kind)
     : name_(std::move(name)), kind_(kind), parent_(parent) {
   if (parent_) {

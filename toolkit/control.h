@@ -14,7 +14,6 @@ class Form;
 class Control;
 
 enum class ControlKind { Form, Button, CheckBox, Label, ListBox, ProgressBar, Panel, PageBook, Page };
-const char* ControlKindName(ControlKind k);
 
 // What changed in a control, so that a peer re-applies just that.
 enum class Prop { Bounds, Caption, Visible, Enabled, Color, Font, Alignment, Checked, Items, ItemIndex,
@@ -71,24 +70,24 @@ class Control {
   std::function<void(int x, int y)> OnMouseMove;
   std::function<void(MouseButton b, int x, int y)> OnMouseUp;
 
-  // Called by backends when the user acts. Handlers run through the
-  // application's error handler, so an exception never leaves them.
+  // The user acts on the control. Handlers run through the application's
+  // error handler, so an exception never leaves them.
   void DoClick();
   void DoMouseMove(int x, int y);
   void DoMouseUp(MouseButton b, int x, int y);
 
-  // Backends only.
-  ControlPeer* Peer() const { return peer_.get(); }
-  void AttachPeer(std::unique_ptr<ControlPeer> peer) { peer_ = std::move(peer); }
-  void DetachPeers();  // this control's and its children's
-  void NoteBounds(const Rect& r) { bounds_ = r; }
-
  protected:
+  ControlPeer* Peer() const { return peer_.get(); }
   void Changed(Prop p);
   void CreatePeers();  // this control and its children, when the form has a window
 
  private:
-  friend class Form;
+  friend class BackendAccess;
+  void AttachPeer(std::unique_ptr<ControlPeer> peer) { peer_ = std::move(peer); }
+  void DetachPeers();  // this control's and its children's
+  // The window system moved or sized the control's window.
+  void NoteBounds(const Rect& r) { bounds_ = r; }
+
   std::string name_;
   ControlKind kind_;
   Control* parent_;
@@ -119,7 +118,6 @@ class CheckBox : public Control {
   void UserClick();
   // Toggled without the mouse (the space bar): toggles, then OnClick only.
   void UserToggle();
-  void NoteChecked(bool c) { checked_ = c; }  // backends only
 
  private:
   bool checked_ = false;
@@ -148,9 +146,11 @@ class ListBox : public Control {
   // The selected item's text, or "" when none is selected.
   std::string SelectedText() const;
   void UserSelect(int index);  // a user's click on an item
-  void NoteItemIndex(int index) { item_index_ = index; }  // backends only
 
  private:
+  friend class BackendAccess;
+  // The window selected an item itself (the user clicked it).
+  void NoteItemIndex(int index) { item_index_ = index; }
   std::vector<std::string> items_;
   int item_index_ = -1;
 };
@@ -217,9 +217,10 @@ class Timer {
   // A timer ticks when it is enabled, has an interval and a handler.
   bool Armed() const { return enabled_ && interval_ > 0 && bool(on_timer_); }
   void SetOnTimer(std::function<void()> handler);
-  void DoTimer();  // backends only
 
  private:
+  friend class BackendAccess;
+  void DoTimer();  // a tick
   void Apply();
   std::function<void()> on_timer_;
   std::string name_;

@@ -67,7 +67,10 @@ class Form : public Control {
   std::function<void()> OnShow;
   std::function<void(CloseAction&)> OnClose;
 
-  // Backends only.
+ private:
+  // What the window system and the modal loop tell the form.
+  friend class BackendAccess;
+  friend class Application;
   void NoteActivated();
   void NoteDeactivated() { active_ = false; }
   void NoteScreenPos(int left, int top) { screen_left_ = left; screen_top_ = top; }
@@ -75,7 +78,6 @@ class Form : public Control {
   // Raises OnMinimize when the form becomes minimised.
   void NoteMinimized(bool minimized);
 
- private:
   std::string class_name_;
   int screen_left_ = 0, screen_top_ = 0;
   BorderStyle border_ = BorderStyle::Sizeable;

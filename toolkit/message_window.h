@@ -1,7 +1,7 @@
 // A hidden top-level window that only receives messages: what a component
 // needs when the system talks to it by window (the notification area's
 // call-backs, broadcasts to every top-level window). Headless, messages reach
-// it only through DoMessage.
+// it only as a test sends them.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -33,11 +33,11 @@ class MessageWindow {
   // Messages it leaves go to the system's default handling.
   std::function<bool(unsigned msg, uintptr_t wp, intptr_t lp, intptr_t& result)> OnMessage;
 
-  // Backends only: a message arrived. Runs OnMessage through the
-  // application's error handler; false when nobody handled it.
-  bool DoMessage(unsigned msg, uintptr_t wp, intptr_t lp, intptr_t& result);
-
  private:
+  friend class BackendAccess;
+  // A message arrived. Runs OnMessage through the application's error
+  // handler; false when nobody handled it.
+  bool DoMessage(unsigned msg, uintptr_t wp, intptr_t lp, intptr_t& result);
   std::string class_name_;
   std::unique_ptr<MessageWindowPeer> peer_;
 };

@@ -43,6 +43,4 @@ enum class ModalResult : int { None = 0, Ok = 1, Cancel = 2, Abort = 3, Retry = 
 enum class MsgKind { Information, Warning, Error, Confirmation, Plain };
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel, AbortRetryIgnore };
 
-const char* ModalResultName(ModalResult r);
-
 }  // namespace tk

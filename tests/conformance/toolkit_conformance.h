@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/modal_result_name.h"
 #include "toolkit/application.h"
 #include "toolkit/error.h"
 #include "toolkit/form.h"
@@ -27,9 +28,12 @@ struct BoxSeen {
 // template over the driver type).
 //
 //   tk::Backend& Backend();
-//   // Later, from the loop: the user clicks the control; nothing happens
-//   // when it is disabled or not showing by then.
+//   // Later, from the loop: the user clicks the control, or an item of the
+//   // list; nothing happens when it is disabled or not showing by then.
 //   void Click(tk::Control&);
+//   void Select(tk::ListBox&, int index);
+//   // Later, from the loop: the user presses the form's close box.
+//   void CloseBox(tk::Form&);
 //   // Moves the pointer onto the control at (x, y) of it and returns once
 //   // the window system has delivered the move.
 //   void MoveMouse(tk::Control&, int x, int y);
@@ -82,11 +86,16 @@ class Window : public tk::Form {
     helped.SetCaption("help here");
     button.SetBounds(20, 100, 100, 25);
     button.SetCaption("Button");
+    box.SetBounds(200, 20, 150, 20);
+    box.SetCaption("Live registry test");
+    list.SetBounds(200, 60, 150, 60);
   }
   tk::Panel panel{this, "panel"};
   tk::Label plain{&panel, "plain"};
   tk::Label helped{&panel, "helped"};
   tk::Button button{&panel, "button"};
+  tk::CheckBox box{&panel, "box"};
+  tk::ListBox list{&panel, "list"};
 };
 
 template <class D>
@@ -296,7 +305,7 @@ TYPED_TEST_P(ToolkitConformance, TerminateInsideNestedLoopsEndsThemAll) {
   this->window.button.OnClick = [&] { ++late_clicks; };
   outer.OnShow = [&] { this->driver.Click(outer.other); };
   outer.other.OnClick = [&] {
-    order.push_back(std::string("inner ") + tk::ModalResultName(inner.ShowModal()));
+    order.push_back(std::string("inner ") + ModalResultName(inner.ShowModal()));
   };
   inner.OnShow = [&] { this->driver.Click(inner.other); };
   inner.other.OnClick = [&] {
@@ -345,12 +354,120 @@ TYPED_TEST_P(ToolkitConformance, MessageBoxesReturnTheAnswerGivenFromOutside) {
   EXPECT_EQ(boxes[3].caption, "Confirm");
 }
 
+// A click runs OnClick, then OnMouseUp. A check box has toggled by the time
+// its handler reads it, and a list has selected the item the user picked.
+TYPED_TEST_P(ToolkitConformance, AClickRunsTheHandlersOnceTheControlHasChanged) {
+  auto& w = this->window;
+  std::vector<std::string> seen;
+  w.button.OnClick = [&] { seen.push_back("button click"); };
+  w.button.OnMouseUp = [&](tk::MouseButton b, int, int) {
+    seen.push_back(b == tk::MouseButton::Left ? "button left up" : "button other up");
+  };
+  w.box.OnClick = [&] { seen.push_back(w.box.Checked() ? "box click: on" : "box click: off"); };
+  w.box.OnMouseUp = [&](tk::MouseButton, int, int) { seen.push_back("box up"); };
+  for (const char* item : {"ctfmon", "Veltrane", "ctfmon"}) w.list.AddItem(item);
+  w.list.OnClick = [&] {
+    seen.push_back("list click: " + std::to_string(w.list.ItemIndex()) + " " + w.list.SelectedText());
+  };
+  this->driver.Click(w.button);
+  this->driver.Click(w.box);
+  this->driver.Click(w.box);
+  this->driver.Select(w.list, 1);
+  const std::vector<std::string> expected{"button click", "button left up", "box click: on", "box up",
+                                          "box click: off", "box up", "list click: 1 Veltrane"};
+  EXPECT_TRUE(this->driver.RunUntil([&] { return seen.size() >= expected.size(); }));
+  EXPECT_EQ(seen, expected);
+  EXPECT_FALSE(w.box.Checked());
+  EXPECT_EQ(w.list.ItemIndex(), 1);
+}
+
+// The close box asks the form, which may refuse; by default it hides. A
+// modal form's close box ends its loop with Cancel; the main form's ends
+// the program.
+TYPED_TEST_P(ToolkitConformance, TheCloseBoxAsksTheFormAndEndsWhatTheFormIs) {
+  Dialog other("other");
+  other.Show();
+  int asked = 0;
+  tk::CloseAction wanted = tk::CloseAction::None;
+  other.OnClose = [&](tk::CloseAction& a) {
+    ++asked;
+    a = wanted;
+  };
+  this->driver.CloseBox(other);
+  ASSERT_TRUE(this->driver.RunUntil([&] { return asked == 1; }));
+  EXPECT_TRUE(other.Visible());
+  wanted = tk::CloseAction::Hide;
+  this->driver.CloseBox(other);
+  ASSERT_TRUE(this->driver.RunUntil([&] { return asked == 2; }));
+  EXPECT_FALSE(other.Visible());
+
+  Dialog dialog;
+  dialog.OnShow = [&] { this->driver.CloseBox(dialog); };
+  EXPECT_EQ(dialog.ShowModal(), tk::ModalResult::Cancel);
+  EXPECT_FALSE(dialog.Visible());
+
+  int main_asked = 0;
+  tk::CloseAction main_wanted = tk::CloseAction::None;
+  this->window.OnClose = [&](tk::CloseAction& a) {
+    ++main_asked;
+    a = main_wanted;
+  };
+  this->driver.CloseBox(this->window);
+  ASSERT_TRUE(this->driver.RunUntil([&] { return main_asked == 1; }));
+  EXPECT_FALSE(this->app.Terminated());
+  EXPECT_TRUE(this->window.Visible());
+  main_wanted = tk::CloseAction::Hide;
+  this->driver.CloseBox(this->window);
+  EXPECT_TRUE(this->driver.RunUntil([&] { return this->app.Terminated(); }));
+}
+
+// Run shows the main form and raises the idle event, at once again while
+// the handler says it is not done; closing the main form ends it.
+TYPED_TEST_P(ToolkitConformance, RunShowsTheMainFormAndEndsWhenItIsClosed) {
+  this->window.Hide();
+  int idles = 0, shows = 0, closes = 0;
+  this->app.OnIdle = [&](bool& done) {
+    if (++idles < 3)
+      done = false;
+    else if (idles == 3)
+      this->driver.CloseBox(this->window);
+  };
+  this->window.OnShow = [&] { ++shows; };
+  this->window.OnClose = [&](tk::CloseAction&) { ++closes; };
+  this->app.Run();
+  EXPECT_TRUE(this->app.Terminated());
+  EXPECT_EQ(shows, 1);
+  EXPECT_TRUE(this->window.Visible());
+  EXPECT_GE(idles, 3);
+  EXPECT_EQ(closes, 1);
+}
+
+// Terminate from a timer's handler ends Run once the handler returns;
+// what the handler queued behind it never runs.
+TYPED_TEST_P(ToolkitConformance, TerminateFromATimerEndsRunWhenTheHandlerReturns) {
+  int clicks = 0;
+  bool after = false;
+  this->window.button.OnClick = [&] { ++clicks; };
+  tk::Timer stopper("stopper", 10, true);
+  stopper.SetOnTimer([&] {
+    this->driver.Click(this->window.button);
+    this->app.Terminate();
+    after = true;
+  });
+  this->app.Run();
+  EXPECT_TRUE(after);
+  EXPECT_EQ(clicks, 0);
+}
+
 REGISTER_TYPED_TEST_SUITE_P(ToolkitConformance, AMoveReachesOnlyTheControlUnderThePointer,
                             ATickDuringItsOwnHandlerIsDroppedOtherTimersTickOn,
                             AModalFormIsActivatedOnceAsShownAndReturnsItsResult,
                             AModalFormShownWithoutActivationStillDoesItsActivationWork,
                             NestedModalLoopsEndInnermostFirst, SynchronizeRunsOnTheUiThreadWhileTheWorkerWaits,
                             QueuedCallsRunLaterInOrderAndTheirErrorsAreShown, TerminateInsideNestedLoopsEndsThemAll,
-                            MessageBoxesReturnTheAnswerGivenFromOutside);
+                            MessageBoxesReturnTheAnswerGivenFromOutside,
+                            AClickRunsTheHandlersOnceTheControlHasChanged,
+                            TheCloseBoxAsksTheFormAndEndsWhatTheFormIs, RunShowsTheMainFormAndEndsWhenItIsClosed,
+                            TerminateFromATimerEndsRunWhenTheHandlerReturns);
 
 }  // namespace conformance

@@ -343,7 +343,7 @@ class CaptionLog : public tk::ControlPeer {
 TEST_F(Lifecycle, RefreshDotsGoOnTheRefreshTextOnly) {
   app::Tvelmain& w = StartWith("auto_skan_rejestru=1");
   std::vector<std::string> shown;
-  w.status.AttachPeer(std::make_unique<CaptionLog>(w.status, shown));
+  backend.AttachPeer(w.status, std::make_unique<CaptionLog>(w.status, shown));
   // Left alone: one dot per slot read, up to 55 characters, then the level.
   w.RefreshLists();
   ASSERT_EQ(shown.size(), 40u);
@@ -356,7 +356,7 @@ TEST_F(Lifecycle, RefreshDotsGoOnTheRefreshTextOnly) {
   ASSERT_TRUE(backend.Click(Box("auto_skan_koncowy")));
   w.RefreshLists();
   EXPECT_THAT(shown, ElementsAre("Refreshing lists.", "System Protection: 45%"));
-  w.status.AttachPeer(nullptr);
+  backend.AttachPeer(w.status, nullptr);
 }
 
 TEST_F(Lifecycle, AFailedStartWithWindowsRegistrationIsToldOncePerRun) {

@@ -90,14 +90,14 @@ TEST_F(Lists, StatusGrowsOneDotPerSlotTo55Characters) {
   app::Tvelmain& w = Start();
   auto log = std::make_unique<CaptionLog>(w.status);
   CaptionLog* texts = log.get();
-  w.status.AttachPeer(std::move(log));
+  backend.AttachPeer(w.status, std::move(log));
   Refresh();
   std::vector<std::string> expected{"Refreshing lists."};
   while (expected.back().size() < 55) expected.push_back(expected.back() + ".");
   expected.push_back("System Protection: 50%");
   EXPECT_THAT(texts->texts, ElementsAreArray(expected));
   EXPECT_EQ(expected[expected.size() - 2], "Refreshing lists." + std::string(38, '.'));
-  w.status.AttachPeer(nullptr);
+  backend.AttachPeer(w.status, nullptr);
 }
 
 TEST_F(Lists, RefillingReplacesTheOldItems) {

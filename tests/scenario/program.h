@@ -101,7 +101,7 @@ class Program : public ::testing::Test {
   // A mouse message from the tray icon, as the shell sends it.
   void TrayMouse(uintptr_t message) {
     intptr_t result = 0;
-    velmain->tray.Window().DoMessage(components::TzelTrayIcon::kCallbackMessage, 0, intptr_t(message), result);
+    backend.Send(velmain->tray.Window(), components::TzelTrayIcon::kCallbackMessage, 0, intptr_t(message), result);
     backend.RunUntilIdle();
   }
   // The item of the tray icon's menu, chosen with a right click on the icon.

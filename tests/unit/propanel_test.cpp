@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "toolkit/headless/headless_backend.h"
 
 using namespace components;
 
@@ -270,7 +271,7 @@ TEST(TProPanelProperties, SettersRepaintOnlyOnChange) {
   };
   TProPanel p{nullptr, "p"};
   int repaints = 0;
-  p.AttachPeer(std::make_unique<CountingPeer>(&repaints));
+  tk::headless::HeadlessBackend::AttachPeer(p, std::make_unique<CountingPeer>(&repaints));
   // Defaults first: setting them again repaints nothing.
   p.SetBevelOuter(bvRaised);
   p.SetBevelInner(bvNone);
@@ -288,5 +289,5 @@ TEST(TProPanelProperties, SettersRepaintOnlyOnChange) {
   EXPECT_EQ(repaints, 4);
   p.SetBevelSides(sdLeft);
   EXPECT_EQ(repaints, 4);
-  p.DetachPeers();
+  tk::headless::HeadlessBackend::AttachPeer(p, nullptr);
 }

@@ -10,12 +10,17 @@ namespace {
 using conformance::BoxSeen;
 using tk::headless::HeadlessBackend;
 
+// Virtual time: ten minutes of it is plenty for any of these.
+constexpr int64_t kPatienceMs = 10 * 60 * 1000;
+
 class HeadlessDriver {
  public:
   HeadlessDriver() {
     // A modal loop with nothing to do waits (in real time) for a worker's
     // hand-over while workers run, as a real loop would.
     backend_.modal_answerer = [this](tk::Form&) { return running_ > 0 && backend_.WaitForSynchronize(20000); };
+    // Run lets timers tick for ten minutes of virtual time, as RunUntil does.
+    backend_.SetRunDeadline(kPatienceMs);
   }
   tk::Backend& Backend() { return backend_; }
 
@@ -30,6 +35,12 @@ class HeadlessDriver {
       }
     });
   }
+  void Select(tk::ListBox& list, int index) {
+    backend_.Post([&list, index] {
+      if (list.Enabled() && list.Showing()) list.UserSelect(index);
+    });
+  }
+  void CloseBox(tk::Form& form) { backend_.CloseBox(form); }
   void MoveMouse(tk::Control& c, int x, int y) {
     ASSERT_TRUE(backend_.MouseMove(c, x, y)) << c.Name();
     backend_.RunUntilIdle();
@@ -57,8 +68,7 @@ class HeadlessDriver {
     workers_.clear();
   }
   bool RunUntil(const std::function<bool()>& done) {
-    // Virtual time: ten minutes of it is plenty for any of these.
-    for (int step = 0; step < 60000 && !done(); ++step) {
+    for (int64_t step = 0; step < kPatienceMs / 10 && !done(); ++step) {
       if (running_ > 0) backend_.WaitForSynchronize(10);
       backend_.Advance(10);
     }

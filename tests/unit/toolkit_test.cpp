@@ -145,29 +145,6 @@ TEST_F(Fixture, TimersTickOnTheVirtualClockOnlyWhileEnabled) {
   EXPECT_EQ(backend.NextTick(form.tick), -1);
 }
 
-TEST_F(Fixture, TerminateTakesEffectWhenControlReturnsToTheLoop) {
-  bool after = false;
-  form.ok.OnClick = [&] { app.Terminate(); after = true; };
-  backend.Click(form.ok);
-  backend.Click(form.fail);
-  backend.RunUntilIdle();
-  EXPECT_TRUE(after);
-  EXPECT_TRUE(app.Terminated());
-  EXPECT_TRUE(backend.Boxes().empty());  // the second click never ran
-}
-
-TEST_F(Fixture, ClosingTheMainFormEndsTheProgramUnlessRefused) {
-  CloseAction wanted = CloseAction::None;
-  form.OnClose = [&](CloseAction& a) { a = wanted; };
-  backend.CloseBox(form);
-  backend.RunUntilIdle();
-  EXPECT_FALSE(app.Terminated());
-  wanted = CloseAction::Hide;
-  backend.CloseBox(form);
-  backend.RunUntilIdle();
-  EXPECT_TRUE(app.Terminated());
-}
-
 TEST_F(Fixture, ModalFormsRunNestedLoopsAndIdleInsideThem) {
   int idles = 0;
   app.OnIdle = [&](bool&) { idles++; };

@@ -43,7 +43,7 @@ class TrayIcon : public ::testing::Test {
   }
   intptr_t Mouse(uintptr_t message) {
     intptr_t result = -1;
-    tray->Window().DoMessage(TzelTrayIcon::kCallbackMessage, 0, intptr_t(message), result);
+    backend.Send(tray->Window(), TzelTrayIcon::kCallbackMessage, 0, intptr_t(message), result);
     backend.RunUntilIdle();
     return result;
   }
@@ -166,12 +166,12 @@ TEST_F(TrayIcon, ComesBackWhenTheTaskBarIsCreatedAgain) {
   form.Hide();
   sys.shell.RestartShell();
   intptr_t result = -1;
-  tray->Window().DoMessage(backend.RegisterMessage("TaskbarCreated"), 0, 0, result);
+  backend.Send(tray->Window(), backend.RegisterMessage("TaskbarCreated"), 0, 0, result);
   ASSERT_EQ(Icons().size(), 1u);
   EXPECT_EQ(Icons()[0].tip, "Test hint");
   EXPECT_FALSE(form.Visible()) << "the window stays in the tray";
   // Logging off may go ahead.
-  tray->Window().DoMessage(0x0011 /* WM_QUERYENDSESSION */, 0, 0, result);
+  backend.Send(tray->Window(), 0x0011 /* WM_QUERYENDSESSION */, 0, 0, result);
   EXPECT_EQ(result, 1);
 }
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <stdexcept>
+#include "toolkit/backend_access.h"
 
 namespace tk::headless {
 
@@ -59,7 +60,7 @@ void HeadlessBackend::CloseBox(Form& form) {
 }
 
 void HeadlessBackend::MinimizeBox(Form& form) {
-  Post([&form] { form.NoteMinimized(true); });
+  Post([&form] { BackendAccess::NoteMinimized(form, true); });
 }
 
 void HeadlessBackend::PostNamedMessage(const std::string& name) {
@@ -71,7 +72,15 @@ void HeadlessBackend::PostNamedMessage(const std::string& name) {
 }
 
 void HeadlessBackend::EndSession() {
-  Post([] { App().EndSession(); });
+  Post([] { BackendAccess::EndSession(); });
+}
+
+bool HeadlessBackend::Send(MessageWindow& window, unsigned msg, uintptr_t wp, intptr_t lp, intptr_t& result) {
+  return BackendAccess::DoMessage(window, msg, wp, lp, result);
+}
+
+void HeadlessBackend::AttachPeer(Control& control, std::unique_ptr<ControlPeer> peer) {
+  BackendAccess::AttachPeer(control, std::move(peer));
 }
 
 void HeadlessBackend::Queue(std::function<void()> call) { Post(std::move(call)); }
@@ -150,7 +159,7 @@ bool HeadlessBackend::ProcessOne() {
     // A tick while the timer's own handler still runs (it shows a form, a
     // box, pumps) is dropped, as the Windows backend drops it.
     if (!ticking_.insert(due).second) return true;
-    due->DoTimer();  // may stop or destroy the timer
+    BackendAccess::DoTimer(*due);  // may stop or destroy the timer
     ticking_.erase(due);
     return true;
   }
@@ -251,19 +260,19 @@ void HeadlessBackend::BeginModal(Form& form) {
   modal_log_.push_back(form.Name());
   modals_.push_back(ModalSession{&form, now_});
   form.SetVisible(true);
-  if (!refuse_activation) form.NoteActivated();
+  if (!refuse_activation) BackendAccess::NoteActivated(form);
 }
 
 void HeadlessBackend::SwitchAwayAndBack(Form& form) {
   Post([&form] {
     if (!form.Showing()) return;
-    form.NoteDeactivated();
-    form.NoteActivated();
+    BackendAccess::NoteDeactivated(form);
+    BackendAccess::NoteActivated(form);
   });
 }
 
 void HeadlessBackend::EndModal(Form& form) {
-  form.NoteDeactivated();
+  BackendAccess::NoteDeactivated(form);
   if (!modals_.empty() && modals_.back().form == &form) modals_.pop_back();
 }
 

@@ -47,6 +47,12 @@ class HeadlessBackend : public Backend {
   // Windows ends the session.
   void EndSession();
   void Post(std::function<void()> event);
+  // The system sends a message to the window, as SendMessage does: its
+  // handler runs at once. False when nobody handled it.
+  bool Send(MessageWindow& window, unsigned msg, uintptr_t wp, intptr_t lp, intptr_t& result);
+  // A test's own peer for the control: it hears every change the model
+  // would tell a window. nullptr takes it away.
+  static void AttachPeer(Control& control, std::unique_ptr<ControlPeer> peer);
 
   // Runs the loop until nothing is pending at the current virtual time and
   // the idle event has been raised.

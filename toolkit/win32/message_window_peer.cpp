@@ -2,7 +2,7 @@
 // message-only window), because the broadcasts it exists for, such as the
 // shell's "TaskbarCreated", reach top-level windows only.
 #include "platform/win32/wide.h"
-#include "toolkit/application.h"
+#include "toolkit/backend_access.h"
 #include "toolkit/win32/peers.h"
 
 namespace tk::win32 {
@@ -36,9 +36,10 @@ class MessageWindowPeerImpl : public MessageWindowPeer {
       SetWindowLongPtrW(hwnd, GWLP_USERDATA, LONG_PTR(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
     auto* self = reinterpret_cast<MessageWindowPeerImpl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     intptr_t result = 0;
-    if (self && msg != WM_NCCREATE && self->model_.DoMessage(msg, wp, lp, result)) return LRESULT(result);
+    if (self && msg != WM_NCCREATE && BackendAccess::DoMessage(self->model_, msg, wp, lp, result))
+      return LRESULT(result);
     // The session ends for the whole program, whichever window hears it first.
-    if (msg == WM_ENDSESSION && wp && Application::Exists()) App().EndSession();
+    if (msg == WM_ENDSESSION && wp && Application::Exists()) BackendAccess::EndSession();
     return DefWindowProcW(hwnd, msg, wp, lp);
   }
 

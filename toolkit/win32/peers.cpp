@@ -1,10 +1,11 @@
 #include "toolkit/win32/peers.h"
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include <exception>
 #include "platform/win32/wide.h"
-#include "toolkit/application.h"
+#include "toolkit/backend_access.h"
 #include "toolkit/win32/gdi_canvas.h"
 
 namespace tk::win32 {
@@ -148,8 +149,6 @@ class FormPeer : public WindowPeer {
     ApplyBounds();
   }
 
-  HookList& Hooks() { return hooks_; }
-
   void Update(Prop p) override {
     if (!hwnd_) return;
     switch (p) {
@@ -165,7 +164,6 @@ class FormPeer : public WindowPeer {
 
   LRESULT Message(UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT result = 0;
-    if (!hooks_.Empty() && hooks_.Run(hwnd_, msg, wp, lp, result)) return result;
     if (ChildNotification(msg, wp, lp, result)) return result;
     switch (msg) {
       case WM_ERASEBKGND: {
@@ -188,20 +186,20 @@ class FormPeer : public WindowPeer {
         if (!IsIconic(hwnd_) && !IsZoomed(hwnd_)) {
           RECT r;
           GetWindowRect(hwnd_, &r);
-          form_.NoteScreenPos(r.left, r.top);
+          BackendAccess::NoteScreenPos(form_, r.left, r.top);
         }
         return 0;
       case WM_SIZE:
         if (!applying_bounds_ && wp != SIZE_MINIMIZED)
-          form_.NoteBounds(Rect{0, 0, int(LOWORD(lp)), int(HIWORD(lp))});
+          BackendAccess::NoteBounds(form_, Rect{0, 0, int(LOWORD(lp)), int(HIWORD(lp))});
         // A form hidden while minimised stays so; only a shown one reports.
-        if (IsWindowVisible(hwnd_)) form_.NoteMinimized(wp == SIZE_MINIMIZED);
+        if (IsWindowVisible(hwnd_)) BackendAccess::NoteMinimized(form_, wp == SIZE_MINIMIZED);
         return 0;
       case WM_ACTIVATE:
         if (LOWORD(wp) == WA_INACTIVE) {
           HWND focus = GetFocus();
           if (focus && IsChild(hwnd_, focus)) focus_ = focus;
-          form_.NoteDeactivated();
+          BackendAccess::NoteDeactivated(form_);
           return 0;
         }
         if (!HIWORD(wp)) RestoreFocus();
@@ -212,10 +210,10 @@ class FormPeer : public WindowPeer {
         if (showing_)
           PostMessageW(hwnd_, kMsgActivated, 0, 0);
         else if (!form_.Active())
-          form_.NoteActivated();
+          BackendAccess::NoteActivated(form_);
         return 0;
       case kMsgActivated:
-        if (GetActiveWindow() == hwnd_ && !form_.Active()) form_.NoteActivated();
+        if (GetActiveWindow() == hwnd_ && !form_.Active()) BackendAccess::NoteActivated(form_);
         return 0;
       case WM_SETFOCUS:
         RestoreFocus();
@@ -226,7 +224,7 @@ class FormPeer : public WindowPeer {
         return 0;
       case WM_ENDSESSION:
         // Windows tells every top-level window; the first to hear ends the program.
-        if (wp && Application::Exists()) App().EndSession();
+        if (wp && Application::Exists()) BackendAccess::EndSession();
         return 0;
       case WM_MOUSEMOVE:
         form_.DoMouseMove(XOf(lp), YOf(lp));
@@ -339,7 +337,6 @@ class FormPeer : public WindowPeer {
   }
 
   Form& form_;
-  HookList hooks_;
   DWORD style_ = 0, ex_style_ = 0;
   HWND focus_ = nullptr;
   bool applying_bounds_ = false;
@@ -364,17 +361,6 @@ class ButtonPeer : public WindowPeer {
   }
 };
 
-// Switches the visual style off for one control. uxtheme is looked up, not
-// imported: Windows without visual styles has nothing to switch.
-void Unthemed(HWND hwnd) {
-  using SetTheme = HRESULT(WINAPI*)(HWND, LPCWSTR, LPCWSTR);
-  static const SetTheme set = [] {
-    HMODULE ux = LoadLibraryW(L"uxtheme.dll");
-    return ux ? reinterpret_cast<SetTheme>(reinterpret_cast<void*>(GetProcAddress(ux, "SetWindowTheme"))) : nullptr;
-  }();
-  if (set) set(hwnd, L"", L"");
-}
-
 class CheckBoxPeer : public WindowPeer {
  public:
   CheckBoxPeer(Win32Backend& backend, CheckBox& box) : WindowPeer(backend, box), box_(box) {
@@ -382,7 +368,7 @@ class CheckBoxPeer : public WindowPeer {
     if (!CreateChild(L"Button", BS_CHECKBOX | WS_TABSTOP)) return;
     // A themed check box draws its caption in the theme's colour, not the
     // window's: the program's colours win.
-    Unthemed(hwnd_);
+    SetWindowTheme(hwnd_, L"", L"");
     Subclass();
     Update(Prop::Checked);
   }
@@ -504,7 +490,7 @@ class ListBoxPeer : public WindowPeer {
   void Command(WORD code) override {
     if (code != LBN_SELCHANGE || !Usable()) return;
     LRESULT sel = SendMessageW(hwnd_, LB_GETCURSEL, 0, 0);
-    list_.NoteItemIndex(sel == LB_ERR ? -1 : int(sel));
+    BackendAccess::NoteItemIndex(list_, sel == LB_ERR ? -1 : int(sel));
     list_.DoClick();
   }
   HBRUSH Colors(UINT msg, HDC dc) override {
@@ -775,23 +761,8 @@ WindowPeer* PeerOf(HWND hwnd) {
 Control* ControlOf(HWND hwnd) { return hwnd ? static_cast<Control*>(GetPropW(hwnd, kModelPropW)) : nullptr; }
 
 HWND HandleOf(const Control& control) {
-  auto* peer = dynamic_cast<WindowPeer*>(control.Peer());
+  auto* peer = dynamic_cast<WindowPeer*>(BackendAccess::Peer(control));
   return peer ? peer->Handle() : nullptr;
-}
-
-HookList* FormHooks(Form& form) {
-  auto* peer = dynamic_cast<FormPeer*>(form.Peer());
-  return peer && peer->Handle() ? &peer->Hooks() : nullptr;
-}
-
-int HookFormMessages(Form& form, MessageHook hook) {
-  form.CreateHandle();
-  HookList* hooks = FormHooks(form);
-  return hooks ? hooks->Add(std::move(hook)) : 0;
-}
-
-void UnhookFormMessages(Form& form, int id) {
-  if (HookList* hooks = FormHooks(form)) hooks->Remove(id);
 }
 
 LRESULT CALLBACK FormWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

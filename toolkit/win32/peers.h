@@ -70,8 +70,6 @@ void RegisterContainerClasses(HINSTANCE instance);
 void UnregisterContainerClasses(HINSTANCE instance);
 // The form's window procedure, for the classes the backend registers.
 LRESULT CALLBACK FormWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-// The form's hooks, or nullptr when the form has no window.
-HookList* FormHooks(Form& form);
 // The colour a control shows behind itself: its own, else the nearest
 // parent's, else the system's button face.
 COLORREF BackgroundOf(const Control& control);

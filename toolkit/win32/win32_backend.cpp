@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <exception>
 #include "platform/win32/wide.h"
-#include "toolkit/application.h"
+#include "toolkit/backend_access.h"
 #include "toolkit/error.h"
 #include "toolkit/win32/gdi_canvas.h"
 #include "toolkit/win32/peers.h"
@@ -59,27 +59,6 @@ bool IsOurForm(HWND hwnd) {
   return c && c->Kind() == ControlKind::Form;
 }
 }  // namespace
-
-// --- HookList ----------------------------------------------------------------
-
-int HookList::Add(MessageHook hook) {
-  int id = next_id_++;
-  hooks_.emplace_back(id, std::make_shared<MessageHook>(std::move(hook)));
-  return id;
-}
-
-void HookList::Remove(int id) {
-  hooks_.erase(std::remove_if(hooks_.begin(), hooks_.end(), [id](const auto& h) { return h.first == id; }),
-               hooks_.end());
-}
-
-bool HookList::Run(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-  // A copy: a hook may add or remove hooks, its own included.
-  auto hooks = hooks_;
-  for (auto& [id, hook] : hooks)
-    if ((*hook)(hwnd, msg, wp, lp, result)) return true;
-  return false;
-}
 
 // --- Synchronize ---------------------------------------------------------------
 
@@ -177,8 +156,6 @@ LRESULT CALLBACK Win32Backend::AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPA
 }
 
 LRESULT Win32Backend::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  LRESULT result = 0;
-  if (!app_hooks_.Empty() && app_hooks_.Run(hwnd, msg, wp, lp, result)) return result;
   switch (msg) {
     case kMsgWake: wake_posted_ = false; return 0;
     case kMsgSynchronize: RunSyncCall(reinterpret_cast<SyncCall*>(lp)); return 0;
@@ -186,7 +163,7 @@ LRESULT Win32Backend::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
     case WM_TIMER: Tick(wp); return 0;
     case WM_QUERYENDSESSION: return TRUE;  // nothing here holds up the end of the session
     case WM_ENDSESSION:
-      if (wp && Application::Exists()) App().EndSession();
+      if (wp && Application::Exists()) BackendAccess::EndSession();
       return 0;
     case WM_CLOSE:
       // Someone closing the program from outside: as the main form's close box.
@@ -344,7 +321,7 @@ void Win32Backend::Tick(UINT_PTR id) {
   // A handler still running (its error box is up, it shows a form) is not
   // entered again: that would pile up one box per tick.
   if (!ticking_.insert(id).second) return;
-  it->second->DoTimer();  // may remove or destroy the timer
+  BackendAccess::DoTimer(*it->second);  // may remove or destroy the timer
   ticking_.erase(id);
 }
 
@@ -503,12 +480,8 @@ void Win32Backend::ListenForMessage(const std::string& name, std::function<void(
   UINT msg = RegisterMessage(name);
   if (!msg) return;
   listeners_[msg].push_back(std::move(handler));
-  // A copy started without elevation must still reach an elevated one
-  // (Windows 7 and later; older systems have no such filter).
-  using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-  if (auto filter = reinterpret_cast<Filter>(reinterpret_cast<void*>(
-          GetProcAddress(GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx"))))
-    filter(app_window_, msg, 1 /* MSGFLT_ALLOW */, nullptr);
+  // A copy started without elevation must still reach an elevated one.
+  ChangeWindowMessageFilterEx(app_window_, msg, MSGFLT_ALLOW, nullptr);
 }
 
 Point Win32Backend::CursorPos() {

@@ -7,10 +7,7 @@
 // The backend must outlive the application and every form and timer: its
 // peers and timers refer to it.
 //
-// Components that need a window get it with HandleOf(control). Components
-// that must see a form's messages (the tray icon watching minimising, say)
-// hook them with HookFormMessages; the application window's messages (tray
-// call-backs, "TaskbarCreated") with Win32Backend::HookAppMessages.
+// Components that need a window get it with HandleOf(control).
 #pragma once
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -35,11 +32,6 @@
 
 namespace tk::win32 {
 
-// Sees a window message before the toolkit does. Returning true consumes
-// it: result is what the window procedure returns and the toolkit never
-// sees the message.
-using MessageHook = std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT& result)>;
-
 // The class and property names other programs and components look for.
 inline constexpr char kAppWindowClass[] = "TApplication";
 inline constexpr char kPanelClass[] = "TPanel";
@@ -48,19 +40,6 @@ inline constexpr char kControlNameProp[] = "ControlName";  // a global atom of t
 inline constexpr char kModelProp[] = "TkControl";          // the tk::Control* behind the window
 
 class GdiObjects;
-
-// A set of hooks that may add or remove hooks while being run.
-class HookList {
- public:
-  int Add(MessageHook hook);
-  void Remove(int id);
-  bool Empty() const { return hooks_.empty(); }
-  bool Run(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
-
- private:
-  std::vector<std::pair<int, std::shared_ptr<MessageHook>>> hooks_;
-  int next_id_ = 1;
-};
 
 class Win32Backend : public Backend {
  public:
@@ -75,8 +54,6 @@ class Win32Backend : public Backend {
   HINSTANCE Instance() const { return instance_; }
   // The hidden window of class "TApplication" captioned with the title.
   HWND AppWindow() const { return app_window_; }
-  int HookAppMessages(MessageHook hook) { return app_hooks_.Add(std::move(hook)); }
-  void UnhookAppMessages(int id) { app_hooks_.Remove(id); }
 
   // --- Backend -------------------------------------------------------------
   std::unique_ptr<ControlPeer> CreatePeer(Control& control) override;
@@ -133,7 +110,6 @@ class Win32Backend : public Backend {
   DWORD ui_thread_;
   HWND app_window_ = nullptr;
   std::unique_ptr<GdiObjects> gdi_;
-  HookList app_hooks_;
   std::set<std::wstring> form_classes_;
   std::vector<ModalSession> modals_;
 
@@ -156,11 +132,5 @@ class Win32Backend : public Backend {
 HWND HandleOf(const Control& control);
 // The control behind one of the toolkit's windows, or nullptr.
 Control* ControlOf(HWND hwnd);
-
-// Watches the form's window messages (creating the window if need be). The
-// hooks live as long as that window: a component unhooks in its own
-// destructor when it may die before the form.
-int HookFormMessages(Form& form, MessageHook hook);
-void UnhookFormMessages(Form& form, int id);
 
 }  // namespace tk::win32
