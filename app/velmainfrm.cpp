@@ -64,7 +64,6 @@ void Place(tk::Control& c, int left, int top, int width, int height, const std::
 // A coloured panel without bevels: every caption panel of the window.
 void Bar(TProPanel& p, int left, int top, int width, int height, tk::Color back, const tk::Font& font,
          const std::string& caption = {}) {
-  p.SetBevelOuter(components::bvNone);
   p.SetColor(back);
   p.SetFont(font);
   Place(p, left, top, width, height, caption);
