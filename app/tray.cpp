@@ -43,12 +43,14 @@ void Tvelmain::BuildPresence() {
   mon_HKLM.Name = "mon_HKLM";
   mon_HKLM.SetActive(true);
   mon_HKLM.SetRegistryKey(std::string(registry::kRunPath));
-  mon_HKLM.SetRootKey(components::TzelRegRootKey::rrkLocalMachine);
+  mon_HKLM.SetRootKey(platform::RootKey::LocalMachine);
   mon_HKLM.SetNotifyFilters(components::rmfSubTreeChange | components::rmfAttributeChange |
                             components::rmfValueChange);
   mon_HKLM.SetWatchSubTree(true);
   // On 64-bit Windows, 32-bit programs' autostart entries have a Run key of their own.
-  mon_HKLM.SetRegistryView(components::TzelRegView::rvBoth);
+  mon_HKLM.SetRegistryViews(platform.registry.HasWow32View()
+                                ? std::vector{platform::RegView::Native, platform::RegView::Wow32}
+                                : std::vector{platform::RegView::Native});
   mon_HKLM.SetOnChange([this] { mon_HKLMChange(); });
 
   once.Name = "once";

@@ -26,7 +26,6 @@ HKEY RootHandle(RootKey root) {
     case RootKey::LocalMachine: return HKEY_LOCAL_MACHINE;
     case RootKey::Users: return HKEY_USERS;
     case RootKey::CurrentConfig: return HKEY_CURRENT_CONFIG;
-    case RootKey::DynData: return HKEY_DYN_DATA;
   }
   return nullptr;
 }
