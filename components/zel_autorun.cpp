@@ -61,6 +61,11 @@ void TzelAutoRun::SetAutoRun(bool on) {
 void TzelAutoRun::ApplyAutoRun() {
   UnregisterAutoRun(platform_, kind_, file_name_);
   if (auto_run_ && !RegisterAutoRun(platform_, kind_, file_name_) && OnRegisterFailed) OnRegisterFailed();
+  if (with_logon_task_) ApplyLogonTask();
+}
+
+void TzelAutoRun::ApplyLogonTask() {
+  with_logon_task_ = true;
   // Under user account control Windows does not start, from a Run key, a
   // program that asks for an administrator's rights; a log-on task with the
   // highest rights does. A copy without those rights is started by the Run

@@ -48,6 +48,12 @@ class TzelAutoRun : public TzelComponent {
   // default) this removes any registration left from an earlier run.
   void Loaded() override { ApplyAutoRun(); }
 
+  // Asking the Task Scheduler is slow, so the owner chooses when it first
+  // happens: until this is called only the Run value follows the setting.
+  // It brings the log-on task in line with the setting now, and from then
+  // on every change of the setting does both.
+  void ApplyLogonTask();
+
   // Raised each time a registration asked for could not be written (no
   // right to the key, a full disk): the program does not start with Windows.
   std::function<void()> OnRegisterFailed;
@@ -58,6 +64,7 @@ class TzelAutoRun : public TzelComponent {
   const TzelAutoExecKind kind_;
   const std::string file_name_;
   bool auto_run_ = false;
+  bool with_logon_task_ = false;
 };
 
 }  // namespace components

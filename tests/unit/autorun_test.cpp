@@ -162,6 +162,7 @@ TEST_F(AutoRun, ALogonTaskFollowsTheSettingOnlyWhileElevated) {
   sys.system.SetRunsElevated(true);
   TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
   component.Loaded();
+  component.ApplyLogonTask();
   EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
   component.SetAutoRun(true);
   EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>(kExe));
@@ -175,6 +176,7 @@ TEST_F(AutoRun, ALogonTaskFollowsTheSettingOnlyWhileElevated) {
   TzelAutoRun later(sys.View(), TzelAutoExecKind::aekUserRun);
   later.Loaded();
   later.SetAutoRun(true);
+  later.ApplyLogonTask();
   EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
 
@@ -184,6 +186,38 @@ TEST_F(AutoRun, ALogonTaskFollowsTheSettingOnlyWhileElevated) {
   later.SetAutoRun(false);
   later.SetAutoRun(true);
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
+}
+
+// Until the owner asks for it the Task Scheduler is left alone, whatever
+// the setting does: a stale task stays, no new one comes. Asked once, the
+// task is brought in line and follows every change from then on.
+TEST_F(AutoRun, TheLogonTaskWaitsUntilTheOwnerAppliesIt) {
+  sys.system.SetRunsElevated(true);
+  constexpr const char* kStale = "C:\\Old\\veltrane.exe";
+  ASSERT_TRUE(sys.system.SetLogonTask(kLogonTaskName, kStale));
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
+  component.Loaded();
+  component.SetAutoRun(true);
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
+  component.SetAutoRun(false);
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::nullopt);
+  component.SetAutoRun(true);
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>(kStale));
+
+  component.ApplyLogonTask();
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>(kExe));
+  component.SetAutoRun(false);
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
+  component.SetAutoRun(true);
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>(kExe));
+
+  // With the setting off, applying removes what an earlier run left.
+  ASSERT_TRUE(sys.system.SetLogonTask(kLogonTaskName, kStale));
+  TzelAutoRun off(sys.View(), TzelAutoExecKind::aekUserRun);
+  off.Loaded();
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>(kStale));
+  off.ApplyLogonTask();
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
 }
 
 // A registration that cannot be written is reported, each time one is
