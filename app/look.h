@@ -43,7 +43,6 @@ inline void Place(tk::Control& c, int left, int top, int width, int height, cons
 // A coloured panel: every caption panel of the window.
 inline void Bar(components::TProPanel& p, int left, int top, int width, int height, tk::Color back,
                 const tk::Font& font, const std::string& caption = {}) {
-  p.SetBevelOuter(components::bvNone);
   p.SetColor(back);
   p.SetFont(font);
   Place(p, left, top, width, height, caption);

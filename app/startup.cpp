@@ -65,6 +65,12 @@ void Tvelmain::StartUp() {
   Timer1.SetEnabled(true);
   if (s.auto_skan_co_godzine.Checked()) skan_1h.SetEnabled(true);
   silnik.ShowPage(glowna);
+  // Asking the Task Scheduler takes a while: only once the window and the
+  // protection level are up. Asked at every start, since someone else may
+  // have removed the task.
+  tk::App().Queue([this] {
+    if (!Ending()) auto_.ApplyLogonTask();
+  });
 }
 
 bool Tvelmain::Ending() const { return tk::App().Terminated() || stopping_; }
@@ -95,6 +101,7 @@ void Tvelmain::FormClose(tk::CloseAction& action) {
 void Tvelmain::NoRightsExit() {
   tk::App().MessageBox(tk::MsgKind::Information, kNoRightsText);
   auto_.SetAutoRun(false);
+  auto_.ApplyLogonTask();
   // The program ends even when the setting cannot be written.
   try {
     if (files_) files_->config.WriteString("glowna", settings_.auto_start.Name(), "0");

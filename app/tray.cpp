@@ -42,13 +42,16 @@ void Tvelmain::BuildPresence() {
 
   mon_HKLM.Name = "mon_HKLM";
   mon_HKLM.SetActive(true);
-  mon_HKLM.SetRegistryKey(std::string(registry::kRunPath));
-  mon_HKLM.SetRootKey(components::TzelRegRootKey::rrkLocalMachine);
+  mon_HKLM.SetRegistryKey(std::string(registry::kLocalMachineRun.path));
+  mon_HKLM.SetRootKey(registry::kLocalMachineRun.root);
   mon_HKLM.SetNotifyFilters(components::rmfSubTreeChange | components::rmfAttributeChange |
                             components::rmfValueChange);
   mon_HKLM.SetWatchSubTree(true);
   // On 64-bit Windows, 32-bit programs' autostart entries have a Run key of their own.
-  mon_HKLM.SetRegistryView(components::TzelRegView::rvBoth);
+  std::vector<platform::RegView> views;
+  for (const registry::KeyView& view : registry::ViewsOf(registry::kLocalMachineRun, platform.registry))
+    views.push_back(view.view);
+  mon_HKLM.SetRegistryViews(views);
   mon_HKLM.SetOnChange([this] { mon_HKLMChange(); });
 
   once.Name = "once";

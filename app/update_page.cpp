@@ -50,7 +50,6 @@ UpdatePage::UpdatePage(tk::PageBook& book, Tvelmain& w)
   get_file.BinaryData = true;
   get_file.UseCache = false;
   get_file.FileName = update::kArchivePath;
-  get_file.WaitThread = false;
   get_file.OnProgress = [this](update::THTTPGet* sender, int32_t total, int32_t readed) {
     get_fileProgress(sender, total, readed);
   };

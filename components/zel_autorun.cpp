@@ -6,15 +6,6 @@ namespace {
 
 constexpr const char* kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion\\";
 
-bool IsServiceKind(TzelAutoExecKind kind) {
-  return kind == TzelAutoExecKind::aekServiceRun || kind == TzelAutoExecKind::aekServiceRunOnce;
-}
-
-// The service keys mean something only on Windows 9x.
-bool Ignored(platform::Platform& platform, TzelAutoExecKind kind) {
-  return IsServiceKind(kind) && platform.system.Version().nt;
-}
-
 }  // namespace
 
 AutoRunKey AutoRunLocation(TzelAutoExecKind kind) {
@@ -24,9 +15,6 @@ AutoRunKey AutoRunLocation(TzelAutoExecKind kind) {
     case TzelAutoExecKind::aekMachineRunOnce: return {RootKey::LocalMachine, std::string(kCurrentVersion) + "RunOnce"};
     case TzelAutoExecKind::aekUserRun: return {RootKey::CurrentUser, std::string(kCurrentVersion) + "Run"};
     case TzelAutoExecKind::aekUserRunOnce: return {RootKey::CurrentUser, std::string(kCurrentVersion) + "RunOnce"};
-    case TzelAutoExecKind::aekServiceRun: return {RootKey::LocalMachine, std::string(kCurrentVersion) + "RunServices"};
-    case TzelAutoExecKind::aekServiceRunOnce:
-      return {RootKey::LocalMachine, std::string(kCurrentVersion) + "RunServicesOnce"};
   }
   return {RootKey::LocalMachine, std::string(kCurrentVersion) + "Run"};
 }
@@ -42,7 +30,6 @@ std::string QuotedCommand(const std::string& file_name) {
 }
 
 bool RegisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const std::string& file_name) {
-  if (Ignored(platform, kind)) return false;
   const AutoRunKey where = AutoRunLocation(kind);
   const std::string name = AutoRunValueName(file_name);
   // An empty name would be the key's default value, which is nobody's.
@@ -53,7 +40,6 @@ bool RegisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const s
 }
 
 bool UnregisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const std::string& file_name) {
-  if (Ignored(platform, kind)) return false;
   const AutoRunKey where = AutoRunLocation(kind);
   const std::string name = AutoRunValueName(file_name);
   if (name.empty()) return true;  // such a value is never written
@@ -68,40 +54,27 @@ TzelAutoRun::TzelAutoRun(platform::Platform platform, TzelAutoExecKind kind)
 
 void TzelAutoRun::SetAutoRun(bool on) {
   if (on == auto_run_) return;
-  ClearAutoRun();
   auto_run_ = on;
-  ApplyAutoRun();
-}
-
-void TzelAutoRun::SetFileName(const std::string& file_name) {
-  if (file_name == file_name_) return;
-  ClearAutoRun();
-  file_name_ = file_name;
-  ApplyAutoRun();
-}
-
-void TzelAutoRun::SetKind(TzelAutoExecKind kind) {
-  if (kind == kind_) return;
-  ClearAutoRun();
-  kind_ = kind;
   ApplyAutoRun();
 }
 
 void TzelAutoRun::ApplyAutoRun() {
   UnregisterAutoRun(platform_, kind_, file_name_);
   if (auto_run_ && !RegisterAutoRun(platform_, kind_, file_name_) && OnRegisterFailed) OnRegisterFailed();
+  if (with_logon_task_) ApplyLogonTask();
+}
+
+void TzelAutoRun::ApplyLogonTask() {
+  with_logon_task_ = true;
   // Under user account control Windows does not start, from a Run key, a
   // program that asks for an administrator's rights; a log-on task with the
   // highest rights does. A copy without those rights is started by the Run
-  // value alone, so it keeps no task (two copies would start).
+  // value alone, so it keeps no task (two copies would start). The task has
+  // one name whatever the settings: setting it replaces an older one.
   if (auto_run_ && !file_name_.empty() && platform_.system.RunsElevated())
     platform_.system.SetLogonTask(kLogonTaskName, file_name_);
   else
     platform_.system.RemoveLogonTask(kLogonTaskName);
 }
-
-// The log-on task has one name whatever the settings: ApplyAutoRun, which
-// follows every ClearAutoRun, replaces or removes it.
-void TzelAutoRun::ClearAutoRun() { UnregisterAutoRun(platform_, kind_, file_name_); }
 
 }  // namespace components

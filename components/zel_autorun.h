@@ -9,8 +9,7 @@
 
 namespace components {
 
-enum class TzelAutoExecKind { aekMachineRun, aekMachineRunOnce, aekUserRun, aekUserRunOnce,
-                              aekServiceRun, aekServiceRunOnce };
+enum class TzelAutoExecKind { aekMachineRun, aekMachineRunOnce, aekUserRun, aekUserRunOnce };
 
 struct AutoRunKey {
   platform::RootKey root;
@@ -25,13 +24,11 @@ std::string AutoRunValueName(const std::string& file_name);
 // blanks ("C:\Program Files\...") can never be taken for "C:\Program.exe".
 std::string QuotedCommand(const std::string& file_name);
 // Writes the value (REG_SZ, QuotedCommand of the file name), creating the key
-// when missing. False when nothing was written: a service kind on an NT
-// system, a key that cannot be opened, a failed write, or a file name without
-// a name (an empty one among them).
+// when missing. False when nothing was written: a key that cannot be opened,
+// a failed write, or a file name without a name (an empty one among them).
 bool RegisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const std::string& file_name);
 // Removes the value. True when it is gone, including when it was never there;
-// false for a service kind on an NT system, a key that cannot be opened and a
-// failed deletion.
+// false for a key that cannot be opened and a failed deletion.
 bool UnregisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const std::string& file_name);
 
 // The Task Scheduler's log-on task that starts the program with full rights
@@ -41,36 +38,33 @@ inline constexpr const char* kLogonTaskName = "Veltrane";
 
 class TzelAutoRun : public TzelComponent {
  public:
-  // FileName starts as the running program's full path.
-  explicit TzelAutoRun(platform::Platform platform,
-                       TzelAutoExecKind kind = TzelAutoExecKind::aekMachineRun);
+  // Registers the running program's full path.
+  TzelAutoRun(platform::Platform platform, TzelAutoExecKind kind);
 
-  // Each setter acts only on a change: the old registration is removed, the
-  // new setting stored, then the registration applied afresh.
-  bool AutoRun() const { return auto_run_; }
+  // Acts only on a change: the registration is applied afresh.
   void SetAutoRun(bool on);
-  const std::string& FileName() const { return file_name_; }
-  void SetFileName(const std::string& file_name);
-  TzelAutoExecKind Kind() const { return kind_; }
-  void SetKind(TzelAutoExecKind kind);
 
-  // Brings the registry in line with the settings; with AutoRun off (its
+  // Brings the registry in line with the setting; with AutoRun off (its
   // default) this removes any registration left from an earlier run.
   void Loaded() override { ApplyAutoRun(); }
+
+  // Asking the Task Scheduler is slow, so the owner chooses when it first
+  // happens: until this is called only the Run value follows the setting.
+  // It brings the log-on task in line with the setting now, and from then
+  // on every change of the setting does both.
+  void ApplyLogonTask();
 
   // Raised each time a registration asked for could not be written (no
   // right to the key, a full disk): the program does not start with Windows.
   std::function<void()> OnRegisterFailed;
 
- protected:
-  virtual void ApplyAutoRun();
-  virtual void ClearAutoRun();
-
  private:
+  void ApplyAutoRun();
   platform::Platform platform_;
-  TzelAutoExecKind kind_;
-  std::string file_name_;
+  const TzelAutoExecKind kind_;
+  const std::string file_name_;
   bool auto_run_ = false;
+  bool with_logon_task_ = false;
 };
 
 }  // namespace components

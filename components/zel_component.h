@@ -9,8 +9,6 @@ namespace components {
 class TzelComponent {
  public:
   virtual ~TzelComponent() = default;
-  // Informational only.
-  std::string About;
   // The name the owning window gives it ("tray", "mon_HKLM").
   std::string Name;
   // Called by the owning window when it has been built.

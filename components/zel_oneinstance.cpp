@@ -12,15 +12,8 @@ TzelOneInstance::~TzelOneInstance() {
 }
 
 std::string TzelOneInstance::BaseName() const {
-  std::string name;
-  if (ExeNameAsIdentifier) {
-    name = platform_.system.ExePath();
-    for (char& c : name)
-      if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-  } else {
-    name = tk::App().Title();
-  }
-  name += Identifier + ".OneInstance.";
+  std::string name = tk::App().Title() + ".OneInstance.";
+  // A backslash would name a namespace, which the system refuses.
   for (char& c : name)
     if (c == '\\') c = '/';
   return name;
@@ -44,12 +37,8 @@ bool TzelOneInstance::IsAnotherInstanceRunning() {
   return running;
 }
 
-void TzelOneInstance::CheckInstance() {
-  if (IsAnotherInstanceRunning()) ReactToOtherInstance();
-}
-
 void TzelOneInstance::Loaded() {
-  CheckInstance();
+  if (IsAnotherInstanceRunning()) ReactToOtherInstance();
   if (!owner_) return;
   // The running copy answers a later copy's call to come forward.
   std::weak_ptr<bool> alive = alive_;
@@ -61,28 +50,12 @@ void TzelOneInstance::Loaded() {
 void TzelOneInstance::ReactToOtherInstance() {
   tk::Application& app = tk::App();
   // The second copy's main window is never shown.
-  bool show_main_form = app.ShowMainForm();
   app.SetShowMainForm(false);
-  bool terminate = true;
-  if (ShowMessage) {
-    if (OnShowMessage) {
-      OnShowMessage(*this, terminate);
-    } else {
-      std::string text = Message.empty() ? "Application \"" + app.Title() + "\" is already running." : Message;
-      app.MessageBox(tk::MsgKind::Warning, text, tk::MsgButtons::Ok, app.Title());
-    }
-  }
-  if (ActivatePrevInstance) ActivatePreviousInstance();
-  if (terminate)
-    app.Terminate();
-  else
-    app.SetShowMainForm(show_main_form);
-}
-
-void TzelOneInstance::ActivatePreviousInstance() {
+  if (ShowMessage) app.MessageBox(tk::MsgKind::Warning, Message, tk::MsgButtons::Ok, app.Title());
   // The running copy may be hidden in the notification area, where coming
   // forward alone shows nothing: it is asked to show its window too.
-  platform_.system.BringWindowForward(tk::Application::kWindowClass, tk::App().Title(), BaseName() + "Activate");
+  platform_.system.BringWindowForward(tk::Application::kWindowClass, app.Title(), BaseName() + "Activate");
+  app.Terminate();
 }
 
 }  // namespace components

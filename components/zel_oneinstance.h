@@ -15,30 +15,21 @@ class TzelOneInstance : public TzelComponent {
   explicit TzelOneInstance(platform::Platform platform);
   ~TzelOneInstance() override;
 
-  bool ActivatePrevInstance = true;
-  // Names the mutexes after the program's full path instead of the title.
-  bool ExeNameAsIdentifier = false;
-  // Empty: "Application "<title>" is already running."
+  // Told to the user of a second copy, when ShowMessage is set.
   std::string Message;
-  std::string Identifier;
   bool ShowMessage = false;
-  // Replaces the message box; may clear terminate to let the copy run.
-  std::function<void(TzelOneInstance& sender, bool& terminate)> OnShowMessage;
   // In the running copy: another copy asked it to come forward.
   std::function<void()> OnActivateRequest;
 
-  // "<title or PATH><Identifier>.OneInstance." with every '\' made '/'.
+  // "<title>.OneInstance." with every '\' made '/'.
   std::string BaseName() const;
-  virtual bool IsAnotherInstanceRunning();
-  // Reacts when another copy runs.
-  virtual void CheckInstance();
+  bool IsAnotherInstanceRunning();
+  // A second copy tells its user, brings the running copy forward and ends.
   void Loaded() override;
 
- protected:
-  virtual void ReactToOtherInstance();
-  virtual void ActivatePreviousInstance();
-
  private:
+  void ReactToOtherInstance();
+
   platform::Platform platform_;
   std::unique_ptr<platform::NamedMutex> instance_;
   bool owner_ = false;

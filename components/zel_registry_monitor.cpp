@@ -6,8 +6,6 @@
 
 namespace components {
 
-platform::RootKey RootOf(TzelRegRootKey root) { return platform::RootKey(int(root)); }
-
 // One watch of a key, in each of its views, run on a thread of its own. It
 // holds its own copies of the parameters and the handler; the component
 // only asks it to end.
@@ -120,76 +118,71 @@ void MonitorWorker::Notify() {
   }
 }
 
-TzelCustomRegistryMonitor::TzelCustomRegistryMonitor(platform::Registry& registry) : registry_(registry) {}
+TzelRegistryMonitor::TzelRegistryMonitor(platform::Registry& registry) : registry_(registry) {}
 
-TzelCustomRegistryMonitor::~TzelCustomRegistryMonitor() {
+TzelRegistryMonitor::~TzelRegistryMonitor() {
   destroying_ = true;
   StopMonitor();
   JoinEnded(true);
 }
 
-void TzelCustomRegistryMonitor::SetActive(bool active) {
+void TzelRegistryMonitor::SetActive(bool active) {
   active_ = active;
   ApplyActive();
 }
 
-void TzelCustomRegistryMonitor::SetRegistryKey(const std::string& key) {
+void TzelRegistryMonitor::SetRegistryKey(const std::string& key) {
   if (key == key_) return;
   key_ = key;
   ApplyActive();
 }
 
-void TzelCustomRegistryMonitor::SetRootKey(TzelRegRootKey root) {
+void TzelRegistryMonitor::SetRootKey(platform::RootKey root) {
   if (root == root_) return;
   root_ = root;
   ApplyActive();
 }
 
-void TzelCustomRegistryMonitor::SetNotifyFilters(TzelRegistryMonitorFilters filters) {
+void TzelRegistryMonitor::SetNotifyFilters(TzelRegistryMonitorFilters filters) {
   if (filters == filters_) return;
   filters_ = filters;
   ApplyActive();
 }
 
-void TzelCustomRegistryMonitor::SetWatchSubTree(bool subtree) {
+void TzelRegistryMonitor::SetWatchSubTree(bool subtree) {
   if (subtree == subtree_) return;
   subtree_ = subtree;
   ApplyActive();
 }
 
-void TzelCustomRegistryMonitor::SetRegistryView(TzelRegView view) {
-  if (view == view_) return;
-  view_ = view;
+void TzelRegistryMonitor::SetRegistryViews(std::vector<platform::RegView> views) {
+  if (views == views_) return;
+  views_ = std::move(views);
   ApplyActive();
 }
 
-void TzelCustomRegistryMonitor::SetOnChange(std::function<void()> handler) {
+void TzelRegistryMonitor::SetOnChange(std::function<void()> handler) {
   on_change_ = std::move(handler);
   ApplyActive();
 }
 
-void TzelCustomRegistryMonitor::ApplyActive() {
+void TzelRegistryMonitor::ApplyActive() {
   if (active_)
     StartMonitor();
   else
     StopMonitor();
 }
 
-void TzelCustomRegistryMonitor::StartMonitor() {
+void TzelRegistryMonitor::StartMonitor() {
   StopMonitor();
   if (loading_ || destroying_ || !active_ || !on_change_) return;
-  std::vector<platform::RegView> views;
-  if (view_ != TzelRegView::rvWow32) views.push_back(platform::RegView::Native);
-  if (view_ == TzelRegView::rvWow32 || (view_ == TzelRegView::rvBoth && registry_.HasWow32View()))
-    views.push_back(platform::RegView::Wow32);
-  auto worker =
-      std::make_shared<MonitorWorker>(registry_, RootOf(root_), key_, filters_, subtree_, views, on_change_);
+  auto worker = std::make_shared<MonitorWorker>(registry_, root_, key_, filters_, subtree_, views_, on_change_);
   if (!worker->waiter) return;
   threads_.push_back({worker, std::thread([worker] { worker->Run(); })});
   current_ = std::move(worker);
 }
 
-void TzelCustomRegistryMonitor::StopMonitor() {
+void TzelRegistryMonitor::StopMonitor() {
   if (loading_ && !destroying_) return;
   if (current_) {
     current_->Terminate();
@@ -198,9 +191,9 @@ void TzelCustomRegistryMonitor::StopMonitor() {
   JoinEnded(false);
 }
 
-bool TzelCustomRegistryMonitor::Watching() const { return current_ && !current_->ended; }
+bool TzelRegistryMonitor::Watching() const { return current_ && !current_->ended; }
 
-void TzelCustomRegistryMonitor::JoinEnded(bool wait_for_all) {
+void TzelRegistryMonitor::JoinEnded(bool wait_for_all) {
   for (auto it = threads_.begin(); it != threads_.end();) {
     if (wait_for_all || it->worker->ended) {
       it->thread.join();

@@ -12,54 +12,38 @@
 
 namespace components {
 
-enum class TzelRegRootKey { rrkClassesRoot, rrkCurrentUser, rrkLocalMachine, rrkUsers, rrkCurrentConfig,
-                            rrkDynData };
-
 enum TzelRegistryMonitorFilter : unsigned {
   rmfSubTreeChange = 1,    // REG_NOTIFY_CHANGE_NAME
   rmfAttributeChange = 2,  // REG_NOTIFY_CHANGE_ATTRIBUTES
   rmfValueChange = 4,      // REG_NOTIFY_CHANGE_LAST_SET
-  rmfSecurityChange = 8,   // REG_NOTIFY_CHANGE_SECURITY
 };
 // A set of TzelRegistryMonitorFilter bits; it is also the notify-filter mask.
 using TzelRegistryMonitorFilters = unsigned;
 
-// The registry views the key is watched in. rvBoth watches the 32-bit view
-// too where it is a view of its own (64-bit Windows), and is rvNative
-// elsewhere.
-enum class TzelRegView { rvNative, rvWow32, rvBoth };
-
 struct MonitorWorker;
 
-class TzelCustomRegistryMonitor : public TzelComponent {
+class TzelRegistryMonitor : public TzelComponent {
  public:
-  explicit TzelCustomRegistryMonitor(platform::Registry& registry);
+  explicit TzelRegistryMonitor(platform::Registry& registry);
   // Stops the watch; no handler runs afterwards.
-  ~TzelCustomRegistryMonitor() override;
+  ~TzelRegistryMonitor() override;
 
-  bool Active() const { return active_; }
   // Always re-applies, so setting true while running restarts the watch.
   void SetActive(bool active);
-  const std::string& RegistryKey() const { return key_; }
   void SetRegistryKey(const std::string& key);
-  TzelRegRootKey RootKey() const { return root_; }
-  void SetRootKey(TzelRegRootKey root);
-  TzelRegistryMonitorFilters NotifyFilters() const { return filters_; }
+  void SetRootKey(platform::RootKey root);
   void SetNotifyFilters(TzelRegistryMonitorFilters filters);
-  bool WatchSubTree() const { return subtree_; }
   void SetWatchSubTree(bool subtree);
-  TzelRegView RegistryView() const { return view_; }
-  void SetRegistryView(TzelRegView view);
-  const std::function<void()>& OnChange() const { return on_change_; }
+  // The views the key is watched in; a change in any of them is one report.
+  void SetRegistryViews(std::vector<platform::RegView> views);
   void SetOnChange(std::function<void()> handler);
 
-  virtual void ApplyActive();
   // Replaces the current worker by a new one, when monitoring is wanted and
   // there is a handler.
-  virtual void StartMonitor();
+  void StartMonitor();
   // Ends the current watch at once: its worker is woken and ends without
   // reporting again. Never waits for it, so the change handler may call it.
-  virtual void StopMonitor();
+  void StopMonitor();
   // A worker is watching: started, not stopped, and not ended by itself.
   bool Watching() const;
 
@@ -70,16 +54,17 @@ class TzelCustomRegistryMonitor : public TzelComponent {
   }
 
  private:
+  void ApplyActive();
   // Joins the workers that have ended (all of them, waiting, when the
   // component goes).
   void JoinEnded(bool wait_for_all);
   platform::Registry& registry_;
   bool active_ = false;
   std::string key_;
-  TzelRegRootKey root_ = TzelRegRootKey::rrkCurrentUser;
+  platform::RootKey root_ = platform::RootKey::CurrentUser;
   TzelRegistryMonitorFilters filters_ = rmfSubTreeChange | rmfValueChange;
   bool subtree_ = true;
-  TzelRegView view_ = TzelRegView::rvNative;
+  std::vector<platform::RegView> views_{platform::RegView::Native};
   std::function<void()> on_change_;
   bool loading_ = true;  // until the owner has finished setting it up
   bool destroying_ = false;
@@ -90,12 +75,5 @@ class TzelCustomRegistryMonitor : public TzelComponent {
   };
   std::vector<Thread> threads_;
 };
-
-class TzelRegistryMonitor : public TzelCustomRegistryMonitor {
- public:
-  using TzelCustomRegistryMonitor::TzelCustomRegistryMonitor;
-};
-
-platform::RootKey RootOf(TzelRegRootKey root);
 
 }  // namespace components

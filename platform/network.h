@@ -18,11 +18,9 @@ constexpr uint32_t kHttpFlagSecure = 0x00800000;  // INTERNET_FLAG_SECURE: TLS, 
 constexpr int kHttpPort = 80;
 constexpr int kHttpsPort = 443;
 
+// A GET over HTTP/1.0.
 struct HttpRequestOptions {
-  std::string verb = "GET";
-  std::string object = "/";           // path and query
-  std::string version = "HTTP/1.0";
-  std::string referer;                // empty: none
+  std::string object = "/";  // path and query
   std::vector<std::string> accept_types;
   uint32_t flags = 0;
 };
@@ -31,9 +29,9 @@ class HttpRequest {
  public:
   // Closes the handle.
   virtual ~HttpRequest() = default;
-  // HttpSendRequest: extra header lines ("Name: value", CR LF between
-  // several) and the optional body. False when the reply did not come.
-  virtual bool Send(const std::string& headers, const std::string& body) = 0;
+  // HttpSendRequest without extra headers or body. False when the reply
+  // did not come.
+  virtual bool Send() = 0;
   // HttpQueryInfo(HTTP_QUERY_STATUS_CODE); 0 when unknown.
   virtual int StatusCode() = 0;
   // HttpQueryInfo(HTTP_QUERY_CONTENT_LENGTH) into a 1024-byte buffer: the
@@ -62,8 +60,7 @@ class InternetSession {
   virtual void SetTimeouts(int milliseconds) = 0;
   // The connection is made when a request is sent; nullptr when the host
   // name is unusable.
-  virtual std::unique_ptr<HttpConnection> Connect(const std::string& host, int port, const std::string& user,
-                                                  const std::string& password) = 0;
+  virtual std::unique_ptr<HttpConnection> Connect(const std::string& host, int port) = 0;
 };
 
 class Network {

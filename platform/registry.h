@@ -10,7 +10,7 @@
 namespace platform {
 
 // In the order of the predefined roots.
-enum class RootKey { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig, DynData };
+enum class RootKey { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
 
 // Win32 value types by number; anything else keeps its raw number in RegValue.
 enum class ValueType : uint32_t {

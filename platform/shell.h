@@ -11,7 +11,6 @@ enum class NotifyIconOp { Add, Modify, Delete };
 // NOTIFYICONDATA as the program fills it; text in UTF-8. The backend cuts
 // texts to the record's fields, which the caller sizes in UTF-16 units.
 struct NotifyIconData {
-  bool balloon_layout = true;  // the record that carries balloons
   uintptr_t window = 0;        // the call-back window
   uint32_t id = 0;
   uint32_t flags = 0;          // kNif* bits

@@ -6,11 +6,6 @@
 
 namespace platform {
 
-struct OsVersion {
-  unsigned major = 0, minor = 0, build = 0;
-  bool nt = true;
-};
-
 enum class AcquireResult { Acquired, Abandoned, TimedOut, Failed };
 
 // A handle to a named mutex, open for as long as the object lives.
@@ -33,7 +28,6 @@ class System {
   // Logon name of the current user (buffer of 128 characters); nullopt on failure.
   virtual std::optional<std::string> UserName() = 0;
   virtual std::string ExePath() = 0;
-  virtual OsVersion Version() = 0;
   // nullptr when the system refuses the name (e.g. a backslash after an
   // optional "Global\" or "Local\"); an empty name makes an unnamed mutex.
   // With initial_owner the creator owns it, unless it existed already.

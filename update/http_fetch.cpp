@@ -111,25 +111,18 @@ FetchResult Fetch(platform::Network& network, platform::Files& files, const Fetc
   std::unique_ptr<platform::InternetSession> session = network.Open(request.agent);
   if (!session) return result;
   if (request.timeout_ms > 0) session->SetTimeouts(request.timeout_ms);
-  std::unique_ptr<platform::HttpConnection> connection =
-      session->Connect(url.host, url.port, request.user_name, request.password);
+  std::unique_ptr<platform::HttpConnection> connection = session->Connect(url.host, url.port);
   if (!connection) return result;
 
   platform::HttpRequestOptions options;
-  options.verb = request.post_query.empty() ? "GET" : "POST";
   options.object = url.path;
-  options.version = "HTTP/1.0";
-  options.referer = request.referer;
   options.accept_types = request.accept_types;
   options.flags = RequestFlags(url, request.use_cache);
   std::unique_ptr<platform::HttpRequest> http = connection->OpenRequest(options);
   if (!http) return result;
   AttachedRequest attached(control, *http);
 
-  bool sent = request.post_query.empty()
-                  ? http->Send(std::string(), std::string())
-                  : http->Send("Content-Type: application/x-www-form-urlencoded", request.post_query);
-  if (!sent || control.Terminated()) return result;
+  if (!http->Send() || control.Terminated()) return result;
   // An error page is not the file asked for, whatever its length.
   const int status = http->StatusCode();
   if (status < 200 || status > 299) return result;

@@ -31,9 +31,6 @@ struct FetchRequest {
   std::string url;
   std::string agent;
   std::vector<std::string> accept_types;
-  std::string user_name, password;
-  std::string post_query;  // non-empty: a POST with this form body
-  std::string referer;
   std::string file_name;
   // A reply without Content-Length is not read at all (and fails).
   bool binary_data = false;

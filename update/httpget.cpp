@@ -40,11 +40,8 @@ class THTTPGetThread {
     FetchRequest& r = state_->request;
     r.url = owner.URL;
     r.agent = owner.Agent;
-    r.accept_types = {"Accept: " + owner.AcceptTypes};
-    r.user_name = owner.UserName;
-    r.password = owner.Password;
-    r.post_query = owner.PostQuery;
-    r.referer = owner.Referer;
+    // Media types: the system writes the "Accept:" header around them.
+    r.accept_types = {owner.AcceptTypes};
     r.file_name = owner.FileName;
     r.binary_data = owner.BinaryData;
     r.use_cache = owner.UseCache;
@@ -80,12 +77,6 @@ class THTTPGetThread {
 
   void Join() {
     if (thread_.joinable()) thread_.join();
-  }
-
-  // Waits a little for the worker to reach a hand-over or its end.
-  void WaitForNews(std::chrono::milliseconds most) {
-    std::unique_lock<std::mutex> lock(state_->mu);
-    state_->cv.wait_for(lock, most, [&] { return state_->finished || state_->in_handover; });
   }
 
  private:
@@ -159,13 +150,6 @@ void THTTPGet::GetFile() {
   workers_.push_back(std::move(worker));
   current_ = started;
   started->Start();
-  if (!WaitThread) return;
-  // Events of this transfer arrive through the message queue.
-  while (current_ == started && !tk::App().Terminated()) {
-    tk::App().ProcessMessages();
-    if (current_ != started) break;
-    started->WaitForNews(std::chrono::milliseconds(20));
-  }
 }
 
 void THTTPGet::Abort() {
@@ -173,7 +157,6 @@ void THTTPGet::Abort() {
 }
 
 void THTTPGet::TransferDone(bool result, const std::string& file_name, int32_t size) {
-  result_ = result;
   current_ = nullptr;
   if (result) {
     if (OnDoneFile) OnDoneFile(this, file_name, size);

@@ -18,7 +18,6 @@ class THTTPGetThread;
 
 using TOnProgressEvent = std::function<void(THTTPGet* Sender, int32_t TotalSize, int32_t Readed)>;
 using TOnDoneFileEvent = std::function<void(THTTPGet* Sender, const std::string& FileName, int32_t FileSize)>;
-using TOnDoneStringEvent = std::function<void(THTTPGet* Sender, const std::string& Result)>;
 using TNotifyEvent = std::function<void(THTTPGet* Sender)>;
 
 class THTTPGet {
@@ -36,16 +35,10 @@ class THTTPGet {
   std::string URL;                        // "http://" or "https://", host, optional port, path
   bool UseCache = false;
   std::string FileName;
-  std::string UserName;
-  std::string Password;
-  std::string PostQuery;  // non-empty: a POST with this body
-  std::string Referer;
-  bool WaitThread = false;  // GetFile returns only once the transfer has ended
 
-  TOnProgressEvent OnProgress;      // after every block received
-  TOnDoneFileEvent OnDoneFile;      // FileSize is the announced size
-  TOnDoneStringEvent OnDoneString;  // never raised: every transfer goes to a file
-  TNotifyEvent OnError;             // failed or aborted
+  TOnProgressEvent OnProgress;  // after every block received
+  TOnDoneFileEvent OnDoneFile;  // FileSize is the announced size
+  TNotifyEvent OnError;         // failed or aborted
 
   // Starts a transfer of URL into FileName; does nothing while one runs.
   void GetFile();
@@ -53,8 +46,6 @@ class THTTPGet {
   void Abort();
 
   bool Busy() const { return current_ != nullptr; }
-  // Whether the last transfer that ended succeeded.
-  bool Succeeded() const { return result_; }
 
  private:
   friend class THTTPGetThread;
@@ -67,7 +58,6 @@ class THTTPGet {
   platform::Files& files_;
   THTTPGetThread* current_ = nullptr;
   std::vector<std::unique_ptr<THTTPGetThread>> workers_;
-  bool result_ = false;
 };
 
 }  // namespace update

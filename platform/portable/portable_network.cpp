@@ -50,11 +50,11 @@ class PortableRequest : public HttpRequest {
     if (fd_ >= 0) close(fd_);
   }
 
-  bool Send(const std::string& headers, const std::string& body) override {
+  bool Send() override {
     if (sent_ || (options_.flags & kHttpFlagSecure)) return false;
     sent_ = true;
     if (!Connect()) return false;
-    std::string request = options_.verb + " " + options_.object + " " + options_.version + "\r\n";
+    std::string request = "GET " + options_.object + " HTTP/1.0\r\n";
     request += "Host: " + host_ + (port_ == kHttpPort ? "" : ":" + std::to_string(port_)) + "\r\n";
     if (!settings_.agent.empty()) request += "User-Agent: " + settings_.agent + "\r\n";
     if (!options_.accept_types.empty()) {
@@ -63,12 +63,8 @@ class PortableRequest : public HttpRequest {
         request += (i ? ", " : "") + options_.accept_types[i];
       request += "\r\n";
     }
-    if (!options_.referer.empty()) request += "Referer: " + options_.referer + "\r\n";
     if (options_.flags & kHttpFlagReload) request += "Pragma: no-cache\r\n";
-    if (!body.empty() || options_.verb == "POST") request += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-    if (!headers.empty()) request += headers + (headers.ends_with("\r\n") ? "" : "\r\n");
     request += "\r\n";
-    request += body;
     return SendAll(request) && ReadHead();
   }
 
@@ -230,7 +226,7 @@ class PortableConnection : public HttpConnection {
   PortableConnection(Settings settings, std::string host, int port)
       : settings_(std::move(settings)), host_(std::move(host)), port_(port) {}
   std::unique_ptr<HttpRequest> OpenRequest(const HttpRequestOptions& options) override {
-    if (options.verb.empty() || options.object.empty()) return nullptr;
+    if (options.object.empty()) return nullptr;
     return std::make_unique<PortableRequest>(settings_, host_, port_, options);
   }
 
@@ -244,8 +240,7 @@ class PortableSession : public InternetSession {
  public:
   explicit PortableSession(std::string agent) { settings_.agent = std::move(agent); }
   void SetTimeouts(int milliseconds) override { settings_.timeout_ms = milliseconds; }
-  std::unique_ptr<HttpConnection> Connect(const std::string& host, int port, const std::string&,
-                                          const std::string&) override {
+  std::unique_ptr<HttpConnection> Connect(const std::string& host, int port) override {
     if (host.empty() || host.find('\0') != std::string::npos || port <= 0 || port > 65535) return nullptr;
     return std::make_unique<PortableConnection>(settings_, host, port);
   }

@@ -42,7 +42,7 @@ using regstore::WatchRec;
 struct PortableRegistry::State {
   std::mutex mu;
   std::condition_variable changed;
-  std::array<std::shared_ptr<Node>, 6> roots;
+  std::array<std::shared_ptr<Node>, 5> roots;
   std::vector<WatchRec*> watches;
   bool wow64 = false;
 

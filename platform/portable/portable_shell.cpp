@@ -32,7 +32,7 @@ bool PortableShell::NotifyIcon(NotifyIconOp op, const NotifyIconData& data) {
       if (data.flags & kNifMessage) it->callback_message = data.callback_message;
       if (data.flags & kNifIcon) it->icon = data.icon;
       if (data.flags & kNifTip) it->tip = data.tip;
-      if ((data.flags & kNifInfo) && data.balloon_layout)
+      if (data.flags & kNifInfo)
         balloons_.push_back({data.info_title, data.info, data.info_flags, data.timeout_ms});
       return true;
   }

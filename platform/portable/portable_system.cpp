@@ -106,11 +106,6 @@ std::string PortableSystem::ExePath() {
   return exe_path_;
 }
 
-OsVersion PortableSystem::Version() {
-  std::lock_guard lock(mu_);
-  return version_;
-}
-
 std::unique_ptr<NamedMutex> PortableSystem::CreateNamedMutex(const std::string& name, bool initial_owner) {
   std::string rest = name;
   for (const char* prefix : {"Global\\", "Local\\"}) {
@@ -199,11 +194,6 @@ void PortableSystem::SetUserName(std::optional<std::string> name) {
 void PortableSystem::SetExePath(std::string path) {
   std::lock_guard lock(mu_);
   exe_path_ = std::move(path);
-}
-
-void PortableSystem::SetVersion(OsVersion version) {
-  std::lock_guard lock(mu_);
-  version_ = version;
 }
 
 size_t PortableSystem::AddWindow(const std::string& class_name, const std::string& caption,

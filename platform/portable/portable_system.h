@@ -15,7 +15,6 @@ class PortableSystem : public System {
  public:
   std::optional<std::string> UserName() override;
   std::string ExePath() override;
-  OsVersion Version() override;
   // nullptr for a name the system would refuse (a backslash after an
   // optional "Global\" or "Local\"). Names are case-sensitive; an empty name
   // makes an unnamed mutex that never existed before.
@@ -39,7 +38,6 @@ class PortableSystem : public System {
   // nullopt makes UserName fail.
   void SetUserName(std::optional<std::string> name);
   void SetExePath(std::string path);
-  void SetVersion(OsVersion version);
 
   struct Window {
     std::string class_name;
@@ -60,7 +58,6 @@ class PortableSystem : public System {
   mutable std::mutex mu_;
   std::optional<std::string> user_ = "tester";
   std::string exe_path_ = "C:\\Program Files\\Veltrane\\veltrane.exe";
-  OsVersion version_{5, 1, 2600, true};
   std::vector<Window> windows_;
   std::optional<size_t> foreground_;
   std::function<void(const std::string&)> on_message_posted_;

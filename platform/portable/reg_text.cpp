@@ -13,13 +13,12 @@ struct RootSpelling {
   const char* abbreviation;
 };
 
-constexpr std::array<RootSpelling, 6> kRoots = {{
+constexpr std::array<RootSpelling, 5> kRoots = {{
     {RootKey::ClassesRoot, "HKEY_CLASSES_ROOT", "HKCR"},
     {RootKey::CurrentUser, "HKEY_CURRENT_USER", "HKCU"},
     {RootKey::LocalMachine, "HKEY_LOCAL_MACHINE", "HKLM"},
     {RootKey::Users, "HKEY_USERS", "HKU"},
     {RootKey::CurrentConfig, "HKEY_CURRENT_CONFIG", "HKCC"},
-    {RootKey::DynData, "HKEY_DYN_DATA", "HKDD"},
 }};
 
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }

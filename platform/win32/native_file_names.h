@@ -8,35 +8,21 @@
 #pragma once
 #include <windows.h>
 
-#include <utility>
-
-#include "platform/win32/win32_handles.h"
-
 namespace platform::win32 {
 
 class NativeFileNames {
  public:
-  NativeFileNames() {
-    static const auto functions = [] {
-      HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-      // Absent where there is no WOW64 (32-bit Windows before XP SP2).
-      return std::pair{Bind<BOOL(WINAPI*)(PVOID*)>(kernel, "Wow64DisableWow64FsRedirection"),
-                       Bind<BOOL(WINAPI*)(PVOID)>(kernel, "Wow64RevertWow64FsRedirection")};
-    }();
-    revert_ = functions.second;
-    // Fails, harmlessly, outside WOW64.
-    off_ = functions.first && revert_ && functions.first(&old_);
-  }
+  // Fails, harmlessly, outside WOW64.
+  NativeFileNames() : off_(Wow64DisableWow64FsRedirection(&old_)) {}
   ~NativeFileNames() {
-    if (off_) revert_(old_);
+    if (off_) Wow64RevertWow64FsRedirection(old_);
   }
   NativeFileNames(const NativeFileNames&) = delete;
   NativeFileNames& operator=(const NativeFileNames&) = delete;
 
  private:
-  BOOL(WINAPI* revert_)(PVOID) = nullptr;
   PVOID old_ = nullptr;
-  bool off_ = false;
+  bool off_;
 };
 
 }  // namespace platform::win32

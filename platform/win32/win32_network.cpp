@@ -104,17 +104,11 @@ class Win32Request : public HttpRequest {
     if (timeout_ms > 0) SetTimeouts(h, timeout_ms);
   }
 
-  bool Send(const std::string& headers, const std::string& body) override {
+  bool Send() override {
     HINTERNET h = h_.get();
     if (!h) return false;
     auto result = std::make_shared<CallResult>();
-    auto w = std::make_shared<std::wstring>(Wide(headers));
-    auto optional = std::make_shared<std::string>(body);
-    if (!calls_.Run([h, result, w, optional] {
-          result->ok = HttpSendRequestW(h, w->empty() ? nullptr : w->c_str(), DWORD(w->size()),
-                                        optional->empty() ? nullptr : optional->data(), DWORD(optional->size()));
-        }) ||
-        !result->ok)
+    if (!calls_.Run([h, result] { result->ok = HttpSendRequestW(h, nullptr, 0, nullptr, 0); }) || !result->ok)
       return false;
     // Some WinInets hand out what follows the announced body too; it is not
     // part of the reply.
@@ -191,15 +185,14 @@ class Win32Connection : public HttpConnection {
   Win32Connection(HINTERNET h, int timeout_ms) : h_(h), timeout_ms_(timeout_ms) {}
 
   std::unique_ptr<HttpRequest> OpenRequest(const HttpRequestOptions& options) override {
-    std::wstring verb = Wide(options.verb), object = Wide(options.object),
-                 version = Wide(options.version), referer = Wide(options.referer);
+    std::wstring object = Wide(options.object);
     std::vector<std::wstring> accept;
     for (const std::string& a : options.accept_types) accept.push_back(Wide(a));
     std::vector<LPCWSTR> accept_list;
     for (const std::wstring& a : accept) accept_list.push_back(a.c_str());
     accept_list.push_back(nullptr);
-    HINTERNET r = HttpOpenRequestW(h_.get(), verb.c_str(), object.c_str(), version.c_str(),
-                                   referer.empty() ? nullptr : referer.c_str(), accept_list.data(), options.flags, 0);
+    HINTERNET r = HttpOpenRequestW(h_.get(), L"GET", object.c_str(), L"HTTP/1.0", nullptr, accept_list.data(),
+                                   options.flags, 0);
     if (!r) return nullptr;
     return std::make_unique<Win32Request>(r, timeout_ms_);
   }
@@ -219,11 +212,10 @@ class Win32Session : public InternetSession {
     Win32Request::SetTimeouts(h_.get(), milliseconds);
   }
 
-  std::unique_ptr<HttpConnection> Connect(const std::string& host, int port, const std::string& user,
-                                          const std::string& password) override {
+  std::unique_ptr<HttpConnection> Connect(const std::string& host, int port) override {
     if (host.empty() || HasNul(host) || port <= 0 || port > 65535) return nullptr;
-    std::wstring h = Wide(host), u = Wide(user), p = Wide(password);
-    HINTERNET c = InternetConnectW(h_.get(), h.c_str(), INTERNET_PORT(port), u.c_str(), p.c_str(),
+    std::wstring h = Wide(host);
+    HINTERNET c = InternetConnectW(h_.get(), h.c_str(), INTERNET_PORT(port), nullptr, nullptr,
                                    INTERNET_SERVICE_HTTP, 0, 0);
     if (!c) return nullptr;
     if (timeout_ms_ > 0) Win32Request::SetTimeouts(c, timeout_ms_);

@@ -1,7 +1,8 @@
 #include "platform/win32/win32_processes.h"
 
 #include "platform/win32/win32_handles.h"
-// After <windows.h>, which it needs.
+// After <windows.h>, which they need.
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -11,62 +12,6 @@
 
 namespace platform::win32 {
 namespace {
-
-#ifndef PROCESS_QUERY_LIMITED_INFORMATION
-#define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
-#endif
-
-using EnumProcessesFn = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
-using GetModuleFileNameExWFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
-using QueryFullProcessImageNameWFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
-using CreateToolhelp32SnapshotFn = HANDLE(WINAPI*)(DWORD, DWORD);
-using Process32Fn = BOOL(WINAPI*)(HANDLE, tagPROCESSENTRY32W*);
-
-struct Psapi {
-  EnumProcessesFn enum_processes = nullptr;
-  GetModuleFileNameExWFn module_file_name = nullptr;
-};
-
-struct ToolHelp {
-  CreateToolhelp32SnapshotFn create_snapshot = nullptr;
-  Process32Fn first = nullptr;
-  Process32Fn next = nullptr;
-};
-
-// Bound once for the life of the process; a failure is remembered too, and
-// the library stays loaded.
-const Psapi* CheckPSAPILoaded() {
-  static const Psapi api = [] {
-    Psapi p;
-    HMODULE module = LoadLibraryW(L"PSAPI.dll");
-    // Values below 32 were error codes on old systems, never a module.
-    if (reinterpret_cast<UINT_PTR>(module) < 32) return p;
-    p.enum_processes = Bind<EnumProcessesFn>(module, "EnumProcesses");
-    p.module_file_name = Bind<GetModuleFileNameExWFn>(module, "GetModuleFileNameExW");
-    return p;
-  }();
-  return api.enum_processes && api.module_file_name ? &api : nullptr;
-}
-
-const ToolHelp* InitToolHelp() {
-  static const ToolHelp api = [] {
-    ToolHelp t;
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    t.create_snapshot = Bind<CreateToolhelp32SnapshotFn>(kernel, "CreateToolhelp32Snapshot");
-    t.first = Bind<Process32Fn>(kernel, "Process32FirstW");
-    t.next = Bind<Process32Fn>(kernel, "Process32NextW");
-    return t;
-  }();
-  // Without the walk a snapshot would be of no use either.
-  return api.create_snapshot && api.first && api.next ? &api : nullptr;
-}
-
-QueryFullProcessImageNameWFn QueryFullName() {
-  static const auto fn =
-      Bind<QueryFullProcessImageNameWFn>(GetModuleHandleW(L"kernel32.dll"),
-                                         "QueryFullProcessImageNameW");
-  return fn;
-}
 
 constexpr DWORD kTerminateWaitMs = 5000;
 // How long one WaitForEnd blocks at most when no message comes.
@@ -87,20 +32,16 @@ std::optional<std::string> GrowingRead(Call call) {
   return std::nullopt;
 }
 
-// The image path read on an open handle: the full-name query where the
-// system has it, else the module name (which needs PROCESS_VM_READ).
+// The image path read on an open handle: the full-name query, else the
+// module name (which needs PROCESS_VM_READ).
 std::optional<std::string> PathOf(HANDLE process) {
-  if (auto query = QueryFullName()) {
-    auto path = GrowingRead([&](wchar_t* buf, DWORD size) -> DWORD {
-      DWORD len = size;
-      if (query(process, 0, buf, &len)) return len;
-      return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? size : 0;
-    });
-    if (path) return path;
-  }
-  const Psapi* api = CheckPSAPILoaded();
-  if (!api) return std::nullopt;
-  return GrowingRead([&](wchar_t* buf, DWORD size) { return api->module_file_name(process, nullptr, buf, size); });
+  auto path = GrowingRead([&](wchar_t* buf, DWORD size) -> DWORD {
+    DWORD len = size;
+    if (QueryFullProcessImageNameW(process, 0, buf, &len)) return len;
+    return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? size : 0;
+  });
+  if (path) return path;
+  return GrowingRead([&](wchar_t* buf, DWORD size) { return GetModuleFileNameExW(process, nullptr, buf, size); });
 }
 
 // ProcessBreakOnTermination: Windows stops with a blue screen when such a
@@ -114,12 +55,6 @@ bool MarkedCritical(HANDLE process) {
   ULONG critical = 0;
   return query && query(process, kProcessBreakOnTermination, &critical, sizeof critical, nullptr) >= 0 &&
          critical != 0;
-}
-
-// Rights to inspect a process before stopping it: the limited query right
-// where the system knows it, else the older pair.
-DWORD QueryRights() {
-  return QueryFullName() ? PROCESS_QUERY_LIMITED_INFORMATION : PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
 }
 
 class Win32Stopped : public StoppedProcess {
@@ -144,16 +79,15 @@ class Win32Stopped : public StoppedProcess {
 
 std::vector<uint32_t> Win32Processes::EnumerateIds(size_t max_count) {
   std::vector<uint32_t> result;
-  const Psapi* api = CheckPSAPILoaded();
   // A million processes is beyond any real system; the cap keeps the byte
   // count within a DWORD whatever the caller asks for.
   size_t want = std::min<size_t>(max_count, 1u << 20);
-  if (!api || want == 0) return result;
+  if (want == 0) return result;
   // EnumProcesses cannot say how many there are: grow until some room is left.
   for (size_t n = std::min<size_t>(want, 1024);; n = std::min(n * 2, want)) {
     std::vector<DWORD> ids(n);
     DWORD bytes = 0;
-    if (!api->enum_processes(ids.data(), DWORD(n * sizeof(DWORD)), &bytes)) return result;
+    if (!EnumProcesses(ids.data(), DWORD(n * sizeof(DWORD)), &bytes)) return result;
     size_t got = std::min<size_t>(bytes / sizeof(DWORD), n);
     if (got < n || n == want) {
       result.assign(ids.begin(), ids.begin() + got);
@@ -164,7 +98,7 @@ std::vector<uint32_t> Win32Processes::EnumerateIds(size_t max_count) {
 
 std::optional<std::string> Win32Processes::ImagePath(uint32_t pid) {
   if (pid == 0) return std::nullopt;
-  if (QueryFullName()) {
+  {
     Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     if (process) {
       if (auto path = PathOf(process.get())) return path;
@@ -177,20 +111,13 @@ std::optional<std::string> Win32Processes::ImagePath(uint32_t pid) {
 
 std::vector<ProcessEntry> Win32Processes::Snapshot() {
   std::vector<ProcessEntry> entries;
-  const ToolHelp* api = InitToolHelp();
-  if (!api) return entries;
-  Handle snap(api->create_snapshot(TH32CS_SNAPPROCESS, 0));
+  Handle snap(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snap) return entries;
-  tagPROCESSENTRY32W entry;
+  PROCESSENTRY32W entry;
   std::memset(&entry, 0, sizeof entry);
   entry.dwSize = sizeof entry;
-  for (BOOL ok = api->first(snap.get(), &entry); ok; ok = api->next(snap.get(), &entry)) {
-    std::string name = Utf8(entry.szExeFile, wcsnlen(entry.szExeFile, std::size(entry.szExeFile)));
-    // Windows 9x reports the full path here.
-    size_t slash = name.find_last_of("\\/");
-    if (slash != std::string::npos) name.erase(0, slash + 1);
-    entries.push_back({entry.th32ProcessID, std::move(name)});
-  }
+  for (BOOL ok = Process32FirstW(snap.get(), &entry); ok; ok = Process32NextW(snap.get(), &entry))
+    entries.push_back({entry.th32ProcessID, Utf8(entry.szExeFile, wcsnlen(entry.szExeFile, std::size(entry.szExeFile)))});
   return entries;
 }
 
@@ -199,7 +126,7 @@ StopResult Win32Processes::Stop(uint32_t pid, const std::function<bool(const std
   if (pid == 0 || pid == GetCurrentProcessId()) return result;
   // One handle for looking and for stopping. The full query right, where
   // granted, also reads the critical mark.
-  const DWORD rights = PROCESS_TERMINATE | SYNCHRONIZE | QueryRights();
+  const DWORD rights = PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION;
   Handle process(OpenProcess(rights | PROCESS_QUERY_INFORMATION, FALSE, pid));
   if (!process) process = Handle(OpenProcess(rights, FALSE, pid));
   if (!process) {

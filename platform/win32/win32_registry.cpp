@@ -26,7 +26,6 @@ HKEY RootHandle(RootKey root) {
     case RootKey::LocalMachine: return HKEY_LOCAL_MACHINE;
     case RootKey::Users: return HKEY_USERS;
     case RootKey::CurrentConfig: return HKEY_CURRENT_CONFIG;
-    case RootKey::DynData: return HKEY_DYN_DATA;
   }
   return nullptr;
 }
@@ -320,12 +319,9 @@ std::unique_ptr<ChangeWaiter> Win32Registry::NewWaiter() {
 
 bool Win32Registry::HasWow32View() {
   if (sizeof(void*) == 8) return true;
-  using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-  // Windows before XP SP2 has no such call, and no 64-bit edition either.
   static const bool wow64 = [] {
-    auto is_wow64 = Bind<IsWow64ProcessFn>(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process");
     BOOL result = FALSE;
-    return is_wow64 && is_wow64(GetCurrentProcess(), &result) && result;
+    return IsWow64Process(GetCurrentProcess(), &result) && result;
   }();
   return wow64;
 }

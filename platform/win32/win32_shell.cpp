@@ -62,20 +62,17 @@ bool Win32Shell::Open(const std::string& document) {
 
 bool Win32Shell::NotifyIcon(NotifyIconOp op, const NotifyIconData& data) {
   NOTIFYICONDATAW nid{};
-  // The record with balloons, or the older one without them.
-  nid.cbSize = data.balloon_layout ? NOTIFYICONDATAW_V2_SIZE : NOTIFYICONDATAW_V1_SIZE;
+  nid.cbSize = NOTIFYICONDATAW_V2_SIZE;
   nid.hWnd = HWND(data.window);
   nid.uID = data.id;
   nid.uFlags = data.flags;
   nid.uCallbackMessage = data.callback_message;
   nid.hIcon = TrayIcon(data.icon);
   CopyField(nid.szTip, data.tip);
-  if (data.balloon_layout) {
-    CopyField(nid.szInfo, data.info);
-    CopyField(nid.szInfoTitle, data.info_title);
-    nid.uTimeout = data.timeout_ms;
-    nid.dwInfoFlags = data.info_flags;
-  }
+  CopyField(nid.szInfo, data.info);
+  CopyField(nid.szInfoTitle, data.info_title);
+  nid.uTimeout = data.timeout_ms;
+  nid.dwInfoFlags = data.info_flags;
   DWORD message = op == NotifyIconOp::Add ? NIM_ADD : op == NotifyIconOp::Modify ? NIM_MODIFY : NIM_DELETE;
   return Shell_NotifyIconW(message, &nid) != FALSE;
 }

@@ -84,20 +84,6 @@ std::string Win32System::ExePath() {
   return {};
 }
 
-OsVersion Win32System::Version() {
-  OSVERSIONINFOW info;
-  ZeroMemory(&info, sizeof info);
-  info.dwOSVersionInfoSize = sizeof info;
-  OsVersion v;
-  if (!GetVersionExW(&info)) return v;
-  v.major = info.dwMajorVersion;
-  v.minor = info.dwMinorVersion;
-  v.nt = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
-  // Windows 9x keeps the major and minor version in the high word.
-  v.build = v.nt ? info.dwBuildNumber : (info.dwBuildNumber & 0xFFFF);
-  return v;
-}
-
 std::unique_ptr<NamedMutex> Win32System::CreateNamedMutex(const std::string& name, bool initial_owner) {
   auto wname = NameArg(name);
   if (!wname) return nullptr;

@@ -35,7 +35,6 @@ class AutoRun : public ::testing::Test {
   void Seed(RootKey root, const std::string& path, const std::string& name, const std::string& data) {
     ASSERT_TRUE(sys.registry.Set(root, path, name, {uint32_t(platform::ValueType::Sz), data}));
   }
-  void SetNt(bool nt) { sys.system.SetVersion({nt ? 5u : 4u, nt ? 1u : 10u, 0, nt}); }
 
   platform::portable::ScratchFolder scratch;
   platform::portable::PortablePlatform sys{scratch.path()};
@@ -52,30 +51,20 @@ const KindCase kKinds[] = {
     {TzelAutoExecKind::aekMachineRunOnce, RootKey::LocalMachine, "RunOnce"},
     {TzelAutoExecKind::aekUserRun, RootKey::CurrentUser, "Run"},
     {TzelAutoExecKind::aekUserRunOnce, RootKey::CurrentUser, "RunOnce"},
-    {TzelAutoExecKind::aekServiceRun, RootKey::LocalMachine, "RunServices"},
-    {TzelAutoExecKind::aekServiceRunOnce, RootKey::LocalMachine, "RunServicesOnce"},
 };
 
 TEST_F(AutoRun, EachKindRegistersInItsOwnKey) {
-  for (bool nt : {false, true}) {
-    SetNt(nt);
-    for (const auto& c : kKinds) {
-      const std::string path = std::string("Software\\Microsoft\\Windows\\CurrentVersion\\") + c.last;
-      SCOPED_TRACE(path + (nt ? " on NT" : " on 9x"));
-      AutoRunKey where = AutoRunLocation(c.kind);
-      EXPECT_EQ(where.root, c.root);
-      EXPECT_EQ(where.path, path);
-
-      const bool service = c.kind == TzelAutoExecKind::aekServiceRun || c.kind == TzelAutoExecKind::aekServiceRunOnce;
-      const bool acts = !(service && nt);
-      EXPECT_EQ(RegisterAutoRun(sys.View(), c.kind, kExe), acts);
-      EXPECT_EQ(Value(c.root, path, "veltrane.exe"), acts ? std::optional<std::string>(kCommand) : std::nullopt);
-      // On NT the service keys are left alone, whatever they hold.
-      if (!acts) Seed(c.root, path, "veltrane.exe", "left alone");
-      EXPECT_EQ(UnregisterAutoRun(sys.View(), c.kind, kExe), acts);
-      EXPECT_EQ(Value(c.root, path, "veltrane.exe"), acts ? std::nullopt : std::optional<std::string>("left alone"));
-      sys.registry.DeleteKey(c.root, path);
-    }
+  for (const auto& c : kKinds) {
+    const std::string path = std::string("Software\\Microsoft\\Windows\\CurrentVersion\\") + c.last;
+    SCOPED_TRACE(path);
+    AutoRunKey where = AutoRunLocation(c.kind);
+    EXPECT_EQ(where.root, c.root);
+    EXPECT_EQ(where.path, path);
+    EXPECT_TRUE(RegisterAutoRun(sys.View(), c.kind, kExe));
+    EXPECT_EQ(Value(c.root, path, "veltrane.exe"), std::optional<std::string>(kCommand));
+    EXPECT_TRUE(UnregisterAutoRun(sys.View(), c.kind, kExe));
+    EXPECT_EQ(Value(c.root, path, "veltrane.exe"), std::nullopt);
+    sys.registry.DeleteKey(c.root, path);
   }
 }
 
@@ -133,8 +122,6 @@ TEST_F(AutoRun, LoadingWithAutoRunOffRemovesAnOldRegistration) {
   Seed(RootKey::CurrentUser, kUserRun, "veltrane.exe", kExe);
   Seed(RootKey::CurrentUser, kUserRun, "other.exe", "C:\\other.exe");
   TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
-  EXPECT_EQ(component.FileName(), kExe);
-  EXPECT_FALSE(component.AutoRun());
   // Creating it touches nothing; finishing loading does.
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kExe));
   component.Loaded();
@@ -153,7 +140,7 @@ TEST_F(AutoRun, SwitchingOnAndOff) {
   component.SetAutoRun(true);
   sys.registry.DeleteKey(RootKey::CurrentUser, kUserRun);
   component.SetAutoRun(false);
-  EXPECT_FALSE(component.AutoRun());
+  EXPECT_FALSE(sys.registry.KeyExists(RootKey::CurrentUser, kUserRun));
 }
 
 TEST_F(AutoRun, AssigningTheCurrentSettingTouchesNothing) {
@@ -163,29 +150,9 @@ TEST_F(AutoRun, AssigningTheCurrentSettingTouchesNothing) {
                                   platform::kChangeName | platform::kChangeLastSet);
   ASSERT_TRUE(watch);
   component.SetAutoRun(true);
-  component.SetKind(TzelAutoExecKind::aekUserRun);
-  component.SetFileName(kExe);
   EXPECT_EQ(watch->Wait(0), WaitResult::TimedOut);
   component.SetAutoRun(false);
   EXPECT_EQ(watch->Wait(0), WaitResult::Changed);
-}
-
-TEST_F(AutoRun, ChangingKindOrFileNameMovesTheRegistration) {
-  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
-  component.SetAutoRun(true);
-  component.SetKind(TzelAutoExecKind::aekMachineRun);
-  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::nullopt);
-  EXPECT_EQ(Value(RootKey::LocalMachine, kMachineRun, "veltrane.exe"), std::optional<std::string>(kCommand));
-
-  component.SetFileName("C:\\New\\other.exe");
-  EXPECT_EQ(Value(RootKey::LocalMachine, kMachineRun, "veltrane.exe"), std::nullopt);
-  EXPECT_EQ(Value(RootKey::LocalMachine, kMachineRun, "other.exe"), std::optional<std::string>("\"C:\\New\\other.exe\""));
-
-  // With AutoRun off a change registers nothing anywhere.
-  component.SetAutoRun(false);
-  component.SetKind(TzelAutoExecKind::aekUserRunOnce);
-  EXPECT_FALSE(sys.registry.KeyExists(RootKey::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"));
-  EXPECT_EQ(Value(RootKey::LocalMachine, kMachineRun, "other.exe"), std::nullopt);
 }
 
 // Elevated, the Run value alone would never start the program at log-on:
@@ -195,21 +162,21 @@ TEST_F(AutoRun, ALogonTaskFollowsTheSettingOnlyWhileElevated) {
   sys.system.SetRunsElevated(true);
   TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
   component.Loaded();
+  component.ApplyLogonTask();
   EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
   component.SetAutoRun(true);
   EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>(kExe));
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
-  component.SetFileName("C:\\New\\other.exe");
-  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>("C:\\New\\other.exe"));
   component.SetAutoRun(false);
   EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
 
-  // A task an elevated run left behind goes when a run without rights loads.
+  // A task an elevated run left behind goes when a run without rights applies its own.
   component.SetAutoRun(true);
   sys.system.SetRunsElevated(false);
   TzelAutoRun later(sys.View(), TzelAutoExecKind::aekUserRun);
   later.Loaded();
   later.SetAutoRun(true);
+  later.ApplyLogonTask();
   EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
 
@@ -219,6 +186,38 @@ TEST_F(AutoRun, ALogonTaskFollowsTheSettingOnlyWhileElevated) {
   later.SetAutoRun(false);
   later.SetAutoRun(true);
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
+}
+
+// Until the owner asks for it the Task Scheduler is left alone, whatever
+// the setting does: a stale task stays, no new one comes. Asked once, the
+// task is brought in line and follows every change from then on.
+TEST_F(AutoRun, TheLogonTaskWaitsUntilTheOwnerAppliesIt) {
+  sys.system.SetRunsElevated(true);
+  constexpr const char* kStale = "C:\\Old\\veltrane.exe";
+  ASSERT_TRUE(sys.system.SetLogonTask(kLogonTaskName, kStale));
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
+  component.Loaded();
+  component.SetAutoRun(true);
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
+  component.SetAutoRun(false);
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::nullopt);
+  component.SetAutoRun(true);
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>(kStale));
+
+  component.ApplyLogonTask();
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>(kExe));
+  component.SetAutoRun(false);
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
+  component.SetAutoRun(true);
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>(kExe));
+
+  // With the setting off, applying removes what an earlier run left.
+  ASSERT_TRUE(sys.system.SetLogonTask(kLogonTaskName, kStale));
+  TzelAutoRun off(sys.View(), TzelAutoExecKind::aekUserRun);
+  off.Loaded();
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>(kStale));
+  off.ApplyLogonTask();
+  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
 }
 
 // A registration that cannot be written is reported, each time one is
@@ -231,15 +230,15 @@ TEST_F(AutoRun, AFailedRegistrationIsReported) {
   sys.registry.FailWrites(RootKey::CurrentUser, kUserRun);
   component.SetAutoRun(true);
   EXPECT_EQ(failures, 1);
-  component.SetFileName("C:\\elsewhere\\veltrane.exe");
+  component.SetAutoRun(false);
+  EXPECT_EQ(failures, 1);
+  component.SetAutoRun(true);
   EXPECT_EQ(failures, 2);
   component.SetAutoRun(false);
-  EXPECT_EQ(failures, 2);
   sys.registry.FailWrites(RootKey::CurrentUser, kUserRun, false);
   component.SetAutoRun(true);
   EXPECT_EQ(failures, 2);
-  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"),
-            std::optional<std::string>("\"C:\\elsewhere\\veltrane.exe\""));
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The caption panel's painting, recorded on a fake canvas: what is filled,
-// which lines of which colours frame it, and where the caption goes.
+// that nothing frames it, and where the caption goes.
 #include "components/propanel.h"
 
 #include <gtest/gtest.h>
@@ -13,9 +13,8 @@ using namespace components;
 
 namespace {
 
-// System colours as distinct values so the test can tell them apart.
-constexpr tk::Color kFace = 0x0000F0, kShadow = 0x0000F1, kHighlight = 0x0000F2, kBtnText = 0x0000F3,
-                    kLight = 0x0000F4;
+// The button face as a value the test can tell apart.
+constexpr tk::Color kFace = 0x0000F0;
 
 // Records every call; lays text out in 6-pixel characters and 13-pixel
 // lines, breaking at blanks like DrawText's word break.
@@ -35,14 +34,7 @@ class RecordingCanvas : public tk::Canvas {
   };
 
   tk::Color SystemColor(tk::SysColor c) const override {
-    switch (c) {
-      case tk::SysColor::ButtonFace: return kFace;
-      case tk::SysColor::ButtonShadow: return kShadow;
-      case tk::SysColor::ButtonHighlight: return kHighlight;
-      case tk::SysColor::ButtonText: return kBtnText;
-      case tk::SysColor::Light3D: return kLight;
-      default: return 0;
-    }
+    return c == tk::SysColor::ButtonFace ? kFace : 0;
   }
   void FillRect(const tk::Rect& r, tk::Color c) override { fills.push_back({r, c}); }
   void Line(int x1, int y1, int x2, int y2, tk::Color c) override { lines.push_back({x1, y1, x2, y2, c}); }
@@ -86,7 +78,6 @@ struct ProPanelPaint : ::testing::Test {
   TProPanel panel{nullptr, "status"};
   RecordingCanvas canvas;
   void SetUp() override {
-    panel.SetBevelOuter(bvNone);
     panel.SetColor(tk::Rgb(0x30, 0x56, 0x8F));
   }
 };
@@ -123,27 +114,24 @@ TEST_F(ProPanelPaint, CaptionIsPlacedAsOneBlockOfWrappedLines) {
 
   struct Case {
     const char* what;
-    TVerticalAlignment va;
     tk::Align align;
     int height;
     tk::Rect expected;
     unsigned align_flag;
   };
   const Case cases[] = {
-      {"centred, room to spare", vaCenter, taCenter, 60, {0, 10, 300, 49}, tk::kDtCenter},
-      {"bottom", vaBottom, taRightJustify, 60, {0, 21, 300, 60}, tk::kDtRight},
+      {"centred, room to spare", tk::Align::Center, 60, {0, 10, 300, 49}, tk::kDtCenter},
+      {"right-aligned", tk::Align::Right, 60, {0, 10, 300, 49}, tk::kDtRight},
       // Taller than the panel: the block moves up by half the shortfall
       // (rounded toward zero) and overflows both edges.
-      {"centred, too tall", vaCenter, taCenter, 20, {0, -9, 300, 30}, tk::kDtCenter},
-      {"bottom, too tall", vaBottom, taLeftJustify, 20, {0, -19, 300, 20}, tk::kDtLeft},
+      {"centred, too tall", tk::Align::Center, 20, {0, -9, 300, 30}, tk::kDtCenter},
+      {"left-aligned, too tall", taLeftJustify, 20, {0, -9, 300, 30}, tk::kDtLeft},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     TProPanel p{nullptr, "p"};
-    p.SetBevelOuter(bvNone);
     p.SetBounds(0, 0, 300, c.height);
     p.SetCaption(long_caption);
-    p.SetVerticalAlignment(c.va);
     p.SetAlignment(c.align);
     RecordingCanvas rc;
     p.Paint(rc);
@@ -156,103 +144,10 @@ TEST_F(ProPanelPaint, CaptionIsPlacedAsOneBlockOfWrappedLines) {
   }
 }
 
-TEST_F(ProPanelPaint, TopAlignedCaptionIsDrawnUnmeasuredIntoTheWholeArea) {
-  panel.SetBounds(0, 0, 177, 40);
-  panel.SetCaption("Help");
-  panel.SetVerticalAlignment(vaTop);
-  panel.Paint(canvas);
-  EXPECT_TRUE(canvas.measures.empty());
-  ASSERT_EQ(canvas.draws.size(), 1u);
-  EXPECT_EQ(canvas.draws[0].rect, (tk::Rect{0, 0, 177, 40}));
-  EXPECT_EQ(canvas.draws[0].flags, kDrawFlags | tk::kDtCenter);
-}
-
-TEST_F(ProPanelPaint, BevelsAndBorderFrameTheAreaPassByPass) {
-  using L = RecordingCanvas::LineCall;
-  panel.SetBounds(0, 0, 20, 10);
-  panel.SetBevelOuter(bvRaised);
-  panel.SetBorderWidth(1);
-  panel.SetBorderColor(tk::Rgb(1, 2, 3));
-  panel.SetBevelInner(bvLowered);
-  panel.Paint(canvas);
-  const tk::Color b = tk::Rgb(1, 2, 3);
-  const std::vector<L> expected = {
-      // Raised outer bevel: highlight top-left, shadow bottom-right; the
-      // right and bottom lines one pixel inside the edges.
-      {0, 0, 0, 10, kHighlight}, {0, 0, 20, 0, kHighlight}, {19, 0, 19, 10, kShadow}, {0, 9, 20, 9, kShadow},
-      // Border, one pixel further in.
-      {1, 1, 1, 9, b}, {1, 1, 19, 1, b}, {18, 1, 18, 9, b}, {1, 8, 19, 8, b},
-      // Lowered inner bevel: in the outer colours of its kind.
-      {2, 2, 2, 8, kShadow}, {2, 2, 18, 2, kShadow}, {17, 2, 17, 8, kHighlight}, {2, 7, 18, 7, kHighlight},
-  };
-  EXPECT_EQ(canvas.lines, expected);
-  ASSERT_EQ(canvas.fills.size(), 1u);
-  EXPECT_EQ(canvas.fills[0].first, (tk::Rect{3, 3, 17, 7}));
-  ASSERT_EQ(canvas.draws.size(), 1u);
-  EXPECT_EQ(canvas.draws[0].rect.left, 3);
-  EXPECT_EQ(canvas.draws[0].rect.right, 17);
-}
-
-TEST_F(ProPanelPaint, WideBevelAndBorderOfDefaultColourTakeOnePassPerPixel) {
-  panel.SetBounds(0, 0, 30, 30);
-  panel.SetBevelOuter(bvLowered);
-  panel.SetBevelWidth(2);
-  panel.SetBorderWidth(2);
-  panel.Paint(canvas);
-  ASSERT_EQ(canvas.lines.size(), 16u);
-  // Second pass of the bevel, then the border in the button face.
-  EXPECT_EQ(canvas.lines[4], (RecordingCanvas::LineCall{1, 1, 1, 29, kShadow}));
-  EXPECT_EQ(canvas.lines[8], (RecordingCanvas::LineCall{2, 2, 2, 28, kFace}));
-  EXPECT_EQ(canvas.fills[0].first, (tk::Rect{4, 4, 26, 26}));
-}
-
-TEST_F(ProPanelPaint, Ctl3DBevelsAreTwoOnePixelFramesWithTheDarkerEdge) {
-  using L = RecordingCanvas::LineCall;
-  panel.SetBounds(0, 0, 10, 10);
-  panel.SetBevelOuter(bvRaised);
-  panel.SetBevelCtl3D(true);
-  EXPECT_EQ(panel.BevelWidth(), 2);
-  panel.Paint(canvas);
-  const std::vector<L> expected = {
-      {0, 0, 0, 10, kHighlight}, {0, 0, 10, 0, kHighlight}, {9, 0, 9, 10, kBtnText}, {0, 9, 10, 9, kBtnText},
-      {1, 1, 1, 9, kLight},      {1, 1, 9, 1, kLight},      {8, 1, 8, 9, kShadow},   {1, 8, 9, 8, kShadow},
-  };
-  EXPECT_EQ(canvas.lines, expected);
-  EXPECT_EQ(canvas.fills[0].first, (tk::Rect{2, 2, 8, 8}));
-
-  RecordingCanvas lowered;
-  panel.SetBevelOuter(bvLowered);
-  panel.Paint(lowered);
-  EXPECT_EQ(lowered.lines[0].color, kShadow);
-  EXPECT_EQ(lowered.lines[2].color, kHighlight);
-  EXPECT_EQ(lowered.lines[4].color, kBtnText);
-  EXPECT_EQ(lowered.lines[6].color, kLight);
-
-  panel.SetBevelCtl3D(false);
-  EXPECT_EQ(panel.BevelWidth(), 1);
-}
-
-TEST_F(ProPanelPaint, SideLeftOutHasNoFrameAndKeepsTheCaptionAreaWiderThere) {
-  panel.SetBounds(0, 0, 40, 20);
-  panel.SetBevelOuter(bvRaised);
-  panel.SetBevelWidth(2);
-  panel.SetBorderWidth(1);
-  panel.SetBevelSides(sdTop | sdRight | sdBottom);
-  panel.Paint(canvas);
-  for (const auto& l : canvas.lines) EXPECT_FALSE(l.x1 == 0 && l.x2 == 0) << "a line on the left edge";
-  // Three passes, three sides each.
-  EXPECT_EQ(canvas.lines.size(), 9u);
-  EXPECT_EQ(canvas.fills[0].first, (tk::Rect{0, 3, 37, 17}));
-  ASSERT_EQ(canvas.measures.size(), 1u);
-  EXPECT_EQ(canvas.measures[0].rect.left, 0);
-  EXPECT_EQ(canvas.measures[0].rect.right, 37);
-}
-
 TEST_F(ProPanelPaint, ColourComesFromTheParentWhenThePanelHasNone) {
   tk::Panel parent{nullptr, "parent"};
   parent.SetColor(tk::Rgb(0x58, 0x85, 0xC7));
   TProPanel child{&parent, "child"};
-  child.SetBevelOuter(bvNone);
   child.SetBounds(0, 0, 10, 10);
   child.Paint(canvas);
   EXPECT_EQ(canvas.fills[0].second, tk::Rgb(0x58, 0x85, 0xC7));
@@ -261,33 +156,4 @@ TEST_F(ProPanelPaint, ColourComesFromTheParentWhenThePanelHasNone) {
   RecordingCanvas rc;
   orphan.Paint(rc);
   EXPECT_EQ(rc.fills[0].second, kFace);
-}
-
-TEST(TProPanelProperties, SettersRepaintOnlyOnChange) {
-  struct CountingPeer : tk::ControlPeer {
-    int* repaints;
-    explicit CountingPeer(int* r) : repaints(r) {}
-    void Update(tk::Prop p) override { *repaints += p == tk::Prop::Repaint; }
-  };
-  TProPanel p{nullptr, "p"};
-  int repaints = 0;
-  tk::headless::HeadlessBackend::AttachPeer(p, std::make_unique<CountingPeer>(&repaints));
-  // Defaults first: setting them again repaints nothing.
-  p.SetBevelOuter(bvRaised);
-  p.SetBevelInner(bvNone);
-  p.SetBevelWidth(1);
-  p.SetBorderWidth(0);
-  p.SetBevelCtl3D(false);
-  p.SetBevelSides(kAllSides);
-  p.SetBorderColor(tk::kDefaultColor);
-  p.SetVerticalAlignment(vaCenter);
-  EXPECT_EQ(repaints, 0);
-  p.SetBevelSides(sdLeft);
-  p.SetBorderColor(tk::Rgb(1, 1, 1));
-  p.SetVerticalAlignment(vaBottom);
-  p.SetBevelCtl3D(true);
-  EXPECT_EQ(repaints, 4);
-  p.SetBevelSides(sdLeft);
-  EXPECT_EQ(repaints, 4);
-  tk::headless::HeadlessBackend::AttachPeer(p, nullptr);
 }

@@ -27,7 +27,7 @@ class RegistryMonitor : public ::testing::Test {
   std::thread::id handler_thread;
 
   void Start(std::function<void()> extra = {}) {
-    monitor->SetRootKey(components::TzelRegRootKey::rrkCurrentUser);
+    monitor->SetRootKey(RootKey::CurrentUser);
     monitor->SetRegistryKey(kKey);
     monitor->SetOnChange([this, extra] {
       ++reports;
@@ -124,7 +124,7 @@ TEST_F(RegistryMonitor, AReportQueuedBeforeAStopIsNotRun) {
 TEST_F(RegistryMonitor, SettingsDecideWhetherAWorkerRuns) {
   registry.OpenOrCreate(RootKey::CurrentUser, kKey);
   monitor->SetRegistryKey(kKey);
-  monitor->SetRootKey(components::TzelRegRootKey::rrkCurrentUser);
+  monitor->SetRootKey(RootKey::CurrentUser);
   monitor->SetActive(true);
   EXPECT_FALSE(monitor->Watching()) << "not before loading has finished";
   monitor->Loaded();
@@ -167,9 +167,9 @@ TEST_F(RegistryMonitor, BothViewsAreWatchedOn64BitWindows) {
   auto set = [this](const char* path, const std::string& name) {
     registry.Set(RootKey::LocalMachine, path, name, RegValue{1, "C:\\" + name + ".exe"});
   };
-  monitor->SetRootKey(components::TzelRegRootKey::rrkLocalMachine);
+  monitor->SetRootKey(RootKey::LocalMachine);
   monitor->SetRegistryKey(kRun);
-  monitor->SetRegistryView(components::TzelRegView::rvBoth);
+  monitor->SetRegistryViews({platform::RegView::Native, platform::RegView::Wow32});
   monitor->SetOnChange([this] { ++reports; });
   monitor->SetActive(true);
   monitor->Loaded();
@@ -190,7 +190,7 @@ TEST_F(RegistryMonitor, BothViewsAreWatchedOn64BitWindows) {
 
   // The native view alone: the 32-bit key's change is not reported, the
   // native change after it is, and only that one.
-  monitor->SetRegistryView(components::TzelRegView::rvNative);
+  monitor->SetRegistryViews({platform::RegView::Native});
   set(kRun32, "unheard");
   set(kRun, "heard");
   ASSERT_TRUE(Reported());
