@@ -101,6 +101,16 @@ TEST_F(Startup, ACopyThatIsEndingLeavesTheRegistrationAlone) {
   EXPECT_EQ(AutoRunValue(), std::optional<std::string>(kExePath));
 }
 
+TEST_F(Startup, TheLogOnTaskFollowsTheSettingOnceTheStartUpHasEnded) {
+  sys.system.SetRunsElevated(true);
+  Start();
+  EXPECT_EQ(sys.system.LogonTask("Veltrane"), std::optional<std::string>(kExePath));
+  // Someone else's task of that name goes when the setting is off.
+  WriteFile(kConfigPath, Config(false, false, false, false, false, false));
+  Restart();
+  EXPECT_EQ(sys.system.LogonTask("Veltrane"), std::nullopt);
+}
+
 TEST_F(Startup, SecondStartShowsNoFirstRunMessages) {
   Start();
   ASSERT_EQ(backend.Boxes().size(), 4u);
