@@ -29,11 +29,6 @@ constexpr tk::Color kBlackBack = Rgb(0x0C, 0x0B, 0x0D), kBlackTitleBack = Rgb(0x
                     kBlackTitleText = Rgb(0xEB, 0xF9, 0xFA), kBlackListBack = Rgb(0xE7, 0xEE, 0xF1),
                     kBlackListText = Rgb(0x4B, 0x4B, 0x4B);
 
-void Fill(tk::ListBox& list, const std::vector<std::string>& lines) {
-  list.Clear();
-  for (const std::string& line : lines) list.AddItem(line);
-}
-
 // The lists show the files as they are now, whatever the work did, even
 // when it failed half-way.
 template <class F>
@@ -78,9 +73,9 @@ ListsPage::ListsPage(tk::PageBook& book, Tvelmain& w) : tk::Page(&book, "listy")
   w_.Hover(Button19, "Remove selected item form the list.");
 }
 
-void ListsPage::Show(const std::vector<std::string>& allowed, const std::vector<std::string>& forbidden) {
-  Fill(list_pozwolonych, allowed);
-  Fill(list_zabronionych, forbidden);
+void ListsPage::Clear() {
+  list_pozwolonych.Clear();
+  list_zabronionych.Clear();
 }
 
 void ListsPage::Button18Click() {
@@ -121,9 +116,14 @@ RemovedPage::RemovedPage(tk::PageBook& book, Tvelmain& w) : tk::Page(&book, "rej
   Button9.OnClick = [this] { Button9Click(); };
 }
 
-void RemovedPage::Show(std::vector<std::string> lines, std::vector<int> slots) {
-  Fill(list_rejestr, lines);
-  slots_ = std::move(slots);
+void RemovedPage::Clear() {
+  list_rejestr.Clear();
+  slots_.clear();
+}
+
+void RemovedPage::Add(const std::string& line, int slot) {
+  list_rejestr.AddItem(line);
+  slots_.push_back(slot);
 }
 
 void RemovedPage::Button9Click() {
@@ -155,8 +155,6 @@ TrashcanPage::TrashcanPage(tk::PageBook& book, Tvelmain& w) : tk::Page(&book, "s
   w_.Hover(Button21, "Deletes selected program permanently.");
   w_.Hover(Button10, "Moves selscted program to the previous directory.");
 }
-
-void TrashcanPage::Show(const std::vector<std::string>& paths) { Fill(list_smietnik, paths); }
 
 void TrashcanPage::Button10Click() {
   if (list_smietnik.ItemIndex() < 0) return;
@@ -200,7 +198,10 @@ MemoryPage::MemoryPage(tk::PageBook& book, Tvelmain& w) : tk::Page(&book, "pamie
   w_.Hover(Button14, "Stop this program immediately.");
 }
 
-void MemoryPage::Show(const std::vector<std::string>& paths) { Fill(list_pamiec, paths); }
+void MemoryPage::Show(const std::vector<std::string>& paths) {
+  list_pamiec.Clear();
+  for (const std::string& path : paths) list_pamiec.AddItem(path);
+}
 
 template <class Action>
 void MemoryPage::OnSelected(Action action) {

@@ -14,7 +14,7 @@ void Tvelmain::RefreshLists() {
     return;
   }
 
-  // Each file is read once, as it is now; the lines are taken slot by slot
+  // Each file is read once, as it is now; its lines go in slot by slot
   // while the window works, as the refresh has always gone.
   const int generation = ++refresh_generation_;
   using namespace registry;
@@ -22,38 +22,31 @@ void Tvelmain::RefreshLists() {
   const auto forbidden = ReadSlots(files_->black_list, black_list::kProgram, kLastSlot);
   const auto trashed = ReadSlots(files_->trashcan, trashcan_list::kFormerPath, kLastSlot);
   const auto removed = ReadSlots(files_->statistics, statistics::kData, kLastSlot);
-  std::vector<std::string> allowed_lines, forbidden_lines, trashed_lines, removed_lines;
-  std::vector<int> removed_slots;
-  const auto take = [](const std::vector<std::optional<std::string>>& from, int n, std::vector<std::string>& to) {
-    if (size_t(n) < from.size() && from[size_t(n)]) to.push_back(*from[size_t(n)]);
-  };
+  listy.Clear();
+  smietnik.Clear();
+  rejestr.Clear();
 
   for (int n = 0; n <= white_list::kLastSlot; ++n) {
     tk::App().ProcessMessages();
     // Nobody will see the lists of a program that is ending.
     if (Ending()) return;
-    // A refresh run by a handler meanwhile has filled the lists.
-    if (generation != refresh_generation_) {
-      ShowProtectionLevel();
-      return;
-    }
+    // A refresh run by a handler meanwhile has filled the lists completely.
+    if (generation != refresh_generation_) break;
     // The dots belong to the refresh text: a text shown meanwhile (the
     // protection level after a click on a setting) stays as it is.
     if (status.Caption() == refreshing && refreshing.size() < 55) {
       refreshing += '.';
       status.SetCaption(refreshing);
     }
-    take(allowed, n, allowed_lines);
-    take(forbidden, n, forbidden_lines);
-    take(trashed, n, trashed_lines);
+    const size_t slot = size_t(n);
+    if (allowed[slot]) listy.AddAllowed(*allowed[slot]);
+    if (slot >= forbidden.size()) continue;  // the other files end at slot 250
+    if (forbidden[slot]) listy.AddForbidden(*forbidden[slot]);
+    if (trashed[slot]) smietnik.Add(*trashed[slot]);
     // Each line of the removed entries stands for its own slot, to be put
     // back from there.
-    if (size_t(n) < removed.size() && removed[size_t(n)]) removed_slots.push_back(n);
-    take(removed, n, removed_lines);
+    if (removed[slot]) rejestr.Add(*removed[slot], n);
   }
-  listy.Show(allowed_lines, forbidden_lines);
-  smietnik.Show(trashed_lines);
-  rejestr.Show(std::move(removed_lines), std::move(removed_slots));
   ShowProtectionLevel();
 }
 

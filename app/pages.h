@@ -78,8 +78,9 @@ class ScanPage : public tk::Page {
 class RemovedPage : public tk::Page {
  public:
   RemovedPage(tk::PageBook& book, Tvelmain& w);
+  void Clear();
   // One line per record, with the statistics slot it stands for.
-  void Show(std::vector<std::string> lines, std::vector<int> slots);
+  void Add(const std::string& line, int slot);
 
  private:
   void Button9Click();  // "Recover"
@@ -97,7 +98,8 @@ class RemovedPage : public tk::Page {
 class TrashcanPage : public tk::Page {
  public:
   TrashcanPage(tk::PageBook& book, Tvelmain& w);
-  void Show(const std::vector<std::string>& paths);
+  void Clear() { list_smietnik.Clear(); }
+  void Add(const std::string& path) { list_smietnik.AddItem(path); }
 
  private:
   void Button21Click();  // "Empty"
@@ -143,7 +145,9 @@ class MemoryPage : public tk::Page {
 class ListsPage : public tk::Page {
  public:
   ListsPage(tk::PageBook& book, Tvelmain& w);
-  void Show(const std::vector<std::string>& allowed, const std::vector<std::string>& forbidden);
+  void Clear();
+  void AddAllowed(const std::string& line) { list_pozwolonych.AddItem(line); }
+  void AddForbidden(const std::string& line) { list_zabronionych.AddItem(line); }
 
  private:
   void Button18Click();  // "Remove" on the white list
