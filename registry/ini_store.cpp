@@ -45,19 +45,29 @@ IniStore::Batch::Batch(IniStore& store) : store_(store) {
 IniStore::Batch::~Batch() { --store_.batches_; }
 
 const ini::Document* IniStore::Current() {
-  if (cache_ && cache_trusted_ && batches_ > 0 && checked_in_batch_) return cache_.get();
+  // Within a batch the disk is looked at once: a missing file stays missing.
+  if (batches_ > 0 && checked_in_batch_ && (!cache_ || cache_trusted_)) return cache_.get();
   checked_in_batch_ = batches_ > 0;
   platform::FileStamp stamp = files_.Stat(path_);
   if (cache_ && cache_trusted_ && stamp == cache_stamp_) return cache_.get();
+  const bool had = cache_ != nullptr;
   cache_.reset();
-  if (!stamp.exists) return nullptr;
-  std::optional<std::string> bytes = files_.ReadAll(path_);
-  if (!bytes) return nullptr;
+  std::optional<std::string> bytes = stamp.exists ? files_.ReadAll(path_) : std::nullopt;
+  if (!bytes) {
+    if (had) ++version_;  // gone since it was read
+    return nullptr;
+  }
   // A file that changed since the stamp was taken serves this read only.
   cache_trusted_ = bytes->size() == stamp.size;
   cache_stamp_ = stamp;
+  ++version_;
   cache_ = std::make_unique<ini::Document>(std::move(*bytes), Ansi());
   return cache_.get();
+}
+
+uint64_t IniStore::Version() {
+  Current();
+  return version_;
 }
 
 std::optional<std::string> IniStore::Find(std::string_view section, std::string_view key) {
@@ -86,6 +96,8 @@ ini::AnsiDecoder IniStore::Ansi() {
 std::optional<std::string> IniStore::LoadForWrite() {
   // Writes always start from the disk: another program may have changed it.
   cache_.reset();
+  checked_in_batch_ = false;
+  ++version_;
   std::optional<std::string> bytes = files_.ReadAll(path_);
   // A file that is there but cannot be read must not be replaced by a new one.
   if (!bytes && files_.Exists(path_)) throw WriteError(path_);

@@ -85,6 +85,11 @@ class IniStore {
   // WriteError when the file cannot be rewritten.
   void EraseSection(std::string_view section);
 
+  // Changes whenever the file is read anew: after a write of this store, or
+  // when the file changed on disk since the last look. A reader that keeps
+  // what it read compares it with the number it had then.
+  uint64_t Version();
+
   // Reads inside a batch see the file as it was at the batch's first read:
   // its status is looked at once, not at every read. For reads that run
   // without pumping messages in between, so that nothing the program does
@@ -116,6 +121,7 @@ class IniStore {
   std::unique_ptr<ini::Document> cache_;
   platform::FileStamp cache_stamp_;
   bool cache_trusted_ = false;
+  uint64_t version_ = 0;
   int batches_ = 0;
   // The cache was checked against the disk in the running batch.
   bool checked_in_batch_ = false;

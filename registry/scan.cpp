@@ -1,5 +1,6 @@
 #include "registry/scan.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -90,9 +91,11 @@ RegistryScan::Match RegistryScan::MatchLongValue(platform::RegistryKey& key, con
 bool RegistryScan::OnWhiteList(const std::string& data) {
   IniStore& white = host_.WhiteList();
   IniStore::Batch batch(white);
-  for (int slot = 0; slot <= white_list::kLastSlot; ++slot)
-    if (ReadSlot(white, slot, white_list::kCommand) == data) return true;
-  return false;
+  if (const uint64_t version = white.Version(); version != white_list_version_) {
+    white_list_ = ReadSlots(white, white_list::kCommand, white_list::kLastSlot);
+    white_list_version_ = version;
+  }
+  return std::find(white_list_.begin(), white_list_.end(), data) != white_list_.end();
 }
 
 std::optional<AutorunCommand> RegistryScan::ReadForAlert(platform::RegistryKey& key, const std::string& name) {

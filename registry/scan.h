@@ -83,7 +83,8 @@ class RegistryScan {
   // One read for data too long to hold in a list: either no slot can hold
   // it, or a NUL cut it short and the text is matched as read.
   Match MatchLongValue(platform::RegistryKey& key, const std::string& name, const platform::ValueInfo& info);
-  // Whether a white-list slot holds the data: one batch of reads.
+  // Whether a white-list slot holds the data. The list is read once and
+  // read again only when the file has changed.
   bool OnWhiteList(const std::string& data);
   std::optional<AutorunCommand> ReadForAlert(platform::RegistryKey& key, const std::string& name);
   void ScanView(const ScanKey& scan_key, const KeyView& view);
@@ -93,6 +94,8 @@ class RegistryScan {
   void Delete(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key, platform::RegView view);
 
   ScanHost& host_;
+  std::vector<std::optional<std::string>> white_list_;
+  std::optional<uint64_t> white_list_version_;
   // Long data as matching read it, for the alert to take while the value's
   // size says it is unchanged: such data is read once, not twice.
   struct LongRead {

@@ -87,6 +87,23 @@ TEST(DataFiles, ABatchLooksAtTheFileOnceAndSeesItsOwnWrites) {
   EXPECT_EQ(ReadSlot(store, 1, "sciezka"), std::nullopt);
 }
 
+TEST(DataFiles, TheVersionTellsWhetherWhatWasReadStillHolds) {
+  MemFiles files;
+  IniStore store(files, white_list::kPath);
+  const uint64_t missing = store.Version();
+  EXPECT_EQ(store.Version(), missing);
+  WriteSlot(store, 0, {{"wartosc", "a"}});
+  const uint64_t written = store.Version();
+  EXPECT_NE(written, missing);
+  EXPECT_EQ(store.Version(), written);
+  files.data[white_list::kPath] += "[1]\r\nwartosc=b\r\n";  // another program
+  EXPECT_NE(store.Version(), written);
+  files.data.erase(white_list::kPath);
+  const uint64_t gone = store.Version();
+  EXPECT_EQ(store.Version(), gone);
+  EXPECT_EQ(ReadSlot(store, 0, "wartosc"), std::nullopt);
+}
+
 TEST(DataFiles, ConfigPath) {
   const std::pair<const char*, const char*> kNames[] = {
       {"tester", "C:\\Windows\\tester_config.vlt"},
