@@ -28,6 +28,10 @@ class System {
   // Logon name of the current user (buffer of 128 characters); nullopt on failure.
   virtual std::optional<std::string> UserName() = 0;
   virtual std::string ExePath() = 0;
+  // The native Program Files folder, as Windows names it (on 64-bit Windows
+  // the 64-bit programs' one, also for this 32-bit program), without a
+  // trailing backslash.
+  virtual std::string ProgramFilesFolder() = 0;
   // nullptr when the system refuses the name (e.g. a backslash after an
   // optional "Global\" or "Local\"); an empty name makes an unnamed mutex.
   // With initial_owner the creator owns it, unless it existed already.

@@ -15,6 +15,7 @@ class PortableSystem : public System {
  public:
   std::optional<std::string> UserName() override;
   std::string ExePath() override;
+  std::string ProgramFilesFolder() override { return program_files_; }
   // nullptr for a name the system would refuse (a backslash after an
   // optional "Global\" or "Local\"). Names are case-sensitive; an empty name
   // makes an unnamed mutex that never existed before.
@@ -38,6 +39,7 @@ class PortableSystem : public System {
   // nullopt makes UserName fail.
   void SetUserName(std::optional<std::string> name);
   void SetExePath(std::string path);
+  void SetProgramFilesFolder(std::string folder) { program_files_ = std::move(folder); }
 
   struct Window {
     std::string class_name;
@@ -55,6 +57,7 @@ class PortableSystem : public System {
   void SetOnMessagePosted(std::function<void(const std::string& message)> handler);
 
  private:
+  std::string program_files_ = "C:\\Program Files";
   mutable std::mutex mu_;
   std::optional<std::string> user_ = "tester";
   std::string exe_path_ = "C:\\Program Files\\Veltrane\\veltrane.exe";

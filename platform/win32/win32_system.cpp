@@ -72,6 +72,27 @@ std::optional<std::string> Win32System::UserName() {
   return Utf8(buf);
 }
 
+std::string Win32System::ProgramFilesFolder() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                    KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) == ERROR_SUCCESS) {
+    // ProgramW6432Dir exists on 64-bit Windows only, and names the native folder there.
+    for (const wchar_t* value : {L"ProgramW6432Dir", L"ProgramFilesDir"}) {
+      wchar_t folder[MAX_PATH + 1];
+      DWORD size = sizeof folder;
+      if (RegGetValueW(key, nullptr, value, RRF_RT_REG_SZ, nullptr, folder, &size) != ERROR_SUCCESS) continue;
+      std::string text = Utf8(folder);
+      while (text.size() > 3 && text.back() == '\\') text.pop_back();
+      if (!text.empty()) {
+        RegCloseKey(key);
+        return text;
+      }
+    }
+    RegCloseKey(key);
+  }
+  return "C:\\Program Files";
+}
+
 std::string Win32System::ExePath() {
   // GetModuleFileName cuts long paths short without saying so, except by
   // filling the buffer.

@@ -7,6 +7,7 @@ class Win32System : public System {
  public:
   std::optional<std::string> UserName() override;
   std::string ExePath() override;
+  std::string ProgramFilesFolder() override;
   // nullptr when the system refuses the name.
   std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name, bool initial_owner = false) override;
   // Both names empty is refused rather than raising an arbitrary window.

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "platform/win32/wide.h"
 #include "platform/win32/win32_platform.h"
 
 namespace platform::win32 {
@@ -62,6 +63,17 @@ TEST_F(PlatformWin64Registry, TheViewsAreTwoKeysOn64BitWindowsAndOneElsewhere) {
   auto read32 = reg.Open(RootKey::LocalMachine, path, Access::Read, nullptr, RegView::Wow32);
   ASSERT_TRUE(read32);
   EXPECT_EQ(read32->Read("v")->data, "32");
+}
+
+TEST(PlatformWin64System, ProgramFilesIsTheNativeFolder) {
+  // A 32-bit program's own idea of it is the x86 folder on 64-bit Windows.
+  wchar_t own[MAX_PATH];
+  ASSERT_NE(ExpandEnvironmentStringsW(L"%ProgramFiles%", own, MAX_PATH), 0u);
+  const std::string native = Win32System().ProgramFilesFolder();
+  EXPECT_EQ(native, "C:\\Program Files");
+  if (SixtyFourBitWindows()) {
+    EXPECT_EQ(platform::win32::Utf8(own), "C:\\Program Files (x86)");
+  }
 }
 
 // Files named under System32 are the native ones, for every call.
