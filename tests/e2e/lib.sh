@@ -20,7 +20,7 @@ export WINEARCH=win32 WINEDEBUG=${E2E_WINEDEBUG:--all} LANG=C.UTF-8 LC_ALL=C.UTF
 # No Mono or Gecko: nothing here uses them, and their installers would ask.
 # No menu builder: it writes the prefix's Start menu into the real home
 # folder's desktop menus, and keeps working after Wine's start returns.
-export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 e2e_log() { printf '%s\n' "$*" >&2; }
 
@@ -162,6 +162,7 @@ e2e_failed_step() {
 e2e_template_stamp() {
   {
     wine --version
+    echo "$WINEDLLOVERRIDES"
     declare -f e2e_build_template e2e_use_kind e2e_boot_prefix e2e_unlink_user_folders e2e_add_program_files
     [ -f "$E2E_ROOT/app/Veltrane.txt" ] && sha256sum <"$E2E_ROOT/app/Veltrane.txt"
   } 2>/dev/null | sha256sum | cut -d' ' -f1
