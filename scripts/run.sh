@@ -13,7 +13,11 @@ shot=$PWD/build/veltrane-screenshot.png
 if [ ! -f "$prefix/.prepared" ]; then
   echo "Preparing the Wine prefix in $prefix (once)..."
   rm -rf "$prefix"
-  e2e_build_template "$prefix" >build/wineprefix.log 2>&1 || { echo "Could not prepare the prefix: see build/wineprefix.log"; exit 1; }
+  if ! e2e_build_template "$prefix" >build/wineprefix.log 2>&1; then
+    echo "Could not prepare the prefix (the whole log: build/wineprefix.log); the step that failed:"
+    e2e_failed_step build/wineprefix.log
+    exit 1
+  fi
   touch "$prefix/.prepared"
 fi
 export WINEPREFIX=$prefix

@@ -32,6 +32,11 @@ foreach(kind win32 win64)
   set_tests_properties(wine.prefix_${kind} PROPERTIES LABELS wine FIXTURES_SETUP prefix_${kind} TIMEOUT 600)
 endforeach()
 
+# How a prefix is made, with a stand-in for Wine that fails on demand: run
+# with the driver's own tests, as the end-to-end results rest on it too.
+add_test(NAME e2e.prefix_steps COMMAND ${tests}/e2e/prefix_steps_test.sh)
+set_tests_properties(e2e.prefix_steps PROPERTIES LABELS driver TIMEOUT 60)
+
 # The Windows test program in two Wine starts, each running half of the
 # cases (GoogleTest's shards) so that the two run side by side, each judged
 # by its results file.

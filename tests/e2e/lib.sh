@@ -18,7 +18,9 @@ E2E_DEFAULT_TIMEOUT=90
 # test: E2E_WINEDEBUG=+reg tests/e2e/run.sh name
 export WINEARCH=win32 WINEDEBUG=${E2E_WINEDEBUG:--all} LANG=C.UTF-8 LC_ALL=C.UTF-8
 # No Mono or Gecko: nothing here uses them, and their installers would ask.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No menu builder: it writes the prefix's Start menu into the real home
+# folder's desktop menus, and keeps working after Wine's start returns.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 e2e_log() { printf '%s\n' "$*" >&2; }
 
@@ -41,8 +43,10 @@ e2e_use_kind() {
   if [ "$kind" = win64 ]; then
     local bin=$E2E_OUT/wine64-bin
     if [ ! -x "$bin/wine" ]; then
-      mkdir -p "$bin" && printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$bin/wine.tmp" &&
-        chmod +x "$bin/wine.tmp" && mv "$bin/wine.tmp" "$bin/wine" || return 1
+      # Written under a name of its own, so that two shells making it at
+      # once never run or move a half-written one.
+      mkdir -p "$bin" && printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$bin/wine.$$" &&
+        chmod +x "$bin/wine.$$" && mv "$bin/wine.$$" "$bin/wine" || return 1
     fi
     case ":$PATH:" in *":$bin:"*) ;; *) export PATH=$bin:$PATH ;; esac
   fi
@@ -64,41 +68,102 @@ e2e_stop_wineserver() {
   return 0
 }
 
+# One step of making a prefix: its name, its output and, when it fails, its
+# exit status go to the log (this function's stdout).
+e2e_step() {
+  local name=$1 status
+  shift
+  echo "== $name"
+  "$@" 2>&1
+  status=$?
+  [ "$status" -eq 0 ] || echo "== $name: failed, exit status $status"
+  return "$status"
+}
+
+# A step that starts Wine in the prefix. Wine's first start on a machine can
+# fail for reasons of its own: such a step is tried once more, after the
+# prefix's Wine processes have ended, with Wine's error messages on.
+e2e_wine_step() {
+  local name=$1 prefix=$2
+  shift 2
+  e2e_step "$name" "$@" && return 0
+  e2e_stop_wineserver "$prefix"
+  WINEDEBUG=-all,err+all e2e_step "$name, once more" "$@"
+}
+
+# A new prefix, from nothing, once Wine is done with it.
+e2e_boot_prefix() {
+  local prefix=$1
+  e2e_stop_wineserver "$prefix"
+  rm -rf "$prefix" || return
+  WINEPREFIX=$prefix timeout 180 wine wineboot -i || return
+  # wineboot returns while Wine still works: its services run on, and the
+  # registry reaches the disk only when the wineserver ends.
+  WINEPREFIX=$prefix timeout 60 wineserver -w || return
+  local file
+  for file in system.reg user.reg drive_c/windows/system32/kernel32.dll; do
+    [ -s "$prefix/$file" ] || { echo "wineboot left no $file"; return 1; }
+  done
+}
+
+# Wine links Desktop, Documents, Downloads... to the real home folder; a test
+# must not write there, so they become folders of the prefix.
+e2e_unlink_user_folders() {
+  local link
+  for link in "$1"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then rm "$link" && mkdir "$link" || return; fi
+  done
+}
+
+# What the program finds where the installer puts it; and the fonts, which
+# Debian's 32-bit Wine does not find (Tahoma, and Marlett for the title-bar
+# buttons) unless they are in the prefix (without them, texts only look
+# different).
+e2e_add_program_files() {
+  local prefix=$1
+  mkdir -p "$prefix/drive_c/Program Files/Quorvik/Veltrane/Trashcan" || return
+  cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/"
+  if [ -f "$E2E_ROOT/app/Veltrane.txt" ]; then
+    cp "$E2E_ROOT/app/Veltrane.txt" "$prefix/drive_c/windows/Veltrane.txt"
+  fi
+}
+
 # What every test expects to find in a fresh prefix (of kind win32 or win64).
+# Prints each step and its output; the step that fails says so with its exit
+# status.
 e2e_build_template() {
   local prefix=$1 kind=${2:-win32}
   (
     unset DISPLAY
-    e2e_use_kind "$kind" || exit 1
-    WINEPREFIX=$prefix timeout 180 wine wineboot -i || exit 1
-    # Wine links Desktop, Documents, Downloads... to the real home folder; a
-    # test must not write there, so they become folders of the prefix.
-    local link
-    for link in "$prefix"/drive_c/users/*/*; do
-      if [ -L "$link" ]; then rm "$link" && mkdir "$link" || exit 1; fi
-    done
+    e2e_step "Wine for $kind prefixes" e2e_use_kind "$kind" || exit
+    e2e_wine_step "a new prefix (wineboot -i)" "$prefix" e2e_boot_prefix "$prefix" || exit
+    e2e_step "the user folders of the prefix" e2e_unlink_user_folders "$prefix" || exit
     # A crash must end the program with a trace on stderr, not open a dialog.
-    e2e_wine "$prefix" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f || exit 1
+    e2e_wine_step "no crash dialog (reg add)" "$prefix" \
+      e2e_wine "$prefix" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f || exit
     # This Wine leaves .txt without its file type, so "open" on the help file
     # would find no program; Windows always has it.
-    e2e_wine "$prefix" reg add 'HKCR\.txt' /ve /d txtfile /f || exit 1
-    mkdir -p "$prefix/drive_c/Program Files/Quorvik/Veltrane/Trashcan" || exit 1
-    # Debian's 32-bit Wine does not find its own TrueType fonts (Tahoma, and
-    # Marlett for the title-bar buttons) unless they are in the prefix.
-    cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null
-    if [ -f "$E2E_ROOT/app/Veltrane.txt" ]; then
-      cp "$E2E_ROOT/app/Veltrane.txt" "$prefix/drive_c/windows/Veltrane.txt" || exit 1
-    fi
-    # The registry reaches the disk when the wineserver ends.
-    WINEPREFIX=$prefix timeout 60 wineserver -w
+    e2e_wine_step "the .txt file type (reg add)" "$prefix" \
+      e2e_wine "$prefix" reg add 'HKCR\.txt' /ve /d txtfile /f || exit
+    e2e_step "the program's folder, the fonts and the help file" e2e_add_program_files "$prefix" || exit
+    e2e_step "the registry on disk (wineserver -w)" env WINEPREFIX="$prefix" timeout 60 wineserver -w
   )
+}
+
+# The last step of a log that failed: its header, its output, its status.
+e2e_failed_step() {
+  awk '/^== / && !/: failed, exit status [0-9]+$/ { block = "" }
+       { block = block $0 "\n" }
+       /^== .*: failed, exit status [0-9]+$/ { failed = block }
+       END { printf "%s", failed }' "$1"
 }
 
 # The template is rebuilt when missing or when what goes into it changed.
 e2e_template_stamp() {
   {
     wine --version
-    declare -f e2e_build_template e2e_use_kind
+    echo "$WINEDLLOVERRIDES"
+    declare -f e2e_build_template e2e_use_kind e2e_boot_prefix e2e_unlink_user_folders e2e_add_program_files
     [ -f "$E2E_ROOT/app/Veltrane.txt" ] && sha256sum <"$E2E_ROOT/app/Veltrane.txt"
   } 2>/dev/null | sha256sum | cut -d' ' -f1
 }
@@ -120,7 +185,8 @@ e2e_prepare_template() {
   rm -rf "$tmp" "$template"
   if ! e2e_build_template "$tmp" "$kind" >"$template.log" 2>&1; then
     e2e_stop_wineserver "$tmp"
-    e2e_log "e2e: could not prepare the prefix, see $template.log"
+    e2e_log "e2e: could not prepare the $kind prefix (the whole log: $template.log); the step that failed:"
+    e2e_failed_step "$template.log" | tail -n 40 >&2
     exec {lock}>&-
     return 1
   fi

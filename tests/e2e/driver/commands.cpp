@@ -433,6 +433,15 @@ void cmdScreenshot(const Args& a, Out& out) {
   out.push_back(str(w) + "x" + str(height) + " -> " + a[0]);
 }
 
+// Where a window is on the screen, with its frame: for tools outside Wine
+// that click or take pictures by screen position.
+void cmdScreenRect(const Args& a, Out& out) {
+  RECT r;
+  GetWindowRect(resolve(a[0]), &r);
+  out.push_back("screen " + str(r.left) + " " + str(r.top) + " " + str(r.right - r.left) + " " +
+                str(r.bottom - r.top));
+}
+
 // ---- the notification area and pop-up menus
 
 // The shell's task bar on this desktop (Wine's explorer draws it).
@@ -763,6 +772,7 @@ const std::vector<Command>& commands() {
       {"click", 1, 1, "<control>", cmdClick},
       {"click-tray", 1, 1, "left|right|double", cmdClickTray},
       {"screenshot", 1, 2, "<file.bmp> [<caption>|menu]", cmdScreenshot},
+      {"screen-rect", 1, 1, "<control>", cmdScreenRect},
       {"tray-notify", 2, 2, "<control> move|left-down|left-up|double|right-down|right-up", cmdTrayNotify},
       {"wait-menu", 0, 1, "[timeout_ms]", cmdWaitMenu},
       {"menu-keys", 1, -1, "up|down|enter|escape...", cmdMenuKeys},
