@@ -692,6 +692,24 @@ TEST_F(Win32Toolkit, TheApplicationWindowAnswersOtherPrograms) {
   std::thread([&] { PostMessageW(FindWindowW(L"TApplication", L"Veltrane Test"), exit, 0, 0); }).join();
   EXPECT_TRUE(PumpUntil([&] { return exits == 1; }));
 
+  // Sent, a message is a question: answered at once, and nothing runs.
+  int asks = 0;
+  backend.ListenForMessage("VeltraneTestAsk", [&] { ++asks; }, Rights::Fewer, 0x5654);
+  std::atomic<bool> sent{false};
+  DWORD_PTR ask_answer = 0, exit_answer = 1;
+  std::thread asker([&] {
+    HWND window = FindWindowW(L"TApplication", L"Veltrane Test");
+    SendMessageTimeoutW(window, RegisterWindowMessageW(L"VeltraneTestAsk"), 0, 0, SMTO_NORMAL, 5000, &ask_answer);
+    SendMessageTimeoutW(window, exit, 0, 0, SMTO_NORMAL, 5000, &exit_answer);
+    sent = true;
+  });
+  EXPECT_TRUE(PumpUntil([&] { return sent.load(); }));
+  asker.join();
+  EXPECT_EQ(ask_answer, 0x5654u);
+  EXPECT_EQ(exit_answer, 0u);
+  EXPECT_EQ(asks, 0);
+  EXPECT_EQ(exits, 1);
+
   int closes = 0;
   form.OnClose = [&](CloseAction&) { ++closes; };
   PostMessageW(backend.AppWindow(), WM_CLOSE, 0, 0);
