@@ -45,10 +45,7 @@ bool TzelOneInstance::IsAnotherInstanceRunning() {
   if (locked) lock->Release();
   if (owner_) return false;
   running_copy_ = FindRunningCopy();
-  if (running_copy_) return true;
-  // Whoever held it may have ended while we asked.
-  owner_ = instance_ && Took(instance_->Acquire(0));
-  return false;
+  return running_copy_ != 0;
 }
 
 uintptr_t TzelOneInstance::FindRunningCopy() {

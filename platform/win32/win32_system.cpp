@@ -174,15 +174,14 @@ const Win32System::PrivateNamespace* Win32System::OpenNamespace(const std::strin
   std::lock_guard lock(namespaces_mutex_);
   auto it = namespaces_.find(name);
   if (it == namespaces_.end()) {
-    auto opened = std::make_unique<PrivateNamespace>();
-    auto alias = NameArg(name);
-    if (alias && alias->find(L'\\') == std::wstring::npos) {
-      opened->alias = *alias;
-      if (!opened->Open()) opened.reset();
-    } else {
-      opened.reset();
+    std::unique_ptr<PrivateNamespace> space;
+    // A backslash would end the alias early.
+    if (auto alias = NameArg(name); alias && alias->find(L'\\') == std::wstring::npos) {
+      space = std::make_unique<PrivateNamespace>();
+      space->alias = *alias;
+      if (!space->Open()) space.reset();
     }
-    it = namespaces_.emplace(name, std::move(opened)).first;
+    it = namespaces_.emplace(name, std::move(space)).first;
   }
   return it->second.get();
 }
