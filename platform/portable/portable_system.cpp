@@ -229,7 +229,7 @@ size_t PortableSystem::AddWindow(Window window) {
 }
 
 size_t PortableSystem::AddWindow(const std::string& class_name, const std::string& caption, bool iconic) {
-  return AddWindow(Window{class_name, caption, iconic});
+  return AddWindow(Window{class_name, caption, iconic, {}, {}, {}});
 }
 
 PortableSystem::Window PortableSystem::GetWindow(size_t index) const {

@@ -168,6 +168,7 @@ struct Win32System::PrivateNamespace {
   }
 };
 
+Win32System::Win32System() = default;
 Win32System::~Win32System() = default;
 
 const Win32System::PrivateNamespace* Win32System::OpenNamespace(const std::string& name) {

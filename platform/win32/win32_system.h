@@ -8,7 +8,7 @@ namespace platform::win32 {
 
 class Win32System : public System {
  public:
-  Win32System() = default;
+  Win32System();
   ~Win32System() override;
   Win32System(const Win32System&) = delete;
   Win32System& operator=(const Win32System&) = delete;

@@ -431,7 +431,7 @@ TEST(PlatformWin32System, AsksAnotherProgramsWindowAndKnowsItsProgramFile) {
   ASSERT_TRUE(CopyFileW(waiter.c_str(), copy.c_str(), TRUE));
   ASSERT_TRUE(CreateHardLinkW(link.c_str(), waiter.c_str(), nullptr));
 
-  std::wstring command = L"waiter.exe /window=VeltraneAnswerTest:Answer test /answer=VeltraneAnswerTest.Ask:0x5654";
+  std::wstring command = L"waiter.exe \"/window=VeltraneAnswerTest:Answer test\" /answer=VeltraneAnswerTest.Ask:0x5654";
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
