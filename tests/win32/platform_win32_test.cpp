@@ -454,10 +454,21 @@ TEST(PlatformWin32System, BringsAnotherProgramsMinimisedWindowBack) {
 // registered message, and whether that program is the very same file,
 // whatever path names it.
 TEST(PlatformWin32System, AsksAnotherProgramsWindowAndKnowsItsProgramFile) {
-  const std::wstring folder = ExeFolder() + L"\\answer_test" + std::to_wstring(GetCurrentProcessId());
+  // Beside waiter.exe, for the hard link. Wine gives the same process ids
+  // in every session, so what a failed run left is cleared first and last.
+  const std::wstring folder = ExeFolder() + L"\\answer_test", waiter = ExeFolder() + L"\\waiter.exe",
+                     link = folder + L"\\linked.exe", copy = folder + L"\\copied.exe";
+  struct Clear {
+    const std::wstring &folder, &link, &copy;
+    void operator()() const {
+      DeleteFileW(link.c_str());
+      DeleteFileW(copy.c_str());
+      RemoveDirectoryW(folder.c_str());
+    }
+    ~Clear() { (*this)(); }
+  } clear{folder, link, copy};
+  clear();
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-  const std::wstring waiter = ExeFolder() + L"\\waiter.exe", link = folder + L"\\linked.exe",
-                     copy = folder + L"\\copied.exe";
   ASSERT_TRUE(CopyFileW(waiter.c_str(), copy.c_str(), TRUE));
   ASSERT_TRUE(CreateHardLinkW(link.c_str(), waiter.c_str(), nullptr));
 
@@ -487,9 +498,6 @@ TEST(PlatformWin32System, AsksAnotherProgramsWindowAndKnowsItsProgramFile) {
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
   EXPECT_EQ(sys.SendRegisteredMessage(window, "VeltraneAnswerTest.Ask", 1000), std::nullopt) << "gone";
-  DeleteFileW(link.c_str());
-  DeleteFileW(copy.c_str());
-  RemoveDirectoryW(folder.c_str());
 }
 
 // Some documents are opened by shell handlers that are COM objects: the
