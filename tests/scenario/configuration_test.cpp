@@ -63,8 +63,8 @@ TEST_F(Configuration, AFlagIsOnWhenItIsANonZeroInteger) {
       {"1 1", false},       {"--1", false},
   };
   for (const auto& c : kFlags) {
-    app::Tvelmain& w = StartWith(std::string("auto_skan_koncowy=") + c.text + "\r\n",
-                                 std::string("skanuj_cicho=") + c.text + "\r\n");
+    StartWith(std::string("auto_skan_koncowy=") + c.text + "\r\n",
+              std::string("skanuj_cicho=") + c.text + "\r\n");
     EXPECT_EQ(Box("auto_skan_koncowy").Checked(), c.on) << "'" << c.text << "'";
     EXPECT_EQ(Box("skanuj_cicho").Checked(), c.on) << "'" << c.text << "'";
   }
@@ -81,7 +81,7 @@ TEST_F(Configuration, AnUnconfiguredFileRunsTheFirstRunOverIt) {
   // skonfigurowany is off: every other key is overwritten with the standard settings.
   WriteFile(kConfigPath, "[glowna]\r\nauto_skan_pamieci=1\r\nskonfigurowany=0\r\n");
   WriteFile("C:\\Windows\\list.vlt", "[0]\r\nnumer=0\r\nnazwa=Kept\r\nwartosc=C:\\old.exe\r\n[1]\r\nwartosc=C:\\b.exe\r\n");
-  app::Tvelmain& w = Start();
+  Start();
   EXPECT_EQ(backend.BoxTexts().size(), 4u);
   EXPECT_FALSE(Box("auto_skan_pamieci").Checked());
   EXPECT_EQ(ReadFile(kConfigPath),
@@ -162,7 +162,7 @@ TEST_F(Configuration, BothSaveButtonsSaveEverything) {
 }
 
 TEST_F(Configuration, SavingLeavesTheRegistrationUntilTheNextStart) {
-  app::Tvelmain& w = StartWith("auto_start=1\r\n");
+  StartWith("auto_start=1\r\n");
   ASSERT_EQ(AutoRunValue(), kQuotedExePath);
   Box("auto_start").SetChecked(false);
   ASSERT_TRUE(backend.Click(Button("Button7")));
@@ -173,7 +173,7 @@ TEST_F(Configuration, SavingLeavesTheRegistrationUntilTheNextStart) {
 }
 
 TEST_F(Configuration, ASaveThatCannotWriteStopsAtTheFirstKey) {
-  app::Tvelmain& w = StartWith("auto_start=1\r\n");
+  StartWith("auto_start=1\r\n");
   sys.files.SetReadOnly(kConfigPath);
   Box("auto_start").SetChecked(false);
   ASSERT_TRUE(backend.Click(Button("Button7")));

@@ -68,7 +68,7 @@ TEST_F(Lists, WhatIsListed) {
                     "[250]\r\nsciezka=last\r\n"
                     "[251]\r\nsciezka=beyond\r\n"
                     "[5]\r\nsciezka=hidden duplicate section\r\n");
-  app::Tvelmain& w = Start();
+  Start();
   // In slot order, every entry whatever its text; duplicates stay.
   EXPECT_THAT(List("list_zabronionych").Items(),
               ElementsAre("err", "error", "C:\\quoted path.exe", "five", "blanks", "five", "last"));
@@ -79,7 +79,7 @@ TEST_F(Lists, EachFileFillsItsListAndTheWhiteListGoesOnTo500) {
   WriteFile(kBlack, File("sciezka", {{"0", "black"}, {"250", "b250"}, {"251", "b251"}, {"500", "b500"}}));
   WriteFile(kTrash, File("sciezka", {{"1", "trash"}, {"250", "t250"}, {"251", "t251"}}));
   WriteFile(kStats, File("wartosc", {{"2", "stats"}, {"250", "s250"}, {"251", "s251"}}));
-  app::Tvelmain& w = Start();
+  Start();
   EXPECT_THAT(List("list_pozwolonych").Items(), ElementsAre("zero", "w250", "w251", "w500"));
   EXPECT_THAT(List("list_zabronionych").Items(), ElementsAre("black", "b250"));
   EXPECT_THAT(List("list_smietnik").Items(), ElementsAre("trash", "t250"));
@@ -102,7 +102,7 @@ TEST_F(Lists, StatusGrowsOneDotPerSlotTo55Characters) {
 
 TEST_F(Lists, RefillingReplacesTheOldItems) {
   WriteFile(kWhite, File("wartosc", {{"0", "a"}, {"1", "b"}}));
-  app::Tvelmain& w = Start();
+  Start();
   WriteFile(kWhite, File("wartosc", {{"1", "b"}, {"3", "d"}}));
   List("list_pozwolonych").SetItemIndex(1);
   Refresh();

@@ -41,7 +41,7 @@ TEST_F(ProcessScan, SilentModeStopsEveryInstanceOnceAndTheSecondEntryFindsNothin
 }
 
 TEST_F(ProcessScan, OnlyAsciiLettersFoldAndLookAlikesElsewhereAreUntouched) {
-  app::Tvelmain& w = StartConfigured();
+  StartConfigured();
   const std::pair<uint32_t, const char*> procs[] = {
       {20, "C:\\Windows\\system32\\svchost.exe"}, {21, "C:\\Temp\\svchost.exe"},
       {22, "C:\\Apps\\\xC3\xA4gent.exe"},        {23, "C:\\Apps\\Tool.exe"},

@@ -16,10 +16,6 @@ platform::RegValue Text(const std::string& data, platform::ValueType type = plat
   return platform::RegValue{uint32_t(type), data};
 }
 
-bool Contains(const std::vector<std::string>& texts, std::string_view text) {
-  return std::find(texts.begin(), texts.end(), text) != texts.end();
-}
-
 class RegistryScan : public RegistryProgram {
  protected:
   // One value in the machine-wide Run key and nothing else there.

@@ -198,7 +198,7 @@ TEST_F(Startup, TwoUsersHaveTheirOwnSettingsAndTheSameLists) {
   Start();
   WriteFile("C:\\Windows\\disallowed.vlt", "[0]\r\nsciezka=C:\\bad.exe\r\n");
   sys.system.SetUserName(std::string("other"));
-  app::Tvelmain& w = Restart();
+  Restart();
   EXPECT_THAT(backend.BoxTexts(), ElementsAreArray(kFirstRunBoxes));
   EXPECT_EQ(ReadFile("C:\\Windows\\other_config.vlt"), kFirstRunConfig);
   EXPECT_THAT(List("list_zabronionych").Items(), ElementsAre("C:\\bad.exe"));

@@ -91,7 +91,7 @@ TEST_F(UpdatePage, OtherListsSayWhyNothingIsOffered) {
       {"no such list", Text(404, "<html><body>Not Found</body></html>"), {kNotDownloaded}, {tk::MsgKind::Warning}},
       {"server error", Text(500, "[veltrane]\r\nupdate=9\r\n"), {kNotDownloaded}, {tk::MsgKind::Warning}},
   };
-  app::Tvelmain& w = StartWithSite();
+  StartWithSite();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     server.Route("/veltrane/update.txt", c.reply);
@@ -139,7 +139,7 @@ TEST_F(UpdatePage, DownloadFollowsTheProgressOpensTheArchiveAndEnds) {
 TEST_F(UpdatePage, AFailedDownloadSaysWhereToGetTheProgramAndOpensNothing) {
   server.Route("/veltrane/update.txt", Text(200, kNewer));
   server.Route("/veltrane/veltraneupdate.zip", Text(404, "<html><body>Not Found</body></html>"));
-  app::Tvelmain& w = StartWithSite();
+  StartWithSite();
   Check();
   Click(Button("downloadbtn"));
   RunDownload();
@@ -157,7 +157,7 @@ TEST_F(UpdatePage, EndingDuringADownloadAbortsItWithoutAWord) {
   slow.pause_after = 2050;  // and no more
   server.Route("/veltrane/update.txt", Text(200, kNewer));
   server.Route("/veltrane/veltraneupdate.zip", slow);
-  app::Tvelmain& w = StartWithSite();
+  StartWithSite();
   Check();
   Click(Button("downloadbtn"));
   while (Find<tk::ProgressBar>("sciaganie").Position() < 2050 && backend.WaitForSynchronize(10000)) backend.RunUntilIdle();
