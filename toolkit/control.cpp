@@ -257,8 +257,11 @@ void Timer::DoTimer() {
 }
 
 MenuItem& PopupMenu::Add(std::string name, std::string caption, std::function<void()> on_click) {
-  items_.push_back(MenuItem{std::move(name), std::move(caption), std::move(on_click)});
-  return items_.back();
+  MenuItem& item = items_.emplace_back();
+  item.name = std::move(name);
+  item.caption = std::move(caption);
+  item.on_click = std::move(on_click);
+  return item;
 }
 
 void PopupMenu::Popup(int x, int y, MessageWindow* owner) { App().GetBackend().Popup(*this, x, y, owner); }
