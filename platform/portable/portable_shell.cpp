@@ -4,10 +4,11 @@
 
 namespace platform::portable {
 
-bool PortableShell::Open(const std::string& document) {
+bool PortableShell::Start(const std::string& program, const std::string& arguments) {
   std::lock_guard lock(mu_);
-  if (fails_ || document.empty() || document.find('\0') != std::string::npos) return false;
-  opened_.push_back(document);
+  const bool full = program.size() > 3 && program[1] == ':' && program[2] == '\\';
+  if (fails_ || !full || (program + arguments).find('\0') != std::string::npos) return false;
+  started_.push_back({program, arguments});
   return true;
 }
 
@@ -39,9 +40,9 @@ bool PortableShell::NotifyIcon(NotifyIconOp op, const NotifyIconData& data) {
   return false;
 }
 
-std::vector<std::string> PortableShell::Opened() const {
+std::vector<PortableShell::Started> PortableShell::StartedPrograms() const {
   std::lock_guard lock(mu_);
-  return opened_;
+  return started_;
 }
 
 void PortableShell::SetFails(bool fails) {

@@ -250,13 +250,15 @@ TEST(PlatformPortableSystem, BringsTheMatchingWindowForward) {
   EXPECT_EQ(sys.Foreground(), 0u);
 }
 
-TEST(PlatformPortableShell, RecordsWhatItOpens) {
+TEST(PlatformPortableShell, RecordsWhatItStartsByFullPathOnly) {
   PortableShell shell;
-  EXPECT_TRUE(shell.Open("C:\\readme.txt"));
-  EXPECT_FALSE(shell.Open(""));
+  EXPECT_TRUE(shell.Start("C:\\Windows\\explorer.exe", "/select,\"C:\\a.zip\""));
+  EXPECT_FALSE(shell.Start("explorer.exe", ""));
+  EXPECT_FALSE(shell.Start("", ""));
   shell.SetFails(true);
-  EXPECT_FALSE(shell.Open("http://example.com/"));
-  EXPECT_THAT(shell.Opened(), ElementsAre("C:\\readme.txt"));
+  EXPECT_FALSE(shell.Start("C:\\Windows\\notepad.exe", ""));
+  EXPECT_THAT(shell.StartedPrograms(),
+              ElementsAre(PortableShell::Started{"C:\\Windows\\explorer.exe", "/select,\"C:\\a.zip\""}));
 }
 
 }  // namespace
