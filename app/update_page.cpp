@@ -106,8 +106,11 @@ void UpdatePage::get_fileDoneFile(update::THTTPGet* Sender, const std::string& F
   // Shown to the person, not opened: an association of theirs (which any
   // program of theirs can change) would run with this program's rights.
   // Explorer is the Windows folder's, never one found elsewhere; whether
-  // it shows is not ours to report.
-  w_.platform.shell.Start(w_.platform.processes.WindowsFolder() + "\\explorer.exe", "/select,\"" + FileName + "\"");
+  // it shows is not ours to report. The path holds no blank or comma, so
+  // it goes unquoted, which every Explorer reads; Explorer runs in the
+  // archive's folder, which Wine's shows whatever it is asked to select.
+  w_.platform.shell.Start(w_.platform.processes.WindowsFolder() + "\\explorer.exe", "/select," + FileName,
+                          FileName.substr(0, FileName.find_last_of('\\') + 1));
   tk::App().ShowMessage("Restart Veltrane!");
   tk::App().Terminate();
 }

@@ -170,8 +170,8 @@ void Tvelmain::Button2Click() {
   // Notepad of the system folder, not what the person's file associations
   // name (any program of theirs can change those): it runs with this
   // program's rights. A missing file is Notepad's to report.
-  platform.shell.Start(platform.processes.WindowsFolder() + "\\System32\\notepad.exe",
-                       "\"" + std::string(kHelpFile) + "\"");
+  const std::string windows = platform.processes.WindowsFolder();
+  platform.shell.Start(windows + "\\System32\\notepad.exe", "\"" + std::string(kHelpFile) + "\"", windows);
 }
 
 // ---- Roll animation. Client height 101 is the rolled-up marker others test.

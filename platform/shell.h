@@ -31,10 +31,10 @@ class Shell {
   virtual ~Shell() = default;
   // Starts the program at a full path, never searched for, with the
   // arguments (the command line's text after the program's name) in a
-  // normal window, in the program's own folder; true when it started.
-  // Nothing that the person's settings choose (file associations) takes
-  // part: this program's rights go with it.
-  virtual bool Start(const std::string& program, const std::string& arguments) = 0;
+  // normal window, with folder (a full path) as its current folder; true
+  // when it started. Nothing that the person's settings choose (file
+  // associations) takes part: this program's rights go with it.
+  virtual bool Start(const std::string& program, const std::string& arguments, const std::string& folder) = 0;
   // Shell_NotifyIcon; true when the shell accepted the record.
   virtual bool NotifyIcon(NotifyIconOp op, const NotifyIconData& data) = 0;
 };

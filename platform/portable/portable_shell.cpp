@@ -4,11 +4,12 @@
 
 namespace platform::portable {
 
-bool PortableShell::Start(const std::string& program, const std::string& arguments) {
+bool PortableShell::Start(const std::string& program, const std::string& arguments, const std::string& folder) {
   std::lock_guard lock(mu_);
-  const bool full = program.size() > 3 && program[1] == ':' && program[2] == '\\';
-  if (fails_ || !full || (program + arguments).find('\0') != std::string::npos) return false;
-  started_.push_back({program, arguments});
+  auto full = [](const std::string& path) { return path.size() >= 3 && path[1] == ':' && path[2] == '\\'; };
+  if (fails_ || !full(program) || !full(folder) || (program + arguments + folder).find('\0') != std::string::npos)
+    return false;
+  started_.push_back({program, arguments, folder});
   return true;
 }
 

@@ -11,11 +11,11 @@ namespace platform::portable {
 
 class PortableShell : public Shell {
  public:
-  bool Start(const std::string& program, const std::string& arguments) override;
+  bool Start(const std::string& program, const std::string& arguments, const std::string& folder) override;
   bool NotifyIcon(NotifyIconOp op, const NotifyIconData& data) override;
 
   struct Started {
-    std::string program, arguments;
+    std::string program, arguments, folder;
     bool operator==(const Started&) const = default;
   };
   std::vector<Started> StartedPrograms() const;

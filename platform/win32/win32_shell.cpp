@@ -35,19 +35,20 @@ HICON TrayIcon(const std::string& name) {
   return icon;
 }
 
+// "X:\..." only.
+bool FullPath(const std::string& path) { return path.size() >= 3 && path[1] == ':' && path[2] == '\\'; }
+
 }  // namespace
 
-bool Win32Shell::Start(const std::string& program, const std::string& arguments) {
-  auto wprogram = NameArg(program), warguments = NameArg(arguments);
+bool Win32Shell::Start(const std::string& program, const std::string& arguments, const std::string& folder) {
+  auto wprogram = NameArg(program), warguments = NameArg(arguments), wfolder = NameArg(folder);
   // A relative name would be looked for in the current folder.
-  const bool full = program.size() > 3 && program[1] == ':' && program[2] == '\\';
-  if (!full || !wprogram || !warguments) return false;
+  if (!FullPath(program) || !FullPath(folder) || !wprogram || !warguments || !wfolder) return false;
   std::wstring command = L"\"" + *wprogram + L"\" " + *warguments;
-  const std::wstring folder = wprogram->substr(0, wprogram->find_last_of(L'\\') + 1);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};
-  if (!CreateProcessW(wprogram->c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+  if (!CreateProcessW(wprogram->c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, wfolder->c_str(),
                       &startup, &started))
     return false;
   CloseHandle(started.hThread);

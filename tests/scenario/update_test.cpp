@@ -132,7 +132,7 @@ TEST_F(UpdatePage, DownloadFollowsTheProgressShowsTheArchiveInExplorerAndEnds) {
   // Shown, selected, for the person to open: no association of theirs runs with this program's rights.
   EXPECT_THAT(sys.shell.StartedPrograms(),
               ElementsAre(platform::portable::PortableShell::Started{"D:\\WINNT\\explorer.exe",
-                                                                     "/select,\"c:\\veltraneupdate.zip\""}));
+                                                                     "/select,c:\\veltraneupdate.zip", "c:\\"}));
   EXPECT_EQ(ReadFile("C:\\veltraneupdate.zip"), archive);
   EXPECT_TRUE(app.Terminated());
   auto requests = server.Requests();

@@ -250,15 +250,16 @@ TEST(PlatformPortableSystem, BringsTheMatchingWindowForward) {
   EXPECT_EQ(sys.Foreground(), 0u);
 }
 
-TEST(PlatformPortableShell, RecordsWhatItStartsByFullPathOnly) {
+TEST(PlatformPortableShell, RecordsWhatItStartsByFullPathsOnly) {
   PortableShell shell;
-  EXPECT_TRUE(shell.Start("C:\\Windows\\explorer.exe", "/select,\"C:\\a.zip\""));
-  EXPECT_FALSE(shell.Start("explorer.exe", ""));
-  EXPECT_FALSE(shell.Start("", ""));
+  EXPECT_TRUE(shell.Start("C:\\Windows\\explorer.exe", "/select,C:\\a.zip", "C:\\"));
+  EXPECT_FALSE(shell.Start("explorer.exe", "", "C:\\"));
+  EXPECT_FALSE(shell.Start("C:\\Windows\\explorer.exe", "", "Windows"));
+  EXPECT_FALSE(shell.Start("", "", ""));
   shell.SetFails(true);
-  EXPECT_FALSE(shell.Start("C:\\Windows\\notepad.exe", ""));
+  EXPECT_FALSE(shell.Start("C:\\Windows\\notepad.exe", "", "C:\\"));
   EXPECT_THAT(shell.StartedPrograms(),
-              ElementsAre(PortableShell::Started{"C:\\Windows\\explorer.exe", "/select,\"C:\\a.zip\""}));
+              ElementsAre(PortableShell::Started{"C:\\Windows\\explorer.exe", "/select,C:\\a.zip", "C:\\"}));
 }
 
 }  // namespace

@@ -58,6 +58,8 @@ bool isMessageBox(HWND h);
 HWND boxTextControl(HWND box);
 std::vector<HWND> messageBoxes();    // visible, topmost first
 std::vector<HWND> windowsWithCaption(const std::wstring& caption);  // visible, not boxes
+// Visible top-level windows of Explorer (explorer.exe), which is never a target.
+std::vector<HWND> explorerWindows(const std::wstring& caption);
 HWND windowByCaption(const std::string& caption);                  // exactly one or Failure
 // Resolves a control reference: ControlName, caption:<text>, class:<name>, id:<n>,
 // joined with '>' to search inside the previous match. Failure if none or ambiguous.
