@@ -52,6 +52,9 @@ class System {
   // tells apart two accounts of one name (a local one and a domain one);
   // nullopt on failure.
   virtual std::optional<std::string> UserSid() = 0;
+  // The process has an administrator's rights: its token is elevated, or it
+  // is an administrator's where user account control does not split tokens.
+  virtual bool HasAdminRights() = 0;
   // A task of the Task Scheduler that starts program at the current user's
   // log-on with the highest rights the user has; replaces one of that name.
   // False when the scheduler refused it.
