@@ -182,8 +182,11 @@ void cmdWaitWindow(const Args& a, Out& out) {
 void cmdWaitExplorer(const Args& a, Out& out) {
   DWORD t = msArg(a, 1, kDefaultWait);
   std::vector<HWND> found;
-  if (!pollUntil(t, [&] { return !(found = explorerWindows(wide(a[0]))).empty(); }))
-    fail("Explorer shows no window " + quoted(a[0]) + " within " + str(t) + " ms");
+  if (!pollUntil(t, [&] { return !(found = explorerWindows(wide(a[0]))).empty(); })) {
+    std::string shown;
+    for (HWND h : explorerWindows(std::nullopt)) shown += " " + quoted(utf8(captionOf(h)));
+    fail("Explorer shows no window " + quoted(a[0]) + " within " + str(t) + " ms; it shows:" + shown);
+  }
   out.push_back(describe(found[0]));
 }
 

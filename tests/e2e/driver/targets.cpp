@@ -183,13 +183,14 @@ std::vector<HWND> windowsWithCaption(const std::wstring& caption) {
   return out;
 }
 
-std::vector<HWND> explorerWindows(const std::wstring& caption) {
+std::vector<HWND> explorerWindows(const std::optional<std::wstring>& caption) {
   std::vector<HWND> all, out;
   EnumWindows(collect, (LPARAM)&all);
   for (HWND h : all) {
     DWORD pid = 0;
     GetWindowThreadProcessId(h, &pid);
-    if (IsWindowVisible(h) && imageOf(pid) == "explorer.exe" && captionOf(h) == caption) out.push_back(h);
+    if (IsWindowVisible(h) && imageOf(pid) == "explorer.exe" && (!caption || captionOf(h) == *caption))
+      out.push_back(h);
   }
   return out;
 }
