@@ -1,5 +1,6 @@
 // Page update: the check against the update site's list, the download of
-// the archive through get_file, and the hand-over that ends the program.
+// the archive through get_file, and the hand-over that shows the archive and
+// ends the program.
 #include "app/look.h"
 #include "app/pages.h"
 #include "app/velmainfrm.h"
@@ -102,8 +103,14 @@ void UpdatePage::get_fileProgress(update::THTTPGet* Sender, int32_t TotalSize, i
 
 void UpdatePage::get_fileDoneFile(update::THTTPGet* Sender, const std::string& FileName, int32_t FileSize) {
   tk::App().MessageBox(tk::MsgKind::Information, "Update was downloaded. Read the help file inside it.");
-  // Whatever is registered for the archive opens it; its result is not ours to report.
-  w_.platform.shell.Open(update::kArchivePath);
+  // Shown to the person, not opened: an association of theirs (which any
+  // program of theirs can change) would run with this program's rights.
+  // Explorer is the Windows folder's, never one found elsewhere; whether
+  // it shows is not ours to report. The path holds no blank or comma, so
+  // it goes unquoted, which every Explorer reads; Explorer runs in the
+  // archive's folder, which Wine's shows whatever it is asked to select.
+  w_.platform.shell.Start(w_.platform.processes.WindowsFolder() + "\\explorer.exe", "/select," + FileName,
+                          FileName.substr(0, FileName.find_last_of('\\') + 1));
   tk::App().ShowMessage("Restart Veltrane!");
   tk::App().Terminate();
 }

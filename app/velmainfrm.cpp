@@ -107,6 +107,9 @@ void Tvelmain::ConnectHandlers() {
   tk::App().OnIdle = [this](bool& done) { propsIdle(done); };
   OnClose = [this](tk::CloseAction& action) { FormClose(action); };
   auto_.OnRegisterFailed = [this] { autoRegisterFailed(); };
+  auto_.OnLogonTaskWithheld = [this] {
+    status.SetCaption("Veltrane starts with Windows with full rights only when it is installed under Program Files.");
+  };
 
   // Navigation: the lists, the trashcan and the running programs are read
   // anew when their page is shown.
@@ -164,8 +167,11 @@ void Tvelmain::ShowHelpText(const std::string& text, bool use_default) {
 }
 
 void Tvelmain::Button2Click() {
-  // A missing file or viewer is the shell's to report, not ours.
-  platform.shell.Open(kHelpFile);
+  // Notepad of the system folder, not what the person's file associations
+  // name (any program of theirs can change those): it runs with this
+  // program's rights. A missing file is Notepad's to report.
+  const std::string windows = platform.processes.WindowsFolder();
+  platform.shell.Start(windows + "\\System32\\notepad.exe", "\"" + std::string(kHelpFile) + "\"", windows);
 }
 
 // ---- Roll animation. Client height 101 is the rolled-up marker others test.

@@ -1,12 +1,43 @@
 #include "components/zel_autorun.h"
 
+#include <algorithm>
+#include <optional>
+#include <string_view>
+
 namespace components {
 
 namespace {
 
 constexpr const char* kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion\\";
 
+char Folded(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+// The rest of path after folder and a backslash, compared without regard to
+// case; nullopt when path does not lie below folder.
+std::optional<std::string_view> Below(std::string_view path, std::string_view folder) {
+  if (folder.empty() || path.size() <= folder.size() + 1 || path[folder.size()] != '\\') return std::nullopt;
+  for (size_t i = 0; i < folder.size(); ++i)
+    if (Folded(path[i]) != Folded(folder[i])) return std::nullopt;
+  return path.substr(folder.size() + 1);
+}
+
 }  // namespace
+
+std::string LogonTaskName(const std::string& user_sid) { return std::string(kSharedLogonTaskName) + " " + user_sid; }
+
+bool ProtectedLocation(const std::string& path, const std::string& program_files, const std::string& windows) {
+  // "." and ".." could lead back out of the folder; Windows paths have no '/'.
+  if (path.find('/') != std::string::npos) return false;
+  for (size_t start = 0; start <= path.size();) {
+    const size_t end = std::min(path.find('\\', start), path.size());
+    const std::string_view part = std::string_view(path).substr(start, end - start);
+    if (part == "." || part == "..") return false;
+    start = end + 1;
+  }
+  if (Below(path, program_files)) return true;
+  const std::optional<std::string_view> in_windows = Below(path, windows);
+  return in_windows && in_windows->find('\\') == std::string_view::npos;
+}
 
 AutoRunKey AutoRunLocation(TzelAutoExecKind kind) {
   using platform::RootKey;
@@ -66,15 +97,25 @@ void TzelAutoRun::ApplyAutoRun() {
 
 void TzelAutoRun::ApplyLogonTask() {
   with_logon_task_ = true;
+  platform_.system.RemoveLogonTask(kSharedLogonTaskName);
+  const std::optional<std::string> sid = platform_.system.UserSid();
+  if (!sid) return;  // no name of its own: better none than another user's
+  const std::string name = LogonTaskName(*sid);
   // Under user account control Windows does not start, from a Run key, a
   // program that asks for an administrator's rights; a log-on task with the
   // highest rights does. A copy without those rights is started by the Run
-  // value alone, so it keeps no task (two copies would start). The task has
-  // one name whatever the settings: setting it replaces an older one.
-  if (auto_run_ && !file_name_.empty() && platform_.system.RunsElevated())
-    platform_.system.SetLogonTask(kLogonTaskName, file_name_);
-  else
-    platform_.system.RemoveLogonTask(kLogonTaskName);
+  // value alone, so it keeps no task (two copies would start).
+  const bool wanted = auto_run_ && !file_name_.empty() && platform_.system.RunsElevated();
+  if (wanted && ProtectedLocation(file_name_, platform_.system.ProgramFilesFolder(),
+                                  platform_.processes.WindowsFolder())) {
+    platform_.system.SetLogonTask(name, file_name_);
+    return;
+  }
+  platform_.system.RemoveLogonTask(name);
+  if (wanted && !withheld_told_) {
+    withheld_told_ = true;
+    if (OnLogonTaskWithheld) OnLogonTaskWithheld();
+  }
 }
 
 }  // namespace components

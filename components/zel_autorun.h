@@ -32,9 +32,21 @@ bool RegisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const s
 bool UnregisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const std::string& file_name);
 
 // The Task Scheduler's log-on task that starts the program with full rights
-// while AutoRun is on and the program runs elevated; the uninstaller removes
-// it by this name too.
-inline constexpr const char* kLogonTaskName = "Veltrane";
+// while AutoRun is on and the program runs elevated. Each user has a task of
+// their own, named after the user's security identifier, so that one
+// administrator's setting never replaces or removes another's; the
+// uninstaller computes the name the same way.
+std::string LogonTaskName(const std::string& user_sid);
+// The one task every user shared before; whoever applies the task now
+// takes it away.
+inline constexpr const char* kSharedLogonTaskName = "Veltrane";
+
+// Whether the program at path may be started with full rights at log-on:
+// only where nobody without an administrator's rights can replace it, that
+// is below the Program Files folder or directly in the Windows folder (some
+// of whose subfolders, Temp among them, every user may write). Decided by
+// the path alone, since file permissions cannot be relied on everywhere.
+bool ProtectedLocation(const std::string& path, const std::string& program_files, const std::string& windows);
 
 class TzelAutoRun : public TzelComponent {
  public:
@@ -57,6 +69,10 @@ class TzelAutoRun : public TzelComponent {
   // Raised each time a registration asked for could not be written (no
   // right to the key, a full disk): the program does not start with Windows.
   std::function<void()> OnRegisterFailed;
+  // Raised once per run when AutoRun is on and the program runs elevated,
+  // but lies where others could replace it: it gets no log-on task, so it
+  // starts with Windows only through the Run value, without full rights.
+  std::function<void()> OnLogonTaskWithheld;
 
  private:
   void ApplyAutoRun();
@@ -65,6 +81,7 @@ class TzelAutoRun : public TzelComponent {
   const std::string file_name_;
   bool auto_run_ = false;
   bool with_logon_task_ = false;
+  bool withheld_told_ = false;
 };
 
 }  // namespace components

@@ -54,6 +54,31 @@ VIAddVersionKey "LegalCopyright" "${COMPANY}"
   ${EndIf}
 !macroend
 
+; The log-on task of the user running this: "Veltrane <SID>", as the
+; program names it, or "" when the SID cannot be had.
+!macro UserLogonTaskName VAR
+  StrCpy ${VAR} ""
+  ; TOKEN_QUERY of this process's token (-1: the process itself).
+  System::Call 'advapi32::OpenProcessToken(p -1, i 8, *p .r8) i .r9'
+  ${If} $9 <> 0
+    System::Alloc 1024
+    Pop $7
+    ; TokenUser: a TOKEN_USER, whose first field points at the SID.
+    System::Call 'advapi32::GetTokenInformation(p r8, i 1, p r7, i 1024, *i .r6) i .r9'
+    ${If} $9 <> 0
+      System::Call '*$7(p .r6)'
+      System::Call 'advapi32::ConvertSidToStringSidW(p r6, *p .r5) i .r9'
+      ${If} $9 <> 0
+        System::Call 'kernel32::lstrcpynW(w .r4, p r5, i ${NSIS_MAX_STRLEN})'
+        System::Call 'kernel32::LocalFree(p r5)'
+        StrCpy ${VAR} "${PRODUCT} $4"
+      ${EndIf}
+    ${EndIf}
+    System::Free $7
+    System::Call 'kernel32::CloseHandle(p r8)'
+  ${EndIf}
+!macroend
+
 Section "Veltrane" SecProgram
   SectionIn RO
   SetShellVarContext all
@@ -86,9 +111,17 @@ Section "un.Veltrane" UnSecProgram
   SectionIn RO
   SetShellVarContext all
   !insertmacro EndRunningCopy
-  ; Its start with Windows goes with it: the Run value and the log-on task.
+  ; Its start with Windows goes with it: the Run value and the log-on task,
+  ; the user's own and the one all users once shared. schtasks.exe is the
+  ; system folder's: a bare name would be looked for beside this
+  ; uninstaller first, in a folder that programs of the user can write.
   DeleteRegValue HKCU "${RUN_KEY}" "veltrane.exe"
-  nsExec::Exec 'schtasks.exe /Delete /TN "${PRODUCT}" /F'
+  !insertmacro UserLogonTaskName $3
+  ${If} $3 != ""
+    nsExec::Exec '"$SYSDIR\schtasks.exe" /Delete /TN "$3" /F'
+    Pop $0
+  ${EndIf}
+  nsExec::Exec '"$SYSDIR\schtasks.exe" /Delete /TN "${PRODUCT}" /F'
   Pop $0
   Delete "$INSTDIR\veltrane.exe"
   Delete "$INSTDIR\uninstall.exe"

@@ -43,7 +43,10 @@ class Files {
   // Creates the file when missing; false when it cannot be written.
   virtual bool Replace(const std::string& path, const std::string& bytes) = 0;
   // Starts a new file for path (see FileWriter); nullptr when it cannot be
-  // created there. Stores without piecewise writing create nothing.
+  // created there, or when path names something other than a plain file (a
+  // folder, a link). The temporary file is always new: whatever already has
+  // its name is never opened. Stores without piecewise writing create
+  // nothing.
   virtual std::unique_ptr<FileWriter> OpenWriter(const std::string& path) { return nullptr; }
   // Text in the system's ANSI code page, as files written before UTF-8 hold
   // it, turned into UTF-8.

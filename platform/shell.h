@@ -1,5 +1,5 @@
-// The shell: documents opened with their programs, and icons in the
-// notification area.
+// The shell: programs started for the person, and icons in the notification
+// area.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -29,8 +29,12 @@ inline constexpr uint32_t kNifMessage = 1, kNifIcon = 2, kNifTip = 4, kNifInfo =
 class Shell {
  public:
   virtual ~Shell() = default;
-  // ShellExecute with the verb "open", normal window; true when the shell took it.
-  virtual bool Open(const std::string& document) = 0;
+  // Starts the program at a full path, never searched for, with the
+  // arguments (the command line's text after the program's name) in a
+  // normal window, with folder (a full path) as its current folder; true
+  // when it started. Nothing that the person's settings choose (file
+  // associations) takes part: this program's rights go with it.
+  virtual bool Start(const std::string& program, const std::string& arguments, const std::string& folder) = 0;
   // Shell_NotifyIcon; true when the shell accepted the record.
   virtual bool NotifyIcon(NotifyIconOp op, const NotifyIconData& data) = 0;
 };

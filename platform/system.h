@@ -65,6 +65,10 @@ class System {
   // consent prompt. A program that asks for them is not started from the
   // Run key at log-on (user account control would have to ask first).
   virtual bool RunsElevated() = 0;
+  // The current user's security identifier as text ("S-1-5-21-..."), which
+  // tells apart two accounts of one name (a local one and a domain one);
+  // nullopt on failure.
+  virtual std::optional<std::string> UserSid() = 0;
   // The process has an administrator's rights: its token is elevated, or it
   // is an administrator's where user account control does not split tokens.
   virtual bool HasAdminRights() = 0;

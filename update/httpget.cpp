@@ -1,6 +1,5 @@
 #include "update/httpget.h"
 
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -10,13 +9,9 @@
 
 namespace update {
 
-namespace {
-// How long a component that is going away waits for its worker to let go.
-constexpr auto kLetGoWait = std::chrono::seconds(5);
-}  // namespace
-
 // The worker: its own copies of the request, and the state it shares with
-// the component. The thread holds that state, so it may outlive both.
+// the component and with the hand-overs it queues for the user-interface
+// thread, which may run after both are gone.
 class THTTPGetThread {
  public:
   struct State {
@@ -30,7 +25,7 @@ class THTTPGetThread {
     std::mutex mu;
     std::condition_variable cv;
     THTTPGet* owner = nullptr;  // null once the component is gone; written on the UI thread
-    bool in_handover = false;   // needs the UI thread: until an event handed over has run there
+    bool handed_over = false;   // the event last handed over has run
     bool finished = false;
   };
 
@@ -49,7 +44,7 @@ class THTTPGetThread {
   }
 
   void Start() {
-    thread_ = std::thread([state = state_] { Execute(*state); });
+    thread_ = std::thread([state = state_] { Execute(state); });
   }
 
   void Abort() { state_->control.Abort(); }
@@ -59,20 +54,18 @@ class THTTPGetThread {
     return state_->finished;
   }
 
-  // The component goes: no event reaches it from now on. Waits (bounded)
-  // until the worker has ended or waits itself for the UI thread, which it
-  // cannot get while this runs there.
+  // The component goes: no event reaches it from now on, a hand-over the
+  // worker waits for is given up, the transfer's connection is closed, and
+  // the worker has ended when this returns, so it never outlives the
+  // network and files it was given.
   void Release() {
-    std::unique_lock<std::mutex> lock(state_->mu);
-    state_->owner = nullptr;
-    state_->cv.wait_for(lock, kLetGoWait, [&] { return state_->finished || state_->in_handover; });
-    bool finished = state_->finished;
-    lock.unlock();
-    if (!thread_.joinable()) return;
-    if (finished)
-      thread_.join();
-    else
-      thread_.detach();
+    {
+      std::lock_guard<std::mutex> lock(state_->mu);
+      state_->owner = nullptr;
+      state_->cv.notify_all();
+    }
+    state_->control.Abort();
+    Join();
   }
 
   void Join() {
@@ -80,55 +73,42 @@ class THTTPGetThread {
   }
 
  private:
-  static void Execute(State& s) {
+  static void Execute(const std::shared_ptr<State>& s) {
     std::function<void(int32_t, int32_t)> progress;
-    if (s.progress)
+    if (s->progress)
       progress = [&s](int32_t total, int32_t received) {
-        HandOver(s, [&s, total, received](THTTPGet& owner) { s.progress(&owner, total, received); });
+        HandOver(s, [s, total, received](THTTPGet& owner) { s->progress(&owner, total, received); });
       };
-    FetchResult result = Fetch(s.network, s.files, s.request, s.control, progress);
-    HandOver(s, [&s, result](THTTPGet& owner) {
+    FetchResult result = Fetch(s->network, s->files, s->request, s->control, progress);
+    HandOver(s, [s, result](THTTPGet& owner) {
       // An Abort that came meanwhile has cleared the result.
-      owner.TransferDone(result.ok && !s.control.Terminated(), s.request.file_name, result.size);
+      owner.TransferDone(result.ok && !s->control.Terminated(), s->request.file_name, result.size);
     });
-    std::lock_guard<std::mutex> lock(s.mu);
-    s.finished = true;
-    s.cv.notify_all();
+    std::lock_guard<std::mutex> lock(s->mu);
+    s->finished = true;
   }
 
-  // Runs event on the UI thread with the component, while the worker waits;
-  // nothing when the component is gone.
-  static void HandOver(State& s, const std::function<void(THTTPGet&)>& event) {
+  // Runs event on the UI thread with the component and waits until it has
+  // run there; nothing, or no more waiting, once the component is gone.
+  static void HandOver(const std::shared_ptr<State>& s, std::function<void(THTTPGet&)> event) {
     {
-      std::lock_guard<std::mutex> lock(s.mu);
-      if (!s.owner) return;
-      s.in_handover = true;
-      s.cv.notify_all();
+      std::lock_guard<std::mutex> lock(s->mu);
+      if (!s->owner) return;
+      s->handed_over = false;
     }
-    auto ran = [&s] {
-      std::lock_guard<std::mutex> lock(s.mu);
-      s.in_handover = false;
-      s.cv.notify_all();
-    };
-    try {
-      tk::App().Synchronize([&s, &event, &ran] {
-        // Cleared here, on the UI thread, once the event is over (however
-        // it ends): from then on the worker can end without that thread.
-        struct Ran {
-          decltype(ran)& f;
-          ~Ran() { f(); }
-        } done{ran};
-        THTTPGet* owner;
-        {
-          std::lock_guard<std::mutex> lock(s.mu);
-          owner = s.owner;
-        }
-        if (owner) event(*owner);
-      });
-    } catch (...) {
-      // The program is closing and the call was not run.
-      ran();
-    }
+    tk::App().Queue([s, event = std::move(event)] {
+      THTTPGet* owner;
+      {
+        std::lock_guard<std::mutex> lock(s->mu);
+        owner = s->owner;
+      }
+      if (owner) tk::App().Invoke([&] { event(*owner); });
+      std::lock_guard<std::mutex> lock(s->mu);
+      s->handed_over = true;
+      s->cv.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(s->mu);
+    s->cv.wait(lock, [&] { return s->handed_over || !s->owner; });
   }
 
   std::shared_ptr<State> state_;
@@ -138,7 +118,6 @@ class THTTPGetThread {
 THTTPGet::THTTPGet(platform::Network& network, platform::Files& files) : network_(network), files_(files) {}
 
 THTTPGet::~THTTPGet() {
-  Abort();
   for (auto& worker : workers_) worker->Release();
 }
 

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <climits>
 #include <condition_variable>
-#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -19,14 +18,6 @@ std::string SiteFile(const std::string& site, const std::string& name) {
 
 bool DownloadList(platform::Network& network, platform::Files& files, const std::string& url,
                   const std::string& path, int timeout_ms) {
-  struct Shared {
-    FetchControl control;
-    std::mutex mu;
-    std::condition_variable cv;
-    bool done = false;
-    bool ok = false;
-  };
-  auto shared = std::make_shared<Shared>();
   FetchRequest request;
   request.url = url;
   request.agent = "Veltrane";
@@ -34,30 +25,28 @@ bool DownloadList(platform::Network& network, platform::Files& files, const std:
   request.file_name = path;
   request.length_optional = true;
   request.timeout_ms = timeout_ms;
+  FetchControl control;
+  std::mutex mu;
+  std::condition_variable cv;
+  bool done = false, ok = false;
   // On a thread of its own, so that a site that stalls is given up on time
   // whatever the network layer does with its time-outs.
-  std::thread fetcher([&network, &files, request, shared] {
-    FetchResult result = Fetch(network, files, request, shared->control, nullptr);
-    std::lock_guard<std::mutex> lock(shared->mu);
-    shared->ok = result.ok;
-    shared->done = true;
-    shared->cv.notify_all();
+  std::thread fetcher([&] {
+    const FetchResult result = Fetch(network, files, request, control, nullptr);
+    std::lock_guard<std::mutex> lock(mu);
+    ok = result.ok;
+    done = true;
+    cv.notify_all();
   });
-  std::unique_lock<std::mutex> lock(shared->mu);
-  bool done = shared->cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return shared->done; });
-  if (!done) {
-    lock.unlock();
-    shared->control.Abort();
-    lock.lock();
-    done = shared->cv.wait_for(lock, std::chrono::seconds(2), [&] { return shared->done; });
+  {
+    std::unique_lock<std::mutex> lock(mu);
+    // Aborting closes the request, so that the fetch returns at once.
+    if (!cv.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return done; })) {
+      lock.unlock();
+      control.Abort();
+    }
   }
-  bool ok = done && shared->ok;
-  lock.unlock();
-  // One that does not even let go when aborted ends on its own time-outs.
-  if (done)
-    fetcher.join();
-  else
-    fetcher.detach();
+  fetcher.join();
   return ok;
 }
 

@@ -1,7 +1,9 @@
 #include "platform/portable/portable_files.h"
 
-#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
 #endif
 
 #include <chrono>
@@ -327,36 +329,73 @@ std::string PortableFiles::AnsiToUtf8(std::string_view bytes) { return DecodeCod
 namespace platform::portable {
 namespace {
 
+// A plain file: not a folder, not a link.
+bool PlainFile(const fs::path& p) {
+  std::error_code ec;
+  return fs::is_regular_file(fs::symlink_status(p, ec));
+}
+
+// Creates path anew and opens it for writing; -1 when anything already has
+// that name, a link among them, which is never opened.
+int CreateNew(const fs::path& path) {
+#ifdef _WIN32
+  return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+#else
+  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+#endif
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const unsigned chunk = size > (1u << 30) ? (1u << 30) : unsigned(size);
+#ifdef _WIN32
+    const int written = _write(fd, data, chunk);
+#else
+    const ssize_t written = ::write(fd, data, chunk);
+#endif
+    if (written <= 0) return false;
+    data += written;
+    size -= size_t(written);
+  }
+  return true;
+}
+
+bool CloseFile(int fd) {
+#ifdef _WIN32
+  return _close(fd) == 0;
+#else
+  return ::close(fd) == 0;
+#endif
+}
+
 class PortableFileWriter : public FileWriter {
  public:
   PortableFileWriter(fs::path temp, fs::path target, const std::atomic<bool>& rename_fails)
-      : temp_(std::move(temp)), target_(std::move(target)), rename_fails_(rename_fails) {
-    out_.open(temp_, std::ios::binary | std::ios::trunc);
-  }
+      : temp_(std::move(temp)), target_(std::move(target)), rename_fails_(rename_fails), fd_(CreateNew(temp_)),
+        created_(fd_ >= 0) {}
   ~PortableFileWriter() override {
-    if (committed_) return;
-    out_.close();
+    if (fd_ >= 0) CloseFile(fd_);
+    // Only what this writer made goes: whatever had the name before stays.
     std::error_code ec;
-    fs::remove(temp_, ec);
+    if (created_ && !committed_) fs::remove(temp_, ec);
   }
-  bool Opened() const { return out_.is_open(); }
+  bool Opened() const { return created_; }
 
   bool Write(const char* data, size_t size) override {
-    if (committed_ || !out_) return false;
-    out_.write(data, std::streamsize(size));
-    return bool(out_);
+    if (fd_ < 0 || failed_) return false;
+    failed_ = !WriteAll(fd_, data, size);
+    return !failed_;
   }
 
   bool Commit() override {
-    if (committed_) return false;
-    out_.flush();
-    bool written = bool(out_);
-    out_.close();
+    if (fd_ < 0) return false;
+    const bool written = !failed_ && CloseFile(fd_);
+    fd_ = -1;
     if (!written || rename_fails_) return false;
     std::error_code ec;
     std::optional<fs::file_time_type> before;
     if (Present(target_)) {
-      if (!IsFile(target_)) return false;
+      if (!PlainFile(target_)) return false;
       auto t = fs::last_write_time(target_, ec);
       if (!ec) before = t;
     }
@@ -370,7 +409,9 @@ class PortableFileWriter : public FileWriter {
  private:
   fs::path temp_, target_;
   const std::atomic<bool>& rename_fails_;
-  std::ofstream out_;
+  int fd_;
+  const bool created_;
+  bool failed_ = false;
   bool committed_ = false;
 };
 
@@ -379,7 +420,7 @@ class PortableFileWriter : public FileWriter {
 std::unique_ptr<FileWriter> PortableFiles::OpenWriter(const std::string& path) {
   auto m = Map(path);
   if (!m || !Writable(*m) || !FolderExists(m->host.parent_path())) return nullptr;
-  if (Present(m->host) && !IsFile(m->host)) return nullptr;
+  if (Present(m->host) && !PlainFile(m->host)) return nullptr;
   auto writer = std::make_unique<PortableFileWriter>(TempNameBeside(m->host), m->host, rename_fails_);
   if (!writer->Opened()) return nullptr;
   return writer;

@@ -4,10 +4,12 @@
 
 namespace platform::portable {
 
-bool PortableShell::Open(const std::string& document) {
+bool PortableShell::Start(const std::string& program, const std::string& arguments, const std::string& folder) {
   std::lock_guard lock(mu_);
-  if (fails_ || document.empty() || document.find('\0') != std::string::npos) return false;
-  opened_.push_back(document);
+  auto full = [](const std::string& path) { return path.size() >= 3 && path[1] == ':' && path[2] == '\\'; };
+  if (fails_ || !full(program) || !full(folder) || (program + arguments + folder).find('\0') != std::string::npos)
+    return false;
+  started_.push_back({program, arguments, folder});
   return true;
 }
 
@@ -39,9 +41,9 @@ bool PortableShell::NotifyIcon(NotifyIconOp op, const NotifyIconData& data) {
   return false;
 }
 
-std::vector<std::string> PortableShell::Opened() const {
+std::vector<PortableShell::Started> PortableShell::StartedPrograms() const {
   std::lock_guard lock(mu_);
-  return opened_;
+  return started_;
 }
 
 void PortableShell::SetFails(bool fails) {

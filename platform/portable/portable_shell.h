@@ -1,4 +1,4 @@
-// Records the documents the program asks the shell to open, and keeps a
+// Records the programs the program asks the shell to start, and keeps a
 // notification area as the shell does: icons by window and id, and the
 // balloons shown.
 #pragma once
@@ -11,11 +11,15 @@ namespace platform::portable {
 
 class PortableShell : public Shell {
  public:
-  bool Open(const std::string& document) override;
+  bool Start(const std::string& program, const std::string& arguments, const std::string& folder) override;
   bool NotifyIcon(NotifyIconOp op, const NotifyIconData& data) override;
 
-  std::vector<std::string> Opened() const;
-  // Open reports failure (no program for the document) without recording it.
+  struct Started {
+    std::string program, arguments, folder;
+    bool operator==(const Started&) const = default;
+  };
+  std::vector<Started> StartedPrograms() const;
+  // Start reports failure (no such program) without recording it.
   void SetFails(bool fails);
 
   struct NotifyCall {
@@ -36,7 +40,7 @@ class PortableShell : public Shell {
 
  private:
   mutable std::mutex mu_;
-  std::vector<std::string> opened_;
+  std::vector<Started> started_;
   bool fails_ = false;
   std::vector<NotifyCall> calls_;
   std::vector<NotifyIconData> icons_;

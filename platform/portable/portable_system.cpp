@@ -196,6 +196,11 @@ bool PortableSystem::RemoveLogonTask(const std::string& name) {
   return true;
 }
 
+std::optional<std::string> PortableSystem::UserSid() {
+  std::lock_guard lock(mu_);
+  return sid_;
+}
+
 void PortableSystem::SetRunsElevated(bool elevated) {
   std::lock_guard lock(mu_);
   elevated_ = elevated;
@@ -215,6 +220,11 @@ std::optional<std::string> PortableSystem::LogonTask(const std::string& name) co
 void PortableSystem::SetUserName(std::optional<std::string> name) {
   std::lock_guard lock(mu_);
   user_ = std::move(name);
+}
+
+void PortableSystem::SetUserSid(std::optional<std::string> sid) {
+  std::lock_guard lock(mu_);
+  sid_ = std::move(sid);
 }
 
 void PortableSystem::SetExePath(std::string path) {

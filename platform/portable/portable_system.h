@@ -34,6 +34,7 @@ class PortableSystem : public System {
   bool BringWindowForward(uintptr_t window, const std::string& message = {}) override;
 
   bool RunsElevated() override;
+  std::optional<std::string> UserSid() override;
   bool HasAdminRights() override { return admin_; }
   // A standard user's copy: no administrator's rights.
   void SetAdminRights(bool admin) { admin_ = admin; }
@@ -48,6 +49,8 @@ class PortableSystem : public System {
 
   // nullopt makes UserName fail.
   void SetUserName(std::optional<std::string> name);
+  // nullopt makes UserSid fail.
+  void SetUserSid(std::optional<std::string> sid);
   void SetExePath(std::string path);
   void SetProgramFilesFolder(std::string folder) { program_files_ = std::move(folder); }
 
@@ -74,6 +77,7 @@ class PortableSystem : public System {
   std::string program_files_ = "C:\\Program Files";
   mutable std::mutex mu_;
   std::optional<std::string> user_ = "tester";
+  std::optional<std::string> sid_ = "S-1-5-21-1004336348-1177238915-682003330-1001";
   std::string exe_path_ = "C:\\Program Files\\Veltrane\\veltrane.exe";
   std::vector<Window> windows_;
   std::optional<size_t> foreground_;

@@ -14,10 +14,14 @@ class Win32FileWriter : public FileWriter {
  public:
   Win32FileWriter(std::wstring temp, std::wstring target) : temp_(std::move(temp)), target_(std::move(target)) {
     NativeFileNames native;
-    file_ = Handle(CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Never an existing file: one planted under the name, or a link there,
+    // would have this program write where its planter chose.
+    file_ = Handle(CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    created_ = bool(file_);
   }
   ~Win32FileWriter() override {
-    if (committed_) return;
+    // Only what this writer made goes: whatever had the name before stays.
+    if (committed_ || !created_) return;
     NativeFileNames native;
     file_.reset();
     DeleteFileW(temp_.c_str());
@@ -46,17 +50,18 @@ class Win32FileWriter : public FileWriter {
     return true;
   }
 
-  // Windows refuses to move over a read-only file, but Wine does not; the
-  // user's protection holds on both.
+  // A plain file or none. Windows refuses to move over a read-only file, but
+  // Wine does not; the user's protection holds on both.
   static bool UsableTarget(const std::wstring& target) {
     DWORD attributes = GetFileAttributesW(target.c_str());
     return attributes == INVALID_FILE_ATTRIBUTES ||
-           !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY));
+           !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
   }
 
  private:
   std::wstring temp_, target_;
   Handle file_;
+  bool created_ = false;
   bool committed_ = false;
 };
 

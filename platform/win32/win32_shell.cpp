@@ -2,7 +2,6 @@
 
 #include "platform/win32/win32_handles.h"
 // After <windows.h>, which it needs.
-#include <objbase.h>
 #include <shellapi.h>
 
 #include <map>
@@ -36,28 +35,25 @@ HICON TrayIcon(const std::string& name) {
   return icon;
 }
 
-// COM, single-threaded, for the life of the calling thread. The shell hands
-// some documents to handlers that are COM objects, and those fail (or hang)
-// on a thread without COM. Never undone: the thread's end does that, and
-// undoing it from a destructor at process exit would run under the loader
-// lock.
-void EnsureCom() {
-  thread_local bool done = false;
-  if (done) return;
-  done = true;
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-}
+// "X:\..." only.
+bool FullPath(const std::string& path) { return path.size() >= 3 && path[1] == ':' && path[2] == '\\'; }
 
 }  // namespace
 
-bool Win32Shell::Open(const std::string& document) {
-  auto wdocument = NameArg(document);
-  if (document.empty() || !wdocument) return false;
-  EnsureCom();
-  HINSTANCE result = ShellExecuteW(nullptr, L"open", wdocument->c_str(), nullptr, nullptr,
-                                   SW_SHOWNORMAL);
-  // Values up to 32 are error codes.
-  return reinterpret_cast<INT_PTR>(result) > 32;
+bool Win32Shell::Start(const std::string& program, const std::string& arguments, const std::string& folder) {
+  auto wprogram = NameArg(program), warguments = NameArg(arguments), wfolder = NameArg(folder);
+  // A relative name would be looked for in the current folder.
+  if (!FullPath(program) || !FullPath(folder) || !wprogram || !warguments || !wfolder) return false;
+  std::wstring command = L"\"" + *wprogram + L"\" " + *warguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(wprogram->c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, wfolder->c_str(),
+                      &startup, &started))
+    return false;
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  return true;
 }
 
 bool Win32Shell::NotifyIcon(NotifyIconOp op, const NotifyIconData& data) {

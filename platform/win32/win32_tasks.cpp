@@ -4,7 +4,10 @@
 #include "platform/win32/win32_handles.h"
 // After <windows.h>, which they need.
 #include <comdef.h>
+#include <sddl.h>
 #include <taskschd.h>
+
+#include <vector>
 
 #include "platform/win32/win32_system.h"
 
@@ -91,6 +94,22 @@ bool Win32System::RunsElevated() {
   DWORD size = 0;
   if (!GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size)) return false;
   return type == TokenElevationTypeFull;
+}
+
+std::optional<std::string> Win32System::UserSid() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::nullopt;
+  Handle owned(token);
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<BYTE> user(size);
+  wchar_t* text = nullptr;
+  if (size == 0 || !GetTokenInformation(token, TokenUser, user.data(), size, &size) ||
+      !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &text))
+    return std::nullopt;
+  std::string sid = Utf8(text);
+  LocalFree(text);
+  return sid;
 }
 
 bool Win32System::SetLogonTask(const std::string& name, const std::string& program) {

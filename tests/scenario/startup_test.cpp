@@ -103,12 +103,34 @@ TEST_F(Startup, ACopyThatIsEndingLeavesTheRegistrationAlone) {
 
 TEST_F(Startup, TheLogOnTaskFollowsTheSettingOnceTheStartUpHasEnded) {
   sys.system.SetRunsElevated(true);
+  const std::string task = components::LogonTaskName(*sys.system.UserSid());
   Start();
-  EXPECT_EQ(sys.system.LogonTask("Veltrane"), std::optional<std::string>(kExePath));
+  EXPECT_EQ(sys.system.LogonTask(task), std::optional<std::string>(kExePath));
+  EXPECT_EQ(velmain->status.Caption(), "System Protection: 55%");
   // Someone else's task of that name goes when the setting is off.
   WriteFile(kConfigPath, Config(false, false, false, false, false, false));
   Restart();
-  EXPECT_EQ(sys.system.LogonTask("Veltrane"), std::nullopt);
+  EXPECT_EQ(sys.system.LogonTask(task), std::nullopt);
+}
+
+// Started from a folder the person's programs may write, the program keeps
+// only its Run value and says so in the status line, at every start.
+TEST_F(Startup, OutsideProgramFilesItStartsWithWindowsWithoutFullRightsAndSaysSo) {
+  constexpr const char* kText =
+      "Veltrane starts with Windows with full rights only when it is installed under Program Files.";
+  constexpr const char* kDownloaded = "C:\\Users\\tester\\Downloads\\veltrane.exe";
+  sys.system.SetRunsElevated(true);
+  sys.system.SetExePath(kDownloaded);
+  Start();
+  EXPECT_EQ(velmain->status.Caption(), kText);
+  EXPECT_EQ(sys.system.LogonTask(components::LogonTaskName(*sys.system.UserSid())), std::nullopt);
+  EXPECT_TRUE(AutoRunValue());  // the Run value starts it
+  Restart();
+  EXPECT_EQ(velmain->status.Caption(), kText);
+  // With the setting off there is nothing to say.
+  WriteFile(kConfigPath, Config(false, true, false, false, false, false));
+  Restart();
+  EXPECT_EQ(velmain->status.Caption(), "System Protection: 25%");
 }
 
 TEST_F(Startup, SecondStartShowsNoFirstRunMessages) {

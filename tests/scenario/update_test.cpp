@@ -105,13 +105,15 @@ TEST_F(UpdatePage, OtherListsSayWhyNothingIsOffered) {
   }
 }
 
-TEST_F(UpdatePage, DownloadFollowsTheProgressOpensTheArchiveAndEnds) {
+TEST_F(UpdatePage, DownloadFollowsTheProgressShowsTheArchiveInExplorerAndEnds) {
   const std::string archive(5000, 'Z');
   server.Route("/veltrane/update.txt", Text(200, kNewer));
   server.Route("/veltrane/veltraneupdate.zip", Text(200, archive));
   std::vector<std::pair<int, int>> bar;
   app::Tvelmain& w = StartWithSite();
   Check();
+  // Explorer is the Windows folder's, wherever Windows says that is.
+  sys.processes.SetWindowsFolder("D:\\WINNT");
   // The bar as each block's hand-over has left it.
   w.update.get_file.OnProgress = [&, own = w.update.get_file.OnProgress](update::THTTPGet* sender, int32_t total,
                                                                         int32_t readed) {
@@ -127,7 +129,10 @@ TEST_F(UpdatePage, DownloadFollowsTheProgressOpensTheArchiveAndEnds) {
   EXPECT_EQ(backend.Boxes()[0].text, "Update was downloaded. Read the help file inside it.");
   EXPECT_EQ(backend.Boxes()[1].kind, tk::MsgKind::Plain);
   EXPECT_EQ(backend.Boxes()[1].text, "Restart Veltrane!");
-  EXPECT_THAT(sys.shell.Opened(), ElementsAre("c:\\veltraneupdate.zip"));
+  // Shown, selected, for the person to open: no association of theirs runs with this program's rights.
+  EXPECT_THAT(sys.shell.StartedPrograms(),
+              ElementsAre(platform::portable::PortableShell::Started{"D:\\WINNT\\explorer.exe",
+                                                                     "/select,c:\\veltraneupdate.zip", "c:\\"}));
   EXPECT_EQ(ReadFile("C:\\veltraneupdate.zip"), archive);
   EXPECT_TRUE(app.Terminated());
   auto requests = server.Requests();
@@ -146,7 +151,7 @@ TEST_F(UpdatePage, AFailedDownloadSaysWhereToGetTheProgramAndOpensNothing) {
   EXPECT_THAT(backend.BoxTexts(),
               ElementsAre("Error occured. Try to download the newest version from https://www.quorvik.com/veltrane."));
   EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Error);
-  EXPECT_THAT(sys.shell.Opened(), ::testing::IsEmpty());
+  EXPECT_THAT(sys.shell.StartedPrograms(), ::testing::IsEmpty());
   EXPECT_FALSE(sys.files.Exists("C:\\veltraneupdate.zip"));
   EXPECT_FALSE(app.Terminated());
   EXPECT_TRUE(Button("downloadbtn").Enabled());
@@ -168,7 +173,7 @@ TEST_F(UpdatePage, EndingDuringADownloadAbortsItWithoutAWord) {
   velmain.reset();
   backend.RunUntilIdle();
   EXPECT_THAT(backend.BoxTexts(), ::testing::IsEmpty());
-  EXPECT_THAT(sys.shell.Opened(), ::testing::IsEmpty());
+  EXPECT_THAT(sys.shell.StartedPrograms(), ::testing::IsEmpty());
   EXPECT_FALSE(sys.files.Exists("C:\\veltraneupdate.zip"));
   EXPECT_EQ(*sys.files.HostPath("C:\\"), scratch.path());
   for (const auto& e : std::filesystem::directory_iterator(scratch.path()))

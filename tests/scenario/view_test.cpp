@@ -174,10 +174,16 @@ TEST_F(View, CloseHidesTheWindowAndTheProgramRunsOn) {
   EXPECT_FALSE(app.Terminated());
 }
 
-TEST_F(View, HelpAsksTheShellToOpenTheHelpFileAndSaysNothingWhenItCannot) {
+// The system's Notepad shows the help file, never a viewer the person's
+// file associations (which their programs can change) would pick.
+TEST_F(View, HelpShowsTheHelpFileInTheSystemsNotepadAndSaysNothingWhenItCannot) {
   backend.ClearBoxes();
+  sys.processes.SetWindowsFolder("D:\\WINNT");
   Click(Button("Button2"));
-  EXPECT_EQ(sys.shell.Opened(), std::vector<std::string>{"c:\\Windows\\Veltrane.txt"});
+  using Started = platform::portable::PortableShell::Started;
+  const std::vector<Started> notepad{
+      {"D:\\WINNT\\System32\\notepad.exe", "\"c:\\Windows\\Veltrane.txt\"", "D:\\WINNT"}};
+  EXPECT_EQ(sys.shell.StartedPrograms(), notepad);
   sys.shell.SetFails(true);
   Click(Button("Button2"));
   EXPECT_TRUE(backend.Boxes().empty());

@@ -36,6 +36,9 @@ class AutoRun : public ::testing::Test {
     ASSERT_TRUE(sys.registry.Set(root, path, name, {uint32_t(platform::ValueType::Sz), data}));
   }
 
+  // The current user's own log-on task, and what it starts.
+  std::optional<std::string> Task() { return sys.system.LogonTask(LogonTaskName(*sys.system.UserSid())); }
+
   platform::portable::ScratchFolder scratch;
   platform::portable::PortablePlatform sys{scratch.path()};
 };
@@ -163,12 +166,12 @@ TEST_F(AutoRun, ALogonTaskFollowsTheSettingOnlyWhileElevated) {
   TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
   component.Loaded();
   component.ApplyLogonTask();
-  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
+  EXPECT_EQ(Task(), std::nullopt);
   component.SetAutoRun(true);
-  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>(kExe));
+  EXPECT_EQ(Task(), std::optional<std::string>(kExe));
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
   component.SetAutoRun(false);
-  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
+  EXPECT_EQ(Task(), std::nullopt);
 
   // A task an elevated run left behind goes when a run without rights applies its own.
   component.SetAutoRun(true);
@@ -177,7 +180,7 @@ TEST_F(AutoRun, ALogonTaskFollowsTheSettingOnlyWhileElevated) {
   later.Loaded();
   later.SetAutoRun(true);
   later.ApplyLogonTask();
-  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
+  EXPECT_EQ(Task(), std::nullopt);
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
 
   // A scheduler that refuses the task leaves the Run value in place.
@@ -194,7 +197,7 @@ TEST_F(AutoRun, ALogonTaskFollowsTheSettingOnlyWhileElevated) {
 TEST_F(AutoRun, TheLogonTaskWaitsUntilTheOwnerAppliesIt) {
   sys.system.SetRunsElevated(true);
   constexpr const char* kStale = "C:\\Old\\veltrane.exe";
-  ASSERT_TRUE(sys.system.SetLogonTask(kLogonTaskName, kStale));
+  ASSERT_TRUE(sys.system.SetLogonTask(LogonTaskName(*sys.system.UserSid()), kStale));
   TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
   component.Loaded();
   component.SetAutoRun(true);
@@ -202,22 +205,22 @@ TEST_F(AutoRun, TheLogonTaskWaitsUntilTheOwnerAppliesIt) {
   component.SetAutoRun(false);
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::nullopt);
   component.SetAutoRun(true);
-  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>(kStale));
+  EXPECT_EQ(Task(), std::optional<std::string>(kStale));
 
   component.ApplyLogonTask();
-  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>(kExe));
+  EXPECT_EQ(Task(), std::optional<std::string>(kExe));
   component.SetAutoRun(false);
-  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
+  EXPECT_EQ(Task(), std::nullopt);
   component.SetAutoRun(true);
-  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>(kExe));
+  EXPECT_EQ(Task(), std::optional<std::string>(kExe));
 
   // With the setting off, applying removes what an earlier run left.
-  ASSERT_TRUE(sys.system.SetLogonTask(kLogonTaskName, kStale));
+  ASSERT_TRUE(sys.system.SetLogonTask(LogonTaskName(*sys.system.UserSid()), kStale));
   TzelAutoRun off(sys.View(), TzelAutoExecKind::aekUserRun);
   off.Loaded();
-  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::optional<std::string>(kStale));
+  EXPECT_EQ(Task(), std::optional<std::string>(kStale));
   off.ApplyLogonTask();
-  EXPECT_EQ(sys.system.LogonTask(kLogonTaskName), std::nullopt);
+  EXPECT_EQ(Task(), std::nullopt);
 }
 
 // A registration that cannot be written is reported, each time one is
@@ -239,6 +242,101 @@ TEST_F(AutoRun, AFailedRegistrationIsReported) {
   component.SetAutoRun(true);
   EXPECT_EQ(failures, 2);
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
+}
+
+// Full rights at log-on only for a program that nobody without them can
+// replace, whatever the file's permissions say; the folders are asked from
+// the system, never assumed to be on C:.
+TEST(AutoRunLocation, FullRightsOnlyBelowProgramFilesOrDirectlyInTheWindowsFolder) {
+  struct Case {
+    const char* path;
+    const char* program_files;
+    bool safe;
+  } cases[] = {
+      {"C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe", "C:\\Program Files", true},
+      {"c:\\PROGRAM FILES\\veltrane.exe", "C:\\Program Files", true},
+      {"D:\\Program Files\\Quorvik\\veltrane.exe", "D:\\Program Files", true},
+      {"C:\\Windows\\veltrane.exe", "C:\\Program Files", true},
+      {"C:\\Program Files\\Quorvik\\veltrane.exe", "D:\\Program Files", false},
+      // Not the native folder of 64-bit Windows, nor one that merely starts alike.
+      {"C:\\Program Files (x86)\\Quorvik\\veltrane.exe", "C:\\Program Files", false},
+      {"C:\\Program Filesx\\veltrane.exe", "C:\\Program Files", false},
+      {"C:\\Program Files", "C:\\Program Files", false},
+      // Every user may write below some of the Windows folder's subfolders.
+      {"C:\\Windows\\Temp\\veltrane.exe", "C:\\Program Files", false},
+      {"C:\\Windows\\Tasks\\veltrane.exe", "C:\\Program Files", false},
+      {"C:\\Users\\tester\\Downloads\\veltrane.exe", "C:\\Program Files", false},
+      {"C:\\Program Files\\..\\Users\\tester\\veltrane.exe", "C:\\Program Files", false},
+      {"C:\\Windows\\.\\veltrane.exe", "C:\\Program Files", false},
+      {"C:\\Program Files/../Users/veltrane.exe", "C:\\Program Files", false},
+      {"", "C:\\Program Files", false},
+      {"\\veltrane.exe", "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(ProtectedLocation(c.path, c.program_files, "C:\\Windows"), c.safe);
+  }
+}
+
+// A second administrator's setting neither replaces nor removes the first
+// one's task; the task all users once shared goes as soon as one applies
+// their own.
+TEST_F(AutoRun, EachUserHasALogonTaskOfTheirOwn) {
+  constexpr const char* kFirst = "S-1-5-21-1-2-3-1001";
+  constexpr const char* kSecond = "S-1-5-21-1-2-3-1002";
+  EXPECT_NE(LogonTaskName(kFirst), LogonTaskName(kSecond));
+  ASSERT_TRUE(sys.system.SetLogonTask(kSharedLogonTaskName, "C:\\Old\\veltrane.exe"));
+  sys.system.SetRunsElevated(true);
+  sys.system.SetUserSid(std::string(kFirst));
+  TzelAutoRun first(sys.View(), TzelAutoExecKind::aekUserRun);
+  first.SetAutoRun(true);
+  first.ApplyLogonTask();
+  EXPECT_EQ(sys.system.LogonTask(kSharedLogonTaskName), std::nullopt);
+
+  sys.system.SetUserSid(std::string(kSecond));
+  TzelAutoRun second(sys.View(), TzelAutoExecKind::aekUserRun);
+  second.SetAutoRun(true);
+  second.ApplyLogonTask();
+  second.SetAutoRun(false);
+  EXPECT_EQ(sys.system.LogonTask(LogonTaskName(kFirst)), std::optional<std::string>(kExe));
+  EXPECT_EQ(sys.system.LogonTask(LogonTaskName(kSecond)), std::nullopt);
+
+  // Without its own name a copy touches no user's task.
+  sys.system.SetUserSid(std::nullopt);
+  TzelAutoRun nameless(sys.View(), TzelAutoExecKind::aekUserRun);
+  nameless.ApplyLogonTask();
+  EXPECT_EQ(sys.system.LogonTask(LogonTaskName(kFirst)), std::optional<std::string>(kExe));
+}
+
+// Elevated, with AutoRun on, in a folder others may write: only the Run
+// value, no task (and an older one goes), and the owner is told once per run.
+TEST_F(AutoRun, AProgramOthersCouldReplaceGetsNoLogonTaskAndSaysSoOnce) {
+  constexpr const char* kDownloaded = "C:\\Users\\tester\\Downloads\\veltrane.exe";
+  sys.system.SetExePath(kDownloaded);
+  sys.system.SetRunsElevated(true);
+  ASSERT_TRUE(sys.system.SetLogonTask(LogonTaskName(*sys.system.UserSid()), kDownloaded));
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
+  int told = 0;
+  component.OnLogonTaskWithheld = [&] { ++told; };
+  component.Loaded();
+  component.ApplyLogonTask();
+  EXPECT_EQ(told, 0);  // off: nothing to say
+  EXPECT_EQ(Task(), std::nullopt);
+  component.SetAutoRun(true);
+  EXPECT_EQ(told, 1);
+  EXPECT_EQ(Task(), std::nullopt);
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), "\"" + std::string(kDownloaded) + "\"");
+  component.SetAutoRun(false);
+  component.SetAutoRun(true);
+  EXPECT_EQ(told, 1);
+
+  // Without full rights no task is due anywhere, so there is nothing to say.
+  sys.system.SetRunsElevated(false);
+  TzelAutoRun plain(sys.View(), TzelAutoExecKind::aekUserRun);
+  plain.OnLogonTaskWithheld = [&] { ++told; };
+  plain.SetAutoRun(true);
+  plain.ApplyLogonTask();
+  EXPECT_EQ(told, 1);
 }
 
 }  // namespace

@@ -5,8 +5,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <fstream>
 #include <optional>
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "platform/portable/portable.h"
 #include "tests/support/http_server.h"
@@ -30,6 +38,101 @@ std::string Bytes(size_t n) {
   for (size_t i = 0; i < n; ++i) s[i] = char('a' + i % 23);
   return s;
 }
+
+// The network and files a download is given, watched: how many of their
+// objects it still holds (sessions, connections, requests, files being
+// written), and every call made once the test has declared them gone.
+struct Watch {
+  std::atomic<int> held{0};
+  std::atomic<int> late_calls{0};
+  std::atomic<bool> gone{false};
+  void Call() {
+    if (gone) ++late_calls;
+  }
+};
+
+// Counts itself as held for its lifetime.
+struct Held {
+  explicit Held(Watch& w) : watch(w) { ++watch.held; }
+  ~Held() { --watch.held; }
+  Watch& watch;
+};
+
+class WatchedRequest : public platform::HttpRequest, Held {
+ public:
+  WatchedRequest(Watch& w, std::unique_ptr<platform::HttpRequest> r) : Held(w), r_(std::move(r)) {}
+  bool Send() override { return watch.Call(), r_->Send(); }
+  int StatusCode() override { return watch.Call(), r_->StatusCode(); }
+  std::optional<std::string> ContentLength() override { return watch.Call(), r_->ContentLength(); }
+  int Read(char* buffer, int size) override { return watch.Call(), r_->Read(buffer, size); }
+  void Cancel() override { watch.Call(), r_->Cancel(); }
+
+ private:
+  std::unique_ptr<platform::HttpRequest> r_;
+};
+
+class WatchedConnection : public platform::HttpConnection, Held {
+ public:
+  WatchedConnection(Watch& w, std::unique_ptr<platform::HttpConnection> c) : Held(w), c_(std::move(c)) {}
+  std::unique_ptr<platform::HttpRequest> OpenRequest(const platform::HttpRequestOptions& options) override {
+    watch.Call();
+    auto r = c_->OpenRequest(options);
+    return r ? std::make_unique<WatchedRequest>(watch, std::move(r)) : nullptr;
+  }
+
+ private:
+  std::unique_ptr<platform::HttpConnection> c_;
+};
+
+class WatchedSession : public platform::InternetSession, Held {
+ public:
+  WatchedSession(Watch& w, std::unique_ptr<platform::InternetSession> s) : Held(w), s_(std::move(s)) {}
+  void SetTimeouts(int milliseconds) override { watch.Call(), s_->SetTimeouts(milliseconds); }
+  std::unique_ptr<platform::HttpConnection> Connect(const std::string& host, int port) override {
+    watch.Call();
+    auto c = s_->Connect(host, port);
+    return c ? std::make_unique<WatchedConnection>(watch, std::move(c)) : nullptr;
+  }
+
+ private:
+  std::unique_ptr<platform::InternetSession> s_;
+};
+
+class WatchedWriter : public platform::FileWriter, Held {
+ public:
+  WatchedWriter(Watch& w, std::unique_ptr<platform::FileWriter> f) : Held(w), f_(std::move(f)) {}
+  bool Write(const char* data, size_t size) override { return watch.Call(), f_->Write(data, size); }
+  bool Commit() override { return watch.Call(), f_->Commit(); }
+
+ private:
+  std::unique_ptr<platform::FileWriter> f_;
+};
+
+class WatchedNetwork : public platform::Network {
+ public:
+  explicit WatchedNetwork(Watch& w) : watch_(w) {}
+  std::unique_ptr<platform::InternetSession> Open(const std::string& agent) override {
+    watch_.Call();
+    auto s = testhttp::TestNetwork().Open(agent);
+    return s ? std::make_unique<WatchedSession>(watch_, std::move(s)) : nullptr;
+  }
+
+ private:
+  Watch& watch_;
+};
+
+class WatchedFiles : public platform::portable::PortableFiles {
+ public:
+  WatchedFiles(Watch& w, std::filesystem::path root) : PortableFiles(std::move(root)), watch_(w) {}
+  std::unique_ptr<platform::FileWriter> OpenWriter(const std::string& path) override {
+    watch_.Call();
+    auto f = PortableFiles::OpenWriter(path);
+    return f ? std::make_unique<WatchedWriter>(watch_, std::move(f)) : nullptr;
+  }
+
+ private:
+  Watch& watch_;
+};
 
 class HttpGet : public ::testing::Test {
  protected:
@@ -265,6 +368,91 @@ TEST_F(HttpGet, ANewTransferCanStartFromTheEndOfTheLastOne) {
   }
   EXPECT_THAT(events, ElementsAre("done", "done", "done"));
   EXPECT_TRUE(RunUntilEnded(*get));
+}
+
+// The name under which a download's file grows, for the n-th file that
+// the store begins: where another program could plant something first.
+std::string TemporaryName(int n) {
+#ifdef _WIN32
+  const int pid = _getpid();
+#else
+  const int pid = getpid();
+#endif
+  return "archive.zip.tmp-" + std::to_string(pid) + "-" + std::to_string(n);
+}
+
+TEST_F(HttpGet, NeverWritesIntoAnythingThatWasThereBefore) {
+  server.Route("/file", Text(200, "update"));
+  get->OnProgress = nullptr;
+  const std::filesystem::path folder = scratch.path() / "download";
+  const std::filesystem::path elsewhere = scratch.path() / "secret.txt";
+  {
+    std::ofstream(elsewhere) << "secret";
+    std::ofstream(folder / TemporaryName(1)) << "planted";
+  }
+  // A file planted under the temporary name is never opened, nor removed.
+  EXPECT_THAT(Transfer(), ElementsAre("error"));
+  EXPECT_FALSE(File());
+  std::ifstream planted(folder / TemporaryName(1));
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(planted), {}), "planted");
+
+  // A target that is a folder is refused.
+  events.clear();
+  std::filesystem::create_directory(scratch.path() / "download" / "archive.zip.d");
+  get->FileName = "C:\\download\\archive.zip.d";
+  EXPECT_THAT(Transfer(), ElementsAre("error"));
+  EXPECT_TRUE(std::filesystem::is_directory(folder / "archive.zip.d"));
+#ifndef _WIN32
+  // Links, under the temporary name or as the target, lead nowhere.
+  events.clear();
+  get->FileName = kFile;
+  std::filesystem::create_symlink(elsewhere, folder / TemporaryName(2));
+  EXPECT_THAT(Transfer(), ElementsAre("error"));
+  events.clear();
+  std::filesystem::create_symlink(elsewhere, folder / "link.zip");
+  get->FileName = "C:\\download\\link.zip";
+  EXPECT_THAT(Transfer(), ElementsAre("error"));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.zip"));
+#endif
+  std::ifstream secret(elsewhere);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(secret), {}), "secret");
+}
+
+// Destroyed while its worker waits for the user-interface thread, with the
+// server stalled: the worker has let go of everything when the destructor
+// returns, and the hand-over it had queued, run later, does nothing.
+TEST(HttpGetEnd, TheWorkerEndsWithTheComponentAndTouchesNothingAfterwards) {
+  platform::portable::ScratchFolder scratch;
+  std::filesystem::create_directories(scratch.path() / "download");
+  Watch watch;
+  WatchedNetwork network(watch);
+  WatchedFiles files(watch, scratch.path());
+  tk::headless::HeadlessBackend backend;
+  tk::Application app{backend};
+  testhttp::Server server;
+  ASSERT_TRUE(server.Listening());
+  Reply half = Text(200, Bytes(4000));
+  half.pause_after = 1025;
+  server.Route("/file", half);
+  int events = 0;
+  auto get = std::make_unique<THTTPGet>(network, files);
+  get->BinaryData = true;
+  get->FileName = kFile;
+  get->URL = server.Url("/file");
+  get->OnProgress = [&](THTTPGet*, int32_t, int32_t) { ++events; };
+  get->OnDoneFile = [&](THTTPGet*, const std::string&, int32_t) { ++events; };
+  get->OnError = [&](THTTPGet*) { ++events; };
+  get->GetFile();
+  // The first block's progress waits for the user-interface thread.
+  ASSERT_TRUE(backend.WaitForSynchronize(10000));
+  get.reset();
+  EXPECT_EQ(watch.held, 0);
+  watch.gone = true;
+  backend.RunUntilIdle();
+  EXPECT_EQ(events, 0);
+  EXPECT_EQ(watch.late_calls, 0);
+  EXPECT_TRUE(server.WaitForClosed());
+  EXPECT_TRUE(std::filesystem::is_empty(scratch.path() / "download"));
 }
 
 TEST(HttpUrl, SplitsSchemeHostPortAndPath) {

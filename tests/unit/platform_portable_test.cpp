@@ -253,13 +253,16 @@ TEST(PlatformPortableSystem, FindsWindowsAndBringsThemForward) {
   EXPECT_THAT(sys.GetWindow(main).messages, ElementsAre("Veltrane.Activate"));
 }
 
-TEST(PlatformPortableShell, RecordsWhatItOpens) {
+TEST(PlatformPortableShell, RecordsWhatItStartsByFullPathsOnly) {
   PortableShell shell;
-  EXPECT_TRUE(shell.Open("C:\\readme.txt"));
-  EXPECT_FALSE(shell.Open(""));
+  EXPECT_TRUE(shell.Start("C:\\Windows\\explorer.exe", "/select,C:\\a.zip", "C:\\"));
+  EXPECT_FALSE(shell.Start("explorer.exe", "", "C:\\"));
+  EXPECT_FALSE(shell.Start("C:\\Windows\\explorer.exe", "", "Windows"));
+  EXPECT_FALSE(shell.Start("", "", ""));
   shell.SetFails(true);
-  EXPECT_FALSE(shell.Open("http://example.com/"));
-  EXPECT_THAT(shell.Opened(), ElementsAre("C:\\readme.txt"));
+  EXPECT_FALSE(shell.Start("C:\\Windows\\notepad.exe", "", "C:\\"));
+  EXPECT_THAT(shell.StartedPrograms(),
+              ElementsAre(PortableShell::Started{"C:\\Windows\\explorer.exe", "/select,C:\\a.zip", "C:\\"}));
 }
 
 }  // namespace

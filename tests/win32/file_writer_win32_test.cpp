@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "platform/win32/win32_files.h"
 
@@ -79,6 +80,25 @@ TEST_F(Win32FileWriter, NamesAreWideAndUnusablePlacesAreRefused) {
   EXPECT_FALSE(files.OpenWriter(Utf8(dir)));
   EXPECT_FALSE(files.OpenWriter(std::string("C:\\a\0b", 6)));
   EXPECT_THAT(Entries(), UnorderedElementsAre(Utf8(fs::path(u8"Zażółć gęślą jaźń ✓.zip")), "locked.zip"));
+}
+
+// Whatever has the temporary file's name before the writer comes (planted
+// there by another program) is neither written nor removed.
+TEST_F(Win32FileWriter, NeverOpensWhatAlreadyHasTheTemporaryName) {
+  const std::string target = In(u8"veltraneupdate.zip");
+  const std::string name = "veltraneupdate.zip.tmp-" + std::to_string(GetCurrentProcessId()) + "-1";
+  const std::string planted = Utf8(dir / name);
+  std::ofstream(dir / name, std::ios::binary) << "planted";
+  EXPECT_FALSE(files.OpenWriter(target));
+  EXPECT_EQ(files.ReadAll(planted), "planted");
+  EXPECT_FALSE(files.Exists(target));
+  // The next name is free.
+  auto writer = files.OpenWriter(target);
+  ASSERT_TRUE(writer);
+  EXPECT_TRUE(writer->Write("new", 3));
+  EXPECT_TRUE(writer->Commit());
+  EXPECT_EQ(files.ReadAll(target), "new");
+  EXPECT_EQ(files.ReadAll(planted), "planted");
 }
 
 }  // namespace

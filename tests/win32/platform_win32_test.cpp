@@ -1,10 +1,11 @@
 #include <windows.h>
-#include <objbase.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "platform/win32/wide.h"
@@ -391,6 +392,7 @@ TEST(PlatformWin32System, FactsAndNamedMutexes) {
   Win32System sys;
   EXPECT_THAT(sys.UserName(), Optional(testing::Not(IsEmpty())));
   EXPECT_TRUE(EndsWithIgnoringCase(sys.ExePath(), "\\unit_tests_win32.exe")) << sys.ExePath();
+  EXPECT_THAT(sys.UserSid(), Optional(testing::StartsWith("S-1-5-")));
 
   const std::string name = "VeltraneTestMutex" + std::to_string(GetCurrentProcessId());
   auto first = sys.CreateNamedMutex(name);
@@ -409,7 +411,6 @@ TEST(PlatformWin32System, BringsAnotherProgramsMinimisedWindowBack) {
   Win32System sys;
   EXPECT_THAT(sys.FindWindows("VeltraneNoSuchClass", ""), IsEmpty());
   EXPECT_FALSE(sys.BringWindowForward(0));
-  EXPECT_FALSE(Win32Shell().Open(""));
 
   // This program's own windows never count: a second copy must not find itself.
   WNDCLASSW wc{};
@@ -500,21 +501,29 @@ TEST(PlatformWin32System, AsksAnotherProgramsWindowAndKnowsItsProgramFile) {
   EXPECT_EQ(sys.SendRegisteredMessage(window, "VeltraneAnswerTest.Ask", 1000), std::nullopt) << "gone";
 }
 
-// Some documents are opened by shell handlers that are COM objects: the
-// thread that asks the shell has COM (single-threaded) from then on.
-TEST(PlatformWin32Shell, OpeningADocumentLeavesTheThreadWithCom) {
-  auto com_state = [](bool open_first) {
-    HRESULT hr = E_FAIL;
-    std::thread t([&] {
-      if (open_first) Win32Shell().Open("C:\\Veltrane no such folder\\no such file.txt");
-      hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-      if (SUCCEEDED(hr)) CoUninitialize();
-    });
-    t.join();
-    return hr;
-  };
-  EXPECT_EQ(com_state(false), S_OK);  // a thread starts without COM
-  EXPECT_EQ(com_state(true), S_FALSE);  // already there, in the same model
+// A program starts only by its full path, never one found in the current
+// folder, with the arguments as given, in the folder it is given.
+TEST(PlatformWin32Shell, StartsAProgramByItsFullPathInTheFolderGiven) {
+  wchar_t system[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  ASSERT_GT(length, 0u);
+  const std::string folder = Utf8(system, length);
+  const std::string cmd = folder + "\\cmd.exe";
+  const fs::path out = fs::temp_directory_path() / ("veltrane-start-" + std::to_string(GetCurrentProcessId()) + ".txt");
+  const std::string there = Utf8(fs::temp_directory_path().parent_path().wstring());
+  Win32Shell shell;
+  EXPECT_FALSE(shell.Start("cmd.exe", "/c exit", there));
+  EXPECT_FALSE(shell.Start(cmd, "/c exit", "Temp"));
+  EXPECT_FALSE(shell.Start(cmd, std::string("/c\0exit", 7), there));
+  ASSERT_TRUE(shell.Start(cmd, "/c cd> \"" + Utf8(out.wstring()) + "\"", there));
+  std::string written;
+  for (DWORD start = GetTickCount(); written.find('\n') == std::string::npos && GetTickCount() - start < kHangGuardMs;) {
+    Sleep(20);
+    std::ifstream in(out, std::ios::binary);
+    written.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  fs::remove(out);
+  EXPECT_EQ(Lower(written), Lower(there + "\r\n"));
 }
 
 }  // namespace

@@ -179,6 +179,17 @@ void cmdWaitWindow(const Args& a, Out& out) {
   out.push_back(describe(found[0]));
 }
 
+void cmdWaitExplorer(const Args& a, Out& out) {
+  DWORD t = msArg(a, 1, kDefaultWait);
+  std::vector<HWND> found;
+  if (!pollUntil(t, [&] { return !(found = explorerWindows(wide(a[0]))).empty(); })) {
+    std::string shown;
+    for (HWND h : explorerWindows(std::nullopt)) shown += " " + quoted(utf8(captionOf(h)));
+    fail("Explorer shows no window " + quoted(a[0]) + " within " + str(t) + " ms; it shows:" + shown);
+  }
+  out.push_back(describe(found[0]));
+}
+
 void cmdWaitGone(const Args& a, Out& out) {
   DWORD t = msArg(a, 1, kDefaultWait);
   if (!pollUntil(t, [&] { return windowsWithCaption(wide(a[0])).empty(); }))
@@ -749,6 +760,7 @@ const std::vector<Command>& commands() {
   static const std::vector<Command> table = {
       {"wait-window", 1, 2, "<caption> [timeout_ms]", cmdWaitWindow},
       {"wait-gone", 1, 2, "<caption> [timeout_ms]", cmdWaitGone},
+      {"wait-explorer", 1, 2, "<caption> [timeout_ms]", cmdWaitExplorer},
       {"windows", 0, 0, "", cmdWindows},
       {"controls", 0, 1, "[<caption>|<control>]", cmdControls},
       {"expect-client-size", 3, 3, "<caption> <width> <height>", cmdExpectClientSize},

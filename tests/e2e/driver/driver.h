@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -58,6 +59,9 @@ bool isMessageBox(HWND h);
 HWND boxTextControl(HWND box);
 std::vector<HWND> messageBoxes();    // visible, topmost first
 std::vector<HWND> windowsWithCaption(const std::wstring& caption);  // visible, not boxes
+// Visible top-level windows of Explorer (explorer.exe), which is never a
+// target: those with the caption, or all.
+std::vector<HWND> explorerWindows(const std::optional<std::wstring>& caption);
 HWND windowByCaption(const std::string& caption);                  // exactly one or Failure
 // Resolves a control reference: ControlName, caption:<text>, class:<name>, id:<n>,
 // joined with '>' to search inside the previous match. Failure if none or ambiguous.

@@ -183,6 +183,18 @@ std::vector<HWND> windowsWithCaption(const std::wstring& caption) {
   return out;
 }
 
+std::vector<HWND> explorerWindows(const std::optional<std::wstring>& caption) {
+  std::vector<HWND> all, out;
+  EnumWindows(collect, (LPARAM)&all);
+  for (HWND h : all) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    if (IsWindowVisible(h) && imageOf(pid) == "explorer.exe" && (!caption || captionOf(h) == *caption))
+      out.push_back(h);
+  }
+  return out;
+}
+
 HWND windowByCaption(const std::string& caption) {
   auto found = windowsWithCaption(wide(caption));
   if (found.empty()) fail("no visible window " + quoted(caption));
