@@ -18,6 +18,10 @@ constexpr const char* kWindowsNeedsListed =
 
 }  // namespace
 
+WindowsPlaces WindowsPlacesOf(platform::Processes& processes) {
+  return {processes.WindowsFolder(), processes.Is64BitWindows()};
+}
+
 bool WindowsNeeds(platform::Processes& processes, const std::string& path) {
   if (IsWindowsCritical(path, processes.WindowsFolder())) return true;
   for (uint32_t pid : processes.EnumerateIds(kMaxProcessIds)) {
@@ -30,7 +34,7 @@ bool WindowsNeeds(platform::Processes& processes, const std::string& path) {
 
 void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths) {
   host.ShowScanPage();
-  const std::string windows = host.Processes().WindowsFolder();
+  const WindowsPlaces windows = WindowsPlacesOf(host.Processes());
   const int count = int(paths.size());
   host.Progress(0, count > 0 ? count - 1 : 0);
 
@@ -76,15 +80,10 @@ void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths) {
         if (registry::ReadSlot(host.BlackList(), slot, registry::black_list::kProgram) == entry)
           registry::EraseSlot(host.BlackList(), slot);
       } else if (decision.answer == registry::Answer::Stop) {
-        const bool stopped = StopProcess(host, path);
-        // A program still running keeps its file: the user has been told it
-        // could not be stopped.
         if (decision.ticked) {
-          if (stopped) {
-            MoveToTrashcan(host, path);
-          } else {
-            host.Warn(kNotTrashedRunning);
-          }
+          StopAndMoveToTrashcan(host, path);
+        } else {
+          StopProcess(host, path);
         }
       } else {
         host.Warn("Could not comunicate with the child window.");

@@ -32,6 +32,10 @@ class PlatformPortableFiles : public ::testing::Test {
   PortableFiles files{c};
 
   void SetUp() override { fs::create_directories(c / "Windows"); }
+  bool Copy(const std::string& from, const std::string& to) {
+    std::unique_ptr<HeldFile> held = files.Hold(from);
+    return held && held->CopyToNew(to);
+  }
 };
 
 TEST_F(PlatformPortableFiles, MapsWindowsPathsUnderTheDriveFolder) {
@@ -95,14 +99,15 @@ TEST_F(PlatformPortableFiles, ReadOnlyFilesAndFoldersRefuseChanges) {
   files.SetReadOnly("C:\\Sealed");
   EXPECT_FALSE(files.Replace("C:\\Windows\\locked.txt", "x"));
   EXPECT_FALSE(files.Delete("C:\\Windows\\locked.txt"));
-  EXPECT_FALSE(files.Move("C:\\Windows\\locked.txt", "C:\\Windows\\moved.txt"));
+  EXPECT_EQ(files.Move("C:\\Windows\\locked.txt", "C:\\Windows\\moved.txt"), MoveStatus::Failed);
+  EXPECT_FALSE(files.Hold("C:\\Windows\\locked.txt")->Delete());
   EXPECT_FALSE(files.Replace("C:\\Sealed\\inner.txt", "x"));
   EXPECT_FALSE(files.Replace("C:\\Sealed\\new.txt", "x"));
-  EXPECT_FALSE(files.CopyNoOverwrite("C:\\Windows\\locked.txt", "C:\\Sealed\\copy.txt"));
+  EXPECT_FALSE(Copy("C:\\Windows\\locked.txt", "C:\\Sealed\\copy.txt"));
   EXPECT_THAT(Entries(c / "Sealed"), ElementsAre("inner.txt"));
   EXPECT_THAT(files.ReadAll("C:\\Windows\\locked.txt"), Optional(std::string("keep")));
   // Reading is still allowed, and so is writing next to the locked file.
-  EXPECT_TRUE(files.CopyNoOverwrite("C:\\Windows\\locked.txt", "C:\\Windows\\copy.txt"));
+  EXPECT_TRUE(Copy("C:\\Windows\\locked.txt", "C:\\Windows\\copy.txt"));
   files.SetReadOnly("C:\\Sealed", false);
   EXPECT_TRUE(files.Replace("C:\\Sealed\\inner.txt", "changed"));
 }
@@ -125,16 +130,19 @@ TEST_F(PlatformPortableFiles, StatSeesEveryRewrite) {
 TEST_F(PlatformPortableFiles, CopyMoveAndDelete) {
   WriteHost(c / "Windows" / "a.txt", "A");
   WriteHost(c / "Windows" / "b.txt", "B");
-  EXPECT_FALSE(files.CopyNoOverwrite("C:\\Windows\\a.txt", "C:\\Windows\\B.TXT"));
+  EXPECT_FALSE(Copy("C:\\Windows\\a.txt", "C:\\Windows\\B.TXT"));
   EXPECT_THAT(files.ReadAll("C:\\Windows\\b.txt"), Optional(std::string("B")));
-  EXPECT_FALSE(files.CopyNoOverwrite("C:\\Windows\\missing", "C:\\Windows\\c.txt"));
-  EXPECT_FALSE(files.CopyNoOverwrite("C:\\Windows\\a.txt", "C:\\Nowhere\\c.txt"));
-  ASSERT_TRUE(files.CopyNoOverwrite("C:\\Windows\\a.txt", "C:\\Windows\\c.txt"));
+  EXPECT_FALSE(files.Hold("C:\\Windows\\missing"));
+  EXPECT_FALSE(files.Hold("C:\\Windows"));
+  EXPECT_FALSE(Copy("C:\\Windows\\a.txt", "C:\\Nowhere\\c.txt"));
+  ASSERT_TRUE(Copy("C:\\Windows\\a.txt", "C:\\Windows\\c.txt"));
+  EXPECT_THAT(files.ReadAll("C:\\Windows\\c.txt"), Optional(std::string("A")));
   EXPECT_EQ(files.Stat("C:\\Windows\\c.txt").mtime, files.Stat("C:\\Windows\\a.txt").mtime);
 
-  EXPECT_FALSE(files.Move("C:\\Windows\\a.txt", "C:\\Windows\\b.txt"));
+  EXPECT_EQ(files.Move("C:\\Windows\\a.txt", "C:\\Windows\\b.txt"), MoveStatus::Failed);
   EXPECT_THAT(files.ReadAll("C:\\Windows\\b.txt"), Optional(std::string("B")));
-  ASSERT_TRUE(files.Move("C:\\Windows\\a.txt", "C:\\moved.txt"));
+  EXPECT_EQ(files.Move("C:\\Windows\\a.txt", "C:\\Nowhere\\a.txt"), MoveStatus::Failed);
+  ASSERT_EQ(files.Move("C:\\Windows\\a.txt", "C:\\moved.txt"), MoveStatus::Moved);
   EXPECT_FALSE(files.Exists("C:\\Windows\\a.txt"));
   EXPECT_THAT(files.ReadAll("C:\\moved.txt"), Optional(std::string("A")));
 
@@ -145,6 +153,48 @@ TEST_F(PlatformPortableFiles, CopyMoveAndDelete) {
   EXPECT_FALSE(files.ReadAll("C:\\Windows"));
   EXPECT_THAT(Entries(c / "Windows"), ElementsAre("b.txt", "c.txt"));
 }
+
+// Wine, where the Windows build of these tests runs, makes no symbolic
+// links; tests/win32 covers the Windows backend there.
+#ifndef _WIN32
+TEST_F(PlatformPortableFiles, AHeldFileIsTheOneOpenedAndALinkOnTheWayShows) {
+  WriteHost(c / "Apps" / "agent.exe", "agent");
+  WriteHost(c / "Secret" / "agent.exe", "secret");
+  std::unique_ptr<HeldFile> held = files.Hold("C:\\apps\\AGENT.exe");
+  ASSERT_TRUE(held);
+  EXPECT_THAT(held->FinalPath(), Optional(std::string("C:\\Apps\\agent.exe")));
+
+  // Its folder swapped for a link afterwards: the held file is the one in
+  // the folder put aside, and the file the link leads to is left alone.
+  fs::rename(c / "Apps", c / "Apps.old");
+  fs::create_directory_symlink("Secret", c / "Apps");
+  EXPECT_THAT(held->FinalPath(), Optional(std::string("C:\\Apps.old\\agent.exe")));
+  ASSERT_TRUE(held->CopyToNew("C:\\Windows\\copy.exe"));
+  EXPECT_THAT(files.ReadAll("C:\\Windows\\copy.exe"), Optional(std::string("agent")));
+  EXPECT_TRUE(held->Delete());
+  EXPECT_FALSE(held->FinalPath());
+  EXPECT_FALSE(files.Exists("C:\\Apps.old\\agent.exe"));
+  EXPECT_THAT(files.ReadAll("C:\\Secret\\agent.exe"), Optional(std::string("secret")));
+
+  // Opened through the link, it is where the link leads.
+  std::unique_ptr<HeldFile> through = files.Hold("C:\\Apps\\agent.exe");
+  ASSERT_TRUE(through);
+  EXPECT_THAT(through->FinalPath(), Optional(std::string("C:\\Secret\\agent.exe")));
+  WriteHost(scratch.path() / "outside" / "x.exe", "x");
+  fs::create_directory_symlink(scratch.path() / "outside", c / "Out");
+  EXPECT_EQ(files.Hold("C:\\Out\\x.exe")->FinalPath(), std::nullopt);
+
+  // Nothing is moved along a link, however deep, nor over a file.
+  WriteHost(c / "Windows" / "a.txt", "A");
+  fs::create_directories(c / "Secret" / "Sub");
+  for (const char* to : {"C:\\Apps\\a.txt", "C:\\apps\\Sub\\a.txt", "C:\\Out\\a.txt"})
+    EXPECT_EQ(files.Move("C:\\Windows\\a.txt", to), MoveStatus::ThroughReparsePoint) << to;
+  EXPECT_THAT(Entries(c / "Secret"), ElementsAre("Sub", "agent.exe"));
+  EXPECT_EQ(files.Move("C:\\Windows\\a.txt", "C:\\Secret\\agent.exe"), MoveStatus::Failed);
+  EXPECT_THAT(files.ReadAll("C:\\Secret\\agent.exe"), Optional(std::string("secret")));
+  EXPECT_EQ(files.Move("C:\\Windows\\a.txt", "C:\\Secret\\a.txt"), MoveStatus::Moved);
+}
+#endif
 
 TEST(PlatformPortableProcesses, ScriptedTable) {
   PortableProcesses procs;
