@@ -154,48 +154,6 @@ TEST_F(PlatformPortableFiles, CopyMoveAndDelete) {
   EXPECT_THAT(Entries(c / "Windows"), ElementsAre("b.txt", "c.txt"));
 }
 
-// Wine, where the Windows build of these tests runs, makes no symbolic
-// links; tests/win32 covers the Windows backend there.
-#ifndef _WIN32
-TEST_F(PlatformPortableFiles, AHeldFileIsTheOneOpenedAndALinkOnTheWayShows) {
-  WriteHost(c / "Apps" / "agent.exe", "agent");
-  WriteHost(c / "Secret" / "agent.exe", "secret");
-  std::unique_ptr<HeldFile> held = files.Hold("C:\\apps\\AGENT.exe");
-  ASSERT_TRUE(held);
-  EXPECT_THAT(held->FinalPath(), Optional(std::string("C:\\Apps\\agent.exe")));
-
-  // Its folder swapped for a link afterwards: the held file is the one in
-  // the folder put aside, and the file the link leads to is left alone.
-  fs::rename(c / "Apps", c / "Apps.old");
-  fs::create_directory_symlink("Secret", c / "Apps");
-  EXPECT_THAT(held->FinalPath(), Optional(std::string("C:\\Apps.old\\agent.exe")));
-  ASSERT_TRUE(held->CopyToNew("C:\\Windows\\copy.exe"));
-  EXPECT_THAT(files.ReadAll("C:\\Windows\\copy.exe"), Optional(std::string("agent")));
-  EXPECT_TRUE(held->Delete());
-  EXPECT_FALSE(held->FinalPath());
-  EXPECT_FALSE(files.Exists("C:\\Apps.old\\agent.exe"));
-  EXPECT_THAT(files.ReadAll("C:\\Secret\\agent.exe"), Optional(std::string("secret")));
-
-  // Opened through the link, it is where the link leads.
-  std::unique_ptr<HeldFile> through = files.Hold("C:\\Apps\\agent.exe");
-  ASSERT_TRUE(through);
-  EXPECT_THAT(through->FinalPath(), Optional(std::string("C:\\Secret\\agent.exe")));
-  WriteHost(scratch.path() / "outside" / "x.exe", "x");
-  fs::create_directory_symlink(scratch.path() / "outside", c / "Out");
-  EXPECT_EQ(files.Hold("C:\\Out\\x.exe")->FinalPath(), std::nullopt);
-
-  // Nothing is moved along a link, however deep, nor over a file.
-  WriteHost(c / "Windows" / "a.txt", "A");
-  fs::create_directories(c / "Secret" / "Sub");
-  for (const char* to : {"C:\\Apps\\a.txt", "C:\\apps\\Sub\\a.txt", "C:\\Out\\a.txt"})
-    EXPECT_EQ(files.Move("C:\\Windows\\a.txt", to), MoveStatus::ThroughReparsePoint) << to;
-  EXPECT_THAT(Entries(c / "Secret"), ElementsAre("Sub", "agent.exe"));
-  EXPECT_EQ(files.Move("C:\\Windows\\a.txt", "C:\\Secret\\agent.exe"), MoveStatus::Failed);
-  EXPECT_THAT(files.ReadAll("C:\\Secret\\agent.exe"), Optional(std::string("secret")));
-  EXPECT_EQ(files.Move("C:\\Windows\\a.txt", "C:\\Secret\\a.txt"), MoveStatus::Moved);
-}
-#endif
-
 TEST(PlatformPortableProcesses, ScriptedTable) {
   PortableProcesses procs;
   procs.Add(0, "");
