@@ -19,7 +19,7 @@ constexpr const char* kWindowsNeedsListed =
 // The slots whose entry forbids path, with their entries: the list is read
 // in one look at the file, without pumping messages.
 std::vector<std::pair<int, std::string>> ForbiddingSlots(registry::IniStore& black, const std::string& path,
-                                                         const std::string& windows) {
+                                                         const WindowsPlaces& windows) {
   std::vector<std::pair<int, std::string>> found;
   const auto entries = registry::ReadSlots(black, registry::black_list::kProgram, registry::kLastSlot);
   for (int slot = 0; slot < int(entries.size()); ++slot)
