@@ -41,6 +41,7 @@ class Engines final : public registry::ScanHost, public process::ProtectionHost,
   // The process engines.
   platform::Processes& Processes() override { return w_.platform.processes; }
   platform::Files& Files() override { return w_.platform.files; }
+  platform::System& System() override { return w_.platform.system; }
   registry::IniStore& BlackList() override { return Data().black_list; }
   registry::IniStore& Trashcan() override { return Data().trashcan; }
   bool SilentRemoval() override { return w_.settings().skanuj_usun_cicho.Checked(); }

@@ -28,13 +28,41 @@ class FileWriter {
   virtual bool Commit() = 0;
 };
 
+// A file held open, so that it stays the file it was when opened while it
+// is copied and deleted, whatever happens to its folders meanwhile.
+class HeldFile {
+ public:
+  virtual ~HeldFile() = default;
+  // Where the file really is ("C:\Apps\agent.exe"), every symbolic link,
+  // junction and mount point on the way resolved; nullopt when that cannot
+  // be told.
+  virtual std::optional<std::string> FinalPath() = 0;
+  // Copies its contents and last write time into a new file at `to`; false
+  // when something is there already or the copy fails, and then nothing new
+  // is left there.
+  virtual bool CopyToNew(const std::string& to) = 0;
+  // Deletes the file itself, wherever it is now.
+  virtual bool Delete() = 0;
+};
+
+enum class MoveStatus {
+  Moved,
+  // A folder on the way to the target is a symbolic link, a junction or a
+  // mount point, so the file might land anywhere: nothing was moved.
+  ThroughReparsePoint,
+  Failed,
+};
+
 class Files {
  public:
   virtual ~Files() = default;
   virtual bool Exists(const std::string& path) = 0;
-  // Fails when the target already exists.
-  virtual bool CopyNoOverwrite(const std::string& from, const std::string& to) = 0;
-  virtual bool Move(const std::string& from, const std::string& to) = 0;
+  // Opens the file for copying and deleting it; nullptr when it cannot be
+  // (missing, a folder, or open for writing elsewhere).
+  virtual std::unique_ptr<HeldFile> Hold(const std::string& path) = 0;
+  // Never over an existing file, and only along plain folders: they are
+  // held open meanwhile, so that none can be swapped for a link.
+  virtual MoveStatus Move(const std::string& from, const std::string& to) = 0;
   virtual bool Delete(const std::string& path) = 0;
   virtual FileStamp Stat(const std::string& path) = 0;
   // Whole file, byte for byte; nullopt when it is missing or cannot be read.

@@ -57,6 +57,9 @@ class Processes {
   virtual bool IsCritical(uint32_t pid) = 0;
   // The Windows folder ("C:\Windows"), without a trailing backslash.
   virtual std::string WindowsFolder() = 0;
+  // Windows is 64-bit: its SysWOW64 folder holds the 32-bit programs of the
+  // system folder.
+  virtual bool Is64BitWindows() = 0;
 };
 
 }  // namespace platform

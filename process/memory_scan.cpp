@@ -19,7 +19,7 @@ constexpr const char* kWindowsNeedsListed =
 // The slots whose entry forbids path, with their entries: the list is read
 // in one look at the file, without pumping messages.
 std::vector<std::pair<int, std::string>> ForbiddingSlots(registry::IniStore& black, const std::string& path,
-                                                         const std::string& windows) {
+                                                         const WindowsPlaces& windows) {
   std::vector<std::pair<int, std::string>> found;
   const auto entries = registry::ReadSlots(black, registry::black_list::kProgram, registry::kLastSlot);
   for (int slot = 0; slot < int(entries.size()); ++slot)
@@ -28,6 +28,10 @@ std::vector<std::pair<int, std::string>> ForbiddingSlots(registry::IniStore& bla
 }
 
 }  // namespace
+
+WindowsPlaces WindowsPlacesOf(platform::Processes& processes) {
+  return {processes.WindowsFolder(), processes.Is64BitWindows()};
+}
 
 bool WindowsNeeds(platform::Processes& processes, const std::string& path) {
   if (IsWindowsCritical(path, processes.WindowsFolder())) return true;
@@ -41,7 +45,7 @@ bool WindowsNeeds(platform::Processes& processes, const std::string& path) {
 
 void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths) {
   host.ShowScanPage();
-  const std::string windows = host.Processes().WindowsFolder();
+  const WindowsPlaces windows = WindowsPlacesOf(host.Processes());
   const int count = int(paths.size());
   host.Progress(0, count > 0 ? count - 1 : 0);
 
@@ -86,15 +90,10 @@ void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths) {
         if (registry::ReadSlot(host.BlackList(), slot, registry::black_list::kProgram) == entry)
           registry::EraseSlot(host.BlackList(), slot);
       } else if (decision.answer == registry::Answer::Stop) {
-        const bool stopped = StopProcess(host, path);
-        // A program still running keeps its file: the user has been told it
-        // could not be stopped.
         if (decision.ticked) {
-          if (stopped) {
-            MoveToTrashcan(host, path);
-          } else {
-            host.Warn(kNotTrashedRunning);
-          }
+          StopAndMoveToTrashcan(host, path);
+        } else {
+          StopProcess(host, path);
         }
       } else {
         host.Warn("Could not comunicate with the child window.");

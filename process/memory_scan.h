@@ -3,6 +3,7 @@
 #pragma once
 #include <string>
 #include <vector>
+#include "process/names.h"
 #include "process/protection_host.h"
 
 namespace process {
@@ -25,6 +26,9 @@ bool StopProcess(ProtectionHost& host, const std::string& path);
 // Windows marks critical. Such a program is never stopped, trashed or
 // black-listed.
 bool WindowsNeeds(platform::Processes& processes, const std::string& path);
+
+// Where this Windows keeps its own programs, as Windows names them.
+WindowsPlaces WindowsPlacesOf(platform::Processes& processes);
 
 // What the user is told when an action would hit such a program.
 inline constexpr const char* kWindowsNeedsIt =

@@ -24,9 +24,9 @@ size_t FindExe(std::string_view text) {
   return std::string_view::npos;
 }
 
-constexpr std::string_view kHosts[] = {"rundll32.exe", "regsvr32.exe", "cmd.exe",     "wscript.exe",
-                                       "cscript.exe",  "mshta.exe",    "powershell.exe", "conhost.exe",
-                                       "dllhost.exe",  "svchost.exe",  "explorer.exe"};
+// Hosts of the system folders.
+constexpr std::string_view kHosts[] = {"rundll32.exe", "regsvr32.exe", "cmd.exe",     "wscript.exe", "cscript.exe",
+                                       "mshta.exe",    "conhost.exe",  "dllhost.exe", "svchost.exe"};
 constexpr std::string_view kCritical[] = {"smss.exe",     "csrss.exe",    "wininit.exe",
                                           "winlogon.exe", "services.exe", "lsass.exe"};
 
@@ -70,8 +70,17 @@ std::string_view ExecutablePart(std::string_view entry) {
   return exe == std::string_view::npos ? entry : entry.substr(0, exe + 4);
 }
 
-bool IsWindowsHost(std::string_view path, std::string_view windows_folder) {
-  return Below(path, windows_folder) && OneOf(FileNameOf(path), kHosts);
+bool IsWindowsHost(std::string_view path, const WindowsPlaces& windows) {
+  std::optional<std::string_view> rest = Below(path, windows.folder);
+  if (!rest) return false;
+  if (SameAsciiCaseless(*rest, "explorer.exe")) return true;
+  for (std::string_view system : {"System32", "SysWOW64"}) {
+    if (system == "SysWOW64" && !windows.has_syswow64) continue;
+    std::optional<std::string_view> inside = Below(*rest, system);
+    if (inside && (OneOf(*inside, kHosts) || SameAsciiCaseless(*inside, "WindowsPowerShell\\v1.0\\powershell.exe")))
+      return true;
+  }
+  return false;
 }
 
 bool IsWindowsCritical(std::string_view path, std::string_view windows_folder) {
@@ -81,9 +90,9 @@ bool IsWindowsCritical(std::string_view path, std::string_view windows_folder) {
   return name && OneOf(*name, kCritical);
 }
 
-bool EntryForbids(std::string_view entry, std::string_view path, std::string_view windows_folder) {
+bool EntryForbids(std::string_view entry, std::string_view path, const WindowsPlaces& windows) {
   if (SameAsciiCaseless(entry, path)) return true;
-  return EntryNamesProgram(entry, path) && !IsWindowsHost(path, windows_folder);
+  return EntryNamesProgram(entry, path) && !IsWindowsHost(path, windows);
 }
 
 bool EntryNamesProgram(std::string_view entry, std::string_view path) {

@@ -1,5 +1,6 @@
 // How the process engines read paths and black-list entries.
 #pragma once
+#include <string>
 #include <string_view>
 
 namespace process {
@@ -24,10 +25,20 @@ std::string_view ExecutablePart(std::string_view entry);
 // long.
 bool EntryNamesProgram(std::string_view entry, std::string_view path);
 
-// Windows' own programs that run other programs' commands (rundll32.exe,
-// cmd.exe, svchost.exe, ...) when they lie in the Windows folder (given
-// without a trailing backslash) or below it.
-bool IsWindowsHost(std::string_view path, std::string_view windows_folder);
+// Where Windows keeps its own programs: the Windows folder as Windows names
+// it (a trailing backslash does not matter), and whether Windows is 64-bit,
+// where SysWOW64 beside System32 holds its 32-bit programs.
+struct WindowsPlaces {
+  std::string folder;
+  bool has_syswow64 = false;
+};
+
+// Windows' own programs that run other programs' commands, at their own
+// places only: rundll32.exe, cmd.exe, svchost.exe, ... in the system folders,
+// powershell.exe in their WindowsPowerShell\v1.0 folders and explorer.exe in
+// the Windows folder. A namesake anywhere else, even in a folder of
+// Windows that everyone may write to (Temp), is an ordinary program.
+bool IsWindowsHost(std::string_view path, const WindowsPlaces& windows);
 // The processes Windows cannot run without (smss.exe, csrss.exe, wininit.exe,
 // winlogon.exe, services.exe, lsass.exe), by their place in the system folder.
 bool IsWindowsCritical(std::string_view path, std::string_view windows_folder);
@@ -36,6 +47,6 @@ bool IsWindowsCritical(std::string_view path, std::string_view windows_folder);
 // path, or it names it by its executable part. A command line run by one of
 // Windows' host programs names the command, not the host: it never forbids
 // the host.
-bool EntryForbids(std::string_view entry, std::string_view path, std::string_view windows_folder);
+bool EntryForbids(std::string_view entry, std::string_view path, const WindowsPlaces& windows);
 
 }  // namespace process

@@ -3,6 +3,7 @@
 #include <string>
 #include "platform/files.h"
 #include "platform/processes.h"
+#include "platform/system.h"
 #include "registry/host.h"
 #include "registry/ini_store.h"
 
@@ -12,6 +13,7 @@ class ProtectionHost : public virtual registry::EngineHost {
  public:
   virtual platform::Processes& Processes() = 0;
   virtual platform::Files& Files() = 0;
+  virtual platform::System& System() = 0;
   virtual registry::IniStore& BlackList() = 0;  // C:\Windows\disallowed.vlt
   virtual registry::IniStore& Trashcan() = 0;   // C:\Windows\trashcan.vlt
 

@@ -1,5 +1,6 @@
 #include "process/trashcan.h"
 
+#include <memory>
 #include <vector>
 
 #include "process/memory_scan.h"
@@ -14,15 +15,18 @@ using registry::trashcan_list::kFormerPath;
 // How many programs of one file name the trashcan keeps apart.
 constexpr int kMaxSameName = 1000;
 
+constexpr const char* kTrashcanFull = "The trashcan is full. Empty some of its items first; this program was not moved.";
+
 // The file a slot keeps in the trashcan folder, by its file name or, in
 // slots written before that was recorded, by the file name of its path.
-std::optional<std::string> HeldFile(registry::IniStore& trashcan, int slot, const std::string& recorded) {
+std::optional<std::string> HeldFile(std::string_view folder, registry::IniStore& trashcan, int slot,
+                                    const std::string& recorded) {
   const std::string name = registry::ReadSlot(trashcan, slot, kFileName).value_or("");
-  return name.empty() ? TrashPathOf(recorded) : TrashPathOfName(name);
+  return name.empty() ? TrashPathOf(folder, recorded) : TrashPathOfName(folder, name);
 }
 
 // A name in the trashcan folder that no slot records and no file there has.
-std::optional<std::string> FreeTrashName(ProtectionHost& host, std::string_view name) {
+std::optional<std::string> FreeTrashName(ProtectionHost& host, std::string_view folder, std::string_view name) {
   registry::IniStore& trashcan = host.Trashcan();
   std::vector<std::string> taken;
   {
@@ -36,7 +40,7 @@ std::optional<std::string> FreeTrashName(ProtectionHost& host, std::string_view 
   }
   for (int n = 1; n <= kMaxSameName; ++n) {
     const std::string candidate = n == 1 ? std::string(name) : NumberedName(name, n);
-    std::optional<std::string> target = TrashPathOfName(candidate);
+    std::optional<std::string> target = TrashPathOfName(folder, candidate);
     if (!target) return std::nullopt;
     // File names differ in more than ASCII case only; the file check covers the rest.
     bool recorded = false;
@@ -48,14 +52,20 @@ std::optional<std::string> FreeTrashName(ProtectionHost& host, std::string_view 
 
 }  // namespace
 
-std::optional<std::string> TrashPathOfName(std::string_view name) {
+std::string TrashcanFolder(platform::System& system) {
+  return system.ProgramFilesFolder() + "\\Quorvik\\Veltrane\\Trashcan\\";
+}
+
+std::optional<std::string> TrashPathOfName(std::string_view folder, std::string_view name) {
   // Windows drops trailing dots and blanks, so such a name is the folder itself.
   if (name.find_first_not_of(". ") == std::string_view::npos || name.find_first_of("/\\:") != std::string_view::npos)
     return std::nullopt;
-  return kTrashcanFolder + std::string(name);
+  return std::string(folder) + std::string(name);
 }
 
-std::optional<std::string> TrashPathOf(const std::string& path) { return TrashPathOfName(FileNameOf(path)); }
+std::optional<std::string> TrashPathOf(std::string_view folder, const std::string& path) {
+  return TrashPathOfName(folder, FileNameOf(path));
+}
 
 std::string NumberedName(std::string_view name, int n) {
   size_t dot = name.rfind('.');
@@ -68,26 +78,46 @@ void MoveToTrashcan(ProtectionHost& host, const std::string& path) {
     host.Warn(kWindowsNeedsIt);
     return;
   }
-  registry::IniStore& trashcan = host.Trashcan();
-  int slot = registry::FindFreeSlot(trashcan, kFormerPath, registry::kLastSlot);
-  if (slot < 0) {
-    host.Warn("The trashcan is full. Empty some of its items first; this program was not moved.");
+  if (registry::FindFreeSlot(host.Trashcan(), kFormerPath, registry::kLastSlot) < 0) {
+    host.Warn(kTrashcanFull);
     return;
   }
+  StopAndMoveToTrashcan(host, path);
+}
+
+void StopAndMoveToTrashcan(ProtectionHost& host, const std::string& path) {
+  // Opened before the stop, so that what is copied and deleted is the file
+  // that ran, not one a swapped folder leads to afterwards.
+  std::unique_ptr<platform::HeldFile> file = host.Files().Hold(path);
   // A running program's file cannot be moved, and must not be copied as if it had been.
   if (!StopProcess(host, path)) {
     host.Warn(kNotTrashedRunning);
     return;
   }
+  registry::IniStore& trashcan = host.Trashcan();
+  int slot = registry::FindFreeSlot(trashcan, kFormerPath, registry::kLastSlot);
+  if (slot < 0) {
+    host.Warn(kTrashcanFull);
+    return;
+  }
+  if (file) {
+    // The person chose the file at the path shown; through a folder swapped
+    // for a link it would be another one, maybe one they may not even read.
+    const std::optional<std::string> real = file->FinalPath();
+    if (!real || !SameAsciiCaseless(*real, path)) {
+      host.Warn(kNotTrashedFolderChanged);
+      return;
+    }
+  }
 
-  platform::Files& files = host.Files();
-  std::optional<std::string> name = FreeTrashName(host, FileNameOf(path));
-  std::optional<std::string> target = name ? TrashPathOfName(*name) : std::nullopt;
-  if (!target || !files.CopyNoOverwrite(path, *target)) {
+  const std::string folder = TrashcanFolder(host.System());
+  std::optional<std::string> name = FreeTrashName(host, folder, FileNameOf(path));
+  std::optional<std::string> target = name ? TrashPathOfName(folder, *name) : std::nullopt;
+  if (!file || !target || !file->CopyToNew(*target)) {
     host.Say("Could not copy this file. Remove it manually.");
     return;
   }
-  if (!files.Delete(path)) host.Say("Could not delete source file. Do it manually.");
+  if (!file->Delete()) host.Say("Could not delete source file. Do it manually.");
 
   // Stopping and the boxes let other handlers run; one of them may have taken
   // the slot. Look again, with nothing running in between this time.
@@ -121,7 +151,7 @@ void BlockProgram(ProtectionHost& host, const std::string& text) {
   // A command line that a host program of Windows runs is kept, but never
   // stops the host itself (the memory scan's rule): the user hears why.
   const std::string_view part = ExecutablePart(text);
-  if (!SameAsciiCaseless(part, text) && IsWindowsHost(part, host.Processes().WindowsFolder())) {
+  if (!SameAsciiCaseless(part, text) && IsWindowsHost(part, WindowsPlacesOf(host.Processes()))) {
     const std::string host_name(FileNameOf(part));
     host.Say("Program was blocked successfuly.\r\n\r\nIt is started by " + host_name +
              ", which is part of Windows. Veltrane will not stop " + host_name +
@@ -134,15 +164,19 @@ void BlockProgram(ProtectionHost& host, const std::string& text) {
 void RecoverFromTrashcan(ProtectionHost& host, const std::string& listed_path) {
   if (host.Confirm("You are moving this item to its previous directory. Are you sure?")) {
     registry::IniStore& trashcan = host.Trashcan();
+    const std::string folder = TrashcanFolder(host.System());
     // Every matching slot, not only the first.
     for (int slot = 0; slot <= registry::kLastSlot; ++slot) {
       const std::optional<std::string> recorded = registry::ReadSlot(trashcan, slot, kFormerPath);
       if (!recorded || !SameAsciiCaseless(*recorded, listed_path)) continue;
-      std::optional<std::string> held = HeldFile(trashcan, slot, *recorded);
-      host.Say(held.value_or(kTrashcanFolder + std::string(FileNameOf(*recorded))) + " " + *recorded);
-      if (held && host.Files().Move(*held, *recorded)) {
+      std::optional<std::string> held = HeldFile(folder, trashcan, slot, *recorded);
+      host.Say(held.value_or(folder + std::string(FileNameOf(*recorded))) + " " + *recorded);
+      const platform::MoveStatus moved = held ? host.Files().Move(*held, *recorded) : platform::MoveStatus::Failed;
+      if (moved == platform::MoveStatus::Moved) {
         host.Say("Item was moved back to its normal directory.");
         registry::EraseSlot(trashcan, slot);
+      } else if (moved == platform::MoveStatus::ThroughReparsePoint) {
+        host.Warn(kNotRecoveredFolderChanged);
       } else {
         host.Warn("Error occured.");
       }
@@ -157,7 +191,7 @@ void EmptyFromTrashcan(ProtectionHost& host, const std::string& listed_path) {
   for (int slot = 0; slot <= registry::kLastSlot; ++slot) {
     const std::optional<std::string> recorded = registry::ReadSlot(trashcan, slot, kFormerPath);
     if (recorded != listed_path) continue;
-    std::optional<std::string> held = HeldFile(trashcan, slot, *recorded);
+    std::optional<std::string> held = HeldFile(TrashcanFolder(host.System()), trashcan, slot, *recorded);
     if (held && host.Files().Delete(*held)) {
       host.Say("Item was removed permanently. Hope you knew what you were doing.");
       registry::EraseSlot(trashcan, slot);

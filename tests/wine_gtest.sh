@@ -27,6 +27,9 @@ if ! e2e_start_session "$name" "$kind"; then
   e2e_end_session
   exit 1
 fi
+# A folder that is a symbolic link, which Windows programs under Wine cannot
+# make (PlatformWin32Links).
+mkdir -p "$DRIVE_C/veltrane-link-test/real" && ln -s real "$DRIVE_C/veltrane-link-test/linked"
 allowed=$here/allowed_skips.txt
 if [ "$kind" != win32 ]; then
   allowed=$out/no_skips.txt

@@ -142,7 +142,7 @@ std::optional<PortableFiles::Mapped> PortableFiles::Map(const std::string& path)
   auto parts = Components(path.substr(3));
   if (!parts) return std::nullopt;
   try {
-    Mapped m{base, std::string(1, letter) + ":"};
+    Mapped m{base, base, std::string(1, letter) + ":"};
     for (const auto& part : *parts) {
       m.host /= MatchEntry(m.host, part);
       m.key += '\\';
@@ -191,37 +191,29 @@ bool PortableFiles::Exists(const std::string& path) {
   return m && Present(m->host);
 }
 
-bool PortableFiles::CopyNoOverwrite(const std::string& from, const std::string& to) {
+MoveStatus PortableFiles::Move(const std::string& from, const std::string& to) {
   auto a = Map(from), b = Map(to);
-  if (!a || !b || !Writable(*b) || !IsFile(a->host) || Present(b->host) ||
-      !FolderExists(b->host.parent_path())) {
-    return false;
+  if (!a || !b || !Writable(*a) || !Writable(*b) || !Present(a->host)) return MoveStatus::Failed;
+  fs::path folder = b->drive;
+  for (const fs::path& part : b->host.parent_path().lexically_relative(b->drive)) {
+    folder /= part;
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(folder, ec))) return MoveStatus::ThroughReparsePoint;
   }
-  std::error_code ec;
-  if (!fs::copy_file(a->host, b->host, fs::copy_options::none, ec) || ec) return false;
-  // Copies keep the source's time, as CopyFile does.
-  auto t = fs::last_write_time(a->host, ec);
-  if (!ec) fs::last_write_time(b->host, t, ec);
-  return true;
-}
-
-bool PortableFiles::Move(const std::string& from, const std::string& to) {
-  auto a = Map(from), b = Map(to);
-  if (!a || !b || !Writable(*a) || !Writable(*b) || !Present(a->host)) return false;
-  if (a->key == b->key) return true;
-  if (Present(b->host) || !FolderExists(b->host.parent_path()) || rename_fails_) return false;
+  if (a->key == b->key) return MoveStatus::Moved;
+  if (Present(b->host) || !FolderExists(b->host.parent_path()) || rename_fails_) return MoveStatus::Failed;
   std::error_code ec;
   fs::rename(a->host, b->host, ec);
-  if (!ec) return true;
+  if (!ec) return MoveStatus::Moved;
   // Another device: files may be copied across, as MOVEFILE_COPY_ALLOWED does.
   if (!IsFile(a->host) || !fs::copy_file(a->host, b->host, fs::copy_options::none, ec) || ec) {
-    return false;
+    return MoveStatus::Failed;
   }
   if (!fs::remove(a->host, ec) || ec) {
     fs::remove(b->host, ec);
-    return false;
+    return MoveStatus::Failed;
   }
-  return true;
+  return MoveStatus::Moved;
 }
 
 bool PortableFiles::Delete(const std::string& path) {
@@ -424,6 +416,164 @@ std::unique_ptr<FileWriter> PortableFiles::OpenWriter(const std::string& path) {
   auto writer = std::make_unique<PortableFileWriter>(TempNameBeside(m->host), m->host, rename_fails_);
   if (!writer->Opened()) return nullptr;
   return writer;
+}
+
+}  // namespace platform::portable
+
+namespace platform::portable {
+namespace {
+
+// The folder with every symbolic link on its way followed, as the final path
+// of a file names it. Wine, where the Windows build of these tests runs,
+// makes no links, and its paths need no change.
+fs::path Resolved(const fs::path& p) {
+#ifndef _WIN32
+  std::error_code ec;
+  fs::path real = fs::weakly_canonical(p, ec);
+  if (!ec) return real;
+#endif
+  return p;
+}
+
+}  // namespace
+
+// On Linux the open descriptor is the handle: reads, the final path
+// (/proc/self/fd) and the deletion follow the file itself, wherever it has
+// gone. Wine, with no links to follow, gets a stream on the path.
+class PortableFiles::Held : public HeldFile {
+ public:
+  Held(PortableFiles& files, fs::path real) : files_(files), real_(std::move(real)) {
+#ifndef _WIN32
+    fd_ = ::open(real_.c_str(), O_RDONLY | O_CLOEXEC);
+#else
+    in_.open(real_, std::ios::binary);
+#endif
+  }
+  ~Held() override {
+#ifndef _WIN32
+    if (fd_ >= 0) ::close(fd_);
+#endif
+  }
+  bool Opened() const {
+#ifndef _WIN32
+    return fd_ >= 0;
+#else
+    return in_.is_open();
+#endif
+  }
+
+  std::optional<std::string> FinalPath() override {
+    std::optional<fs::path> where = Where();
+    return where ? files_.WindowsPath(*where) : std::nullopt;
+  }
+
+  bool CopyToNew(const std::string& to) override {
+    auto m = files_.Map(to);
+    if (!m || !files_.Writable(*m) || Present(m->host) || !FolderExists(m->host.parent_path())) return false;
+    bool copied;
+    {
+      std::ofstream out(m->host, std::ios::binary);
+      copied = CopyInto(out) && out.flush();
+    }
+    std::error_code ec;
+    std::optional<fs::path> where = Where();
+    if (copied && where) {
+      // Copies keep the source's time, as CopyFile does.
+      auto t = fs::last_write_time(*where, ec);
+      if (!ec) fs::last_write_time(m->host, t, ec);
+    }
+    if (!copied) fs::remove(m->host, ec);
+    return copied;
+  }
+
+  bool Delete() override {
+    std::optional<fs::path> where = Where();
+    std::optional<std::string> path = where ? files_.WindowsPath(*where) : std::nullopt;
+    auto m = path ? files_.Map(*path) : std::nullopt;
+    if (!m || !files_.Writable(*m)) return false;
+#ifndef _WIN32
+    // Only the file that was opened, never another one put in its place.
+    struct stat held, there;
+    if (::fstat(fd_, &held) != 0 || ::stat(where->c_str(), &there) != 0 || held.st_dev != there.st_dev ||
+        held.st_ino != there.st_ino)
+      return false;
+#else
+    in_.close();  // Windows deletes no file that a stream holds
+#endif
+    std::error_code ec;
+    return fs::remove(*where, ec) && !ec;
+  }
+
+ private:
+  // Where the file lies now; nullopt once it is deleted.
+  std::optional<fs::path> Where() const {
+#ifndef _WIN32
+    std::error_code ec;
+    fs::path now = fs::read_symlink("/proc/self/fd/" + std::to_string(fd_), ec);
+    if (ec || now.string().ends_with(" (deleted)")) return std::nullopt;
+    return now;
+#else
+    return Present(real_) ? std::optional(real_) : std::nullopt;
+#endif
+  }
+
+  bool CopyInto(std::ofstream& out) {
+    char chunk[64 * 1024];
+#ifndef _WIN32
+    for (off_t at = 0; out;) {
+      ssize_t got = ::pread(fd_, chunk, sizeof chunk, at);
+      if (got < 0) return false;
+      if (got == 0) return true;
+      out.write(chunk, got);
+      at += got;
+    }
+    return false;
+#else
+    in_.clear();
+    in_.seekg(0);
+    while (out) {
+      in_.read(chunk, sizeof chunk);
+      if (in_.gcount() == 0) return !in_.bad();
+      out.write(chunk, in_.gcount());
+    }
+    return false;
+#endif
+  }
+
+  PortableFiles& files_;
+  fs::path real_;
+#ifndef _WIN32
+  int fd_ = -1;
+#else
+  std::ifstream in_;
+#endif
+};
+
+std::unique_ptr<HeldFile> PortableFiles::Hold(const std::string& path) {
+  auto m = Map(path);
+  if (!m || !IsFile(m->host)) return nullptr;
+  auto held = std::make_unique<Held>(*this, m->host);
+  if (!held->Opened()) return nullptr;
+  return held;
+}
+
+std::optional<std::string> PortableFiles::WindowsPath(const fs::path& host) const {
+  std::map<char, fs::path> drives;
+  {
+    std::lock_guard lock(mu_);
+    drives = drives_;
+  }
+  for (const auto& [letter, folder] : drives) {
+    const fs::path rest = host.lexically_relative(Resolved(folder));
+    if (rest.empty() || *rest.begin() == "..") continue;
+    std::string path = std::string(1, letter) + ":";
+    for (const fs::path& part : rest) {
+      if (part == ".") continue;
+      path += "\\" + part.string();
+    }
+    return path.size() == 2 ? path + "\\" : path;
+  }
+  return std::nullopt;
 }
 
 }  // namespace platform::portable

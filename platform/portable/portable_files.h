@@ -25,8 +25,14 @@ class PortableFiles : public Files {
   explicit PortableFiles(std::filesystem::path c_drive);
 
   bool Exists(const std::string& path) override;
-  bool CopyNoOverwrite(const std::string& from, const std::string& to) override;
-  bool Move(const std::string& from, const std::string& to) override;
+  // An open stream on the file that path leads to, every symbolic link on
+  // the way followed (as Windows follows a junction); its final path is
+  // where that file lies, and its deletion refuses once another file lies
+  // there.
+  std::unique_ptr<HeldFile> Hold(const std::string& path) override;
+  // A folder on the way to the target that is a symbolic link is a reparse
+  // point.
+  MoveStatus Move(const std::string& from, const std::string& to) override;
   bool Delete(const std::string& path) override;
   FileStamp Stat(const std::string& path) override;
   std::optional<std::string> ReadAll(const std::string& path) override;
@@ -52,11 +58,16 @@ class PortableFiles : public Files {
   void SetAnsiCodePage(unsigned code_page) { code_page_ = code_page; }
 
  private:
+  class Held;
   struct Mapped {
+    std::filesystem::path drive;  // the drive's host folder
     std::filesystem::path host;
     std::string key;  // the path folded to one case, to compare Windows paths
   };
   std::optional<Mapped> Map(const std::string& path) const;
+  // The Windows path of a host path with no links on it; nullopt outside
+  // every drive's folder.
+  std::optional<std::string> WindowsPath(const std::filesystem::path& host) const;
   bool Writable(const Mapped& m) const;
   std::filesystem::path TempNameBeside(const std::filesystem::path& target);
 

@@ -144,6 +144,16 @@ void PortableProcesses::SetWindowsFolder(const std::string& folder) {
   windows_folder_ = folder;
 }
 
+bool PortableProcesses::Is64BitWindows() {
+  std::lock_guard lock(mu_);
+  return is_64bit_;
+}
+
+void PortableProcesses::SetIs64BitWindows(bool is_64bit) {
+  std::lock_guard lock(mu_);
+  is_64bit_ = is_64bit;
+}
+
 int PortableProcesses::EndWaits() const {
   std::lock_guard lock(mu_);
   return end_waits_;

@@ -18,6 +18,7 @@ class PortableProcesses : public Processes {
   StopResult Stop(uint32_t pid, const std::function<bool(const std::string&)>& is_it) override;
   bool IsCritical(uint32_t pid) override;
   std::string WindowsFolder() override;
+  bool Is64BitWindows() override;
 
   // Adds a process (or replaces the one with this pid); the snapshot name is
   // the file name of full_path. Order of addition is the system's order.
@@ -39,6 +40,8 @@ class PortableProcesses : public Processes {
   void ReuseIdOnStop(uint32_t pid, const std::string& new_path);
   // "C:\Windows" until set.
   void SetWindowsFolder(const std::string& folder);
+  // 32-bit Windows until set.
+  void SetIs64BitWindows(bool is_64bit);
   // WaitForEnd calls so far, over all stopped processes.
   int EndWaits() const;
 
@@ -63,6 +66,7 @@ class PortableProcesses : public Processes {
   std::map<uint32_t, Slow> slow_;
   std::map<uint32_t, std::string> reused_;
   std::string windows_folder_ = "C:\\Windows";
+  bool is_64bit_ = false;
   int end_waits_ = 0;
 };
 

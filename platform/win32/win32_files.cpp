@@ -16,16 +16,142 @@ bool Win32Files::Exists(const std::string& path) {
   return w && GetFileAttributesW(w->c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool Win32Files::CopyNoOverwrite(const std::string& from, const std::string& to) {
-  NativeFileNames native;
-  auto f = NameArg(from), t = NameArg(to);
-  return f && t && CopyFileW(f->c_str(), t->c_str(), TRUE);
+namespace {
+
+// GetFinalPathNameByHandle's answer as other calls name the place:
+// "\\?\C:\x" is "C:\x", "\\?\UNC\server\share" is "\\server\share".
+std::optional<std::wstring> FinalPathOf(HANDLE handle) {
+  constexpr DWORD kFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+  DWORD size = GetFinalPathNameByHandleW(handle, nullptr, 0, kFlags);
+  if (size == 0) return std::nullopt;
+  std::wstring path(size, L'\0');
+  DWORD length = GetFinalPathNameByHandleW(handle, path.data(), size, kFlags);
+  if (length == 0 || length >= size) return std::nullopt;
+  path.resize(length);
+  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+  return path;
 }
 
-bool Win32Files::Move(const std::string& from, const std::string& to) {
+// The same name to the file system, which folds case as Windows does.
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), int(a.size()), b.c_str(), int(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool MarkDeleted(HANDLE file) {
+  FILE_DISPOSITION_INFO deleted{TRUE};
+  return SetFileInformationByHandle(file, FileDispositionInfo, &deleted, sizeof deleted);
+}
+
+bool CopyContents(HANDLE from, HANDLE to) {
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(from, start, nullptr, FILE_BEGIN)) return false;
+  std::vector<char> chunk(64 * 1024);
+  for (;;) {
+    DWORD got = 0, wrote = 0;
+    if (!ReadFile(from, chunk.data(), DWORD(chunk.size()), &got, nullptr)) return false;
+    if (got == 0) return true;
+    if (!WriteFile(to, chunk.data(), got, &wrote, nullptr) || wrote != got) return false;
+  }
+}
+
+class Win32HeldFile : public HeldFile {
+ public:
+  explicit Win32HeldFile(Handle file) : file_(std::move(file)) {}
+
+  std::optional<std::string> FinalPath() override {
+    std::optional<std::wstring> path = FinalPathOf(file_.get());
+    if (!path) return std::nullopt;
+    return Utf8(*path);
+  }
+
+  bool CopyToNew(const std::string& to) override {
+    NativeFileNames native;
+    auto t = NameArg(to);
+    if (!t) return false;
+    Handle copy(CreateFileW(t->c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!copy) return false;
+    FILETIME written;
+    if (CopyContents(file_.get(), copy.get()) && GetFileTime(file_.get(), nullptr, nullptr, &written) &&
+        SetFileTime(copy.get(), nullptr, nullptr, &written)) {
+      return true;
+    }
+    MarkDeleted(copy.get());
+    return false;
+  }
+
+  bool Delete() override { return MarkDeleted(file_.get()); }
+
+ private:
+  Handle file_;
+};
+
+// Holds every folder below the drive (or share) of path down to its own
+// folder. ThroughReparsePoint when one is a reparse point or leads
+// elsewhere: Wine follows a Unix symbolic link even when asked to open the
+// link itself, and only the final path shows it.
+MoveStatus HoldFoldersOf(const std::wstring& path, std::vector<Handle>& held) {
+  size_t start = 0;
+  if (path.size() > 3 && path[1] == L':' && path[2] == L'\\') {
+    start = 3;
+  } else if (path.rfind(L"\\\\", 0) == 0) {
+    size_t share = path.find(L'\\', 2);
+    start = share == std::wstring::npos ? share : path.find(L'\\', share + 1);
+    if (start == std::wstring::npos) return MoveStatus::Failed;
+    ++start;
+  } else {
+    return MoveStatus::Failed;
+  }
+  for (size_t cut = path.find(L'\\', start); cut != std::wstring::npos; cut = path.find(L'\\', cut + 1)) {
+    const std::wstring folder = path.substr(0, cut);
+    // Read access, so that the missing FILE_SHARE_DELETE binds others.
+    Handle handle(CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!handle || !GetFileInformationByHandle(handle.get(), &info)) return MoveStatus::Failed;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return MoveStatus::ThroughReparsePoint;
+    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return MoveStatus::Failed;
+    std::optional<std::wstring> real = FinalPathOf(handle.get());
+    if (!real || !SamePath(*real, folder)) return MoveStatus::ThroughReparsePoint;
+    held.push_back(std::move(handle));
+  }
+  return MoveStatus::Moved;
+}
+
+// The full path, with "." and ".." resolved and "/" made "\\".
+std::optional<std::wstring> FullPath(const std::wstring& path) {
+  DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return std::nullopt;
+  std::wstring full(size, L'\0');
+  DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return std::nullopt;
+  full.resize(length);
+  return full;
+}
+
+}  // namespace
+
+std::unique_ptr<HeldFile> Win32Files::Hold(const std::string& path) {
+  NativeFileNames native;
+  auto w = NameArg(path);
+  if (!w) return nullptr;
+  Handle file(CreateFileW(w->c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return nullptr;
+  return std::make_unique<Win32HeldFile>(std::move(file));
+}
+
+MoveStatus Win32Files::Move(const std::string& from, const std::string& to) {
   NativeFileNames native;
   auto f = NameArg(from), t = NameArg(to);
-  return f && t && MoveFileExW(f->c_str(), t->c_str(), MOVEFILE_COPY_ALLOWED);
+  std::optional<std::wstring> target = t ? FullPath(*t) : std::nullopt;
+  if (!f || !target) return MoveStatus::Failed;
+  std::vector<Handle> folders;
+  const MoveStatus way = HoldFoldersOf(*target, folders);
+  if (way != MoveStatus::Moved) return way;
+  // Without MOVEFILE_REPLACE_EXISTING: never over another file.
+  return MoveFileExW(f->c_str(), target->c_str(), MOVEFILE_COPY_ALLOWED) ? MoveStatus::Moved : MoveStatus::Failed;
 }
 
 bool Win32Files::Delete(const std::string& path) {

@@ -10,8 +10,12 @@ namespace platform::win32 {
 class Win32Files : public Files {
  public:
   bool Exists(const std::string& path) override;
-  bool CopyNoOverwrite(const std::string& from, const std::string& to) override;
-  bool Move(const std::string& from, const std::string& to) override;
+  // Read and delete access; others may read it meanwhile, never write.
+  std::unique_ptr<HeldFile> Hold(const std::string& path) override;
+  // Every folder below the target's drive is opened, as itself rather than
+  // what it may point to, and held without FILE_SHARE_DELETE until the file
+  // is there, so none can be renamed or replaced meanwhile.
+  MoveStatus Move(const std::string& from, const std::string& to) override;
   bool Delete(const std::string& path) override;
   // mtime is the last write time in 100 ns units (FILETIME).
   FileStamp Stat(const std::string& path) override;

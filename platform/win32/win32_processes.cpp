@@ -170,4 +170,10 @@ std::string Win32Processes::WindowsFolder() {
   return folder;
 }
 
+bool Win32Processes::Is64BitWindows() {
+  if (sizeof(void*) == 8) return true;
+  BOOL wow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
 }  // namespace platform::win32

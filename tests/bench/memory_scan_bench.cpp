@@ -36,6 +36,7 @@ class BenchHost : public process::ProtectionHost {
 
   platform::Processes& Processes() override { return processes_; }
   platform::Files& Files() override { return files_; }
+  platform::System& System() override { return system_; }
   registry::IniStore& BlackList() override { return black_; }
   registry::IniStore& Trashcan() override { return black_; }
   bool SilentRemoval() override { return false; }
@@ -55,6 +56,7 @@ class BenchHost : public process::ProtectionHost {
   platform::Files& files_;
   registry::IniStore black_;
   platform::portable::PortableProcesses processes_;
+  platform::portable::PortableSystem system_;
 };
 
 void BM_MemoryScan(benchmark::State& state) {

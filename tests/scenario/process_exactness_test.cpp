@@ -76,6 +76,28 @@ TEST_F(ProcessExactness, ACommandLineRunByAWindowsHostIsKeptButNeverStopsTheHost
   EXPECT_THAT(sys.processes.Terminated(), ElementsAre(40));
 }
 
+TEST_F(ProcessExactness, OnlyWindowsOwnPlacesMakeAHostSoANamesakeInTempIsStopped) {
+  StartConfigured();
+  const std::string temp = "C:\\Windows\\Temp\\svchost.exe";
+  sys.processes.Add(70, temp);
+  sys.processes.Add(71, "C:\\Windows\\System32\\svchost.exe");
+  sys.processes.Add(72, "C:\\Windows\\SysWOW64\\svchost.exe");
+  w().BlockProgram(temp + " -k x");
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre(temp + " -k x", "Program was blocked successfuly."));
+  SetSlot(kBlack, 1, "C:\\Windows\\System32\\svchost.exe -k netsvcs");
+  SetSlot(kBlack, 2, "C:\\Windows\\SysWOW64\\svchost.exe -k netsvcs");
+  sys.processes.SetIs64BitWindows(true);
+  AnswerAlerts({Step::Stop});
+  Scan(false);
+  EXPECT_EQ(Alerts(), 1);
+  EXPECT_THAT(sys.processes.Terminated(), ElementsAre(70));
+  // 32-bit Windows has no SysWOW64 of its own: a program there is anyone's.
+  sys.processes.SetIs64BitWindows(false);
+  Scan(true);
+  EXPECT_THAT(sys.processes.Terminated(), ElementsAre(70, 72));
+  EXPECT_TRUE(sys.processes.Running(71));
+}
+
 TEST_F(ProcessExactness, WindowsOwnProcessesAreNeverStoppedTrashedOrForbidden) {
   StartConfigured();
   const std::string csrss = "C:\\Windows\\System32\\csrss.exe";  // known by its place

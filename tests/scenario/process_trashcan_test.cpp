@@ -2,6 +2,9 @@
 // back, and away for good.
 #include <gmock/gmock.h>
 
+#include <utility>
+
+#include "process/trashcan.h"
 #include "tests/scenario/process_fixture.h"
 
 namespace scenario {
@@ -14,6 +17,7 @@ constexpr const char* kAgent = "C:\\Apps\\agent.exe";
 const std::string kHeld = std::string(kTrash) + "agent.exe";
 constexpr const char* kCan = registry::trashcan_list::kPath;
 constexpr const char* kBlack = registry::black_list::kPath;
+using Step = ProcessProgram::Step;
 
 class ProcessTrashcan : public ProcessProgram {
  protected:
@@ -28,6 +32,13 @@ class ProcessTrashcan : public ProcessProgram {
     auto& items = List("list_smietnik").Items();
     if (std::find(items.begin(), items.end(), line) == items.end()) List("list_smietnik").AddItem(line);
     Press(w().smietnik, List("list_smietnik"), b, line);
+  }
+  // What a program of the person can do to their own folders: the folder
+  // goes aside, and a symbolic link to target takes its place.
+  void SwapForLink(const std::string& folder, const std::string& target) {
+    const std::filesystem::path host = *sys.files.HostPath(folder);
+    std::filesystem::rename(host, host.string() + ".shown");
+    std::filesystem::create_directory_symlink(*sys.files.HostPath(target), host);
   }
   void FillSlots(const char* file) {
     std::string text;
@@ -70,6 +81,104 @@ TEST_F(ProcessTrashcan, RecoverFoldsCaseAndFailsIntoAVanishedFolder) {
   EXPECT_EQ(backend.Boxes().back().kind, tk::MsgKind::Warning);
   EXPECT_EQ(Slot(kCan, 2), "C:\\Gone\\agent.exe");
   EXPECT_TRUE(FileThere(kHeld));
+}
+
+// --- Files are acted on only where they were shown. Wine, where the
+// Windows build of these tests runs, makes no symbolic links; the Windows
+// backend is tested there with a link the test runner makes.
+#ifndef _WIN32
+TEST_F(ProcessTrashcan, AFolderSwappedForALinkAfterTheAlertMovesNoFile) {
+  StartConfigured();
+  sys.processes.Add(10, kAgent);
+  MakeFile(kAgent);
+  MakeFile("C:\\Secret\\agent.exe");
+  WriteFile("C:\\Secret\\agent.exe", "administrators only");
+  SetSlot(kBlack, 0, kAgent);
+  AnswerAlerts({Step::Tick, Step::Stop});
+  bool swapped = false;
+  backend.modal_answerer = [this, &swapped, answer = backend.modal_answerer](tk::Form& form) {
+    if (!std::exchange(swapped, true)) SwapForLink("C:\\Apps", "C:\\Secret");
+    return answer(form);
+  };
+  w().RefreshProcessList();
+  w().ScanMemory();
+  ASSERT_TRUE(swapped);
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre(process::kNotTrashedFolderChanged));
+  EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Warning);
+  EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10));  // "Stop!" is still done
+  EXPECT_EQ(ReadFile("C:\\Secret\\agent.exe"), "administrators only");
+  EXPECT_EQ(ReadFile("C:\\Apps.shown\\agent.exe"), "MZ");
+  EXPECT_FALSE(FileThere(kHeld));
+  EXPECT_EQ(Slot(kCan, 0), "err");
+}
+
+TEST_F(ProcessTrashcan, AFilePutInTheProgramsPlaceWhileItStopsIsLeftAlone) {
+  StartConfigured();
+  sys.processes.Add(10, kAgent);
+  sys.processes.SetSlowToEnd(10, 2);
+  MakeFile(kAgent);
+  w().RefreshProcessList();
+  w().silnik.ShowPage(w().pamiec);
+  ASSERT_TRUE(backend.Select(List("list_pamiec"), 0));
+  backend.AnswerBoxes({tk::ModalResult::Yes});
+  ASSERT_TRUE(backend.Click(Button("Button15")));
+  // Runs while the stop waits, after the program's file was opened.
+  backend.Post([this] {
+    std::filesystem::rename(*sys.files.HostPath(kAgent), *sys.files.HostPath("C:\\Apps\\agent.old"));
+    WriteFile(kAgent, "someone else's");
+  });
+  backend.RunUntilIdle();
+  EXPECT_FALSE(sys.processes.Running(10));
+  EXPECT_EQ(backend.BoxTexts().back(), process::kNotTrashedFolderChanged);
+  EXPECT_EQ(ReadFile(kAgent), "someone else's");
+  EXPECT_EQ(ReadFile("C:\\Apps\\agent.old"), "MZ");
+  EXPECT_FALSE(FileThere(kHeld));
+  EXPECT_EQ(Slot(kCan, 0), "err");
+}
+
+TEST_F(ProcessTrashcan, RecoverGoesNeitherThroughALinkNorOverAFile) {
+  StartConfigured();
+  MakeFile(kHeld);
+  MakeFile(std::string(kTrash) + "tool.exe");
+  MakeFile("C:\\Secret\\Sub\\keep.txt");
+  MakeFile("C:\\Apps\\Sub\\keep.txt");
+  MakeFile("C:\\Tools\\tool.exe");  // another file at the old place
+  SetSlot(kCan, 0, "C:\\Apps\\Sub\\agent.exe");
+  SetSlot(kCan, 1, "C:\\Tools\\tool.exe");
+  SwapForLink("C:\\Apps", "C:\\Secret");
+  PressOnTrashcanPage(Button("Button10"), "C:\\Apps\\Sub\\agent.exe");
+  EXPECT_EQ(backend.BoxTexts().back(), process::kNotRecoveredFolderChanged);
+  EXPECT_EQ(backend.Boxes().back().kind, tk::MsgKind::Warning);
+  EXPECT_FALSE(FileThere("C:\\Secret\\Sub\\agent.exe"));
+
+  backend.ClearBoxes();
+  PressOnTrashcanPage(Button("Button10"), "C:\\Tools\\tool.exe");
+  EXPECT_EQ(backend.BoxTexts().back(), "Error occured.");
+  for (const std::string& file : {kHeld, std::string(kTrash) + "tool.exe"}) EXPECT_TRUE(FileThere(file)) << file;
+  EXPECT_EQ(Slot(kCan, 0), "C:\\Apps\\Sub\\agent.exe");
+  EXPECT_EQ(Slot(kCan, 1), "C:\\Tools\\tool.exe");
+}
+#endif
+
+TEST_F(ProcessTrashcan, TheTrashcanIsInTheProgramFilesFolderWindowsNames) {
+  const std::filesystem::path d = scratch.path() / "d";
+  std::filesystem::create_directories(d / "Programs" / "Quorvik" / "Veltrane" / "Trashcan");
+  sys.files.MapDrive('D', d);
+  sys.system.SetProgramFilesFolder("D:\\Programs");
+  StartConfigured();
+  sys.processes.Add(10, kAgent);
+  MakeFile(kAgent);
+  const std::string held = "D:\\Programs\\Quorvik\\Veltrane\\Trashcan\\agent.exe";
+  w().MoveToTrashcan(kAgent);
+  EXPECT_THAT(backend.BoxTexts(), IsEmpty());
+  EXPECT_EQ(ReadFile(held), "MZ");
+  EXPECT_FALSE(FileThere(kAgent));
+  EXPECT_FALSE(FileThere(kHeld));
+
+  PressOnTrashcanPage(Button("Button10"), kAgent);
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre("You are moving this item to its previous directory. Are you sure?",
+                                              held + " " + kAgent, "Item was moved back to its normal directory."));
+  EXPECT_EQ(ReadFile(kAgent), "MZ");
 }
 
 TEST_F(ProcessTrashcan, EmptyMatchesExactlyAndAnEmptiedLineFindsNothing) {

@@ -13,8 +13,8 @@ namespace testing_support {
 class MemFiles : public platform::Files {
  public:
   bool Exists(const std::string& path) override { return data.count(path) > 0; }
-  bool CopyNoOverwrite(const std::string&, const std::string&) override { return false; }
-  bool Move(const std::string&, const std::string&) override { return false; }
+  std::unique_ptr<platform::HeldFile> Hold(const std::string&) override { return nullptr; }
+  platform::MoveStatus Move(const std::string&, const std::string&) override { return platform::MoveStatus::Failed; }
   bool Delete(const std::string& path) override { return data.erase(path) > 0; }
   platform::FileStamp Stat(const std::string& path) override {
     ++stats;

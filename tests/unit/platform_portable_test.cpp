@@ -32,6 +32,10 @@ class PlatformPortableFiles : public ::testing::Test {
   PortableFiles files{c};
 
   void SetUp() override { fs::create_directories(c / "Windows"); }
+  bool Copy(const std::string& from, const std::string& to) {
+    std::unique_ptr<HeldFile> held = files.Hold(from);
+    return held && held->CopyToNew(to);
+  }
 };
 
 TEST_F(PlatformPortableFiles, MapsWindowsPathsUnderTheDriveFolder) {
@@ -95,14 +99,15 @@ TEST_F(PlatformPortableFiles, ReadOnlyFilesAndFoldersRefuseChanges) {
   files.SetReadOnly("C:\\Sealed");
   EXPECT_FALSE(files.Replace("C:\\Windows\\locked.txt", "x"));
   EXPECT_FALSE(files.Delete("C:\\Windows\\locked.txt"));
-  EXPECT_FALSE(files.Move("C:\\Windows\\locked.txt", "C:\\Windows\\moved.txt"));
+  EXPECT_EQ(files.Move("C:\\Windows\\locked.txt", "C:\\Windows\\moved.txt"), MoveStatus::Failed);
+  EXPECT_FALSE(files.Hold("C:\\Windows\\locked.txt")->Delete());
   EXPECT_FALSE(files.Replace("C:\\Sealed\\inner.txt", "x"));
   EXPECT_FALSE(files.Replace("C:\\Sealed\\new.txt", "x"));
-  EXPECT_FALSE(files.CopyNoOverwrite("C:\\Windows\\locked.txt", "C:\\Sealed\\copy.txt"));
+  EXPECT_FALSE(Copy("C:\\Windows\\locked.txt", "C:\\Sealed\\copy.txt"));
   EXPECT_THAT(Entries(c / "Sealed"), ElementsAre("inner.txt"));
   EXPECT_THAT(files.ReadAll("C:\\Windows\\locked.txt"), Optional(std::string("keep")));
   // Reading is still allowed, and so is writing next to the locked file.
-  EXPECT_TRUE(files.CopyNoOverwrite("C:\\Windows\\locked.txt", "C:\\Windows\\copy.txt"));
+  EXPECT_TRUE(Copy("C:\\Windows\\locked.txt", "C:\\Windows\\copy.txt"));
   files.SetReadOnly("C:\\Sealed", false);
   EXPECT_TRUE(files.Replace("C:\\Sealed\\inner.txt", "changed"));
 }
@@ -125,16 +130,19 @@ TEST_F(PlatformPortableFiles, StatSeesEveryRewrite) {
 TEST_F(PlatformPortableFiles, CopyMoveAndDelete) {
   WriteHost(c / "Windows" / "a.txt", "A");
   WriteHost(c / "Windows" / "b.txt", "B");
-  EXPECT_FALSE(files.CopyNoOverwrite("C:\\Windows\\a.txt", "C:\\Windows\\B.TXT"));
+  EXPECT_FALSE(Copy("C:\\Windows\\a.txt", "C:\\Windows\\B.TXT"));
   EXPECT_THAT(files.ReadAll("C:\\Windows\\b.txt"), Optional(std::string("B")));
-  EXPECT_FALSE(files.CopyNoOverwrite("C:\\Windows\\missing", "C:\\Windows\\c.txt"));
-  EXPECT_FALSE(files.CopyNoOverwrite("C:\\Windows\\a.txt", "C:\\Nowhere\\c.txt"));
-  ASSERT_TRUE(files.CopyNoOverwrite("C:\\Windows\\a.txt", "C:\\Windows\\c.txt"));
+  EXPECT_FALSE(files.Hold("C:\\Windows\\missing"));
+  EXPECT_FALSE(files.Hold("C:\\Windows"));
+  EXPECT_FALSE(Copy("C:\\Windows\\a.txt", "C:\\Nowhere\\c.txt"));
+  ASSERT_TRUE(Copy("C:\\Windows\\a.txt", "C:\\Windows\\c.txt"));
+  EXPECT_THAT(files.ReadAll("C:\\Windows\\c.txt"), Optional(std::string("A")));
   EXPECT_EQ(files.Stat("C:\\Windows\\c.txt").mtime, files.Stat("C:\\Windows\\a.txt").mtime);
 
-  EXPECT_FALSE(files.Move("C:\\Windows\\a.txt", "C:\\Windows\\b.txt"));
+  EXPECT_EQ(files.Move("C:\\Windows\\a.txt", "C:\\Windows\\b.txt"), MoveStatus::Failed);
   EXPECT_THAT(files.ReadAll("C:\\Windows\\b.txt"), Optional(std::string("B")));
-  ASSERT_TRUE(files.Move("C:\\Windows\\a.txt", "C:\\moved.txt"));
+  EXPECT_EQ(files.Move("C:\\Windows\\a.txt", "C:\\Nowhere\\a.txt"), MoveStatus::Failed);
+  ASSERT_EQ(files.Move("C:\\Windows\\a.txt", "C:\\moved.txt"), MoveStatus::Moved);
   EXPECT_FALSE(files.Exists("C:\\Windows\\a.txt"));
   EXPECT_THAT(files.ReadAll("C:\\moved.txt"), Optional(std::string("A")));
 

@@ -63,39 +63,58 @@ TEST(ProcessNames, EntryNamesTheExecutablePartOfACommandLine) {
   }
 }
 
-TEST(ProcessNames, WindowsOwnProgramsByTheirPlace) {
-  constexpr const char* kWindows = "C:\\Windows";
+TEST(ProcessNames, WindowsHostsAreThoseAtWindowsOwnPlacesOnly) {
   struct Case {
     const char* path;
-    bool host, critical;
+    bool host32, host64;  // on 32-bit and on 64-bit Windows
   } cases[] = {
-      {"C:\\Windows\\System32\\rundll32.exe", true, false},
-      {"c:\\WINDOWS\\system32\\RUNDLL32.EXE", true, false},
-      {"C:\\Windows\\SysWOW64\\cmd.exe", true, false},
-      {"C:\\Windows\\explorer.exe", true, false},
-      {"C:\\Windows\\System32\\WindowsPowerShell\\v1.0\\powershell.exe", true, false},
-      {"C:\\Tools\\rundll32.exe", false, false},          // a copy elsewhere is anyone's
-      {"C:\\WindowsApps\\svchost.exe", false, false},     // not the Windows folder
+      {"C:\\Windows\\System32\\svchost.exe", true, true},
+      {"c:\\WINDOWS\\system32\\RUNDLL32.EXE", true, true},
+      {"C:\\Windows\\SysWOW64\\cmd.exe", false, true},
+      {"C:\\Windows\\System32\\WindowsPowerShell\\v1.0\\powershell.exe", true, true},
+      {"C:\\Windows\\SysWOW64\\WindowsPowerShell\\v1.0\\powershell.exe", false, true},
+      {"C:\\Windows\\explorer.exe", true, true},
+      // Namesakes elsewhere below the Windows folder, some of it writable by anyone.
+      {"C:\\Windows\\Temp\\svchost.exe", false, false},
+      {"C:\\Windows\\svchost.exe", false, false},
+      {"C:\\Windows\\System32\\Tasks\\svchost.exe", false, false},
+      {"C:\\Windows\\System32\\..\\Temp\\svchost.exe", false, false},
+      {"C:\\Windows\\System32\\powershell.exe", false, false},
+      {"C:\\Windows\\Temp\\WindowsPowerShell\\v1.0\\powershell.exe", false, false},
+      {"C:\\Windows\\System32\\explorer.exe", false, false},
+      {"C:\\Windows\\Temp\\explorer.exe", false, false},
+      {"C:\\Tools\\rundll32.exe", false, false},
+      {"C:\\WindowsApps\\svchost.exe", false, false},
       {"C:\\Windows\\System32\\rundll32.exe.bak", false, false},
-      {"C:\\Windows\\System32\\csrss.exe", false, true},
-      {"C:\\windows\\system32\\LSASS.EXE", false, true},
-      {"C:\\Windows\\System32\\winlogon.exe", false, true},
-      {"C:\\Windows\\csrss.exe", false, false},           // only in the system folder
-      {"C:\\Windows\\System32\\drivers\\csrss.exe", false, false},
-      {"C:\\Tools\\csrss.exe", false, false},
       {"C:\\Windows\\System32\\notepad.exe", false, false},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(IsWindowsHost(c.path, kWindows), c.host) << c.path;
-    EXPECT_EQ(IsWindowsHost(c.path, "C:\\Windows\\"), c.host) << c.path;
-    EXPECT_EQ(IsWindowsCritical(c.path, kWindows), c.critical) << c.path;
+    EXPECT_EQ(IsWindowsHost(c.path, {"C:\\Windows", false}), c.host32) << c.path;
+    EXPECT_EQ(IsWindowsHost(c.path, {"C:\\Windows\\", true}), c.host64) << c.path;
   }
+  // The Windows folder is where Windows says it is.
+  EXPECT_TRUE(IsWindowsHost("D:\\WinNT\\System32\\svchost.exe", {"D:\\WinNT", false}));
+  EXPECT_FALSE(IsWindowsHost("C:\\Windows\\System32\\svchost.exe", {"D:\\WinNT", true}));
+}
+
+TEST(ProcessNames, WindowsCriticalProgramsByTheirPlace) {
+  constexpr const char* kWindows = "C:\\Windows";
+  const std::pair<const char*, bool> cases[] = {
+      {"C:\\Windows\\System32\\csrss.exe", true},
+      {"C:\\windows\\system32\\LSASS.EXE", true},
+      {"C:\\Windows\\System32\\winlogon.exe", true},
+      {"C:\\Windows\\csrss.exe", false},  // only in the system folder
+      {"C:\\Windows\\System32\\drivers\\csrss.exe", false},
+      {"C:\\Tools\\csrss.exe", false},
+      {"C:\\Windows\\System32\\rundll32.exe", false},
+  };
+  for (auto [path, critical] : cases) EXPECT_EQ(IsWindowsCritical(path, kWindows), critical) << path;
   EXPECT_TRUE(IsWindowsCritical("D:\\WinNT\\System32\\csrss.exe", "D:\\WinNT"));
   EXPECT_FALSE(IsWindowsCritical("C:\\Windows\\System32\\csrss.exe", "D:\\WinNT"));
 }
 
 TEST(ProcessNames, ACommandLineRunByAWindowsHostNeverForbidsTheHost) {
-  constexpr const char* kWindows = "C:\\Windows";
+  const WindowsPlaces kWindows{"C:\\Windows", true};
   constexpr const char* kRundll = "C:\\Windows\\System32\\rundll32.exe";
   struct Case {
     const char* entry;
@@ -111,6 +130,7 @@ TEST(ProcessNames, ACommandLineRunByAWindowsHostNeverForbidsTheHost) {
       {"c:\\windows\\system32\\RUNDLL32.exe", kRundll, true},
       // The same name elsewhere is an ordinary program.
       {"C:\\Tools\\rundll32.exe C:\\x.dll", "C:\\Tools\\rundll32.exe", true},
+      {"C:\\Windows\\Temp\\svchost.exe -k x", "C:\\Windows\\Temp\\svchost.exe", true},
       {"C:\\Tools\\my.executables\\agent.exe /x", "C:\\Tools\\my.executables\\agent.exe", true},
       {"C:\\Tools\\my.executables\\agent.exe /x", "C:\\Tools\\my.exe", false},
   };
@@ -118,11 +138,12 @@ TEST(ProcessNames, ACommandLineRunByAWindowsHostNeverForbidsTheHost) {
 }
 
 TEST(ProcessNames, TrashPathIsTheFileNameInTheTrashcanFolderOrNothing) {
-  EXPECT_EQ(TrashPathOf("C:\\Apps\\agent.exe"), std::string(kTrashcanFolder) + "agent.exe");
-  EXPECT_EQ(TrashPathOf("C:agent.exe"), std::string(kTrashcanFolder) + "agent.exe");
+  constexpr const char* kFolder = "D:\\Programs\\Quorvik\\Veltrane\\Trashcan\\";
+  EXPECT_EQ(TrashPathOf(kFolder, "C:\\Apps\\agent.exe"), std::string(kFolder) + "agent.exe");
+  EXPECT_EQ(TrashPathOf(kFolder, "C:agent.exe"), std::string(kFolder) + "agent.exe");
   // Names that would address the folder itself or one above it.
   for (const char* bad : {"C:\\Apps\\", "C:\\Apps\\..", "C:\\Apps\\.", "C:\\Apps\\. .", "C:\\a\\b/..", ""})
-    EXPECT_EQ(TrashPathOf(bad), std::nullopt) << bad;
+    EXPECT_EQ(TrashPathOf(kFolder, bad), std::nullopt) << bad;
 }
 
 }  // namespace

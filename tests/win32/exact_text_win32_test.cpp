@@ -132,8 +132,12 @@ TEST_F(ExactFiles, FilesNamedInAnyScript) {
     ASSERT_TRUE(files.Replace(path, name));
     EXPECT_NE(GetFileAttributesW(Wide(path).c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_THAT(files.ReadAll(path), Optional(name));
-    ASSERT_TRUE(files.CopyNoOverwrite(path, dir + "copy-" + name));
-    ASSERT_TRUE(files.Move(dir + "copy-" + name, dir + "moved-" + name));
+    std::unique_ptr<platform::HeldFile> held = files.Hold(path);
+    ASSERT_TRUE(held);
+    EXPECT_TRUE(held->FinalPath().value_or("").ends_with("\\" + name)) << held->FinalPath().value_or("(none)");
+    ASSERT_TRUE(held->CopyToNew(dir + "copy-" + name));
+    held.reset();
+    ASSERT_EQ(files.Move(dir + "copy-" + name, dir + "moved-" + name), platform::MoveStatus::Moved);
     EXPECT_TRUE(files.Exists(dir + "moved-" + name));
     EXPECT_FALSE(files.Exists(dir + "copy-" + name));
     EXPECT_TRUE(files.Delete(dir + "moved-" + name));

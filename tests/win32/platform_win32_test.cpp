@@ -291,13 +291,20 @@ TEST_F(PlatformWin32Files, ReplaceCreatesRewritesAndCleansUp) {
 TEST_F(PlatformWin32Files, CopyMoveDelete) {
   ASSERT_TRUE(files.Replace(In("a.txt"), "A"));
   ASSERT_TRUE(files.Replace(In("b.txt"), "B"));
-  EXPECT_FALSE(files.CopyNoOverwrite(In("a.txt"), In("b.txt")));
+  std::unique_ptr<HeldFile> a = files.Hold(In("a.txt"));
+  ASSERT_TRUE(a);
+  EXPECT_FALSE(a->CopyToNew(In("b.txt")));
   EXPECT_THAT(files.ReadAll(In("b.txt")), Optional(std::string("B")));
-  ASSERT_TRUE(files.CopyNoOverwrite(In("a.txt"), In("c.txt")));
+  ASSERT_TRUE(a->CopyToNew(In("c.txt")));
   EXPECT_THAT(files.ReadAll(In("c.txt")), Optional(std::string("A")));
+  EXPECT_EQ(files.Stat(In("c.txt")).mtime, files.Stat(In("a.txt")).mtime);
+  a.reset();
+  EXPECT_FALSE(files.Hold(In("missing.txt")));
+  EXPECT_FALSE(files.Hold(dir.string()));
 
-  EXPECT_FALSE(files.Move(In("a.txt"), In("b.txt")));
-  ASSERT_TRUE(files.Move(In("a.txt"), In("moved.txt")));
+  EXPECT_EQ(files.Move(In("a.txt"), In("b.txt")), MoveStatus::Failed);
+  EXPECT_EQ(files.Move(In("a.txt"), In("missing\\a.txt")), MoveStatus::Failed);
+  ASSERT_EQ(files.Move(In("a.txt"), In("moved.txt")), MoveStatus::Moved);
   EXPECT_FALSE(files.Exists(In("a.txt")));
   EXPECT_TRUE(files.Exists(In("moved.txt")));
 
@@ -307,6 +314,56 @@ TEST_F(PlatformWin32Files, CopyMoveDelete) {
   EXPECT_FALSE(files.ReadAll(dir.string()));
   EXPECT_TRUE(files.Exists(dir.string()));
   EXPECT_FALSE(files.Exists(In("b.txt") + std::string("\0x", 2)));
+}
+
+TEST_F(PlatformWin32Files, ARunningProgramsFileIsHeldThenDeletedOnceItHasEnded) {
+  Win32System sys;
+  std::string exe = sys.ExePath();
+  const std::string waiter = exe.substr(0, exe.find_last_of('\\') + 1) + "waiter.exe";
+  ASSERT_TRUE(CopyFileA(waiter.c_str(), In("agent.exe").c_str(), TRUE)) << waiter;
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::string command = "\"" + In("agent.exe") + "\"";
+  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                             &si, &pi));
+  CloseHandle(pi.hThread);
+  std::unique_ptr<HeldFile> held = files.Hold(In("agent.exe"));
+  const bool deleted_while_running = held && held->Delete();
+  TerminateProcess(pi.hProcess, 1);
+  ASSERT_EQ(WaitForSingleObject(pi.hProcess, kHangGuardMs), WAIT_OBJECT_0);
+  CloseHandle(pi.hProcess);
+  ASSERT_TRUE(held);
+  EXPECT_FALSE(deleted_while_running);
+  EXPECT_THAT(held->FinalPath(), Optional(testing::ResultOf(Lower, Lower(In("agent.exe")))));
+  ASSERT_TRUE(held->CopyToNew(In("trashed.exe")));
+  EXPECT_TRUE(held->Delete());
+  held.reset();
+  EXPECT_THAT(Entries(), UnorderedElementsAre("trashed.exe"));
+}
+
+// Windows programs under Wine can make no link (CreateSymbolicLinkW does
+// nothing), so tests/wine_gtest.sh makes C:\veltrane-link-test\linked, a Unix
+// symbolic link to the folder "real" beside it. Wine follows it when it
+// opens a path through it, even when asked to open the link itself.
+TEST(PlatformWin32Links, AFolderThatIsALinkShowsInTheFinalPathAndStopsAMove) {
+  const std::string base = "C:\\veltrane-link-test\\";
+  ASSERT_NE(GetFileAttributesA((base + "linked").c_str()), INVALID_FILE_ATTRIBUTES)
+      << "the link is made by tests/wine_gtest.sh";
+  Win32Files files;
+  ASSERT_TRUE(files.Replace(base + "real\\agent.exe", "administrators only"));
+  std::unique_ptr<HeldFile> held = files.Hold(base + "linked\\agent.exe");
+  ASSERT_TRUE(held);
+  EXPECT_THAT(held->FinalPath(), Optional(testing::ResultOf(Lower, Lower(base + "real\\agent.exe"))));
+  held.reset();
+
+  ASSERT_TRUE(CreateDirectoryA((base + "real\\sub").c_str(), nullptr));
+  ASSERT_TRUE(files.Replace(base + "a.txt", "A"));
+  for (const char* to : {"linked\\a.txt", "LINKED\\sub\\a.txt"})
+    EXPECT_EQ(files.Move(base + "a.txt", base + to), MoveStatus::ThroughReparsePoint) << to;
+  EXPECT_FALSE(files.Exists(base + "real\\a.txt"));
+  EXPECT_FALSE(files.Exists(base + "real\\sub\\a.txt"));
+  EXPECT_EQ(files.Move(base + "a.txt", base + "real\\sub\\a.txt"), MoveStatus::Moved);
 }
 
 TEST_F(PlatformWin32Files, ReadsAFileAnotherProgramHasOpen) {

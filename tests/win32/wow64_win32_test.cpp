@@ -19,6 +19,11 @@ bool SixtyFourBitWindows() {
   return GetSystemWow64DirectoryW(folder, MAX_PATH) != 0;
 }
 
+std::string Lower(std::string s) {
+  for (char& c : s) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+  return s;
+}
+
 std::string Raw(HKEY root, const std::string& path, REGSAM view, const char* name) {
   HKEY h;
   if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &h) != ERROR_SUCCESS) return "(no key)";
@@ -117,11 +122,15 @@ class PlatformWin64Files : public ::testing::Test {
 TEST_F(PlatformWin64Files, EveryCallActsOnTheNativeFile) {
   EXPECT_EQ(files.ReadAll(system32), "native");
   EXPECT_EQ(files.Stat(system32).size, 6u);
-  ASSERT_TRUE(files.CopyNoOverwrite(system32, elsewhere));
+  std::unique_ptr<platform::HeldFile> held = files.Hold(system32);
+  ASSERT_TRUE(held);
+  EXPECT_EQ(Lower(held->FinalPath().value_or("")), Lower(system32));
+  ASSERT_TRUE(held->CopyToNew(elsewhere));
   EXPECT_EQ(Get(L"C:\\" + name), "native");
-  ASSERT_TRUE(files.Delete(system32));
+  ASSERT_TRUE(held->Delete());
+  held.reset();
   EXPECT_FALSE(files.Exists(system32));
-  ASSERT_TRUE(files.Move(elsewhere, system32));
+  ASSERT_EQ(files.Move(elsewhere, system32), platform::MoveStatus::Moved);
   EXPECT_EQ(Get(L"C:\\Windows\\Sysnative\\" + name), "native");
   ASSERT_TRUE(files.Replace(system32, "rewritten"));
   EXPECT_EQ(Get(L"C:\\Windows\\Sysnative\\" + name), "rewritten");
