@@ -22,16 +22,23 @@ constexpr const char* kDefaultHelp =
     "them or remove them permanently. There is also a trashcan available, just in case you remove something "
     "useful. If you need more help, click on the button \"Help\" below.";
 
-constexpr const char* kHelpFile = "c:\\Windows\\Veltrane.txt";
+// Where the installer puts the help file: "c:\Windows\Veltrane.txt", the
+// drive letter in lower case as the shell has always been given it.
+std::string HelpFile(std::string windows_folder) {
+  if (windows_folder.size() >= 2 && windows_folder[1] == ':' && windows_folder[0] >= 'A' && windows_folder[0] <= 'Z')
+    windows_folder[0] = char(windows_folder[0] - 'A' + 'a');
+  return registry::DataPath(windows_folder, "Veltrane.txt");
+}
 
 }  // namespace
 
-DataFiles::DataFiles(platform::Files& files, const std::string& user_name)
-    : white_list(files, registry::white_list::kPath),
-      black_list(files, registry::black_list::kPath),
-      trashcan(files, registry::trashcan_list::kPath),
-      statistics(files, registry::statistics::kPath),
-      config(files, registry::ConfigPath(user_name)) {}
+DataFiles::DataFiles(platform::Files& files, const std::string& windows, const std::string& user_name)
+    : lock(files, registry::DataPath(windows, registry::kLockFile)),
+      white_list(files, registry::DataPath(windows, registry::white_list::kDataFile), &lock),
+      black_list(files, registry::DataPath(windows, registry::black_list::kDataFile), &lock),
+      trashcan(files, registry::DataPath(windows, registry::trashcan_list::kDataFile), &lock),
+      statistics(files, registry::DataPath(windows, registry::statistics::kDataFile), &lock),
+      config(files, registry::ConfigPath(windows, user_name), &lock) {}
 
 Tvelmain::Tvelmain(platform::Platform platform)
     : tk::Form("velmain", "Tvelmain"),
@@ -165,7 +172,7 @@ void Tvelmain::ShowHelpText(const std::string& text, bool use_default) {
 
 void Tvelmain::Button2Click() {
   // A missing file or viewer is the shell's to report, not ours.
-  platform.shell.Open(kHelpFile);
+  platform.shell.Open(HelpFile(platform.processes.WindowsFolder()));
 }
 
 // ---- Roll animation. Client height 101 is the rolled-up marker others test.

@@ -148,7 +148,12 @@ void RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, c
     host_.Warn(std::string(recorded.result == RecordResult::Full ? kUndoFull : kUndoNotStorable));
   // A value that cannot be deleted stays and is asked about next time; its
   // record would only offer to write it over itself.
-  if (!key.DeleteValue(name) && recorded.slot >= 0 && key.Info(name)) EraseSlot(host_.Statistics(), recorded.slot);
+  if (!key.DeleteValue(name) && recorded.slot >= 0 && key.Info(name)) {
+    IniStore::Change change(host_.Statistics());
+    // Unless another copy put the value back meanwhile and took the slot.
+    if (ReadSlot(host_.Statistics(), recorded.slot, statistics::kData) == now->text)
+      EraseSlot(host_.Statistics(), recorded.slot);
+  }
 }
 
 void RegistryScan::Allow(const std::string& name, const std::string& data, platform::RegView view) {
@@ -157,19 +162,22 @@ void RegistryScan::Allow(const std::string& name, const std::string& data, platf
     return;
   }
   IniStore& white = host_.WhiteList();
-  const int slot = FindFreeSlot(white, white_list::kCommand, white_list::kLastSlot);
-  if (slot < 0) {
-    host_.Warn(std::string(kWhiteListFull));
-    return;
+  {
+    IniStore::Change change(white);
+    const int slot = FindFreeSlot(white, white_list::kCommand, white_list::kLastSlot);
+    if (slot >= 0) {
+      const std::string number = std::to_string(slot);
+      // The 32-bit view is told apart by a key of its own. Matching reads
+      // neither, so an entry allowed in one view is known in the other too.
+      using namespace white_list;
+      if (view == platform::RegView::Wow32)
+        WriteSlot(white, slot, {{kNumber, number}, {kName, name}, {kSection, "HKLM_run"}, {kView, "32-bit"}, {kCommand, data}});
+      else
+        WriteSlot(white, slot, {{kNumber, number}, {kName, name}, {kSection, "HKLM_run"}, {kCommand, data}});
+      return;
+    }
   }
-  const std::string number = std::to_string(slot);
-  // The 32-bit view is told apart by a key of its own. Matching reads
-  // neither, so an entry allowed in one view is known in the other too.
-  using namespace white_list;
-  if (view == platform::RegView::Wow32)
-    WriteSlot(white, slot, {{kNumber, number}, {kName, name}, {kSection, "HKLM_run"}, {kView, "32-bit"}, {kCommand, data}});
-  else
-    WriteSlot(white, slot, {{kNumber, number}, {kName, name}, {kSection, "HKLM_run"}, {kCommand, data}});
+  host_.Warn(std::string(kWhiteListFull));
 }
 
 }  // namespace registry

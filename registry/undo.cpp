@@ -52,6 +52,7 @@ Recorded RecordRemoval(IniStore& statistics, const RemovedEntry& entry) {
   // they were, or the wrong value would be written back.
   if (!FitsInList(entry.name) || !FitsInList(entry.data) || !FitsInList(entry.path))
     return {RecordResult::NotStorable};
+  IniStore::Change change(statistics);
   const int slot = FindFreeSlot(statistics, kData, kLastSlot);
   if (slot < 0) return {RecordResult::Full};
   WriteSlot(statistics, slot,
@@ -65,6 +66,8 @@ Recorded RecordRemoval(IniStore& statistics, const RemovedEntry& entry) {
 }
 
 ReadRemoval ReadRemovalSlot(IniStore& statistics, int slot) {
+  // The keys of one version of the file, whoever writes it meanwhile.
+  IniStore::Batch batch(statistics);
   ReadRemoval read;
   std::optional<std::string> data = ReadSlot(statistics, slot, kData);
   if (!data) return read;
@@ -151,8 +154,13 @@ void RecoverRemoval(UndoHost& host, int slot, const std::string& shown_text) {
     host.Warn(std::string(kNotRecovered));
     return;
   }
-  // Only this slot: another record of the same text is another entry.
-  if (ReadSlot(statistics, slot, kData) == e.data) EraseSlot(statistics, slot);
+  {
+    // Only this slot, and only while it holds the record put back: another
+    // record of the same text is another entry.
+    IniStore::Change change(statistics);
+    const ReadRemoval now = ReadRemovalSlot(statistics, slot);
+    if (now.status == SlotRead::Ok && now.entry == e) EraseSlot(statistics, slot);
+  }
   host.Say(std::string(kRecovered));
 }
 

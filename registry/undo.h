@@ -21,6 +21,7 @@ struct RemovedEntry {
   std::string name;
   platform::ValueType type = platform::ValueType::Sz;
   std::string data;
+  bool operator==(const RemovedEntry&) const = default;
 };
 
 // The text of the slot's record, whatever it is (even the free marker's

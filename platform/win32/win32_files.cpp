@@ -1,5 +1,7 @@
 #include "platform/win32/win32_files.h"
 
+#include <sddl.h>
+
 #include <algorithm>
 #include <climits>
 #include <new>
@@ -119,6 +121,47 @@ bool Win32Files::Replace(const std::string& path, const std::string& bytes) {
   }
   DeleteFileW(temp.c_str());
   return false;
+}
+
+namespace {
+
+class Win32FileLock : public FileLock {
+ public:
+  explicit Win32FileLock(Handle file) : file_(std::move(file)) {}
+  ~Win32FileLock() override {
+    OVERLAPPED at = {};
+    UnlockFileEx(file_.get(), 0, 1, 0, &at);
+  }
+
+ private:
+  Handle file_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileLock> Win32Files::Lock(const std::string& path, int wait_ms) {
+  NativeFileNames native;
+  auto w = NameArg(path);
+  if (!w) return nullptr;
+  // Full access for the system and administrators, none for anyone else.
+  SECURITY_ATTRIBUTES security = {sizeof(security), nullptr, FALSE};
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;SY)(A;;FA;;;BA)", SDDL_REVISION_1,
+                                                            &security.lpSecurityDescriptor, nullptr))
+    return nullptr;
+  // No FILE_SHARE_DELETE: the file stays while anyone holds it.
+  Handle file(CreateFileW(w->c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &security,
+                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LocalFree(security.lpSecurityDescriptor);
+  if (!file) return nullptr;
+  // A waiting LockFileEx has no time limit: ask without waiting until the time is up.
+  const ULONGLONG deadline = GetTickCount64() + ULONGLONG(wait_ms > 0 ? wait_ms : 0);
+  for (;;) {
+    OVERLAPPED at = {};
+    if (LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+      return std::make_unique<Win32FileLock>(std::move(file));
+    if (GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount64() >= deadline) return nullptr;
+    Sleep(2);
+  }
 }
 
 std::string Win32Files::AnsiToUtf8(std::string_view bytes) {
