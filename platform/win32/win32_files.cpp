@@ -1,7 +1,5 @@
 #include "platform/win32/win32_files.h"
 
-#include <sddl.h>
-
 #include <algorithm>
 #include <climits>
 #include <new>
@@ -10,7 +8,14 @@
 #include "platform/win32/native_file_names.h"
 #include "platform/win32/win32_handles.h"
 
+#include <sddl.h>
+
 namespace platform::win32 {
+
+namespace {
+// About a second and a half of trying to replace a file that is being read.
+constexpr int kReplaceAttempts = 100;
+}  // namespace
 
 bool Win32Files::Exists(const std::string& path) {
   NativeFileNames native;
@@ -114,10 +119,14 @@ bool Win32Files::Replace(const std::string& path, const std::string& bytes) {
     written = written && FlushFileBuffers(file.get());
   }
   // MoveFileEx also handles a target that does not exist yet, where
-  // ReplaceFile would fail.
-  if (written && MoveFileExW(temp.c_str(), target->c_str(),
-                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return true;
+  // ReplaceFile would fail. Windows refuses to replace a file that someone
+  // reads at that moment (another copy of the program, a virus scanner):
+  // such a reader is done soon, so it is tried again for a while.
+  for (int attempt = 0; written; ++attempt) {
+    if (MoveFileExW(temp.c_str(), target->c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD error = GetLastError();
+    if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == kReplaceAttempts) break;
+    Sleep(10);
   }
   DeleteFileW(temp.c_str());
   return false;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <thread>
@@ -17,19 +18,20 @@
 #include <stdlib.h>
 #include "platform/win32/win32_files.h"
 #else
+#include "platform/portable/portable_files.h"
 #include <spawn.h>
 #include <unistd.h>
 #include <sys/wait.h>
 #endif
 
-#include "platform/portable/portable_files.h"
 #include "registry/data_files.h"
 
 namespace testing_support {
 
-// argv[1] of a writer: "--slot-writer <portable|win32> <place> <writer>".
-// portable: place is the host folder of drive C:, and the list lies in
-// C:\Windows; win32: place is the Windows folder of the list.
+// A writer's arguments: "--slot-writer <place> <writer>". On Windows the
+// writer uses the Windows backend and place is the folder of the list; on
+// the host it uses the portable one, place is the host folder of drive C:
+// and the list lies in C:\Windows.
 constexpr const char* kSlotWriterFlag = "--slot-writer";
 constexpr int kRecordsPerWriter = 100;
 // Exit codes of a writer.
@@ -84,17 +86,17 @@ inline WriterResult WriteSlots(platform::Files& files, const std::string& window
 }
 
 // The writer mode's main.
-inline int SlotWriterMain(const std::string& backend, const std::string& place, int writer) {
+inline int SlotWriterMain(const std::string& place, int writer) {
   try {
 #ifdef _WIN32
-    if (backend == "win32") {
-      platform::win32::Win32Files files;
-      return WriteSlots(files, place, writer);
-    }
-#endif
+    platform::win32::Win32Files files;
+    return WriteSlots(files, place, writer);
+#else
     platform::portable::PortableFiles files(place);
     return WriteSlots(files, "C:\\Windows", writer);
-  } catch (const std::exception&) {
+#endif
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "writer %d: %s\n", writer, e.what());
     return kWriterFailed;
   }
 }
@@ -102,14 +104,14 @@ inline int SlotWriterMain(const std::string& backend, const std::string& place, 
 // Starts writers 0 and 1 of this test program, lets them go at once and
 // waits for both; their exit codes.
 inline std::vector<int> RunTwoWriters(platform::Files& files, const std::string& windows_folder,
-                                      const std::string& backend, const std::string& place) {
+                                      const std::string& place) {
   std::vector<int> codes;
 #ifdef _WIN32
   // _spawnv joins the arguments with blanks as they are.
   const std::string quoted = "\"" + place + "\"";
   std::vector<intptr_t> children;
   for (const char* writer : {"0", "1"}) {
-    const char* args[] = {_pgmptr, kSlotWriterFlag, backend.c_str(), quoted.c_str(), writer, nullptr};
+    const char* args[] = {_pgmptr, kSlotWriterFlag, quoted.c_str(), writer, nullptr};
     children.push_back(_spawnv(_P_NOWAIT, _pgmptr, args));
   }
   files.Replace(registry::DataPath(windows_folder, "go"), "");
@@ -121,8 +123,8 @@ inline std::vector<int> RunTwoWriters(platform::Files& files, const std::string&
 #else
   std::vector<pid_t> children;
   for (const char* writer : {"0", "1"}) {
-    std::string self = "/proc/self/exe", flag = kSlotWriterFlag, kind = backend, at = place, id = writer;
-    char* args[] = {self.data(), flag.data(), kind.data(), at.data(), id.data(), nullptr};
+    std::string self = "/proc/self/exe", flag = kSlotWriterFlag, at = place, id = writer;
+    char* args[] = {self.data(), flag.data(), at.data(), id.data(), nullptr};
     pid_t pid = -1;
     if (posix_spawn(&pid, self.c_str(), nullptr, nullptr, args, environ) != 0) pid = -1;
     children.push_back(pid);

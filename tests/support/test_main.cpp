@@ -106,8 +106,8 @@ class SkipPolicy : public testing::TestEventListener {
 
 int main(int argc, char** argv) {
   // A child process of the tests of two copies sharing a list.
-  if (argc == 5 && std::string(argv[1]) == testing_support::kSlotWriterFlag)
-    return testing_support::SlotWriterMain(argv[2], argv[3], std::atoi(argv[4]));
+  if (argc == 4 && std::string(argv[1]) == testing_support::kSlotWriterFlag)
+    return testing_support::SlotWriterMain(argv[2], std::atoi(argv[3]));
   testing::InitGoogleMock(&argc, argv);
   auto& listeners = testing::UnitTest::GetInstance()->listeners();
   auto* policy = new SkipPolicy(AllowedSkips(), listeners.Release(listeners.default_result_printer()));

@@ -307,7 +307,7 @@ TEST_F(PlatformWin32Files, ALockExcludesEveryOtherHolderUntilItIsDropped) {
 }
 
 TEST_F(PlatformWin32Files, TwoProcessesAddAndEraseSlotsOfOneListAndNoRecordIsMixedOrLost) {
-  const std::vector<int> codes = testing_support::RunTwoWriters(files, dir.string(), "win32", dir.string());
+  const std::vector<int> codes = testing_support::RunTwoWriters(files, dir.string(), dir.string());
   EXPECT_THAT(codes, ::testing::ElementsAre(testing_support::kWriterDone, testing_support::kWriterDone));
   testing_support::ExpectKeptRecords(files, dir.string());
 }
