@@ -31,7 +31,7 @@ class Engines final : public registry::ScanHost, public process::ProtectionHost,
   bool LiveRegistryTest() override { return w_.settings().auto_skan_zywy.Checked(); }
   void SetBalloonText(const std::string& text) override { w_.tray.SetInfoText(text); }
   void ShowBalloon() override { w_.ShowBalloon(); }
-  void NoRightsExit() override { w_.NoRightsExit(); }
+  void Refused(const std::string& key_text, registry::Refusal refusal) override { w_.Refused(key_text, refusal); }
   void BlockProgram(const std::string& text) override { w_.BlockProgram(text); }
   std::string OwnPath() override { return w_.platform.system.ExePath(); }
   registry::Decision Ask(const registry::Question& question) override;

@@ -45,6 +45,7 @@ void Tvelmain::ShowRegistryDoctor() {
   // Shown once per run; never replaced while its own loop is running.
   if (doktor && doktor->Modal()) return;
   doktor = std::make_unique<registry::Tdoktor>(platform.registry);
+  doktor->OnRefused = [this](const std::string& key_text, registry::Refusal refusal) { Refused(key_text, refusal); };
   // Its repairs are the program's own writes to the watched key: nobody is
   // asked about them.
   bool watching = mon_HKLM.Watching();

@@ -98,6 +98,19 @@ void Tvelmain::FormClose(tk::CloseAction& action) {
   for (tk::Form* form : open) form->Close();
 }
 
+void Tvelmain::Refused(const std::string& key_text, registry::Refusal refusal) {
+  if (!platform.system.HasAdminRights()) {
+    NoRightsExit();
+    return;
+  }
+  if (refusal == registry::Refusal::Delete) {
+    tk::App().MessageBox(tk::MsgKind::Warning, std::string(registry::kNotDeletedRefused));
+    return;
+  }
+  if (refusals_told_.insert({key_text, refusal}).second)
+    tk::App().MessageBox(tk::MsgKind::Warning, registry::RefusalText(key_text, refusal));
+}
+
 void Tvelmain::NoRightsExit() {
   tk::App().MessageBox(tk::MsgKind::Information, kNoRightsText);
   auto_.SetAutoRun(false);

@@ -4,7 +4,9 @@
 // the engines.
 #pragma once
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "app/pages.h"
 #include "components/propanel.h"
@@ -13,6 +15,7 @@
 #include "components/zel_registry_monitor.h"
 #include "components/zel_trayicon.h"
 #include "platform/platform.h"
+#include "registry/autorun.h"
 #include "registry/doktorfrm.h"
 #include "registry/ini_store.h"
 #include "registry/scan_gate.h"
@@ -71,6 +74,10 @@ class Tvelmain : public tk::Form {
   void LoadConfiguration();
   void SaveConfiguration();
   void NoRightsExit();
+  // Windows refused Veltrane a registry key: for a copy without an
+  // administrator's rights the no-rights exit, otherwise a finding told once
+  // per run and key (a deletion each time).
+  void Refused(const std::string& key_text, registry::Refusal refusal);
   void ShowHelpText(const std::string& text, bool use_default);
   // The mouse over the control shows text in the help panel; nullptr: the
   // default help.
@@ -225,6 +232,8 @@ class Tvelmain : public tk::Form {
   bool stopping_ = false;
   // The user has been told that the program could not register itself.
   bool autorun_failure_told_ = false;
+  // The keys and refusals told in this run.
+  std::set<std::pair<std::string, registry::Refusal>> refusals_told_;
   // Counts RefreshLists runs, so that one that pumps messages notices a newer
   // one having refilled the lists meanwhile.
   int refresh_generation_ = 0;

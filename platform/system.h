@@ -48,6 +48,9 @@ class System {
   // consent prompt. A program that asks for them is not started from the
   // Run key at log-on (user account control would have to ask first).
   virtual bool RunsElevated() = 0;
+  // The process has an administrator's rights: its token is elevated, or it
+  // is an administrator's where user account control does not split tokens.
+  virtual bool HasAdminRights() = 0;
   // A task of the Task Scheduler that starts program at the current user's
   // log-on with the highest rights the user has; replaces one of that name.
   // False when the scheduler refused it.

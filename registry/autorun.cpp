@@ -10,15 +10,38 @@ std::vector<KeyView> ViewsOf(const ScanKey& key, platform::Registry& registry) {
 }
 
 AutorunKey OpenAutorunKey(platform::Registry& registry, platform::RootKey root, std::string_view path,
-                          platform::RegView view) {
+                          platform::RegView view, platform::Access access) {
   platform::OpenStatus status = platform::OpenStatus::Failed;
   AutorunKey result;
-  result.key = registry.Open(root, std::string(path), platform::Access::ReadWrite, &status, view);
+  result.key = registry.Open(root, std::string(path), access, &status, view);
   if (result.key)
     result.status = KeyOpen::Opened;
+  else if (status == platform::OpenStatus::NotFound)
+    result.status = KeyOpen::Missing;
   else
-    result.status = status == platform::OpenStatus::NotFound ? KeyOpen::Missing : KeyOpen::Refused;
+    result.status = status == platform::OpenStatus::AccessDenied ? KeyOpen::Refused : KeyOpen::Failed;
   return result;
+}
+
+std::string KeyText(platform::RootKey root, std::string_view path, platform::RegView view) {
+  const char* root_text = root == platform::RootKey::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
+  return std::string(root_text) + "\\" + std::string(path) + (view == platform::RegView::Wow32 ? ", 32-bit view" : "");
+}
+
+std::string RefusalText(const std::string& key_text, Refusal refusal) {
+  return std::string("Veltrane may not ") + (refusal == Refusal::Change ? "change" : "read") + " the registry key " +
+         key_text + ". A program may be hiding autostart entries there.";
+}
+
+std::string ShownName(std::string_view name) {
+  std::string shown;
+  for (char c : name) {
+    if (c == '\0')
+      shown += "<NUL>";
+    else
+      shown += c;
+  }
+  return shown;
 }
 
 std::optional<std::string> ReadText(platform::RegistryKey& key, const std::string& name) {

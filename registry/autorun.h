@@ -52,7 +52,8 @@ std::vector<KeyView> ViewsOf(const ScanKey& key, platform::Registry& registry);
 enum class KeyOpen {
   Opened,
   Missing,  // holds no autostart entries: nothing to do there
-  Refused,  // exists, but may not be read and written
+  Refused,  // exists, but Windows refuses the access asked for
+  Failed,   // cannot be opened for another reason
 };
 
 struct AutorunKey {
@@ -60,9 +61,27 @@ struct AutorunKey {
   std::unique_ptr<platform::RegistryKey> key;  // set when Opened
 };
 
-// Opens an existing key for reading and writing; never creates one.
+// Opens an existing key, for reading only unless asked; never creates one.
 AutorunKey OpenAutorunKey(platform::Registry& registry, platform::RootKey root, std::string_view path,
-                          platform::RegView view = platform::RegView::Native);
+                          platform::RegView view = platform::RegView::Native,
+                          platform::Access access = platform::Access::Read);
+
+// "HKEY_LOCAL_MACHINE\SOFTWARE\...\Run", and ", 32-bit view" for that view.
+std::string KeyText(platform::RootKey root, std::string_view path, platform::RegView view);
+
+// What Windows refused Veltrane: reading a key, changing one (the doctor),
+// or deleting an entry.
+enum class Refusal { Read, Change, Delete };
+inline constexpr std::string_view kNotDeletedRefused =
+    "This entry was not deleted: Windows refused. It will be shown again at the next scan.";
+inline constexpr std::string_view kNotDeletedChanged =
+    "This entry was not deleted: it changed or disappeared after it was shown.";
+// "Veltrane may not read the registry key <key>. ...", "change" for Change.
+std::string RefusalText(const std::string& key_text, Refusal refusal);
+
+// A value name as the person is shown it: "<NUL>" where a NUL stands, which
+// no text could show.
+std::string ShownName(std::string_view name);
 
 // The value's data as text, up to its first NUL as every text reader sees
 // it; nullopt when the value is gone or is not of a text type.

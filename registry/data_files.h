@@ -58,6 +58,9 @@ constexpr std::string_view kRoot = "korzen";
 constexpr std::string_view kKey = "klucz";
 constexpr std::string_view kView = "widok";
 constexpr std::string_view kName = "nazwa";
+// A name that holds a NUL, which no list can: kName shows it with "<NUL>",
+// and this key keeps it whole, its bytes in hexadecimal.
+constexpr std::string_view kNameHex = "nazwa_hex";
 constexpr std::string_view kType = "typ";
 }  // namespace statistics
 

@@ -84,23 +84,25 @@ void Tdoktor::RepairAutorunKey(const RepairKey& repair) {
   // Once the program is ending, one message about the registry is enough.
   if (tk::App().Terminated()) return;
   // On 64-bit Windows the machine's keys have a 32-bit view of their own,
-  // repaired after the native one on the same bar.
+  // repaired after the native one on the same bar. Each is read first, and
+  // opened for writing only when a value in it is to change.
   struct Opened {
+    platform::RegView view;
     AutorunKey key;
     std::vector<std::string> names;
   };
+  const ScanKey& k = repair.key;
   std::vector<Opened> opened;
   int count = 0;
-  for (const KeyView& view : ViewsOf(repair.key, registry_)) {
-    Opened& o =
-        opened.emplace_back(Opened{OpenAutorunKey(registry_, repair.key.root, repair.key.path, view.view), {}});
-    // The native key decides; the 32-bit view, which earlier versions never
-    // touched, is repaired where it may be and otherwise left as it is.
-    if (o.key.status == KeyOpen::Refused && view.view == platform::RegView::Native) {
+  for (const KeyView& view : ViewsOf(k, registry_)) {
+    Opened& o = opened.emplace_back(Opened{view.view, OpenAutorunKey(registry_, k.root, k.path, view.view), {}});
+    if (o.key.status == KeyOpen::Refused) Refused(KeyText(k.root, k.path, view.view), Refusal::Read);
+    // Not a refusal, and not missing: the registry itself is broken.
+    if (o.key.status == KeyOpen::Failed && view.view == platform::RegView::Native) {
       tk::App().MessageBox(tk::MsgKind::Error, std::string(kRegistryCorrupted), tk::MsgButtons::Ok);
       tk::App().Terminate();
-      break;
     }
+    if (tk::App().Terminated()) return;
     if (o.key.key) o.names = o.key.key->ValueNames();
     count += int(o.names.size());
   }
@@ -108,6 +110,7 @@ void Tdoktor::RepairAutorunKey(const RepairKey& repair) {
   bar.SetMax(count >= 2 ? count - 1 : 0);
   int i = 0;
   for (Opened& o : opened) {
+    std::unique_ptr<platform::RegistryKey> writable;
     for (const std::string& name : o.names) {
       bar.SetPosition(i++);
       std::optional<platform::RegValue> value = o.key.key->Read(name);
@@ -117,11 +120,20 @@ void Tdoktor::RepairAutorunKey(const RepairKey& repair) {
       if (data.find(" -") != std::string::npos) continue;
       std::optional<std::string> bare = Dequote(data);
       if (!bare) continue;
-      // Written back with its own type, so that %SystemRoot% and the like still
-      // expand. A value that cannot be written keeps its old data.
-      o.key.key->WriteText(name, *bare, platform::ValueType(value->type));
+      if (!writable) writable = OpenAutorunKey(registry_, k.root, k.path, o.view, platform::Access::ReadWrite).key;
+      // Written back with its own type, so that %SystemRoot% and the like
+      // still expand. A key that cannot be changed is left as it is.
+      if (!writable || !writable->WriteText(name, *bare, platform::ValueType(value->type))) {
+        Refused(KeyText(k.root, k.path, o.view), Refusal::Change);
+        break;
+      }
     }
+    if (tk::App().Terminated()) return;
   }
+}
+
+void Tdoktor::Refused(const std::string& key_text, Refusal refusal) {
+  if (OnRefused) OnRefused(key_text, refusal);
 }
 
 }  // namespace registry

@@ -2,6 +2,8 @@
 // quotes off autostart commands that are a bare quoted path, one progress
 // bar per key, and closes itself two seconds after the work is done.
 #pragma once
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +35,10 @@ class Tdoktor : public tk::Form {
   void FormActivate();
   void Timer1Timer();
 
+  // Windows refused a key: a finding to tell, or the end of a copy without
+  // an administrator's rights.
+  std::function<void(const std::string& key_text, Refusal refusal)> OnRefused;
+
   tk::Panel naglowek{this, "naglowek"};
   tk::Label opis{this, "opis"};
   tk::Label postep_tytul{this, "postep_tytul"};
@@ -51,6 +57,7 @@ class Tdoktor : public tk::Form {
 
   void BuildLayout();
   void RepairAutorunKey(const RepairKey& repair);
+  void Refused(const std::string& key_text, Refusal refusal);
 
   platform::Registry& registry_;
 };

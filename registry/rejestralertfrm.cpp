@@ -74,10 +74,10 @@ void Trejestralert::Answered(Answer answer) {
 void Trejestralert::Button1Click() { Answered(Answer::Allow); }
 
 void Trejestralert::Button2Click() {
-  const tk::ModalResult answer = tk::App().MessageBox(
-      tk::MsgKind::Warning, "Are you sure that you want to remove this registry entry?", tk::MsgButtons::OkCancel);
-  // Cancel does not return to the dialog: it lets the entry stay, allowed.
-  Answered(answer == tk::ModalResult::Ok ? Answer::Delete : Answer::Allow);
+  // Cancel takes the person back to the alert: nothing is decided yet.
+  if (tk::App().MessageBox(tk::MsgKind::Warning, "Are you sure that you want to remove this registry entry?",
+                           tk::MsgButtons::OkCancel) == tk::ModalResult::Ok)
+    Answered(Answer::Delete);
 }
 
 }  // namespace registry

@@ -14,9 +14,9 @@ class Trejestralert : public tk::Form {
 
   explicit Trejestralert(const Question& question);
 
-  // Shows the alert modally until it is answered or closed: Allow or Delete,
-  // with the box "Add this executable to the list of forbidden processes";
-  // Unanswered when it was closed without an answer.
+  // Shows the alert modally until it is answered or closed: Allow, or
+  // Delete confirmed with OK, with the box "Add this executable to the list
+  // of forbidden processes"; Unanswered when it was closed without one.
   Decision Ask();
 
   void Button1Click();  // "Allow"

@@ -38,13 +38,12 @@ void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
 }
 
 void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
-  AutorunKey opened;
-  if (!host_.Ending()) {
-    opened = OpenAutorunKey(host_.Registry(), scan_key.root, scan_key.path, view.view);
-    // The native key decides; the 32-bit view, which earlier versions never
-    // scanned, is scanned where it may be.
-    if (opened.status == KeyOpen::Refused && view.view == platform::RegView::Native) host_.NoRightsExit();
-  }
+  if (host_.Ending()) return;
+  // Read only: a key is opened for writing at the moment something in it is
+  // deleted.
+  AutorunKey opened = OpenAutorunKey(host_.Registry(), scan_key.root, scan_key.path, view.view);
+  if (opened.status == KeyOpen::Refused || opened.status == KeyOpen::Failed)
+    host_.Refused(KeyText(scan_key.root, scan_key.path, view.view), Refusal::Read);
   // The names are taken once: values added during the scan wait for the next.
   std::vector<std::string> names;
   if (opened.key) names = opened.key->ValueNames();
@@ -118,11 +117,11 @@ void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, 
   const std::string data = command->text;
   CommandParts parts = SplitCommandLine(platform::CutToUtf16Units(data, kShownChars));
   const Decision decision =
-      host_.Ask({std::string(view.section_text), name, ShownCommand(*command), parts.path, parts.name});
+      host_.Ask({std::string(view.section_text), ShownName(name), ShownCommand(*command), parts.path, parts.name});
   host_.Pump();
 
   if (decision.answer == Answer::Delete) {
-    Delete(key, name, scan_key, view.view);
+    Delete(key, name, data, scan_key, view.view);
     if (decision.ticked) host_.BlockProgram(data);
   } else if (decision.answer == Answer::Allow) {
     // What the user saw and allowed, even if the value changed meanwhile.
@@ -132,28 +131,39 @@ void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, 
   }
 }
 
-void RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key,
-                          platform::RegView view) {
-  // What goes is what is recorded: the value as it is now, which may differ
-  // from what the alert showed if another program rewrote it meanwhile.
+void RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, const std::string& shown,
+                          const ScanKey& scan_key, platform::RegView view) {
+  // Only what the person was shown goes: another program may have changed
+  // or deleted the value meanwhile.
   std::optional<AutorunCommand> now = ReadCommand(key, name);
-  // Gone already, or no longer text and so no command: nothing to delete.
-  if (!now) return;
+  if (!now || now->text != shown) {
+    host_.Warn(std::string(kNotDeletedChanged));
+    return;
+  }
+  const std::string key_text = KeyText(scan_key.root, scan_key.path, view);
+  AutorunKey writable = OpenAutorunKey(host_.Registry(), scan_key.root, scan_key.path, view, platform::Access::ReadWrite);
+  if (writable.status == KeyOpen::Missing) {
+    host_.Warn(std::string(kNotDeletedChanged));
+    return;
+  }
+  if (!writable.key) {
+    host_.Refused(key_text, Refusal::Delete);
+    return;
+  }
+  const RemovedEntry removed{scan_key.root, std::string(scan_key.path), view, name, platform::ValueType(now->type),
+                             now->text};
   Recorded recorded{RecordResult::NotStorable};
   // Data after a NUL cannot be kept in the list, nor written back.
-  if (!now->more_after_nul)
-    recorded = RecordRemoval(host_.Statistics(), RemovedEntry{scan_key.root, std::string(scan_key.path), view, name,
-                                                              platform::ValueType(now->type), now->text});
+  if (!now->more_after_nul) recorded = RecordRemoval(host_.Statistics(), removed);
   if (recorded.result != RecordResult::Recorded)
     host_.Warn(std::string(recorded.result == RecordResult::Full ? kUndoFull : kUndoNotStorable));
-  // A value that cannot be deleted stays and is asked about next time; its
-  // record would only offer to write it over itself.
-  if (!key.DeleteValue(name) && recorded.slot >= 0 && key.Info(name)) {
-    IniStore::Change change(host_.Statistics());
-    // Unless another copy put the value back meanwhile and took the slot.
-    if (ReadSlot(host_.Statistics(), recorded.slot, statistics::kData) == now->text)
-      EraseSlot(host_.Statistics(), recorded.slot);
-  }
+  if (writable.key->DeleteValue(name)) return;
+  // Not deleted: its record would only offer to write it over itself.
+  if (recorded.slot >= 0) EraseRemoval(host_.Statistics(), recorded.slot, removed);
+  if (writable.key->Info(name))
+    host_.Refused(key_text, Refusal::Delete);  // still there: asked about again next time
+  else
+    host_.Warn(std::string(kNotDeletedChanged));
 }
 
 void RegistryScan::Allow(const std::string& name, const std::string& data, platform::RegView view) {
@@ -171,9 +181,10 @@ void RegistryScan::Allow(const std::string& name, const std::string& data, platf
       // neither, so an entry allowed in one view is known in the other too.
       using namespace white_list;
       if (view == platform::RegView::Wow32)
-        WriteSlot(white, slot, {{kNumber, number}, {kName, name}, {kSection, "HKLM_run"}, {kView, "32-bit"}, {kCommand, data}});
+        WriteSlot(white, slot,
+                  {{kNumber, number}, {kName, ShownName(name)}, {kSection, "HKLM_run"}, {kView, "32-bit"}, {kCommand, data}});
       else
-        WriteSlot(white, slot, {{kNumber, number}, {kName, name}, {kSection, "HKLM_run"}, {kCommand, data}});
+        WriteSlot(white, slot, {{kNumber, number}, {kName, ShownName(name)}, {kSection, "HKLM_run"}, {kCommand, data}});
       return;
     }
   }

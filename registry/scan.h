@@ -30,8 +30,9 @@ class ScanHost : public virtual EngineHost {
   virtual bool LiveRegistryTest() = 0;
   virtual void SetBalloonText(const std::string& text) = 0;
   virtual void ShowBalloon() = 0;
-  // The key may not be read and written: tell the user and end the program.
-  virtual void NoRightsExit() = 0;
+  // Windows refused the key (its text as KeyText gives it): a finding to
+  // tell, or, for a copy without an administrator's rights, the end.
+  virtual void Refused(const std::string& key_text, Refusal refusal) = 0;
   // Puts the text on the black list, telling the user itself.
   virtual void BlockProgram(const std::string& text) = 0;
   // The program's own full path ("" when it could not be had): its own
@@ -90,8 +91,10 @@ class RegistryScan {
   void ScanView(const ScanKey& scan_key, const KeyView& view);
   void AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key, const KeyView& view);
   void Allow(const std::string& name, const std::string& data, platform::RegView view);
-  // Records the value as it is now, then deletes it.
-  void Delete(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key, platform::RegView view);
+  // Deletes the value when it still holds what the person was shown,
+  // recording it for undo first; tells the person when it cannot.
+  void Delete(platform::RegistryKey& key, const std::string& name, const std::string& shown,
+              const ScanKey& scan_key, platform::RegView view);
 
   ScanHost& host_;
   std::vector<std::optional<std::string>> white_list_;

@@ -39,7 +39,26 @@ bool IsAutostartKey(const RemovedEntry& e) {
   return false;
 }
 
-std::string NameText(const std::string& name) { return name.empty() ? "(Default)" : name; }
+std::string NameText(const std::string& name) { return name.empty() ? "(Default)" : ShownName(name); }
+
+std::string Hex(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : bytes) hex.append({kDigits[c >> 4], kDigits[c & 15]});
+  return hex;
+}
+
+std::optional<std::string> FromHex(std::string_view hex) {
+  auto digit = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
+  if (hex.size() % 2) return std::nullopt;
+  std::string bytes;
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    const int high = digit(hex[i]), low = digit(hex[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    bytes += char(high * 16 + low);
+  }
+  return bytes;
+}
 
 }  // namespace
 
@@ -50,18 +69,23 @@ std::optional<std::string> StatisticsText(IniStore& statistics, int slot) {
 Recorded RecordRemoval(IniStore& statistics, const RemovedEntry& entry) {
   // The name is a value in the file, the data too: both must come back as
   // they were, or the wrong value would be written back.
-  if (!FitsInList(entry.name) || !FitsInList(entry.data) || !FitsInList(entry.path))
+  const bool counted = entry.name.find('\0') != std::string::npos;
+  const std::string name = counted ? ShownName(entry.name) : entry.name;
+  const std::string name_hex = counted ? Hex(entry.name) : std::string();
+  if (!FitsInList(name) || !FitsInList(name_hex) || !FitsInList(entry.data) || !FitsInList(entry.path))
     return {RecordResult::NotStorable};
   IniStore::Change change(statistics);
   const int slot = FindFreeSlot(statistics, kData, kLastSlot);
   if (slot < 0) return {RecordResult::Full};
-  WriteSlot(statistics, slot,
-            {{kRoot, RootText(entry.root)},
-             {kKey, entry.path},
-             {kView, entry.view == platform::RegView::Wow32 ? kWow32 : kNative},
-             {kName, entry.name},
-             {kType, TypeText(entry.type)},
-             {kData, entry.data}});
+  const std::string_view view = entry.view == platform::RegView::Wow32 ? kWow32 : kNative;
+  if (counted)
+    WriteSlot(statistics, slot,
+              {{kRoot, RootText(entry.root)}, {kKey, entry.path}, {kView, view}, {kName, name},
+               {kNameHex, name_hex}, {kType, TypeText(entry.type)}, {kData, entry.data}});
+  else
+    WriteSlot(statistics, slot,
+              {{kRoot, RootText(entry.root)}, {kKey, entry.path}, {kView, view}, {kName, name},
+               {kType, TypeText(entry.type)}, {kData, entry.data}});
   return {RecordResult::Recorded, slot};
 }
 
@@ -100,14 +124,22 @@ ReadRemoval ReadRemovalSlot(IniStore& statistics, int slot) {
     return read;
   e.path = std::move(*path);
   e.name = std::move(*name);
+  if (std::optional<std::string> hex = ReadSlot(statistics, slot, kNameHex)) {
+    std::optional<std::string> whole = FromHex(*hex);
+    if (!whole) return read;
+    e.name = std::move(*whole);
+  }
   read.status = known_root && IsAutostartKey(e) ? SlotRead::Ok : SlotRead::NotOurs;
   return read;
 }
 
-std::string KeyText(const RemovedEntry& entry) {
-  return std::string(RootText(entry.root)) + "\\" + entry.path +
-         (entry.view == platform::RegView::Wow32 ? ", 32-bit view" : "");
+void EraseRemoval(IniStore& statistics, int slot, const RemovedEntry& entry) {
+  IniStore::Change change(statistics);
+  const ReadRemoval now = ReadRemovalSlot(statistics, slot);
+  if (now.status == SlotRead::Ok && now.entry == entry) EraseSlot(statistics, slot);
 }
+
+std::string KeyText(const RemovedEntry& entry) { return KeyText(entry.root, entry.path, entry.view); }
 
 void RecoverRemoval(UndoHost& host, int slot, const std::string& shown_text) {
   IniStore& statistics = host.Statistics();
@@ -154,13 +186,8 @@ void RecoverRemoval(UndoHost& host, int slot, const std::string& shown_text) {
     host.Warn(std::string(kNotRecovered));
     return;
   }
-  {
-    // Only this slot, and only while it holds the record put back: another
-    // record of the same text is another entry.
-    IniStore::Change change(statistics);
-    const ReadRemoval now = ReadRemovalSlot(statistics, slot);
-    if (now.status == SlotRead::Ok && now.entry == e) EraseSlot(statistics, slot);
-  }
+  // Only this slot: another record of the same text is another entry.
+  EraseRemoval(statistics, slot, e);
   host.Say(std::string(kRecovered));
 }
 

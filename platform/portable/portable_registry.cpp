@@ -70,9 +70,8 @@ bool SameName(const std::string& a, const std::string& b) {
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
-bool ValidValueName(const std::string& name) {
-  return name.size() <= kMaxValueNameLength && name.find('\0') == std::string::npos;
-}
+// Names are counted, as in Windows' own calls: a NUL inside one is part of it.
+bool ValidValueName(const std::string& name) { return name.size() <= kMaxValueNameLength; }
 
 // Splits "A\B\C"; empty components (doubled or outer backslashes) are ignored.
 std::optional<std::vector<std::string>> SplitPath(const std::string& path) {

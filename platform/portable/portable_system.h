@@ -27,6 +27,9 @@ class PortableSystem : public System {
                           const std::string& message = {}) override;
 
   bool RunsElevated() override;
+  bool HasAdminRights() override { return admin_; }
+  // A standard user's copy: no administrator's rights.
+  void SetAdminRights(bool admin) { admin_ = admin; }
   bool SetLogonTask(const std::string& name, const std::string& program) override;
   bool RemoveLogonTask(const std::string& name) override;
 
@@ -65,6 +68,7 @@ class PortableSystem : public System {
   std::optional<size_t> foreground_;
   std::function<void(const std::string&)> on_message_posted_;
   bool elevated_ = false;
+  bool admin_ = true;
   bool scheduler_fails_ = false;
   std::map<std::string, std::string> tasks_;
 };

@@ -1,10 +1,12 @@
 #include "platform/win32/win32_registry.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <new>
 #include <optional>
 
+#include "platform/utf.h"
 #include "platform/win32/win32_handles.h"
 
 #ifndef REG_NOTIFY_THREAD_AGNOSTIC
@@ -71,6 +73,53 @@ std::string TextOf(const BYTE* bytes, size_t size) {
 // Most values, autostart commands among them, fit: one call reads them.
 constexpr DWORD kUsualValueBytes = 4096;
 
+// A value name that holds a NUL reaches the registry whole only through the
+// native calls, which take counted names: the Win32 calls would cut it at the
+// NUL and act on another value. Looked up at run time: the program imports
+// no more than the DLLs Windows always maps.
+struct CountedName {
+  USHORT length;  // bytes
+  USHORT maximum_length;
+  PWSTR buffer;
+};
+struct PartialValue {
+  ULONG title_index;
+  ULONG type;
+  ULONG data_length;
+  BYTE data[1];
+};
+constexpr int kKeyValuePartialInformation = 2;
+constexpr LONG kBufferOverflow = LONG(0x80000005), kBufferTooSmall = LONG(0xC0000023);
+
+struct NativeValueCalls {
+  using Query = LONG(WINAPI*)(HANDLE, CountedName*, int, void*, ULONG, ULONG*);
+  using Set = LONG(WINAPI*)(HANDLE, CountedName*, ULONG, ULONG, const void*, ULONG);
+  using Remove = LONG(WINAPI*)(HANDLE, CountedName*);
+  Query query;
+  Set set;
+  Remove remove;
+  static const NativeValueCalls& Get() {
+    static const NativeValueCalls calls = [] {
+      HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+      return NativeValueCalls{Bind<Query>(ntdll, "NtQueryValueKey"), Bind<Set>(ntdll, "NtSetValueKey"),
+                              Bind<Remove>(ntdll, "NtDeleteValueKey")};
+    }();
+    return calls;
+  }
+};
+
+// The name as a counted string: nullopt when it is not UTF-8 or too long.
+std::optional<std::wstring> CountedNameText(const std::string& name) {
+  std::optional<std::wstring> wide = WideExact(name);
+  if (!wide || wide->size() >= kMaxValueNameChars) return std::nullopt;
+  return wide;
+}
+
+CountedName Counted(std::wstring& text) {
+  const USHORT bytes = USHORT(text.size() * sizeof(wchar_t));
+  return CountedName{bytes, bytes, text.data()};
+}
+
 class Win32Key : public RegistryKey {
  public:
   explicit Win32Key(HKEY h) : key_(h) {}
@@ -105,9 +154,10 @@ class Win32Key : public RegistryKey {
   }
 
   std::optional<RegValue> Read(const std::string& name) override {
-    auto wname = NameArg(name);
-    if (!wname) return std::nullopt;
     try {
+      if (HasNul(name)) return ReadCounted(name);
+      auto wname = NameArg(name);
+      if (!wname) return std::nullopt;
       return ReadValue(*wname);
     } catch (const std::bad_alloc&) {
       return std::nullopt;  // a value larger than this process can hold
@@ -115,6 +165,13 @@ class Win32Key : public RegistryKey {
   }
 
   std::optional<ValueInfo> Info(const std::string& name) override {
+    if (HasNul(name)) {
+      std::optional<RegValue> value = Read(name);
+      if (!value) return std::nullopt;
+      // As stored: text in UTF-16 with its terminating NUL.
+      const uint64_t size = value->IsText() ? (platform::Utf16Units(value->data) + 1) * 2 : value->data.size();
+      return ValueInfo{value->type, size};
+    }
     auto wname = NameArg(name);
     if (!wname) return std::nullopt;
     DWORD type = 0, size = 0;
@@ -124,17 +181,31 @@ class Win32Key : public RegistryKey {
   }
 
   bool WriteText(const std::string& name, const std::string& text, ValueType type) override {
-    auto wname = NameArg(name);
-    if ((type != ValueType::Sz && type != ValueType::ExpandSz) || !wname) return false;
+    if (type != ValueType::Sz && type != ValueType::ExpandSz) return false;
     auto wtext = WideExact(text);
     if (!wtext || wtext->size() >= MAXDWORD / sizeof(wchar_t)) return false;
     // The stored size includes the terminating NUL, as readers expect.
-    return RegSetValueExW(key_.get(), wname->c_str(), 0, DWORD(type),
-                          reinterpret_cast<const BYTE*>(wtext->c_str()),
-                          DWORD((wtext->size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    const DWORD bytes = DWORD((wtext->size() + 1) * sizeof(wchar_t));
+    if (HasNul(name)) {
+      auto counted = CountedNameText(name);
+      const auto set = NativeValueCalls::Get().set;
+      if (!counted || !set) return false;
+      CountedName n = Counted(*counted);
+      return set(key_.get(), &n, 0, DWORD(type), wtext->c_str(), bytes) >= 0;
+    }
+    auto wname = NameArg(name);
+    return wname && RegSetValueExW(key_.get(), wname->c_str(), 0, DWORD(type),
+                                   reinterpret_cast<const BYTE*>(wtext->c_str()), bytes) == ERROR_SUCCESS;
   }
 
   bool DeleteValue(const std::string& name) override {
+    if (HasNul(name)) {
+      auto counted = CountedNameText(name);
+      const auto remove = NativeValueCalls::Get().remove;
+      if (!counted || !remove) return false;
+      CountedName n = Counted(*counted);
+      return remove(key_.get(), &n) >= 0;
+    }
     auto wname = NameArg(name);
     return wname && RegDeleteValueW(key_.get(), wname->c_str()) == ERROR_SUCCESS;
   }
@@ -163,6 +234,28 @@ class Win32Key : public RegistryKey {
       data.resize(std::min(got, capacity));
       if (IsTextType(type)) return RegValue{type, TextOf(reinterpret_cast<const BYTE*>(data.data()), data.size())};
       return RegValue{type, std::move(data)};
+    }
+    return std::nullopt;
+  }
+
+  // A value by its counted name, through the native call.
+  std::optional<RegValue> ReadCounted(const std::string& name) {
+    auto counted = CountedNameText(name);
+    const auto query = NativeValueCalls::Get().query;
+    if (!counted || !query) return std::nullopt;
+    CountedName n = Counted(*counted);
+    std::string buffer(offsetof(PartialValue, data) + kUsualValueBytes, '\0');
+    for (int attempt = 0; attempt < 8; ++attempt) {
+      ULONG needed = 0;
+      const LONG status = query(key_.get(), &n, kKeyValuePartialInformation, buffer.data(), ULONG(buffer.size()), &needed);
+      if (status == kBufferOverflow || status == kBufferTooSmall) {
+        buffer.resize(std::max<size_t>(needed, buffer.size() * 2));
+        continue;
+      }
+      if (status < 0) return std::nullopt;
+      const auto* info = reinterpret_cast<const PartialValue*>(buffer.data());
+      const size_t size = std::min<size_t>(info->data_length, buffer.size() - offsetof(PartialValue, data));
+      return Value(info->type, info->data, DWORD(size));
     }
     return std::nullopt;
   }

@@ -142,4 +142,16 @@ bool Win32System::BringWindowForward(const std::string& class_name, const std::s
   return true;
 }
 
+bool Win32System::HasAdminRights() {
+  if (RunsElevated()) return true;
+  // Without user account control's split tokens an administrator's token
+  // holds the group as it is; a filtered one holds it for denying only,
+  // which the check does not count.
+  BYTE sid[SECURITY_MAX_SID_SIZE];
+  DWORD size = sizeof sid;
+  BOOL member = FALSE;
+  return CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size) &&
+         CheckTokenMembership(nullptr, sid, &member) && member;
+}
+
 }  // namespace platform::win32

@@ -15,6 +15,7 @@ class Win32System : public System {
                           const std::string& message = {}) override;
   // The token's elevation type: full, of a split administrator's token.
   bool RunsElevated() override;
+  bool HasAdminRights() override;
   // Task Scheduler 2.0 through COM (win32_tasks.cpp), initialised for the call.
   bool SetLogonTask(const std::string& name, const std::string& program) override;
   bool RemoveLogonTask(const std::string& name) override;

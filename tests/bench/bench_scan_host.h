@@ -26,7 +26,7 @@ class BenchScanHost : public registry::ScanHost {
   bool LiveRegistryTest() override { return false; }
   void SetBalloonText(const std::string&) override {}
   void ShowBalloon() override {}
-  void NoRightsExit() override {}
+  void Refused(const std::string&, registry::Refusal) override {}
   void BlockProgram(const std::string&) override {}
   std::string OwnPath() override { return "C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe"; }
   registry::Decision Ask(const registry::Question& question) override {

@@ -132,23 +132,29 @@ const EndingCase kEndingCases[] = {
     {"NoRightsExitInsideScanNow", "", "skanuj_rejestr=1\r\nskanuj_pamiec=1\r\nskanuj_usun_cicho=1", nullptr,
      [](Lifecycle& t) {
        auto& e = static_cast<Ending&>(t);
-       e.Sys().registry.DenyWrite(RootKey::LocalMachine, kRun);
+       e.Sys().system.SetAdminRights(false);
+       e.Sys().registry.DenyAccess(RootKey::LocalMachine, kRun);
        e.Backend().Post([&e] { e.W().ScanNow(); });
      },
      kNoRights, true},
     {"NoRightsExitOfTheStartupScan", "auto_skan_rejestru=1\r\nauto_skan_pamieci=1", "skanuj_usun_cicho=1",
      [](Lifecycle& t) {
        auto& e = static_cast<Ending&>(t);
-       // The doctor could write, the scan after it may not.
+       // The doctor could read, the scan after it may not.
+       e.Sys().system.SetAdminRights(false);
        e.OnModal() = [&e](tk::Form& form) {
-         if (dynamic_cast<registry::Tdoktor*>(&form)) e.Sys().registry.DenyWrite(RootKey::LocalMachine, kRun);
+         if (dynamic_cast<registry::Tdoktor*>(&form)) e.Sys().registry.DenyAccess(RootKey::LocalMachine, kRun);
          return false;
        };
      },
      nullptr, kNoRights, false},
-    {"TheDoctorFindsTheRegistryCorrupted", "auto_skan_rejestru=1\r\nauto_skan_pamieci=1", "skanuj_usun_cicho=1",
-     [](Lifecycle& t) { static_cast<Ending&>(t).Sys().registry.DenyAccess(RootKey::LocalMachine, kRun); }, nullptr,
-     registry::kRegistryCorrupted.data(), false},
+    {"NoRightsExitAtTheDoctor", "auto_skan_rejestru=1\r\nauto_skan_pamieci=1", "skanuj_usun_cicho=1",
+     [](Lifecycle& t) {
+       auto& e = static_cast<Ending&>(t);
+       e.Sys().system.SetAdminRights(false);
+       e.Sys().registry.DenyAccess(RootKey::LocalMachine, kRun);
+     },
+     nullptr, kNoRights, false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Lifecycle, Ending, ::testing::ValuesIn(kEndingCases),

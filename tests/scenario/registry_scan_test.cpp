@@ -1,6 +1,7 @@
 // The registry scan as a user meets it: one alert per unknown autostart
 // entry, and the answer acted on in the registry and the lists.
 #include <algorithm>
+#include <functional>
 
 #include "registry/scan.h"
 #include "tests/scenario/registry_fixture.h"
@@ -163,7 +164,8 @@ TEST_F(RegistryScan, DeleteRemovesTheValueAndBlackListsItOnlyWhenTicked) {
       "\"Deleted\"=\"C:\\\\Old\\\\old.exe\"\n"
       "\"Cancelled\"=\"C:\\\\Keep\\\\keep.exe\"\n"
       "\"TickedAllow\"=\"C:\\\\Also\\\\also.exe\"\n");
-  StartScanning({R::DeleteTicked, R::Delete, R::DeleteCancel, R::AllowTicked});
+  // Cancel takes the person back to the alert, where they allow it.
+  StartScanning({R::DeleteTicked, R::Delete, R::DeleteCancel, R::Allow, R::AllowTicked});
 
   ASSERT_EQ(Alerts(), 4);
   EXPECT_FALSE(HasValue("Blocked"));
@@ -173,7 +175,7 @@ TEST_F(RegistryScan, DeleteRemovesTheValueAndBlackListsItOnlyWhenTicked) {
   // The whole data of the deleted value, quotes and switch included.
   EXPECT_EQ(Slot(testing_support::kBlackListPath, 0, "sciezka"), "\"C:\\Bad\\bad.exe\" -quiet");
   EXPECT_EQ(Slot(testing_support::kBlackListPath, 1, "sciezka"), "err");
-  // Cancelling the deletion allows the entry; the tick counts only for a deletion.
+  // The tick counts only for a deletion.
   EXPECT_EQ(WhiteSlot(0), "C:\\Keep\\keep.exe");
   EXPECT_EQ(WhiteSlot(1), "C:\\Also\\also.exe");
   EXPECT_EQ(WhiteSlot(2), "err");
@@ -238,24 +240,100 @@ TEST_F(RegistryScan, AMissingKeyHoldsNoEntries) {
   EXPECT_EQ(velmain->silnik.ActivePage(), &velmain->glowna);
 }
 
-TEST_F(RegistryScan, AKeyThatMayNotBeWrittenEndsTheProgramAndTheScan) {
+// A key Windows refuses is a finding for an administrator's copy, told once
+// per run and key while the work goes on; a standard user's copy, which
+// cannot guard anything, ends as it always has.
+class RefusedKey : public RegistryScan, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(RefusedKey, IsToldOnceOrEndsACopyWithoutAdministratorsRights) {
+  const bool admin = GetParam();
   SeedAutostartKeys();
   Configure("");
+  sys.system.SetAdminRights(admin);
   StartAnswering();
   sys.registry.Set(RootKey::LocalMachine, kRun, "First", Text("C:\\first.exe"));
   sys.registry.Set(RootKey::CurrentUser, kRun, "Later", Text("C:\\later.exe"));
-  sys.registry.DenyWrite(RootKey::LocalMachine, kRunOnce);
-  AnswerAlerts({R::Allow});
-
+  sys.registry.DenyAccess(RootKey::LocalMachine, kRunOnce);
+  backend.ClearBoxes();
+  AnswerAlerts({R::Allow, R::Allow});
   velmain->FullRegistryScan();
+  velmain->FullRegistryScan();  // told once per run
+  if (admin) {
+    EXPECT_EQ(Alerts(), 2);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{
+                           "Veltrane may not read the registry key HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\"
+                           "CurrentVersion\\RunOnce. A program may be hiding autostart entries there."});
+    EXPECT_FALSE(app.Terminated());
+  } else {
+    ASSERT_EQ(Alerts(), 1);
+    ASSERT_EQ(backend.Boxes().size(), 1u);
+    EXPECT_NE(backend.Boxes()[0].text.find("do not allow this program to modify registry"), std::string::npos);
+    EXPECT_TRUE(app.Terminated());
+    EXPECT_EQ(WhiteSlot(1), "err");
+  }
+}
 
-  ASSERT_EQ(Alerts(), 1);
-  EXPECT_EQ(shown[0].name, "First");
-  ASSERT_EQ(backend.Boxes().size(), 1u);
-  EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Information);
-  EXPECT_NE(backend.Boxes()[0].text.find("do not allow this program to modify registry"), std::string::npos);
-  EXPECT_TRUE(app.Terminated());
-  EXPECT_EQ(WhiteSlot(1), "err");
+INSTANTIATE_TEST_SUITE_P(RegistryScan, RefusedKey, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Administrator" : "StandardUser"; });
+
+TEST_F(RegistryScan, ADeletionThatFailsIsToldAndNeitherRecordedNorDone) {
+  Configure("");
+  StartAnswering();
+  struct Case {
+    const char* name;
+    std::function<void()> meanwhile;  // while the alert waits
+    std::string told;
+    bool still_there;
+  };
+  const Case cases[] = {
+      {"refused", [this] { sys.registry.DenyWrite(RootKey::LocalMachine, kRun); },
+       std::string(registry::kNotDeletedRefused), true},
+      {"changed", [this] { sys.registry.Set(RootKey::LocalMachine, kRun, "Entry", Text("C:\\other.exe")); },
+       std::string(registry::kNotDeletedChanged), true},
+      {"gone", [this] { sys.registry.Open(RootKey::LocalMachine, kRun, platform::Access::ReadWrite)->DeleteValue("Entry"); },
+       std::string(registry::kNotDeletedChanged), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OnlyValue("Entry", "C:\\entry.exe");
+    on_alert = [&c](registry::Trejestralert&) { c.meanwhile(); };
+    backend.ClearBoxes();
+    AnswerAlerts({R::Delete});
+    EXPECT_EQ(ScanRun(), 1);
+    const auto boxes = Boxes();
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back(), c.told);
+    EXPECT_EQ(HasValue("Entry"), c.still_there);
+    EXPECT_EQ(Slot(testing_support::kStatisticsPath, 0, "wartosc"), "err");
+    sys.registry.AllowAccess(RootKey::LocalMachine, kRun);
+  }
+}
+
+// A NUL in a value name hides the value from every tool that reads names as
+// C strings; the scan asks about it, shows where the NUL stands, deletes
+// exactly it and can put it back whole.
+TEST_F(RegistryScan, AValueNamedWithANulIsAskedAboutDeletedAndRecoveredWhole) {
+  const std::string hidden("Up\0date", 7);
+  OnlyValue("Up", "C:\\up.exe");  // what the name looks like to those tools
+  sys.registry.Set(RootKey::LocalMachine, kRun, hidden, Text("C:\\hidden.exe"));
+  SetWhiteSlot(0, "C:\\up.exe");
+  Configure("");
+  StartAnswering();
+  AnswerAlerts({R::Delete});
+  EXPECT_EQ(ScanRun(), 1);
+  EXPECT_EQ(shown[0].name, "Up<NUL>date");
+  EXPECT_FALSE(Value(RootKey::LocalMachine, kRun, hidden));
+  EXPECT_TRUE(HasValue("Up"));
+
+  backend.AnswerBoxes({tk::ModalResult::Ok});
+  velmain->ShowPage(velmain->rejestr);
+  velmain->RefreshLists();
+  ASSERT_TRUE(backend.Select(List("list_rejestr"), 0));
+  ASSERT_TRUE(backend.Click(Button("Button9")));
+  backend.RunUntilIdle();
+  ASSERT_TRUE(Value(RootKey::LocalMachine, kRun, hidden));
+  EXPECT_EQ(Value(RootKey::LocalMachine, kRun, hidden)->data, "C:\\hidden.exe");
+  EXPECT_EQ(Value(RootKey::LocalMachine, kRun, "Up")->data, "C:\\up.exe");
 }
 
 TEST_F(RegistryScan, TheProgressBarFollowsTheValues) {

@@ -116,11 +116,12 @@ TEST(PlatformRegText, SkipsMalformedLinesAndKeepsTheRest) {
       "[HKLM\\Good\n"                  // 14
       "[HKLM\\Good]\n"                 // 15
       "\"ok2\"=\"2\"\n"                // 16
-      + std::string("\"n\0ul\"=\"1\"\n", 11);  // 17 a NUL in a name: refused, not cut short
-  EXPECT_THAT(reg.LoadRegText(text), ElementsAre(3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 17));
+      + std::string("\"n\0ul\"=\"1\"\n", 11);  // 17 a NUL in a name: kept whole, as names are counted
+  EXPECT_THAT(reg.LoadRegText(text), ElementsAre(3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14));
   EXPECT_TRUE(reg.Get(RootKey::LocalMachine, "Good", "ok1"));
   EXPECT_TRUE(reg.Get(RootKey::LocalMachine, "Good", "ok2"));
   EXPECT_FALSE(reg.Get(RootKey::LocalMachine, "Good", "n"));
+  EXPECT_TRUE(reg.Get(RootKey::LocalMachine, "Good", std::string("n\0ul", 4)));
 }
 
 TEST(PlatformRegText, ExportReadsBackTheSame) {

@@ -56,7 +56,8 @@ TEST_F(RegistryAlert, RowsShowTheQuestionAndTheAnswerComesBackWithItsBox) {
       {"allow", false, tk::ModalResult::None, {registry::Answer::Allow, false}},
       {"allow, ticked", true, tk::ModalResult::None, {registry::Answer::Allow, true}},
       {"delete, ticked", true, tk::ModalResult::Ok, {registry::Answer::Delete, true}},
-      {"delete, cancelled", false, tk::ModalResult::Cancel, {registry::Answer::Allow, false}},
+      // Back to the alert, which is then closed.
+      {"delete, cancelled", false, tk::ModalResult::Cancel, {registry::Answer::Unanswered, false}},
       {"closed unanswered", false, tk::ModalResult::None, {registry::Answer::Unanswered, false}},
   };
   for (const Case& c : kCases) {
@@ -68,8 +69,9 @@ TEST_F(RegistryAlert, RowsShowTheQuestionAndTheAnswerComesBackWithItsBox) {
       if (answered) return false;
       answered = true;
       if (c.tick) backend.Click(alert.zabron);
-      if (c.expected.answer == registry::Answer::Unanswered) return false;
-      if (c.confirmation == tk::ModalResult::None) return backend.Click(alert.Button1);
+      if (c.confirmation == tk::ModalResult::None) {
+        return c.expected.answer != registry::Answer::Unanswered && backend.Click(alert.Button1);
+      }
       backend.AnswerBoxes({c.confirmation});
       return backend.Click(alert.Button2);
     };

@@ -171,13 +171,43 @@ TEST_F(PlatformWin32Registry, OpenStatusesAndRights) {
   ASSERT_TRUE(read_only);
   EXPECT_FALSE(read_only->WriteText("v", "x"));
 
-  // A NUL would cut the name short and reach another value.
+  // A NUL in a key's path would cut it short and reach another key.
+  EXPECT_FALSE(reg.Open(RootKey::CurrentUser, path + std::string("\0x", 2), Access::Read));
+}
+
+// A value name with a NUL, as the native call makes it, is another value
+// than the one its first part names: listed whole, read, written and deleted
+// as itself.
+TEST_F(PlatformWin32Registry, ANameWithANulIsAValueOfItsOwn) {
   auto key = Key();
   ASSERT_TRUE(key->WriteText("a", "keep"));
-  EXPECT_FALSE(key->WriteText(std::string("a\0b", 3), "lost"));
-  EXPECT_FALSE(key->DeleteValue(std::string("a\0b", 3)));
+  {
+    using SetValue = LONG(WINAPI*)(HANDLE, void*, ULONG, ULONG, const void*, ULONG);
+    auto set = reinterpret_cast<SetValue>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetValueKey")));
+    ASSERT_TRUE(set);
+    struct {
+      USHORT length, maximum;
+      PWSTR buffer;
+    } name;
+    wchar_t text[] = L"a\0b";
+    name = {6, 6, text};
+    const wchar_t data[] = L"hidden";
+    HKEY h;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE, &h), ERROR_SUCCESS);
+    EXPECT_EQ(set(h, &name, 0, REG_SZ, data, sizeof data), 0);
+    RegCloseKey(h);
+  }
+  const std::string counted("a\0b", 3);
+  EXPECT_THAT(key->ValueNames(), UnorderedElementsAre("a", counted));
+  EXPECT_EQ(key->Read(counted)->data, "hidden");
+  EXPECT_EQ(key->Info(counted)->size, sizeof(L"hidden"));
+  ASSERT_TRUE(key->WriteText(counted, "changed"));
+  EXPECT_EQ(key->Read(counted)->data, "changed");
   EXPECT_EQ(key->Read("a")->data, "keep");
-  EXPECT_FALSE(reg.Open(RootKey::CurrentUser, path + std::string("\0x", 2), Access::Read));
+  ASSERT_TRUE(key->DeleteValue(counted));
+  EXPECT_FALSE(key->Read(counted));
+  EXPECT_THAT(key->ValueNames(), UnorderedElementsAre("a"));
 }
 
 TEST_F(PlatformWin32Registry, WatchWakesOnAChangeFromAnotherThread) {

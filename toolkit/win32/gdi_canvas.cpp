@@ -1,5 +1,7 @@
 #include "toolkit/win32/gdi_canvas.h"
 
+#include <map>
+
 #include "platform/win32/wide.h"
 
 namespace tk::win32 {
@@ -22,6 +24,10 @@ int CALLBACK NoteFamily(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found
 }
 
 bool FaceInstalled(const std::string& face) {
+  // Asked once per face: enumerating fonts is slow, and faces do not come
+  // and go while the program runs.
+  static std::map<std::string, bool> known;
+  if (auto it = known.find(face); it != known.end()) return it->second;
   std::wstring wface = Wide(face);
   if (wface.empty() || wface.size() >= LF_FACESIZE) return false;
   LOGFONTW lf{};
@@ -31,7 +37,7 @@ bool FaceInstalled(const std::string& face) {
   HDC screen = GetDC(nullptr);
   EnumFontFamiliesExW(screen, &lf, NoteFamily, LPARAM(&found), 0);
   ReleaseDC(nullptr, screen);
-  return found;
+  return known[face] = found;
 }
 
 int PixelHeight(int points) {
@@ -49,35 +55,48 @@ HFONT MakeFont(const std::string& face, int height, bool bold) {
                      name.c_str());
 }
 
-// Pixels a sample covers in a face and weight, drawn black on white.
-int InkOf(HDC dc, const std::string& face, int height, bool bold) {
+constexpr int kSampleWidth = 256, kSampleHeight = 128;
+
+// Pixels a sample covers in a face and weight, drawn black on white into a
+// one-bit bitmap whose rows are then read back in one call.
+int InkOf(const std::string& face, int height, bool bold) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bitmap = CreateBitmap(kSampleWidth, kSampleHeight, 1, 1, nullptr);
   HFONT font = MakeFont(face, height, bold);
-  if (!font) return 0;
-  HGDIOBJ old = SelectObject(dc, font);
-  PatBlt(dc, 0, 0, 256, 128, WHITENESS);
-  TextOutW(dc, 0, 0, L"WMHBag", 6);
   int ink = 0;
-  for (int y = 0; y < 128; ++y)
-    for (int x = 0; x < 256; ++x) ink += GetPixel(dc, x, y) != RGB(255, 255, 255);
-  SelectObject(dc, old);
-  DeleteObject(font);
+  if (dc && bitmap && font) {
+    HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
+    HGDIOBJ old_font = SelectObject(dc, font);
+    SetTextColor(dc, RGB(0, 0, 0));
+    SetBkColor(dc, RGB(255, 255, 255));
+    PatBlt(dc, 0, 0, kSampleWidth, kSampleHeight, WHITENESS);
+    TextOutW(dc, 0, 0, L"WMHBag", 6);
+    SelectObject(dc, old_font);
+    SelectObject(dc, old_bitmap);  // a bitmap is read back while no DC holds it
+    struct {
+      BITMAPINFOHEADER header;
+      RGBQUAD colors[2];
+    } info{};
+    info.header = {sizeof(BITMAPINFOHEADER), kSampleWidth, kSampleHeight, 1, 1, BI_RGB};
+    std::string bits(kSampleWidth / 8 * kSampleHeight, '\0');
+    if (GetDIBits(dc, bitmap, 0, kSampleHeight, bits.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS)) {
+      // Which bit value is white, as the colour table says.
+      const bool white_is_one = info.colors[1].rgbRed == 255;
+      for (unsigned char byte : bits) {
+        const int ones = __builtin_popcount(byte);
+        ink += white_is_one ? 8 - ones : ones;
+      }
+    }
+  }
+  if (font) DeleteObject(font);
+  if (bitmap) DeleteObject(bitmap);
+  if (dc) DeleteDC(dc);
   return ink;
 }
 
 // Some faces report bold but draw the regular glyphs at some sizes (Wine's
 // own Tahoma from 13 pixels up); a list of faces then moves on.
-bool BoldShows(const std::string& face, int height) {
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateBitmap(256, 128, 1, 1, nullptr);
-  HGDIOBJ old = SelectObject(dc, bitmap);
-  SetTextColor(dc, RGB(0, 0, 0));
-  SetBkColor(dc, RGB(255, 255, 255));
-  bool shows = InkOf(dc, face, height, true) > InkOf(dc, face, height, false);
-  SelectObject(dc, old);
-  DeleteObject(bitmap);
-  DeleteDC(dc);
-  return shows;
-}
+bool BoldShows(const std::string& face, int height) { return InkOf(face, height, true) > InkOf(face, height, false); }
 
 std::string Trimmed(const std::string& s) {
   size_t b = s.find_first_not_of(' '), e = s.find_last_not_of(' ');
