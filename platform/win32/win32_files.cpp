@@ -13,7 +13,7 @@
 namespace platform::win32 {
 
 namespace {
-// About a second and a half of trying to replace a file that is being read.
+// About a second of trying to replace a file that is being read.
 constexpr int kReplaceAttempts = 100;
 }  // namespace
 
