@@ -65,8 +65,9 @@ void Tvelmain::BuildPresence() {
   };
 
   // The uninstaller ends a running copy as "Exit program" does: no exit scan
-  // whose questions nobody would answer.
-  tk::App().GetBackend().ListenForMessage(kExitMessage, [this] { ExitProgram(); });
+  // whose questions nobody would answer. It runs as an administrator; a
+  // program with fewer rights must not be able to end the guard.
+  tk::App().GetBackend().ListenForMessage(kExitMessage, [this] { ExitProgram(); }, tk::Rights::Same);
 
   Timer1.SetOnTimer([this] { Timer1Timer(); });
   skan_1h.SetOnTimer([this] { skan_1hTimer(); });

@@ -1,8 +1,10 @@
 // The few system facts and objects the program needs.
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -33,16 +35,31 @@ class System {
   // trailing backslash.
   virtual std::string ProgramFilesFolder() = 0;
   // nullptr when the system refuses the name (e.g. a backslash after an
-  // optional "Global\" or "Local\"); an empty name makes an unnamed mutex.
-  // With initial_owner the creator owns it, unless it existed already.
-  virtual std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name, bool initial_owner = false) = 0;
-  // Finds a top-level window of another program by class name and/or
-  // caption (empty = any) and brings it forward (restoring it when iconic);
-  // with a message name, also posts that registered message to it, which
-  // the window is allowed to answer by taking the foreground. False when
-  // there is none, and when both names are empty.
-  virtual bool BringWindowForward(const std::string& class_name, const std::string& caption,
-                                  const std::string& message = {}) = 0;
+  // optional "Global\" or "Local\", or another kind of object of that
+  // name); an empty name makes an unnamed mutex. With initial_owner the
+  // creator owns it, unless it existed already. With a private namespace,
+  // the name lives in a namespace of that name that only administrators
+  // can create, where Windows offers one to this program; elsewhere it is
+  // the plain name.
+  virtual std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name, bool initial_owner = false,
+                                                       const std::string& private_namespace = {}) = 0;
+
+  // Window handles: 0 is none.
+  // The top-level windows of other processes with that class name and
+  // caption (empty = any), in z-order.
+  virtual std::vector<uintptr_t> FindWindows(const std::string& class_name, const std::string& caption) = 0;
+  // True when the process of the window runs the program file `program`:
+  // the file itself, by whatever path it is named.
+  virtual bool WindowOfProgram(uintptr_t window, const std::string& program) = 0;
+  // Sends the registered message and waits at most timeout_ms for the
+  // window's answer; nullopt when none came (a busy or vanished window, or
+  // one the system would not let the message reach).
+  virtual std::optional<intptr_t> SendRegisteredMessage(uintptr_t window, const std::string& message,
+                                                        int timeout_ms) = 0;
+  // Brings the window forward (restoring it when iconic); with a message
+  // name, also posts that registered message to it, which the window is
+  // allowed to answer by taking the foreground. False when it is gone.
+  virtual bool BringWindowForward(uintptr_t window, const std::string& message = {}) = 0;
 
   // This program runs with the full rights an administrator gave at a
   // consent prompt. A program that asks for them is not started from the

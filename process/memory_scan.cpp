@@ -16,6 +16,17 @@ constexpr const char* kWindowsNeedsListed =
     " is on the list of forbidden processes, but it is part of Windows and must keep running, so it was not "
     "stopped. Take it off the list of forbidden processes.";
 
+// The slots whose entry forbids path, with their entries: the list is read
+// in one look at the file, without pumping messages.
+std::vector<std::pair<int, std::string>> ForbiddingSlots(registry::IniStore& black, const std::string& path,
+                                                         const std::string& windows) {
+  std::vector<std::pair<int, std::string>> found;
+  const auto entries = registry::ReadSlots(black, registry::black_list::kProgram, registry::kLastSlot);
+  for (int slot = 0; slot < int(entries.size()); ++slot)
+    if (entries[slot] && EntryForbids(*entries[slot], path, windows)) found.emplace_back(slot, *entries[slot]);
+  return found;
+}
+
 }  // namespace
 
 bool WindowsNeeds(platform::Processes& processes, const std::string& path) {
@@ -40,13 +51,12 @@ void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths) {
     const std::string& path = paths[i];
     host.Progress(i, count - 1);
     host.Pump();
-    // Every slot is compared, so a program black-listed twice is dealt with twice.
-    for (int slot = 0; slot <= registry::kLastSlot; ++slot) {
-      host.Pump();
+    if (host.Ending()) break;
+    // Every slot is compared, so a program black-listed twice is dealt with
+    // twice; a slot that an earlier answer changed is passed over.
+    for (const auto& [slot, entry] : ForbiddingSlots(host.BlackList(), path, windows)) {
       if (host.Ending()) break;
-      const std::optional<std::string> entry =
-          registry::ReadSlot(host.BlackList(), slot, registry::black_list::kProgram);
-      if (!entry || !EntryForbids(*entry, path, windows)) continue;
+      if (registry::ReadSlot(host.BlackList(), slot, registry::black_list::kProgram) != entry) continue;
 
       if (WindowsNeeds(host.Processes(), path)) {
         // Told each time: the entry stays until the user takes it off the list.

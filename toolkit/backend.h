@@ -1,6 +1,7 @@
 // What the model needs from a window system. The win32 backend is real
 // Windows; the headless backend is a scripted stand-in for tests.
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -18,6 +19,10 @@ struct Point {
 // Keys and buttons held down, as mouse events report them.
 enum ShiftState : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32,
                              ssDouble = 64 };
+
+// Another program's rights against this one's, as Windows' message filter
+// judges them (integrity levels).
+enum class Rights { Same, Fewer };
 
 class Backend {
  public:
@@ -51,8 +56,12 @@ class Backend {
   // The number of a message known by name to every program of the session.
   virtual unsigned RegisterMessage(const std::string& name) = 0;
   // Runs handler whenever another program posts the named message to this
-  // application's window.
-  virtual void ListenForMessage(const std::string& name, std::function<void()> handler) = 0;
+  // application's window. A program that sends it instead is answered
+  // `answer` at once and nothing runs: that is how it asks who is there.
+  // Windows drops the message from programs with fewer rights than
+  // lowest_sender.
+  virtual void ListenForMessage(const std::string& name, std::function<void()> handler,
+                                Rights lowest_sender = Rights::Same, intptr_t answer = 0) = 0;
   virtual Point CursorPos() = 0;
   virtual unsigned ShiftState() = 0;
   virtual void TitleChanged(const std::string& title) {}

@@ -106,7 +106,13 @@ std::string PortableSystem::ExePath() {
   return exe_path_;
 }
 
-std::unique_ptr<NamedMutex> PortableSystem::CreateNamedMutex(const std::string& name, bool initial_owner) {
+std::unique_ptr<NamedMutex> PortableSystem::CreateNamedMutex(const std::string& name, bool initial_owner,
+                                                             const std::string& private_namespace) {
+  if (!private_namespace.empty() && RunsElevated()) {
+    if (name.empty() || name.find_first_of(std::string("\\\0", 2)) != std::string::npos) return nullptr;
+    // No plain name reaches it: plain names never hold a NUL.
+    return std::make_unique<PortableMutex>(std::string(1, '\0') + private_namespace + "\\" + name, initial_owner);
+  }
   std::string rest = name;
   for (const char* prefix : {"Global\\", "Local\\"}) {
     if (rest.rfind(prefix, 0) == 0) {
@@ -122,20 +128,40 @@ std::unique_ptr<NamedMutex> PortableSystem::CreateNamedMutex(const std::string& 
   return std::make_unique<PortableMutex>(key, initial_owner);
 }
 
-bool PortableSystem::BringWindowForward(const std::string& class_name, const std::string& caption,
-                                        const std::string& message) {
-  if (class_name.empty() && caption.empty()) return false;
+std::vector<uintptr_t> PortableSystem::FindWindows(const std::string& class_name, const std::string& caption) {
+  std::lock_guard lock(mu_);
+  std::vector<uintptr_t> found;
+  for (size_t i = 0; i < windows_.size(); ++i) {
+    const Window& w = windows_[i];
+    if ((class_name.empty() || SameIgnoringCase(w.class_name, class_name)) &&
+        (caption.empty() || SameIgnoringCase(w.caption, caption)))
+      found.push_back(i + 1);
+  }
+  return found;
+}
+
+bool PortableSystem::WindowOfProgram(uintptr_t window, const std::string& program) {
+  std::lock_guard lock(mu_);
+  return window >= 1 && window <= windows_.size() && !program.empty() &&
+         SameIgnoringCase(windows_[window - 1].program, program);
+}
+
+std::optional<intptr_t> PortableSystem::SendRegisteredMessage(uintptr_t window, const std::string& message, int) {
+  std::function<intptr_t(const std::string&)> on_send;
+  {
+    std::lock_guard lock(mu_);
+    if (window < 1 || window > windows_.size()) return std::nullopt;
+    on_send = windows_[window - 1].on_send;
+  }
+  return on_send ? on_send(message) : 0;
+}
+
+bool PortableSystem::BringWindowForward(uintptr_t window, const std::string& message) {
   std::function<void(const std::string&)> notify;
   {
     std::lock_guard lock(mu_);
-    size_t i = 0;
-    for (; i < windows_.size(); ++i) {
-      const Window& w = windows_[i];
-      if ((class_name.empty() || SameIgnoringCase(w.class_name, class_name)) &&
-          (caption.empty() || SameIgnoringCase(w.caption, caption)))
-        break;
-    }
-    if (i == windows_.size()) return false;
+    if (window < 1 || window > windows_.size()) return false;
+    size_t i = window - 1;
     windows_[i].iconic = false;
     foreground_ = i;
     if (message.empty()) return true;
@@ -196,11 +222,14 @@ void PortableSystem::SetExePath(std::string path) {
   exe_path_ = std::move(path);
 }
 
-size_t PortableSystem::AddWindow(const std::string& class_name, const std::string& caption,
-                                 bool iconic) {
+size_t PortableSystem::AddWindow(Window window) {
   std::lock_guard lock(mu_);
-  windows_.push_back({class_name, caption, iconic});
+  windows_.push_back(std::move(window));
   return windows_.size() - 1;
+}
+
+size_t PortableSystem::AddWindow(const std::string& class_name, const std::string& caption, bool iconic) {
+  return AddWindow(Window{class_name, caption, iconic, {}, {}, {}});
 }
 
 PortableSystem::Window PortableSystem::GetWindow(size_t index) const {

@@ -19,12 +19,19 @@ class PortableSystem : public System {
   // nullptr for a name the system would refuse (a backslash after an
   // optional "Global\" or "Local\"). Names are case-sensitive; an empty name
   // makes an unnamed mutex that never existed before.
-  // Ownership belongs to the handle, as between two programs.
-  std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name, bool initial_owner = false) override;
-  // Both names empty is refused rather than raising an arbitrary window.
-  // The windows are those added below, all of other programs.
-  bool BringWindowForward(const std::string& class_name, const std::string& caption,
-                          const std::string& message = {}) override;
+  // Ownership belongs to the handle, as between two programs. A private
+  // namespace is offered while the program runs elevated.
+  std::unique_ptr<NamedMutex> CreateNamedMutex(const std::string& name, bool initial_owner = false,
+                                               const std::string& private_namespace = {}) override;
+  // The windows are those added below, all of other programs; a window's
+  // handle is its index + 1.
+  std::vector<uintptr_t> FindWindows(const std::string& class_name, const std::string& caption) override;
+  // Program paths compare without regard to case.
+  bool WindowOfProgram(uintptr_t window, const std::string& program) override;
+  // The window's on_send answers at once; 0 without one.
+  std::optional<intptr_t> SendRegisteredMessage(uintptr_t window, const std::string& message,
+                                                int timeout_ms) override;
+  bool BringWindowForward(uintptr_t window, const std::string& message = {}) override;
 
   bool RunsElevated() override;
   bool HasAdminRights() override { return admin_; }
@@ -49,8 +56,12 @@ class PortableSystem : public System {
     std::string caption;
     bool iconic = false;
     std::vector<std::string> messages;  // registered messages posted to it
+    std::string program;                // the file its process runs
+    // What it answers a registered message sent to it.
+    std::function<intptr_t(const std::string& message)> on_send;
   };
   // Top-level windows in z-order of addition; returns the new window's index.
+  size_t AddWindow(Window window);
   size_t AddWindow(const std::string& class_name, const std::string& caption, bool iconic = false);
   Window GetWindow(size_t index) const;
   // Index of the window last brought forward.

@@ -1,7 +1,12 @@
 #include "platform/win32/win32_handles.h"
 
+#include <sddl.h>
+
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <tuple>
+#include <vector>
 
 #include "platform/win32/win32_system.h"
 
@@ -31,10 +36,10 @@ class Win32Mutex : public NamedMutex {
 struct WindowSearch {
   const wchar_t* class_name;
   const wchar_t* caption;
-  HWND found;
+  std::vector<uintptr_t> found;
 };
 
-// The first top-level window with that class and caption that belongs to
+// Every top-level window with that class and caption that belongs to
 // another process.
 BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lp) {
   auto* search = reinterpret_cast<WindowSearch*>(lp);
@@ -50,8 +55,17 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lp) {
     text[n] = 0;
     if (lstrcmpiW(text, search->caption) != 0) return TRUE;
   }
-  search->found = hwnd;
-  return FALSE;
+  search->found.push_back(uintptr_t(hwnd));
+  return TRUE;
+}
+
+// Volume and index: what names one file, whatever path leads to it.
+std::optional<std::tuple<DWORD, DWORD, DWORD>> FileIdentity(const wchar_t* path) {
+  Handle file(CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!file || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+  return std::make_tuple(info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow);
 }
 
 }  // namespace
@@ -105,39 +119,143 @@ std::string Win32System::ExePath() {
   return {};
 }
 
-std::unique_ptr<NamedMutex> Win32System::CreateNamedMutex(const std::string& name, bool initial_owner) {
-  auto wname = NameArg(name);
-  if (!wname) return nullptr;
-  // The last error is only set when the mutex existed; clear it to be sure.
-  SetLastError(ERROR_SUCCESS);
-  HANDLE h = CreateMutexW(nullptr, initial_owner ? TRUE : FALSE, name.empty() ? nullptr : wname->c_str());
-  if (!h) return nullptr;
-  bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-  return std::make_unique<Win32Mutex>(h, existed);
+struct Win32System::PrivateNamespace {
+  using CreateBoundaryFn = HANDLE(WINAPI*)(LPCWSTR, ULONG);
+  using AddSidFn = BOOL(WINAPI*)(HANDLE*, PSID);
+  using DeleteBoundaryFn = VOID(WINAPI*)(HANDLE);
+  using CreateNamespaceFn = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
+  using OpenNamespaceFn = HANDLE(WINAPI*)(LPVOID, LPCWSTR);
+  using CloseNamespaceFn = BOOLEAN(WINAPI*)(HANDLE, ULONG);
+
+  std::wstring alias;
+  HANDLE boundary = nullptr;
+  HANDLE handle = nullptr;
+  DeleteBoundaryFn delete_boundary = nullptr;
+  CloseNamespaceFn close = nullptr;
+
+  ~PrivateNamespace() {
+    if (handle) close(handle, 0);
+    if (boundary) delete_boundary(boundary);
+  }
+
+  // Only a program whose token holds the Administrators group (elevated)
+  // is inside the boundary, so nothing else can create the namespace first.
+  bool Open() {
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto create_boundary = Bind<CreateBoundaryFn>(kernel, "CreateBoundaryDescriptorW");
+    auto add_sid = Bind<AddSidFn>(kernel, "AddSIDToBoundaryDescriptor");
+    auto create = Bind<CreateNamespaceFn>(kernel, "CreatePrivateNamespaceW");
+    auto open = Bind<OpenNamespaceFn>(kernel, "OpenPrivateNamespaceW");
+    delete_boundary = Bind<DeleteBoundaryFn>(kernel, "DeleteBoundaryDescriptor");
+    close = Bind<CloseNamespaceFn>(kernel, "ClosePrivateNamespace");
+    if (!create_boundary || !add_sid || !create || !open || !delete_boundary || !close) return false;
+
+    BYTE admins[SECURITY_MAX_SID_SIZE];
+    DWORD sid_size = sizeof admins;
+    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &sid_size)) return false;
+    boundary = create_boundary(alias.c_str(), 0);
+    if (!boundary || !add_sid(&boundary, admins)) return false;
+    // Administrators and the system only may open it.
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;GA;;;BA)(A;;GA;;;SY)", SDDL_REVISION_1, &sd,
+                                                              nullptr))
+      return false;
+    SECURITY_ATTRIBUTES sa{sizeof sa, sd, FALSE};
+    handle = create(&sa, boundary, alias.c_str());
+    if (!handle && GetLastError() == ERROR_ALREADY_EXISTS) handle = open(boundary, alias.c_str());
+    LocalFree(sd);
+    return handle != nullptr;
+  }
+};
+
+Win32System::Win32System() = default;
+Win32System::~Win32System() = default;
+
+const Win32System::PrivateNamespace* Win32System::OpenNamespace(const std::string& name) {
+  std::lock_guard lock(namespaces_mutex_);
+  auto it = namespaces_.find(name);
+  if (it == namespaces_.end()) {
+    std::unique_ptr<PrivateNamespace> space;
+    // A backslash would end the alias early.
+    if (auto alias = NameArg(name); alias && alias->find(L'\\') == std::wstring::npos) {
+      space = std::make_unique<PrivateNamespace>();
+      space->alias = *alias;
+      if (!space->Open()) space.reset();
+    }
+    it = namespaces_.emplace(name, std::move(space)).first;
+  }
+  return it->second.get();
 }
 
-bool Win32System::BringWindowForward(const std::string& class_name, const std::string& caption,
-                                     const std::string& message) {
-  auto wclass = NameArg(class_name), wcaption = NameArg(caption), wmessage = NameArg(message);
-  if ((class_name.empty() && caption.empty()) || !wclass || !wcaption || !wmessage) {
-    return false;
+std::unique_ptr<NamedMutex> Win32System::CreateNamedMutex(const std::string& name, bool initial_owner,
+                                                          const std::string& private_namespace) {
+  auto wname = NameArg(name);
+  if (!wname) return nullptr;
+  auto create = [&](const std::wstring& full_name) -> std::unique_ptr<NamedMutex> {
+    // The last error is only set when the mutex existed; clear it to be sure.
+    SetLastError(ERROR_SUCCESS);
+    HANDLE h = CreateMutexW(nullptr, initial_owner ? TRUE : FALSE, full_name.empty() ? nullptr : full_name.c_str());
+    if (!h) return nullptr;
+    bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    return std::make_unique<Win32Mutex>(h, existed);
+  };
+  if (!private_namespace.empty() && !name.empty()) {
+    if (const PrivateNamespace* space = OpenNamespace(private_namespace)) {
+      if (auto mutex = create(space->alias + L"\\" + *wname)) return mutex;
+    }
   }
+  return create(*wname);
+}
+
+std::vector<uintptr_t> Win32System::FindWindows(const std::string& class_name, const std::string& caption) {
+  auto wclass = NameArg(class_name), wcaption = NameArg(caption);
+  if (!wclass || !wcaption) return {};
   WindowSearch search{class_name.empty() ? nullptr : wclass->c_str(), caption.empty() ? nullptr : wcaption->c_str(),
-                      nullptr};
+                      {}};
   EnumWindows(MatchWindow, LPARAM(&search));
-  HWND window = search.found;
-  if (!window) return false;
-  if (IsIconic(window))
-    OpenIcon(window);
+  return search.found;
+}
+
+bool Win32System::WindowOfProgram(uintptr_t window, const std::string& program) {
+  auto wprogram = NameArg(program);
+  DWORD pid = 0;
+  if (!wprogram || program.empty() || !GetWindowThreadProcessId(HWND(window), &pid) || !pid) return false;
+  Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  if (!process) return false;
+  std::wstring image(32768, L'\0');
+  DWORD length = DWORD(image.size());
+  if (!QueryFullProcessImageNameW(process.get(), 0, image.data(), &length)) return false;
+  image.resize(length);
+  auto theirs = FileIdentity(image.c_str());
+  return theirs && theirs == FileIdentity(wprogram->c_str());
+}
+
+std::optional<intptr_t> Win32System::SendRegisteredMessage(uintptr_t window, const std::string& message,
+                                                           int timeout_ms) {
+  auto wmessage = NameArg(message);
+  if (!wmessage || message.empty()) return std::nullopt;
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(HWND(window), RegisterWindowMessageW(wmessage->c_str()), 0, 0, SMTO_NORMAL,
+                           UINT(std::max(timeout_ms, 0)), &result))
+    return std::nullopt;
+  return intptr_t(result);
+}
+
+bool Win32System::BringWindowForward(uintptr_t window, const std::string& message) {
+  HWND hwnd = HWND(window);
+  auto wmessage = NameArg(message);
+  if (!wmessage || !IsWindow(hwnd)) return false;
+  if (IsIconic(hwnd))
+    OpenIcon(hwnd);
   else
-    SetForegroundWindow(window);  // the system may refuse it; the window was still found
+    SetForegroundWindow(hwnd);  // the system may refuse it; the window was still found
   if (!message.empty()) {
     // We were started by the user and may give the foreground away: the
     // other program may then bring its window to the front.
     DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
+    GetWindowThreadProcessId(hwnd, &pid);
     AllowSetForegroundWindow(pid);
-    PostMessageW(window, RegisterWindowMessageW(wmessage->c_str()), 0, 0);
+    PostMessageW(hwnd, RegisterWindowMessageW(wmessage->c_str()), 0, 0);
   }
   return true;
 }

@@ -196,11 +196,15 @@ TEST_F(Presence, ASecondCopyBringsTheWindowOutOfTheTray) {
   app::Tvelmain& w = StartWith("");
   backend.Advance(1500);
   ASSERT_FALSE(w.Visible());
-  backend.PostNamedMessage("Veltrane.OneInstance.Activate");
+  // Also a copy started without the running one's elevation reaches it.
+  backend.PostNamedMessage("Veltrane.OneInstance.Activate", tk::Rights::Fewer);
   backend.RunUntilIdle();
   EXPECT_TRUE(w.Visible());
 
-  // The second copy itself: told, ending, with no icon, no files and no scan.
+  // The second copy itself, which finds the first one's window: told,
+  // ending, with no icon, no files and no scan.
+  sys.system.AddWindow({"TApplication", "Veltrane", false, {}, kExePath,
+                        [this](const std::string& m) { return backend.SendNamedMessage(m, tk::Rights::Fewer); }});
   size_t icons = sys.shell.Icons().size();
   app::Tvelmain second(sys.View());
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("Don't run this program more than once!"));
@@ -208,6 +212,23 @@ TEST_F(Presence, ASecondCopyBringsTheWindowOutOfTheTray) {
   EXPECT_FALSE(second.mon_HKLM.Watching());
   EXPECT_EQ(sys.shell.Icons().size(), icons);
   EXPECT_FALSE(second.files());
+}
+
+// Only a program with the program's own rights, as the uninstaller has,
+// may end it by message.
+TEST_F(Presence, TheExitMessageEndsTheProgramOnlyFromAProgramWithItsRights) {
+  sys.registry.Set(RootKey::LocalMachine, kRun, "Unknown", platform::RegValue{1, "C:\\unknown.exe"});
+  app::Tvelmain& w = StartWith("auto_skan_koncowy=1");
+  backend.PostNamedMessage("Veltrane.ExitProgram", tk::Rights::Fewer);
+  backend.RunUntilIdle();
+  EXPECT_FALSE(app.Terminated());
+  EXPECT_TRUE(w.mon_HKLM.Watching());
+
+  backend.PostNamedMessage("Veltrane.ExitProgram");
+  backend.RunUntilIdle();
+  EXPECT_TRUE(app.Terminated());
+  EXPECT_EQ(Alerts(), 0) << "no exit scan";
+  EXPECT_TRUE(backend.Boxes().empty());
 }
 
 TEST_F(Presence, TheEndOfTheSessionLeavesNothingBehindAndAsksNothing) {

@@ -4,6 +4,7 @@
 #pragma once
 #include <algorithm>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,7 @@ class ProcessProgram : public Program {
   // Each step is taken once; with none left an alert is closed unanswered.
   void AnswerAlerts(std::initializer_list<Step> steps) { steps_.insert(steps_.end(), steps); }
   std::vector<Shown> shown;  // one per answered alert, as it came up
+  std::function<void()> while_asked;  // runs as each answered alert comes up
   long Alerts() const {
     const auto& forms = backend.ModalForms();
     return std::count(forms.begin(), forms.end(), "pamiecalert");
@@ -76,6 +78,7 @@ class ProcessProgram : public Program {
     if (backend.ModalForms().size() != alerts_seen_) {  // a fresh alert
       alerts_seen_ = backend.ModalForms().size();
       shown.push_back({alert->nazwa_pliku.Caption(), alert->sciezka_pliku.Caption(), alert->rozmiar_pliku.Caption()});
+      if (while_asked) while_asked();
     }
     Step step = steps_.front();
     steps_.pop_front();

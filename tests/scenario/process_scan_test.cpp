@@ -92,6 +92,18 @@ TEST_F(ProcessScan, APathListedTwiceIsAskedAboutTwice) {
   EXPECT_EQ(Slot(kBlack, 5), "err");
 }
 
+TEST_F(ProcessScan, AnEntryChangedWhileAnAlertIsOpenIsNotAskedAbout) {
+  StartConfigured();
+  sys.processes.Add(10, kAgent);
+  SetSlot(kBlack, 0, kAgent);
+  SetSlot(kBlack, 5, kAgent);
+  while_asked = [this] { SetSlot(kBlack, 5, "C:\\Other\\thing.exe"); };
+  AnswerAlerts({Step::Allow, Step::Allow});
+  Scan();
+  EXPECT_EQ(shown.size(), 1u);
+  EXPECT_EQ(Slot(kBlack, 5), "C:\\Other\\thing.exe");
+}
+
 TEST_F(ProcessScan, UnansweredAlertAndUnstoppableProcessAreReported) {
   app::Tvelmain& w = StartConfigured();
   sys.processes.Add(10, kAgent);

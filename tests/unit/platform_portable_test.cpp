@@ -255,18 +255,21 @@ TEST(PlatformPortableSystem, NamedMutexesMeetAcrossInstances) {
   EXPECT_FALSE(second.CreateNamedMutex("VeltraneTestOnce")->AlreadyExisted());
 }
 
-TEST(PlatformPortableSystem, BringsTheMatchingWindowForward) {
+TEST(PlatformPortableSystem, FindsWindowsAndBringsThemForward) {
   PortableSystem sys;
   sys.AddWindow("Other", "Something");
   size_t main = sys.AddWindow("VeltraneMain", "Veltrane", true);
-  EXPECT_FALSE(sys.BringWindowForward("", ""));
-  EXPECT_FALSE(sys.BringWindowForward("Missing", ""));
+  EXPECT_THAT(sys.FindWindows("Missing", ""), IsEmpty());
+  EXPECT_THAT(sys.FindWindows("", ""), ElementsAre(1u, 2u));
+  std::vector<uintptr_t> found = sys.FindWindows("veltranemain", "VELTRANE");
+  ASSERT_THAT(found, ElementsAre(main + 1));
+  EXPECT_FALSE(sys.BringWindowForward(0));
+  EXPECT_FALSE(sys.BringWindowForward(3));
   EXPECT_FALSE(sys.Foreground());
-  EXPECT_TRUE(sys.BringWindowForward("veltranemain", ""));
+  EXPECT_TRUE(sys.BringWindowForward(found[0], "Veltrane.Activate"));
   EXPECT_EQ(sys.Foreground(), main);
   EXPECT_FALSE(sys.GetWindow(main).iconic);
-  EXPECT_TRUE(sys.BringWindowForward("", "Something"));
-  EXPECT_EQ(sys.Foreground(), 0u);
+  EXPECT_THAT(sys.GetWindow(main).messages, ElementsAre("Veltrane.Activate"));
 }
 
 TEST(PlatformPortableShell, RecordsWhatItOpens) {

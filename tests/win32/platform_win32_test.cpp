@@ -431,8 +431,8 @@ TEST(PlatformWin32System, FactsAndNamedMutexes) {
 
 TEST(PlatformWin32System, BringsAnotherProgramsMinimisedWindowBack) {
   Win32System sys;
-  EXPECT_FALSE(sys.BringWindowForward("", ""));
-  EXPECT_FALSE(sys.BringWindowForward("VeltraneNoSuchClass", ""));
+  EXPECT_THAT(sys.FindWindows("VeltraneNoSuchClass", ""), IsEmpty());
+  EXPECT_FALSE(sys.BringWindowForward(0));
   EXPECT_FALSE(Win32Shell().Open(""));
 
   // This program's own windows never count: a second copy must not find itself.
@@ -444,7 +444,7 @@ TEST(PlatformWin32System, BringsAnotherProgramsMinimisedWindowBack) {
   HWND own = CreateWindowExW(0, wc.lpszClassName, L"Veltrane forward test", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
                              nullptr, nullptr, wc.hInstance, nullptr);
   if (!own) GTEST_SKIP() << "no window station";
-  EXPECT_FALSE(sys.BringWindowForward("", "Veltrane forward test"));
+  EXPECT_THAT(sys.FindWindows("", "Veltrane forward test"), IsEmpty());
   DestroyWindow(own);
   UnregisterClassW(wc.lpszClassName, wc.hInstance);
 
@@ -465,12 +465,63 @@ TEST(PlatformWin32System, BringsAnotherProgramsMinimisedWindowBack) {
   ASSERT_TRUE(target);
   ShowWindow(target, SW_SHOWMINNOACTIVE);
   ASSERT_TRUE(IsIconic(target));
-  EXPECT_TRUE(sys.BringWindowForward("E2ETargetMain", "E2E Target", "VeltraneForwardTest.Activate"));
+  EXPECT_THAT(sys.FindWindows("e2etargetmain", "E2E Target"), testing::ElementsAre(uintptr_t(target)));
+  EXPECT_TRUE(sys.BringWindowForward(uintptr_t(target), "VeltraneForwardTest.Activate"));
   EXPECT_FALSE(IsIconic(target));
   TerminateProcess(pi.hProcess, 0);
   WaitForSingleObject(pi.hProcess, kHangGuardMs);
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
+}
+
+// What a starting copy asks of another program's window: its answer to a
+// registered message, and whether that program is the very same file,
+// whatever path names it.
+TEST(PlatformWin32System, AsksAnotherProgramsWindowAndKnowsItsProgramFile) {
+  // Beside waiter.exe, for the hard link. Wine gives the same process ids
+  // in every session, so what a failed run left is cleared first and last.
+  const std::wstring folder = ExeFolder() + L"\\answer_test", waiter = ExeFolder() + L"\\waiter.exe",
+                     link = folder + L"\\linked.exe", copy = folder + L"\\copied.exe";
+  struct Clear {
+    const std::wstring &folder, &link, &copy;
+    void operator()() const {
+      DeleteFileW(link.c_str());
+      DeleteFileW(copy.c_str());
+      RemoveDirectoryW(folder.c_str());
+    }
+    ~Clear() { (*this)(); }
+  } clear{folder, link, copy};
+  clear();
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  ASSERT_TRUE(CopyFileW(waiter.c_str(), copy.c_str(), TRUE));
+  ASSERT_TRUE(CreateHardLinkW(link.c_str(), waiter.c_str(), nullptr));
+
+  std::wstring command = L"waiter.exe \"/window=VeltraneAnswerTest:Answer test\" /answer=VeltraneAnswerTest.Ask:0x5654";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(waiter.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                             nullptr, &si, &pi));
+  Win32System sys;
+  std::vector<uintptr_t> found;
+  for (DWORD start = GetTickCount();
+       (found = sys.FindWindows("VeltraneAnswerTest", "answer test")).empty() && GetTickCount() - start < kHangGuardMs;)
+    Sleep(20);
+  ASSERT_EQ(found.size(), 1u);
+  const uintptr_t window = found[0];
+
+  EXPECT_EQ(sys.SendRegisteredMessage(window, "VeltraneAnswerTest.Ask", 5000), 0x5654);
+  EXPECT_EQ(sys.SendRegisteredMessage(window, "VeltraneAnswerTest.Other", 5000), 0) << "not its message";
+  EXPECT_TRUE(sys.WindowOfProgram(window, Lower(Utf8(waiter))));
+  EXPECT_TRUE(sys.WindowOfProgram(window, Utf8(link))) << "another name of the same file";
+  EXPECT_FALSE(sys.WindowOfProgram(window, Utf8(copy))) << "a copy is another file";
+  EXPECT_FALSE(sys.WindowOfProgram(window, sys.ExePath()));
+
+  TerminateProcess(pi.hProcess, 0);
+  WaitForSingleObject(pi.hProcess, kHangGuardMs);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  EXPECT_EQ(sys.SendRegisteredMessage(window, "VeltraneAnswerTest.Ask", 1000), std::nullopt) << "gone";
 }
 
 // Some documents are opened by shell handlers that are COM objects: the

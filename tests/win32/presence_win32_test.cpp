@@ -165,24 +165,30 @@ TEST_F(PresenceWin32, TheTrayIconsWindowIsAHiddenTopLevelWindowOfItsOwnClass) {
   EXPECT_EQ(SendMessageW(found, WM_QUERYENDSESSION, 0, 0), 1);
 }
 
-TEST_F(PresenceWin32, OneCopyHoldsTheInstanceMutexUntilItEnds) {
+TEST_F(PresenceWin32, OneCopyHoldsTheInstanceMutexUntilItEndsButTheMutexAloneEndsNoCopy) {
   auto first = std::make_unique<components::TzelOneInstance>(system.View());
+  const std::string name = first->BaseName() + "Default";
   EXPECT_FALSE(first->IsAnotherInstanceRunning());
-  // Another program's copy: another thread stands in for it, since a
-  // mutex's owner is a thread.
-  bool second_saw_one = false;
+  // Another program: another thread stands in for it, since a mutex's
+  // owner is a thread. It finds the name held, but no window of another
+  // process answers it, so it would run.
+  auto held_elsewhere = [&] {
+    platform::AcquireResult r = platform::AcquireResult::Failed;
+    std::thread([&] {
+      auto m = system.system.CreateNamedMutex(name, false, "Veltrane Presence Test.OneInstance");
+      r = m ? m->Acquire(0) : r;
+    }).join();
+    return r == platform::AcquireResult::TimedOut;
+  };
+  EXPECT_TRUE(held_elsewhere());
+  bool second_saw_one = true;
   std::thread([&] {
     components::TzelOneInstance second(system.View());
     second_saw_one = second.IsAnotherInstanceRunning();
   }).join();
-  EXPECT_TRUE(second_saw_one);
+  EXPECT_FALSE(second_saw_one);
   first.reset();
-  bool third_saw_one = true;
-  std::thread([&] {
-    components::TzelOneInstance third(system.View());
-    third_saw_one = third.IsAnotherInstanceRunning();
-  }).join();
-  EXPECT_FALSE(third_saw_one);
+  EXPECT_FALSE(held_elsewhere());
 }
 
 }  // namespace

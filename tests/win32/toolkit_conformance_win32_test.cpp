@@ -692,6 +692,19 @@ TEST_F(Win32Toolkit, TheApplicationWindowAnswersOtherPrograms) {
   std::thread([&] { PostMessageW(FindWindowW(L"TApplication", L"Veltrane Test"), exit, 0, 0); }).join();
   EXPECT_TRUE(PumpUntil([&] { return exits == 1; }));
 
+  // Sent, a message is a question: answered at once, and nothing runs.
+  backend.ListenForMessage("VeltraneTestExit", [&] { ++exits; }, Rights::Same, 0x5654);
+  std::atomic<bool> sent{false};
+  DWORD_PTR answer = 0;
+  std::thread asker([&] {
+    SendMessageTimeoutW(backend.AppWindow(), exit, 0, 0, SMTO_NORMAL, 5000, &answer);
+    sent = true;
+  });
+  EXPECT_TRUE(PumpUntil([&] { return sent.load(); }));
+  asker.join();
+  EXPECT_EQ(answer, 0x5654u);
+  EXPECT_EQ(exits, 1);
+
   int closes = 0;
   form.OnClose = [&](CloseAction&) { ++closes; };
   PostMessageW(backend.AppWindow(), WM_CLOSE, 0, 0);

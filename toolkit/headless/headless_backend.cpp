@@ -63,12 +63,25 @@ void HeadlessBackend::MinimizeBox(Form& form) {
   Post([&form] { BackendAccess::NoteMinimized(form, true); });
 }
 
-void HeadlessBackend::PostNamedMessage(const std::string& name) {
-  Post([this, name] {
-    auto it = listeners_.find(name);
-    if (it == listeners_.end()) return;
-    for (auto& handler : it->second) handler();
+void HeadlessBackend::PostNamedMessage(const std::string& name, Rights sender) {
+  Post([this, name, sender] {
+    if (const Listening* listening = ListeningFor(name, sender)) {
+      auto handlers = listening->handlers;  // a handler may add listeners
+      for (auto& handler : handlers) handler();
+    }
   });
+}
+
+intptr_t HeadlessBackend::SendNamedMessage(const std::string& name, Rights sender) {
+  const Listening* listening = ListeningFor(name, sender);
+  return listening ? listening->answer : 0;
+}
+
+const HeadlessBackend::Listening* HeadlessBackend::ListeningFor(const std::string& name, Rights sender) const {
+  auto it = listeners_.find(name);
+  if (it == listeners_.end()) return nullptr;
+  if (sender == Rights::Fewer && it->second.lowest_sender != Rights::Fewer) return nullptr;
+  return &it->second;
 }
 
 void HeadlessBackend::EndSession() {
@@ -114,8 +127,13 @@ unsigned HeadlessBackend::RegisterMessage(const std::string& name) {
   return it->second;
 }
 
-void HeadlessBackend::ListenForMessage(const std::string& name, std::function<void()> handler) {
-  listeners_[name].push_back(std::move(handler));
+void HeadlessBackend::ListenForMessage(const std::string& name, std::function<void()> handler, Rights lowest_sender,
+                                       intptr_t answer) {
+  Listening& listening = listeners_[name];
+  listening.handlers.push_back(std::move(handler));
+  // As on Windows: once let through, a message stays let through.
+  if (lowest_sender == Rights::Fewer) listening.lowest_sender = Rights::Fewer;
+  listening.answer = answer;
 }
 
 void HeadlessBackend::Post(std::function<void()> event) {

@@ -42,8 +42,14 @@ class HeadlessBackend : public Backend {
   // The form's minimise box.
   void MinimizeBox(Form& form);
   // Another program posts a message registered under this name to the
-  // application (what ListenForMessage waits for).
-  void PostNamedMessage(const std::string& name);
+  // application (what ListenForMessage waits for). Dropped, as Windows'
+  // message filter drops it, when the sender has fewer rights than the
+  // listener lets through.
+  void PostNamedMessage(const std::string& name, Rights sender = Rights::Same);
+  // Another program sends it and waits: the listener's answer, or 0 (what
+  // a window answers a message it does not know, and what a dropped
+  // message leaves).
+  intptr_t SendNamedMessage(const std::string& name, Rights sender = Rights::Same);
   // Windows ends the session.
   void EndSession();
   void Post(std::function<void()> event);
@@ -131,7 +137,8 @@ class HeadlessBackend : public Backend {
   // A stand-in window with a handle number of its own.
   std::unique_ptr<MessageWindowPeer> CreateMessageWindow(MessageWindow& window) override;
   unsigned RegisterMessage(const std::string& name) override;
-  void ListenForMessage(const std::string& name, std::function<void()> handler) override;
+  void ListenForMessage(const std::string& name, std::function<void()> handler, Rights lowest_sender = Rights::Same,
+                        intptr_t answer = 0) override;
   Point CursorPos() override { return cursor_; }
   unsigned ShiftState() override { return shift_; }
 
@@ -144,6 +151,14 @@ class HeadlessBackend : public Backend {
     Form* form;
     int64_t started;
   };
+  struct Listening {
+    std::vector<std::function<void()>> handlers;
+    Rights lowest_sender = Rights::Same;
+    intptr_t answer = 0;
+  };
+  // The listening for a message from a sender of these rights, or nullptr
+  // when nobody listens or the filter drops it.
+  const Listening* ListeningFor(const std::string& name, Rights sender) const;
   Timer* EarliestTimer(int64_t not_after) const;
 
   int64_t now_ = 0;
@@ -155,7 +170,7 @@ class HeadlessBackend : public Backend {
   std::vector<std::string> popups_;
   MessageWindow* popup_owner_ = nullptr;
   std::map<std::string, unsigned> registered_;
-  std::map<std::string, std::vector<std::function<void()>>> listeners_;
+  std::map<std::string, Listening> listeners_;
   uintptr_t next_window_ = 0x10000;
   Point cursor_;
   unsigned shift_ = 0;

@@ -176,7 +176,9 @@ LRESULT Win32Backend::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
       return 0;
     default:
       if (auto it = listeners_.find(msg); it != listeners_.end()) {
-        auto handlers = it->second;  // a handler may add listeners
+        // Sent from another thread: a question, answered at once.
+        if (InSendMessage()) return it->second.answer;
+        auto handlers = it->second.handlers;  // a handler may add listeners
         for (auto& handler : handlers) App().Invoke(handler);
         return 0;
       }
@@ -476,12 +478,14 @@ std::unique_ptr<MessageWindowPeer> Win32Backend::CreateMessageWindow(MessageWind
 
 unsigned Win32Backend::RegisterMessage(const std::string& name) { return RegisterWindowMessageW(Wide(name).c_str()); }
 
-void Win32Backend::ListenForMessage(const std::string& name, std::function<void()> handler) {
+void Win32Backend::ListenForMessage(const std::string& name, std::function<void()> handler, Rights lowest_sender,
+                                    intptr_t answer) {
   UINT msg = RegisterMessage(name);
   if (!msg) return;
-  listeners_[msg].push_back(std::move(handler));
-  // A copy started without elevation must still reach an elevated one.
-  ChangeWindowMessageFilterEx(app_window_, msg, MSGFLT_ALLOW, nullptr);
+  Listening& listening = listeners_[msg];
+  listening.handlers.push_back(std::move(handler));
+  listening.answer = answer;
+  if (lowest_sender == Rights::Fewer) ChangeWindowMessageFilterEx(app_window_, msg, MSGFLT_ALLOW, nullptr);
 }
 
 Point Win32Backend::CursorPos() {

@@ -73,9 +73,10 @@ class Win32Backend : public Backend {
   void Popup(PopupMenu& menu, int x, int y, MessageWindow* owner) override;
   std::unique_ptr<MessageWindowPeer> CreateMessageWindow(MessageWindow& window) override;
   unsigned RegisterMessage(const std::string& name) override;
-  // Other programs may post it to the application window, also from
-  // below our integrity level.
-  void ListenForMessage(const std::string& name, std::function<void()> handler) override;
+  // Only with lowest_sender Fewer does Windows let it through from below
+  // our integrity level (ChangeWindowMessageFilterEx).
+  void ListenForMessage(const std::string& name, std::function<void()> handler, Rights lowest_sender = Rights::Same,
+                        intptr_t answer = 0) override;
   Point CursorPos() override;
   unsigned ShiftState() override;
   void TitleChanged(const std::string& title) override;
@@ -124,7 +125,11 @@ class Win32Backend : public Backend {
   std::deque<std::function<void()>> queued_;
   bool closing_ = false;
 
-  std::map<UINT, std::vector<std::function<void()>>> listeners_;
+  struct Listening {
+    std::vector<std::function<void()>> handlers;
+    LRESULT answer = 0;
+  };
+  std::map<UINT, Listening> listeners_;
   std::map<std::string, HBITMAP> menu_pictures_;
 };
 
