@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "app/velmainfrm.h"
 #include "registry/data_files.h"
@@ -56,12 +57,10 @@ void AllowOwnCommand(registry::IniStore& white, const std::string& exe) {
   using namespace registry::white_list;
   if (exe.empty()) return;
   const std::string command = components::QuotedCommand(exe);
-  {
-    registry::IniStore::Batch batch(white);
-    for (int slot = 0; slot <= kLastSlot; ++slot) {
-      const std::optional<std::string> held = registry::ReadSlot(white, slot, kCommand);
-      if (held == command || held == exe) return;
-    }
+  registry::IniStore::Change change(white);
+  for (int slot = 0; slot <= kLastSlot; ++slot) {
+    const std::optional<std::string> held = registry::ReadSlot(white, slot, kCommand);
+    if (held == command || held == exe) return;
   }
   const int slot = registry::FindFreeSlot(white, kCommand, kLastSlot);
   if (slot < 0) return;  // the scan never asks about it anyway
@@ -119,12 +118,13 @@ void Tvelmain::LoadConfiguration() {
 
 void Tvelmain::SaveConfiguration() {
   if (!files_) return;  // not opened yet: start-up has not got that far
-  registry::IniStore& config = files_->config;
   const std::array<Stored, 10> stored = StoredSettings(settings_);
+  std::vector<registry::IniStore::Write> writes;
   for (size_t i = 0; i < stored.size(); ++i) {
-    if (i + 1 == stored.size()) config.WriteString("glowna", "skonfigurowany", "1");
-    config.WriteString(stored[i].section, stored[i].box.Name(), FlagText(stored[i].box));
+    if (i + 1 == stored.size()) writes.push_back({"glowna", "skonfigurowany", "1"});
+    writes.push_back({stored[i].section, stored[i].box.Name(), FlagText(stored[i].box)});
   }
+  files_->config.WriteStrings(writes);
   tk::App().ShowMessage("Configuration saved.");
 }
 

@@ -42,7 +42,7 @@ void Tvelmain::StartUp() {
   ProgramVersion = VELTRANE_VERSION_TEXT;
   UpdateNumber = VELTRANE_UPDATE_NUMBER_TEXT;
   wersja.SetCaption(ProgramVersion);
-  files_ = std::make_unique<DataFiles>(platform.files, user_name_);
+  files_ = std::make_unique<DataFiles>(platform.files, platform.processes.WindowsFolder(), user_name_);
 
   // Any step may end the program (the doctor's corrupted registry, the
   // no-rights exit of a scan, the window closed meanwhile): the steps after

@@ -4,7 +4,7 @@
 #include "app/look.h"
 #include "app/pages.h"
 #include "app/velmainfrm.h"
-#include "registry/ini_store.h"
+#include "registry/data_files.h"
 #include "toolkit/application.h"
 #include "update/update_list.h"
 
@@ -68,7 +68,8 @@ void UpdatePage::SetUpdateSite(const std::string& url) {
 
 void UpdatePage::Button24Click() {
   w_.ShowPage(*this);
-  registry::IniStore versions(w_.platform.files, update::kVersionPath);
+  registry::IniStore versions(w_.platform.files,
+                              registry::DataPath(w_.platform.processes.WindowsFolder(), update::kVersionFile));
   versions.WriteString(update::kSection, update::kVersionKey, w_.ProgramVersion);
   versions.WriteString(update::kSection, update::kUpdateKey, w_.UpdateNumber);
 

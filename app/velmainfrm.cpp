@@ -22,16 +22,23 @@ constexpr const char* kDefaultHelp =
     "them or remove them permanently. There is also a trashcan available, just in case you remove something "
     "useful. If you need more help, click on the button \"Help\" below.";
 
-constexpr const char* kHelpFile = "c:\\Windows\\Veltrane.txt";
+// Where the installer puts the help file: "c:\Windows\Veltrane.txt", the
+// drive letter in lower case as the shell has always been given it.
+std::string HelpFile(std::string windows_folder) {
+  if (windows_folder.size() >= 2 && windows_folder[1] == ':' && windows_folder[0] >= 'A' && windows_folder[0] <= 'Z')
+    windows_folder[0] = char(windows_folder[0] - 'A' + 'a');
+  return registry::DataPath(windows_folder, "Veltrane.txt");
+}
 
 }  // namespace
 
-DataFiles::DataFiles(platform::Files& files, const std::string& user_name)
-    : white_list(files, registry::white_list::kPath),
-      black_list(files, registry::black_list::kPath),
-      trashcan(files, registry::trashcan_list::kPath),
-      statistics(files, registry::statistics::kPath),
-      config(files, registry::ConfigPath(user_name)) {}
+DataFiles::DataFiles(platform::Files& files, const std::string& windows, const std::string& user_name)
+    : lock(files, registry::DataPath(windows, registry::kLockFile)),
+      white_list(files, registry::DataPath(windows, registry::white_list::kDataFile), &lock),
+      black_list(files, registry::DataPath(windows, registry::black_list::kDataFile), &lock),
+      trashcan(files, registry::DataPath(windows, registry::trashcan_list::kDataFile), &lock),
+      statistics(files, registry::DataPath(windows, registry::statistics::kDataFile), &lock),
+      config(files, registry::ConfigPath(windows, user_name), &lock) {}
 
 Tvelmain::Tvelmain(platform::Platform platform)
     : tk::Form("velmain", "Tvelmain"),
@@ -171,7 +178,7 @@ void Tvelmain::Button2Click() {
   // name (any program of theirs can change those): it runs with this
   // program's rights. A missing file is Notepad's to report.
   const std::string windows = platform.processes.WindowsFolder();
-  platform.shell.Start(windows + "\\System32\\notepad.exe", "\"" + std::string(kHelpFile) + "\"", windows);
+  platform.shell.Start(windows + "\\System32\\notepad.exe", "\"" + HelpFile(windows) + "\"", windows);
 }
 
 // ---- Roll animation. Client height 101 is the rolled-up marker others test.

@@ -41,9 +41,11 @@ struct Settings {
   tk::CheckBox& skanuj_usun_cicho;
 };
 
-// The data files, opened by the start-up and kept until the program ends.
+// The data files in the Windows folder, opened by the start-up and kept
+// until the program ends; every change of one takes their shared lock.
 struct DataFiles {
-  DataFiles(platform::Files& files, const std::string& user_name);
+  DataFiles(platform::Files& files, const std::string& windows_folder, const std::string& user_name);
+  registry::StoreLock lock;       // C:\Windows\veltrane.lck
   registry::IniStore white_list;  // C:\Windows\list.vlt
   registry::IniStore black_list;  // C:\Windows\disallowed.vlt
   registry::IniStore trashcan;    // C:\Windows\trashcan.vlt

@@ -127,6 +127,7 @@ Section "un.Veltrane" UnSecProgram
   Delete "$INSTDIR\uninstall.exe"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   Delete "$WINDIR\Veltrane.txt"
+  Delete "$WINDIR\veltrane.lck"
   ${If} ${RunningX64}
     SetRegView 64
   ${EndIf}

@@ -53,6 +53,12 @@ enum class MoveStatus {
   Failed,
 };
 
+// An exclusive lock on a lock file, held until the object is dropped.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
 class Files {
  public:
   virtual ~Files() = default;
@@ -76,6 +82,11 @@ class Files {
   // its name is never opened. Stores without piecewise writing create
   // nothing.
   virtual std::unique_ptr<FileWriter> OpenWriter(const std::string& path) { return nullptr; }
+  // Takes the exclusive lock on the file at path, which every process that
+  // locks the same file shares, creating the file when it is missing; waits
+  // at most wait_ms for another holder to let go. nullptr when the lock
+  // cannot be had. Each call is a holder of its own, even in one process.
+  virtual std::unique_ptr<FileLock> Lock(const std::string& path, int wait_ms) = 0;
   // Text in the system's ANSI code page, as files written before UTF-8 hold
   // it, turned into UTF-8.
   virtual std::string AnsiToUtf8(std::string_view bytes) = 0;

@@ -86,7 +86,9 @@ void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths) {
       // An alert closed by the end of the program is no answer, nor a lost one.
       if (host.Ending()) break;
       if (decision.answer == registry::Answer::Allow) {
-        // Only the entry the user was asked about goes.
+        // Only the entry the user was asked about goes, whatever another
+        // copy changed meanwhile.
+        registry::IniStore::Change change(host.BlackList());
         if (registry::ReadSlot(host.BlackList(), slot, registry::black_list::kProgram) == entry)
           registry::EraseSlot(host.BlackList(), slot);
       } else if (decision.answer == registry::Answer::Stop) {

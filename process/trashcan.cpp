@@ -17,12 +17,29 @@ constexpr int kMaxSameName = 1000;
 
 constexpr const char* kTrashcanFull = "The trashcan is full. Empty some of its items first; this program was not moved.";
 
+// A slot of the trashcan list, read from one version of the file.
+struct Record {
+  std::optional<std::string> former_path, file_name;
+  bool operator==(const Record&) const = default;
+};
+
+Record ReadRecord(registry::IniStore& trashcan, int slot) {
+  registry::IniStore::Batch batch(trashcan);
+  return {registry::ReadSlot(trashcan, slot, kFormerPath), registry::ReadSlot(trashcan, slot, kFileName)};
+}
+
+// Erases the slot only while it holds the record acted on: another copy may
+// have changed it meanwhile.
+void EraseRecord(registry::IniStore& trashcan, int slot, const Record& record) {
+  registry::IniStore::Change change(trashcan);
+  if (ReadRecord(trashcan, slot) == record) registry::EraseSlot(trashcan, slot);
+}
+
 // The file a slot keeps in the trashcan folder, by its file name or, in
 // slots written before that was recorded, by the file name of its path.
-std::optional<std::string> HeldFile(std::string_view folder, registry::IniStore& trashcan, int slot,
-                                    const std::string& recorded) {
-  const std::string name = registry::ReadSlot(trashcan, slot, kFileName).value_or("");
-  return name.empty() ? TrashPathOf(folder, recorded) : TrashPathOfName(folder, name);
+std::optional<std::string> HeldFile(std::string_view folder, const Record& record) {
+  const std::string name = record.file_name.value_or("");
+  return name.empty() ? TrashPathOf(folder, *record.former_path) : TrashPathOfName(folder, name);
 }
 
 // A name in the trashcan folder that no slot records and no file there has.
@@ -119,16 +136,16 @@ void StopAndMoveToTrashcan(ProtectionHost& host, const std::string& path) {
   }
   if (!file->Delete()) host.Say("Could not delete source file. Do it manually.");
 
-  // Stopping and the boxes let other handlers run; one of them may have taken
-  // the slot. Look again, with nothing running in between this time.
-  if (registry::ReadSlot(trashcan, slot, kFormerPath))
-    slot = registry::FindFreeSlot(trashcan, kFormerPath, registry::kLastSlot);
-  if (slot < 0) {
-    host.Warn("The trashcan is full. The program's file is in the trashcan folder but not on its list.");
-    return;
+  // Stopping and the boxes let other handlers, and other copies, run; one of
+  // them may have taken the slot. Look again, with nothing in between this time.
+  {
+    registry::IniStore::Change change(trashcan);
+    if (registry::ReadSlot(trashcan, slot, kFormerPath))
+      slot = registry::FindFreeSlot(trashcan, kFormerPath, registry::kLastSlot);
+    // The name first: the path is what makes the slot taken.
+    if (slot >= 0) registry::WriteSlot(trashcan, slot, {{kFileName, *name}, {kFormerPath, path}});
   }
-  // The name first: the path is what makes the slot taken.
-  registry::WriteSlot(trashcan, slot, {{kFileName, *name}, {kFormerPath, path}});
+  if (slot < 0) host.Warn("The trashcan is full. The program's file is in the trashcan folder but not on its list.");
 }
 
 void BlockProgram(ProtectionHost& host, const std::string& text) {
@@ -142,12 +159,16 @@ void BlockProgram(ProtectionHost& host, const std::string& text) {
     return;
   }
   registry::IniStore& black_list = host.BlackList();
-  const int slot = registry::FindFreeSlot(black_list, registry::black_list::kProgram, registry::kLastSlot);
+  int slot;
+  {
+    registry::IniStore::Change change(black_list);
+    slot = registry::FindFreeSlot(black_list, registry::black_list::kProgram, registry::kLastSlot);
+    if (slot >= 0) registry::WriteSlot(black_list, slot, {{registry::black_list::kProgram, text}});
+  }
   if (slot < 0) {
     host.Warn("The list of forbidden processes is full. Remove some of its items first; this program was not blocked.");
     return;
   }
-  registry::WriteSlot(black_list, slot, {{registry::black_list::kProgram, text}});
   // A command line that a host program of Windows runs is kept, but never
   // stops the host itself (the memory scan's rule): the user hears why.
   const std::string_view part = ExecutablePart(text);
@@ -167,14 +188,15 @@ void RecoverFromTrashcan(ProtectionHost& host, const std::string& listed_path) {
     const std::string folder = TrashcanFolder(host.System());
     // Every matching slot, not only the first.
     for (int slot = 0; slot <= registry::kLastSlot; ++slot) {
-      const std::optional<std::string> recorded = registry::ReadSlot(trashcan, slot, kFormerPath);
+      const Record record = ReadRecord(trashcan, slot);
+      const std::optional<std::string>& recorded = record.former_path;
       if (!recorded || !SameAsciiCaseless(*recorded, listed_path)) continue;
-      std::optional<std::string> held = HeldFile(folder, trashcan, slot, *recorded);
+      std::optional<std::string> held = HeldFile(folder, record);
       host.Say(held.value_or(folder + std::string(FileNameOf(*recorded))) + " " + *recorded);
       const platform::MoveStatus moved = held ? host.Files().Move(*held, *recorded) : platform::MoveStatus::Failed;
       if (moved == platform::MoveStatus::Moved) {
+        EraseRecord(trashcan, slot, record);
         host.Say("Item was moved back to its normal directory.");
-        registry::EraseSlot(trashcan, slot);
       } else if (moved == platform::MoveStatus::ThroughReparsePoint) {
         host.Warn(kNotRecoveredFolderChanged);
       } else {
@@ -189,12 +211,12 @@ void EmptyFromTrashcan(ProtectionHost& host, const std::string& listed_path) {
   if (!host.Confirm("You are permanently deleting this item. Are you sure?")) return;
   registry::IniStore& trashcan = host.Trashcan();
   for (int slot = 0; slot <= registry::kLastSlot; ++slot) {
-    const std::optional<std::string> recorded = registry::ReadSlot(trashcan, slot, kFormerPath);
-    if (recorded != listed_path) continue;
-    std::optional<std::string> held = HeldFile(TrashcanFolder(host.System()), trashcan, slot, *recorded);
+    const Record record = ReadRecord(trashcan, slot);
+    if (record.former_path != listed_path) continue;
+    std::optional<std::string> held = HeldFile(TrashcanFolder(host.System()), record);
     if (held && host.Files().Delete(*held)) {
+      EraseRecord(trashcan, slot, record);
       host.Say("Item was removed permanently. Hope you knew what you were doing.");
-      registry::EraseSlot(trashcan, slot);
     } else {
       host.Warn("Error occured.");
     }

@@ -4,13 +4,19 @@
 
 namespace registry {
 
-std::string ConfigPath(std::string_view user_name) {
+std::string DataPath(std::string_view windows_folder, std::string_view file) {
+  std::string path(windows_folder);
+  if (!path.ends_with('\\')) path += '\\';  // a folder at the drive's root: "D:\"
+  return path.append(file);
+}
+
+std::string ConfigPath(std::string_view windows_folder, std::string_view user_name) {
   std::string name(user_name.empty() ? std::string_view(kDefaultUserName) : user_name);
   for (char& c : name) {
     if (static_cast<unsigned char>(c) < 32 || std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos)
       c = '_';
   }
-  return "C:\\Windows\\" + name + "_config.vlt";
+  return DataPath(windows_folder, name + "_config.vlt");
 }
 
 bool FitsInList(std::string_view text) {
@@ -33,7 +39,9 @@ std::vector<std::optional<std::string>> ReadSlots(IniStore& store, std::string_v
 void WriteSlot(IniStore& store, int slot,
                std::initializer_list<std::pair<std::string_view, std::string_view>> keys) {
   const std::string section = std::to_string(slot);
-  for (const auto& [key, value] : keys) store.WriteString(section, key, value);
+  std::vector<IniStore::Write> writes;
+  for (const auto& [key, value] : keys) writes.push_back({section, key, value});
+  store.WriteStrings(writes);
 }
 
 void EraseSlot(IniStore& store, int slot) { store.EraseSection(std::to_string(slot)); }

@@ -1,6 +1,8 @@
 // The data files in the Windows folder and the numbered-slot scheme that
 // every list file shares: one entry per section named "0", "1", "2", ...
 // Each list names its file, its slots and the keys of an entry once, here.
+// Every copy of the program (one per signed-in person) shares the files:
+// each change takes the lock file's lock (IniStore::Change).
 #pragma once
 #include <initializer_list>
 #include <optional>
@@ -19,7 +21,7 @@ constexpr int kLastSlot = 250;
 
 // The autostart entries the person allowed.
 namespace white_list {
-constexpr const char* kPath = "C:\\Windows\\list.vlt";
+constexpr std::string_view kDataFile = "list.vlt";
 constexpr int kLastSlot = 500;
 // The allowed data: what matching reads, and what makes a slot used.
 constexpr std::string_view kCommand = "wartosc";
@@ -33,13 +35,13 @@ constexpr std::string_view kView = "widok";
 
 // The programs the person forbade to run.
 namespace black_list {
-constexpr const char* kPath = "C:\\Windows\\disallowed.vlt";
+constexpr std::string_view kDataFile = "disallowed.vlt";
 constexpr std::string_view kProgram = "sciezka";
 }  // namespace black_list
 
 // The programs moved into the trashcan folder.
 namespace trashcan_list {
-constexpr const char* kPath = "C:\\Windows\\trashcan.vlt";
+constexpr std::string_view kDataFile = "trashcan.vlt";
 // Where the program lay; what makes a slot used.
 constexpr std::string_view kFormerPath = "sciezka";
 // Its file's name in the trashcan folder. Slots written before it existed
@@ -49,7 +51,7 @@ constexpr std::string_view kFileName = "plik";
 
 // The autostart values the scans deleted, to be put back ("Registry" page).
 namespace statistics {
-constexpr const char* kPath = "C:\\Windows\\statistics.vlt";
+constexpr std::string_view kDataFile = "statistics.vlt";
 // The value's data, as slots have always held it: what the list shows.
 constexpr std::string_view kData = "wartosc";
 constexpr std::string_view kRoot = "korzen";
@@ -62,13 +64,20 @@ constexpr std::string_view kNameHex = "nazwa_hex";
 constexpr std::string_view kType = "typ";
 }  // namespace statistics
 
+// The lock of all the data files, which every copy takes around a change.
+constexpr std::string_view kLockFile = "veltrane.lck";
+
 // Used when the user name cannot be had.
 constexpr const char* kDefaultUserName = "default";
+
+// A file in the Windows folder: "C:\Windows" and "list.vlt" give
+// "C:\Windows\list.vlt".
+std::string DataPath(std::string_view windows_folder, std::string_view file);
 
 // "C:\Windows\<user>_config.vlt". Characters that cannot stand in a file
 // name become '_', so that no name leads outside the Windows folder; an empty
 // name (GetUserName failed) gives "C:\Windows\default_config.vlt".
-std::string ConfigPath(std::string_view user_name);
+std::string ConfigPath(std::string_view windows_folder, std::string_view user_name);
 
 // Whether a list can hold the text and give it back unchanged: at most
 // IniStore::kMaxRead characters, no line break.
@@ -78,13 +87,14 @@ bool FitsInList(std::string_view text);
 std::optional<std::string> ReadSlot(IniStore& store, int slot, std::string_view key);
 // The key of every slot 0..last_slot, read in one batch.
 std::vector<std::optional<std::string>> ReadSlots(IniStore& store, std::string_view key, int last_slot);
-// Writes the keys into slot n in the order given.
+// Writes the keys into slot n in the order given, in one replacement of the
+// file: no reader ever sees half an entry.
 void WriteSlot(IniStore& store, int slot,
                std::initializer_list<std::pair<std::string_view, std::string_view>> keys);
 void EraseSlot(IniStore& store, int slot);
 // The lowest slot in 0..last_slot without the key, or -1 when every slot is
-// in use. One batch of reads, so that nothing can take the slot before the
-// caller writes it.
+// in use. Found inside the IniStore::Change of the write that takes it, so
+// that no other copy takes it first.
 int FindFreeSlot(IniStore& store, std::string_view key, int last_slot);
 
 }  // namespace registry

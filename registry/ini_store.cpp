@@ -33,8 +33,18 @@ constexpr std::string_view kBreak = "\r\n";
 
 }  // namespace
 
-IniStore::IniStore(platform::Files& files, std::string path)
-    : files_(files), path_(std::move(path)) {}
+bool StoreLock::Take() {
+  if (depth_ == 0 && !(held_ = files_.Lock(path_, kWaitMs))) return false;
+  ++depth_;
+  return true;
+}
+
+void StoreLock::Release() {
+  if (--depth_ == 0) held_.reset();
+}
+
+IniStore::IniStore(platform::Files& files, std::string path, StoreLock* lock)
+    : files_(files), path_(std::move(path)), lock_(lock) {}
 
 IniStore::~IniStore() = default;
 
@@ -43,6 +53,20 @@ IniStore::Batch::Batch(IniStore& store) : store_(store) {
 }
 
 IniStore::Batch::~Batch() { --store_.batches_; }
+
+IniStore::Held::Held(IniStore& store) : lock_(store.lock_) {
+  if (lock_ && !lock_->Take()) throw WriteError(store.path_);
+}
+
+IniStore::Held::~Held() {
+  if (lock_) lock_->Release();
+}
+
+IniStore::Change::Change(IniStore& store) : held_(store), batch_(store) {
+  // What was read before the lock was had may be another copy's past.
+  store.cache_trusted_ = false;
+  store.checked_in_batch_ = false;
+}
 
 const ini::Document* IniStore::Current() {
   // Within a batch the disk is looked at once: a missing file stays missing.
@@ -109,34 +133,48 @@ void IniStore::Store(const std::string& bytes) {
 }
 
 void IniStore::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-  section = UpToNul(section);
-  key = UpToNul(key);
-  value = UpToNul(value);
-  if (Unsafe(section, key, value)) throw WriteError(path_);
-  // A longer value could only ever be read back cut short.
-  if (platform::Utf16Units(value) > kMaxRead) throw WriteError(path_);
+  WriteStrings({{section, key, value}});
+}
 
-  ini::Document doc(LoadForWrite().value_or(std::string()), Ansi());
+void IniStore::WriteStrings(const std::vector<Write>& writes) {
+  std::vector<Write> checked;
+  checked.reserve(writes.size());
+  for (const Write& w : writes) {
+    const Write cut{UpToNul(w.section), UpToNul(w.key), UpToNul(w.value)};
+    if (Unsafe(cut.section, cut.key, cut.value)) throw WriteError(path_);
+    // A longer value could only ever be read back cut short.
+    if (platform::Utf16Units(cut.value) > kMaxRead) throw WriteError(path_);
+    checked.push_back(cut);
+  }
+  Held held(*this);
+  const std::string before = LoadForWrite().value_or(std::string());
+  std::string bytes = before;
+  for (const Write& w : checked) bytes = WithValue(std::move(bytes), w);
+  if (bytes != before) Store(bytes);
+}
+
+std::string IniStore::WithValue(std::string bytes_in, const Write& write) {
+  ini::Document doc(std::move(bytes_in), Ansi());
   if (doc.utf16()) throw WriteError(path_);
   const std::string& bytes = doc.bytes();
   // Blanks around the value and enclosing quotes would be lost on reading,
   // so such a value goes into the file inside one more pair of quotes.
-  const std::string protected_value = ini::Protect(value);
+  const std::string protected_value = ini::Protect(write.value);
   std::string_view new_value = protected_value;
 
   std::string out;
-  const ini::Section* s = doc.FindSection(Trim(section));
-  const ini::Entry* e = s ? doc.FindEntry(*s, Trim(key)) : nullptr;
+  const ini::Section* s = doc.FindSection(Trim(write.section));
+  const ini::Entry* e = s ? doc.FindEntry(*s, Trim(write.key)) : nullptr;
   if (e) {
-    if (e->has_value && doc.Text(e->value) == new_value) return;  // nothing to change
+    if (e->has_value && doc.Text(e->value) == new_value) return bytes;  // nothing to change
     out.reserve(bytes.size() + new_value.size() + 2);
     out.append(bytes, 0, e->line_begin);
     out.append(doc.Text(e->name)).append("=").append(new_value);
     out.append(bytes, e->content_end);  // the line keeps its own line break
   } else {
     std::string lines;
-    if (!s) lines.append("[").append(TrimLeft(section)).append("]").append(kBreak);
-    lines.append(TrimLeft(key)).append("=").append(new_value).append(kBreak);
+    if (!s) lines.append("[").append(TrimLeft(write.section)).append("]").append(kBreak);
+    lines.append(TrimLeft(write.key)).append("=").append(new_value).append(kBreak);
     size_t at = s ? s->insert_at : bytes.size();
     bool needs_break = s ? s->insert_needs_break
                          : !bytes.empty() && bytes.back() != '\n' && bytes.back() != '\r';
@@ -149,10 +187,11 @@ void IniStore::WriteString(std::string_view section, std::string_view key, std::
   // A key line that now starts the file with the bytes of a byte order mark
   // would not read back, and could make the whole file look like UTF-16.
   if (ini::StartsWithMark(out) && !ini::StartsWithMark(bytes)) throw WriteError(path_);
-  Store(out);
+  return out;
 }
 
 void IniStore::EraseSection(std::string_view section) {
+  Held held(*this);
   std::optional<std::string> bytes = LoadForWrite();
   if (!bytes) return;
   ini::Document doc(std::move(*bytes), Ansi());

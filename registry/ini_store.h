@@ -35,6 +35,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/files.h"
 #include "toolkit/error.h"
@@ -55,13 +56,39 @@ class WriteError : public tk::Error {
   std::string path_;
 };
 
+// The lock that every copy of the program takes around each change of the
+// stores that share it, and around the reads the change depends on: a lock
+// file beside them. It is held for a moment only, never while the window is
+// served or a box is shown. Taken again while held, it only counts.
+class StoreLock {
+ public:
+  // How long a change waits for another copy to let go before it fails.
+  static constexpr int kWaitMs = 5000;
+
+  StoreLock(platform::Files& files, std::string path) : files_(files), path_(std::move(path)) {}
+  StoreLock(const StoreLock&) = delete;
+  StoreLock& operator=(const StoreLock&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  friend class IniStore;
+  // False when the lock could not be had in time.
+  bool Take();
+  void Release();
+
+  platform::Files& files_;
+  std::string path_;
+  int depth_ = 0;
+  std::unique_ptr<platform::FileLock> held_;
+};
+
 class IniStore {
  public:
   // The longest value a read returns, as with a 2048-byte buffer.
   static constexpr size_t kMaxRead = 2047;
 
-  // Reads and creates nothing yet.
-  IniStore(platform::Files& files, std::string path);
+  // Reads and creates nothing yet. Every write takes the lock, when given.
+  IniStore(platform::Files& files, std::string path, StoreLock* lock = nullptr);
   ~IniStore();
   IniStore(const IniStore&) = delete;
   IniStore& operator=(const IniStore&) = delete;
@@ -80,6 +107,12 @@ class IniStore {
   // needed, so that ReadString returns value exactly. Throws WriteError when
   // it cannot write or refuses the text.
   void WriteString(std::string_view section, std::string_view key, std::string_view value);
+  struct Write {
+    std::string_view section, key, value;
+  };
+  // WriteString for each in turn, in one replacement of the file: a reader
+  // sees all of them or none. Nothing is written when one is refused.
+  void WriteStrings(const std::vector<Write>& writes);
   // Removes the first section of that name: its header and all lines up to
   // the next header. A missing section or file is left alone. Throws
   // WriteError when the file cannot be rewritten.
@@ -107,16 +140,47 @@ class IniStore {
   };
 
  private:
+  // The store's lock, when it has one, for as long as the object lives;
+  // throws WriteError when it cannot be had.
+  class Held {
+   public:
+    explicit Held(IniStore& store);
+    ~Held();
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+
+   private:
+    StoreLock* lock_;
+  };
+
+ public:
+  // A change that depends on what it reads (a free slot found, a slot
+  // checked before it is erased): holds the store's lock and reads the file
+  // anew, once, as a batch. Nothing may pump messages or show a box while
+  // it lasts. Throws WriteError when the lock cannot be had.
+  class Change {
+   public:
+    explicit Change(IniStore& store);
+
+   private:
+    Held held_;
+    Batch batch_;
+  };
+
+ private:
   // The file as it is now, parsed; null when it is missing or unreadable.
   const ini::Document* Current();
   // Reads text that is not UTF-8 in the system's ANSI code page.
   std::function<std::string(std::string_view)> Ansi();
   // The file's bytes for a rewrite; nullopt when it is missing.
   std::optional<std::string> LoadForWrite();
+  // bytes with one write done; throws WriteError when it cannot be.
+  std::string WithValue(std::string bytes, const Write& write);
   void Store(const std::string& bytes);
 
   platform::Files& files_;
   std::string path_;
+  StoreLock* lock_;
   // Parsed copy, valid while the file's stamp is unchanged.
   std::unique_ptr<ini::Document> cache_;
   platform::FileStamp cache_stamp_;

@@ -9,7 +9,12 @@ void RemoveListEntry(EngineHost& host, const std::string& text, IniStore& store,
   if (!host.Confirm(std::string(kConfirmRemoval))) return;
   for (int slot = 0; slot <= last_slot; ++slot) {
     if (ReadSlot(store, slot, key) != text) continue;
-    EraseSlot(store, slot);
+    {
+      // Looked at again with the erasure: another copy may have changed it.
+      IniStore::Change change(store);
+      if (ReadSlot(store, slot, key) != text) continue;
+      EraseSlot(store, slot);
+    }
     host.Say(std::string(kItemRemoved));
   }
 }

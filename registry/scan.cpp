@@ -150,16 +150,16 @@ void RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, c
     host_.Refused(key_text, Refusal::Delete);
     return;
   }
+  const RemovedEntry removed{scan_key.root, std::string(scan_key.path), view, name, platform::ValueType(now->type),
+                             now->text};
   Recorded recorded{RecordResult::NotStorable};
   // Data after a NUL cannot be kept in the list, nor written back.
-  if (!now->more_after_nul)
-    recorded = RecordRemoval(host_.Statistics(), RemovedEntry{scan_key.root, std::string(scan_key.path), view, name,
-                                                              platform::ValueType(now->type), now->text});
+  if (!now->more_after_nul) recorded = RecordRemoval(host_.Statistics(), removed);
   if (recorded.result != RecordResult::Recorded)
     host_.Warn(std::string(recorded.result == RecordResult::Full ? kUndoFull : kUndoNotStorable));
   if (writable.key->DeleteValue(name)) return;
   // Not deleted: its record would only offer to write it over itself.
-  if (recorded.slot >= 0) EraseSlot(host_.Statistics(), recorded.slot);
+  if (recorded.slot >= 0) EraseRemoval(host_.Statistics(), recorded.slot, removed);
   if (writable.key->Info(name))
     host_.Refused(key_text, Refusal::Delete);  // still there: asked about again next time
   else
@@ -172,20 +172,23 @@ void RegistryScan::Allow(const std::string& name, const std::string& data, platf
     return;
   }
   IniStore& white = host_.WhiteList();
-  const int slot = FindFreeSlot(white, white_list::kCommand, white_list::kLastSlot);
-  if (slot < 0) {
-    host_.Warn(std::string(kWhiteListFull));
-    return;
+  {
+    IniStore::Change change(white);
+    const int slot = FindFreeSlot(white, white_list::kCommand, white_list::kLastSlot);
+    if (slot >= 0) {
+      const std::string number = std::to_string(slot);
+      // The 32-bit view is told apart by a key of its own. Matching reads
+      // neither, so an entry allowed in one view is known in the other too.
+      using namespace white_list;
+      if (view == platform::RegView::Wow32)
+        WriteSlot(white, slot,
+                  {{kNumber, number}, {kName, ShownName(name)}, {kSection, "HKLM_run"}, {kView, "32-bit"}, {kCommand, data}});
+      else
+        WriteSlot(white, slot, {{kNumber, number}, {kName, ShownName(name)}, {kSection, "HKLM_run"}, {kCommand, data}});
+      return;
+    }
   }
-  const std::string number = std::to_string(slot);
-  // The 32-bit view is told apart by a key of its own. Matching reads
-  // neither, so an entry allowed in one view is known in the other too.
-  using namespace white_list;
-  if (view == platform::RegView::Wow32)
-    WriteSlot(white, slot,
-              {{kNumber, number}, {kName, ShownName(name)}, {kSection, "HKLM_run"}, {kView, "32-bit"}, {kCommand, data}});
-  else
-    WriteSlot(white, slot, {{kNumber, number}, {kName, ShownName(name)}, {kSection, "HKLM_run"}, {kCommand, data}});
+  host_.Warn(std::string(kWhiteListFull));
 }
 
 }  // namespace registry

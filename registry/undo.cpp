@@ -74,6 +74,7 @@ Recorded RecordRemoval(IniStore& statistics, const RemovedEntry& entry) {
   const std::string name_hex = counted ? Hex(entry.name) : std::string();
   if (!FitsInList(name) || !FitsInList(name_hex) || !FitsInList(entry.data) || !FitsInList(entry.path))
     return {RecordResult::NotStorable};
+  IniStore::Change change(statistics);
   const int slot = FindFreeSlot(statistics, kData, kLastSlot);
   if (slot < 0) return {RecordResult::Full};
   const std::string_view view = entry.view == platform::RegView::Wow32 ? kWow32 : kNative;
@@ -89,6 +90,8 @@ Recorded RecordRemoval(IniStore& statistics, const RemovedEntry& entry) {
 }
 
 ReadRemoval ReadRemovalSlot(IniStore& statistics, int slot) {
+  // The keys of one version of the file, whoever writes it meanwhile.
+  IniStore::Batch batch(statistics);
   ReadRemoval read;
   std::optional<std::string> data = ReadSlot(statistics, slot, kData);
   if (!data) return read;
@@ -128,6 +131,12 @@ ReadRemoval ReadRemovalSlot(IniStore& statistics, int slot) {
   }
   read.status = known_root && IsAutostartKey(e) ? SlotRead::Ok : SlotRead::NotOurs;
   return read;
+}
+
+void EraseRemoval(IniStore& statistics, int slot, const RemovedEntry& entry) {
+  IniStore::Change change(statistics);
+  const ReadRemoval now = ReadRemovalSlot(statistics, slot);
+  if (now.status == SlotRead::Ok && now.entry == entry) EraseSlot(statistics, slot);
 }
 
 std::string KeyText(const RemovedEntry& entry) { return KeyText(entry.root, entry.path, entry.view); }
@@ -178,7 +187,7 @@ void RecoverRemoval(UndoHost& host, int slot, const std::string& shown_text) {
     return;
   }
   // Only this slot: another record of the same text is another entry.
-  if (ReadSlot(statistics, slot, kData) == e.data) EraseSlot(statistics, slot);
+  EraseRemoval(statistics, slot, e);
   host.Say(std::string(kRecovered));
 }
 

@@ -21,6 +21,7 @@ struct RemovedEntry {
   std::string name;
   platform::ValueType type = platform::ValueType::Sz;
   std::string data;
+  bool operator==(const RemovedEntry&) const = default;
 };
 
 // The text of the slot's record, whatever it is (even the free marker's
@@ -48,6 +49,9 @@ struct ReadRemoval {
 // NotOurs: a record of a key other than the autostart keys, which no scan
 // deleted and which is never written to.
 ReadRemoval ReadRemovalSlot(IniStore& statistics, int slot);
+// Erases the slot only while it holds the entry's record: another copy of
+// the program may have reused it meanwhile.
+void EraseRemoval(IniStore& statistics, int slot, const RemovedEntry& entry);
 
 // "HKEY_LOCAL_MACHINE\SOFTWARE\...\Run", and ", 32-bit view" for that view.
 std::string KeyText(const RemovedEntry& entry);

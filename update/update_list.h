@@ -15,11 +15,12 @@ constexpr const char* kDownloadSite = "https://www.quorvik.com/veltrane";
 
 constexpr const char* kListName = "update.txt";
 constexpr const char* kArchiveName = "veltraneupdate.zip";
-constexpr const char* kVersionPath = "C:\\Windows\\temp.vlt";
+// In the Windows folder.
+constexpr const char* kVersionFile = "temp.vlt";
 constexpr const char* kListPath = "c:\\QuorvikUpdate.txt";
 constexpr const char* kArchivePath = "c:\\veltraneupdate.zip";
 
-// The version file (kVersionPath) and the update list share one section and
+// The version file (kVersionFile) and the update list share one section and
 // the keys of the version and the update number.
 constexpr const char* kSection = "veltrane";
 constexpr const char* kVersionKey = "wersja";

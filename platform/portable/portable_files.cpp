@@ -4,9 +4,15 @@
 #include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
+#include <share.h>
+#include <sys/locking.h>
+#else
+#include <sys/file.h>
+#include <unistd.h>
 #endif
 
 #include <chrono>
+#include <thread>
 #include <fstream>
 #include <iterator>
 #include <string_view>
@@ -315,6 +321,64 @@ bool PortableFiles::Replace(const std::string& path, const std::string& bytes) {
 }
 
 std::string PortableFiles::AnsiToUtf8(std::string_view bytes) { return DecodeCodePage(bytes, code_page_); }
+
+namespace {
+
+int OpenLockFile(const fs::path& host) {
+#ifdef _WIN32
+  int fd = -1;
+  return _wsopen_s(&fd, host.c_str(), _O_RDWR | _O_CREAT | _O_BINARY | _O_NOINHERIT, _SH_DENYNO,
+                   _S_IREAD | _S_IWRITE) == 0 ? fd : -1;
+#else
+  return open(host.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+#endif
+}
+
+bool TryLock(int fd) {
+#ifdef _WIN32
+  return _locking(fd, _LK_NBLCK, 1) == 0;
+#else
+  return flock(fd, LOCK_EX | LOCK_NB) == 0;
+#endif
+}
+
+// Closing lets go of the lock.
+void CloseLockFile(int fd) {
+#ifdef _WIN32
+  _lseek(fd, 0, SEEK_SET);
+  _locking(fd, _LK_UNLCK, 1);
+  _close(fd);
+#else
+  close(fd);
+#endif
+}
+
+class PortableFileLock : public FileLock {
+ public:
+  explicit PortableFileLock(int fd) : fd_(fd) {}
+  ~PortableFileLock() override { CloseLockFile(fd_); }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileLock> PortableFiles::Lock(const std::string& path, int wait_ms) {
+  auto m = Map(path);
+  if (!m || (!Present(m->host) && !Writable(*m)) || !FolderExists(m->host.parent_path())) return nullptr;
+  const int fd = OpenLockFile(m->host);
+  if (fd < 0) return nullptr;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+  while (!TryLock(fd)) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      CloseLockFile(fd);
+      return nullptr;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return std::make_unique<PortableFileLock>(fd);
+}
 
 }  // namespace platform::portable
 

@@ -39,6 +39,9 @@ class PortableFiles : public Files {
   bool Replace(const std::string& path, const std::string& bytes) override;
   // A read-only target or folder refuses; SetRenameFails makes Commit fail.
   std::unique_ptr<FileWriter> OpenWriter(const std::string& path) override;
+  // flock on the host (LockFile on Windows hosts), so that it excludes other
+  // processes too; a missing file in a read-only folder refuses.
+  std::unique_ptr<FileLock> Lock(const std::string& path, int wait_ms) override;
   // In the code page SetAnsiCodePage chose, 1252 until then.
   std::string AnsiToUtf8(std::string_view bytes) override;
 

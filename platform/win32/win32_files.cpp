@@ -8,7 +8,14 @@
 #include "platform/win32/native_file_names.h"
 #include "platform/win32/win32_handles.h"
 
+#include <sddl.h>
+
 namespace platform::win32 {
+
+namespace {
+// About a second of trying to replace a file that is being read.
+constexpr int kReplaceAttempts = 100;
+}  // namespace
 
 bool Win32Files::Exists(const std::string& path) {
   NativeFileNames native;
@@ -238,13 +245,58 @@ bool Win32Files::Replace(const std::string& path, const std::string& bytes) {
     written = written && FlushFileBuffers(file.get());
   }
   // MoveFileEx also handles a target that does not exist yet, where
-  // ReplaceFile would fail.
-  if (written && MoveFileExW(temp.c_str(), target->c_str(),
-                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return true;
+  // ReplaceFile would fail. Windows refuses to replace a file that someone
+  // reads at that moment (another copy of the program, a virus scanner):
+  // such a reader is done soon, so it is tried again for a while.
+  for (int attempt = 0; written; ++attempt) {
+    if (MoveFileExW(temp.c_str(), target->c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD error = GetLastError();
+    if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == kReplaceAttempts) break;
+    Sleep(10);
   }
   DeleteFileW(temp.c_str());
   return false;
+}
+
+namespace {
+
+class Win32FileLock : public FileLock {
+ public:
+  explicit Win32FileLock(Handle file) : file_(std::move(file)) {}
+  ~Win32FileLock() override {
+    OVERLAPPED at = {};
+    UnlockFileEx(file_.get(), 0, 1, 0, &at);
+  }
+
+ private:
+  Handle file_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileLock> Win32Files::Lock(const std::string& path, int wait_ms) {
+  NativeFileNames native;
+  auto w = NameArg(path);
+  if (!w) return nullptr;
+  // Full access for the system and administrators, none for anyone else.
+  SECURITY_ATTRIBUTES security = {sizeof(security), nullptr, FALSE};
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;SY)(A;;FA;;;BA)", SDDL_REVISION_1,
+                                                            &security.lpSecurityDescriptor, nullptr))
+    return nullptr;
+  // No FILE_SHARE_DELETE: the file stays while anyone holds it.
+  Handle file(CreateFileW(w->c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &security,
+                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LocalFree(security.lpSecurityDescriptor);
+  if (!file) return nullptr;
+  // A waiting LockFileEx has no time limit: ask without waiting until the time is up.
+  const ULONGLONG deadline = GetTickCount64() + ULONGLONG(wait_ms > 0 ? wait_ms : 0);
+  for (;;) {
+    OVERLAPPED at = {};
+    if (LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+      return std::make_unique<Win32FileLock>(std::move(file));
+    if (GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount64() >= deadline) return nullptr;
+    Sleep(2);
+  }
 }
 
 std::string Win32Files::AnsiToUtf8(std::string_view bytes) {

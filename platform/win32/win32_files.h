@@ -25,6 +25,9 @@ class Win32Files : public Files {
   bool Replace(const std::string& path, const std::string& bytes) override;
   // Wide calls; see win32_file_writer.cpp.
   std::unique_ptr<FileWriter> OpenWriter(const std::string& path) override;
+  // LockFileEx on the file's first byte. A new lock file is for the system
+  // and administrators only, so that no program of the person can hold it.
+  std::unique_ptr<FileLock> Lock(const std::string& path, int wait_ms) override;
   std::string AnsiToUtf8(std::string_view bytes) override;
 
  private:

@@ -19,6 +19,7 @@
 #include "tests/support/bench_files.h"
 #include "toolkit/application.h"
 #include "toolkit/headless/headless_backend.h"
+#include "tests/support/data_paths.h"
 
 namespace {
 
@@ -29,10 +30,10 @@ struct ListFile {
 };
 
 const ListFile kFiles[] = {
-    {registry::white_list::kPath, "wartosc", registry::white_list::kLastSlot},
-    {registry::black_list::kPath, "sciezka", registry::kLastSlot},
-    {registry::trashcan_list::kPath, "sciezka", registry::kLastSlot},
-    {registry::statistics::kPath, "wartosc", registry::kLastSlot},
+    {testing_support::kWhiteListPath, "wartosc", registry::white_list::kLastSlot},
+    {testing_support::kBlackListPath, "sciezka", registry::kLastSlot},
+    {testing_support::kTrashcanListPath, "sciezka", registry::kLastSlot},
+    {testing_support::kStatisticsPath, "wartosc", registry::kLastSlot},
 };
 
 std::string FullFile(const ListFile& f) {
@@ -40,7 +41,7 @@ std::string FullFile(const ListFile& f) {
   for (int n = 0; n <= f.last_slot; ++n) {
     const std::string slot = std::to_string(n);
     text += "[" + slot + "]\r\n";
-    if (f.path == registry::white_list::kPath)
+    if (f.path == testing_support::kWhiteListPath)
       text += "numer=" + slot + "\r\nnazwa=Startup entry " + slot + "\r\nsekcja=HKLM_run\r\n";
     text += std::string(f.key) + "=\"C:\\Program Files\\Vendor " + slot + "\\program.exe\" /background\r\n";
   }
@@ -87,7 +88,7 @@ void BM_RefreshLists(benchmark::State& state) {
   tk::Application application(backend);
   platform::portable::ScratchFolder c_drive;
   platform::portable::PortablePlatform sys(c_drive.path());
-  machine.files->Replace(registry::ConfigPath("tester"), "[glowna]\r\nskonfigurowany=1\r\n");
+  machine.files->Replace(registry::ConfigPath("C:\\Windows", "tester"), "[glowna]\r\nskonfigurowany=1\r\n");
   sys.system.SetUserName(std::string("tester"));
   app::Tvelmain velmain(platform::Platform{sys.registry, sys.processes, *machine.files, sys.shell, sys.system, sys.network});
   application.SetMainForm(&velmain);

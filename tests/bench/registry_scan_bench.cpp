@@ -18,6 +18,7 @@
 #include "tests/bench/bench_scan_host.h"
 #include "tests/support/bench_files.h"
 #include "toolkit/headless/headless_backend.h"
+#include "tests/support/data_paths.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ void Seed(platform::Files& files, platform::portable::PortableRegistry& registry
     list += "[" + std::to_string(n) + "]\r\nnumer=" + std::to_string(n) + "\r\nnazwa=Entry " + std::to_string(n) +
             "\r\nsekcja=HKLM_run\r\nwartosc=" + text + "\r\n";
   }
-  files.Replace(registry::white_list::kPath, list);
+  files.Replace(testing_support::kWhiteListPath, list);
   for (int i = 0; i < kValues; ++i) {
     const registry::ScanKey& key = registry::kScanKeys[i % 4];
     const std::string tag = (i < kKnown ? "Vendor " : "New ") + std::to_string(i);
@@ -73,7 +74,7 @@ void BM_FullRegistryScan(benchmark::State& state) {
   testing_support::BenchFiles bench_files(state.range(0));
   platform::Files* files = &bench_files.Files();
   const int length = int(state.range(1));
-  BenchHost host(*files, registry::white_list::kPath, registry::statistics::kPath);
+  BenchHost host(*files, testing_support::kWhiteListPath, testing_support::kStatisticsPath);
   Seed(*files, host.Real(), length);
   registry::RegistryScan scan(host);
   host.answer = [](const registry::Question&) { return registry::Decision{registry::Answer::Allow}; };

@@ -9,6 +9,7 @@
 #include "registry/doktorfrm.h"
 #include "registry/rejestralertfrm.h"
 #include "tests/scenario/program.h"
+#include "tests/support/data_paths.h"
 
 namespace scenario {
 namespace {
@@ -39,20 +40,20 @@ class Lifecycle : public Program {
 
   // glowna and skan: lines of those sections of the configuration.
   app::Tvelmain& StartWith(const std::string& glowna, const std::string& skan = "") {
-    WriteFile(registry::ConfigPath(kUser),
+    WriteFile(registry::ConfigPath("C:\\Windows", kUser),
               "[glowna]\r\nskonfigurowany=1\r\n" + glowna + "\r\n[skan]\r\n" + skan + "\r\n");
     backend.modal_answerer = [this](tk::Form& form) { return Answer(form); };
     return Start();
   }
   void Forbid(int slot, const char* path) {
-    registry::IniStore store(sys.files, registry::black_list::kPath);
+    registry::IniStore store(sys.files, testing_support::kBlackListPath);
     registry::WriteSlot(store, slot, {{"sciezka", path}});
   }
   void AddRunValue(const std::string& name, const std::string& data) {
     sys.registry.Set(RootKey::LocalMachine, kRun, name, platform::RegValue{1, data});
   }
   std::string WhiteSlot(int n) {
-    registry::IniStore store(sys.files, registry::white_list::kPath);
+    registry::IniStore store(sys.files, testing_support::kWhiteListPath);
     return registry::ReadSlot(store, n, "wartosc").value_or("err");
   }
   // The user's answers, as buttons pressed.

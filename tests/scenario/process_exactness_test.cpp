@@ -7,6 +7,7 @@
 #include "process/memory_scan.h"
 #include "process/trashcan.h"
 #include "tests/scenario/process_fixture.h"
+#include "tests/support/data_paths.h"
 
 namespace scenario {
 namespace {
@@ -17,8 +18,8 @@ using ::testing::IsEmpty;
 using Step = ProcessProgram::Step;
 
 constexpr const char* kAgent = "C:\\Apps\\agent.exe";
-constexpr const char* kBlack = registry::black_list::kPath;
-constexpr const char* kCan = registry::trashcan_list::kPath;
+constexpr const char* kBlack = testing_support::kBlackListPath;
+constexpr const char* kCan = testing_support::kTrashcanListPath;
 constexpr const char* kCouldNotStop = "Could not stop this process. You need to do this manually.";
 
 class ProcessExactness : public ProcessProgram {

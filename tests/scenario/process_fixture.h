@@ -11,6 +11,7 @@
 #include "process/pamiecalertfrm.h"
 #include "registry/data_files.h"
 #include "tests/scenario/program.h"
+#include "tests/support/data_paths.h"
 
 namespace scenario {
 
@@ -27,7 +28,7 @@ class ProcessProgram : public Program {
   };
 
   app::Tvelmain& StartConfigured() {
-    WriteFile(registry::ConfigPath(kUser), "[glowna]\r\nskonfigurowany=1\r\n");
+    WriteFile(registry::ConfigPath("C:\\Windows", kUser), "[glowna]\r\nskonfigurowany=1\r\n");
     app::Tvelmain& w = Start();
     backend.ClearBoxes();
     backend.modal_answerer = [this](tk::Form& form) { return Answer(form); };

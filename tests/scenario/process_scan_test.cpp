@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 
 #include "tests/scenario/process_fixture.h"
+#include "tests/support/data_paths.h"
 
 namespace scenario {
 namespace {
@@ -11,7 +12,7 @@ using ::testing::IsEmpty;
 using Step = ProcessProgram::Step;
 
 constexpr const char* kAgent = "C:\\Apps\\agent.exe";
-constexpr const char* kBlack = registry::black_list::kPath;
+constexpr const char* kBlack = testing_support::kBlackListPath;
 
 class ProcessScan : public ProcessProgram {
  protected:

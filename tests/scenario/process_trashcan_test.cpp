@@ -6,6 +6,7 @@
 
 #include "process/trashcan.h"
 #include "tests/scenario/process_fixture.h"
+#include "tests/support/data_paths.h"
 
 namespace scenario {
 namespace {
@@ -15,8 +16,8 @@ using ::testing::IsEmpty;
 
 constexpr const char* kAgent = "C:\\Apps\\agent.exe";
 const std::string kHeld = std::string(kTrash) + "agent.exe";
-constexpr const char* kCan = registry::trashcan_list::kPath;
-constexpr const char* kBlack = registry::black_list::kPath;
+constexpr const char* kCan = testing_support::kTrashcanListPath;
+constexpr const char* kBlack = testing_support::kBlackListPath;
 using Step = ProcessProgram::Step;
 
 class ProcessTrashcan : public ProcessProgram {

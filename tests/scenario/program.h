@@ -13,6 +13,7 @@
 #include <string>
 #include "app/velmainfrm.h"
 #include "platform/portable/portable.h"
+#include "registry/data_files.h"
 #include "toolkit/application.h"
 #include "toolkit/headless/headless_backend.h"
 
@@ -37,6 +38,17 @@ class Program : public ::testing::Test {
     sys.system.SetUserName(std::string(kUser));
     sys.system.SetExePath(kExePath);
     app.SetTitle("Veltrane");
+    // Every copy of the program waits while one holds the data files' lock,
+    // so it is never held while the window is served or a box is shown.
+    backend.on_serve = [this] {
+      if (DataFilesLocked()) ADD_FAILURE() << "the window was served with the data files locked";
+    };
+  }
+
+  // Whether the program holds the lock of its data files now.
+  bool DataFilesLocked() {
+    const std::string lock = registry::DataPath(sys.processes.WindowsFolder(), registry::kLockFile);
+    return sys.files.Exists(lock) && !sys.files.Lock(lock, 0);
   }
 
   // Creates the main window and runs the loop until the start-up work is done.

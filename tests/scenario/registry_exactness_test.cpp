@@ -6,6 +6,7 @@
 #include "registry/scan.h"
 #include "registry/undo.h"
 #include "tests/scenario/registry_fixture.h"
+#include "tests/support/data_paths.h"
 
 namespace scenario {
 namespace {
@@ -58,13 +59,13 @@ TEST_F(RegistryExactness, CyrillicNamesAndDataAreAskedAboutExactlyAndDeleted) {
 TEST_F(RegistryExactness, AnOldAnsiWhiteListStillMatchesAndNewEntriesGoInAsUtf8) {
   SeedAutostartKeys();
   sys.files.SetAnsiCodePage(1251);
-  WriteList(registry::white_list::kPath, "[0]\r\nwartosc=" + kApp1251 + "\r\n");
+  WriteList(testing_support::kWhiteListPath, "[0]\r\nwartosc=" + kApp1251 + "\r\n");
   Set("App", kApp);
   Set(kKey, "C:\\" + kKey + ".exe");
   StartScanning({R::Allow});
   ASSERT_EQ(Alerts(), 1);
   EXPECT_EQ(shown[0].name, kKey);
-  EXPECT_EQ(ReadFile(registry::white_list::kPath),
+  EXPECT_EQ(ReadFile(testing_support::kWhiteListPath),
             "[0]\r\nwartosc=" + kApp1251 + "\r\n[1]\r\nnumer=1\r\nnazwa=" + kKey +
                 "\r\nsekcja=HKLM_run\r\nwartosc=C:\\" + kKey + ".exe\r\n");
   EXPECT_EQ(Rescan({}), 0);
@@ -89,7 +90,7 @@ TEST_F(RegistryExactness, DataTheBlackListCannotHoldIsDeletedAndTheScanGoesOn) {
   const std::string no_undo(registry::kUndoNotStorable);
   EXPECT_EQ(Boxes(), (std::vector<std::string>{confirm, no_undo, long_data, process::kNotBlockable, confirm, no_undo,
                                                two_lines, process::kNotBlockable}));
-  EXPECT_EQ(ReadFile(registry::black_list::kPath), "");
+  EXPECT_EQ(ReadFile(testing_support::kBlackListPath), "");
   EXPECT_EQ(WhiteSlot(0), "C:\\next.exe");
 }
 
@@ -122,11 +123,11 @@ TEST_F(RegistryExactness, TheFirstRunAllowsItsOwnValueOnceInTheLowestFreeSlot) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
     if (velmain) Restart();
-    WriteFile(registry::ConfigPath(kUser), "");
-    WriteFile(registry::white_list::kPath, c.list_before);
+    WriteFile(registry::ConfigPath("C:\\Windows", kUser), "");
+    WriteFile(testing_support::kWhiteListPath, c.list_before);
     Restart();
     EXPECT_EQ(backend.Boxes().size(), 4u);
-    EXPECT_EQ(ReadFile(registry::white_list::kPath), c.list_after);
+    EXPECT_EQ(ReadFile(testing_support::kWhiteListPath), c.list_after);
     EXPECT_EQ(AutoRunValue(), kQuotedExePath);
   }
 }
@@ -140,11 +141,11 @@ TEST_F(RegistryExactness, AnEmptyOwnPathIsWrittenNowhere) {
   ASSERT_EQ(Alerts(), 1);
   EXPECT_EQ(shown[0].name, "Empty");
   Restart();
-  WriteFile(registry::ConfigPath(kUser), "");
-  WriteFile(registry::white_list::kPath, "");
+  WriteFile(registry::ConfigPath("C:\\Windows", kUser), "");
+  WriteFile(testing_support::kWhiteListPath, "");
   AnswerAlerts({R::Allow});
   Restart();
-  EXPECT_EQ(ReadFile(registry::white_list::kPath).find("wartosc=\r\n"), std::string::npos);
+  EXPECT_EQ(ReadFile(testing_support::kWhiteListPath).find("wartosc=\r\n"), std::string::npos);
   EXPECT_EQ(AutoRunValue(), std::nullopt);
   EXPECT_EQ(sys.registry.Get(RootKey::CurrentUser, kRun, ""), std::nullopt);
 }
@@ -156,7 +157,7 @@ TEST_F(RegistryExactness, HugeDataIsShownCutAndNeverMatched) {
   const std::string huge = "C:\\" + std::string(1 << 20, 'h') + "\\huge.exe";
   Set("Huge", huge);
   // A slot holding its start: a list returns no more than that, so it is no match.
-  WriteList(registry::white_list::kPath, "[0]\r\nwartosc=" + huge.substr(0, registry::IniStore::kMaxRead) + "\r\n");
+  WriteList(testing_support::kWhiteListPath, "[0]\r\nwartosc=" + huge.substr(0, registry::IniStore::kMaxRead) + "\r\n");
   StartScanning({R::Allow});
   ASSERT_EQ(Alerts(), 1);
   const std::string mark = "(" + std::to_string(huge.size()) + " characters, cut) ";

@@ -11,6 +11,7 @@
 #include "registry/data_files.h"
 #include "registry/rejestralertfrm.h"
 #include "tests/scenario/program.h"
+#include "tests/support/data_paths.h"
 
 namespace scenario {
 
@@ -36,7 +37,7 @@ class RegistryProgram : public Program {
  protected:
   // settings: lines of section [glowna], e.g. "auto_skan_rejestru=1".
   void Configure(const std::string& glowna, const std::string& skan = "skanuj_rejestr=1") {
-    WriteFile(registry::ConfigPath(kUser),
+    WriteFile(registry::ConfigPath("C:\\Windows", kUser),
               "[glowna]\r\nskonfigurowany=1\r\n" + glowna + "\r\n[skan]\r\n" + skan + "\r\n");
   }
   // Starts with the scan at start-up on, answering alerts from the script.
@@ -66,10 +67,10 @@ class RegistryProgram : public Program {
     registry::IniStore store(sys.files, file);
     return registry::ReadSlot(store, n, key).value_or("err");
   }
-  std::string WhiteSlot(int n, const char* key = "wartosc") { return Slot(registry::white_list::kPath, n, key); }
+  std::string WhiteSlot(int n, const char* key = "wartosc") { return Slot(testing_support::kWhiteListPath, n, key); }
   void SetWhiteSlot(int n, const std::string& text) {
     {
-      registry::IniStore store(sys.files, registry::white_list::kPath);
+      registry::IniStore store(sys.files, testing_support::kWhiteListPath);
       registry::WriteSlot(store, n, {{"wartosc", text}});
     }
     ListChanged();
@@ -83,7 +84,7 @@ class RegistryProgram : public Program {
   // second at the same size for unchanged: the lists' time moves on.
   void ListChanged() {
     static auto stamp = std::filesystem::file_time_type::clock::now();
-    for (const char* path : {registry::white_list::kPath, registry::black_list::kPath}) {
+    for (const char* path : {testing_support::kWhiteListPath, testing_support::kBlackListPath}) {
       if (!sys.files.Exists(path)) continue;
       stamp += std::chrono::seconds(2);
       std::filesystem::last_write_time(*sys.files.HostPath(path), stamp);
@@ -94,7 +95,7 @@ class RegistryProgram : public Program {
     std::string file;
     for (int n = first; n <= last; ++n)
       file += "[" + std::to_string(n) + "]\r\nwartosc=" + text_prefix + std::to_string(n) + ".exe\r\n";
-    WriteList(registry::white_list::kPath, file);
+    WriteList(testing_support::kWhiteListPath, file);
   }
 
   std::vector<std::string> Boxes() { return backend.BoxTexts(); }

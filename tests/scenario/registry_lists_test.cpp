@@ -3,6 +3,7 @@
 
 #include "registry/lists_page.h"
 #include "tests/scenario/registry_fixture.h"
+#include "tests/support/data_paths.h"
 
 namespace scenario {
 namespace {
@@ -16,10 +17,10 @@ class RegistryLists : public RegistryProgram {
  protected:
   void SetUp() override {
     SeedAutostartKeys();
-    WriteList(registry::white_list::kPath,
+    WriteList(testing_support::kWhiteListPath,
               "[2]\r\nwartosc=C:\\Shared\\shared.exe\r\n[5]\r\nwartosc=C:\\Other\\other.exe\r\n"
               "[7]\r\nnumer=7\r\nwartosc=C:\\Shared\\shared.exe\r\n[300]\r\nwartosc=C:\\Shared\\shared.exe\r\n");
-    WriteList(registry::black_list::kPath,
+    WriteList(testing_support::kBlackListPath,
               "[0]\r\nsciezka=C:\\Shared\\shared.exe\r\n[1]\r\nsciezka=C:\\Bad\\bad.exe\r\n");
     Configure("");
     StartAnswering();
@@ -60,14 +61,14 @@ TEST_F(RegistryLists, RemovingATextErasesEverySlotThatHoldsIt) {
   EXPECT_EQ(WhiteSlot(5), "C:\\Other\\other.exe");
   EXPECT_EQ(White(), std::vector<std::string>{"C:\\Other\\other.exe"});
   // The other list is not touched.
-  EXPECT_EQ(Slot(registry::black_list::kPath, 0, "sciezka"), kShared);
+  EXPECT_EQ(Slot(testing_support::kBlackListPath, 0, "sciezka"), kShared);
   EXPECT_EQ(Black(), (std::vector<std::string>{kShared, "C:\\Bad\\bad.exe"}));
 }
 
 TEST_F(RegistryLists, TheBlackListRemovesOnlyFromItself) {
   Remove(List("list_zabronionych"), Button("Button19"), kShared, {tk::ModalResult::Ok});
   EXPECT_EQ(backend.BoxTexts(), (std::vector<std::string>{std::string(registry::kConfirmRemoval), "Item removed."}));
-  EXPECT_EQ(Slot(registry::black_list::kPath, 0, "sciezka"), "err");
+  EXPECT_EQ(Slot(testing_support::kBlackListPath, 0, "sciezka"), "err");
   EXPECT_EQ(Black(), std::vector<std::string>{"C:\\Bad\\bad.exe"});
   const auto white = White();
   EXPECT_EQ(std::count(white.begin(), white.end(), kShared), 3);
@@ -88,22 +89,22 @@ TEST_F(RegistryLists, NothingIsErasedWithoutASelectionAnOkOrAMatchButTheListsAre
     velmain->RefreshLists();
     List("list_pozwolonych").SetItemIndex(-1);
     // The file changes behind the list's back.
-    const std::string before = ReadFile(registry::white_list::kPath);
+    const std::string before = ReadFile(testing_support::kWhiteListPath);
     {
-      registry::IniStore list(sys.files, registry::white_list::kPath);
+      registry::IniStore list(sys.files, testing_support::kWhiteListPath);
       registry::EraseSlot(list, 5);
       registry::WriteSlot(list, 9, {{"wartosc", "C:\\New\\new.exe"}});
     }
     ListChanged();
-    const std::string changed = ReadFile(registry::white_list::kPath);
+    const std::string changed = ReadFile(testing_support::kWhiteListPath);
     backend.ClearBoxes();
 
     Remove(List("list_pozwolonych"), Button("Button18"), c.item, c.answers);
 
     EXPECT_EQ(backend.BoxTexts(), c.boxes) << c.what;
-    EXPECT_EQ(ReadFile(registry::white_list::kPath), changed) << c.what;
+    EXPECT_EQ(ReadFile(testing_support::kWhiteListPath), changed) << c.what;
     EXPECT_EQ(White(), (std::vector<std::string>{kShared, kShared, "C:\\New\\new.exe", kShared})) << c.what;
-    WriteList(registry::white_list::kPath, before);
+    WriteList(testing_support::kWhiteListPath, before);
   }
 }
 
@@ -121,7 +122,7 @@ TEST_F(RegistryLists, AnEntryTakenOffTheWhiteListIsAskedAboutAgain) {
 }
 
 TEST_F(RegistryLists, RefreshAllRereadsTheFiles) {
-  WriteList(registry::black_list::kPath, "[3]\r\nsciezka=C:\\Late\\late.exe\r\n");
+  WriteList(testing_support::kBlackListPath, "[3]\r\nsciezka=C:\\Late\\late.exe\r\n");
   ASSERT_TRUE(backend.Click(Button("Button22")));
   backend.RunUntilIdle();
   EXPECT_EQ(Black(), std::vector<std::string>{"C:\\Late\\late.exe"});

@@ -3,6 +3,7 @@
 // after it.
 #include "registry/scan.h"
 #include "tests/scenario/registry_fixture.h"
+#include "tests/support/data_paths.h"
 
 namespace scenario {
 namespace {
@@ -40,7 +41,7 @@ TEST_F(RegistryNesting, EveryKindOfRequestWaitsForTheRunningScan) {
   Box("skanuj_rejestr").SetChecked(true);
   for (const Case& c : cases) {
     sys.registry.Open(RootKey::LocalMachine, kRun, platform::Access::ReadWrite)->DeleteValue("Second");
-    WriteList(registry::white_list::kPath, "");
+    WriteList(testing_support::kWhiteListPath, "");
     shown.clear();
     backend.ClearBoxes();
     DuringFirstAlert([&] { c.request(*velmain); });

@@ -5,6 +5,7 @@
 
 #include "registry/scan.h"
 #include "tests/scenario/registry_fixture.h"
+#include "tests/support/data_paths.h"
 
 namespace scenario {
 namespace {
@@ -102,7 +103,7 @@ TEST_F(RegistryScan, MatchingComparesTheWholeDataExactly) {
   Configure("");
   StartAnswering();
   for (const Case& c : cases) {
-    WriteList(registry::white_list::kPath, "");
+    WriteList(testing_support::kWhiteListPath, "");
     if (c.allowed) SetWhiteSlot(0, *c.allowed);
     OnlyValue("Entry", c.data);
     EXPECT_EQ(ScanRun(), c.asked ? 1 : 0) << c.what;
@@ -129,7 +130,7 @@ TEST_F(RegistryScan, TheWhiteListIsWalkedFromSlot0To500) {
   // A gap left by a removal is filled first.
   FillWhiteList(0, 10);
   {
-    registry::IniStore list(sys.files, registry::white_list::kPath);
+    registry::IniStore list(sys.files, testing_support::kWhiteListPath);
     registry::EraseSlot(list, 3);
   }
   ListChanged();
@@ -144,12 +145,12 @@ TEST_F(RegistryScan, AFullWhiteListIsSaidAndNothingChanges) {
   StartAnswering();
   OnlyValue("Late", "C:\\late.exe");
   FillWhiteList(0, 500);
-  const std::string before = ReadFile(registry::white_list::kPath);
+  const std::string before = ReadFile(testing_support::kWhiteListPath);
   backend.ClearBoxes();
   AnswerAlerts({R::Allow});
   EXPECT_EQ(ScanRun(), 1);
   EXPECT_EQ(Boxes(), std::vector<std::string>{std::string(registry::kWhiteListFull)});
-  EXPECT_EQ(ReadFile(registry::white_list::kPath), before);
+  EXPECT_EQ(ReadFile(testing_support::kWhiteListPath), before);
   EXPECT_TRUE(HasValue("Late"));
 }
 
@@ -168,8 +169,8 @@ TEST_F(RegistryScan, DeleteRemovesTheValueAndBlackListsItOnlyWhenTicked) {
   EXPECT_TRUE(HasValue("Cancelled"));
   EXPECT_TRUE(HasValue("TickedAllow"));
   // The whole data of the deleted value, quotes and switch included.
-  EXPECT_EQ(Slot(registry::black_list::kPath, 0, "sciezka"), "\"C:\\Bad\\bad.exe\" -quiet");
-  EXPECT_EQ(Slot(registry::black_list::kPath, 1, "sciezka"), "err");
+  EXPECT_EQ(Slot(testing_support::kBlackListPath, 0, "sciezka"), "\"C:\\Bad\\bad.exe\" -quiet");
+  EXPECT_EQ(Slot(testing_support::kBlackListPath, 1, "sciezka"), "err");
   // The tick counts only for a deletion.
   EXPECT_EQ(WhiteSlot(0), "C:\\Keep\\keep.exe");
   EXPECT_EQ(WhiteSlot(1), "C:\\Also\\also.exe");
@@ -195,8 +196,8 @@ TEST_F(RegistryScan, AnAlertClosedWithoutAnAnswerChangesNothing) {
   EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Warning);
   EXPECT_TRUE(HasValue("Closed"));
   EXPECT_TRUE(HasValue("Ignored"));
-  EXPECT_EQ(ReadFile(registry::white_list::kPath), "");
-  EXPECT_EQ(ReadFile(registry::black_list::kPath), "");
+  EXPECT_EQ(ReadFile(testing_support::kWhiteListPath), "");
+  EXPECT_EQ(ReadFile(testing_support::kBlackListPath), "");
   // Asked again next time.
   shown.clear();
   AnswerAlerts({R::Allow, R::Allow});
@@ -299,7 +300,7 @@ TEST_F(RegistryScan, ADeletionThatFailsIsToldAndNeitherRecordedNorDone) {
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(boxes.back(), c.told);
     EXPECT_EQ(HasValue("Entry"), c.still_there);
-    EXPECT_EQ(Slot(registry::statistics::kPath, 0, "wartosc"), "err");
+    EXPECT_EQ(Slot(testing_support::kStatisticsPath, 0, "wartosc"), "err");
     sys.registry.AllowAccess(RootKey::LocalMachine, kRun);
   }
 }

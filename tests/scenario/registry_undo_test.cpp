@@ -8,6 +8,7 @@
 #include "registry/scan.h"
 #include "registry/undo.h"
 #include "tests/scenario/registry_fixture.h"
+#include "tests/support/data_paths.h"
 
 namespace scenario {
 namespace {
@@ -61,7 +62,7 @@ class RegistryUndo : public RegistryProgram {
     Click(Button("Button25"));
     return List("list_rejestr").Items();
   }
-  std::string Stats(int slot, const char* key = "wartosc") { return Slot(registry::statistics::kPath, slot, key); }
+  std::string Stats(int slot, const char* key = "wartosc") { return Slot(testing_support::kStatisticsPath, slot, key); }
   void Rescan(std::initializer_list<Reply> replies) {
     AnswerAlerts(replies);
     velmain->FullRegistryScan();
@@ -181,7 +182,7 @@ TEST_F(RegistryUndo, WhatCannotBeRecordedIsSaidBeforeTheValueGoes) {
     std::string file;
     if (c.fill_file)
       for (int n = 0; n <= registry::kLastSlot; ++n) file += "[" + std::to_string(n) + "]\r\nwartosc=x\r\n";
-    WriteFile(registry::statistics::kPath, file);
+    WriteFile(testing_support::kStatisticsPath, file);
     sys.registry.DeleteKey(RootKey::LocalMachine, kRun);
     Put(RootKey::LocalMachine, kRun, c.name, Typed(ValueType::Sz, c.data));
     bool there_when_said = false;
@@ -194,12 +195,12 @@ TEST_F(RegistryUndo, WhatCannotBeRecordedIsSaidBeforeTheValueGoes) {
     backend.RunUntilIdle();
     EXPECT_TRUE(there_when_said);
     EXPECT_FALSE(HasValue(c.name)) << "deleted all the same";
-    EXPECT_EQ(ReadFile(registry::statistics::kPath), file);
+    EXPECT_EQ(ReadFile(testing_support::kStatisticsPath), file);
   }
 }
 
 TEST_F(RegistryUndo, ARecordWrittenBeforeUndoIsShownButHoldsTooLittle) {
-  WriteFile(registry::statistics::kPath,
+  WriteFile(testing_support::kStatisticsPath,
             "[0]\r\nwartosc=C:\\old.exe\r\n"
             "[1]\r\nkorzen=HKEY_LOCAL_MACHINE\r\nklucz=SYSTEM\\CurrentControlSet\\Services\\evil\r\nwidok=native\r\n"
             "nazwa=ImagePath\r\ntyp=REG_SZ\r\nwartosc=C:\\evil.exe\r\n"

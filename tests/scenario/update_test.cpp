@@ -7,6 +7,7 @@
 #include "tests/scenario/program.h"
 #include "tests/support/http_server.h"
 #include "tests/support/test_network.h"
+#include "tests/support/data_paths.h"
 
 namespace scenario {
 namespace {
@@ -30,7 +31,7 @@ class UpdatePage : public Program {
 
   // A configured user, the update site on the test's server.
   app::Tvelmain& StartWithSite(const std::string& folder = "/veltrane/") {
-    WriteFile(registry::ConfigPath(kUser), "[glowna]\r\nskonfigurowany=1\r\n");
+    WriteFile(registry::ConfigPath("C:\\Windows", kUser), "[glowna]\r\nskonfigurowany=1\r\n");
     velmain = std::make_unique<app::Tvelmain>(platform::Platform{sys.registry, sys.processes, sys.files, sys.shell,
                                                                  sys.system, testhttp::TestNetwork()});
     app.SetMainForm(velmain.get());

@@ -3,7 +3,9 @@
 #pragma once
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include "platform/code_page.h"
 #include "platform/files.h"
@@ -35,6 +37,17 @@ class MemFiles : public platform::Files {
     if (!frozen_clock) ++mtime;
     return true;
   }
+  // Another holder of the same path is refused at once.
+  std::unique_ptr<platform::FileLock> Lock(const std::string& path, int) override {
+    struct Held : platform::FileLock {
+      Held(std::set<std::string>& locked, std::string path) : locked(locked), path(std::move(path)) {}
+      ~Held() override { locked.erase(path); }
+      std::set<std::string>& locked;
+      std::string path;
+    };
+    if (lock_fails || !locked.insert(path).second) return nullptr;
+    return std::make_unique<Held>(locked, path);
+  }
   std::string AnsiToUtf8(std::string_view bytes) override { return platform::DecodeCodePage(bytes, code_page); }
 
   std::map<std::string, std::string> data;
@@ -43,6 +56,8 @@ class MemFiles : public platform::Files {
   bool frozen_clock = false;  // a clock too coarse to tell two writes apart
   bool read_fails = false;
   bool replace_fails = false;
+  bool lock_fails = false;
+  std::set<std::string> locked;  // the lock files held now
   int stats = 0, reads = 0, replaces = 0;
 };
 

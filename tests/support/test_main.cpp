@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "tests/support/slot_writers.h"
+
 // The sanitizers of the host build report leaks and stop at the first
 // undefined behaviour, in every run of this program.
 extern "C" const char* __asan_default_options() { return "detect_leaks=1"; }
@@ -103,6 +105,9 @@ class SkipPolicy : public testing::TestEventListener {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A child process of the tests of two copies sharing a list.
+  if (argc == 4 && std::string(argv[1]) == testing_support::kSlotWriterFlag)
+    return testing_support::SlotWriterMain(argv[2], std::atoi(argv[3]));
   testing::InitGoogleMock(&argc, argv);
   auto& listeners = testing::UnitTest::GetInstance()->listeners();
   auto* policy = new SkipPolicy(AllowedSkips(), listeners.Release(listeners.default_result_printer()));

@@ -38,6 +38,25 @@ class PlatformPortableFiles : public ::testing::Test {
   }
 };
 
+TEST_F(PlatformPortableFiles, ALockExcludesEveryOtherHolderUntilItIsDropped) {
+  const std::string lock = "C:\\Windows\\veltrane.lck";
+  std::unique_ptr<FileLock> first = files.Lock(lock, 0);
+  ASSERT_TRUE(first);
+  EXPECT_TRUE(fs::exists(c / "Windows" / "veltrane.lck"));
+  // Another holder, even in this process, waits and gives up once its time is over.
+  EXPECT_FALSE(files.Lock(lock, 0));
+  EXPECT_FALSE(files.Lock("c:\\windows\\VELTRANE.LCK", 30));
+  first.reset();
+  EXPECT_TRUE(files.Lock(lock, 0));
+  // No lock file can be made in a read-only folder; one that is there serves.
+  files.SetReadOnly("C:\\Windows");
+  EXPECT_TRUE(files.Lock(lock, 0));
+  EXPECT_FALSE(files.Lock("C:\\Windows\\other.lck", 0));
+  EXPECT_FALSE(fs::exists(c / "Windows" / "other.lck"));
+  EXPECT_FALSE(files.Lock("C:\\Missing\\veltrane.lck", 0));
+  EXPECT_FALSE(files.Lock("veltrane.lck", 0));
+}
+
 TEST_F(PlatformPortableFiles, MapsWindowsPathsUnderTheDriveFolder) {
   files.MapDrive('d', scratch.path() / "d");
   const std::pair<const char*, fs::path> cases[] = {

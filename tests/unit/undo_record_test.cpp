@@ -8,6 +8,7 @@
 #include "registry/data_files.h"
 #include "registry/undo.h"
 #include "tests/support/mem_files.h"
+#include "tests/support/data_paths.h"
 
 namespace registry {
 namespace {
@@ -43,7 +44,7 @@ TEST(UndoRecord, WhatIsRecordedComesBackExactly) {
       Entry("Longest", std::string(2047, 'x')),
   };
   MemFiles files;
-  IniStore statistics(files, statistics::kPath);
+  IniStore statistics(files, testing_support::kStatisticsPath);
   int slot = 0;
   for (const RemovedEntry& e : cases) {
     SCOPED_TRACE(e.name);
@@ -71,9 +72,9 @@ TEST(UndoRecord, WhatTheFileCannotHoldIsRefusedAndNothingWritten) {
       Entry(std::string(2048, 'n'), "C:\\a.exe"),
   };
   MemFiles files;
-  IniStore statistics(files, statistics::kPath);
+  IniStore statistics(files, testing_support::kStatisticsPath);
   for (const RemovedEntry& e : cases) EXPECT_EQ(RecordRemoval(statistics, e).result, RecordResult::NotStorable);
-  EXPECT_EQ(files.data.count(statistics::kPath), 0u);
+  EXPECT_EQ(files.data.count(testing_support::kStatisticsPath), 0u);
 }
 
 TEST(UndoRecord, SlotsThatCannotBeRestoredSayWhy) {
@@ -105,8 +106,8 @@ TEST(UndoRecord, SlotsThatCannotBeRestoredSayWhy) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     MemFiles files;
-    files.data[statistics::kPath] = std::string("[0]\r\n") + c.section;
-    IniStore statistics(files, statistics::kPath);
+    files.data[testing_support::kStatisticsPath] = std::string("[0]\r\n") + c.section;
+    IniStore statistics(files, testing_support::kStatisticsPath);
     ReadRemoval read = ReadRemovalSlot(statistics, 0);
     EXPECT_EQ(read.status, c.status);
     if (c.status != SlotRead::Empty) {

@@ -10,6 +10,7 @@
 
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_platform.h"
+#include "tests/support/slot_writers.h"
 
 namespace platform::win32 {
 namespace {
@@ -374,6 +375,29 @@ TEST_F(PlatformWin32Files, ReadsAFileAnotherProgramHasOpen) {
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
   EXPECT_THAT(files.ReadAll(In("busy.txt")), Optional(std::string("shared")));
   CloseHandle(writer);
+}
+
+TEST_F(PlatformWin32Files, ALockExcludesEveryOtherHolderUntilItIsDropped) {
+  const std::string lock = In("veltrane.lck");
+  std::unique_ptr<FileLock> first = files.Lock(lock, 0);
+  ASSERT_TRUE(first);
+  EXPECT_TRUE(files.Exists(lock));
+  // Another handle waits, and gives up once its time is over.
+  EXPECT_FALSE(files.Lock(lock, 0));
+  EXPECT_FALSE(files.Lock(In("VELTRANE.LCK"), 30));
+  // Nobody deletes the lock file while it is held.
+  EXPECT_FALSE(files.Delete(lock));
+  first.reset();
+  EXPECT_TRUE(files.Lock(lock, 0));
+  EXPECT_TRUE(files.Delete(lock));
+  EXPECT_FALSE(files.Lock(In("missing\\veltrane.lck"), 0));
+  EXPECT_FALSE(files.Lock(lock + std::string("\0x", 2), 0));
+}
+
+TEST_F(PlatformWin32Files, TwoProcessesAddAndEraseSlotsOfOneListAndNoRecordIsMixedOrLost) {
+  const std::vector<int> codes = testing_support::RunTwoWriters(files, dir.string(), dir.string());
+  EXPECT_THAT(codes, ::testing::ElementsAre(testing_support::kWriterDone, testing_support::kWriterDone));
+  testing_support::ExpectKeptRecords(files, dir.string());
 }
 
 TEST(PlatformWin32Processes, FindsItself) {

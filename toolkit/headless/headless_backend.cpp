@@ -145,6 +145,7 @@ void HeadlessBackend::Post(std::function<void()> event) {
 }
 
 bool HeadlessBackend::ProcessOne() {
+  if (on_serve) on_serve();
   std::function<void()> event;
   SyncCall* sync = nullptr;
   {
@@ -275,6 +276,7 @@ std::vector<std::string> HeadlessBackend::BoxTexts() const {
 }
 
 void HeadlessBackend::BeginModal(Form& form) {
+  if (on_serve) on_serve();
   modal_log_.push_back(form.Name());
   modals_.push_back(ModalSession{&form, now_});
   form.SetVisible(true);
@@ -296,6 +298,7 @@ void HeadlessBackend::EndModal(Form& form) {
 
 ModalResult HeadlessBackend::ShowMessageBox(MsgKind kind, const std::string& caption,
                                             const std::string& text, MsgButtons buttons) {
+  if (on_serve) on_serve();
   BoxRecord record{kind, caption, text, buttons, FirstButton(buttons)};
   if (!box_answers_.empty()) {
     record.answer = box_answers_.front();

@@ -73,6 +73,10 @@ class HeadlessBackend : public Backend {
   // Virtual time of a timer's next tick, or -1 when it is not running.
   int64_t NextTick(const Timer& timer) const;
 
+  // Runs whenever the program lets the window system serve it: at each look
+  // at the queue, each message box and each modal form.
+  std::function<void()> on_serve;
+
   // --- Message boxes -----------------------------------------------------
   // Answers for the next boxes, in order; after them, the box's first button.
   void AnswerBoxes(std::initializer_list<ModalResult> answers);

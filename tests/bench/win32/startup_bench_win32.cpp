@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/win32/win32_files.h"
+#include "platform/win32/win32_processes.h"
 #include "platform/win32/win32_system.h"
 #include "registry/data_files.h"
 
@@ -140,7 +141,8 @@ double Median(std::vector<double> v) {
 int main() {
   // A configured user: no first-start questions.
   platform::win32::Win32Files files;
-  const std::string config = registry::ConfigPath(platform::win32::Win32System().UserName().value_or(""));
+  const std::string config = registry::ConfigPath(platform::win32::Win32Processes().WindowsFolder(),
+                                                  platform::win32::Win32System().UserName().value_or(""));
   if (!files.Exists(config)) files.Replace(config, "[glowna]\r\nskonfigurowany=1\r\n");
 
   const std::wstring folder = OwnFolder();
