@@ -182,7 +182,7 @@ TEST_F(View, HelpShowsTheHelpFileInTheSystemsNotepadAndSaysNothingWhenItCannot) 
   Click(Button("Button2"));
   using Started = platform::portable::PortableShell::Started;
   const std::vector<Started> notepad{
-      {"D:\\WINNT\\System32\\notepad.exe", "\"c:\\Windows\\Veltrane.txt\"", "D:\\WINNT"}};
+      {"D:\\WINNT\\System32\\notepad.exe", "\"d:\\WINNT\\Veltrane.txt\"", "D:\\WINNT"}};
   EXPECT_EQ(sys.shell.StartedPrograms(), notepad);
   sys.shell.SetFails(true);
   Click(Button("Button2"));
