@@ -1,6 +1,7 @@
 #include "app/engines.h"
 
 #include "process/pamiecalertfrm.h"
+#include "process/trashcan.h"
 #include "registry/rejestralertfrm.h"
 #include "toolkit/application.h"
 #include "toolkit/error.h"
@@ -23,9 +24,15 @@ registry::Decision Engines::Ask(const std::string& path) {
   return alert.Ask();
 }
 
+bool Engines::MoveToTrashcan(const std::string& path) {
+  const bool moved = process::MoveToTrashcan(*this, path);
+  w_.RefreshLists();
+  return moved;
+}
+
 bool Engines::PauseMonitor() {
-  const bool watching = w_.mon_HKLM.Watching();
-  w_.mon_HKLM.StopMonitor();
+  const bool watching = w_.Watching();
+  w_.StopMonitor();
   return watching;
 }
 

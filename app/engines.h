@@ -26,7 +26,7 @@ class Engines final : public registry::ScanHost, public process::ProtectionHost,
   platform::Registry& Registry() override { return w_.platform.registry; }
   registry::IniStore& WhiteList() override { return Data().white_list; }
   registry::IniStore& Statistics() override { return Data().statistics; }
-  void StopMonitor() override { w_.mon_HKLM.StopMonitor(); }
+  void StopMonitor() override { w_.StopMonitor(); }
   void StartMonitor() override { w_.StartMonitor(); }
   bool LiveRegistryTest() override { return w_.settings().auto_skan_zywy.Checked(); }
   void SetBalloonText(const std::string& text) override { w_.tray.SetInfoText(text); }
@@ -35,6 +35,8 @@ class Engines final : public registry::ScanHost, public process::ProtectionHost,
   void BlockProgram(const std::string& text) override { w_.BlockProgram(text); }
   std::string OwnPath() override { return w_.platform.system.ExePath(); }
   registry::Decision Ask(const registry::Question& question) override;
+  bool MoveToTrashcan(const std::string& path) override;
+  platform::Shell& Shell() override { return w_.platform.shell; }
   bool PauseMonitor() override;
   void ResumeMonitor() override { w_.StartMonitor(); }
 

@@ -48,8 +48,8 @@ void Tvelmain::ShowRegistryDoctor() {
   doktor->OnRefused = [this](const std::string& key_text, registry::Refusal refusal) { Refused(key_text, refusal); };
   // Its repairs are the program's own writes to the watched key: nobody is
   // asked about them.
-  bool watching = mon_HKLM.Watching();
-  mon_HKLM.StopMonitor();
+  bool watching = Watching();
+  StopMonitor();
   doktor->ShowModal();
   if (watching) StartMonitor();
 }

@@ -23,7 +23,7 @@ MainPage::MainPage(tk::PageBook& book, Tvelmain& w) : tk::Page(&book, "glowna"),
       {&auto_skan_rejestru, "Scan registry on program startup (recommended)"},
       {&auto_skan_pamieci, "Scan system on program startup (recommended)"},
       {&auto_skan_koncowy, "Scan registry on program exit (recommended)"},
-      {&auto_skan_zywy, "Live registry test (local machine only)"},
+      {&auto_skan_zywy, "Live autostart test"},
       {&auto_skan_co_godzine, "Make a default scan every hour"},
   };
   int y = 28;
@@ -59,7 +59,9 @@ MainPage::MainPage(tk::PageBook& book, Tvelmain& w) : tk::Page(&book, "glowna"),
   w_.Hover(auto_skan_koncowy,
            "Scans registry when you close Windows or Veltrane. This will remove all the unneeded sections from "
            "regisrty so you will not be suprised with the new programs running with your system.");
-  w_.Hover(auto_skan_zywy, "This is not yet available.");
+  w_.Hover(auto_skan_zywy,
+           "Veltrane watches every place from which programs start at log-on while it runs, and asks you at once "
+           "when one changes.");
   w_.Hover(Button7, "Saves current configuration. Use this after you change configuration.");
   w_.Hover(Button1, "Move to the scan page.");
   w_.Hover(glowna_gora, nullptr);

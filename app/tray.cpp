@@ -42,16 +42,12 @@ void Tvelmain::BuildPresence() {
 
   mon_HKLM.Name = "mon_HKLM";
   mon_HKLM.SetActive(true);
-  mon_HKLM.SetRegistryKey(std::string(registry::kLocalMachineRun.path));
-  mon_HKLM.SetRootKey(registry::kLocalMachineRun.root);
   mon_HKLM.SetNotifyFilters(components::rmfSubTreeChange | components::rmfAttributeChange |
                             components::rmfValueChange);
   mon_HKLM.SetWatchSubTree(true);
-  // On 64-bit Windows, 32-bit programs' autostart entries have a Run key of their own.
-  std::vector<platform::RegView> views;
-  for (const registry::KeyView& view : registry::ViewsOf(registry::kLocalMachineRun, platform.registry))
-    views.push_back(view.view);
-  mon_HKLM.SetRegistryViews(views);
+  // Every autostart key, the current user's Run key too, which any program
+  // may write to for its own user.
+  mon_HKLM.SetKeys(registry::AutostartKeys(platform.registry));
   mon_HKLM.SetOnChange([this] { mon_HKLMChange(); });
 
   once.Name = "once";
@@ -78,6 +74,10 @@ void Tvelmain::StartMonitor() {
   if (!Ending()) mon_HKLM.StartMonitor();
 }
 
+void Tvelmain::StopMonitor() { mon_HKLM.StopMonitor(); }
+
+bool Tvelmain::Watching() const { return mon_HKLM.Watching(); }
+
 void Tvelmain::ShowBalloon() {
   if (!Ending()) tray.ShowBalloon();
 }
@@ -95,7 +95,7 @@ void Tvelmain::skan_1hTimer() {
 
 void Tvelmain::mon_HKLMChange() {
   if (Ending()) return;
-  mon_HKLM.StopMonitor();
+  StopMonitor();
   tk::ModalResult answer = tk::App().MessageBox(tk::MsgKind::Warning, kChangeQuestion, tk::MsgButtons::YesNo);
   if (Ending()) return;
   if (answer == tk::ModalResult::Yes) {
@@ -133,7 +133,7 @@ void Tvelmain::EndSession() {
   // watching or in the notification area, and no exit scan asks anything.
   Timer1.SetEnabled(false);
   skan_1h.SetEnabled(false);
-  mon_HKLM.StopMonitor();
+  StopMonitor();
   tray.RemoveFromTray();
 }
 

@@ -98,8 +98,11 @@ class Tvelmain : public tk::Form {
   // start-up ran: nothing more is scanned, stopped or started (the exit
   // scan that a close asks for runs after this has been cleared).
   bool Ending() const;
-  // The registry monitor's restart, unless the program is ending.
+  // The watch of the autostart places: its restart, unless the program is
+  // ending; its end until the next start; whether it runs.
   void StartMonitor();
+  void StopMonitor();
+  bool Watching() const;
   // A balloon with the tray icon's current text, unless the program is ending.
   void ShowBalloon();
   // Process protection and the trashcan.

@@ -1,36 +1,39 @@
 #include "components/zel_registry_monitor.h"
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include "toolkit/application.h"
 
 namespace components {
 
-// One watch of a key, in each of its views, run on a thread of its own. It
-// holds its own copies of the parameters and the handler; the component
-// only asks it to end.
+// One watch of the keys, run on a thread of its own. It holds its own
+// copies of the parameters and the handler; the component only asks it to
+// end.
 struct MonitorWorker : std::enable_shared_from_this<MonitorWorker> {
-  struct ViewWatch {
-    platform::RegView view = platform::RegView::Native;
-    bool key_present = false;
-    std::unique_ptr<platform::ChangeWatch> key_watch;
+  struct KeyWatch {
+    WatchedKey key;
+    bool present = false;
+    std::unique_ptr<platform::ChangeWatch> watch;
   };
 
   // The watches are set before the thread starts: nothing that changes
   // after StartMonitor has returned is missed.
-  MonitorWorker(platform::Registry& registry, platform::RootKey root, std::string path, unsigned filter,
-                bool subtree, const std::vector<platform::RegView>& watched_views, std::function<void()> handler)
-      : registry(registry), root(root), path(std::move(path)), filter(filter), subtree(subtree),
-        handler(std::move(handler)), waiter(registry.NewWaiter()) {
-    for (platform::RegView view : watched_views) {
-      ViewWatch& w = views.emplace_back();
-      w.view = view;
-      w.key_present = KeyExists(view);
-      if (w.key_present) w.key_watch = WatchKey(view);
+  MonitorWorker(platform::Registry& registry, const std::vector<WatchedKey>& watched, unsigned filter, bool subtree,
+                std::function<void()> handler)
+      : registry(registry), filter(filter), subtree(subtree), handler(std::move(handler)),
+        waiter(registry.NewWaiter()) {
+    std::vector<platform::RootKey> roots;
+    for (const WatchedKey& key : watched) {
+      KeyWatch& w = keys.emplace_back();
+      w.key = key;
+      w.present = KeyExists(key);
+      if (w.present) w.watch = WatchKey(key);
+      if (std::find(roots.begin(), roots.end(), key.root) == roots.end()) roots.push_back(key.root);
     }
-    // Keys created or deleted anywhere under the root: how the watched
-    // key's own creation and deletion are seen, in every view.
-    root_watch = registry.Watch(root, "", true, platform::kChangeName);
+    // Keys created or deleted anywhere under a root: how the watched keys'
+    // own creation and deletion are seen, in every view.
+    for (platform::RootKey root : roots) root_watches.push_back(registry.Watch(root, "", true, platform::kChangeName));
   }
 
   void Run();
@@ -41,22 +44,20 @@ struct MonitorWorker : std::enable_shared_from_this<MonitorWorker> {
     terminated = true;
     waiter->Wake();
   }
-  bool KeyExists(platform::RegView view) {
-    return registry.Open(root, path, platform::Access::Read, nullptr, view) != nullptr;
+  bool KeyExists(const WatchedKey& key) {
+    return registry.Open(key.root, key.path, platform::Access::Read, nullptr, key.view) != nullptr;
   }
-  std::unique_ptr<platform::ChangeWatch> WatchKey(platform::RegView view) {
-    return registry.Watch(root, path, subtree, filter, view);
+  std::unique_ptr<platform::ChangeWatch> WatchKey(const WatchedKey& key) {
+    return registry.Watch(key.root, key.path, subtree, filter, key.view);
   }
 
   platform::Registry& registry;
-  const platform::RootKey root;
-  const std::string path;
   const unsigned filter;
   const bool subtree;
   const std::function<void()> handler;
   const std::unique_ptr<platform::ChangeWaiter> waiter;
-  std::vector<ViewWatch> views;
-  std::unique_ptr<platform::ChangeWatch> root_watch;
+  std::vector<KeyWatch> keys;
+  std::vector<std::unique_ptr<platform::ChangeWatch>> root_watches;
   std::atomic<bool> terminated{false};
   std::atomic<bool> ended{false};
   std::mutex mu;
@@ -65,32 +66,33 @@ struct MonitorWorker : std::enable_shared_from_this<MonitorWorker> {
 
 void MonitorWorker::Run() {
   while (!terminated) {
-    std::vector<platform::ChangeWatch*> watches{root_watch.get()};
-    for (const ViewWatch& w : views) watches.push_back(w.key_watch.get());
-    int fired = waiter->WaitAny(watches);
+    std::vector<platform::ChangeWatch*> watches;
+    for (const auto& root_watch : root_watches) watches.push_back(root_watch.get());
+    for (const KeyWatch& w : keys) watches.push_back(w.watch.get());
+    const int fired = waiter->WaitAny(watches);
     if (terminated || fired == platform::ChangeWaiter::kFailed) break;
     if (fired == platform::ChangeWaiter::kWoken) continue;
-    // One report for whatever this wake-up saw, in however many views.
+    // One report for whatever this wake-up saw, in however many keys.
     bool changed = false;
-    for (size_t i = 0; i < views.size(); ++i) {
-      ViewWatch& w = views[i];
-      bool present = KeyExists(w.view);
+    for (size_t i = 0; i < keys.size(); ++i) {
+      KeyWatch& w = keys[i];
+      const bool present = KeyExists(w.key);
       if (!present) {
         // Deleted: both watches may see it; it is reported once.
-        w.key_watch.reset();
-        changed = changed || w.key_present;
-      } else if (!w.key_present) {
-        w.key_watch = WatchKey(w.view);
+        w.watch.reset();
+        changed = changed || w.present;
+      } else if (!w.present) {
+        w.watch = WatchKey(w.key);
         changed = true;
-      } else if (fired == int(i) + 1) {
+      } else if (fired == int(root_watches.size() + i)) {
         changed = true;
       }
-      w.key_present = present;
+      w.present = present;
     }
     if (changed) Notify();
   }
-  for (ViewWatch& w : views) w.key_watch.reset();
-  root_watch.reset();
+  for (KeyWatch& w : keys) w.watch.reset();
+  root_watches.clear();
   ended = true;
 }
 
@@ -131,15 +133,9 @@ void TzelRegistryMonitor::SetActive(bool active) {
   ApplyActive();
 }
 
-void TzelRegistryMonitor::SetRegistryKey(const std::string& key) {
-  if (key == key_) return;
-  key_ = key;
-  ApplyActive();
-}
-
-void TzelRegistryMonitor::SetRootKey(platform::RootKey root) {
-  if (root == root_) return;
-  root_ = root;
+void TzelRegistryMonitor::SetKeys(std::vector<WatchedKey> keys) {
+  if (keys == keys_) return;
+  keys_ = std::move(keys);
   ApplyActive();
 }
 
@@ -152,12 +148,6 @@ void TzelRegistryMonitor::SetNotifyFilters(TzelRegistryMonitorFilters filters) {
 void TzelRegistryMonitor::SetWatchSubTree(bool subtree) {
   if (subtree == subtree_) return;
   subtree_ = subtree;
-  ApplyActive();
-}
-
-void TzelRegistryMonitor::SetRegistryViews(std::vector<platform::RegView> views) {
-  if (views == views_) return;
-  views_ = std::move(views);
   ApplyActive();
 }
 
@@ -176,7 +166,7 @@ void TzelRegistryMonitor::ApplyActive() {
 void TzelRegistryMonitor::StartMonitor() {
   StopMonitor();
   if (loading_ || destroying_ || !active_ || !on_change_) return;
-  auto worker = std::make_shared<MonitorWorker>(registry_, root_, key_, filters_, subtree_, views_, on_change_);
+  auto worker = std::make_shared<MonitorWorker>(registry_, keys_, filters_, subtree_, on_change_);
   if (!worker->waiter) return;
   threads_.push_back({worker, std::thread([worker] { worker->Run(); })});
   current_ = std::move(worker);

@@ -1,6 +1,6 @@
-// TzelRegistryMonitor: watches one registry key from a worker thread and
-// calls OnChange on the user-interface thread when something under it
-// changes, and when the key itself is created or deleted.
+// TzelRegistryMonitor: watches registry keys from a worker thread and calls
+// OnChange on the user-interface thread when something under one of them
+// changes, and when one of the keys is created or deleted.
 #pragma once
 #include <functional>
 #include <memory>
@@ -22,6 +22,8 @@ using TzelRegistryMonitorFilters = unsigned;
 
 struct MonitorWorker;
 
+using WatchedKey = platform::KeyLocation;
+
 class TzelRegistryMonitor : public TzelComponent {
  public:
   explicit TzelRegistryMonitor(platform::Registry& registry);
@@ -30,12 +32,10 @@ class TzelRegistryMonitor : public TzelComponent {
 
   // Always re-applies, so setting true while running restarts the watch.
   void SetActive(bool active);
-  void SetRegistryKey(const std::string& key);
-  void SetRootKey(platform::RootKey root);
+  // The keys watched; a change in any number of them is one report.
+  void SetKeys(std::vector<WatchedKey> keys);
   void SetNotifyFilters(TzelRegistryMonitorFilters filters);
   void SetWatchSubTree(bool subtree);
-  // The views the key is watched in; a change in any of them is one report.
-  void SetRegistryViews(std::vector<platform::RegView> views);
   void SetOnChange(std::function<void()> handler);
 
   // Replaces the current worker by a new one, when monitoring is wanted and
@@ -60,11 +60,9 @@ class TzelRegistryMonitor : public TzelComponent {
   void JoinEnded(bool wait_for_all);
   platform::Registry& registry_;
   bool active_ = false;
-  std::string key_;
-  platform::RootKey root_ = platform::RootKey::CurrentUser;
+  std::vector<WatchedKey> keys_;
   TzelRegistryMonitorFilters filters_ = rmfSubTreeChange | rmfValueChange;
   bool subtree_ = true;
-  std::vector<platform::RegView> views_{platform::RegView::Native};
   std::function<void()> on_change_;
   bool loading_ = true;  // until the owner has finished setting it up
   bool destroying_ = false;

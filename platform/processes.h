@@ -57,6 +57,9 @@ class Processes {
   virtual bool IsCritical(uint32_t pid) = 0;
   // The Windows folder ("C:\Windows"), without a trailing backslash.
   virtual std::string WindowsFolder() = 0;
+  // The system folder ("C:\Windows\system32"), as Windows names it also to
+  // a 32-bit program on 64-bit Windows; without a trailing backslash.
+  virtual std::string SystemFolder() = 0;
   // Windows is 64-bit: its SysWOW64 folder holds the 32-bit programs of the
   // system folder.
   virtual bool Is64BitWindows() = 0;

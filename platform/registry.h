@@ -40,6 +40,14 @@ struct ValueInfo {
 // SOFTWARE key, 32-bit Windows) both views are the same key.
 enum class RegView { Native, Wow32 };
 
+// A key in one of its views.
+struct KeyLocation {
+  RootKey root = RootKey::CurrentUser;
+  std::string path;
+  RegView view = RegView::Native;
+  bool operator==(const KeyLocation&) const = default;
+};
+
 enum class OpenStatus { Ok, NotFound, AccessDenied, Failed };
 enum class Access { Read, ReadWrite };
 
@@ -109,6 +117,9 @@ class Registry {
                                              RegView view = RegView::Native) = 0;
   // Whether RegView::Wow32 is a view of its own (64-bit Windows).
   virtual bool HasWow32View() = 0;
+  // Whether both views of the path name one key, as for the keys that
+  // 64-bit Windows shares between them; false when either is missing.
+  virtual bool ViewsShareKey(RootKey root, const std::string& path) = 0;
   // A waiter for this registry's watches; nullptr when the system has none to give.
   virtual std::unique_ptr<ChangeWaiter> NewWaiter() = 0;
 };

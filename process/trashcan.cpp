@@ -90,32 +90,32 @@ std::string NumberedName(std::string_view name, int n) {
   return std::string(name.substr(0, dot)) + " (" + std::to_string(n) + ")" + std::string(name.substr(dot));
 }
 
-void MoveToTrashcan(ProtectionHost& host, const std::string& path) {
+bool MoveToTrashcan(ProtectionHost& host, const std::string& path) {
   if (WindowsNeeds(host.Processes(), path)) {
     host.Warn(kWindowsNeedsIt);
-    return;
+    return false;
   }
   if (registry::FindFreeSlot(host.Trashcan(), kFormerPath, registry::kLastSlot) < 0) {
     host.Warn(kTrashcanFull);
-    return;
+    return false;
   }
-  StopAndMoveToTrashcan(host, path);
+  return StopAndMoveToTrashcan(host, path);
 }
 
-void StopAndMoveToTrashcan(ProtectionHost& host, const std::string& path) {
+bool StopAndMoveToTrashcan(ProtectionHost& host, const std::string& path) {
   // Opened before the stop, so that what is copied and deleted is the file
   // that ran, not one a swapped folder leads to afterwards.
   std::unique_ptr<platform::HeldFile> file = host.Files().Hold(path);
   // A running program's file cannot be moved, and must not be copied as if it had been.
   if (!StopProcess(host, path)) {
     host.Warn(kNotTrashedRunning);
-    return;
+    return false;
   }
   registry::IniStore& trashcan = host.Trashcan();
   int slot = registry::FindFreeSlot(trashcan, kFormerPath, registry::kLastSlot);
   if (slot < 0) {
     host.Warn(kTrashcanFull);
-    return;
+    return false;
   }
   if (file) {
     // The person chose the file at the path shown; through a folder swapped
@@ -123,7 +123,7 @@ void StopAndMoveToTrashcan(ProtectionHost& host, const std::string& path) {
     const std::optional<std::string> real = file->FinalPath();
     if (!real || !SameAsciiCaseless(*real, path)) {
       host.Warn(kNotTrashedFolderChanged);
-      return;
+      return false;
     }
   }
 
@@ -132,9 +132,10 @@ void StopAndMoveToTrashcan(ProtectionHost& host, const std::string& path) {
   std::optional<std::string> target = name ? TrashPathOfName(folder, *name) : std::nullopt;
   if (!file || !target || !file->CopyToNew(*target)) {
     host.Say("Could not copy this file. Remove it manually.");
-    return;
+    return false;
   }
-  if (!file->Delete()) host.Say("Could not delete source file. Do it manually.");
+  const bool deleted = file->Delete();
+  if (!deleted) host.Say("Could not delete source file. Do it manually.");
 
   // Stopping and the boxes let other handlers, and other copies, run; one of
   // them may have taken the slot. Look again, with nothing in between this time.
@@ -146,6 +147,7 @@ void StopAndMoveToTrashcan(ProtectionHost& host, const std::string& path) {
     if (slot >= 0) registry::WriteSlot(trashcan, slot, {{kFileName, *name}, {kFormerPath, path}});
   }
   if (slot < 0) host.Warn("The trashcan is full. The program's file is in the trashcan folder but not on its list.");
+  return deleted && slot >= 0;
 }
 
 void BlockProgram(ProtectionHost& host, const std::string& text) {

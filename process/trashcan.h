@@ -27,10 +27,11 @@ std::string NumberedName(std::string_view name, int n);
 // path shown (no folder on the way swapped for a link meanwhile), then
 // copied and deleted through that opening. Nothing is recorded unless the
 // trashcan got the file; nothing is moved while the program still runs.
-void MoveToTrashcan(ProtectionHost& host, const std::string& path);
+// True when the file is in the trashcan and on its list.
+bool MoveToTrashcan(ProtectionHost& host, const std::string& path);
 // The same once the person has asked for the program to be stopped: it is
 // stopped also when its file cannot go into the trashcan.
-void StopAndMoveToTrashcan(ProtectionHost& host, const std::string& path);
+bool StopAndMoveToTrashcan(ProtectionHost& host, const std::string& path);
 
 // Puts text on the black list in its lowest free slot, unless the list could
 // not give it back whole (too long, a line break) or Windows needs the

@@ -1,12 +1,61 @@
 #include "registry/autorun.h"
 
+#include <algorithm>
+
+#include "registry/ini_parse.h"
+
 namespace registry {
 
 std::vector<KeyView> ViewsOf(const ScanKey& key, platform::Registry& registry) {
   std::vector<KeyView> views{{platform::RegView::Native, key.section_text}};
-  if (!key.section_text_32.empty() && registry.HasWow32View())
+  // A key that both views share is one key: it is visited once.
+  if (!key.section_text_32.empty() && registry.HasWow32View() && !registry.ViewsShareKey(key.root, std::string(key.path)))
     views.push_back({platform::RegView::Wow32, key.section_text_32});
   return views;
+}
+
+const ScanKey* PlaceOf(platform::RootKey root, std::string_view path, platform::RegView view, std::string_view name) {
+  auto matches = [&](const ScanKey& k) {
+    if (k.root != root || !ini::EqualNoCase(k.path, path)) return false;
+    if (view == platform::RegView::Wow32 && k.section_text_32.empty()) return false;
+    return k.entries == Entries::EveryValue || ini::EqualNoCase(k.value, name);
+  };
+  for (const ScanKey& k : kScanKeys)
+    if (matches(k)) return &k;
+  for (const ScanKey& k : kOtherKeys)
+    if (matches(k)) return &k;
+  return nullptr;
+}
+
+namespace {
+bool IsUserinit(const ScanKey& key) { return ini::EqualNoCase(key.value, "Userinit"); }
+}  // namespace
+
+std::string WindowsOwnData(const ScanKey& key, std::string_view system_folder) {
+  if (IsUserinit(key)) return std::string(system_folder) + "\\userinit.exe,";
+  return key.root == platform::RootKey::LocalMachine ? "explorer.exe" : "";
+}
+
+bool IsWindowsOwn(const ScanKey& key, std::string_view data, std::string_view windows_folder,
+                  std::string_view system_folder) {
+  if (IsUserinit(key)) {
+    if (!data.empty() && data.back() == ',') data.remove_suffix(1);
+    return ini::EqualNoCase(data, std::string(system_folder) + "\\userinit.exe");
+  }
+  return ini::EqualNoCase(data, "explorer.exe") || ini::EqualNoCase(data, std::string(windows_folder) + "\\explorer.exe");
+}
+
+std::vector<platform::KeyLocation> AutostartKeys(platform::Registry& registry) {
+  std::vector<platform::KeyLocation> keys;
+  auto add = [&](const ScanKey& key) {
+    for (const KeyView& view : ViewsOf(key, registry)) {
+      platform::KeyLocation location{key.root, std::string(key.path), view.view};
+      if (std::find(keys.begin(), keys.end(), location) == keys.end()) keys.push_back(std::move(location));
+    }
+  };
+  for (const ScanKey& key : kScanKeys) add(key);
+  for (const ScanKey& key : kOtherKeys) add(key);
+  return keys;
 }
 
 AutorunKey OpenAutorunKey(platform::Registry& registry, platform::RootKey root, std::string_view path,

@@ -1,4 +1,4 @@
-// The four autostart keys and the few registry steps that the scan, the
+// The autostart keys and the few registry steps that the scan, the
 // doctor, undo and the watch share: which views of a key to visit, opening a
 // key for reading and writing, reading a value as text, and cutting a
 // command line into a path part and a name part.
@@ -16,6 +16,15 @@ namespace registry {
 inline constexpr std::string_view kRunPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr std::string_view kRunOncePath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
+// Which values of a key are autostart entries.
+enum class Entries {
+  EveryValue,  // every text value
+  OneValue,    // only the value named `value`, when it is not empty
+  // Only the value named `value`, when it is not Windows' own (which an
+  // absent value is too): "Delete" puts Windows' own back.
+  NotWindowsOwn,
+};
+
 // One autostart key as the scans see it.
 struct ScanKey {
   std::string_view name;  // the operation that scans it
@@ -25,6 +34,11 @@ struct ScanKey {
   // The same for the key's 32-bit view, which 64-bit Windows keeps apart
   // for the machine's keys; empty for a key that has no view of its own.
   std::string_view section_text_32 = {};
+  Entries entries = Entries::EveryValue;
+  std::string_view value = {};  // the one value, unless EveryValue
+
+  // One of the four Run keys, which the other places only follow.
+  constexpr bool IsRunKey() const { return !name.empty(); }
 };
 
 // In the order of the full scan. The current user's keys read "Local
@@ -39,6 +53,55 @@ inline constexpr ScanKey kScanKeys[] = {
 };
 inline constexpr const ScanKey& kLocalMachineRun = kScanKeys[0];
 
+inline constexpr std::string_view kPolicyRunPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run";
+inline constexpr std::string_view kRunServicesPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunServices";
+inline constexpr std::string_view kRunServicesOncePath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunServicesOnce";
+inline constexpr std::string_view kTerminalServerRunPath =
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Terminal Server\\Install\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+inline constexpr std::string_view kTerminalServerRunOncePath =
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Terminal Server\\Install\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+inline constexpr std::string_view kWindowsPath = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
+inline constexpr std::string_view kWinlogonPath = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+
+// The other places in the registry from which programs start at log-on, in
+// the order of the full scan, after the four keys above. An entry allowed
+// from one of them records its section text (white_list::kPlace).
+inline constexpr ScanKey kOtherKeys[] = {
+    {"", platform::RootKey::LocalMachine, kPolicyRunPath, "Local machine, policy autostart.",
+     "Local machine (32-bit programs), policy autostart."},
+    {"", platform::RootKey::CurrentUser, kPolicyRunPath, "Current user, policy autostart."},
+    {"", platform::RootKey::LocalMachine, kRunServicesPath, "Local machine, services autostart.",
+     "Local machine (32-bit programs), services autostart."},
+    {"", platform::RootKey::LocalMachine, kRunServicesOncePath, "Local machine, services run once.",
+     "Local machine (32-bit programs), services run once."},
+    {"", platform::RootKey::CurrentUser, kRunServicesPath, "Current user, services autostart."},
+    {"", platform::RootKey::CurrentUser, kRunServicesOncePath, "Current user, services run once."},
+    {"", platform::RootKey::LocalMachine, kTerminalServerRunPath, "Local machine, terminal server autostart."},
+    {"", platform::RootKey::LocalMachine, kTerminalServerRunOncePath, "Local machine, terminal server run once."},
+    {"", platform::RootKey::CurrentUser, kWindowsPath, "Current user, Windows load.", {}, Entries::OneValue, "Load"},
+    {"", platform::RootKey::CurrentUser, kWindowsPath, "Current user, Windows run.", {}, Entries::OneValue, "Run"},
+    {"", platform::RootKey::LocalMachine, kWinlogonPath, "Local machine, logon shell.", {}, Entries::NotWindowsOwn,
+     "Shell"},
+    {"", platform::RootKey::LocalMachine, kWinlogonPath, "Local machine, logon programs.", {},
+     Entries::NotWindowsOwn, "Userinit"},
+    {"", platform::RootKey::CurrentUser, kWinlogonPath, "Current user, logon shell.", {}, Entries::NotWindowsOwn,
+     "Shell"},
+};
+
+// The place of a key, a view and a value name that the scans guard; nullptr
+// for any other.
+const ScanKey* PlaceOf(platform::RootKey root, std::string_view path, platform::RegView view, std::string_view name);
+
+// Windows' own data of a NotWindowsOwn value: what "Delete" puts back, ""
+// for a value that Windows does not have (the current user's shell), which
+// "Delete" removes.
+std::string WindowsOwnData(const ScanKey& key, std::string_view system_folder);
+// Whether data is Windows' own for the value: letter case, the trailing
+// comma of Userinit and a full path to the Windows folder's explorer.exe do
+// not matter.
+bool IsWindowsOwn(const ScanKey& key, std::string_view data, std::string_view windows_folder,
+                  std::string_view system_folder);
+
 // One view of a key: the native one, and on 64-bit Windows the 32-bit one of
 // the machine's keys, in that order.
 struct KeyView {
@@ -48,6 +111,10 @@ struct KeyView {
 // The views in which the key is a key of its own: what the scans, the
 // doctor and the watch visit.
 std::vector<KeyView> ViewsOf(const ScanKey& key, platform::Registry& registry);
+
+// Every autostart key in each view the scans visit, each once: what the
+// live test watches.
+std::vector<platform::KeyLocation> AutostartKeys(platform::Registry& registry);
 
 enum class KeyOpen {
   Opened,

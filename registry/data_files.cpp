@@ -36,8 +36,7 @@ std::vector<std::optional<std::string>> ReadSlots(IniStore& store, std::string_v
   return slots;
 }
 
-void WriteSlot(IniStore& store, int slot,
-               std::initializer_list<std::pair<std::string_view, std::string_view>> keys) {
+void WriteSlot(IniStore& store, int slot, const SlotKeys& keys) {
   const std::string section = std::to_string(slot);
   std::vector<IniStore::Write> writes;
   for (const auto& [key, value] : keys) writes.push_back({section, key, value});

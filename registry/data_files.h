@@ -31,6 +31,8 @@ constexpr std::string_view kName = "nazwa";
 constexpr std::string_view kSection = "sekcja";
 // "32-bit" for an entry allowed from the 32-bit registry view.
 constexpr std::string_view kView = "widok";
+// The section text of the place it was allowed from, unless a Run key.
+constexpr std::string_view kPlace = "miejsce";
 }  // namespace white_list
 
 // The programs the person forbade to run.
@@ -89,8 +91,8 @@ std::optional<std::string> ReadSlot(IniStore& store, int slot, std::string_view 
 std::vector<std::optional<std::string>> ReadSlots(IniStore& store, std::string_view key, int last_slot);
 // Writes the keys into slot n in the order given, in one replacement of the
 // file: no reader ever sees half an entry.
-void WriteSlot(IniStore& store, int slot,
-               std::initializer_list<std::pair<std::string_view, std::string_view>> keys);
+using SlotKeys = std::vector<std::pair<std::string_view, std::string_view>>;
+void WriteSlot(IniStore& store, int slot, const SlotKeys& keys);
 void EraseSlot(IniStore& store, int slot);
 // The lowest slot in 0..last_slot without the key, or -1 when every slot is
 // in use. Found inside the IniStore::Change of the write that takes it, so

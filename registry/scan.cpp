@@ -7,6 +7,7 @@
 #include "platform/utf.h"
 #include "registry/data_files.h"
 #include "registry/ini_parse.h"
+#include "registry/startup_folders.h"
 #include "registry/undo.h"
 
 namespace registry {
@@ -29,12 +30,18 @@ bool IsOwnCommand(std::string_view data, std::string_view own_path) {
 }
 
 void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
+  ScanViews(scan_key);
+  host_.ShowBalloon();
+}
+
+void RegistryScan::ScanOtherKey(const ScanKey& scan_key) { ScanViews(scan_key); }
+
+void RegistryScan::ScanViews(const ScanKey& scan_key) {
   host_.ShowScanPage();
   host_.StopMonitor();
   host_.Pump();
   for (const KeyView& view : ViewsOf(scan_key, host_.Registry())) ScanView(scan_key, view);
   if (host_.LiveRegistryTest()) host_.StartMonitor();
-  host_.ShowBalloon();
 }
 
 void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
@@ -46,7 +53,12 @@ void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
     host_.Refused(KeyText(scan_key.root, scan_key.path, view.view), Refusal::Read);
   // The names are taken once: values added during the scan wait for the next.
   std::vector<std::string> names;
-  if (opened.key) names = opened.key->ValueNames();
+  if (opened.key) {
+    if (scan_key.entries == Entries::EveryValue)
+      names = opened.key->ValueNames();
+    else
+      names = {std::string(scan_key.value)};
+  }
 
   const int count = int(names.size());
   for (int i = 0; i < count; ++i) {
@@ -54,18 +66,42 @@ void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
     if (host_.Ending()) break;
     host_.Progress(i, count - 1);
     long_read_.reset();
-    if (MatchWhiteList(*opened.key, names[i]) == Match::New) AskUser(*opened.key, names[i], scan_key, view);
+    if (MatchWhiteList(*opened.key, names[i], scan_key) == Match::New) AskUser(*opened.key, names[i], scan_key, view);
   }
   long_read_.reset();
 }
 
 void RegistryScan::FullRegistryScan() {
   for (const ScanKey& key : kScanKeys) ScanAutorunKey(key);
+  for (const ScanKey& key : kOtherKeys) ScanOtherKey(key);
+  for (const StartupPlace& place : kStartupPlaces) ScanStartupFolder(place);
   host_.SetBalloonText("Full registry scan complete");
   host_.ShowBalloon();
 }
 
-RegistryScan::Match RegistryScan::MatchWhiteList(platform::RegistryKey& key, const std::string& name) {
+void RegistryScan::ScanStartupFolder(const StartupPlace& place) {
+  host_.ShowScanPage();
+  host_.StopMonitor();
+  host_.Pump();
+  // A folder that is not there holds nothing.
+  const std::optional<std::string> folder = host_.Shell().StartupFolderPath(place.folder);
+  const platform::FolderList files = folder ? host_.Files().ListFiles(*folder) : platform::FolderList{};
+  const int count = int(files.names.size());
+  for (int i = 0; i < count && !host_.Ending(); ++i) {
+    host_.Pump();
+    if (host_.Ending()) break;
+    host_.Progress(i, count - 1);
+    const std::string& name = files.names[i];
+    if (IsFolderSettings(name)) continue;
+    const std::string path = *folder + "\\" + name;
+    const std::string command = StartupCommand(host_.Shell(), path);
+    if (!IsOwnCommand(command, host_.OwnPath()) && !OnWhiteList(command)) AskAboutFile(place, path, name, command);
+  }
+  if (host_.LiveRegistryTest()) host_.StartMonitor();
+}
+
+RegistryScan::Match RegistryScan::MatchWhiteList(platform::RegistryKey& key, const std::string& name,
+                                                 const ScanKey& scan_key) {
   // A value that is gone or not text is no command line to judge.
   std::optional<platform::ValueInfo> info = key.Info(name);
   if (!info || !info->IsText()) return Match::Gone;
@@ -73,6 +109,10 @@ RegistryScan::Match RegistryScan::MatchWhiteList(platform::RegistryKey& key, con
   if (info->size / 2 > IniStore::kMaxRead + 1) return MatchLongValue(key, name, *info);
   std::optional<std::string> data = ReadText(key, name);
   if (!data) return Match::Gone;
+  if (scan_key.entries == Entries::OneValue && data->empty()) return Match::Gone;
+  if (scan_key.entries == Entries::NotWindowsOwn &&
+      IsWindowsOwn(scan_key, *data, host_.Processes().WindowsFolder(), host_.Processes().SystemFolder()))
+    return Match::Known;
   if (IsOwnCommand(*data, host_.OwnPath()) || OnWhiteList(*data)) return Match::Known;
   return Match::New;
 }
@@ -107,6 +147,14 @@ std::optional<AutorunCommand> RegistryScan::ReadForAlert(platform::RegistryKey& 
   return ReadCommand(key, name);
 }
 
+Decision RegistryScan::Ask(std::string_view section_text, const std::string& name, const AutorunCommand& command) {
+  CommandParts parts = SplitCommandLine(platform::CutToUtf16Units(command.text, kShownChars));
+  const Decision decision =
+      host_.Ask({std::string(section_text), ShownName(name), ShownCommand(command), parts.path, parts.name});
+  host_.Pump();
+  return decision;
+}
+
 void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key,
                           const KeyView& view) {
   host_.Pump();
@@ -115,17 +163,31 @@ void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, 
   // What the user is asked about and what is acted on: the command as read,
   // whatever the alert shows of it.
   const std::string data = command->text;
-  CommandParts parts = SplitCommandLine(platform::CutToUtf16Units(data, kShownChars));
-  const Decision decision =
-      host_.Ask({std::string(view.section_text), ShownName(name), ShownCommand(*command), parts.path, parts.name});
-  host_.Pump();
+  const Decision decision = Ask(view.section_text, name, *command);
 
   if (decision.answer == Answer::Delete) {
     Delete(key, name, data, scan_key, view.view);
     if (decision.ticked) host_.BlockProgram(data);
   } else if (decision.answer == Answer::Allow) {
     // What the user saw and allowed, even if the value changed meanwhile.
-    Allow(name, data, view.view);
+    Allow(name, data, scan_key.IsRunKey() ? std::string_view() : view.section_text, view.view);
+  } else if (!host_.Ending()) {
+    host_.Warn(std::string(kLostAnswer));
+  }
+}
+
+void RegistryScan::AskAboutFile(const StartupPlace& place, const std::string& path, const std::string& name,
+                                const std::string& command) {
+  const Decision decision = Ask(place.section_text, name, AutorunCommand{command});
+  if (decision.answer == Answer::Delete) {
+    // Only the file the person was shown goes: it may have been replaced meanwhile.
+    if (!host_.Files().Exists(path) || StartupCommand(host_.Shell(), path) != command)
+      host_.Warn(std::string(kNotDeletedChanged));
+    else if (host_.MoveToTrashcan(path))
+      host_.Say(std::string(kTrashed));
+    if (decision.ticked) host_.BlockProgram(command);
+  } else if (decision.answer == Answer::Allow) {
+    Allow(name, command, place.section_text, platform::RegView::Native);
   } else if (!host_.Ending()) {
     host_.Warn(std::string(kLostAnswer));
   }
@@ -157,7 +219,13 @@ void RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, c
   if (!now->more_after_nul) recorded = RecordRemoval(host_.Statistics(), removed);
   if (recorded.result != RecordResult::Recorded)
     host_.Warn(std::string(recorded.result == RecordResult::Full ? kUndoFull : kUndoNotStorable));
-  if (writable.key->DeleteValue(name)) return;
+  if (scan_key.entries == Entries::NotWindowsOwn) {
+    // Windows cannot log on without its own shell and Userinit.
+    const std::string own = WindowsOwnData(scan_key, host_.Processes().SystemFolder());
+    if (own.empty() ? writable.key->DeleteValue(name) : writable.key->WriteText(name, own)) return;
+  } else if (writable.key->DeleteValue(name)) {
+    return;
+  }
   // Not deleted: its record would only offer to write it over itself.
   if (recorded.slot >= 0) EraseRemoval(host_.Statistics(), recorded.slot, removed);
   if (writable.key->Info(name))
@@ -166,7 +234,8 @@ void RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, c
     host_.Warn(std::string(kNotDeletedChanged));
 }
 
-void RegistryScan::Allow(const std::string& name, const std::string& data, platform::RegView view) {
+void RegistryScan::Allow(const std::string& name, const std::string& data, std::string_view place,
+                         platform::RegView view) {
   if (!FitsInList(name) || !FitsInList(data)) {
     host_.Warn(std::string(kNotStorable));
     return;
@@ -180,11 +249,13 @@ void RegistryScan::Allow(const std::string& name, const std::string& data, platf
       // The 32-bit view is told apart by a key of its own. Matching reads
       // neither, so an entry allowed in one view is known in the other too.
       using namespace white_list;
-      if (view == platform::RegView::Wow32)
-        WriteSlot(white, slot,
-                  {{kNumber, number}, {kName, ShownName(name)}, {kSection, "HKLM_run"}, {kView, "32-bit"}, {kCommand, data}});
-      else
-        WriteSlot(white, slot, {{kNumber, number}, {kName, ShownName(name)}, {kSection, "HKLM_run"}, {kCommand, data}});
+      const std::string shown_name = ShownName(name);
+      SlotKeys keys{{kNumber, number}, {kName, shown_name}, {kSection, "HKLM_run"}};
+      // The other places are told apart by their section text.
+      if (!place.empty()) keys.push_back({kPlace, place});
+      if (view == platform::RegView::Wow32) keys.push_back({kView, "32-bit"});
+      keys.push_back({kCommand, data});
+      WriteSlot(white, slot, keys);
       return;
     }
   }

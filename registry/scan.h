@@ -7,17 +7,27 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/files.h"
+#include "platform/processes.h"
 #include "platform/registry.h"
+#include "platform/shell.h"
 #include "registry/autorun.h"
 #include "registry/host.h"
 #include "registry/ini_store.h"
 
 namespace registry {
 
+struct StartupPlace;
+
 // What the scan needs from the window that owns it.
 class ScanHost : public virtual EngineHost {
  public:
   virtual platform::Registry& Registry() = 0;
+  // The Startup folders, their files and shortcuts.
+  virtual platform::Files& Files() = 0;
+  virtual platform::Shell& Shell() = 0;
+  // The Windows and system folders, which Windows' own log-on values name.
+  virtual platform::Processes& Processes() = 0;
   virtual IniStore& WhiteList() = 0;
   // Where each deleted value is recorded for undo (C:\Windows\statistics.vlt).
   virtual IniStore& Statistics() = 0;
@@ -40,6 +50,10 @@ class ScanHost : public virtual EngineHost {
   virtual std::string OwnPath() = 0;
   // Shows the registry alert about the entry; the person's answer.
   virtual Decision Ask(const Question& question) = 0;
+  // Moves the file into the trashcan, checking first that it is still the
+  // file at path; true when it is there and on the trashcan's list. Tells
+  // the person what went wrong itself.
+  virtual bool MoveToTrashcan(const std::string& path) = 0;
 };
 
 inline constexpr std::string_view kLostAnswer =
@@ -58,6 +72,9 @@ std::string CutMark(size_t characters);
 // start; with the marks that say what is not shown.
 std::string ShownCommand(const AutorunCommand& command);
 
+inline constexpr std::string_view kTrashed =
+    "The file was moved to the trashcan. You can put it back from the Trashcan page.";
+
 // The program's own start-with-Windows value: its path quoted, as it
 // registers itself, or bare, as older versions did.
 bool IsOwnCommand(std::string_view data, std::string_view own_path);
@@ -72,15 +89,22 @@ class RegistryScan {
   RegistryScan(const RegistryScan&) = delete;
   RegistryScan& operator=(const RegistryScan&) = delete;
 
-  // One key, in each of its views: every text value whose data is not on
-  // the white list is put to the user, and the answer acted on.
+  // One of the four Run keys, in each of its views: every text value whose
+  // data is not on the white list is put to the user, and the answer acted
+  // on; then the balloon.
   void ScanAutorunKey(const ScanKey& key);
-  // The four keys in order, then "Full registry scan complete".
+  // Every place in order (the four keys, the other keys, the Startup
+  // folders), then "Full registry scan complete".
   void FullRegistryScan();
+
+  // One of the other keys, as a Run key but without a balloon.
+  void ScanOtherKey(const ScanKey& key);
+  // One Startup folder: every file in it but desktop.ini.
+  void ScanStartupFolder(const StartupPlace& place);
 
  private:
   enum class Match { Known, New, Gone };
-  Match MatchWhiteList(platform::RegistryKey& key, const std::string& name);
+  Match MatchWhiteList(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key);
   // One read for data too long to hold in a list: either no slot can hold
   // it, or a NUL cut it short and the text is matched as read.
   Match MatchLongValue(platform::RegistryKey& key, const std::string& name, const platform::ValueInfo& info);
@@ -88,9 +112,15 @@ class RegistryScan {
   // read again only when the file has changed.
   bool OnWhiteList(const std::string& data);
   std::optional<AutorunCommand> ReadForAlert(platform::RegistryKey& key, const std::string& name);
+  void ScanViews(const ScanKey& scan_key);
   void ScanView(const ScanKey& scan_key, const KeyView& view);
+  // The alert about an entry of that section; the person's answer.
+  Decision Ask(std::string_view section_text, const std::string& name, const AutorunCommand& command);
   void AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key, const KeyView& view);
-  void Allow(const std::string& name, const std::string& data, platform::RegView view);
+  // place: the section text a slot records, "" for the four Run keys.
+  void Allow(const std::string& name, const std::string& data, std::string_view place, platform::RegView view);
+  void AskAboutFile(const StartupPlace& place, const std::string& path, const std::string& name,
+                    const std::string& command);
   // Deletes the value when it still holds what the person was shown,
   // recording it for undo first; tells the person when it cannot.
   void Delete(platform::RegistryKey& key, const std::string& name, const std::string& shown,

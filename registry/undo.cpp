@@ -30,14 +30,8 @@ std::string_view TypeText(platform::ValueType type) {
   return type == platform::ValueType::ExpandSz ? "REG_EXPAND_SZ" : "REG_SZ";
 }
 
-// One of the keys the scan deletes from, in a view it has there.
-bool IsAutostartKey(const RemovedEntry& e) {
-  for (const ScanKey& k : kScanKeys) {
-    if (k.root != e.root || !ini::EqualNoCase(k.path, e.path)) continue;
-    return e.view == platform::RegView::Native || !k.section_text_32.empty();
-  }
-  return false;
-}
+// A place the scan deletes from, in a view it has there.
+bool IsAutostartKey(const RemovedEntry& e) { return PlaceOf(e.root, e.path, e.view, e.name) != nullptr; }
 
 std::string NameText(const std::string& name) { return name.empty() ? "(Default)" : ShownName(name); }
 
@@ -162,7 +156,14 @@ void RecoverRemoval(UndoHost& host, int slot, const std::string& shown_text) {
 
   platform::Registry& registry = host.Registry();
   if (std::unique_ptr<platform::RegistryKey> key = registry.Open(e.root, e.path, platform::Access::Read, nullptr, e.view)) {
-    if (std::optional<platform::RegValue> existing = key->Read(e.name)) {
+    std::optional<platform::RegValue> existing = key->Read(e.name);
+    const ScanKey* place = PlaceOf(e.root, e.path, e.view, e.name);
+    // Windows' own data, which the deletion put back, is replaced without a question.
+    if (existing && place->entries == Entries::NotWindowsOwn && existing->IsText() &&
+        IsWindowsOwn(*place, existing->data.substr(0, existing->data.find('\0')), host.Processes().WindowsFolder(),
+                     host.Processes().SystemFolder()))
+      existing.reset();
+    if (existing) {
       std::string now = existing->IsText() ? existing->data.substr(0, existing->data.find('\0'))
                                            : std::string("(a value that is not text)");
       if (host.Tell(tk::MsgKind::Warning, "The key already holds a value named \"" + NameText(e.name) + "\":\r\n\r\n" + now +

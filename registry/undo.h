@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/processes.h"
 #include "platform/registry.h"
 #include "registry/host.h"
 #include "registry/ini_store.h"
@@ -75,6 +76,8 @@ inline constexpr std::string_view kNotRecovered =
 class UndoHost : public virtual EngineHost {
  public:
   virtual platform::Registry& Registry() = 0;
+  // The Windows and system folders, which Windows' own log-on values name.
+  virtual platform::Processes& Processes() = 0;
   virtual IniStore& Statistics() = 0;
   // The change monitor, stopped around the program's own write so that
   // nobody is asked about it. Pause says whether it was watching.

@@ -120,6 +120,8 @@ std::string PortableProcesses::WindowsFolder() {
   return windows_folder_;
 }
 
+std::string PortableProcesses::SystemFolder() { return WindowsFolder() + "\\system32"; }
+
 void PortableProcesses::SetCritical(uint32_t pid, bool critical) {
   std::lock_guard lock(mu_);
   if (critical) {

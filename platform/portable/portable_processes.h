@@ -18,6 +18,8 @@ class PortableProcesses : public Processes {
   StopResult Stop(uint32_t pid, const std::function<bool(const std::string&)>& is_it) override;
   bool IsCritical(uint32_t pid) override;
   std::string WindowsFolder() override;
+  // The Windows folder's system32.
+  std::string SystemFolder() override;
   bool Is64BitWindows() override;
 
   // Adds a process (or replaces the one with this pid); the snapshot name is

@@ -45,6 +45,7 @@ struct PortableRegistry::State {
   std::array<std::shared_ptr<Node>, 5> roots;
   std::vector<WatchRec*> watches;
   bool wow64 = false;
+  std::vector<std::vector<std::string>> shared;  // paths both views share
 
   State() {
     for (size_t i = 0; i < roots.size(); ++i) {
@@ -100,6 +101,11 @@ void ApplyView(const State& st, RootKey root, std::vector<std::string>& parts, R
   if (parts.empty() || !SameName(parts[0], "SOFTWARE")) return;
   // A path already in the 32-bit view's own key stays as it is.
   if (parts.size() > 1 && SameName(parts[1], "Wow6432Node")) return;
+  for (const std::vector<std::string>& shared : st.shared) {
+    bool within = parts.size() >= shared.size();
+    for (size_t i = 0; within && i < shared.size(); ++i) within = SameName(parts[i], shared[i]);
+    if (within) return;
+  }
   parts.insert(parts.begin() + 1, "Wow6432Node");
 }
 
@@ -441,6 +447,23 @@ std::unique_ptr<ChangeWaiter> PortableRegistry::NewWaiter() {
 bool PortableRegistry::HasWow32View() {
   std::lock_guard lock(state_->mu);
   return state_->wow64;
+}
+
+bool PortableRegistry::ViewsShareKey(RootKey root, const std::string& path) {
+  if (!Open(root, path, Access::Read, nullptr, RegView::Native) || !Open(root, path, Access::Read, nullptr, RegView::Wow32))
+    return false;
+  auto parts = SplitPath(path);
+  if (!parts) return false;
+  std::vector<std::string> wow32 = *parts;
+  std::lock_guard lock(state_->mu);
+  ApplyView(*state_, root, wow32, RegView::Wow32);
+  return wow32.size() == parts->size();
+}
+
+void PortableRegistry::ShareInViews(const std::string& path) {
+  auto parts = SplitPath(path);
+  std::lock_guard lock(state_->mu);
+  if (parts) state_->shared.push_back(*parts);
 }
 
 void PortableRegistry::SetWow64(bool wow64) {

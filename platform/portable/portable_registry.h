@@ -28,12 +28,16 @@ class PortableRegistry : public Registry {
                                      unsigned filter, RegView view = RegView::Native) override;
   std::unique_ptr<ChangeWaiter> NewWaiter() override;
   bool HasWow32View() override;
+  bool ViewsShareKey(RootKey root, const std::string& path) override;
 
   // Makes it the registry of 64-bit Windows as a 32-bit program sees it:
   // RegView::Wow32 then finds HKLM\SOFTWARE\... under
   // HKLM\SOFTWARE\Wow6432Node\... . Otherwise (32-bit Windows) both
   // views are the same keys.
   void SetWow64(bool wow64);
+  // The machine's SOFTWARE\<path> and everything under it lie in one key
+  // for both views, as 64-bit Windows shares some keys.
+  void ShareInViews(const std::string& path);
 
   // Applies .reg text (REGEDIT4 or "Windows Registry Editor Version 5.00").
   // Returns the 1-based numbers of the lines it skipped as malformed.

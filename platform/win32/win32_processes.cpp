@@ -170,6 +170,15 @@ std::string Win32Processes::WindowsFolder() {
   return folder;
 }
 
+std::string Win32Processes::SystemFolder() {
+  wchar_t buf[MAX_PATH + 1];
+  UINT len = GetSystemDirectoryW(buf, UINT(std::size(buf)));
+  if (len == 0 || len >= std::size(buf)) return WindowsFolder() + "\\system32";
+  std::string folder = Utf8(buf, len);
+  while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+  return folder;
+}
+
 bool Win32Processes::Is64BitWindows() {
   if (sizeof(void*) == 8) return true;
   BOOL wow64 = FALSE;

@@ -16,6 +16,7 @@ class Win32Processes : public Processes {
   // Reads the "break on termination" mark; needs query access.
   bool IsCritical(uint32_t pid) override;
   std::string WindowsFolder() override;
+  std::string SystemFolder() override;
   bool Is64BitWindows() override;
 };
 

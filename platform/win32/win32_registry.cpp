@@ -419,6 +419,31 @@ bool Win32Registry::HasWow32View() {
   return wow64;
 }
 
+bool Win32Registry::ViewsShareKey(RootKey root, const std::string& path) {
+  HKEY base = RootHandle(root);
+  auto clean = CleanPath(path);
+  if (!base || !clean) return false;
+  using Query = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+  static const Query query = Bind<Query>(GetModuleHandleW(L"ntdll.dll"), "NtQueryKey");
+  if (!query) return false;
+  auto name_in = [&](RegView view) -> std::optional<std::wstring> {
+    HKEY h = nullptr;
+    if (RegOpenKeyExW(base, clean->c_str(), 0, KEY_QUERY_VALUE | ViewFlag(view), &h) != ERROR_SUCCESS)
+      return std::nullopt;
+    KeyHandle key(h);
+    // KEY_NAME_INFORMATION: the name's length in bytes, then the name.
+    std::vector<ULONG> buffer(2048);
+    ULONG length = 0;
+    if (query(h, 3 /* KeyNameInformation */, buffer.data(), ULONG(buffer.size() * sizeof(ULONG)), &length) != 0)
+      return std::nullopt;
+    const ULONG bytes = std::min<ULONG>(buffer[0], ULONG((buffer.size() - 1) * sizeof(ULONG)));
+    return std::wstring(reinterpret_cast<const wchar_t*>(&buffer[1]), bytes / sizeof(wchar_t));
+  };
+  const std::optional<std::wstring> native = name_in(RegView::Native), wow32 = name_in(RegView::Wow32);
+  return native && wow32 && CompareStringOrdinal(native->c_str(), int(native->size()), wow32->c_str(),
+                                                 int(wow32->size()), TRUE) == CSTR_EQUAL;
+}
+
 std::unique_ptr<RegistryKey> Win32Registry::Open(RootKey root, const std::string& path,
                                                  Access access, OpenStatus* status, RegView view) {
   OpenStatus ignored;

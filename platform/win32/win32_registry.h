@@ -22,6 +22,8 @@ class Win32Registry : public Registry {
   std::unique_ptr<ChangeWaiter> NewWaiter() override;
   // A 32-bit process under WOW64, or a 64-bit one.
   bool HasWow32View() override;
+  // Compares the kernel's names of the key opened in each view.
+  bool ViewsShareKey(RootKey root, const std::string& path) override;
 };
 
 }  // namespace platform::win32

@@ -10,13 +10,17 @@
 #include "registry/scan.h"
 #include "toolkit/application.h"
 
-template <class RegistryImpl>
+template <class RegistryImpl, class ShellImpl, class ProcessesImpl>
 class BenchScanHost : public registry::ScanHost {
  public:
   BenchScanHost(platform::Files& files, const std::string& list_path, const std::string& statistics_path)
-      : white_(files, list_path), statistics_(files, statistics_path) {}
+      : files_(files), white_(files, list_path), statistics_(files, statistics_path) {}
 
   platform::Registry& Registry() override { return registry_; }
+  platform::Files& Files() override { return files_; }
+  platform::Shell& Shell() override { return shell_; }
+  platform::Processes& Processes() override { return processes_; }
+  bool MoveToTrashcan(const std::string&) override { return false; }
   registry::IniStore& WhiteList() override { return white_; }
   registry::IniStore& Statistics() override { return statistics_; }
   void Progress(int, int) override {}
@@ -43,6 +47,9 @@ class BenchScanHost : public registry::ScanHost {
 
  private:
   RegistryImpl registry_;
+  platform::Files& files_;
+  ShellImpl shell_;
+  ProcessesImpl processes_;
   registry::IniStore white_;
   registry::IniStore statistics_;  // nothing is deleted, so never written
 };

@@ -33,7 +33,7 @@ std::string CommandLine(const std::string& tag, int length) {
   return text + "\\tool.exe\" /min";
 }
 
-using BenchHost = BenchScanHost<platform::portable::PortableRegistry>;
+using BenchHost = BenchScanHost<platform::portable::PortableRegistry, platform::portable::PortableShell, platform::portable::PortableProcesses>;
 
 // A white list with every slot in use and the four keys' values, each
 // `length` characters long.

@@ -145,6 +145,10 @@ e2e_build_template() {
     # would find no program; Windows always has it.
     e2e_wine_step "the .txt file type (reg add)" "$prefix" \
       e2e_wine "$prefix" reg add 'HKCR\.txt' /ve /d txtfile /f || exit
+    # Wine starts its menu builder from HKLM RunServices, which Windows has
+    # not: the program would ask about it in every test.
+    e2e_wine_step "no menu builder at log-on (reg delete)" "$prefix" \
+      e2e_wine "$prefix" reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\RunServices' /v winemenubuilder /f || exit
     e2e_step "the program's folder, the fonts and the help file" e2e_add_program_files "$prefix" || exit
     e2e_step "the registry on disk (wineserver -w)" env WINEPREFIX="$prefix" timeout 60 wineserver -w
   )

@@ -27,8 +27,7 @@ class RegistryMonitor : public ::testing::Test {
   std::thread::id handler_thread;
 
   void Start(std::function<void()> extra = {}) {
-    monitor->SetRootKey(RootKey::CurrentUser);
-    monitor->SetRegistryKey(kKey);
+    monitor->SetKeys({{RootKey::CurrentUser, kKey}});
     monitor->SetOnChange([this, extra] {
       ++reports;
       handler_thread = std::this_thread::get_id();
@@ -123,8 +122,7 @@ TEST_F(RegistryMonitor, AReportQueuedBeforeAStopIsNotRun) {
 
 TEST_F(RegistryMonitor, SettingsDecideWhetherAWorkerRuns) {
   registry.OpenOrCreate(RootKey::CurrentUser, kKey);
-  monitor->SetRegistryKey(kKey);
-  monitor->SetRootKey(RootKey::CurrentUser);
+  monitor->SetKeys({{RootKey::CurrentUser, kKey}});
   monitor->SetActive(true);
   EXPECT_FALSE(monitor->Watching()) << "not before loading has finished";
   monitor->Loaded();
@@ -167,9 +165,8 @@ TEST_F(RegistryMonitor, BothViewsAreWatchedOn64BitWindows) {
   auto set = [this](const char* path, const std::string& name) {
     registry.Set(RootKey::LocalMachine, path, name, RegValue{1, "C:\\" + name + ".exe"});
   };
-  monitor->SetRootKey(RootKey::LocalMachine);
-  monitor->SetRegistryKey(kRun);
-  monitor->SetRegistryViews({platform::RegView::Native, platform::RegView::Wow32});
+  monitor->SetKeys({{RootKey::LocalMachine, kRun, platform::RegView::Native},
+                    {RootKey::LocalMachine, kRun, platform::RegView::Wow32}});
   monitor->SetOnChange([this] { ++reports; });
   monitor->SetActive(true);
   monitor->Loaded();
@@ -190,7 +187,7 @@ TEST_F(RegistryMonitor, BothViewsAreWatchedOn64BitWindows) {
 
   // The native view alone: the 32-bit key's change is not reported, the
   // native change after it is, and only that one.
-  monitor->SetRegistryViews({platform::RegView::Native});
+  monitor->SetKeys({{RootKey::LocalMachine, kRun, platform::RegView::Native}});
   set(kRun32, "unheard");
   set(kRun, "heard");
   ASSERT_TRUE(Reported());

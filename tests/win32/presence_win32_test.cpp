@@ -93,8 +93,7 @@ struct PresenceWin32 : ::testing::Test {
   }
   std::unique_ptr<components::TzelRegistryMonitor> Monitor(std::function<void()> handler) {
     auto m = std::make_unique<components::TzelRegistryMonitor>(system.View().registry);
-    m->SetRootKey(platform::RootKey::CurrentUser);
-    m->SetRegistryKey("Software\\VeltraneTest\\Monitor");
+    m->SetKeys({{platform::RootKey::CurrentUser, "Software\\VeltraneTest\\Monitor"}});
     m->SetOnChange(std::move(handler));
     m->SetActive(true);
     m->Loaded();

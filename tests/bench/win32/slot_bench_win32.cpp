@@ -15,7 +15,9 @@
 
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_files.h"
+#include "platform/win32/win32_processes.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_shell.h"
 #include "registry/data_files.h"
 #include "registry/scan.h"
 #include "tests/bench/bench_scan_host.h"
@@ -56,7 +58,7 @@ int main() {
   const std::string list_path =
       platform::win32::Utf8(temp) + "veltrane-slots-" + std::to_string(GetCurrentProcessId()) + ".vlt";
   platform::win32::Win32Files files;
-  BenchScanHost<platform::win32::Win32Registry> host(files, list_path, list_path + ".statistics");
+  BenchScanHost<platform::win32::Win32Registry, platform::win32::Win32Shell, platform::win32::Win32Processes> host(files, list_path, list_path + ".statistics");
 
   // Strangers up to slot 400, then the key's values, one per slot.
   std::string list;

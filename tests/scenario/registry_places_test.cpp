@@ -1,0 +1,206 @@
+// The other places that start programs at log-on: each is scanned, asked
+// about with its own section text, allowed, deleted and recovered as the
+// Run keys are.
+#include <string>
+
+#include "registry/autorun.h"
+#include "tests/scenario/registry_fixture.h"
+
+namespace scenario {
+namespace {
+
+using platform::RegView;
+using platform::RootKey;
+using R = RegistryProgram::Reply;
+
+class RegistryPlaces : public RegistryProgram {
+ protected:
+  RegistryPlaces() {
+    sys.registry.SetWow64(true);
+    Configure("auto_skan_rejestru=1");
+  }
+  std::string Data(const registry::ScanKey& key, RegView view, const std::string& name) {
+    std::unique_ptr<platform::RegistryKey> k = sys.registry.Open(key.root, std::string(key.path), platform::Access::Read, nullptr, view);
+    std::optional<platform::RegValue> v = k ? k->Read(name) : std::nullopt;
+    return v ? v->data : "(absent)";
+  }
+  void Set(const registry::ScanKey& key, RegView view, const std::string& name, const std::string& data) {
+    sys.registry.OpenOrCreate(key.root, std::string(key.path), nullptr, view)->WriteText(name, data);
+  }
+  void Recover() {
+    backend.AnswerBoxes({tk::ModalResult::Ok, tk::ModalResult::Yes});
+    velmain->ShowPage(velmain->rejestr);
+    velmain->RefreshLists();
+    ASSERT_TRUE(backend.Select(List("list_rejestr"), 0));
+    ASSERT_TRUE(backend.Click(Button("Button9")));
+    backend.RunUntilIdle();
+  }
+};
+
+TEST_F(RegistryPlaces, EachIsAskedAboutAllowedDeletedAndRecoveredInEachView) {
+  StartAnswering();
+  ASSERT_EQ(Alerts(), 0);
+  for (const registry::ScanKey& key : registry::kOtherKeys) {
+    for (const registry::KeyView& view : registry::ViewsOf(key, sys.registry)) {
+      const std::string what = std::string(view.section_text);
+      const std::string name = key.entries == registry::Entries::EveryValue ? "Agent" : std::string(key.value);
+      const std::string before = Data(key, view.view, name);
+      Set(key, view.view, name, "C:\\Agent\\agent.exe " + what);
+      shown.clear();
+      AnswerAlerts({R::Allow});
+      Restart();
+      ASSERT_EQ(Alerts(), 1) << what;
+      EXPECT_EQ(shown[0].section, what);
+      EXPECT_EQ(shown[0].name, name);
+      EXPECT_EQ(shown[0].value, "C:\\Agent\\agent.exe " + what);
+      EXPECT_EQ(WhiteSlot(0, "sekcja"), "HKLM_run") << what;
+      EXPECT_EQ(WhiteSlot(0, "miejsce"), what);
+      EXPECT_EQ(WhiteSlot(0, "widok"), view.view == RegView::Wow32 ? "32-bit" : "err") << what;
+
+      // Known now, wherever it was allowed: nothing is asked.
+      shown.clear();
+      Restart();
+      EXPECT_EQ(Alerts(), 0) << what;
+
+      // Deleted: gone, or Windows' own back in its place; then recovered.
+      WriteList(testing_support::kWhiteListPath, "");
+      AnswerAlerts({R::Delete});
+      Restart();
+      ASSERT_EQ(Alerts(), 1) << what;
+      const std::string own = key.entries == registry::Entries::NotWindowsOwn
+                                  ? registry::WindowsOwnData(key, "C:\\Windows\\system32")
+                                  : std::string();
+      EXPECT_EQ(Data(key, view.view, name), own.empty() ? "(absent)" : own) << what;
+      Recover();
+      EXPECT_EQ(Data(key, view.view, name), "C:\\Agent\\agent.exe " + what) << what;
+      EXPECT_EQ(backend.BoxTexts().back(), "The entry was put back into the registry.") << what;
+
+      // Left as it was found, for the next place.
+      if (before == "(absent)")
+        sys.registry.OpenOrCreate(key.root, std::string(key.path), nullptr, view.view)->DeleteValue(name);
+      else
+        Set(key, view.view, name, before);
+      WriteList(testing_support::kWhiteListPath, "");
+    }
+  }
+}
+
+TEST_F(RegistryPlaces, WindowsOwnLogonValuesAndEmptyLoadAreNeverAsked) {
+  Reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon]\n"
+      "\"Shell\"=\"C:\\\\WINDOWS\\\\Explorer.EXE\"\n"
+      "\"Userinit\"=\"c:\\\\windows\\\\system32\\\\USERINIT.exe\"\n"
+      "[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon]\n"
+      "\"Shell\"=\"explorer.exe\"\n"
+      "[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows]\n"
+      "\"Load\"=\"\"\n"
+      "\"Device\"=\"C:\\\\not\\\\a\\\\program.exe\"\n");
+  StartAnswering();
+  EXPECT_EQ(Alerts(), 0);
+
+  // A Userinit with a program after Windows' own is a change.
+  Reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon]\n"
+      "\"Userinit\"=\"C:\\\\Windows\\\\system32\\\\userinit.exe,C:\\\\evil.exe\"\n");
+  Restart();
+  ASSERT_EQ(Alerts(), 1);
+  EXPECT_EQ(shown[0].section, "Local machine, logon programs.");
+}
+
+TEST(WindowsOwn, DataOfTheLogonValues) {
+  const registry::ScanKey& shell = registry::kOtherKeys[10];
+  const registry::ScanKey& userinit = registry::kOtherKeys[11];
+  const registry::ScanKey& user_shell = registry::kOtherKeys[12];
+  ASSERT_EQ(shell.value, "Shell");
+  ASSERT_EQ(userinit.value, "Userinit");
+  ASSERT_EQ(user_shell.root, RootKey::CurrentUser);
+  const char* windows = "C:\\Windows";
+  const char* system = "C:\\Windows\\system32";
+  EXPECT_TRUE(registry::IsWindowsOwn(shell, "EXPLORER.EXE", windows, system));
+  EXPECT_TRUE(registry::IsWindowsOwn(shell, "c:\\windows\\explorer.exe", windows, system));
+  EXPECT_FALSE(registry::IsWindowsOwn(shell, "explorer.exe evil.exe", windows, system));
+  EXPECT_FALSE(registry::IsWindowsOwn(shell, "C:\\Windows\\system32\\explorer.exe", windows, system));
+  EXPECT_TRUE(registry::IsWindowsOwn(userinit, "C:\\Windows\\system32\\userinit.exe,", windows, system));
+  EXPECT_TRUE(registry::IsWindowsOwn(userinit, "C:\\WINDOWS\\System32\\userinit.exe", windows, system));
+  EXPECT_FALSE(registry::IsWindowsOwn(userinit, "userinit.exe", windows, system));
+  EXPECT_FALSE(registry::IsWindowsOwn(userinit, "C:\\Windows\\system32\\userinit.exe,,", windows, system));
+  EXPECT_EQ(registry::WindowsOwnData(shell, system), "explorer.exe");
+  EXPECT_EQ(registry::WindowsOwnData(userinit, system), "C:\\Windows\\system32\\userinit.exe,");
+  EXPECT_EQ(registry::WindowsOwnData(user_shell, system), "");
+}
+
+}  // namespace
+}  // namespace scenario
+
+namespace scenario {
+namespace {
+
+constexpr const char* kStartup = "C:\\Users\\someone\\Start Menu\\Programs\\Startup";
+constexpr const char* kAllStartup = "C:\\ProgramData\\Start Menu\\Programs\\Startup";
+
+class StartupFolders : public RegistryProgram {
+ protected:
+  StartupFolders() {
+    Configure("auto_skan_rejestru=1");
+    sys.shell.SetStartupFolder(platform::StartupFolder::CurrentUser, kStartup);
+    sys.shell.SetStartupFolder(platform::StartupFolder::AllUsers, kAllStartup);
+  }
+  void Put(const std::string& folder, const std::string& name) {
+    sys.files.CreateFolder(folder);
+    WriteFile(folder + "\\" + name, "x");
+  }
+};
+
+TEST_F(StartupFolders, ShortcutsAndFilesAreAskedAboutByTheirCommandsAndTrashedOnDelete) {
+  // The person's folder does not exist yet: nothing to ask there, no error.
+  Put(kAllStartup, "desktop.ini");
+  Put(kAllStartup, "tool.exe");
+  StartAnswering();
+  ASSERT_EQ(Alerts(), 1);
+  EXPECT_EQ(shown[0].section, "All users, startup folder.");
+  EXPECT_EQ(shown[0].name, "tool.exe");
+  EXPECT_EQ(shown[0].value, std::string(kAllStartup) + "\\tool.exe");
+
+  const std::string link = std::string(kStartup) + "\\Agent.lnk";
+  Put(kStartup, "Agent.lnk");
+  sys.shell.AddShortcut(link, {"C:\\Program Files\\Agent\\agent.exe", "/tray --quiet"});
+  Put(kStartup, "Web.lnk");
+  sys.shell.AddShortcut(std::string(kStartup) + "\\Web.lnk", {"", ""});
+  Put(kStartup, "Plain.lnk");
+  sys.shell.AddShortcut(std::string(kStartup) + "\\Plain.lnk", {"C:\\Apps\\plain.exe", ""});
+  shown.clear();
+  backend.ClearBoxes();
+  AnswerAlerts({R::Allow, R::DeleteTicked, R::Allow, R::Allow});
+  Restart();
+  ASSERT_EQ(Alerts(), 4);
+  EXPECT_EQ(shown[0].section, "Current user, startup folder.");
+  EXPECT_EQ(shown[0].name, "Agent.lnk");
+  EXPECT_EQ(shown[0].value, "\"C:\\Program Files\\Agent\\agent.exe\" /tray --quiet");
+  EXPECT_EQ(shown[1].value, "C:\\Apps\\plain.exe");
+  EXPECT_EQ(shown[2].value, std::string(kStartup) + "\\Web.lnk");
+  EXPECT_EQ(WhiteSlot(0, "wartosc"), "\"C:\\Program Files\\Agent\\agent.exe\" /tray --quiet");
+  EXPECT_EQ(WhiteSlot(0, "miejsce"), "Current user, startup folder.");
+  EXPECT_EQ(WhiteSlot(0, "nazwa"), "Agent.lnk");
+
+  // Deleted: in the trashcan and on its list, the command on the black list.
+  const std::string trashed = "C:\\Program Files\\Quorvik\\Veltrane\\Trashcan\\Plain.lnk";
+  EXPECT_FALSE(sys.files.Exists(std::string(kStartup) + "\\Plain.lnk"));
+  EXPECT_TRUE(sys.files.Exists(trashed));
+  EXPECT_EQ(Slot("C:\\Windows\\trashcan.vlt", 0, "sciezka"), std::string(kStartup) + "\\Plain.lnk");
+  EXPECT_EQ(Slot(testing_support::kBlackListPath, 0, "sciezka"), "C:\\Apps\\plain.exe");
+  const std::vector<std::string> boxes = Boxes();
+  EXPECT_NE(std::find(boxes.begin(), boxes.end(),
+                      "The file was moved to the trashcan. You can put it back from the Trashcan page."),
+            boxes.end());
+
+  // "Recover" on the Trashcan page puts it back where it was.
+  backend.AnswerBoxes({tk::ModalResult::Ok});
+  velmain->ShowPage(velmain->smietnik);
+  velmain->RefreshLists();
+  ASSERT_TRUE(backend.Select(List("list_smietnik"), 0));
+  ASSERT_TRUE(backend.Click(Button("Button10")));
+  backend.RunUntilIdle();
+  EXPECT_TRUE(sys.files.Exists(std::string(kStartup) + "\\Plain.lnk"));
+  EXPECT_FALSE(sys.files.Exists(trashed));
+}
+
+}  // namespace
+}  // namespace scenario
