@@ -6,6 +6,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/registry.h"
 
 namespace platform {
 
@@ -59,6 +62,13 @@ class FileLock {
   virtual ~FileLock() = default;
 };
 
+enum class ListStatus { Listed, Missing, Failed };
+
+struct FolderList {
+  ListStatus status = ListStatus::Failed;
+  std::vector<std::string> names;
+};
+
 class Files {
  public:
   virtual ~Files() = default;
@@ -90,6 +100,17 @@ class Files {
   // Text in the system's ANSI code page, as files written before UTF-8 hold
   // it, turned into UTF-8.
   virtual std::string AnsiToUtf8(std::string_view bytes) = 0;
+  // The names of the files directly in folder, hidden and system ones too;
+  // folders are left out. Missing, with no names, when there is no such
+  // folder.
+  virtual FolderList ListFiles(const std::string& folder) = 0;
+  // Arms a watch on the folder: it reports Changed when a file or folder
+  // directly in it is created, deleted, renamed or written. nullptr when
+  // the folder cannot be watched (it is missing). Once the folder itself is
+  // deleted the watch may report Changed or Failed, and then nothing more.
+  virtual std::unique_ptr<ChangeWatch> WatchFolder(const std::string& folder) = 0;
+  // A waiter for this store's folder watches; nullptr when there is none to give.
+  virtual std::unique_ptr<ChangeWaiter> NewWaiter() = 0;
 };
 
 }  // namespace platform

@@ -1,7 +1,8 @@
-// The shell: programs started for the person, and icons in the notification
-// area.
+// The shell: programs started for the person, icons in the notification
+// area, the Startup folders and the shortcuts in them.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -26,6 +27,18 @@ struct NotifyIconData {
 
 inline constexpr uint32_t kNifMessage = 1, kNifIcon = 2, kNifTip = 4, kNifInfo = 16;
 
+// The person's own Startup folder, and the one that starts its programs for
+// everyone who signs in.
+enum class StartupFolder { CurrentUser, AllUsers };
+
+// What a shortcut starts. target is empty for a shortcut to something that
+// is not a file (a shell folder, a web address).
+struct Shortcut {
+  std::string target;
+  std::string arguments;
+  bool operator==(const Shortcut&) const = default;
+};
+
 class Shell {
  public:
   virtual ~Shell() = default;
@@ -37,6 +50,13 @@ class Shell {
   virtual bool Start(const std::string& program, const std::string& arguments, const std::string& folder) = 0;
   // Shell_NotifyIcon; true when the shell accepted the record.
   virtual bool NotifyIcon(NotifyIconOp op, const NotifyIconData& data) = 0;
+  // Where Windows keeps the folder, whether or not it exists now, without a
+  // trailing backslash; nullopt when Windows names none.
+  virtual std::optional<std::string> StartupFolderPath(StartupFolder which) = 0;
+  // The target (environment variables expanded) and arguments stored in
+  // the shortcut file at path, as stored: the target is never looked for
+  // or repaired. nullopt when the file is no shortcut that can be read.
+  virtual std::optional<Shortcut> ReadShortcut(const std::string& path) = 0;
 };
 
 }  // namespace platform
