@@ -11,7 +11,10 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <thread>
 #include <fstream>
 #include <iterator>
@@ -124,7 +127,23 @@ void StampAfter(const fs::path& p, fs::file_time_type before) {
 
 }  // namespace
 
-PortableFiles::PortableFiles(fs::path c_drive) { drives_['C'] = std::move(c_drive); }
+// One lock and one condition for every watch of the store, as the portable
+// registry has them.
+struct FolderWatches {
+  struct Record {
+    std::string folder;  // the folder's Mapped key
+    bool pending = false;
+    bool cancelled = false;
+    bool gone = false;  // the folder is no more; nothing further is reported
+  };
+  std::mutex mu;
+  std::condition_variable changed;
+  std::vector<Record*> records;
+};
+
+PortableFiles::PortableFiles(fs::path c_drive) : watches_(std::make_shared<FolderWatches>()) {
+  drives_['C'] = std::move(c_drive);
+}
 
 void PortableFiles::MapDrive(char letter, fs::path folder) {
   std::lock_guard lock(mu_);
@@ -210,15 +229,19 @@ MoveStatus PortableFiles::Move(const std::string& from, const std::string& to) {
   if (Present(b->host) || !FolderExists(b->host.parent_path()) || rename_fails_) return MoveStatus::Failed;
   std::error_code ec;
   fs::rename(a->host, b->host, ec);
-  if (!ec) return MoveStatus::Moved;
-  // Another device: files may be copied across, as MOVEFILE_COPY_ALLOWED does.
-  if (!IsFile(a->host) || !fs::copy_file(a->host, b->host, fs::copy_options::none, ec) || ec) {
-    return MoveStatus::Failed;
+  if (ec) {
+    // Another device: files may be copied across, as MOVEFILE_COPY_ALLOWED does.
+    if (!IsFile(a->host) || !fs::copy_file(a->host, b->host, fs::copy_options::none, ec) || ec) {
+      return MoveStatus::Failed;
+    }
+    if (!fs::remove(a->host, ec) || ec) {
+      fs::remove(b->host, ec);
+      return MoveStatus::Failed;
+    }
   }
-  if (!fs::remove(a->host, ec) || ec) {
-    fs::remove(b->host, ec);
-    return MoveStatus::Failed;
-  }
+  FolderGone(a->key);
+  Changed(a->key);
+  Changed(b->key);
   return MoveStatus::Moved;
 }
 
@@ -227,8 +250,9 @@ bool PortableFiles::Delete(const std::string& path) {
   if (!m || !Writable(*m)) return false;
   std::error_code ec;
   auto st = fs::symlink_status(m->host, ec);
-  if (ec || !(fs::is_regular_file(st) || fs::is_symlink(st))) return false;
-  return fs::remove(m->host, ec) && !ec;
+  if (ec || !(fs::is_regular_file(st) || fs::is_symlink(st)) || !fs::remove(m->host, ec) || ec) return false;
+  Changed(m->key);
+  return true;
 }
 
 FileStamp PortableFiles::Stat(const std::string& path) {
@@ -317,6 +341,7 @@ bool PortableFiles::Replace(const std::string& path, const std::string& bytes) {
     return false;
   }
   if (before) StampAfter(m->host, *before);
+  Changed(m->key);
   return true;
 }
 
@@ -367,8 +392,10 @@ class PortableFileLock : public FileLock {
 std::unique_ptr<FileLock> PortableFiles::Lock(const std::string& path, int wait_ms) {
   auto m = Map(path);
   if (!m || (!Present(m->host) && !Writable(*m)) || !FolderExists(m->host.parent_path())) return nullptr;
+  const bool created = !Present(m->host);
   const int fd = OpenLockFile(m->host);
   if (fd < 0) return nullptr;
+  if (created) Changed(m->key);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
   while (!TryLock(fd)) {
     if (std::chrono::steady_clock::now() >= deadline) {
@@ -426,9 +453,10 @@ bool CloseFile(int fd) {
 
 class PortableFileWriter : public FileWriter {
  public:
-  PortableFileWriter(fs::path temp, fs::path target, const std::atomic<bool>& rename_fails)
-      : temp_(std::move(temp)), target_(std::move(target)), rename_fails_(rename_fails), fd_(CreateNew(temp_)),
-        created_(fd_ >= 0) {}
+  PortableFileWriter(fs::path temp, fs::path target, const std::atomic<bool>& rename_fails,
+                     std::function<void()> committed)
+      : temp_(std::move(temp)), target_(std::move(target)), rename_fails_(rename_fails),
+        committed_event_(std::move(committed)), fd_(CreateNew(temp_)), created_(fd_ >= 0) {}
   ~PortableFileWriter() override {
     if (fd_ >= 0) CloseFile(fd_);
     // Only what this writer made goes: whatever had the name before stays.
@@ -459,12 +487,14 @@ class PortableFileWriter : public FileWriter {
     if (ec) return false;
     committed_ = true;
     if (before) StampAfter(target_, *before);
+    committed_event_();
     return true;
   }
 
  private:
   fs::path temp_, target_;
   const std::atomic<bool>& rename_fails_;
+  const std::function<void()> committed_event_;
   int fd_;
   const bool created_;
   bool failed_ = false;
@@ -477,7 +507,8 @@ std::unique_ptr<FileWriter> PortableFiles::OpenWriter(const std::string& path) {
   auto m = Map(path);
   if (!m || !Writable(*m) || !FolderExists(m->host.parent_path())) return nullptr;
   if (Present(m->host) && !PlainFile(m->host)) return nullptr;
-  auto writer = std::make_unique<PortableFileWriter>(TempNameBeside(m->host), m->host, rename_fails_);
+  auto writer = std::make_unique<PortableFileWriter>(TempNameBeside(m->host), m->host, rename_fails_,
+                                                    [this, key = m->key] { Changed(key); });
   if (!writer->Opened()) return nullptr;
   return writer;
 }
@@ -547,6 +578,7 @@ class PortableFiles::Held : public HeldFile {
       if (!ec) fs::last_write_time(m->host, t, ec);
     }
     if (!copied) fs::remove(m->host, ec);
+    files_.Changed(m->key);
     return copied;
   }
 
@@ -565,7 +597,9 @@ class PortableFiles::Held : public HeldFile {
     in_.close();  // Windows deletes no file that a stream holds
 #endif
     std::error_code ec;
-    return fs::remove(*where, ec) && !ec;
+    if (!fs::remove(*where, ec) || ec) return false;
+    files_.Changed(m->key);
+    return true;
   }
 
  private:
@@ -638,6 +672,165 @@ std::optional<std::string> PortableFiles::WindowsPath(const fs::path& host) cons
     return path.size() == 2 ? path + "\\" : path;
   }
   return std::nullopt;
+}
+
+}  // namespace platform::portable
+
+namespace platform::portable {
+
+FolderList PortableFiles::ListFiles(const std::string& folder) {
+  FolderList list;
+  auto m = Map(folder);
+  if (!m) return list;
+  if (!FolderExists(m->host)) {
+    list.status = ListStatus::Missing;
+    return list;
+  }
+  std::error_code ec;
+  for (fs::directory_iterator it(m->host, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code kind;
+    if (!fs::is_directory(it->status(kind))) list.names.push_back(it->path().filename().string());
+  }
+  if (ec) {
+    list.names.clear();
+    return list;
+  }
+  std::sort(list.names.begin(), list.names.end());
+  list.status = ListStatus::Listed;
+  return list;
+}
+
+namespace {
+
+class PortableFolderWatch : public ChangeWatch {
+ public:
+  using State = FolderWatches;
+  PortableFolderWatch(std::shared_ptr<State> st, std::string folder) : st_(std::move(st)) {
+    rec_.folder = std::move(folder);
+    std::lock_guard lock(st_->mu);
+    st_->records.push_back(&rec_);
+  }
+  ~PortableFolderWatch() override {
+    std::lock_guard lock(st_->mu);
+    std::erase(st_->records, &rec_);
+  }
+
+  WaitResult Wait(int timeout_ms) override {
+    std::unique_lock lock(st_->mu);
+    auto ready = [this] { return rec_.cancelled || rec_.pending || rec_.gone; };
+    if (timeout_ms < 0) {
+      st_->changed.wait(lock, ready);
+    } else if (!st_->changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), ready)) {
+      return WaitResult::TimedOut;
+    }
+    if (rec_.cancelled) return WaitResult::Cancelled;
+    if (TakeChange()) return WaitResult::Changed;
+    return WaitResult::Failed;
+  }
+
+  void Cancel() override {
+    std::lock_guard lock(st_->mu);
+    rec_.cancelled = true;
+    st_->changed.notify_all();
+  }
+
+  // With the lock held.
+  bool TakeChange() {
+    if (!rec_.pending || rec_.cancelled) return false;
+    rec_.pending = false;
+    return true;
+  }
+  const State* Owner() const { return st_.get(); }
+
+ private:
+  std::shared_ptr<State> st_;
+  State::Record rec_;
+};
+
+class PortableFolderWaiter : public ChangeWaiter {
+ public:
+  explicit PortableFolderWaiter(std::shared_ptr<FolderWatches> st) : st_(std::move(st)) {}
+
+  int WaitAny(const std::vector<ChangeWatch*>& watches) override {
+    std::vector<PortableFolderWatch*> ours;
+    for (ChangeWatch* w : watches) {
+      auto* p = dynamic_cast<PortableFolderWatch*>(w);
+      // A watch of another store can never be waited on here.
+      if (w && (!p || p->Owner() != st_.get())) return kFailed;
+      ours.push_back(p);
+    }
+    std::unique_lock lock(st_->mu);
+    int fired = kFailed;
+    st_->changed.wait(lock, [&] {
+      if (woken_) return true;
+      for (size_t i = 0; i < ours.size(); ++i)
+        if (ours[i] && ours[i]->TakeChange()) {
+          fired = int(i);
+          return true;
+        }
+      return false;
+    });
+    if (fired != kFailed) return fired;
+    woken_ = false;
+    return kWoken;
+  }
+
+  void Wake() override {
+    std::lock_guard lock(st_->mu);
+    woken_ = true;
+    st_->changed.notify_all();
+  }
+
+ private:
+  std::shared_ptr<FolderWatches> st_;
+  bool woken_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<ChangeWatch> PortableFiles::WatchFolder(const std::string& folder) {
+  auto m = Map(folder);
+  if (!m || !FolderExists(m->host)) return nullptr;
+  return std::make_unique<PortableFolderWatch>(watches_, m->key);
+}
+
+std::unique_ptr<ChangeWaiter> PortableFiles::NewWaiter() { return std::make_unique<PortableFolderWaiter>(watches_); }
+
+void PortableFiles::Changed(const std::string& key) {
+  const std::string folder = key.substr(0, key.rfind('\\'));
+  std::lock_guard lock(watches_->mu);
+  for (FolderWatches::Record* r : watches_->records)
+    if (!r->gone && r->folder == folder) r->pending = true;
+  watches_->changed.notify_all();
+}
+
+void PortableFiles::FolderGone(const std::string& key) {
+  std::lock_guard lock(watches_->mu);
+  for (FolderWatches::Record* r : watches_->records) {
+    if (r->gone || r->folder != key) continue;
+    r->pending = true;
+    r->gone = true;
+  }
+  watches_->changed.notify_all();
+}
+
+bool PortableFiles::CreateFolder(const std::string& path) {
+  auto m = Map(path);
+  if (!m || !Writable(*m) || !FolderExists(m->host.parent_path())) return false;
+  std::error_code ec;
+  if (!fs::create_directory(m->host, ec) || ec) return false;
+  Changed(m->key);
+  return true;
+}
+
+bool PortableFiles::RemoveFolder(const std::string& path) {
+  auto m = Map(path);
+  std::error_code ec;
+  if (!m || !Writable(*m) || !fs::is_directory(fs::symlink_status(m->host, ec)) || !fs::remove(m->host, ec) || ec)
+    return false;
+  FolderGone(m->key);
+  Changed(m->key);
+  return true;
 }
 
 }  // namespace platform::portable

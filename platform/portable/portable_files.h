@@ -11,6 +11,7 @@
 #include <atomic>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -19,6 +20,8 @@
 #include "platform/files.h"
 
 namespace platform::portable {
+
+struct FolderWatches;
 
 class PortableFiles : public Files {
  public:
@@ -44,6 +47,18 @@ class PortableFiles : public Files {
   std::unique_ptr<FileLock> Lock(const std::string& path, int wait_ms) override;
   // In the code page SetAnsiCodePage chose, 1252 until then.
   std::string AnsiToUtf8(std::string_view bytes) override;
+  // Sorted by name.
+  FolderList ListFiles(const std::string& folder) override;
+  // Sees the changes this object makes, no others: each one directly in the
+  // folder wakes the watch. Once the folder is removed or moved away the
+  // watch reports Changed once, then Failed.
+  std::unique_ptr<ChangeWatch> WatchFolder(const std::string& folder) override;
+  std::unique_ptr<ChangeWaiter> NewWaiter() override;
+
+  // Folders made and removed the way the watches see; RemoveFolder takes
+  // only an empty one.
+  bool CreateFolder(const std::string& path);
+  bool RemoveFolder(const std::string& path);
 
   // Gives another drive letter a host folder.
   void MapDrive(char letter, std::filesystem::path folder);
@@ -73,6 +88,10 @@ class PortableFiles : public Files {
   std::optional<std::string> WindowsPath(const std::filesystem::path& host) const;
   bool Writable(const Mapped& m) const;
   std::filesystem::path TempNameBeside(const std::filesystem::path& target);
+  // Wakes the watches of the folder that holds the entry at key (a Mapped key).
+  void Changed(const std::string& key);
+  // The folder at key is no more: its own watches report it and end.
+  void FolderGone(const std::string& key);
 
   mutable std::mutex mu_;
   std::map<char, std::filesystem::path> drives_;
@@ -83,6 +102,7 @@ class PortableFiles : public Files {
   std::map<std::string, std::filesystem::path> stat_hint_;
   std::atomic<unsigned> temp_counter_{0};
   std::atomic<unsigned> code_page_{1252};
+  std::shared_ptr<FolderWatches> watches_;
 };
 
 }  // namespace platform::portable

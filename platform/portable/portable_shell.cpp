@@ -4,6 +4,16 @@
 
 namespace platform::portable {
 
+namespace {
+
+// Windows paths match in any case.
+std::string Folded(std::string path) {
+  for (char& c : path) c = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+  return path;
+}
+
+}  // namespace
+
 bool PortableShell::Start(const std::string& program, const std::string& arguments, const std::string& folder) {
   std::lock_guard lock(mu_);
   auto full = [](const std::string& path) { return path.size() >= 3 && path[1] == ':' && path[2] == '\\'; };
@@ -75,6 +85,33 @@ void PortableShell::ClearNotifyCalls() {
 void PortableShell::RestartShell() {
   std::lock_guard lock(mu_);
   icons_.clear();
+}
+
+std::optional<std::string> PortableShell::StartupFolderPath(StartupFolder which) {
+  std::lock_guard lock(mu_);
+  auto it = startup_folders_.find(which);
+  if (it == startup_folders_.end()) return std::nullopt;
+  return it->second;
+}
+
+void PortableShell::SetStartupFolder(StartupFolder which, std::optional<std::string> path) {
+  std::lock_guard lock(mu_);
+  if (path)
+    startup_folders_[which] = *path;
+  else
+    startup_folders_.erase(which);
+}
+
+std::optional<Shortcut> PortableShell::ReadShortcut(const std::string& path) {
+  std::lock_guard lock(mu_);
+  auto it = shortcuts_.find(Folded(path));
+  if (it == shortcuts_.end()) return std::nullopt;
+  return it->second;
+}
+
+void PortableShell::AddShortcut(const std::string& path, Shortcut shortcut) {
+  std::lock_guard lock(mu_);
+  shortcuts_[Folded(path)] = std::move(shortcut);
 }
 
 }  // namespace platform::portable

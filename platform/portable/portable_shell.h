@@ -1,7 +1,8 @@
 // Records the programs the program asks the shell to start, and keeps a
 // notification area as the shell does: icons by window and id, and the
-// balloons shown.
+// balloons shown. The Startup folders and shortcuts are what the test says.
 #pragma once
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -13,6 +14,14 @@ class PortableShell : public Shell {
  public:
   bool Start(const std::string& program, const std::string& arguments, const std::string& folder) override;
   bool NotifyIcon(NotifyIconOp op, const NotifyIconData& data) override;
+  // nullopt until SetStartupFolder names it.
+  std::optional<std::string> StartupFolderPath(StartupFolder which) override;
+  // The shortcut added for path, in any case; nullopt for every other path.
+  std::optional<Shortcut> ReadShortcut(const std::string& path) override;
+
+  void SetStartupFolder(StartupFolder which, std::optional<std::string> path);
+  // A shortcut with an empty target is one to something that is not a file.
+  void AddShortcut(const std::string& path, Shortcut shortcut);
 
   struct Started {
     std::string program, arguments, folder;
@@ -45,6 +54,8 @@ class PortableShell : public Shell {
   std::vector<NotifyCall> calls_;
   std::vector<NotifyIconData> icons_;
   std::vector<Balloon> balloons_;
+  std::map<StartupFolder, std::string> startup_folders_;
+  std::map<std::string, Shortcut> shortcuts_;  // by the path folded to lower case
 };
 
 }  // namespace platform::portable

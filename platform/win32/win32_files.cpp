@@ -7,6 +7,7 @@
 
 #include "platform/win32/native_file_names.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_wait.h"
 
 #include <sddl.h>
 
@@ -307,5 +308,84 @@ std::string Win32Files::AnsiToUtf8(std::string_view bytes) {
   MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), wide.data(), n);
   return Utf8(wide);
 }
+
+namespace {
+
+// "C:\\Folder\\" + name, never with two backslashes between them.
+std::wstring InFolder(const std::wstring& folder, const wchar_t* name) {
+  return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L'\\' + name;
+}
+
+bool IsFolder(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+FolderList Win32Files::ListFiles(const std::string& folder) {
+  NativeFileNames native;
+  FolderList list;
+  auto w = NameArg(folder);
+  if (!w || w->empty()) return list;
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileExW(InFolder(*w, L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                 nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (find == INVALID_HANDLE_VALUE) {
+    // Nothing matched in a folder that is there: an empty drive's root,
+    // which has no "." and "..".
+    const DWORD error = GetLastError();
+    if (!IsFolder(*w))
+      list.status = ListStatus::Missing;
+    else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES)
+      list.status = ListStatus::Listed;
+    return list;
+  }
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) list.names.push_back(Utf8(found.cFileName));
+  } while (FindNextFileW(find, &found));
+  const DWORD error = GetLastError();
+  FindClose(find);
+  // A listing cut short is no listing: a file missing from it would look deleted.
+  if (error == ERROR_NO_MORE_FILES) {
+    list.status = ListStatus::Listed;
+  } else {
+    list.names.clear();
+  }
+  return list;
+}
+
+namespace {
+
+class FolderWatch : public SignalledWatch {
+ public:
+  explicit FolderWatch(HANDLE change) : change_(change) {}
+  ~FolderWatch() override {
+    if (change_ != INVALID_HANDLE_VALUE) FindCloseChangeNotification(change_);
+  }
+  bool Ready() const { return change_ != INVALID_HANDLE_VALUE && CanCancel(); }
+
+ private:
+  HANDLE Changed() const override { return change_; }
+  bool Arm() override { return FindNextChangeNotification(change_) != FALSE; }
+
+  HANDLE change_;
+};
+
+}  // namespace
+
+std::unique_ptr<ChangeWatch> Win32Files::WatchFolder(const std::string& folder) {
+  NativeFileNames native;
+  auto w = NameArg(folder);
+  if (!w || w->empty()) return nullptr;
+  auto watch = std::make_unique<FolderWatch>(FindFirstChangeNotificationW(
+      w->c_str(), FALSE,
+      FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE |
+          FILE_NOTIFY_CHANGE_SIZE));
+  if (!watch->Ready()) return nullptr;
+  return watch;
+}
+
+std::unique_ptr<ChangeWaiter> Win32Files::NewWaiter() { return NewSignalledWaiter(); }
 
 }  // namespace platform::win32

@@ -29,6 +29,12 @@ class Win32Files : public Files {
   // and administrators only, so that no program of the person can hold it.
   std::unique_ptr<FileLock> Lock(const std::string& path, int wait_ms) override;
   std::string AnsiToUtf8(std::string_view bytes) override;
+  // FindFirstFileExW over the folder.
+  FolderList ListFiles(const std::string& folder) override;
+  // FindFirstChangeNotificationW on the folder alone, not its sub-folders.
+  std::unique_ptr<ChangeWatch> WatchFolder(const std::string& folder) override;
+  // Waits on registry watches as well.
+  std::unique_ptr<ChangeWaiter> NewWaiter() override;
 
  private:
   std::atomic<unsigned> temp_counter_{0};

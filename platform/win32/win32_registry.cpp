@@ -8,6 +8,7 @@
 
 #include "platform/utf.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/win32_wait.h"
 
 #ifndef REG_NOTIFY_THREAD_AGNOSTIC
 #define REG_NOTIFY_THREAD_AGNOSTIC 0x10000000L
@@ -270,17 +271,13 @@ class Win32Key : public RegistryKey {
   KeyHandle key_;
 };
 
-class Win32Watch : public ChangeWatch {
+class Win32Watch : public SignalledWatch {
  public:
   Win32Watch(HKEY key, bool subtree, unsigned filter)
-      : changed_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-        cancel_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-        key_(key),
-        subtree_(subtree),
-        filter_(filter) {}
+      : changed_(CreateEventW(nullptr, FALSE, FALSE, nullptr)), key_(key), subtree_(subtree), filter_(filter) {}
 
-  bool Arm() {
-    if (!changed_ || !cancel_) return false;
+  bool Arm() override {
+    if (!changed_ || !CanCancel()) return false;
     // Thread-agnostic where the system knows it, so the notification
     // survives the thread that armed it; older systems refuse the flag.
     if (agnostic_) {
@@ -290,51 +287,20 @@ class Win32Watch : public ChangeWatch {
     return Notify(0);
   }
 
-  WaitResult Wait(int timeout_ms) override {
-    if (broken_) {
-      return WaitForSingleObject(cancel_.get(), 0) == WAIT_OBJECT_0 ? WaitResult::Cancelled
-                                                                   : WaitResult::Failed;
-    }
-    // Cancel comes first so that it wins over a change pending at the same time.
-    HANDLE handles[2] = {cancel_.get(), changed_.get()};
-    DWORD r = WaitForMultipleObjects(2, handles, FALSE,
-                                     timeout_ms < 0 ? INFINITE : DWORD(timeout_ms));
-    switch (r) {
-      case WAIT_OBJECT_0: return WaitResult::Cancelled;
-      case WAIT_OBJECT_0 + 1:
-        // A deleted key cannot be watched again; report this change, fail later.
-        if (!Arm()) broken_ = true;
-        return WaitResult::Changed;
-      case WAIT_TIMEOUT: return WaitResult::TimedOut;
-      default: return WaitResult::Failed;
-    }
-  }
-
-  void Cancel() override { SetEvent(cancel_.get()); }
-
-  // For a waiter: the event a change signals, or nullptr when the watch can
-  // report nothing more (its key is gone).
-  HANDLE ChangedEvent() const { return broken_ ? nullptr : changed_.get(); }
-  // After the waiter saw a change: watch again, as Wait does.
-  void Rearm() {
-    if (!Arm()) broken_ = true;
-  }
-
  private:
+  HANDLE Changed() const override { return changed_.get(); }
   bool Notify(DWORD extra) {
     return RegNotifyChangeKeyValue(key_.get(), subtree_ ? TRUE : FALSE, filter_ | extra,
                                    changed_.get(), TRUE) == ERROR_SUCCESS;
   }
 
   Handle changed_;
-  Handle cancel_;
-  // Declared after the events so that it closes first: closing the key ends
+  // Declared after the event so that it closes first: closing the key ends
   // the notification before its event goes away.
   KeyHandle key_;
   bool subtree_;
   DWORD filter_;
   bool agnostic_ = true;
-  bool broken_ = false;
 };
 
 // A handle of our own to a root, which the watch may close. Opening a root
@@ -367,48 +333,9 @@ HKEY OpenRootForWatch(RootKey root) {
   return open && open(&h, KEY_NOTIFY, &attributes) == 0 ? HKEY(h) : nullptr;
 }
 
-class Win32Waiter : public ChangeWaiter {
- public:
-  Win32Waiter() : wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-  bool Ready() const { return bool(wake_); }
-
-  int WaitAny(const std::vector<ChangeWatch*>& watches) override {
-    // The wake-up comes first, so that ending wins over a change at the same time.
-    std::vector<HANDLE> handles{wake_.get()};
-    std::vector<int> index_of;
-    for (size_t i = 0; i < watches.size(); ++i) {
-      if (!watches[i]) continue;
-      auto* w = dynamic_cast<Win32Watch*>(watches[i]);
-      if (!w) return kFailed;
-      if (HANDLE e = w->ChangedEvent()) {
-        handles.push_back(e);
-        index_of.push_back(int(i));
-      }
-    }
-    if (handles.size() > MAXIMUM_WAIT_OBJECTS) return kFailed;
-    DWORD r = WaitForMultipleObjects(DWORD(handles.size()), handles.data(), FALSE, INFINITE);
-    if (r == WAIT_OBJECT_0) return kWoken;
-    if (r > WAIT_OBJECT_0 && r < WAIT_OBJECT_0 + handles.size()) {
-      int i = index_of[r - WAIT_OBJECT_0 - 1];
-      static_cast<Win32Watch*>(watches[size_t(i)])->Rearm();
-      return i;
-    }
-    return kFailed;
-  }
-
-  void Wake() override { SetEvent(wake_.get()); }
-
- private:
-  Handle wake_;
-};
-
 }  // namespace
 
-std::unique_ptr<ChangeWaiter> Win32Registry::NewWaiter() {
-  auto waiter = std::make_unique<Win32Waiter>();
-  if (!waiter->Ready()) return nullptr;
-  return waiter;
-}
+std::unique_ptr<ChangeWaiter> Win32Registry::NewWaiter() { return NewSignalledWaiter(); }
 
 bool Win32Registry::HasWow32View() {
   if (sizeof(void*) == 8) return true;

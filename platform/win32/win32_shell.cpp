@@ -2,11 +2,14 @@
 
 #include "platform/win32/win32_handles.h"
 // After <windows.h>, which it needs.
+#include <knownfolders.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <map>
 #include <mutex>
 #include "platform/win32/wide.h"
+#include "platform/win32/win32_com.h"
 
 namespace platform::win32 {
 
@@ -71,6 +74,43 @@ bool Win32Shell::NotifyIcon(NotifyIconOp op, const NotifyIconData& data) {
   nid.dwInfoFlags = data.info_flags;
   DWORD message = op == NotifyIconOp::Add ? NIM_ADD : op == NotifyIconOp::Modify ? NIM_MODIFY : NIM_DELETE;
   return Shell_NotifyIconW(message, &nid) != FALSE;
+}
+
+std::optional<std::string> Win32Shell::StartupFolderPath(StartupFolder which) {
+  const KNOWNFOLDERID& id = which == StartupFolder::AllUsers ? FOLDERID_CommonStartup : FOLDERID_Startup;
+  // Not verified: a Startup folder that does not exist yet is still where
+  // Windows would look.
+  wchar_t* found = nullptr;
+  HRESULT hr = SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &found);
+  std::wstring path = SUCCEEDED(hr) && found ? found : L"";
+  CoTaskMemFree(found);
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  if (path.empty()) return std::nullopt;
+  return Utf8(path);
+}
+
+std::optional<Shortcut> Win32Shell::ReadShortcut(const std::string& path) {
+  auto wpath = NameArg(path);
+  if (!wpath) return std::nullopt;
+  ComScope com;
+  Com<IShellLinkW> link;
+  Com<IPersistFile> file;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              reinterpret_cast<void**>(link.out()))) ||
+      FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.out()))) ||
+      FAILED(file->Load(wpath->c_str(), STGM_READ)))
+    return std::nullopt;
+  // Room for the longest paths the system takes; the arguments of a
+  // shortcut may be as long.
+  constexpr int kChars = 32768;
+  std::wstring text(kChars, L'\0');
+  Shortcut shortcut;
+  // Flags 0: environment variables in the stored target come expanded.
+  // S_FALSE says there is no file target.
+  if (link->GetPath(text.data(), kChars, nullptr, 0) == S_OK) shortcut.target = Utf8(text.c_str());
+  text.assign(kChars, L'\0');
+  if (SUCCEEDED(link->GetArguments(text.data(), kChars))) shortcut.arguments = Utf8(text.c_str());
+  return shortcut;
 }
 
 }  // namespace platform::win32

@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "platform/win32/win32_com.h"
 #include "platform/win32/win32_system.h"
 
 namespace platform::win32 {
@@ -23,25 +24,6 @@ struct __declspec(uuid("72DADE38-FAE4-4b3e-BAF4-5D009AF02B1C")) LogonTrigger : I
 };
 constexpr IID kLogonTriggerId = {0x72dade38, 0xfae4, 0x4b3e, {0xba, 0xf4, 0x5d, 0x00, 0x9a, 0xf0, 0x2b, 0x1c}};
 
-// A COM pointer that releases what it holds.
-template <class T>
-class Com {
- public:
-  Com() = default;
-  ~Com() {
-    if (p_) p_->Release();
-  }
-  Com(const Com&) = delete;
-  Com& operator=(const Com&) = delete;
-  T* operator->() const { return p_; }
-  T** out() { return &p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  T* get() const { return p_; }
-
- private:
-  T* p_ = nullptr;
-};
-
 class Bstr {
  public:
   explicit Bstr(const std::wstring& s) : b_(SysAllocStringLen(s.data(), UINT(s.size()))) {}
@@ -52,18 +34,6 @@ class Bstr {
 
  private:
   BSTR b_;
-};
-
-// COM for the length of one call, as the thread may not have it yet.
-class ComScope {
- public:
-  ComScope() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComScope() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-
- private:
-  HRESULT hr_;
 };
 
 // The scheduler's root folder, connected as the current user.

@@ -49,6 +49,10 @@ class MemFiles : public platform::Files {
     return std::make_unique<Held>(locked, path);
   }
   std::string AnsiToUtf8(std::string_view bytes) override { return platform::DecodeCodePage(bytes, code_page); }
+  // The data files have no folders to list or watch.
+  platform::FolderList ListFiles(const std::string&) override { return {}; }
+  std::unique_ptr<platform::ChangeWatch> WatchFolder(const std::string&) override { return nullptr; }
+  std::unique_ptr<platform::ChangeWaiter> NewWaiter() override { return nullptr; }
 
   std::map<std::string, std::string> data;
   unsigned code_page = 1252;  // the system's ANSI code page

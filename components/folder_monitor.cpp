@@ -1,0 +1,167 @@
+#include "components/folder_monitor.h"
+
+#include <atomic>
+#include <mutex>
+#include "toolkit/application.h"
+
+namespace components {
+
+namespace {
+
+// The folder that holds path: "C:\A" for "C:\A\B", "C:\" for "C:\A"; ""
+// above a drive's root.
+std::string Parent(std::string path) {
+  while (path.size() > 1 && path.back() == '\\') path.pop_back();
+  size_t cut = path.rfind('\\');
+  if (cut == std::string::npos || cut == 0) return "";
+  if (cut == 2 && path[1] == ':') return path.size() > 3 ? path.substr(0, 3) : "";
+  return path.substr(0, cut);
+}
+
+}  // namespace
+
+// The watches of a set of folders, run on a thread of its own. It holds its
+// own copies of the folders and the handler; the component only asks it to
+// end.
+struct FolderWorker : std::enable_shared_from_this<FolderWorker> {
+  struct Watched {
+    std::string path;
+    std::unique_ptr<platform::ChangeWatch> own;     // while the folder is there
+    std::unique_ptr<platform::ChangeWatch> around;  // the nearest folder above it that is there
+  };
+
+  // The watches are set before the thread starts: nothing that changes
+  // after StartMonitor has returned is missed.
+  FolderWorker(platform::Files& files, const std::vector<std::string>& paths, std::function<void()> handler)
+      : files(files), handler(std::move(handler)), waiter(files.NewWaiter()) {
+    for (const std::string& path : paths) Rewatch(folders.emplace_back(Watched{path, nullptr, nullptr}));
+  }
+
+  void Run();
+  // Watches the folder as it is now; true when that differs from what was
+  // watched: it came or went, or was replaced, or changed meanwhile.
+  bool Rewatch(Watched& w);
+  // Hands the handler to the user-interface thread and waits until it has
+  // run, or until the worker is told to end.
+  void Notify();
+  void Terminate() {
+    terminated = true;
+    waiter->Wake();
+  }
+
+  platform::Files& files;
+  const std::function<void()> handler;
+  const std::unique_ptr<platform::ChangeWaiter> waiter;
+  std::vector<Watched> folders;
+  std::atomic<bool> terminated{false};
+  std::atomic<bool> ended{false};
+  std::mutex mu;
+  bool handler_done = false;
+};
+
+bool FolderWorker::Rewatch(Watched& w) {
+  // What is around the folder first, so that the folder going after the
+  // look below still wakes the worker. A missing folder's creation is seen
+  // there too, through however many missing folders above it.
+  std::unique_ptr<platform::ChangeWatch> around;
+  for (std::string up = Parent(w.path); !up.empty() && !around; up = Parent(up)) around = files.WatchFolder(up);
+  std::unique_ptr<platform::ChangeWatch> own = files.WatchFolder(w.path);
+  // A folder deleted and made again between two looks leaves the old watch
+  // dead or woken: the new one is armed before the old one goes.
+  bool changed = bool(own) != bool(w.own) || (w.own && w.own->Wait(0) != platform::WaitResult::TimedOut);
+  w.own = std::move(own);
+  w.around = std::move(around);
+  return changed;
+}
+
+void FolderWorker::Run() {
+  while (!terminated) {
+    std::vector<platform::ChangeWatch*> watches;
+    for (const Watched& w : folders) {
+      watches.push_back(w.own.get());
+      watches.push_back(w.around.get());
+    }
+    int fired = waiter->WaitAny(watches);
+    if (terminated || fired == platform::ChangeWaiter::kFailed) break;
+    if (fired == platform::ChangeWaiter::kWoken) continue;
+    // One report for whatever this wake-up saw.
+    const bool in_folder = fired % 2 == 0;
+    if (Rewatch(folders[size_t(fired) / 2]) || in_folder) Notify();
+  }
+  folders.clear();
+  ended = true;
+}
+
+void FolderWorker::Notify() {
+  {
+    std::lock_guard lock(mu);
+    handler_done = false;
+  }
+  auto self = shared_from_this();
+  tk::App().Queue([self] {
+    // A worker told to end reports nothing more, even what it had queued.
+    if (!self->terminated) tk::App().Invoke(self->handler);
+    {
+      std::lock_guard lock(self->mu);
+      self->handler_done = true;
+    }
+    self->waiter->Wake();
+  });
+  while (!terminated) {
+    {
+      std::lock_guard lock(mu);
+      if (handler_done) return;
+    }
+    waiter->WaitAny({});
+  }
+}
+
+FolderMonitor::FolderMonitor(platform::Files& files) : files_(files) {}
+
+FolderMonitor::~FolderMonitor() {
+  destroying_ = true;
+  StopMonitor();
+  JoinEnded(true);
+}
+
+void FolderMonitor::SetFolders(std::vector<std::string> folders) {
+  folders_ = std::move(folders);
+  if (current_) StartMonitor();
+}
+
+void FolderMonitor::SetOnChange(std::function<void()> handler) {
+  on_change_ = std::move(handler);
+  if (current_) StartMonitor();
+}
+
+void FolderMonitor::StartMonitor() {
+  StopMonitor();
+  if (destroying_ || !on_change_ || folders_.empty()) return;
+  auto worker = std::make_shared<FolderWorker>(files_, folders_, on_change_);
+  if (!worker->waiter) return;
+  threads_.push_back({worker, std::thread([worker] { worker->Run(); })});
+  current_ = std::move(worker);
+}
+
+void FolderMonitor::StopMonitor() {
+  if (current_) {
+    current_->Terminate();
+    current_.reset();
+  }
+  JoinEnded(false);
+}
+
+bool FolderMonitor::Watching() const { return current_ && !current_->ended; }
+
+void FolderMonitor::JoinEnded(bool wait_for_all) {
+  for (auto it = threads_.begin(); it != threads_.end();) {
+    if (wait_for_all || it->worker->ended) {
+      it->thread.join();
+      it = threads_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+}  // namespace components

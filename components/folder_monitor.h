@@ -1,0 +1,53 @@
+// FolderMonitor: watches folders from a worker thread and calls OnChange on
+// the user-interface thread when something directly in one of them changes,
+// and when one of them is created or deleted.
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+#include "platform/files.h"
+
+namespace components {
+
+struct FolderWorker;
+
+class FolderMonitor {
+ public:
+  explicit FolderMonitor(platform::Files& files);
+  // Stops the watch and waits for its worker; no handler runs afterwards.
+  ~FolderMonitor();
+  FolderMonitor(const FolderMonitor&) = delete;
+  FolderMonitor& operator=(const FolderMonitor&) = delete;
+
+  // Both restart a running watch with what they set.
+  void SetFolders(std::vector<std::string> folders);
+  void SetOnChange(std::function<void()> handler);
+
+  // Replaces the current worker by a new one, when there are folders and a
+  // handler.
+  void StartMonitor();
+  // Ends the current watch at once: its worker is woken and ends without
+  // reporting again. Never waits for it, so the change handler may call it.
+  void StopMonitor();
+  // A worker is watching: started, not stopped, and not ended by itself.
+  bool Watching() const;
+
+ private:
+  // Joins the workers that have ended (all of them, waiting, when the
+  // component goes).
+  void JoinEnded(bool wait_for_all);
+  platform::Files& files_;
+  std::vector<std::string> folders_;
+  std::function<void()> on_change_;
+  bool destroying_ = false;
+  std::shared_ptr<FolderWorker> current_;
+  struct Thread {
+    std::shared_ptr<FolderWorker> worker;
+    std::thread thread;
+  };
+  std::vector<Thread> threads_;
+};
+
+}  // namespace components
