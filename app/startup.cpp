@@ -24,6 +24,7 @@ void Tvelmain::Loaded() {
   tray.Loaded();
   auto_.Loaded();
   mon_HKLM.Loaded();
+  mon_folders.StartMonitor();
 }
 
 void Tvelmain::propsIdle(bool& done) {

@@ -3,6 +3,7 @@
 // machine-wide Run key, a second copy's call, and the end of the session.
 #include "app/velmainfrm.h"
 #include "registry/autorun.h"
+#include "registry/startup_folders.h"
 #include "toolkit/application.h"
 
 namespace app {
@@ -49,6 +50,11 @@ void Tvelmain::BuildPresence() {
   // may write to for its own user.
   mon_HKLM.SetKeys(registry::AutostartKeys(platform.registry));
   mon_HKLM.SetOnChange([this] { mon_HKLMChange(); });
+  std::vector<std::string> folders;
+  for (const registry::StartupPlace& place : registry::kStartupPlaces)
+    if (std::optional<std::string> folder = platform.shell.StartupFolderPath(place.folder)) folders.push_back(*folder);
+  mon_folders.SetFolders(std::move(folders));
+  mon_folders.SetOnChange([this] { mon_HKLMChange(); });
 
   once.Name = "once";
   once.Message = "Don't run this program more than once!";
@@ -71,12 +77,17 @@ void Tvelmain::BuildPresence() {
 }
 
 void Tvelmain::StartMonitor() {
-  if (!Ending()) mon_HKLM.StartMonitor();
+  if (Ending()) return;
+  mon_HKLM.StartMonitor();
+  mon_folders.StartMonitor();
 }
 
-void Tvelmain::StopMonitor() { mon_HKLM.StopMonitor(); }
+void Tvelmain::StopMonitor() {
+  mon_HKLM.StopMonitor();
+  mon_folders.StopMonitor();
+}
 
-bool Tvelmain::Watching() const { return mon_HKLM.Watching(); }
+bool Tvelmain::Watching() const { return mon_HKLM.Watching() || mon_folders.Watching(); }
 
 void Tvelmain::ShowBalloon() {
   if (!Ending()) tray.ShowBalloon();

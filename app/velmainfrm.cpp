@@ -46,6 +46,7 @@ Tvelmain::Tvelmain(platform::Platform platform)
       tray(platform, *this, "VeltraneTrayIcon"),
       auto_(platform, components::TzelAutoExecKind::aekUserRun),
       mon_HKLM(platform.registry),
+      mon_folders(platform.files),
       once(platform) {
   BuildLayout();
   BuildPresence();

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/pages.h"
+#include "components/folder_monitor.h"
 #include "components/propanel.h"
 #include "components/zel_autorun.h"
 #include "components/zel_oneinstance.h"
@@ -209,7 +210,8 @@ class Tvelmain : public tk::Form {
  public:
   components::TzelTrayIcon tray;
   components::TzelAutoRun auto_;  // "auto" in the form; a C++ keyword
-  components::TzelRegistryMonitor mon_HKLM;
+  components::TzelRegistryMonitor mon_HKLM;  // every autostart key
+  components::FolderMonitor mon_folders;      // the Startup folders
   components::TzelOneInstance once;
   tk::Timer Timer1{"Timer1", 1500};
   tk::Timer skan_1h{"skan_1h", 3600000};

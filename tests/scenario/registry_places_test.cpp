@@ -144,7 +144,7 @@ class StartupFolders : public RegistryProgram {
     sys.shell.SetStartupFolder(platform::StartupFolder::AllUsers, kAllStartup);
   }
   void Put(const std::string& folder, const std::string& name) {
-    sys.files.CreateFolder(folder);
+    std::filesystem::create_directories(*sys.files.HostPath(folder));
     WriteFile(folder + "\\" + name, "x");
   }
 };
@@ -200,6 +200,45 @@ TEST_F(StartupFolders, ShortcutsAndFilesAreAskedAboutByTheirCommandsAndTrashedOn
   backend.RunUntilIdle();
   EXPECT_TRUE(sys.files.Exists(std::string(kStartup) + "\\Plain.lnk"));
   EXPECT_FALSE(sys.files.Exists(trashed));
+}
+
+}  // namespace
+}  // namespace scenario
+
+namespace scenario {
+namespace {
+
+TEST_F(StartupFolders, TheLiveTestWatchesEveryKeyAndTheFolders) {
+  Configure("auto_skan_zywy=1");
+  Put(kStartup, "existing.exe");
+  SetWhiteSlot(0, std::string(kStartup) + "\\existing.exe");
+  // All users' folder is not there yet; the folder it would lie in is.
+  std::filesystem::create_directories(*sys.files.HostPath("C:\\ProgramData\\Start Menu\\Programs"));
+  app::Tvelmain& w = StartAnswering();
+  ASSERT_TRUE(w.Watching());
+  int questions = 0;
+  backend.box_answerer = [&](const tk::headless::BoxRecord& box) {
+    if (box.text == "Protected part of system registry was changed. Do you want to scan the registry now?") ++questions;
+    return tk::ModalResult::No;
+  };
+  auto reported = [&](const std::function<void()>& change) {
+    w.StartMonitor();
+    const int before = questions;
+    change();
+    return backend.WaitForSynchronize(5000) && (backend.RunUntilIdle(), questions == before + 1);
+  };
+  EXPECT_TRUE(reported([&] {
+    sys.registry.Set(RootKey::CurrentUser, kRun, "Sneaky", platform::RegValue{1, "C:\\sneaky.exe"});
+  }));
+  EXPECT_TRUE(reported([&] {
+    sys.registry.Set(RootKey::LocalMachine, std::string(registry::kWinlogonPath), "Userinit",
+                     platform::RegValue{1, "C:\\evil.exe"});
+  }));
+  EXPECT_TRUE(reported([&] { WriteFile(std::string(kStartup) + "\\new.lnk", "x"); }));
+  EXPECT_TRUE(reported([&] { sys.files.Delete(std::string(kStartup) + "\\new.lnk"); }));
+  // A folder made later is seen, and then watched itself.
+  EXPECT_TRUE(reported([&] { sys.files.CreateFolder(kAllStartup); }));
+  EXPECT_TRUE(reported([&] { WriteFile(std::string(kAllStartup) + "\\first.exe", "x"); }));
 }
 
 }  // namespace
