@@ -102,7 +102,7 @@ void Tvelmain::LoadConfiguration() {
     tk::App().ShowMessage("This is a free software.");
     tk::App().ShowMessage("Not yet configured. Standard settings will be selected.");
     s.auto_start.SetChecked(true);
-    auto_.SetAutoRun(true);
+    WithoutWatch([this] { auto_.SetAutoRun(true); });
     s.auto_skan_rejestru.SetChecked(true);
     s.skanuj_rejestr.SetChecked(true);
     SaveConfiguration();
@@ -113,7 +113,7 @@ void Tvelmain::LoadConfiguration() {
     registry::IniStore::Batch batch(config);
     for (const Stored& stored : StoredSettings(s)) stored.box.SetChecked(read(stored.section, stored.box.Name()));
   }
-  auto_.SetAutoRun(s.auto_start.Checked());
+  WithoutWatch([this, &s] { auto_.SetAutoRun(s.auto_start.Checked()); });
 }
 
 void Tvelmain::SaveConfiguration() {

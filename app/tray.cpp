@@ -89,6 +89,13 @@ void Tvelmain::StopMonitor() {
 
 bool Tvelmain::Watching() const { return mon_HKLM.Watching() || mon_folders.Watching(); }
 
+void Tvelmain::WithoutWatch(const std::function<void()>& change) {
+  const bool watching = Watching();
+  StopMonitor();
+  change();
+  if (watching) StartMonitor();
+}
+
 void Tvelmain::ShowBalloon() {
   if (!Ending()) tray.ShowBalloon();
 }

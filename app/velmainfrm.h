@@ -3,6 +3,7 @@
 // components; and the program's named operations, which hand the work to
 // the engines.
 #pragma once
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -104,6 +105,8 @@ class Tvelmain : public tk::Form {
   void StartMonitor();
   void StopMonitor();
   bool Watching() const;
+  // The program's own change to a watched place: nobody is asked about it.
+  void WithoutWatch(const std::function<void()>& change);
   // A balloon with the tray icon's current text, unless the program is ending.
   void ShowBalloon();
   // Process protection and the trashcan.

@@ -30,6 +30,11 @@ class ProtectionHost : public virtual registry::EngineHost {
   // Shows the forbidden-process alert about the program at path; the
   // person's answer.
   virtual registry::Decision Ask(const std::string& path) = 0;
+  // The watch of the autostart places, stopped around the program's own
+  // move of a file back into a Startup folder. Pause says whether it was
+  // watching.
+  virtual bool PauseMonitor() = 0;
+  virtual void ResumeMonitor() = 0;
 };
 
 }  // namespace process

@@ -195,7 +195,9 @@ void RecoverFromTrashcan(ProtectionHost& host, const std::string& listed_path) {
       if (!recorded || !SameAsciiCaseless(*recorded, listed_path)) continue;
       std::optional<std::string> held = HeldFile(folder, record);
       host.Say(held.value_or(folder + std::string(FileNameOf(*recorded))) + " " + *recorded);
+      const bool watching = host.PauseMonitor();
       const platform::MoveStatus moved = held ? host.Files().Move(*held, *recorded) : platform::MoveStatus::Failed;
+      if (watching) host.ResumeMonitor();
       if (moved == platform::MoveStatus::Moved) {
         EraseRecord(trashcan, slot, record);
         host.Say("Item was moved back to its normal directory.");

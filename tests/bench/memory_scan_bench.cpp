@@ -48,6 +48,8 @@ class BenchHost : public process::ProtectionHost {
   registry::Decision Ask(const std::string&) override { return {}; }
   void Pump() override { tk::App().ProcessMessages(); }
   bool Ending() override { return false; }
+  bool PauseMonitor() override { return false; }
+  void ResumeMonitor() override {}
   tk::ModalResult Tell(tk::MsgKind, const std::string&, tk::MsgButtons) override { return tk::ModalResult::Ok; }
 
   std::vector<std::string> paths;  // the running programs, as the list shows them

@@ -243,3 +243,30 @@ TEST_F(StartupFolders, TheLiveTestWatchesEveryKeyAndTheFolders) {
 
 }  // namespace
 }  // namespace scenario
+
+namespace scenario {
+namespace {
+
+TEST_F(StartupFolders, TheProgramsOwnMovesRaiseNoQuestion) {
+  Configure("auto_skan_rejestru=1\r\nauto_skan_zywy=1");
+  Put(kStartup, "tool.exe");
+  AnswerAlerts({R::Delete});
+  app::Tvelmain& w = StartAnswering();
+  ASSERT_EQ(Alerts(), 1);
+  ASSERT_FALSE(sys.files.Exists(std::string(kStartup) + "\\tool.exe"));
+  ASSERT_TRUE(w.Watching());
+  backend.ClearBoxes();
+
+  backend.AnswerBoxes({tk::ModalResult::Ok});
+  w.ShowPage(w.smietnik);
+  w.RefreshLists();
+  ASSERT_TRUE(backend.Select(List("list_smietnik"), 0));
+  ASSERT_TRUE(backend.Click(Button("Button10")));
+  backend.RunUntilIdle();
+  ASSERT_TRUE(sys.files.Exists(std::string(kStartup) + "\\tool.exe"));
+  EXPECT_FALSE(backend.WaitForSynchronize(300)) << "its own move was reported";
+  EXPECT_TRUE(w.Watching());
+}
+
+}  // namespace
+}  // namespace scenario
