@@ -34,7 +34,15 @@ void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
   host_.ShowBalloon();
 }
 
-void RegistryScan::ScanOtherKey(const ScanKey& scan_key) { ScanViews(scan_key); }
+void RegistryScan::ScanOtherPlaces() {
+  host_.ShowScanPage();
+  host_.StopMonitor();
+  host_.Pump();
+  for (const ScanKey& key : kOtherKeys)
+    for (const KeyView& view : ViewsOf(key, host_.Registry())) ScanView(key, view);
+  for (const StartupPlace& place : kStartupPlaces) ScanStartupFolder(place);
+  if (host_.LiveRegistryTest()) host_.StartMonitor();
+}
 
 void RegistryScan::ScanViews(const ScanKey& scan_key) {
   host_.ShowScanPage();
@@ -73,21 +81,18 @@ void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
 
 void RegistryScan::FullRegistryScan() {
   for (const ScanKey& key : kScanKeys) ScanAutorunKey(key);
-  for (const ScanKey& key : kOtherKeys) ScanOtherKey(key);
-  for (const StartupPlace& place : kStartupPlaces) ScanStartupFolder(place);
+  ScanOtherPlaces();
   host_.SetBalloonText("Full registry scan complete");
   host_.ShowBalloon();
 }
 
 void RegistryScan::ScanStartupFolder(const StartupPlace& place) {
-  host_.ShowScanPage();
-  host_.StopMonitor();
-  host_.Pump();
+  if (host_.Ending()) return;
   // A folder that is not there holds nothing.
   const std::optional<std::string> folder = host_.Shell().StartupFolderPath(place.folder);
   const platform::FolderList files = folder ? host_.Files().ListFiles(*folder) : platform::FolderList{};
   const int count = int(files.names.size());
-  for (int i = 0; i < count && !host_.Ending(); ++i) {
+  for (int i = 0; i < count; ++i) {
     host_.Pump();
     if (host_.Ending()) break;
     host_.Progress(i, count - 1);
@@ -97,7 +102,6 @@ void RegistryScan::ScanStartupFolder(const StartupPlace& place) {
     const std::string command = StartupCommand(host_.Shell(), path);
     if (!IsOwnCommand(command, host_.OwnPath()) && !OnWhiteList(command)) AskAboutFile(place, path, name, command);
   }
-  if (host_.LiveRegistryTest()) host_.StartMonitor();
 }
 
 RegistryScan::Match RegistryScan::MatchWhiteList(platform::RegistryKey& key, const std::string& name,

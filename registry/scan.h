@@ -97,11 +97,6 @@ class RegistryScan {
   // folders), then "Full registry scan complete".
   void FullRegistryScan();
 
-  // One of the other keys, as a Run key but without a balloon.
-  void ScanOtherKey(const ScanKey& key);
-  // One Startup folder: every file in it but desktop.ini.
-  void ScanStartupFolder(const StartupPlace& place);
-
  private:
   enum class Match { Known, New, Gone };
   Match MatchWhiteList(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key);
@@ -113,6 +108,11 @@ class RegistryScan {
   bool OnWhiteList(const std::string& data);
   std::optional<AutorunCommand> ReadForAlert(platform::RegistryKey& key, const std::string& name);
   void ScanViews(const ScanKey& scan_key);
+  // The other keys and the Startup folders, as the Run keys but without a
+  // balloon; with the watch stopped once for all of them.
+  void ScanOtherPlaces();
+  // One Startup folder: every file in it but desktop.ini.
+  void ScanStartupFolder(const StartupPlace& place);
   void ScanView(const ScanKey& scan_key, const KeyView& view);
   // The alert about an entry of that section; the person's answer.
   Decision Ask(std::string_view section_text, const std::string& name, const AutorunCommand& command);
