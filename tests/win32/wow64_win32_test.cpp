@@ -68,6 +68,12 @@ TEST_F(PlatformWin64Registry, TheViewsAreTwoKeysOn64BitWindowsAndOneElsewhere) {
   auto read32 = reg.Open(RootKey::LocalMachine, path, Access::Read, nullptr, RegView::Wow32);
   ASSERT_TRUE(read32);
   EXPECT_EQ(read32->Read("v")->data, "32");
+  // The machine's key lies twice on 64-bit Windows; the user's key once.
+  EXPECT_EQ(reg.ViewsShareKey(RootKey::LocalMachine, path), !two);
+  ASSERT_TRUE(reg.OpenOrCreate(RootKey::CurrentUser, path));
+  EXPECT_TRUE(reg.ViewsShareKey(RootKey::CurrentUser, path));
+  RegDeleteKeyA(HKEY_CURRENT_USER, path.c_str());
+  EXPECT_FALSE(reg.ViewsShareKey(RootKey::CurrentUser, path)) << "a missing key";
 }
 
 TEST(PlatformWin64System, ProgramFilesIsTheNativeFolder) {
