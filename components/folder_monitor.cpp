@@ -1,8 +1,6 @@
 #include "components/folder_monitor.h"
 
-#include <atomic>
-#include <mutex>
-#include "toolkit/application.h"
+#include "components/watch_worker.h"
 
 namespace components {
 
@@ -23,7 +21,7 @@ std::string Parent(std::string path) {
 // The watches of a set of folders, run on a thread of its own. It holds its
 // own copies of the folders and the handler; the component only asks it to
 // end.
-struct FolderWorker : std::enable_shared_from_this<FolderWorker> {
+struct FolderWorker : WatchWorker {
   struct Watched {
     std::string path;
     std::unique_ptr<platform::ChangeWatch> own;     // while the folder is there
@@ -33,7 +31,7 @@ struct FolderWorker : std::enable_shared_from_this<FolderWorker> {
   // The watches are set before the thread starts: nothing that changes
   // after StartMonitor has returned is missed.
   FolderWorker(platform::Files& files, const std::vector<std::string>& paths, std::function<void()> handler)
-      : files(files), handler(std::move(handler)), waiter(files.NewWaiter()) {
+      : WatchWorker(std::move(handler), files.NewWaiter()), files(files) {
     for (const std::string& path : paths) Rewatch(folders.emplace_back(Watched{path, nullptr, nullptr}));
   }
 
@@ -41,22 +39,9 @@ struct FolderWorker : std::enable_shared_from_this<FolderWorker> {
   // Watches the folder as it is now; true when that differs from what was
   // watched: it came or went, or was replaced, or changed meanwhile.
   bool Rewatch(Watched& w);
-  // Hands the handler to the user-interface thread and waits until it has
-  // run, or until the worker is told to end.
-  void Notify();
-  void Terminate() {
-    terminated = true;
-    waiter->Wake();
-  }
 
   platform::Files& files;
-  const std::function<void()> handler;
-  const std::unique_ptr<platform::ChangeWaiter> waiter;
   std::vector<Watched> folders;
-  std::atomic<bool> terminated{false};
-  std::atomic<bool> ended{false};
-  std::mutex mu;
-  bool handler_done = false;
 };
 
 bool FolderWorker::Rewatch(Watched& w) {
@@ -90,30 +75,6 @@ void FolderWorker::Run() {
   }
   folders.clear();
   ended = true;
-}
-
-void FolderWorker::Notify() {
-  {
-    std::lock_guard lock(mu);
-    handler_done = false;
-  }
-  auto self = shared_from_this();
-  tk::App().Queue([self] {
-    // A worker told to end reports nothing more, even what it had queued.
-    if (!self->terminated) tk::App().Invoke(self->handler);
-    {
-      std::lock_guard lock(self->mu);
-      self->handler_done = true;
-    }
-    self->waiter->Wake();
-  });
-  while (!terminated) {
-    {
-      std::lock_guard lock(mu);
-      if (handler_done) return;
-    }
-    waiter->WaitAny({});
-  }
 }
 
 FolderMonitor::FolderMonitor(platform::Files& files) : files_(files) {}

@@ -1,16 +1,14 @@
 #include "components/zel_registry_monitor.h"
 
 #include <algorithm>
-#include <atomic>
-#include <mutex>
-#include "toolkit/application.h"
+#include "components/watch_worker.h"
 
 namespace components {
 
 // One watch of the keys, run on a thread of its own. It holds its own
 // copies of the parameters and the handler; the component only asks it to
 // end.
-struct MonitorWorker : std::enable_shared_from_this<MonitorWorker> {
+struct MonitorWorker : WatchWorker {
   struct KeyWatch {
     WatchedKey key;
     bool present = false;
@@ -21,8 +19,7 @@ struct MonitorWorker : std::enable_shared_from_this<MonitorWorker> {
   // after StartMonitor has returned is missed.
   MonitorWorker(platform::Registry& registry, const std::vector<WatchedKey>& watched, unsigned filter, bool subtree,
                 std::function<void()> handler)
-      : registry(registry), filter(filter), subtree(subtree), handler(std::move(handler)),
-        waiter(registry.NewWaiter()) {
+      : WatchWorker(std::move(handler), registry.NewWaiter()), registry(registry), filter(filter), subtree(subtree) {
     std::vector<platform::RootKey> roots;
     for (const WatchedKey& key : watched) {
       KeyWatch& w = keys.emplace_back();
@@ -37,13 +34,6 @@ struct MonitorWorker : std::enable_shared_from_this<MonitorWorker> {
   }
 
   void Run();
-  // Hands the handler to the user-interface thread and waits until it has
-  // run, or until the worker is told to end.
-  void Notify();
-  void Terminate() {
-    terminated = true;
-    waiter->Wake();
-  }
   bool KeyExists(const WatchedKey& key) {
     return registry.Open(key.root, key.path, platform::Access::Read, nullptr, key.view) != nullptr;
   }
@@ -54,14 +44,8 @@ struct MonitorWorker : std::enable_shared_from_this<MonitorWorker> {
   platform::Registry& registry;
   const unsigned filter;
   const bool subtree;
-  const std::function<void()> handler;
-  const std::unique_ptr<platform::ChangeWaiter> waiter;
   std::vector<KeyWatch> keys;
   std::vector<std::unique_ptr<platform::ChangeWatch>> root_watches;
-  std::atomic<bool> terminated{false};
-  std::atomic<bool> ended{false};
-  std::mutex mu;
-  bool handler_done = false;
 };
 
 void MonitorWorker::Run() {
@@ -94,30 +78,6 @@ void MonitorWorker::Run() {
   for (KeyWatch& w : keys) w.watch.reset();
   root_watches.clear();
   ended = true;
-}
-
-void MonitorWorker::Notify() {
-  {
-    std::lock_guard lock(mu);
-    handler_done = false;
-  }
-  auto self = shared_from_this();
-  tk::App().Queue([self] {
-    // A worker told to end reports nothing more, even what it had queued.
-    if (!self->terminated) tk::App().Invoke(self->handler);
-    {
-      std::lock_guard lock(self->mu);
-      self->handler_done = true;
-    }
-    self->waiter->Wake();
-  });
-  while (!terminated) {
-    {
-      std::lock_guard lock(mu);
-      if (handler_done) return;
-    }
-    waiter->WaitAny({});
-  }
 }
 
 TzelRegistryMonitor::TzelRegistryMonitor(platform::Registry& registry) : registry_(registry) {}
