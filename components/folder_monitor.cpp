@@ -35,7 +35,7 @@ struct FolderWorker : WatchWorker {
     for (const std::string& path : paths) Rewatch(folders.emplace_back(Watched{path, nullptr, nullptr}));
   }
 
-  void Run();
+  void Run() override;
   // Watches the folder as it is now; true when that differs from what was
   // watched: it came or went, or was replaced, or changed meanwhile.
   bool Rewatch(Watched& w);
@@ -82,47 +82,26 @@ FolderMonitor::FolderMonitor(platform::Files& files) : files_(files) {}
 FolderMonitor::~FolderMonitor() {
   destroying_ = true;
   StopMonitor();
-  JoinEnded(true);
 }
 
 void FolderMonitor::SetFolders(std::vector<std::string> folders) {
   folders_ = std::move(folders);
-  if (current_) StartMonitor();
+  if (threads_.Watching()) StartMonitor();
 }
 
 void FolderMonitor::SetOnChange(std::function<void()> handler) {
   on_change_ = std::move(handler);
-  if (current_) StartMonitor();
+  if (threads_.Watching()) StartMonitor();
 }
 
 void FolderMonitor::StartMonitor() {
   StopMonitor();
   if (destroying_ || !on_change_ || folders_.empty()) return;
-  auto worker = std::make_shared<FolderWorker>(files_, folders_, on_change_);
-  if (!worker->waiter) return;
-  threads_.push_back({worker, std::thread([worker] { worker->Run(); })});
-  current_ = std::move(worker);
+  threads_.Start(std::make_shared<FolderWorker>(files_, folders_, on_change_));
 }
 
-void FolderMonitor::StopMonitor() {
-  if (current_) {
-    current_->Terminate();
-    current_.reset();
-  }
-  JoinEnded(false);
-}
+void FolderMonitor::StopMonitor() { threads_.Stop(); }
 
-bool FolderMonitor::Watching() const { return current_ && !current_->ended; }
-
-void FolderMonitor::JoinEnded(bool wait_for_all) {
-  for (auto it = threads_.begin(); it != threads_.end();) {
-    if (wait_for_all || it->worker->ended) {
-      it->thread.join();
-      it = threads_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-}
+bool FolderMonitor::Watching() const { return threads_.Watching(); }
 
 }  // namespace components

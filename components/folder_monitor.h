@@ -7,11 +7,10 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "components/watch_worker.h"
 #include "platform/files.h"
 
 namespace components {
-
-struct FolderWorker;
 
 class FolderMonitor {
  public:
@@ -35,19 +34,11 @@ class FolderMonitor {
   bool Watching() const;
 
  private:
-  // Joins the workers that have ended (all of them, waiting, when the
-  // component goes).
-  void JoinEnded(bool wait_for_all);
   platform::Files& files_;
   std::vector<std::string> folders_;
   std::function<void()> on_change_;
   bool destroying_ = false;
-  std::shared_ptr<FolderWorker> current_;
-  struct Thread {
-    std::shared_ptr<FolderWorker> worker;
-    std::thread thread;
-  };
-  std::vector<Thread> threads_;
+  WatchThreads threads_;
 };
 
 }  // namespace components

@@ -28,4 +28,35 @@ void WatchWorker::Notify() {
   }
 }
 
+WatchThreads::~WatchThreads() {
+  Stop();
+  JoinEnded(true);
+}
+
+void WatchThreads::Start(std::shared_ptr<WatchWorker> worker) {
+  Stop();
+  if (!worker->waiter) return;
+  threads_.push_back({worker, std::thread([worker] { worker->Run(); })});
+  current_ = std::move(worker);
+}
+
+void WatchThreads::Stop() {
+  if (current_) {
+    current_->Terminate();
+    current_.reset();
+  }
+  JoinEnded(false);
+}
+
+void WatchThreads::JoinEnded(bool wait_for_all) {
+  for (auto it = threads_.begin(); it != threads_.end();) {
+    if (wait_for_all || it->worker->ended) {
+      it->thread.join();
+      it = threads_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
 }  // namespace components

@@ -33,7 +33,7 @@ struct MonitorWorker : WatchWorker {
     for (platform::RootKey root : roots) root_watches.push_back(registry.Watch(root, "", true, platform::kChangeName));
   }
 
-  void Run();
+  void Run() override;
   bool KeyExists(const WatchedKey& key) {
     return registry.Open(key.root, key.path, platform::Access::Read, nullptr, key.view) != nullptr;
   }
@@ -85,7 +85,6 @@ TzelRegistryMonitor::TzelRegistryMonitor(platform::Registry& registry) : registr
 TzelRegistryMonitor::~TzelRegistryMonitor() {
   destroying_ = true;
   StopMonitor();
-  JoinEnded(true);
 }
 
 void TzelRegistryMonitor::SetActive(bool active) {
@@ -126,32 +125,14 @@ void TzelRegistryMonitor::ApplyActive() {
 void TzelRegistryMonitor::StartMonitor() {
   StopMonitor();
   if (loading_ || destroying_ || !active_ || !on_change_) return;
-  auto worker = std::make_shared<MonitorWorker>(registry_, keys_, filters_, subtree_, on_change_);
-  if (!worker->waiter) return;
-  threads_.push_back({worker, std::thread([worker] { worker->Run(); })});
-  current_ = std::move(worker);
+  threads_.Start(std::make_shared<MonitorWorker>(registry_, keys_, filters_, subtree_, on_change_));
 }
 
 void TzelRegistryMonitor::StopMonitor() {
   if (loading_ && !destroying_) return;
-  if (current_) {
-    current_->Terminate();
-    current_.reset();
-  }
-  JoinEnded(false);
+  threads_.Stop();
 }
 
-bool TzelRegistryMonitor::Watching() const { return current_ && !current_->ended; }
-
-void TzelRegistryMonitor::JoinEnded(bool wait_for_all) {
-  for (auto it = threads_.begin(); it != threads_.end();) {
-    if (wait_for_all || it->worker->ended) {
-      it->thread.join();
-      it = threads_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-}
+bool TzelRegistryMonitor::Watching() const { return threads_.Watching(); }
 
 }  // namespace components

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "components/watch_worker.h"
 #include "components/zel_component.h"
 #include "platform/registry.h"
 
@@ -20,7 +21,6 @@ enum TzelRegistryMonitorFilter : unsigned {
 // A set of TzelRegistryMonitorFilter bits; it is also the notify-filter mask.
 using TzelRegistryMonitorFilters = unsigned;
 
-struct MonitorWorker;
 
 using WatchedKey = platform::KeyLocation;
 
@@ -57,7 +57,6 @@ class TzelRegistryMonitor : public TzelComponent {
   void ApplyActive();
   // Joins the workers that have ended (all of them, waiting, when the
   // component goes).
-  void JoinEnded(bool wait_for_all);
   platform::Registry& registry_;
   bool active_ = false;
   std::vector<WatchedKey> keys_;
@@ -66,12 +65,7 @@ class TzelRegistryMonitor : public TzelComponent {
   std::function<void()> on_change_;
   bool loading_ = true;  // until the owner has finished setting it up
   bool destroying_ = false;
-  std::shared_ptr<MonitorWorker> current_;
-  struct Thread {
-    std::shared_ptr<MonitorWorker> worker;
-    std::thread thread;
-  };
-  std::vector<Thread> threads_;
+  WatchThreads threads_;
 };
 
 }  // namespace components
