@@ -121,18 +121,5 @@ TEST_F(PolicyProcess, AForbiddenProgramIsStoppedAndCannotBeAllowed) {
   EXPECT_THAT(backend.BoxTexts(), IsEmpty());
 }
 
-TEST_F(PolicyProcess, TheOwnEntryOfAProgramThePolicyForbidsIsNotAllowedAwayEither) {
-  sys.registry.LoadRegText(std::string("REGEDIT4\n") + kPolicies);
-  StartConfigured();
-  sys.processes.Add(10, "C:\\Bad\\bad.exe");
-  SetSlot(testing_support::kBlackListPath, 0, "C:\\Bad\\bad.exe");
-  AnswerAlerts({Step::Allow, Step::Stop, Step::Stop});
-  Scan();
-  ASSERT_FALSE(backend.Boxes().empty());
-  EXPECT_EQ(backend.Boxes()[0].text, registry::policy::kCannotAllow);
-  EXPECT_EQ(Slot(testing_support::kBlackListPath, 0), "C:\\Bad\\bad.exe");
-  EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10));
-}
-
 }  // namespace
 }  // namespace scenario
