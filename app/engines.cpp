@@ -19,8 +19,8 @@ registry::Decision Engines::Ask(const registry::Question& question) {
   return alert.Ask();
 }
 
-registry::Decision Engines::Ask(const std::string& path) {
-  process::Tpamiecalert alert(path);
+registry::Decision Engines::Ask(const std::string& path, bool forbidden_by_policy) {
+  process::Tpamiecalert alert(path, forbidden_by_policy);
   return alert.Ask();
 }
 

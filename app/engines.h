@@ -50,7 +50,7 @@ class Engines final : public registry::ScanHost, public process::ProtectionHost,
   void RefreshLists() override { w_.RefreshLists(); }
   void RefreshProcessList() override { w_.RefreshProcessList(); }
   void ShowBalloon(const std::string& text) override;
-  registry::Decision Ask(const std::string& path) override;
+  registry::Decision Ask(const std::string& path, bool forbidden_by_policy) override;
 
  private:
   // The data files, which the start-up opens before anything can use them.

@@ -9,6 +9,7 @@
 #include "process/trashcan.h"
 #include "registry/data_files.h"
 #include "registry/lists_page.h"
+#include "registry/policy.h"
 #include "registry/undo.h"
 #include "toolkit/application.h"
 
@@ -76,9 +77,26 @@ ListsPage::ListsPage(tk::PageBook& book, Tvelmain& w) : tk::Page(&book, "listy")
 void ListsPage::Clear() {
   list_pozwolonych.Clear();
   list_zabronionych.Clear();
+  allowed_policy_from_ = forbidden_policy_from_ = SIZE_MAX;
+}
+
+void ListsPage::AddPolicy(const std::vector<std::string>& allowed, const std::vector<std::string>& forbidden) {
+  const std::string mark(registry::policy::kMark);
+  allowed_policy_from_ = list_pozwolonych.Items().size();
+  for (const std::string& entry : allowed) list_pozwolonych.AddItem(entry + mark);
+  forbidden_policy_from_ = list_zabronionych.Items().size();
+  for (const std::string& entry : forbidden) list_zabronionych.AddItem(entry + mark);
+}
+
+bool ListsPage::RefusedAsPolicy(const tk::ListBox& list, size_t policy_from) {
+  const int index = list.ItemIndex();
+  if (index < 0 || size_t(index) < policy_from) return false;
+  tk::App().MessageBox(tk::MsgKind::Warning, std::string(registry::policy::kCannotRemove));
+  return true;
 }
 
 void ListsPage::Button18Click() {
+  if (RefusedAsPolicy(list_pozwolonych, allowed_policy_from_)) return;
   ThenRefresh(w_, [this] {
     if (list_pozwolonych.ItemIndex() < 0 || !w_.files()) return;
     // Taken now: the list may be refilled while the question is open.
@@ -90,6 +108,7 @@ void ListsPage::Button18Click() {
 }
 
 void ListsPage::Button19Click() {
+  if (RefusedAsPolicy(list_zabronionych, forbidden_policy_from_)) return;
   ThenRefresh(w_, [this] {
     if (list_zabronionych.ItemIndex() < 0 || !w_.files()) return;
     const std::string text = list_zabronionych.SelectedText();

@@ -1,6 +1,8 @@
-// RefreshLists: the list boxes refilled from the data files.
+// RefreshLists: the list boxes refilled from the data files and the
+// administrator's policy.
 #include "app/velmainfrm.h"
 #include "registry/data_files.h"
+#include "registry/policy.h"
 #include "toolkit/application.h"
 
 namespace app {
@@ -22,6 +24,8 @@ void Tvelmain::RefreshLists() {
   const auto forbidden = ReadSlots(files_->black_list, black_list::kProgram, kLastSlot);
   const auto trashed = ReadSlots(files_->trashcan, trashcan_list::kFormerPath, kLastSlot);
   const auto removed = ReadSlots(files_->statistics, statistics::kData, kLastSlot);
+  const auto allowed_by_policy = policy::ReadEntries(platform.registry, policy::kAllowedKey);
+  const auto forbidden_by_policy = policy::ReadEntries(platform.registry, policy::kForbiddenKey);
   listy.Clear();
   smietnik.Clear();
   rejestr.Clear();
@@ -47,6 +51,9 @@ void Tvelmain::RefreshLists() {
     // back from there.
     if (removed[slot]) rejestr.Add(*removed[slot], n);
   }
+  // The administrator's entries follow the person's own, unless a refresh
+  // meanwhile has shown them already.
+  if (generation == refresh_generation_) listy.AddPolicy(allowed_by_policy, forbidden_by_policy);
   ShowProtectionLevel();
 }
 

@@ -2,6 +2,7 @@
 // laid out as it is built, and its handlers. What the rest of the program
 // reads or fills is public; the rest is the page's own.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -148,11 +149,16 @@ class ListsPage : public tk::Page {
   void Clear();
   void AddAllowed(const std::string& line) { list_pozwolonych.AddItem(line); }
   void AddForbidden(const std::string& line) { list_zabronionych.AddItem(line); }
+  // The administrator's entries, after the person's own, each marked.
+  void AddPolicy(const std::vector<std::string>& allowed, const std::vector<std::string>& forbidden);
 
  private:
   void Button18Click();  // "Remove" on the white list
   void Button19Click();  // "Remove" on the black list
   void Button22Click();  // "Refresh All"
+  // Whether the line selected is the policy's, which is refused with a word
+  // to the person: "Remove" cannot take it off.
+  bool RefusedAsPolicy(const tk::ListBox& list, size_t policy_from);
 
   Tvelmain& w_;
   components::TProPanel listy_gora{this, "listy_gora"};
@@ -166,6 +172,10 @@ class ListsPage : public tk::Page {
   tk::Button Button19{&listy_dol, "Button19"};
   tk::Label Label11{&listy_gora, "Label11"};
   tk::Label Label12{&listy_dol, "Label12"};
+  // Where the policy's lines begin in each list box; past the end while it
+  // shows none.
+  size_t allowed_policy_from_ = SIZE_MAX;
+  size_t forbidden_policy_from_ = SIZE_MAX;
 };
 
 // Page update: the check against the update site, and the download of the

@@ -86,6 +86,11 @@ Section "Veltrane" SecProgram
   SetOutPath "$INSTDIR"
   File "/oname=veltrane.exe" "${EXE}"
   CreateDirectory "$INSTDIR\Trashcan"
+  ; The Group Policy template, for administrators to copy to their central store.
+  SetOutPath "$INSTDIR\PolicyDefinitions"
+  File "policy/veltrane.admx"
+  SetOutPath "$INSTDIR\PolicyDefinitions\en-US"
+  File "policy/en-US/veltrane.adml"
   SetOutPath "$WINDIR"
   File "/oname=Veltrane.txt" "${HELP}"
   CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\veltrane.exe" "" "$INSTDIR\veltrane.exe" 0
@@ -125,6 +130,10 @@ Section "un.Veltrane" UnSecProgram
   Pop $0
   Delete "$INSTDIR\veltrane.exe"
   Delete "$INSTDIR\uninstall.exe"
+  Delete "$INSTDIR\PolicyDefinitions\en-US\veltrane.adml"
+  RMDir "$INSTDIR\PolicyDefinitions\en-US"
+  Delete "$INSTDIR\PolicyDefinitions\veltrane.admx"
+  RMDir "$INSTDIR\PolicyDefinitions"
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   Delete "$WINDIR\Veltrane.txt"
   Delete "$WINDIR\veltrane.lck"

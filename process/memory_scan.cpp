@@ -1,5 +1,6 @@
 #include "process/memory_scan.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "process/process_list.h"
 #include "process/trashcan.h"
 #include "registry/data_files.h"
+#include "registry/policy.h"
 
 namespace process {
 namespace {
@@ -16,14 +18,24 @@ constexpr const char* kWindowsNeedsListed =
     " is on the list of forbidden processes, but it is part of Windows and must keep running, so it was not "
     "stopped. Take it off the list of forbidden processes.";
 
-// The slots whose entry forbids path, with their entries: the list is read
+// An entry that forbids a program: a slot of the person's list, or
+// (kPolicySlot) one of the administrator's policy.
+constexpr int kPolicySlot = -1;
+struct Forbidding {
+  int slot;
+  std::string entry;
+};
+
+// The entries that forbid path, the person's slots first: the list is read
 // in one look at the file, without pumping messages.
-std::vector<std::pair<int, std::string>> ForbiddingSlots(registry::IniStore& black, const std::string& path,
-                                                         const WindowsPlaces& windows) {
-  std::vector<std::pair<int, std::string>> found;
+std::vector<Forbidding> ForbiddingEntries(registry::IniStore& black, const std::vector<std::string>& policy,
+                                          const std::string& path, const WindowsPlaces& windows) {
+  std::vector<Forbidding> found;
   const auto entries = registry::ReadSlots(black, registry::black_list::kProgram, registry::kLastSlot);
   for (int slot = 0; slot < int(entries.size()); ++slot)
-    if (entries[slot] && EntryForbids(*entries[slot], path, windows)) found.emplace_back(slot, *entries[slot]);
+    if (entries[slot] && EntryForbids(*entries[slot], path, windows)) found.push_back({slot, *entries[slot]});
+  for (const std::string& entry : policy)
+    if (EntryForbids(entry, path, windows)) found.push_back({kPolicySlot, entry});
   return found;
 }
 
@@ -46,6 +58,9 @@ bool WindowsNeeds(platform::Processes& processes, const std::string& path) {
 void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths) {
   host.ShowScanPage();
   const WindowsPlaces windows = WindowsPlacesOf(host.Processes());
+  // Read once per scan, as the list is.
+  const std::vector<std::string> policy =
+      registry::policy::ReadEntries(host.Registry(), registry::policy::kForbiddenKey);
   const int count = int(paths.size());
   host.Progress(0, count > 0 ? count - 1 : 0);
 
@@ -56,11 +71,17 @@ void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths) {
     host.Progress(i, count - 1);
     host.Pump();
     if (host.Ending()) break;
-    // Every slot is compared, so a program black-listed twice is dealt with
+    // Every entry is compared, so a program black-listed twice is dealt with
     // twice; a slot that an earlier answer changed is passed over.
-    for (const auto& [slot, entry] : ForbiddingSlots(host.BlackList(), path, windows)) {
+    const std::vector<Forbidding> forbidding = ForbiddingEntries(host.BlackList(), policy, path, windows);
+    // Nobody here can allow what the administrator forbids, whichever entry
+    // the alert is about: the alert refuses "Allow working".
+    const bool by_policy = std::any_of(forbidding.begin(), forbidding.end(),
+                                       [](const Forbidding& f) { return f.slot == kPolicySlot; });
+    for (const auto& [slot, entry] : forbidding) {
       if (host.Ending()) break;
-      if (registry::ReadSlot(host.BlackList(), slot, registry::black_list::kProgram) != entry) continue;
+      if (slot != kPolicySlot && registry::ReadSlot(host.BlackList(), slot, registry::black_list::kProgram) != entry)
+        continue;
 
       if (WindowsNeeds(host.Processes(), path)) {
         // Told each time: the entry stays until the user takes it off the list.
@@ -82,7 +103,7 @@ void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths) {
       // handler run meanwhile did.
       host.Pump();
       if (host.Ending()) break;
-      const registry::Decision decision = host.Ask(path);
+      const registry::Decision decision = host.Ask(path, by_policy);
       // An alert closed by the end of the program is no answer, nor a lost one.
       if (host.Ending()) break;
       if (decision.answer == registry::Answer::Allow) {

@@ -2,6 +2,7 @@
 
 #include "process/names.h"
 #include "registry/dialog_look.h"
+#include "registry/policy.h"
 #include "toolkit/application.h"
 
 namespace process {
@@ -17,7 +18,8 @@ constexpr tk::Color kActionsText = tk::Rgb(0xFD, 0xFB, 0xC8);
 
 }  // namespace
 
-Tpamiecalert::Tpamiecalert(const std::string& path) : tk::Form("pamiecalert", "Tpamiecalert") {
+Tpamiecalert::Tpamiecalert(const std::string& path, bool forbidden_by_policy)
+    : tk::Form("pamiecalert", "Tpamiecalert"), forbidden_by_policy_(forbidden_by_policy) {
   BuildLayout();
   nazwa_pliku.SetCaption(std::string(FileNameOf(path)));
   sciezka_pliku.SetCaption(path);
@@ -83,6 +85,10 @@ void Tpamiecalert::Button1Click() {
 }
 
 void Tpamiecalert::Button2Click() {
+  if (forbidden_by_policy_) {
+    tk::App().MessageBox(tk::MsgKind::Warning, std::string(registry::policy::kCannotAllow));
+    return;
+  }
   if (tk::App().MessageBox(tk::MsgKind::Warning,
                            "This item will be removed from the disallowed processes list. Are you sure?",
                            tk::MsgButtons::OkCancel) != tk::ModalResult::Ok)

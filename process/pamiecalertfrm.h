@@ -14,8 +14,9 @@ class Tpamiecalert : public tk::Form {
   static constexpr int kClientWidth = 434;
   static constexpr int kClientHeight = 362;
 
-  // The alert about the program at path.
-  explicit Tpamiecalert(const std::string& path);
+  // The alert about the program at path; "Allow working" refuses one that
+  // the administrator's policy forbids, and the alert waits on.
+  Tpamiecalert(const std::string& path, bool forbidden_by_policy);
 
   // Shows the alert modally until it is answered or closed: Stop, with the
   // box "Delete this program", or Allow; Unanswered when it was closed
@@ -42,6 +43,7 @@ class Tpamiecalert : public tk::Form {
 
  private:
   void BuildLayout();
+  const bool forbidden_by_policy_;
   registry::Decision decision_;
 };
 

@@ -3,6 +3,7 @@
 #include <string>
 #include "platform/files.h"
 #include "platform/processes.h"
+#include "platform/registry.h"
 #include "platform/system.h"
 #include "registry/host.h"
 #include "registry/ini_store.h"
@@ -12,6 +13,8 @@ namespace process {
 class ProtectionHost : public virtual registry::EngineHost {
  public:
   virtual platform::Processes& Processes() = 0;
+  // Where the administrator's policy lists are read.
+  virtual platform::Registry& Registry() = 0;
   virtual platform::Files& Files() = 0;
   virtual platform::System& System() = 0;
   virtual registry::IniStore& BlackList() = 0;  // C:\Windows\disallowed.vlt
@@ -28,8 +31,8 @@ class ProtectionHost : public virtual registry::EngineHost {
   // Makes text the tray balloon's text and shows the balloon.
   virtual void ShowBalloon(const std::string& text) = 0;
   // Shows the forbidden-process alert about the program at path; the
-  // person's answer.
-  virtual registry::Decision Ask(const std::string& path) = 0;
+  // person's answer. One that the policy forbids cannot be allowed there.
+  virtual registry::Decision Ask(const std::string& path, bool forbidden_by_policy) = 0;
   // The watch of the autostart places, stopped around the program's own
   // move of a file back into a Startup folder. Pause says whether it was
   // watching.

@@ -7,6 +7,7 @@
 #include "platform/utf.h"
 #include "registry/data_files.h"
 #include "registry/ini_parse.h"
+#include "registry/policy.h"
 #include "registry/startup_folders.h"
 #include "registry/undo.h"
 
@@ -132,6 +133,8 @@ RegistryScan::Match RegistryScan::MatchLongValue(platform::RegistryKey& key, con
 }
 
 bool RegistryScan::OnWhiteList(const std::string& data) {
+  if (!policy_allowed_) policy_allowed_ = policy::ReadEntries(host_.Registry(), policy::kAllowedKey);
+  if (std::find(policy_allowed_->begin(), policy_allowed_->end(), data) != policy_allowed_->end()) return true;
   IniStore& white = host_.WhiteList();
   IniStore::Batch batch(white);
   if (const uint64_t version = white.Version(); version != white_list_version_) {

@@ -103,8 +103,9 @@ class RegistryScan {
   // One read for data too long to hold in a list: either no slot can hold
   // it, or a NUL cut it short and the text is matched as read.
   Match MatchLongValue(platform::RegistryKey& key, const std::string& name, const platform::ValueInfo& info);
-  // Whether a white-list slot holds the data. The list is read once and
-  // read again only when the file has changed.
+  // Whether a white-list slot or the administrator's policy holds the data.
+  // The list is read once and read again only when the file has changed;
+  // the policy once per scan.
   bool OnWhiteList(const std::string& data);
   std::optional<AutorunCommand> ReadForAlert(platform::RegistryKey& key, const std::string& name);
   void ScanViews(const ScanKey& scan_key);
@@ -129,6 +130,7 @@ class RegistryScan {
   ScanHost& host_;
   std::vector<std::optional<std::string>> white_list_;
   std::optional<uint64_t> white_list_version_;
+  std::optional<std::vector<std::string>> policy_allowed_;
   // Long data as matching read it, for the alert to take while the value's
   // size says it is unchanged: such data is read once, not twice.
   struct LongRead {

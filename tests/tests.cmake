@@ -23,6 +23,9 @@ gtest_discover_tests(unit_tests
 
 add_test(NAME build.veltrane_exe COMMAND ${tests}/check_exe.sh ${VELTRANE_WIN32_DIR}/veltrane.exe)
 set_tests_properties(build.veltrane_exe PROPERTIES LABELS build)
+# The Group Policy template that the installer ships.
+add_test(NAME build.policy_template COMMAND python3 ${tests}/policy_template_test.py ${CMAKE_SOURCE_DIR})
+set_tests_properties(build.policy_template PROPERTIES LABELS build)
 
 # The Wine prefixes every Windows run copies, made once before them: 32-bit
 # Windows, and 64-bit Windows for what only it has (two registry views,

@@ -35,6 +35,7 @@ class BenchHost : public process::ProtectionHost {
   }
 
   platform::Processes& Processes() override { return processes_; }
+  platform::Registry& Registry() override { return registry_; }
   platform::Files& Files() override { return files_; }
   platform::System& System() override { return system_; }
   registry::IniStore& BlackList() override { return black_; }
@@ -45,7 +46,7 @@ class BenchHost : public process::ProtectionHost {
   void RefreshLists() override {}
   void RefreshProcessList() override {}
   void ShowBalloon(const std::string&) override {}
-  registry::Decision Ask(const std::string&) override { return {}; }
+  registry::Decision Ask(const std::string&, bool) override { return {}; }
   void Pump() override { tk::App().ProcessMessages(); }
   bool Ending() override { return false; }
   bool PauseMonitor() override { return false; }
@@ -58,6 +59,7 @@ class BenchHost : public process::ProtectionHost {
   platform::Files& files_;
   registry::IniStore black_;
   platform::portable::PortableProcesses processes_;
+  platform::portable::PortableRegistry registry_;
   platform::portable::PortableSystem system_;
 };
 
