@@ -80,12 +80,5 @@ TEST(EventLogWin32, EveryEventRendersFromTheProgramsMessageTable) {
   FreeLibrary(program);
 }
 
-// The source opens on first use, without the installer's registration.
-TEST(EventLogWin32, TheLogTakesEventsWithAndWithoutStrings) {
-  Win32EventLog log;
-  EXPECT_TRUE(log.Report(EventLevel::Information, events::kProtectionStarted.id, {}));
-  EXPECT_TRUE(log.Report(EventLevel::Warning, events::kAutostartFound.id, {"Local machine, autostart.", "a", "b"}));
-}
-
 }  // namespace
 }  // namespace platform::win32
