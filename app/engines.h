@@ -21,6 +21,7 @@ class Engines final : public registry::ScanHost, public process::ProtectionHost,
   tk::ModalResult Tell(tk::MsgKind kind, const std::string& text, tk::MsgButtons buttons) override;
   void Progress(int position, int max) override { w_.skan.Progress(position, max); }
   void ShowScanPage() override { w_.ShowPage(w_.skan); }
+  void Log(events::Event event, const std::vector<std::string>& strings) override { w_.Log(event, strings); }
 
   // The registry scan and undo.
   platform::Registry& Registry() override { return w_.platform.registry; }

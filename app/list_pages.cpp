@@ -244,6 +244,7 @@ void MemoryPage::Button15Click() {
     // Refused before the question, not after it.
     if (process::WindowsNeeds(host.Processes(), path)) {
       host.Warn(process::kWindowsNeedsIt);
+      host.Log(events::kRefusedToAct, {path});
     } else if (host.Tell(tk::MsgKind::Warning, "Are you sure that you want to move this program to trashcan?",
                          tk::MsgButtons::YesNo) == tk::ModalResult::Yes) {
       process::MoveToTrashcan(host, path);

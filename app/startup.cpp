@@ -13,6 +13,20 @@ constexpr const char* kNoRightsText =
     "feature only on administrator accounts with full system rights.This program is currently useless for you. "
     "It will be removed from autostart group. Change your security settings.";
 
+constexpr const char* kNoEventLog = "The Windows event log is not available; Veltrane's findings are not logged.";
+
+const char* RefusedAction(registry::Refusal refusal) {
+  switch (refusal) {
+    case registry::Refusal::Read:
+      return "read";
+    case registry::Refusal::Change:
+      return "change";
+    case registry::Refusal::Delete:
+      break;
+  }
+  return "delete";
+}
+
 }  // namespace
 
 void Tvelmain::Loaded() {
@@ -39,6 +53,11 @@ void Tvelmain::propsIdle(bool& done) {
 }
 
 void Tvelmain::StartUp() {
+  // Only the copy the single-instance guard let run protects anything.
+  if (!Ending()) {
+    protection_logged_ = true;
+    Log(events::kProtectionStarted);
+  }
   user_name_ = platform.system.UserName().value_or(std::string());
   ProgramVersion = VELTRANE_VERSION_TEXT;
   UpdateNumber = VELTRANE_UPDATE_NUMBER_TEXT;
@@ -100,6 +119,7 @@ void Tvelmain::FormClose(tk::CloseAction& action) {
 }
 
 void Tvelmain::Refused(const std::string& key_text, registry::Refusal refusal) {
+  Log(events::kAccessRefused, {key_text, RefusedAction(refusal)});
   if (!platform.system.HasAdminRights()) {
     NoRightsExit();
     return;
@@ -110,6 +130,24 @@ void Tvelmain::Refused(const std::string& key_text, registry::Refusal refusal) {
   }
   if (refusals_told_.insert({key_text, refusal}).second)
     tk::App().MessageBox(tk::MsgKind::Warning, registry::RefusalText(key_text, refusal));
+}
+
+void Tvelmain::Log(events::Event event, const std::vector<std::string>& strings) {
+  // A finding that cannot be logged is still acted on.
+  bool written = false;
+  try {
+    written = platform.event_log.Report(event.level, event.id, strings);
+  } catch (...) {
+  }
+  if (written || event_log_failure_told_) return;
+  event_log_failure_told_ = true;
+  status.SetCaption(kNoEventLog);
+}
+
+void Tvelmain::LogProtectionEnded() {
+  if (!protection_logged_) return;
+  protection_logged_ = false;
+  Log(events::kProtectionEnded);
 }
 
 void Tvelmain::NoRightsExit() {

@@ -113,6 +113,8 @@ void Tvelmain::skan_1hTimer() {
 
 void Tvelmain::mon_HKLMChange() {
   if (Ending()) return;
+  // The watch does not say which place changed.
+  Log(events::kGuardedPlaceChanged, {"the registry or a Startup folder"});
   StopMonitor();
   tk::ModalResult answer = tk::App().MessageBox(tk::MsgKind::Warning, kChangeQuestion, tk::MsgButtons::YesNo);
   if (Ending()) return;
@@ -153,6 +155,7 @@ void Tvelmain::EndSession() {
   skan_1h.SetEnabled(false);
   StopMonitor();
   tray.RemoveFromTray();
+  LogProtectionEnded();
 }
 
 }  // namespace app

@@ -55,6 +55,7 @@ Tvelmain::Tvelmain(platform::Platform platform)
 }
 
 Tvelmain::~Tvelmain() {
+  LogProtectionEnded();
   // The idle and session events must not reach a window that is gone.
   if (tk::Application::Exists()) {
     tk::App().OnIdle = nullptr;

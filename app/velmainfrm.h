@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/pages.h"
 #include "components/folder_monitor.h"
@@ -19,6 +20,7 @@
 #include "platform/platform.h"
 #include "registry/autorun.h"
 #include "registry/doktorfrm.h"
+#include "registry/events.h"
 #include "registry/ini_store.h"
 #include "registry/scan_gate.h"
 #include "toolkit/control.h"
@@ -73,6 +75,9 @@ class Tvelmain : public tk::Form {
   // ===================== Named operations =====================
   void RefreshLists();
   void ShowProtectionLevel();
+  // Writes the event to the Windows event log; when the log will not take
+  // it, the status line says so, once per run.
+  void Log(events::Event event, const std::vector<std::string>& strings = {});
   void LoadConfiguration();
   void SaveConfiguration();
   void NoRightsExit();
@@ -162,6 +167,8 @@ class Tvelmain : public tk::Form {
   void Showactiveprograms1Click();
   // Windows is ending the session: nothing may be left behind or wait.
   void EndSession();
+  // "Protection ended", once, for a run whose start was logged.
+  void LogProtectionEnded();
 
   std::unique_ptr<DataFiles> files_;
   std::string user_name_;
@@ -240,6 +247,10 @@ class Tvelmain : public tk::Form {
   bool stopping_ = false;
   // The user has been told that the program could not register itself.
   bool autorun_failure_told_ = false;
+  // The status line has said that the event log cannot be written.
+  bool event_log_failure_told_ = false;
+  // "Protection started" was logged: its end is logged once too.
+  bool protection_logged_ = false;
   // The keys and refusals told in this run.
   std::set<std::pair<std::string, registry::Refusal>> refusals_told_;
   // Counts RefreshLists runs, so that one that pumps messages notices a newer

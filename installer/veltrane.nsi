@@ -9,6 +9,7 @@ Unicode true
 !define VERSION "1.0"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Veltrane"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define EVENT_SOURCE_KEY "SYSTEM\CurrentControlSet\Services\EventLog\Application\Veltrane"
 
 Name "${PRODUCT}"
 OutFile "${OUT}"
@@ -109,6 +110,10 @@ Section "Veltrane" SecProgram
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" 2048
+  ; The program's event source: the log reads the events' texts from the
+  ; message table in veltrane.exe. Types: error, warning, information.
+  WriteRegExpandStr HKLM "${EVENT_SOURCE_KEY}" "EventMessageFile" "$INSTDIR\veltrane.exe"
+  WriteRegDWORD HKLM "${EVENT_SOURCE_KEY}" "TypesSupported" 7
   SetRegView default
 SectionEnd
 
@@ -141,6 +146,7 @@ Section "un.Veltrane" UnSecProgram
     SetRegView 64
   ${EndIf}
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM "${EVENT_SOURCE_KEY}"
   SetRegView default
   ; The trashcan stays unless the user asked for it to go (below).
   RMDir "$INSTDIR"

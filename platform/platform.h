@@ -1,5 +1,6 @@
 // Everything the logic reaches outside itself, in one bundle.
 #pragma once
+#include "platform/event_log.h"
 #include "platform/files.h"
 #include "platform/network.h"
 #include "platform/processes.h"
@@ -16,6 +17,7 @@ struct Platform {
   Shell& shell;
   System& system;
   Network& network;
+  EventLog& event_log;
 };
 
 }  // namespace platform

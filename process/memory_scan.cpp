@@ -90,6 +90,7 @@ void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths) {
         } else {
           host.Warn(path + kWindowsNeedsListed);
         }
+        host.Log(events::kRefusedToAct, {path});
         continue;
       }
 
@@ -109,9 +110,12 @@ void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths) {
       if (decision.answer == registry::Answer::Allow) {
         // Only the entry the user was asked about goes, whatever another
         // copy changed meanwhile.
-        registry::IniStore::Change change(host.BlackList());
-        if (registry::ReadSlot(host.BlackList(), slot, registry::black_list::kProgram) == entry)
-          registry::EraseSlot(host.BlackList(), slot);
+        {
+          registry::IniStore::Change change(host.BlackList());
+          if (registry::ReadSlot(host.BlackList(), slot, registry::black_list::kProgram) == entry)
+            registry::EraseSlot(host.BlackList(), slot);
+        }
+        host.Log(events::kForbiddenAllowed, {path});
       } else if (decision.answer == registry::Answer::Stop) {
         if (decision.ticked) {
           StopAndMoveToTrashcan(host, path);
@@ -134,6 +138,7 @@ bool StopProcess(ProtectionHost& host, const std::string& path) {
   platform::Processes& processes = host.Processes();
   if (IsWindowsCritical(path, processes.WindowsFolder())) {
     host.Warn(kWindowsNeedsIt);
+    host.Log(events::kRefusedToAct, {path});
     host.RefreshProcessList();
     return false;
   }
@@ -157,6 +162,7 @@ bool StopProcess(ProtectionHost& host, const std::string& path) {
         break;  // gone meanwhile, or its id is another program's now
       case platform::StopStatus::Critical:
         host.Warn(kWindowsNeedsIt);
+        host.Log(events::kRefusedToAct, {path});
         left_running = true;
         break;
       case platform::StopStatus::Failed:
@@ -175,6 +181,8 @@ bool StopProcess(ProtectionHost& host, const std::string& path) {
       left_running = true;
     }
   }
+  // Once for the program, however many of its processes ran.
+  if (!ending.empty()) host.Log(events::kForbiddenStopped, {path});
   host.RefreshProcessList();
   return !left_running;
 }

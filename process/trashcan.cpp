@@ -93,6 +93,7 @@ std::string NumberedName(std::string_view name, int n) {
 bool MoveToTrashcan(ProtectionHost& host, const std::string& path) {
   if (WindowsNeeds(host.Processes(), path)) {
     host.Warn(kWindowsNeedsIt);
+    host.Log(events::kRefusedToAct, {path});
     return false;
   }
   if (registry::FindFreeSlot(host.Trashcan(), kFormerPath, registry::kLastSlot) < 0) {
@@ -123,6 +124,7 @@ bool StopAndMoveToTrashcan(ProtectionHost& host, const std::string& path) {
     const std::optional<std::string> real = file->FinalPath();
     if (!real || !SameAsciiCaseless(*real, path)) {
       host.Warn(kNotTrashedFolderChanged);
+      host.Log(events::kRefusedToAct, {path});
       return false;
     }
   }
@@ -135,7 +137,10 @@ bool StopAndMoveToTrashcan(ProtectionHost& host, const std::string& path) {
     return false;
   }
   const bool deleted = file->Delete();
-  if (!deleted) host.Say("Could not delete source file. Do it manually.");
+  if (deleted)
+    host.Log(events::kMovedToTrashcan, {path});
+  else
+    host.Say("Could not delete source file. Do it manually.");
 
   // Stopping and the boxes let other handlers, and other copies, run; one of
   // them may have taken the slot. Look again, with nothing in between this time.
@@ -158,6 +163,7 @@ void BlockProgram(ProtectionHost& host, const std::string& text) {
   }
   if (WindowsNeeds(host.Processes(), text)) {
     host.Warn(kWindowsNeedsIt);
+    host.Log(events::kRefusedToAct, {text});
     return;
   }
   registry::IniStore& black_list = host.BlackList();
@@ -200,9 +206,11 @@ void RecoverFromTrashcan(ProtectionHost& host, const std::string& listed_path) {
       if (watching) host.ResumeMonitor();
       if (moved == platform::MoveStatus::Moved) {
         EraseRecord(trashcan, slot, record);
+        host.Log(events::kPutBackFromTrashcan, {*recorded});
         host.Say("Item was moved back to its normal directory.");
       } else if (moved == platform::MoveStatus::ThroughReparsePoint) {
         host.Warn(kNotRecoveredFolderChanged);
+        host.Log(events::kRefusedToAct, {*recorded});
       } else {
         host.Warn("Error occured.");
       }
@@ -220,6 +228,7 @@ void EmptyFromTrashcan(ProtectionHost& host, const std::string& listed_path) {
     std::optional<std::string> held = HeldFile(TrashcanFolder(host.System()), record);
     if (held && host.Files().Delete(*held)) {
       EraseRecord(trashcan, slot, record);
+      host.Log(events::kDeletedFromTrashcan, {*record.former_path});
       host.Say("Item was removed permanently. Hope you knew what you were doing.");
     } else {
       host.Warn("Error occured.");

@@ -4,7 +4,9 @@
 // the main window implements the hosts.
 #pragma once
 #include <string>
+#include <vector>
 
+#include "registry/events.h"
 #include "toolkit/types.h"
 
 namespace registry {
@@ -47,6 +49,9 @@ class EngineHost {
   // A message box of that kind; the button the person pressed.
   virtual tk::ModalResult Tell(tk::MsgKind kind, const std::string& text,
                                tk::MsgButtons buttons = tk::MsgButtons::Ok) = 0;
+  // Writes the event to the Windows event log. Never fails nor stops the
+  // work: a log that cannot be written is the host's to tell.
+  virtual void Log(events::Event event, const std::vector<std::string>& strings) = 0;
   // A plain box: OK only, no icon.
   void Say(const std::string& text) { Tell(tk::MsgKind::Plain, text); }
   void Warn(const std::string& text) { Tell(tk::MsgKind::Warning, text); }

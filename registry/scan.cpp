@@ -155,6 +155,7 @@ std::optional<AutorunCommand> RegistryScan::ReadForAlert(platform::RegistryKey& 
 }
 
 Decision RegistryScan::Ask(std::string_view section_text, const std::string& name, const AutorunCommand& command) {
+  host_.Log(events::kAutostartFound, {std::string(section_text), ShownName(name), command.text});
   CommandParts parts = SplitCommandLine(platform::CutToUtf16Units(command.text, kShownChars));
   const Decision decision =
       host_.Ask({std::string(section_text), ShownName(name), ShownCommand(command), parts.path, parts.name});
@@ -173,11 +174,13 @@ void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, 
   const Decision decision = Ask(view.section_text, name, *command);
 
   if (decision.answer == Answer::Delete) {
-    Delete(key, name, data, scan_key, view.view);
+    const bool deleted = Delete(key, name, data, scan_key, view.view);
     if (decision.ticked) host_.BlockProgram(data);
+    if (deleted) LogDeleted(decision, view.section_text, name, data);
   } else if (decision.answer == Answer::Allow) {
     // What the user saw and allowed, even if the value changed meanwhile.
     Allow(name, data, scan_key.IsRunKey() ? std::string_view() : view.section_text, view.view);
+    host_.Log(events::kAutostartAllowed, {std::string(view.section_text), ShownName(name), data});
   } else if (!host_.Ending()) {
     host_.Warn(std::string(kLostAnswer));
   }
@@ -188,36 +191,53 @@ void RegistryScan::AskAboutFile(const StartupPlace& place, const std::string& pa
   const Decision decision = Ask(place.section_text, name, AutorunCommand{command});
   if (decision.answer == Answer::Delete) {
     // Only the file the person was shown goes: it may have been replaced meanwhile.
-    if (!host_.Files().Exists(path) || StartupCommand(host_.Shell(), path) != command)
-      host_.Warn(std::string(kNotDeletedChanged));
-    else if (host_.MoveToTrashcan(path))
+    bool trashed = false;
+    if (!host_.Files().Exists(path) || StartupCommand(host_.Shell(), path) != command) {
+      NotDeletedChanged(path);
+    } else if (host_.MoveToTrashcan(path)) {
+      trashed = true;
       host_.Say(std::string(kTrashed));
+    }
     if (decision.ticked) host_.BlockProgram(command);
+    if (trashed) LogDeleted(decision, place.section_text, name, command);
   } else if (decision.answer == Answer::Allow) {
     Allow(name, command, place.section_text, platform::RegView::Native);
+    host_.Log(events::kAutostartAllowed, {std::string(place.section_text), ShownName(name), command});
   } else if (!host_.Ending()) {
     host_.Warn(std::string(kLostAnswer));
   }
 }
 
-void RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, const std::string& shown,
+void RegistryScan::LogDeleted(const Decision& decision, std::string_view section_text, const std::string& name,
+                              const std::string& command) {
+  host_.Log(decision.ticked ? events::kAutostartDeletedAndForbidden : events::kAutostartDeleted,
+            {std::string(section_text), ShownName(name), command});
+}
+
+void RegistryScan::NotDeletedChanged(const std::string& entry) {
+  host_.Warn(std::string(kNotDeletedChanged));
+  host_.Log(events::kRefusedToAct, {entry});
+}
+
+bool RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, const std::string& shown,
                           const ScanKey& scan_key, platform::RegView view) {
+  const std::string key_text = KeyText(scan_key.root, scan_key.path, view);
+  const std::string entry = ShownName(name) + " in " + key_text;
   // Only what the person was shown goes: another program may have changed
   // or deleted the value meanwhile.
   std::optional<AutorunCommand> now = ReadCommand(key, name);
   if (!now || now->text != shown) {
-    host_.Warn(std::string(kNotDeletedChanged));
-    return;
+    NotDeletedChanged(entry);
+    return false;
   }
-  const std::string key_text = KeyText(scan_key.root, scan_key.path, view);
   AutorunKey writable = OpenAutorunKey(host_.Registry(), scan_key.root, scan_key.path, view, platform::Access::ReadWrite);
   if (writable.status == KeyOpen::Missing) {
-    host_.Warn(std::string(kNotDeletedChanged));
-    return;
+    NotDeletedChanged(entry);
+    return false;
   }
   if (!writable.key) {
     host_.Refused(key_text, Refusal::Delete);
-    return;
+    return false;
   }
   const RemovedEntry removed{scan_key.root, std::string(scan_key.path), view, name, platform::ValueType(now->type),
                              now->text};
@@ -229,16 +249,17 @@ void RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, c
   if (scan_key.entries == Entries::NotWindowsOwn) {
     // Windows cannot log on without its own shell and Userinit.
     const std::string own = WindowsOwnData(scan_key, host_.Processes().SystemFolder());
-    if (own.empty() ? writable.key->DeleteValue(name) : writable.key->WriteText(name, own)) return;
+    if (own.empty() ? writable.key->DeleteValue(name) : writable.key->WriteText(name, own)) return true;
   } else if (writable.key->DeleteValue(name)) {
-    return;
+    return true;
   }
   // Not deleted: its record would only offer to write it over itself.
   if (recorded.slot >= 0) EraseRemoval(host_.Statistics(), recorded.slot, removed);
   if (writable.key->Info(name))
     host_.Refused(key_text, Refusal::Delete);  // still there: asked about again next time
   else
-    host_.Warn(std::string(kNotDeletedChanged));
+    NotDeletedChanged(entry);
+  return false;
 }
 
 void RegistryScan::Allow(const std::string& name, const std::string& data, std::string_view place,

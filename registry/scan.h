@@ -123,9 +123,16 @@ class RegistryScan {
   void AskAboutFile(const StartupPlace& place, const std::string& path, const std::string& name,
                     const std::string& command);
   // Deletes the value when it still holds what the person was shown,
-  // recording it for undo first; tells the person when it cannot.
-  void Delete(platform::RegistryKey& key, const std::string& name, const std::string& shown,
+  // recording it for undo first; tells the person when it cannot. True
+  // when it is gone (or Windows' own value is back).
+  bool Delete(platform::RegistryKey& key, const std::string& name, const std::string& shown,
               const ScanKey& scan_key, platform::RegView view);
+
+  // "Deleted", or "deleted and its program forbidden" when the box was ticked.
+  void LogDeleted(const Decision& decision, std::string_view section_text, const std::string& name,
+                  const std::string& command);
+  // The entry changed after it was shown, so it stays.
+  void NotDeletedChanged(const std::string& entry);
 
   ScanHost& host_;
   std::vector<std::optional<std::string>> white_list_;

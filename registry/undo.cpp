@@ -189,6 +189,7 @@ void RecoverRemoval(UndoHost& host, int slot, const std::string& shown_text) {
   }
   // Only this slot: another record of the same text is another entry.
   EraseRemoval(statistics, slot, e);
+  host.Log(events::kAutostartPutBack, {KeyText(e), NameText(e.name), e.data});
   host.Say(std::string(kRecovered));
 }
 

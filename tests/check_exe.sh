@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # veltrane.exe is a 32-bit GUI program that imports only DLLs Windows ships,
-# and carries its manifest and version information.
+# and carries its manifest, version information and the event log's messages.
 set -u
 exe=$1
 dlls=$(i686-w64-mingw32-objdump -p "$exe" 2>/dev/null | awk '/DLL Name:/ {print tolower($3)}' | sort -u)
@@ -13,6 +13,7 @@ file "$exe" | grep -q 'PE32 executable (GUI) Intel 80386' || { echo "not a 32-bi
 [ -z "$foreign" ] || { echo "imports DLLs Windows does not ship:$foreign"; status=1; }
 strings "$exe" | grep -q 'requestedExecutionLevel level="highestAvailable"' || { echo "no manifest asking for the highest available rights"; status=1; }
 strings "$exe" | grep -q 'Microsoft.Windows.Common-Controls' || { echo "the manifest does not ask for common controls 6"; status=1; }
+{ strings "$exe"; strings -e l "$exe"; } | grep -qF 'Veltrane protection started.' || { echo "no message table for the event log"; status=1; }
 for field in ProductName Veltrane CompanyName Quorvik ProductVersion 1.0 FileVersion 1.0.6; do
   strings -n 3 -e l "$exe" | grep -qx "$field" || { echo "version information lacks \"$field\""; status=1; }
 done

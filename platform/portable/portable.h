@@ -3,6 +3,7 @@
 // under a host folder.
 #pragma once
 #include "platform/platform.h"
+#include "platform/portable/portable_event_log.h"
 #include "platform/portable/portable_files.h"
 #include "platform/portable/portable_network.h"
 #include "platform/portable/portable_processes.h"
@@ -21,8 +22,9 @@ struct PortablePlatform {
   PortableShell shell;
   PortableSystem system;
   PortableNetwork network;
+  PortableEventLog event_log;
 
-  Platform View() { return Platform{registry, processes, files, shell, system, network}; }
+  Platform View() { return Platform{registry, processes, files, shell, system, network, event_log}; }
 };
 
 // A fresh, empty host folder, removed with everything in it when destroyed.

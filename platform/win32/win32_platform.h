@@ -1,6 +1,7 @@
 // The whole Win32 platform in one object.
 #pragma once
 #include "platform/platform.h"
+#include "platform/win32/win32_event_log.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_network.h"
 #include "platform/win32/win32_processes.h"
@@ -17,8 +18,9 @@ struct Win32Platform {
   Win32Shell shell;
   Win32System system;
   Win32Network network;
+  Win32EventLog event_log;
 
-  Platform View() { return Platform{registry, processes, files, shell, system, network}; }
+  Platform View() { return Platform{registry, processes, files, shell, system, network, event_log}; }
 };
 
 }  // namespace platform::win32

@@ -24,6 +24,7 @@ class BenchScanHost : public registry::ScanHost {
   registry::IniStore& WhiteList() override { return white_; }
   registry::IniStore& Statistics() override { return statistics_; }
   void Progress(int, int) override {}
+  void Log(events::Event, const std::vector<std::string>&) override {}
   void ShowScanPage() override {}
   void StopMonitor() override {}
   void StartMonitor() override {}

@@ -42,6 +42,7 @@ class BenchHost : public process::ProtectionHost {
   registry::IniStore& Trashcan() override { return black_; }
   bool SilentRemoval() override { return false; }
   void Progress(int, int) override {}
+  void Log(events::Event, const std::vector<std::string>&) override {}
   void ShowScanPage() override {}
   void RefreshLists() override {}
   void RefreshProcessList() override {}

@@ -325,7 +325,7 @@ e2e_setup_directive() {
   local key=$1 value=$2
   local -a args
   case $key in
-    exe | timeout | after | prefix) return 0 ;;
+    exe | timeout | after | prefix | winedebug) return 0 ;;
     reg)
       eval "args=($value)"
       e2e_wine "$WINEPREFIX" reg "${args[@]}" >/dev/null
@@ -380,13 +380,14 @@ e2e_run_test() {
   local out=$E2E_OUT/$name.out log=$E2E_OUT/$name.stderr shot=$E2E_OUT/$name.png
   rm -f "$out" "$log" "$shot"
 
-  local exe="" timeout=$E2E_DEFAULT_TIMEOUT kind=win32 key value
+  local exe="" timeout=$E2E_DEFAULT_TIMEOUT kind=win32 winedebug=$WINEDEBUG key value
   local -a afters=() setups=() bad=()
   while IFS=$'\t' read -r key value; do
     case $key in
       \?) bad+=("$value") ;;
       exe) exe=$value ;;
       prefix) kind=$value ;;
+      winedebug) winedebug=$value ;;
       timeout) timeout=$value ;;
       after) afters+=("$value") ;;
       *) setups+=("$key"$'\t'"$value") ;;
@@ -461,7 +462,7 @@ e2e_run_test() {
 
     # Again, now that the setup has exported what the line may name.
     eval "exe_words=($exe)" || failed "bad '#! exe:' line"
-    wine explorer "/desktop=$E2E_DESKTOP,$E2E_DESKTOP_SIZE" "$program" "${exe_words[@]:1}" >>"$log" 2>&1 &
+    WINEDEBUG=$winedebug wine explorer "/desktop=$E2E_DESKTOP,$E2E_DESKTOP_SIZE" "$program" "${exe_words[@]:1}" >>"$log" 2>&1 &
     program_pid=$!
 
     # The script may name the update site's port, and the folder for pictures
