@@ -7,7 +7,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -75,31 +74,6 @@ class PlatformWin32Shortcuts : public ::testing::Test {
     ASSERT_TRUE(SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.out()))));
     ASSERT_TRUE(SUCCEEDED(file->Save(WideExact(at)->c_str(), TRUE)));
   }
-
-  // A shortcut as Windows saves one whose target was given as
-  // "%WINDIR%\notepad.exe": the expanded target, and the variable form in
-  // a block of its own. Wine's shell keeps no variables, so the block is
-  // added here.
-  void MakeVariableShortcut(const std::string& at, const std::wstring& expanded, const std::wstring& variable) {
-    MakeShortcut(at, expanded.c_str(), L"");
-    const fs::path where(*WideExact(at));
-    std::ifstream in(where, std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    in.close();
-    ASSERT_GT(bytes.size(), 80u);
-    ASSERT_EQ(bytes.substr(bytes.size() - 4), std::string(4, '\0')) << "ends with the last block's end";
-    DWORD flags;  // after the header's size and class
-    std::memcpy(&flags, bytes.data() + 20, sizeof flags);
-    flags |= SLDF_HAS_EXP_SZ;
-    std::memcpy(bytes.data() + 20, &flags, sizeof flags);
-    EXP_SZ_LINK block{};
-    block.cbSize = sizeof block;
-    block.dwSignature = EXP_SZ_LINK_SIG;
-    variable.copy(block.swzTarget, variable.size());
-    for (size_t i = 0; i < variable.size(); ++i) block.szTarget[i] = char(variable[i]);
-    bytes.insert(bytes.size() - 4, reinterpret_cast<const char*>(&block), sizeof block);
-    std::ofstream(where, std::ios::binary | std::ios::trunc) << bytes;
-  }
 };
 
 TEST_F(PlatformWin32Shortcuts, AShortcutReadsBackAsItsTargetAndArguments) {
@@ -110,15 +84,6 @@ TEST_F(PlatformWin32Shortcuts, AShortcutReadsBackAsItsTargetAndArguments) {
   ASSERT_TRUE(read);
   EXPECT_EQ(Lower(read->target), Lower(agent));
   EXPECT_EQ(read->arguments, "/tray --name \"a b\"");
-
-  // The target as stored, its variables expanded.
-  wchar_t windows[MAX_PATH];
-  ASSERT_GT(GetWindowsDirectoryW(windows, MAX_PATH), 0u);
-  MakeVariableShortcut(In("Notepad.lnk"), std::wstring(windows) + L"\\notepad.exe", L"%WINDIR%\\notepad.exe");
-  read = shell.ReadShortcut(In("Notepad.lnk"));
-  ASSERT_TRUE(read);
-  EXPECT_EQ(Lower(read->target), Lower(Utf8(windows) + "\\notepad.exe"));
-  EXPECT_EQ(read->arguments, "");
 
   std::ofstream(dir / "notes.lnk") << "not a shortcut at all";
   EXPECT_EQ(shell.ReadShortcut(In("notes.lnk")), std::nullopt);
