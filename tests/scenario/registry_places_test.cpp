@@ -85,6 +85,15 @@ TEST_F(RegistryPlaces, EachIsAskedAboutAllowedDeletedAndRecoveredInEachView) {
   }
 }
 
+TEST_F(RegistryPlaces, AKeyBothViewsShareIsScannedOnce) {
+  sys.registry.ShareInViews("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies");
+  Reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run]\n"
+      "\"Agent\"=\"C:\\\\agent.exe\"\n");
+  StartAnswering();
+  ASSERT_EQ(Alerts(), 1);
+  EXPECT_EQ(shown[0].section, "Local machine, policy autostart.");
+}
+
 TEST_F(RegistryPlaces, WindowsOwnLogonValuesAndEmptyLoadAreNeverAsked) {
   Reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon]\n"
       "\"Shell\"=\"C:\\\\WINDOWS\\\\Explorer.EXE\"\n"
