@@ -87,9 +87,12 @@ void Tvelmain::StartUp() {
   silnik.ShowPage(glowna);
   // Asking the Task Scheduler takes a while: only once the window and the
   // protection level are up. Asked at every start, since someone else may
-  // have removed the task.
+  // have removed the task. The pages not shown yet get their windows then
+  // too, off the way to the window.
   tk::App().Queue([this] {
-    if (!Ending()) auto_.ApplyLogonTask();
+    if (Ending()) return;
+    auto_.ApplyLogonTask();
+    CreatePageHandles();
   });
 }
 

@@ -41,9 +41,10 @@ Control* Control::FindChild(const std::string& name) {
   return nullptr;
 }
 
-void Control::CreatePeers() {
+void Control::CreatePeers(bool hidden_pages) {
   if (!peer_ && Application::Exists()) peer_ = App().GetBackend().CreatePeer(*this);
-  for (Control* child : children_) child->CreatePeers();
+  for (Control* child : children_)
+    if (hidden_pages || child->visible_ || child->kind_ != ControlKind::Page) child->CreatePeers(hidden_pages);
 }
 
 void Control::DetachPeers() {
@@ -71,7 +72,10 @@ void Control::SetCaption(const std::string& text) {
 void Control::SetVisible(bool v) {
   if (v == visible_) return;
   visible_ = v;
-  Changed(Prop::Visible);
+  if (v && !peer_ && parent_ && parent_->peer_)
+    CreatePeers();  // a page shown for the first time
+  else
+    Changed(Prop::Visible);
 }
 
 void Control::SetEnabled(bool e) {

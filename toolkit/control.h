@@ -79,7 +79,10 @@ class Control {
  protected:
   ControlPeer* Peer() const { return peer_.get(); }
   void Changed(Prop p);
-  void CreatePeers();  // this control and its children, when the form has a window
+  // This control's and its children's windows, when the form has one. A page
+  // that is not shown gets its windows when it is first shown, unless
+  // hidden_pages asks for them now.
+  void CreatePeers(bool hidden_pages = false);
 
  private:
   friend class BackendAccess;

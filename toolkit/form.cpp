@@ -39,6 +39,10 @@ void Form::CreateHandle() {
   if (!HandleCreated()) CreatePeers();
 }
 
+void Form::CreatePageHandles() {
+  if (HandleCreated()) CreatePeers(true);
+}
+
 void Form::Show() {
   CreateHandle();
   if (Visible()) return;

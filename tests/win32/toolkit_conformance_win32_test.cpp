@@ -542,6 +542,30 @@ TEST_F(Win32Toolkit, ModelChangesReachTheWindows) {
   EXPECT_EQ(NameOf(H(late)), "late");
 }
 
+// A page's windows are made when it is first shown, or when every window is
+// asked for; what the model holds meanwhile is in them.
+TEST_F(Win32Toolkit, APagesWindowsWaitUntilItIsShown) {
+  Form other("other", "Tvelother");
+  PageBook book(&other, "book");
+  Page first(&book, "first"), second(&book, "second"), third(&book, "third");
+  Label on_second(&second, "on_second"), on_third(&third, "on_third");
+  on_second.SetCaption("two");
+  on_third.SetCaption("three");
+  other.Show();
+  EXPECT_TRUE(IsWindowVisible(H(first)));
+  EXPECT_FALSE(H(second));
+  EXPECT_FALSE(H(on_second));
+  book.ShowPage(second);
+  ASSERT_TRUE(IsWindowVisible(H(on_second)));
+  EXPECT_EQ(TextOf(H(on_second)), "two");
+  EXPECT_FALSE(IsWindowVisible(H(first)));
+  EXPECT_FALSE(H(on_third));
+  other.CreatePageHandles();
+  ASSERT_TRUE(IsWindow(H(on_third)));
+  EXPECT_EQ(TextOf(H(on_third)), "three");
+  EXPECT_FALSE(IsWindowVisible(H(on_third)));
+}
+
 TEST_F(Win32Toolkit, FontsAreMadeOncePerValueAndFollowTheParents) {
   auto font_of = [&](const Control& c) { return HFONT(SendMessageA(H(c), WM_GETFONT, 0, 0)); };
   EXPECT_EQ(font_of(form.list), font_of(form.ok));  // both the form's
