@@ -4,6 +4,7 @@
 #include <uxtheme.h>
 
 #include <exception>
+#include <unordered_map>
 #include "platform/win32/wide.h"
 #include "toolkit/backend_access.h"
 #include "toolkit/win32/gdi_canvas.h"
@@ -20,6 +21,11 @@ int YOf(LPARAM lp) { return int(short(HIWORD(lp))); }
 // Child ids start above IDOK..IDCONTINUE, so that a dialog key's WM_COMMAND
 // is never taken for a control's.
 int g_next_child_id = 1000;
+
+// This thread's windows that are ours, with their peers: found on every
+// message without a round trip to the window system, and nothing another
+// program sets on a window (a property, say) makes it one of them.
+thread_local std::unordered_map<HWND, WindowPeer*> t_peers;
 
 // An exception must not unwind through the system's code that called a
 // window procedure; it is shown as any handler's would be.
@@ -633,8 +639,7 @@ class PageBookPeer : public ContainerPeer {
 // messages that come before CreateWindowEx returns.
 void BindEarly(HWND hwnd, LPARAM create_struct) {
   auto* peer = static_cast<WindowPeer*>(reinterpret_cast<CREATESTRUCTW*>(create_struct)->lpCreateParams);
-  SetPropW(hwnd, kModelPropW, HANDLE(&peer->Model()));
-  SetWindowLongPtrW(hwnd, GWLP_USERDATA, LONG_PTR(peer));
+  t_peers[hwnd] = peer;
   peer->Bind(hwnd);
 }
 
@@ -664,9 +669,8 @@ void WindowPeer::Forget() {
   if (hwnd_) {
     // Nothing may reach this peer from here on, not even the messages
     // that DestroyWindow sends.
-    RemovePropW(hwnd_, kModelPropW);
+    t_peers.erase(hwnd_);
     RemovePropW(hwnd_, kControlNamePropW);
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
     hwnd_ = nullptr;
   }
   if (name_atom_) {
@@ -692,8 +696,7 @@ bool WindowPeer::CreateChild(const wchar_t* window_class, DWORD style, DWORD ex_
 
 void WindowPeer::Adopt(HWND hwnd) {
   hwnd_ = hwnd;
-  SetPropW(hwnd, kModelPropW, HANDLE(&control_));
-  SetWindowLongPtrW(hwnd, GWLP_USERDATA, LONG_PTR(this));
+  t_peers[hwnd] = this;
   if (!name_atom_ && !control_.Name().empty()) {
     // Other programs find controls by name through this atom.
     name_atom_ = GlobalAddAtomW(Wide(control_.Name()).c_str());
@@ -752,13 +755,14 @@ COLORREF BackgroundOf(const Control& control) {
 }
 
 WindowPeer* PeerOf(HWND hwnd) {
-  // Only windows carrying the model property are ours; their user data
-  // is then the peer.
-  if (!hwnd || !GetPropW(hwnd, kModelPropW)) return nullptr;
-  return reinterpret_cast<WindowPeer*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto it = t_peers.find(hwnd);
+  return it == t_peers.end() ? nullptr : it->second;
 }
 
-Control* ControlOf(HWND hwnd) { return hwnd ? static_cast<Control*>(GetPropW(hwnd, kModelPropW)) : nullptr; }
+Control* ControlOf(HWND hwnd) {
+  WindowPeer* peer = PeerOf(hwnd);
+  return peer ? &peer->Model() : nullptr;
+}
 
 HWND HandleOf(const Control& control) {
   auto* peer = dynamic_cast<WindowPeer*>(BackendAccess::Peer(control));

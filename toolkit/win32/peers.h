@@ -16,7 +16,6 @@ inline constexpr wchar_t kAppWindowClassW[] = L"TApplication";
 inline constexpr wchar_t kPanelClassW[] = L"TPanel";
 inline constexpr wchar_t kPageBookClassW[] = L"TPageBook";
 inline constexpr wchar_t kControlNamePropW[] = L"ControlName";
-inline constexpr wchar_t kModelPropW[] = L"TkControl";
 
 class WindowPeer : public ControlPeer {
  public:

@@ -37,7 +37,6 @@ inline constexpr char kAppWindowClass[] = "TApplication";
 inline constexpr char kPanelClass[] = "TPanel";
 inline constexpr char kPageBookClass[] = "TPageBook";
 inline constexpr char kControlNameProp[] = "ControlName";  // a global atom of the control's name
-inline constexpr char kModelProp[] = "TkControl";          // the tk::Control* behind the window
 
 class GdiObjects;
 
