@@ -113,7 +113,9 @@ void Tvelmain::LoadConfiguration() {
     registry::IniStore::Batch batch(config);
     for (const Stored& stored : StoredSettings(s)) stored.box.SetChecked(read(stored.section, stored.box.Name()));
   }
-  WithoutWatch([this, &s] { auto_.SetAutoRun(s.auto_start.Checked()); });
+  // Stopping the watch for a write that does not happen would cost as much.
+  if (auto_.AutoRun() != s.auto_start.Checked())
+    WithoutWatch([this, &s] { auto_.SetAutoRun(s.auto_start.Checked()); });
 }
 
 void Tvelmain::SaveConfiguration() {

@@ -72,6 +72,7 @@ void Tvelmain::StartUp() {
   if (Ending()) return;
   ShowProtectionLevel();
   RefreshProcessList();
+  later_windows.SetEnabled(true);
   ShowRegistryDoctor();
   if (Ending()) return;
   if (s.auto_skan_rejestru.Checked()) FullRegistryScanNow();
@@ -87,12 +88,9 @@ void Tvelmain::StartUp() {
   silnik.ShowPage(glowna);
   // Asking the Task Scheduler takes a while: only once the window and the
   // protection level are up. Asked at every start, since someone else may
-  // have removed the task. The pages not shown yet get their windows then
-  // too, off the way to the window.
+  // have removed the task.
   tk::App().Queue([this] {
-    if (Ending()) return;
-    auto_.ApplyLogonTask();
-    CreatePageHandles();
+    if (!Ending()) auto_.ApplyLogonTask();
   });
 }
 

@@ -143,6 +143,10 @@ void Tvelmain::ConnectHandlers() {
   rolldownbtn.OnClick = [this] { rolldownbtnClick(); };
   rollup.SetOnTimer([this] { rollupTimer(); });
   rolldown.SetOnTimer([this] { rolldownTimer(); });
+  later_windows.SetOnTimer([this] {
+    later_windows.SetEnabled(false);
+    CreateWaitingHandles();
+  });
 
   // Hover help: only these controls and the pages' own have it; others leave
   // the text as it is.

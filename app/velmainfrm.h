@@ -227,6 +227,9 @@ class Tvelmain : public tk::Form {
   tk::Timer skan_1h{"skan_1h", 3600000};
   tk::Timer rollup{"rollup", 20};
   tk::Timer rolldown{"rolldown", 100};
+  // While the registry doctor waits to close, the controls not in view get
+  // their windows: off the way to the window, and before start-up ends.
+  tk::Timer later_windows{"later_windows", 500};
   // A scan asked for while another runs (or while the start-up runs) waits
   // for it to end.
   registry::ScanGate scan_gate;

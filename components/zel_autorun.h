@@ -55,6 +55,7 @@ class TzelAutoRun : public TzelComponent {
 
   // Acts only on a change: the registration is applied afresh.
   void SetAutoRun(bool on);
+  bool AutoRun() const { return auto_run_; }
 
   // Brings the registry in line with the setting; with AutoRun off (its
   // default) this removes any registration left from an earlier run.

@@ -41,10 +41,23 @@ Control* Control::FindChild(const std::string& name) {
   return nullptr;
 }
 
-void Control::CreatePeers(bool hidden_pages) {
+void Control::CreatePeers(bool waiting_too) {
   if (!peer_ && Application::Exists()) peer_ = App().GetBackend().CreatePeer(*this);
   for (Control* child : children_)
-    if (hidden_pages || child->visible_ || child->kind_ != ControlKind::Page) child->CreatePeers(hidden_pages);
+    if (waiting_too || !child->WindowWaits()) child->CreatePeers(waiting_too);
+}
+
+bool Control::WindowWaits() const {
+  if (!parent_) return false;
+  if (kind_ == ControlKind::Page && !visible_) return true;
+  int top = 0;
+  const Control* c = this;
+  for (; c->parent_; c = c->parent_) top += c->bounds_.top;
+  return c->kind_ == ControlKind::Form && top >= c->Height();
+}
+
+void Control::CreatePeersInView() {
+  if ((peer_ || (parent_ && parent_->peer_)) && !WindowWaits()) CreatePeers();
 }
 
 void Control::DetachPeers() {
@@ -61,6 +74,7 @@ void Control::SetBounds(int left, int top, int width, int height) {
   if (r == bounds_) return;
   bounds_ = r;
   Changed(Prop::Bounds);
+  CreatePeersInView();
 }
 
 void Control::SetCaption(const std::string& text) {
@@ -72,10 +86,8 @@ void Control::SetCaption(const std::string& text) {
 void Control::SetVisible(bool v) {
   if (v == visible_) return;
   visible_ = v;
-  if (v && !peer_ && parent_ && parent_->peer_)
-    CreatePeers();  // a page shown for the first time
-  else
-    Changed(Prop::Visible);
+  Changed(Prop::Visible);
+  if (v) CreatePeersInView();
 }
 
 void Control::SetEnabled(bool e) {

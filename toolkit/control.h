@@ -79,10 +79,13 @@ class Control {
  protected:
   ControlPeer* Peer() const { return peer_.get(); }
   void Changed(Prop p);
-  // This control's and its children's windows, when the form has one. A page
-  // that is not shown gets its windows when it is first shown, unless
-  // hidden_pages asks for them now.
-  void CreatePeers(bool hidden_pages = false);
+  // This control's and its children's windows, when the form has one. Only
+  // what can be seen gets one at once: a page not shown, or a control below
+  // the bottom of its form, waits until it can be, unless waiting_too.
+  void CreatePeers(bool waiting_too = false);
+  bool WindowWaits() const;
+  // Once the control or its form has moved, grown or been shown.
+  void CreatePeersInView();
 
  private:
   friend class BackendAccess;

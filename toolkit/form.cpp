@@ -39,7 +39,7 @@ void Form::CreateHandle() {
   if (!HandleCreated()) CreatePeers();
 }
 
-void Form::CreatePageHandles() {
+void Form::CreateWaitingHandles() {
   if (HandleCreated()) CreatePeers(true);
 }
 

@@ -41,9 +41,9 @@ class Form : public Control {
 
   // Creates the window and its controls' windows (no-op when they exist).
   void CreateHandle();
-  // Also the windows of pages not shown yet, which otherwise wait until they
-  // are: for tools that look at every control.
-  void CreatePageHandles();
+  // Also the windows that wait until they can be seen (see CreatePeers):
+  // for tools that look at every control.
+  void CreateWaitingHandles();
   bool HandleCreated() const { return Peer() != nullptr; }
   void Show();
   void Hide();

@@ -542,25 +542,36 @@ TEST_F(Win32Toolkit, ModelChangesReachTheWindows) {
   EXPECT_EQ(NameOf(H(late)), "late");
 }
 
-// A page's windows are made when it is first shown, or when every window is
-// asked for; what the model holds meanwhile is in them.
-TEST_F(Win32Toolkit, APagesWindowsWaitUntilItIsShown) {
+// What cannot be seen, a page not shown or a control below the bottom of
+// its form, gets its windows when it can be, or when every window is asked
+// for; what the model holds meanwhile is in them.
+TEST_F(Win32Toolkit, WindowsOfWhatCannotBeSeenWaitUntilItCanBe) {
   Form other("other", "Tvelother");
+  other.SetClientSize(200, 100);
   PageBook book(&other, "book");
+  book.SetBounds(0, 0, 200, 100);
   Page first(&book, "first"), second(&book, "second"), third(&book, "third");
   Label on_second(&second, "on_second"), on_third(&third, "on_third");
   on_second.SetCaption("two");
   on_third.SetCaption("three");
+  Button below(&other, "below");
+  below.SetBounds(0, 100, 80, 20);
+  below.SetCaption("below");
   other.Show();
   EXPECT_TRUE(IsWindowVisible(H(first)));
   EXPECT_FALSE(H(second));
-  EXPECT_FALSE(H(on_second));
+  EXPECT_FALSE(H(below));
+
   book.ShowPage(second);
   ASSERT_TRUE(IsWindowVisible(H(on_second)));
   EXPECT_EQ(TextOf(H(on_second)), "two");
   EXPECT_FALSE(IsWindowVisible(H(first)));
+  other.SetClientSize(200, 101);
+  ASSERT_TRUE(IsWindowVisible(H(below)));
+  EXPECT_EQ(TextOf(H(below)), "below");
+
   EXPECT_FALSE(H(on_third));
-  other.CreatePageHandles();
+  other.CreateWaitingHandles();
   ASSERT_TRUE(IsWindow(H(on_third)));
   EXPECT_EQ(TextOf(H(on_third)), "three");
   EXPECT_FALSE(IsWindowVisible(H(on_third)));
