@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/code_page.h"
+#include "platform/portable/portable_waiter.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -138,7 +139,7 @@ struct FolderWatches {
   };
   std::mutex mu;
   std::condition_variable changed;
-  std::vector<Record*> records;
+  std::vector<Record*> watches;
 };
 
 PortableFiles::PortableFiles(fs::path c_drive) : watches_(std::make_shared<FolderWatches>()) {
@@ -700,113 +701,25 @@ FolderList PortableFiles::ListFiles(const std::string& folder) {
   return list;
 }
 
-namespace {
-
-class PortableFolderWatch : public ChangeWatch {
- public:
-  using State = FolderWatches;
-  PortableFolderWatch(std::shared_ptr<State> st, std::string folder) : st_(std::move(st)) {
-    rec_.folder = std::move(folder);
-    std::lock_guard lock(st_->mu);
-    st_->records.push_back(&rec_);
-  }
-  ~PortableFolderWatch() override {
-    std::lock_guard lock(st_->mu);
-    std::erase(st_->records, &rec_);
-  }
-
-  WaitResult Wait(int timeout_ms) override {
-    std::unique_lock lock(st_->mu);
-    auto ready = [this] { return rec_.cancelled || rec_.pending || rec_.gone; };
-    if (timeout_ms < 0) {
-      st_->changed.wait(lock, ready);
-    } else if (!st_->changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), ready)) {
-      return WaitResult::TimedOut;
-    }
-    if (rec_.cancelled) return WaitResult::Cancelled;
-    if (TakeChange()) return WaitResult::Changed;
-    return WaitResult::Failed;
-  }
-
-  void Cancel() override {
-    std::lock_guard lock(st_->mu);
-    rec_.cancelled = true;
-    st_->changed.notify_all();
-  }
-
-  // With the lock held.
-  bool TakeChange() {
-    if (!rec_.pending || rec_.cancelled) return false;
-    rec_.pending = false;
-    return true;
-  }
-  const State* Owner() const { return st_.get(); }
-
- private:
-  std::shared_ptr<State> st_;
-  State::Record rec_;
-};
-
-class PortableFolderWaiter : public ChangeWaiter {
- public:
-  explicit PortableFolderWaiter(std::shared_ptr<FolderWatches> st) : st_(std::move(st)) {}
-
-  int WaitAny(const std::vector<ChangeWatch*>& watches) override {
-    std::vector<PortableFolderWatch*> ours;
-    for (ChangeWatch* w : watches) {
-      auto* p = dynamic_cast<PortableFolderWatch*>(w);
-      // A watch of another store can never be waited on here.
-      if (w && (!p || p->Owner() != st_.get())) return kFailed;
-      ours.push_back(p);
-    }
-    std::unique_lock lock(st_->mu);
-    int fired = kFailed;
-    st_->changed.wait(lock, [&] {
-      if (woken_) return true;
-      for (size_t i = 0; i < ours.size(); ++i)
-        if (ours[i] && ours[i]->TakeChange()) {
-          fired = int(i);
-          return true;
-        }
-      return false;
-    });
-    if (fired != kFailed) return fired;
-    woken_ = false;
-    return kWoken;
-  }
-
-  void Wake() override {
-    std::lock_guard lock(st_->mu);
-    woken_ = true;
-    st_->changed.notify_all();
-  }
-
- private:
-  std::shared_ptr<FolderWatches> st_;
-  bool woken_ = false;
-};
-
-}  // namespace
-
 std::unique_ptr<ChangeWatch> PortableFiles::WatchFolder(const std::string& folder) {
   auto m = Map(folder);
   if (!m || !FolderExists(m->host)) return nullptr;
-  return std::make_unique<PortableFolderWatch>(watches_, m->key);
+  return std::make_unique<PortableWatch<FolderWatches>>(watches_, FolderWatches::Record{m->key});
 }
 
-std::unique_ptr<ChangeWaiter> PortableFiles::NewWaiter() { return std::make_unique<PortableFolderWaiter>(watches_); }
+std::unique_ptr<ChangeWaiter> PortableFiles::NewWaiter() { return std::make_unique<PortableWaiter<FolderWatches>>(watches_); }
 
 void PortableFiles::Changed(const std::string& key) {
   const std::string folder = key.substr(0, key.rfind('\\'));
   std::lock_guard lock(watches_->mu);
-  for (FolderWatches::Record* r : watches_->records)
+  for (FolderWatches::Record* r : watches_->watches)
     if (!r->gone && r->folder == folder) r->pending = true;
   watches_->changed.notify_all();
 }
 
 void PortableFiles::FolderGone(const std::string& key) {
   std::lock_guard lock(watches_->mu);
-  for (FolderWatches::Record* r : watches_->records) {
+  for (FolderWatches::Record* r : watches_->watches) {
     if (r->gone || r->folder != key) continue;
     r->pending = true;
     r->gone = true;

@@ -8,6 +8,7 @@
 
 #include "platform/portable/reg_text.h"
 #include "platform/utf.h"
+#include "platform/portable/portable_waiter.h"
 
 namespace platform::portable {
 namespace regstore {
@@ -29,7 +30,7 @@ struct WatchRec {
   unsigned filter = 0;
   bool pending = false;
   bool cancelled = false;
-  bool key_gone = false;  // the watched key was deleted; it cannot re-arm
+  bool gone = false;  // the watched key was deleted; it cannot re-arm
 };
 
 }  // namespace regstore
@@ -40,6 +41,7 @@ using regstore::WatchRec;
 // One lock guards the whole tree: keys, handles and watches share it, so a
 // worker thread waiting on a watch sees every write made by another thread.
 struct PortableRegistry::State {
+  using Record = WatchRec;
   std::mutex mu;
   std::condition_variable changed;
   std::array<std::shared_ptr<Node>, 5> roots;
@@ -127,7 +129,7 @@ bool IsWithin(const Node* node, const Node* ancestor) {
 void Notify(State& st, const Node* key, unsigned bits) {
   bool woke = false;
   for (WatchRec* w : st.watches) {
-    if (w->cancelled || w->key_gone || !(w->filter & bits)) continue;
+    if (w->cancelled || w->gone || !(w->filter & bits)) continue;
     bool match = w->node.get() == key ||
                  (w->subtree && key->parent && IsWithin(key->parent, w->node.get()));
     if (match) {
@@ -198,9 +200,9 @@ bool RemoveKey(State& st, const std::shared_ptr<Node>& node) {
   // As on Windows, a watch on a deleted key fires whatever its filter.
   bool woke = false;
   for (WatchRec* w : st.watches) {
-    if (w->node->deleted && !w->key_gone) {
+    if (w->node->deleted && !w->gone) {
       w->pending = true;
-      w->key_gone = true;
+      w->gone = true;
       woke = true;
     }
   }
@@ -287,98 +289,6 @@ class PortableKey : public RegistryKey {
   bool writable_;
 };
 
-class PortableWatch : public ChangeWatch {
- public:
-  PortableWatch(std::shared_ptr<State> st, std::shared_ptr<Node> node, bool subtree,
-                unsigned filter)
-      : st_(std::move(st)) {
-    rec_.node = std::move(node);
-    rec_.subtree = subtree;
-    rec_.filter = filter;
-    std::lock_guard lock(st_->mu);
-    st_->watches.push_back(&rec_);
-  }
-
-  ~PortableWatch() override {
-    std::lock_guard lock(st_->mu);
-    auto& ws = st_->watches;
-    ws.erase(std::remove(ws.begin(), ws.end(), &rec_), ws.end());
-  }
-
-  WaitResult Wait(int timeout_ms) override {
-    std::unique_lock lock(st_->mu);
-    auto ready = [this] { return rec_.cancelled || rec_.pending || rec_.key_gone; };
-    if (timeout_ms < 0) {
-      st_->changed.wait(lock, ready);
-    } else if (!st_->changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), ready)) {
-      return WaitResult::TimedOut;
-    }
-    if (rec_.cancelled) return WaitResult::Cancelled;
-    if (rec_.pending) {
-      rec_.pending = false;
-      return WaitResult::Changed;
-    }
-    return WaitResult::Failed;  // deleted key, already reported once
-  }
-
-  void Cancel() override {
-    std::lock_guard lock(st_->mu);
-    rec_.cancelled = true;
-    st_->changed.notify_all();
-  }
-
-  // With the lock held: takes a pending change, as Wait does.
-  bool TakeChange() {
-    if (!rec_.pending || rec_.cancelled) return false;
-    rec_.pending = false;
-    return true;
-  }
-  const State* Owner() const { return st_.get(); }
-
- private:
-  std::shared_ptr<State> st_;
-  WatchRec rec_;
-};
-
-class PortableWaiter : public ChangeWaiter {
- public:
-  explicit PortableWaiter(std::shared_ptr<State> st) : st_(std::move(st)) {}
-
-  int WaitAny(const std::vector<ChangeWatch*>& watches) override {
-    std::vector<PortableWatch*> ours;
-    for (ChangeWatch* w : watches) {
-      auto* p = dynamic_cast<PortableWatch*>(w);
-      // A watch of another registry can never be waited on here.
-      if (w && (!p || p->Owner() != st_.get())) return kFailed;
-      ours.push_back(p);
-    }
-    std::unique_lock lock(st_->mu);
-    int fired = kFailed;
-    st_->changed.wait(lock, [&] {
-      if (woken_) return true;
-      for (size_t i = 0; i < ours.size(); ++i)
-        if (ours[i] && ours[i]->TakeChange()) {
-          fired = int(i);
-          return true;
-        }
-      return false;
-    });
-    if (fired != kFailed) return fired;
-    woken_ = false;
-    return kWoken;
-  }
-
-  void Wake() override {
-    std::lock_guard lock(st_->mu);
-    woken_ = true;
-    st_->changed.notify_all();
-  }
-
- private:
-  std::shared_ptr<State> st_;
-  bool woken_ = false;
-};
-
 }  // namespace
 
 PortableRegistry::PortableRegistry() : state_(std::make_shared<State>()) {}
@@ -437,11 +347,11 @@ std::unique_ptr<ChangeWatch> PortableRegistry::Watch(RootKey root, const std::st
     node = Resolve(*state_, root, *parts);
     if (!node || node->deny_read) return nullptr;
   }
-  return std::make_unique<PortableWatch>(state_, node, subtree, filter);
+  return std::make_unique<PortableWatch<State>>(state_, WatchRec{node, subtree, filter});
 }
 
 std::unique_ptr<ChangeWaiter> PortableRegistry::NewWaiter() {
-  return std::make_unique<PortableWaiter>(state_);
+  return std::make_unique<PortableWaiter<State>>(state_);
 }
 
 bool PortableRegistry::HasWow32View() {

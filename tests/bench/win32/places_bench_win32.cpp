@@ -14,12 +14,9 @@
 #include "components/zel_registry_monitor.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_files.h"
-#include "platform/win32/win32_processes.h"
-#include "platform/win32/win32_registry.h"
-#include "platform/win32/win32_shell.h"
 #include "registry/data_files.h"
 #include "registry/scan.h"
-#include "tests/bench/bench_scan_host.h"
+#include "tests/bench/win32/win32_bench_host.h"
 #include "toolkit/headless/headless_backend.h"
 
 namespace {
@@ -51,13 +48,9 @@ double ProcessSeconds() {
 int main() {
   tk::headless::HeadlessBackend backend;
   tk::Application app(backend);
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const std::string list_path =
-      platform::win32::Utf8(temp) + "veltrane-places-" + std::to_string(GetCurrentProcessId()) + ".vlt";
+  const std::string list_path = TempListPath("places");
   platform::win32::Win32Files files;
-  BenchScanHost<platform::win32::Win32Registry, platform::win32::Win32Shell, platform::win32::Win32Processes> host(
-      files, list_path, list_path + ".statistics");
+  Win32BenchHost host(files, list_path, list_path + ".statistics");
   // Every value is asked about and left unanswered: each scan does the same work.
   host.answer = [](const registry::Question&) { return registry::Decision{}; };
 

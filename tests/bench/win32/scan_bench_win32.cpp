@@ -12,12 +12,9 @@
 
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_files.h"
-#include "platform/win32/win32_processes.h"
-#include "platform/win32/win32_registry.h"
-#include "platform/win32/win32_shell.h"
 #include "registry/data_files.h"
 #include "registry/scan.h"
-#include "tests/bench/bench_scan_host.h"
+#include "tests/bench/win32/win32_bench_host.h"
 #include "toolkit/headless/headless_backend.h"
 
 namespace {
@@ -35,11 +32,9 @@ std::string Known(int key, int i) { return "\"C:\\Program Files\\Vendor " + std:
 int main() {
   tk::headless::HeadlessBackend backend;
   tk::Application app(backend);
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const std::string list_path = platform::win32::Utf8(temp) + "veltrane-bench-" + std::to_string(GetCurrentProcessId()) + ".vlt";
+  const std::string list_path = TempListPath("bench");
   platform::win32::Win32Files files;
-  BenchScanHost<platform::win32::Win32Registry, platform::win32::Win32Shell, platform::win32::Win32Processes> host(files, list_path, list_path + ".statistics");
+  Win32BenchHost host(files, list_path, list_path + ".statistics");
 
   // Known values in every fifth slot, strangers in all the others.
   std::string list;

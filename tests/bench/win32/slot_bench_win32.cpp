@@ -15,12 +15,9 @@
 
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_files.h"
-#include "platform/win32/win32_processes.h"
-#include "platform/win32/win32_registry.h"
-#include "platform/win32/win32_shell.h"
 #include "registry/data_files.h"
 #include "registry/scan.h"
-#include "tests/bench/bench_scan_host.h"
+#include "tests/bench/win32/win32_bench_host.h"
 #include "toolkit/application.h"
 #include "toolkit/win32/win32_backend.h"
 
@@ -53,12 +50,9 @@ double Timed(F f) {
 int main() {
   tk::win32::Win32Backend backend(GetModuleHandleW(nullptr));
   tk::Application app(backend);
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  const std::string list_path =
-      platform::win32::Utf8(temp) + "veltrane-slots-" + std::to_string(GetCurrentProcessId()) + ".vlt";
+  const std::string list_path = TempListPath("slots");
   platform::win32::Win32Files files;
-  BenchScanHost<platform::win32::Win32Registry, platform::win32::Win32Shell, platform::win32::Win32Processes> host(files, list_path, list_path + ".statistics");
+  Win32BenchHost host(files, list_path, list_path + ".statistics");
 
   // Strangers up to slot 400, then the key's values, one per slot.
   std::string list;

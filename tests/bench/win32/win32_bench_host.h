@@ -1,0 +1,24 @@
+// The scan host of the Windows benchmarks: the real registry, shell and
+// processes, with its white list in a file of this process in the
+// temporary folder.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "platform/win32/wide.h"
+#include "platform/win32/win32_files.h"
+#include "platform/win32/win32_processes.h"
+#include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_shell.h"
+#include "tests/bench/bench_scan_host.h"
+
+using Win32BenchHost =
+    BenchScanHost<platform::win32::Win32Registry, platform::win32::Win32Shell, platform::win32::Win32Processes>;
+
+// "<temporary folder>\veltrane-<name>-<process id>.vlt"
+inline std::string TempListPath(const std::string& name) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  return platform::win32::Utf8(temp) + "veltrane-" + name + "-" + std::to_string(GetCurrentProcessId()) + ".vlt";
+}
