@@ -36,20 +36,24 @@ void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
 }
 
 void RegistryScan::ScanOtherPlaces() {
-  host_.ShowScanPage();
-  host_.StopMonitor();
-  host_.Pump();
-  for (const ScanKey& key : kOtherKeys)
-    for (const KeyView& view : ViewsOf(key, host_.Registry())) ScanView(key, view);
-  for (const StartupPlace& place : kStartupPlaces) ScanStartupFolder(place);
-  if (host_.LiveRegistryTest()) host_.StartMonitor();
+  WithWatchStopped([this] {
+    for (const ScanKey& key : kOtherKeys)
+      for (const KeyView& view : ViewsOf(key, host_.Registry())) ScanView(key, view);
+    for (const StartupPlace& place : kStartupPlaces) ScanStartupFolder(place);
+  });
 }
 
 void RegistryScan::ScanViews(const ScanKey& scan_key) {
+  WithWatchStopped([&] {
+    for (const KeyView& view : ViewsOf(scan_key, host_.Registry())) ScanView(scan_key, view);
+  });
+}
+
+void RegistryScan::WithWatchStopped(const std::function<void()>& scan) {
   host_.ShowScanPage();
   host_.StopMonitor();
   host_.Pump();
-  for (const KeyView& view : ViewsOf(scan_key, host_.Registry())) ScanView(scan_key, view);
+  scan();
   if (host_.LiveRegistryTest()) host_.StartMonitor();
 }
 
@@ -154,13 +158,29 @@ std::optional<AutorunCommand> RegistryScan::ReadForAlert(platform::RegistryKey& 
   return ReadCommand(key, name);
 }
 
-Decision RegistryScan::Ask(std::string_view section_text, const std::string& name, const AutorunCommand& command) {
-  host_.Log(events::kAutostartFound, {std::string(section_text), ShownName(name), command.text});
-  CommandParts parts = SplitCommandLine(platform::CutToUtf16Units(command.text, kShownChars));
+void RegistryScan::AskAndAct(std::string_view section_text, const std::string& name, const AutorunCommand& command,
+                             std::string_view place, platform::RegView view, const std::function<bool()>& remove) {
+  // What the user is asked about and what is acted on: the command as read,
+  // whatever the alert shows of it.
+  const std::string& data = command.text;
+  const std::vector<std::string> logged{std::string(section_text), ShownName(name), data};
+  host_.Log(events::kAutostartFound, logged);
+  CommandParts parts = SplitCommandLine(platform::CutToUtf16Units(data, kShownChars));
   const Decision decision =
       host_.Ask({std::string(section_text), ShownName(name), ShownCommand(command), parts.path, parts.name});
   host_.Pump();
-  return decision;
+
+  if (decision.answer == Answer::Delete) {
+    const bool removed = remove();
+    if (decision.ticked) host_.BlockProgram(data);
+    if (removed) host_.Log(decision.ticked ? events::kAutostartDeletedAndForbidden : events::kAutostartDeleted, logged);
+  } else if (decision.answer == Answer::Allow) {
+    // What the user saw and allowed, even if the entry changed meanwhile.
+    Allow(name, data, place, view);
+    host_.Log(events::kAutostartAllowed, logged);
+  } else if (!host_.Ending()) {
+    host_.Warn(std::string(kLostAnswer));
+  }
 }
 
 void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key,
@@ -168,50 +188,22 @@ void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, 
   host_.Pump();
   std::optional<AutorunCommand> command = ReadForAlert(key, name);
   if (!command || host_.Ending() || IsOwnCommand(command->text, host_.OwnPath())) return;
-  // What the user is asked about and what is acted on: the command as read,
-  // whatever the alert shows of it.
-  const std::string data = command->text;
-  const Decision decision = Ask(view.section_text, name, *command);
-
-  if (decision.answer == Answer::Delete) {
-    const bool deleted = Delete(key, name, data, scan_key, view.view);
-    if (decision.ticked) host_.BlockProgram(data);
-    if (deleted) LogDeleted(decision, view.section_text, name, data);
-  } else if (decision.answer == Answer::Allow) {
-    // What the user saw and allowed, even if the value changed meanwhile.
-    Allow(name, data, scan_key.IsRunKey() ? std::string_view() : view.section_text, view.view);
-    host_.Log(events::kAutostartAllowed, {std::string(view.section_text), ShownName(name), data});
-  } else if (!host_.Ending()) {
-    host_.Warn(std::string(kLostAnswer));
-  }
+  AskAndAct(view.section_text, name, *command, scan_key.IsRunKey() ? std::string_view() : view.section_text,
+            view.view, [&] { return Delete(key, name, command->text, scan_key, view.view); });
 }
 
 void RegistryScan::AskAboutFile(const StartupPlace& place, const std::string& path, const std::string& name,
                                 const std::string& command) {
-  const Decision decision = Ask(place.section_text, name, AutorunCommand{command});
-  if (decision.answer == Answer::Delete) {
+  AskAndAct(place.section_text, name, AutorunCommand{command}, place.section_text, platform::RegView::Native, [&] {
     // Only the file the person was shown goes: it may have been replaced meanwhile.
-    bool trashed = false;
     if (!host_.Files().Exists(path) || StartupCommand(host_.Shell(), path) != command) {
       NotDeletedChanged(path);
-    } else if (host_.MoveToTrashcan(path)) {
-      trashed = true;
-      host_.Say(std::string(kTrashed));
+      return false;
     }
-    if (decision.ticked) host_.BlockProgram(command);
-    if (trashed) LogDeleted(decision, place.section_text, name, command);
-  } else if (decision.answer == Answer::Allow) {
-    Allow(name, command, place.section_text, platform::RegView::Native);
-    host_.Log(events::kAutostartAllowed, {std::string(place.section_text), ShownName(name), command});
-  } else if (!host_.Ending()) {
-    host_.Warn(std::string(kLostAnswer));
-  }
-}
-
-void RegistryScan::LogDeleted(const Decision& decision, std::string_view section_text, const std::string& name,
-                              const std::string& command) {
-  host_.Log(decision.ticked ? events::kAutostartDeletedAndForbidden : events::kAutostartDeleted,
-            {std::string(section_text), ShownName(name), command});
+    if (!host_.MoveToTrashcan(path)) return false;
+    host_.Say(std::string(kTrashed));
+    return true;
+  });
 }
 
 void RegistryScan::NotDeletedChanged(const std::string& entry) {

@@ -2,6 +2,7 @@
 // value's data against the white list, and asks the user about every entry
 // that is not on it through the registry alert.
 #pragma once
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -112,11 +113,16 @@ class RegistryScan {
   // The other keys and the Startup folders, as the Run keys but without a
   // balloon; with the watch stopped once for all of them.
   void ScanOtherPlaces();
+  // The scan page shown and the live watch stopped around a scan.
+  void WithWatchStopped(const std::function<void()>& scan);
   // One Startup folder: every file in it but desktop.ini.
   void ScanStartupFolder(const StartupPlace& place);
   void ScanView(const ScanKey& scan_key, const KeyView& view);
-  // The alert about an entry of that section; the person's answer.
-  Decision Ask(std::string_view section_text, const std::string& name, const AutorunCommand& command);
+  // The alert about an entry of that section, and the person's answer
+  // carried out: remove() takes the entry away and says whether it went; an
+  // allowed entry records place ("" for the four Run keys) and view.
+  void AskAndAct(std::string_view section_text, const std::string& name, const AutorunCommand& command,
+                 std::string_view place, platform::RegView view, const std::function<bool()>& remove);
   void AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key, const KeyView& view);
   // place: the section text a slot records, "" for the four Run keys.
   void Allow(const std::string& name, const std::string& data, std::string_view place, platform::RegView view);
@@ -128,9 +134,6 @@ class RegistryScan {
   bool Delete(platform::RegistryKey& key, const std::string& name, const std::string& shown,
               const ScanKey& scan_key, platform::RegView view);
 
-  // "Deleted", or "deleted and its program forbidden" when the box was ticked.
-  void LogDeleted(const Decision& decision, std::string_view section_text, const std::string& name,
-                  const std::string& command);
   // The entry changed after it was shown, so it stays.
   void NotDeletedChanged(const std::string& entry);
 
