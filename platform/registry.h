@@ -34,6 +34,12 @@ struct ValueInfo {
   }
 };
 
+// One look at a value: its data when it is short enough, what it is always.
+struct ValueUpTo {
+  ValueInfo info;
+  std::optional<RegValue> value;  // empty when the value is longer
+};
+
 // 64-bit Windows keeps the machine's SOFTWARE key twice: the native view,
 // which 64-bit programs see, and a view for 32-bit programs, which 64-bit
 // tools show under SOFTWARE\Wow6432Node. Elsewhere (the current user's
@@ -60,6 +66,17 @@ class RegistryKey {
   // Type and size of a value, asked once and without its data; nullopt
   // when it is gone.
   virtual std::optional<ValueInfo> Info(const std::string& name) = 0;
+  // The value read whole when it takes at most max_bytes as stored, else
+  // only its type and size; nullopt when it is gone. Backends that can do
+  // it in one call to the registry do.
+  virtual std::optional<ValueUpTo> ReadUpTo(const std::string& name, uint64_t max_bytes) {
+    std::optional<ValueInfo> info = Info(name);
+    if (!info) return std::nullopt;
+    if (info->size > max_bytes) return ValueUpTo{*info, std::nullopt};
+    std::optional<RegValue> value = Read(name);
+    if (!value) return std::nullopt;
+    return ValueUpTo{*info, std::move(value)};
+  }
   // type must be Sz or ExpandSz.
   virtual bool WriteText(const std::string& name, const std::string& text,
                          ValueType type = ValueType::Sz) = 0;

@@ -95,32 +95,37 @@ std::u16string Utf16(std::string_view s) {
 }
 
 std::string Utf8(std::u16string_view s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size(); ++i) {
+  // Sized first and written through a pointer: values can be megabytes
+  // long. A pair counts six bytes here and takes four.
+  size_t bytes = 0;
+  for (char16_t unit : s) bytes += unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;
+  std::string out(bytes, '\0');
+  char* p = out.data();
+  const size_t n = s.size();
+  for (size_t i = 0; i < n; ++i) {
+    // Runs of ASCII, the usual text, are copied as they are.
+    while (i < n && s[i] < 0x80) *p++ = char(s[i++]);
+    if (i == n) break;
     char32_t cp = s[i];
     // A pair makes one code point; a surrogate on its own stays as it is.
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 &&
         s[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (s[i + 1] - 0xDC00);
       ++i;
     }
-    if (cp < 0x80) {
-      out += char(cp);
-    } else if (cp < 0x800) {
-      out += char(0xC0 | (cp >> 6));
-      out += char(0x80 | (cp & 0x3F));
+    if (cp < 0x800) {
+      *p++ = char(0xC0 | (cp >> 6));
     } else if (cp < 0x10000) {
-      out += char(0xE0 | (cp >> 12));
-      out += char(0x80 | ((cp >> 6) & 0x3F));
-      out += char(0x80 | (cp & 0x3F));
+      *p++ = char(0xE0 | (cp >> 12));
+      *p++ = char(0x80 | ((cp >> 6) & 0x3F));
     } else {
-      out += char(0xF0 | (cp >> 18));
-      out += char(0x80 | ((cp >> 12) & 0x3F));
-      out += char(0x80 | ((cp >> 6) & 0x3F));
-      out += char(0x80 | (cp & 0x3F));
+      *p++ = char(0xF0 | (cp >> 18));
+      *p++ = char(0x80 | ((cp >> 12) & 0x3F));
+      *p++ = char(0x80 | ((cp >> 6) & 0x3F));
     }
+    *p++ = char(0x80 | (cp & 0x3F));
   }
+  out.resize(size_t(p - out.data()));
   return out;
 }
 
@@ -128,6 +133,13 @@ size_t Utf16Units(std::string_view s) {
   size_t units = 0;
   char32_t cp;
   for (size_t i = 0; i < s.size();) {
+    // ASCII, eight bytes at a time: a unit each.
+    uint64_t block;
+    if (i + 8 <= s.size() && (std::memcpy(&block, s.data() + i, 8), !(block & 0x8080808080808080ull))) {
+      units += 8;
+      i += 8;
+      continue;
+    }
     size_t n = DecodeOne(s, i, cp);
     units += n == 4 ? 2 : 1;
     i += n ? n : 1;

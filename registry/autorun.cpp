@@ -93,12 +93,17 @@ std::string ShownName(std::string_view name) {
   return shown;
 }
 
-std::optional<std::string> ReadText(platform::RegistryKey& key, const std::string& name) {
-  std::optional<platform::RegValue> value = key.Read(name);
-  if (!value || !value->IsText()) return std::nullopt;
-  std::string& data = value->data;
+std::optional<std::string> TextBeforeNul(platform::RegValue value) {
+  if (!value.IsText()) return std::nullopt;
+  std::string& data = value.data;
   if (size_t nul = data.find('\0'); nul != std::string::npos) data.resize(nul);
   return std::move(data);
+}
+
+std::optional<std::string> ReadText(platform::RegistryKey& key, const std::string& name) {
+  std::optional<platform::RegValue> value = key.Read(name);
+  if (!value) return std::nullopt;
+  return TextBeforeNul(std::move(*value));
 }
 
 std::optional<AutorunCommand> ReadCommand(platform::RegistryKey& key, const std::string& name) {

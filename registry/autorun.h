@@ -153,6 +153,7 @@ std::string ShownName(std::string_view name);
 // The value's data as text, up to its first NUL as every text reader sees
 // it; nullopt when the value is gone or is not of a text type.
 std::optional<std::string> ReadText(platform::RegistryKey& key, const std::string& name);
+std::optional<std::string> TextBeforeNul(platform::RegValue value);
 
 // The command Windows runs for a value: its text up to the first NUL, and
 // whether more data follows that NUL.

@@ -111,12 +111,14 @@ void RegistryScan::ScanStartupFolder(const StartupPlace& place) {
 
 RegistryScan::Match RegistryScan::MatchWhiteList(platform::RegistryKey& key, const std::string& name,
                                                  const ScanKey& scan_key) {
+  // UTF-16 with a NUL: more characters than a slot returns cannot match,
+  // and such a value is read only as far as it has to be.
+  constexpr uint64_t kSlotBytes = (IniStore::kMaxRead + 1) * 2;
+  std::optional<platform::ValueUpTo> read = key.ReadUpTo(name, kSlotBytes);
   // A value that is gone or not text is no command line to judge.
-  std::optional<platform::ValueInfo> info = key.Info(name);
-  if (!info || !info->IsText()) return Match::Gone;
-  // UTF-16 with a NUL: more characters than a slot returns cannot match.
-  if (info->size / 2 > IniStore::kMaxRead + 1) return MatchLongValue(key, name, *info);
-  std::optional<std::string> data = ReadText(key, name);
+  if (!read || !read->info.IsText()) return Match::Gone;
+  if (!read->value) return MatchLongValue(key, name, read->info);
+  std::optional<std::string> data = TextBeforeNul(std::move(*read->value));
   if (!data) return Match::Gone;
   if (scan_key.entries == Entries::OneValue && data->empty()) return Match::Gone;
   if (scan_key.entries == Entries::NotWindowsOwn &&

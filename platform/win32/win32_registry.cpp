@@ -64,11 +64,15 @@ std::optional<std::wstring> CleanPath(const std::string& path) {
 
 // Text data as stored: UTF-16 with (usually) its terminating NUL, which
 // goes; an odd last byte is half a character and goes too.
+std::string TextOf(std::u16string_view units) {
+  if (!units.empty() && units.back() == u'\0') units.remove_suffix(1);
+  return platform::Utf8(units);
+}
+
 std::string TextOf(const BYTE* bytes, size_t size) {
-  std::wstring w(size / sizeof(wchar_t), L'\0');
-  if (!w.empty()) std::memcpy(w.data(), bytes, w.size() * sizeof(wchar_t));
-  if (!w.empty() && w.back() == L'\0') w.pop_back();
-  return Utf8(w);
+  std::u16string units(size / sizeof(char16_t), u'\0');
+  if (!units.empty()) std::memcpy(units.data(), bytes, units.size() * sizeof(char16_t));
+  return TextOf(units);
 }
 
 // Most values, autostart commands among them, fit: one call reads them.
@@ -89,21 +93,31 @@ struct PartialValue {
   ULONG data_length;
   BYTE data[1];
 };
-constexpr int kKeyValuePartialInformation = 2;
+struct BasicValue {
+  ULONG title_index;
+  ULONG type;
+  ULONG name_length;  // bytes
+  WCHAR name[1];
+};
+constexpr int kKeyValueBasicInformation = 0, kKeyValuePartialInformation = 2;
+constexpr LONG kNoMoreEntries = LONG(0x8000001A);
 constexpr LONG kBufferOverflow = LONG(0x80000005), kBufferTooSmall = LONG(0xC0000023);
 
 struct NativeValueCalls {
   using Query = LONG(WINAPI*)(HANDLE, CountedName*, int, void*, ULONG, ULONG*);
   using Set = LONG(WINAPI*)(HANDLE, CountedName*, ULONG, ULONG, const void*, ULONG);
   using Remove = LONG(WINAPI*)(HANDLE, CountedName*);
+  using Enumerate = LONG(WINAPI*)(HANDLE, ULONG, int, void*, ULONG, ULONG*);
   Query query;
   Set set;
   Remove remove;
+  Enumerate enumerate;
   static const NativeValueCalls& Get() {
     static const NativeValueCalls calls = [] {
       HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
       return NativeValueCalls{Bind<Query>(ntdll, "NtQueryValueKey"), Bind<Set>(ntdll, "NtSetValueKey"),
-                              Bind<Remove>(ntdll, "NtDeleteValueKey")};
+                              Bind<Remove>(ntdll, "NtDeleteValueKey"),
+                              Bind<Enumerate>(ntdll, "NtEnumerateValueKey")};
     }();
     return calls;
   }
@@ -126,30 +140,28 @@ class Win32Key : public RegistryKey {
   explicit Win32Key(HKEY h) : key_(h) {}
 
   std::vector<std::string> ValueNames() override {
+    // Names only: RegEnumValueW fetches each value's data too, so a value
+    // of a megabyte would cost every scan of its key a megabyte's transfer.
     std::vector<std::string> names;
-    DWORD count = 0, longest = 0;
-    if (RegQueryInfoKeyW(key_.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
-                         &longest, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-      return names;
-    }
-    names.reserve(count);
-    std::wstring buf(std::min<DWORD>(longest + 1, kMaxValueNameChars), L'\0');
-    for (DWORD i = 0;; ++i) {
-      LONG rc;
-      DWORD len;
+    const auto enumerate = NativeValueCalls::Get().enumerate;
+    if (!enumerate) return names;
+    constexpr size_t kMostBytes = offsetof(BasicValue, name) + kMaxValueNameChars * sizeof(WCHAR);
+    std::string buffer(offsetof(BasicValue, name) + 256 * sizeof(WCHAR), '\0');
+    for (ULONG i = 0;; ++i) {
+      ULONG needed = 0;
+      LONG status;
       for (;;) {
-        len = DWORD(buf.size());
-        rc = RegEnumValueW(key_.get(), i, buf.data(), &len, nullptr, nullptr, nullptr, nullptr);
-        if (rc != ERROR_MORE_DATA || buf.size() >= kMaxValueNameChars) break;
-        // A longer name was added meanwhile.
-        buf.resize(std::min<size_t>(buf.size() * 2, kMaxValueNameChars));
+        status = enumerate(key_.get(), i, kKeyValueBasicInformation, buffer.data(), ULONG(buffer.size()), &needed);
+        const bool longer = (status == kBufferOverflow || status == kBufferTooSmall) && needed > buffer.size();
+        if (!longer || needed > kMostBytes) break;
+        buffer.resize(needed);  // a longer name than any so far
       }
-      if (rc == ERROR_NO_MORE_ITEMS) break;
-      if (rc == ERROR_SUCCESS) {
-        names.push_back(Utf8(buf.data(), std::min<size_t>(len, buf.size())));
-      } else if (rc != ERROR_MORE_DATA) {
-        break;  // a name beyond any limit is skipped; other errors end the list
-      }
+      if (status == kNoMoreEntries) break;
+      if (status == kBufferOverflow || status == kBufferTooSmall) continue;  // a name beyond any limit is skipped
+      if (status < 0) break;                                                   // other errors end the list
+      const auto* info = reinterpret_cast<const BasicValue*>(buffer.data());
+      const size_t chars = std::min<size_t>(info->name_length, buffer.size() - offsetof(BasicValue, name)) / sizeof(WCHAR);
+      names.push_back(Utf8(info->name, chars));
     }
     return names;
   }
@@ -179,6 +191,19 @@ class Win32Key : public RegistryKey {
     LONG rc = RegQueryValueExW(key_.get(), wname->c_str(), nullptr, &type, nullptr, &size);
     if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) return std::nullopt;
     return ValueInfo{type, size};
+  }
+
+  std::optional<ValueUpTo> ReadUpTo(const std::string& name, uint64_t max_bytes) override {
+    if (HasNul(name) || max_bytes > kUsualValueBytes) return RegistryKey::ReadUpTo(name, max_bytes);
+    auto wname = NameArg(name);
+    if (!wname) return std::nullopt;
+    // A value too long for the buffer tells its size instead.
+    BYTE usual[kUsualValueBytes];
+    DWORD type = 0, got = sizeof usual;
+    const LONG rc = RegQueryValueExW(key_.get(), wname->c_str(), nullptr, &type, usual, &got);
+    if (rc == ERROR_MORE_DATA || (rc == ERROR_SUCCESS && got > max_bytes)) return ValueUpTo{{type, got}, std::nullopt};
+    if (rc != ERROR_SUCCESS) return std::nullopt;
+    return ValueUpTo{{type, got}, Value(type, usual, got)};
   }
 
   bool WriteText(const std::string& name, const std::string& text, ValueType type) override {
@@ -224,7 +249,8 @@ class Win32Key : public RegistryKey {
     // Larger, and it may grow between one call and the next.
     DWORD capacity = std::max<DWORD>(got, 2 * kUsualValueBytes);
     for (int attempt = 0; attempt < 8; ++attempt) {
-      std::string data(capacity, '\0');
+      // Read as UTF-16, the usual kind, so that text is converted where it lies.
+      std::u16string data((capacity + 1) / sizeof(char16_t), u'\0');
       got = capacity;
       rc = RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got);
       if (rc == ERROR_MORE_DATA) {
@@ -232,9 +258,9 @@ class Win32Key : public RegistryKey {
         continue;
       }
       if (rc != ERROR_SUCCESS) return std::nullopt;
-      data.resize(std::min(got, capacity));
-      if (IsTextType(type)) return RegValue{type, TextOf(reinterpret_cast<const BYTE*>(data.data()), data.size())};
-      return RegValue{type, std::move(data)};
+      const size_t bytes = std::min(got, capacity);
+      if (IsTextType(type)) return RegValue{type, TextOf(std::u16string_view(data.data(), bytes / sizeof(char16_t)))};
+      return RegValue{type, std::string(reinterpret_cast<const char*>(data.data()), bytes)};
     }
     return std::nullopt;
   }

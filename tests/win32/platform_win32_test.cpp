@@ -144,6 +144,20 @@ TEST_F(PlatformWin32Registry, ValuesAroundTheUsualSizeReadExactly) {
   EXPECT_EQ(key->Read("Text")->data, "short");
   SetRaw("Blob", REG_BINARY, std::string());
   EXPECT_EQ(key->Read("Blob")->data, "");
+
+  // Read up to a size: whole within it, only its type and size beyond.
+  ASSERT_TRUE(key->WriteText("Text", std::string(2047, 't')));
+  auto within = key->ReadUpTo("Text", 4096);
+  ASSERT_TRUE(within && within->value);
+  EXPECT_EQ(within->value->data, std::string(2047, 't'));
+  EXPECT_EQ(within->info.size, 4096u);
+  ASSERT_TRUE(key->WriteText("Text", std::string(2048, 't')));
+  auto beyond = key->ReadUpTo("Text", 4096);
+  ASSERT_TRUE(beyond);
+  EXPECT_FALSE(beyond->value);
+  EXPECT_EQ(beyond->info.type, REG_SZ);
+  EXPECT_EQ(beyond->info.size, 4098u);
+  EXPECT_FALSE(key->ReadUpTo("Missing", 4096));
 }
 
 TEST_F(PlatformWin32Registry, EnumeratesAndDeletes) {
@@ -153,7 +167,10 @@ TEST_F(PlatformWin32Registry, EnumeratesAndDeletes) {
     ASSERT_TRUE(key->WriteText(name, "x"));
   }
   // The system keeps its own order (Windows: insertion, Wine: sorted).
-  EXPECT_THAT(key->ValueNames(), UnorderedElementsAre("One", "Two", long_name));
+  // Names alone: a value of a megabyte beside them changes nothing.
+  ASSERT_TRUE(key->WriteText("Huge", std::string(1 << 20, 'h')));
+  EXPECT_THAT(key->ValueNames(), UnorderedElementsAre("One", "Two", "Huge", long_name));
+  EXPECT_TRUE(key->DeleteValue("Huge"));
   EXPECT_TRUE(key->DeleteValue("two"));
   EXPECT_FALSE(key->DeleteValue("Two"));
   EXPECT_FALSE(key->Read("Two"));
