@@ -49,6 +49,18 @@ TEST(Utf, BytesThatAreNotUtf8HaveNoExactWideForm) {
   EXPECT_EQ(Utf16("caf\xE9!"), u"caf\uFFFD!");
 }
 
+// Long runs of ASCII are taken in blocks: what follows a run, at any
+// offset from a block's start, is still converted and counted exactly.
+TEST(Utf, TextAfterLongAsciiRuns) {
+  for (size_t run = 0; run <= 17; ++run) {
+    const std::u16string wide = std::u16string(run, u'a') + u"\u00E9\U0001F600" + std::u16string(run, u'b');
+    const std::string utf8 = std::string(run, 'a') + "\xC3\xA9\xF0\x9F\x98\x80" + std::string(run, 'b');
+    EXPECT_EQ(Utf8(wide), utf8) << run;
+    EXPECT_EQ(Utf16Units(utf8), wide.size()) << run;
+    EXPECT_EQ(Utf16Units(std::string(run, 'a') + "\xFF" + std::string(run, 'b')), 2 * run + 1) << run;
+  }
+}
+
 TEST(Utf, KnownEncodings) {
   EXPECT_EQ(Utf8(u"\u041A\u043B\u044E\u0447"), "\xD0\x9A\xD0\xBB\xD1\x8E\xD1\x87");
   EXPECT_EQ(Utf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
