@@ -18,6 +18,7 @@ constexpr const char* kNoEventLog = "The Windows event log is not available; Vel
 const char* RefusedAction(registry::Refusal refusal) {
   switch (refusal) {
     case registry::Refusal::Read:
+    case registry::Refusal::ListFolder:
       return "read";
     case registry::Refusal::Change:
       return "change";

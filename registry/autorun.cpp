@@ -78,8 +78,10 @@ std::string KeyText(platform::RootKey root, std::string_view path, platform::Reg
 }
 
 std::string RefusalText(const std::string& key_text, Refusal refusal) {
-  return std::string("Veltrane may not ") + (refusal == Refusal::Change ? "change" : "read") + " the registry key " +
-         key_text + ". A program may be hiding autostart entries there.";
+  const char* what = refusal == Refusal::Change       ? "change the registry key "
+                     : refusal == Refusal::ListFolder ? "read the folder "
+                                                      : "read the registry key ";
+  return std::string("Veltrane may not ") + what + key_text + ". A program may be hiding autostart entries there.";
 }
 
 std::string ShownName(std::string_view name) {

@@ -137,13 +137,14 @@ AutorunKey OpenAutorunKey(platform::Registry& registry, platform::RootKey root, 
 std::string KeyText(platform::RootKey root, std::string_view path, platform::RegView view);
 
 // What Windows refused Veltrane: reading a key, changing one (the doctor),
-// or deleting an entry.
-enum class Refusal { Read, Change, Delete };
+// deleting an entry, or listing a Startup folder.
+enum class Refusal { Read, Change, Delete, ListFolder };
 inline constexpr std::string_view kNotDeletedRefused =
     "This entry was not deleted: Windows refused. It will be shown again at the next scan.";
 inline constexpr std::string_view kNotDeletedChanged =
     "This entry was not deleted: it changed or disappeared after it was shown.";
-// "Veltrane may not read the registry key <key>. ...", "change" for Change.
+// "Veltrane may not read the registry key <key>. ...", "change" for Change,
+// "read the folder <folder>" for ListFolder.
 std::string RefusalText(const std::string& key_text, Refusal refusal);
 
 // A value name as the person is shown it: "<NUL>" where a NUL stands, which

@@ -95,7 +95,10 @@ void RegistryScan::ScanStartupFolder(const StartupPlace& place) {
   if (host_.Ending()) return;
   // A folder that is not there holds nothing.
   const std::optional<std::string> folder = host_.Shell().StartupFolderPath(place.folder);
-  const platform::FolderList files = folder ? host_.Files().ListFiles(*folder) : platform::FolderList{};
+  if (!folder) return;
+  const platform::FolderList files = host_.Files().ListFiles(*folder);
+  // One that cannot be listed may hide anything.
+  if (files.status == platform::ListStatus::Failed) host_.Refused(*folder, Refusal::ListFolder);
   const int count = int(files.names.size());
   for (int i = 0; i < count; ++i) {
     host_.Pump();

@@ -198,6 +198,12 @@ bool PortableFiles::SetReadOnly(const std::string& path, bool read_only) {
   return true;
 }
 
+void PortableFiles::DenyListing(const std::string& folder) {
+  auto m = Map(folder);
+  std::lock_guard lock(mu_);
+  if (m) unlistable_.insert(m->key);
+}
+
 bool PortableFiles::Writable(const Mapped& m) const {
   std::lock_guard lock(mu_);
   for (const auto& ro : read_only_) {
@@ -686,6 +692,10 @@ FolderList PortableFiles::ListFiles(const std::string& folder) {
   if (!FolderExists(m->host)) {
     list.status = ListStatus::Missing;
     return list;
+  }
+  {
+    std::lock_guard lock(mu_);
+    if (unlistable_.count(m->key)) return list;
   }
   std::error_code ec;
   for (fs::directory_iterator it(m->host, ec), end; !ec && it != end; it.increment(ec)) {

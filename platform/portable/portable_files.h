@@ -72,6 +72,8 @@ class PortableFiles : public Files {
   // Makes the final rename of Replace and Move fail, as a file held open by
   // another program would on Windows.
   void SetRenameFails(bool fails) { rename_fails_ = fails; }
+  // The folder cannot be listed, as one whose access list denies it.
+  void DenyListing(const std::string& folder);
   // The system's ANSI code page, as platform/code_page.h knows them.
   void SetAnsiCodePage(unsigned code_page) { code_page_ = code_page; }
 
@@ -96,6 +98,7 @@ class PortableFiles : public Files {
   mutable std::mutex mu_;
   std::map<char, std::filesystem::path> drives_;
   std::set<std::string> read_only_;
+  std::set<std::string> unlistable_;
   std::atomic<bool> rename_fails_{false};
   // Where Stat last found each path: reads ask for the stamp every time, and
   // resolving a path case-insensitively costs a look at every folder on it.

@@ -213,6 +213,24 @@ TEST_F(StartupFolders, TheLiveTestWatchesEveryKeyAndTheFolders) {
 }
 
 
+// A folder Windows will not list may hide anything: told once per run and
+// logged, while the other folder is still asked about.
+TEST_F(StartupFolders, AFolderThatCannotBeListedIsTold) {
+  Put(kStartup, "hidden.exe");
+  Put(kAllStartup, "tool.exe");
+  sys.files.DenyListing(kStartup);
+  AnswerAlerts({R::Allow});
+  StartAnswering();
+  velmain->FullRegistryScan();
+  ASSERT_EQ(Alerts(), 1);
+  EXPECT_EQ(shown[0].name, "tool.exe");
+  EXPECT_EQ(Boxes(), std::vector<std::string>{std::string("Veltrane may not read the folder ") + kStartup +
+                                              ". A program may be hiding autostart entries there."});
+  const platform::portable::PortableEventLog::Event refused{events::kAccessRefused.level, events::kAccessRefused.id,
+                                                  {kStartup, "read"}};
+  EXPECT_EQ(std::count(sys.event_log.events.begin(), sys.event_log.events.end(), refused), 2);
+}
+
 TEST_F(StartupFolders, TheProgramsOwnMovesRaiseNoQuestion) {
   Configure("auto_skan_rejestru=1\r\nauto_skan_zywy=1");
   Put(kStartup, "tool.exe");
