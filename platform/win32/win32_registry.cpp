@@ -197,13 +197,9 @@ class Win32Key : public RegistryKey {
     if (HasNul(name) || max_bytes > kUsualValueBytes) return RegistryKey::ReadUpTo(name, max_bytes);
     auto wname = NameArg(name);
     if (!wname) return std::nullopt;
-    // A value too long for the buffer tells its size instead.
-    BYTE usual[kUsualValueBytes];
-    DWORD type = 0, got = sizeof usual;
-    const LONG rc = RegQueryValueExW(key_.get(), wname->c_str(), nullptr, &type, usual, &got);
-    if (rc == ERROR_MORE_DATA || (rc == ERROR_SUCCESS && got > max_bytes)) return ValueUpTo{{type, got}, std::nullopt};
-    if (rc != ERROR_SUCCESS) return std::nullopt;
-    return ValueUpTo{{type, got}, Value(type, usual, got)};
+    std::optional<ValueUpTo> read = ReadUsual(*wname);
+    if (read && read->info.size > max_bytes) read->value.reset();
+    return read;
   }
 
   bool WriteText(const std::string& name, const std::string& text, ValueType type) override {
@@ -237,22 +233,30 @@ class Win32Key : public RegistryKey {
   }
 
  private:
-  std::optional<RegValue> ReadValue(const std::wstring& name) {
-    // Read straight into a buffer that usually fits, rather than asking the
-    // size first: a scan reads a value again for every list slot, and each
-    // call is a round trip to the registry.
+  // One call into a buffer that usually fits, rather than asking the size
+  // first (each call is a round trip to the registry): the value when it
+  // fits, else only its type and size.
+  std::optional<ValueUpTo> ReadUsual(const std::wstring& name) {
     BYTE usual[kUsualValueBytes];
     DWORD type = 0, got = sizeof usual;
-    LONG rc = RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type, usual, &got);
-    if (rc == ERROR_SUCCESS) return Value(type, usual, std::min<DWORD>(got, sizeof usual));
-    if (rc != ERROR_MORE_DATA) return std::nullopt;
+    const LONG rc = RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type, usual, &got);
+    if (rc == ERROR_MORE_DATA) return ValueUpTo{{type, got}, std::nullopt};
+    if (rc != ERROR_SUCCESS) return std::nullopt;
+    return ValueUpTo{{type, got}, Value(type, usual, std::min<DWORD>(got, sizeof usual))};
+  }
+
+  std::optional<RegValue> ReadValue(const std::wstring& name) {
+    std::optional<ValueUpTo> usual = ReadUsual(name);
+    if (!usual) return std::nullopt;
+    if (usual->value) return std::move(usual->value);
     // Larger, and it may grow between one call and the next.
-    DWORD capacity = std::max<DWORD>(got, 2 * kUsualValueBytes);
+    DWORD capacity = std::max<DWORD>(DWORD(usual->info.size), 2 * kUsualValueBytes);
     for (int attempt = 0; attempt < 8; ++attempt) {
       // Read as UTF-16, the usual kind, so that text is converted where it lies.
       std::u16string data((capacity + 1) / sizeof(char16_t), u'\0');
-      got = capacity;
-      rc = RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got);
+      DWORD type = 0, got = capacity;
+      const LONG rc =
+          RegQueryValueExW(key_.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &got);
       if (rc == ERROR_MORE_DATA) {
         capacity = got > capacity ? got : capacity * 2;
         continue;
