@@ -1,5 +1,5 @@
 // The per-user configuration file, the first run and the protection level.
-#include <array>
+#include <iterator>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -48,8 +48,6 @@ bool IsOn(std::string_view text) {
   return value != 0;
 }
 
-const char* FlagText(const tk::CheckBox& box) { return box.Checked() ? "1" : "0"; }
-
 // The program's own start-with-Windows value goes on the white list as it is
 // registered, quoted; never over what another user allowed, never twice, and
 // not at all when the program's path could not be had.
@@ -67,73 +65,60 @@ void AllowOwnCommand(registry::IniStore& white, const std::string& exe) {
   registry::WriteSlot(white, slot, {{kNumber, std::to_string(slot)}, {kSection, "HKLM_run"}, {kCommand, command}});
 }
 
-// Section of the configuration file and the setting kept under the check
-// box's name.
-struct Stored {
-  const char* section;
-  tk::CheckBox& box;
-};
-
-// In the order they are saved, "skonfigurowany" before the last one.
-std::array<Stored, 10> StoredSettings(const Settings& s) {
-  return {{{"glowna", s.auto_start},
-           {"glowna", s.auto_skan_rejestru},
-           {"glowna", s.auto_skan_pamieci},
-           {"glowna", s.auto_skan_koncowy},
-           {"glowna", s.auto_skan_zywy},
-           {"glowna", s.auto_skan_co_godzine},
-           {"skan", s.skanuj_rejestr},
-           {"skan", s.skanuj_pamiec},
-           {"skan", s.skanuj_cicho},
-           {"skan", s.skanuj_usun_cicho}}};
-}
-
 }  // namespace
 
 void Tvelmain::LoadConfiguration() {
-  registry::IniStore& config = files_->config;
-  const Settings& s = settings_;
-  auto read = [&config](const char* section, std::string_view key) {
-    return IsOn(config.ReadString(section, key, "0"));
+  registry::IniStore& config = protection_.Data().config;
+  registry::Settings& s = protection_.EditSettings();
+  auto read = [&config](const registry::StoredSetting& stored) {
+    return IsOn(config.ReadString(stored.section, stored.key, "0"));
   };
 
-  if (!read("glowna", "skonfigurowany")) {
+  if (!read(registry::kConfigured)) {
     tk::App().ShowMessage("This program can be dangerous for your data. You are using it at your own risk.");
     tk::App().ShowMessage("This is a free software.");
     tk::App().ShowMessage("Not yet configured. Standard settings will be selected.");
-    s.auto_start.SetChecked(true);
-    WithoutWatch([this] { auto_.SetAutoRun(true); });
-    s.auto_skan_rejestru.SetChecked(true);
-    s.skanuj_rejestr.SetChecked(true);
+    s.auto_start = true;
+    {
+      registry::WatchPause pause(protection_, registry::WatchAfter::OwnChange);
+      auto_.SetAutoRun(true);
+    }
+    s.auto_skan_rejestru = true;
+    s.skanuj_rejestr = true;
     SaveConfiguration();
-    AllowOwnCommand(files_->white_list, platform.system.ExePath());
+    AllowOwnCommand(protection_.Data().white_list, platform.system.ExePath());
   }
 
   {
     registry::IniStore::Batch batch(config);
-    for (const Stored& stored : StoredSettings(s)) stored.box.SetChecked(read(stored.section, stored.box.Name()));
+    for (const registry::StoredSetting& stored : registry::kStoredSettings) s.*stored.flag = read(stored);
   }
+  glowna.Show(s);
+  skan.Show(s);
   // Stopping the watch for a write that does not happen would cost as much.
-  if (auto_.AutoRun() != s.auto_start.Checked())
-    WithoutWatch([this, &s] { auto_.SetAutoRun(s.auto_start.Checked()); });
+  if (auto_.AutoRun() != s.auto_start) {
+    registry::WatchPause pause(protection_, registry::WatchAfter::OwnChange);
+    auto_.SetAutoRun(s.auto_start);
+  }
 }
 
 void Tvelmain::SaveConfiguration() {
-  if (!files_) return;  // not opened yet: start-up has not got that far
-  const std::array<Stored, 10> stored = StoredSettings(settings_);
+  if (!protection_.DataFilesOpen()) return;  // not opened yet: start-up has not got that far
+  const registry::Settings& s = protection_.Settings();
   std::vector<registry::IniStore::Write> writes;
-  for (size_t i = 0; i < stored.size(); ++i) {
-    if (i + 1 == stored.size()) writes.push_back({"glowna", "skonfigurowany", "1"});
-    writes.push_back({stored[i].section, stored[i].box.Name(), FlagText(stored[i].box)});
+  for (const registry::StoredSetting& stored : registry::kStoredSettings) {
+    if (&stored == &std::end(registry::kStoredSettings)[-1])
+      writes.push_back({registry::kConfigured.section, registry::kConfigured.key, "1"});
+    writes.push_back({stored.section, stored.key, s.*stored.flag ? "1" : "0"});
   }
-  files_->config.WriteStrings(writes);
+  protection_.Data().config.WriteStrings(writes);
   tk::App().ShowMessage("Configuration saved.");
 }
 
 void Tvelmain::ShowProtectionLevel() {
-  const Settings& s = settings_;
-  const int level = (s.auto_start.Checked() ? 30 : 0) + (s.auto_skan_rejestru.Checked() ? 25 : 0) +
-                    (s.auto_skan_pamieci.Checked() ? 25 : 0) + (s.auto_skan_koncowy.Checked() ? 20 : 0);
+  const registry::Settings& s = protection_.Settings();
+  const int level = (s.auto_start ? 30 : 0) + (s.auto_skan_rejestru ? 25 : 0) + (s.auto_skan_pamieci ? 25 : 0) +
+                    (s.auto_skan_koncowy ? 20 : 0);
   status.SetCaption("System Protection: " + std::to_string(level) + "%");
 }
 

@@ -1,7 +1,6 @@
 // The pages that show lists: the white and black lists, the removed
 // registry entries, the trashcan and the running programs, with their
 // buttons.
-#include "app/engines.h"
 #include "app/look.h"
 #include "app/pages.h"
 #include "app/velmainfrm.h"
@@ -98,11 +97,11 @@ bool ListsPage::RefusedAsPolicy(const tk::ListBox& list, size_t policy_from) {
 void ListsPage::Button18Click() {
   if (RefusedAsPolicy(list_pozwolonych, allowed_policy_from_)) return;
   ThenRefresh(w_, [this] {
-    if (list_pozwolonych.ItemIndex() < 0 || !w_.files()) return;
+    if (list_pozwolonych.ItemIndex() < 0 || !w_.protection().DataFilesOpen()) return;
     // Taken now: the list may be refilled while the question is open.
     const std::string text = list_pozwolonych.SelectedText();
-    Engines host(w_);
-    registry::RemoveListEntry(host, text, w_.files()->white_list, registry::white_list::kCommand,
+    Protection& host = w_.protection();
+    registry::RemoveListEntry(host, text, host.Data().white_list, registry::white_list::kCommand,
                               registry::white_list::kLastSlot);
   });
 }
@@ -110,10 +109,10 @@ void ListsPage::Button18Click() {
 void ListsPage::Button19Click() {
   if (RefusedAsPolicy(list_zabronionych, forbidden_policy_from_)) return;
   ThenRefresh(w_, [this] {
-    if (list_zabronionych.ItemIndex() < 0 || !w_.files()) return;
+    if (list_zabronionych.ItemIndex() < 0 || !w_.protection().DataFilesOpen()) return;
     const std::string text = list_zabronionych.SelectedText();
-    Engines host(w_);
-    registry::RemoveListEntry(host, text, w_.files()->black_list, registry::black_list::kProgram,
+    Protection& host = w_.protection();
+    registry::RemoveListEntry(host, text, host.Data().black_list, registry::black_list::kProgram,
                               registry::kLastSlot);
   });
 }
@@ -151,7 +150,7 @@ void RemovedPage::Button9Click() {
   // Taken now: the list may be refilled while a question is open.
   const int slot = slots_[size_t(index)];
   const std::string text = list_rejestr.SelectedText();
-  Engines host(w_);
+  Protection& host = w_.protection();
   ThenRefresh(w_, [&] { registry::RecoverRemoval(host, slot, text); });
 }
 
@@ -177,13 +176,13 @@ TrashcanPage::TrashcanPage(tk::PageBook& book, Tvelmain& w) : tk::Page(&book, "s
 
 void TrashcanPage::Button10Click() {
   if (list_smietnik.ItemIndex() < 0) return;
-  Engines host(w_);
+  Protection& host = w_.protection();
   process::RecoverFromTrashcan(host, list_smietnik.SelectedText());
 }
 
 void TrashcanPage::Button21Click() {
   if (list_smietnik.ItemIndex() < 0) return;
-  Engines host(w_);
+  Protection& host = w_.protection();
   process::EmptyFromTrashcan(host, list_smietnik.SelectedText());
 }
 
@@ -228,7 +227,7 @@ void MemoryPage::OnSelected(Action action) {
     tk::App().MessageBox(tk::MsgKind::Error, "Select an item first.");
   } else {
     const std::string path = list_pamiec.SelectedText();
-    Engines host(w_);
+    Protection& host = w_.protection();
     action(host, path);
   }
   // Never a process that has gone.
@@ -236,13 +235,13 @@ void MemoryPage::OnSelected(Action action) {
 }
 
 void MemoryPage::Button14Click() {
-  OnSelected([](Engines& host, const std::string& path) { process::StopProcess(host, path); });
+  OnSelected([](Protection& host, const std::string& path) { process::StopProcess(host, path); });
 }
 
 void MemoryPage::Button15Click() {
-  OnSelected([](Engines& host, const std::string& path) {
+  OnSelected([](Protection& host, const std::string& path) {
     // Refused before the question, not after it.
-    if (process::WindowsNeeds(host.Processes(), path)) {
+    if (process::WindowsNeeds(host.Platform().processes, path)) {
       host.Warn(process::kWindowsNeedsIt);
       host.Log(events::kRefusedToAct, {path});
     } else if (host.Tell(tk::MsgKind::Warning, "Are you sure that you want to move this program to trashcan?",
@@ -253,7 +252,7 @@ void MemoryPage::Button15Click() {
 }
 
 void MemoryPage::Button20Click() {
-  OnSelected([](Engines& host, const std::string& path) { process::BlockProgram(host, path); });
+  OnSelected([](Protection& host, const std::string& path) { process::BlockProgram(host, path); });
 }
 
 }  // namespace app

@@ -13,7 +13,7 @@ void Tvelmain::RefreshLists() {
   std::string refreshing = "Refreshing lists.";
   status.SetCaption(refreshing);
   RefreshProcessList();
-  if (!files_) {  // not opened yet: start-up has not got that far
+  if (!protection_.DataFilesOpen()) {  // not opened yet: start-up has not got that far
     ShowProtectionLevel();
     return;
   }
@@ -22,12 +22,13 @@ void Tvelmain::RefreshLists() {
   // while the window works, as the refresh has always gone.
   const int generation = ++refresh_generation_;
   using namespace registry;
-  const auto allowed = ReadSlots(files_->white_list, white_list::kCommand, white_list::kLastSlot);
-  const auto forbidden = ReadSlots(files_->black_list, black_list::kProgram, kLastSlot);
-  const auto trashed = ReadSlots(files_->trashcan, trashcan_list::kFormerPath, kLastSlot);
-  const auto removed = ReadSlots(files_->statistics, statistics::kData, kLastSlot);
-  const auto allowed_by_policy = policy::ReadEntries(platform.registry, policy::kAllowedKey);
-  const auto forbidden_by_policy = policy::ReadEntries(platform.registry, policy::kForbiddenKey);
+  DataFiles& files = protection_.Data();
+  const auto allowed = ReadSlots(files.white_list, white_list::kCommand, white_list::kLastSlot);
+  const auto forbidden = ReadSlots(files.black_list, black_list::kProgram, kLastSlot);
+  const auto trashed = ReadSlots(files.trashcan, trashcan_list::kFormerPath, kLastSlot);
+  const auto removed = ReadSlots(files.statistics, statistics::kData, kLastSlot);
+  const auto allowed_by_policy = policy::ReadEntries(protection_, policy::kAllowedKey);
+  const auto forbidden_by_policy = policy::ReadEntries(protection_, policy::kForbiddenKey);
   listy.Clear();
   smietnik.Clear();
   rejestr.Clear();

@@ -3,11 +3,13 @@
 // reads or fills is public; the rest is the page's own.
 #pragma once
 #include <cstddef>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "components/propanel.h"
+#include "registry/settings.h"
 #include "toolkit/control.h"
 #include "update/httpget.h"
 
@@ -15,25 +17,38 @@ namespace app {
 
 class Tvelmain;
 
+// A check box that shows a setting, and the setting.
+struct SettingBox {
+  tk::CheckBox* box;
+  bool registry::Settings::*flag;
+};
+
 // Page glowna: the settings of the start and the scans, and "Scan now".
 class MainPage : public tk::Page {
  public:
   MainPage(tk::PageBook& book, Tvelmain& w);
+  // The boxes show the settings; each click on one writes it back.
+  void Show(const registry::Settings& settings);
 
  private:
   Tvelmain& w_;
   components::TProPanel glowna_gora{this, "glowna_gora"};
   components::TProPanel glowna_gora_tytul{&glowna_gora, "glowna_gora_tytul"};
-
- public:
   tk::CheckBox auto_start{&glowna_gora, "auto_start"};
   tk::CheckBox auto_skan_rejestru{&glowna_gora, "auto_skan_rejestru"};
   tk::CheckBox auto_skan_pamieci{&glowna_gora, "auto_skan_pamieci"};
   tk::CheckBox auto_skan_koncowy{&glowna_gora, "auto_skan_koncowy"};
   tk::CheckBox auto_skan_zywy{&glowna_gora, "auto_skan_zywy"};
   tk::CheckBox auto_skan_co_godzine{&glowna_gora, "auto_skan_co_godzine"};
+  const std::array<SettingBox, 6> setting_boxes_{{
+      {&auto_start, &registry::Settings::auto_start},
+      {&auto_skan_rejestru, &registry::Settings::auto_skan_rejestru},
+      {&auto_skan_pamieci, &registry::Settings::auto_skan_pamieci},
+      {&auto_skan_koncowy, &registry::Settings::auto_skan_koncowy},
+      {&auto_skan_zywy, &registry::Settings::auto_skan_zywy},
+      {&auto_skan_co_godzine, &registry::Settings::auto_skan_co_godzine},
+  }};
 
- private:
   void auto_startMouseUp();
   void auto_skan_zywyMouseUp();
   void Button7Click();  // "Save"
@@ -53,19 +68,22 @@ class ScanPage : public tk::Page {
   ScanPage(tk::PageBook& book, Tvelmain& w);
   // Where a scan has come to: value or process `position` of 0..max.
   void Progress(int position, int max);
+  void Show(const registry::Settings& settings);
 
  private:
   Tvelmain& w_;
   components::TProPanel skan_panel{this, "skan_panel"};
   components::TProPanel skan_tytul{&skan_panel, "skan_tytul"};
-
- public:
   tk::CheckBox skanuj_rejestr{&skan_panel, "skanuj_rejestr"};
   tk::CheckBox skanuj_pamiec{&skan_panel, "skanuj_pamiec"};
   tk::CheckBox skanuj_usun_cicho{&skan_panel, "skanuj_usun_cicho"};
   tk::CheckBox skanuj_cicho{&skan_panel, "skanuj_cicho"};  // invisible, disabled
-
- private:
+  const std::array<SettingBox, 4> setting_boxes_{{
+      {&skanuj_rejestr, &registry::Settings::skanuj_rejestr},
+      {&skanuj_pamiec, &registry::Settings::skanuj_pamiec},
+      {&skanuj_usun_cicho, &registry::Settings::skanuj_usun_cicho},
+      {&skanuj_cicho, &registry::Settings::skanuj_cicho},
+  }};
   tk::Button Button13{&skan_panel, "Button13"};  // "Save"
   tk::ProgressBar postep{&skan_panel, "postep"};
   tk::Button Button12{&skan_panel, "Button12"};  // "Cancel", never enabled

@@ -11,6 +11,20 @@ using namespace look;
 namespace {
 constexpr tk::Color kScanBack = Rgb(0xD5, 0xF7, 0xCC), kScanText = Rgb(0x2B, 0x94, 0x1F),
                     kScanTitleBack = Rgb(0xA7, 0xEC, 0x7D), kScanTitleText = Rgb(0x11, 0x66, 0x15);
+
+template <size_t N>
+void ShowSettings(const std::array<SettingBox, N>& boxes, const registry::Settings& settings) {
+  for (const SettingBox& b : boxes) b.box->SetChecked(settings.*b.flag);
+}
+
+// Each click writes the setting back before any other handler of the click
+// runs.
+template <size_t N>
+void WriteBack(const std::array<SettingBox, N>& boxes, Tvelmain& w) {
+  for (const SettingBox& b : boxes)
+    b.box->OnClick = [&w, b] { w.protection().EditSettings().*b.flag = b.box->Checked(); };
+}
+
 }  // namespace
 
 MainPage::MainPage(tk::PageBook& book, Tvelmain& w) : tk::Page(&book, "glowna"), w_(w) {
@@ -41,6 +55,7 @@ MainPage::MainPage(tk::PageBook& book, Tvelmain& w) : tk::Page(&book, "glowna"),
         "You must scan your system perdiodically to make sure\r\nits free of illegitimate programs.");
   RightButtons(width, 96, {{&Button1, "Scan now"}});
 
+  WriteBack(setting_boxes_, w_);
   auto_start.OnMouseUp = [this](tk::MouseButton, int, int) { auto_startMouseUp(); };
   // The protection level follows the three scan settings at once.
   for (tk::CheckBox* box : {&auto_skan_rejestru, &auto_skan_pamieci, &auto_skan_koncowy})
@@ -67,6 +82,8 @@ MainPage::MainPage(tk::PageBook& book, Tvelmain& w) : tk::Page(&book, "glowna"),
   w_.Hover(glowna_gora, nullptr);
   w_.Hover(glowna_dol, nullptr);
 }
+
+void MainPage::Show(const registry::Settings& settings) { ShowSettings(setting_boxes_, settings); }
 
 void MainPage::auto_startMouseUp() {
   tk::App().MessageBox(tk::MsgKind::Information, "Make sure you save changes.");
@@ -103,6 +120,7 @@ ScanPage::ScanPage(tk::PageBook& book, Tvelmain& w) : tk::Page(&book, "skan"), w
   RightButtons(width, 304, {{&Button11, "Scan now"}, {&Button12, "Cancel"}});
   Button12.SetEnabled(false);
 
+  WriteBack(setting_boxes_, w_);
   Button13.OnClick = [this] { w_.SaveConfiguration(); };
   Button11.OnClick = [this] { w_.ScanNow(); };
 
@@ -113,6 +131,8 @@ ScanPage::ScanPage(tk::PageBook& book, Tvelmain& w) : tk::Page(&book, "skan"), w
   w_.Hover(Button13, "Save configuration.");
   w_.Hover(Button11, "Perform a scan now!");
 }
+
+void ScanPage::Show(const registry::Settings& settings) { ShowSettings(setting_boxes_, settings); }
 
 void ScanPage::Progress(int position, int max) {
   postep.SetMax(max);

@@ -2,6 +2,7 @@
 // program ends.
 #include "app/velmainfrm.h"
 #include "app/version.h"
+#include "registry/scan.h"
 #include "toolkit/application.h"
 
 namespace app {
@@ -13,21 +14,6 @@ constexpr const char* kNoRightsText =
     "feature only on administrator accounts with full system rights.This program is currently useless for you. "
     "It will be removed from autostart group. Change your security settings.";
 
-constexpr const char* kNoEventLog = "The Windows event log is not available; Veltrane's findings are not logged.";
-
-const char* RefusedAction(registry::Refusal refusal) {
-  switch (refusal) {
-    case registry::Refusal::Read:
-    case registry::Refusal::ListFolder:
-      return "read";
-    case registry::Refusal::Change:
-      return "change";
-    case registry::Refusal::Delete:
-      break;
-  }
-  return "delete";
-}
-
 }  // namespace
 
 void Tvelmain::Loaded() {
@@ -38,8 +24,7 @@ void Tvelmain::Loaded() {
   if (tk::App().Terminated()) return;
   tray.Loaded();
   auto_.Loaded();
-  mon_HKLM.Loaded();
-  mon_folders.StartMonitor();
+  protection_.Loaded();
 }
 
 void Tvelmain::propsIdle(bool& done) {
@@ -50,25 +35,23 @@ void Tvelmain::propsIdle(bool& done) {
   // The start-up holds the scan gate: a scan asked for meanwhile (the change
   // question answered Yes while the doctor works, "Scan now") waits for it,
   // and closing the window stops it like a scan.
-  scan_gate.Run(registry::ScanRequest::StartUp, [this] { StartUp(); });
+  protection_.Gate().Run(registry::ScanRequest::StartUp, [this] { StartUp(); });
 }
 
 void Tvelmain::StartUp() {
   // Only the copy the single-instance guard let run protects anything.
   if (!Ending()) {
     protection_logged_ = true;
-    Log(events::kProtectionStarted);
+    protection_.Log(events::kProtectionStarted);
   }
-  user_name_ = platform.system.UserName().value_or(std::string());
   ProgramVersion = VELTRANE_VERSION_TEXT;
   UpdateNumber = VELTRANE_UPDATE_NUMBER_TEXT;
   wersja.SetCaption(ProgramVersion);
-  files_ = std::make_unique<DataFiles>(platform.files, platform.processes.WindowsFolder(), user_name_);
+  protection_.OpenDataFiles(platform.system.UserName().value_or(std::string()));
 
   // Any step may end the program (the doctor's corrupted registry, the
   // no-rights exit of a scan, the window closed meanwhile): the steps after
   // it do not run.
-  const Settings& s = settings_;
   LoadConfiguration();
   if (Ending()) return;
   ShowProtectionLevel();
@@ -76,16 +59,17 @@ void Tvelmain::StartUp() {
   later_windows.SetEnabled(true);
   ShowRegistryDoctor();
   if (Ending()) return;
-  if (s.auto_skan_rejestru.Checked()) FullRegistryScanNow();
+  const registry::Settings& s = protection_.Settings();
+  if (s.auto_skan_rejestru) registry::RegistryScan(protection_).FullRegistryScan();
   if (Ending()) return;
-  if (s.auto_skan_pamieci.Checked()) MemoryScanNow();
+  if (s.auto_skan_pamieci) protection_.MemoryScan();
   if (Ending()) return;
   RefreshLists();
   if (Ending()) return;
-  if (s.auto_skan_zywy.Checked()) StartMonitor();
+  if (s.auto_skan_zywy) protection_.Start();
   // The timers start only now, however long the scans took.
   Timer1.SetEnabled(true);
-  if (s.auto_skan_co_godzine.Checked()) skan_1h.SetEnabled(true);
+  if (s.auto_skan_co_godzine) skan_1h.SetEnabled(true);
   silnik.ShowPage(glowna);
   // Asking the Task Scheduler takes a while: only once the window and the
   // protection level are up. Asked at every start, since someone else may
@@ -106,50 +90,24 @@ void Tvelmain::FormClose(tk::CloseAction& action) {
   close_requested_ = true;
   // A scan or the start-up that is running stops at its next step and an
   // alert it shows closes unanswered; scans asked for meanwhile are dropped.
-  stopping_ = scan_gate.Busy();
-  scan_gate.RunLast([this] {
+  stopping_ = protection_.Gate().Busy();
+  protection_.Gate().RunLast([this] {
     stopping_ = false;
     // However the exit scan ends, even with an error, the program ends.
     struct End {
       ~End() { tk::App().Terminate(); }
     } end;
-    if (settings_.auto_skan_koncowy.Checked() && !tk::App().Terminated()) ExitScanNow();
+    if (protection_.Settings().auto_skan_koncowy && !tk::App().Terminated()) protection_.ExitScan();
   });
   if (!stopping_) return;
   const std::vector<tk::Form*> open = tk::App().ModalForms();
   for (tk::Form* form : open) form->Close();
 }
 
-void Tvelmain::Refused(const std::string& key_text, registry::Refusal refusal) {
-  Log(events::kAccessRefused, {key_text, RefusedAction(refusal)});
-  if (!platform.system.HasAdminRights()) {
-    NoRightsExit();
-    return;
-  }
-  if (refusal == registry::Refusal::Delete) {
-    tk::App().MessageBox(tk::MsgKind::Warning, std::string(registry::kNotDeletedRefused));
-    return;
-  }
-  if (refusals_told_.insert({key_text, refusal}).second)
-    tk::App().MessageBox(tk::MsgKind::Warning, registry::RefusalText(key_text, refusal));
-}
-
-void Tvelmain::Log(events::Event event, const std::vector<std::string>& strings) {
-  // A finding that cannot be logged is still acted on.
-  bool written = false;
-  try {
-    written = platform.event_log.Report(event.level, event.id, strings);
-  } catch (...) {
-  }
-  if (written || event_log_failure_told_) return;
-  event_log_failure_told_ = true;
-  status.SetCaption(kNoEventLog);
-}
-
 void Tvelmain::LogProtectionEnded() {
   if (!protection_logged_) return;
   protection_logged_ = false;
-  Log(events::kProtectionEnded);
+  protection_.Log(events::kProtectionEnded);
 }
 
 void Tvelmain::NoRightsExit() {
@@ -158,7 +116,8 @@ void Tvelmain::NoRightsExit() {
   auto_.ApplyLogonTask();
   // The program ends even when the setting cannot be written.
   try {
-    if (files_) files_->config.WriteString("glowna", settings_.auto_start.Name(), "0");
+    const registry::StoredSetting& stored = registry::StoredAs(&registry::Settings::auto_start);
+    if (protection_.DataFilesOpen()) protection_.Data().config.WriteString(stored.section, stored.key, "0");
   } catch (...) {
     tk::App().Terminate();
     throw;

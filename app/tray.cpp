@@ -3,7 +3,6 @@
 // machine-wide Run key, a second copy's call, and the end of the session.
 #include "app/velmainfrm.h"
 #include "registry/autorun.h"
-#include "registry/startup_folders.h"
 #include "toolkit/application.h"
 
 namespace app {
@@ -41,20 +40,7 @@ void Tvelmain::BuildPresence() {
   tray.SetInfoText("Scanning done.");
   tray.SetInfoTitle("Veltrane:");
 
-  mon_HKLM.Name = "mon_HKLM";
-  mon_HKLM.SetActive(true);
-  mon_HKLM.SetNotifyFilters(components::rmfSubTreeChange | components::rmfAttributeChange |
-                            components::rmfValueChange);
-  mon_HKLM.SetWatchSubTree(true);
-  // Every autostart key, the current user's Run key too, which any program
-  // may write to for its own user.
-  mon_HKLM.SetKeys(registry::AutostartKeys(platform.registry));
-  mon_HKLM.SetOnChange([this] { mon_HKLMChange(); });
-  std::vector<std::string> folders;
-  for (const registry::StartupPlace& place : registry::kStartupPlaces)
-    if (std::optional<std::string> folder = platform.shell.StartupFolderPath(place.folder)) folders.push_back(*folder);
-  mon_folders.SetFolders(std::move(folders));
-  mon_folders.SetOnChange([this] { mon_HKLMChange(); });
+  protection_.SetUpWatches();
 
   once.Name = "once";
   once.Message = "Don't run this program more than once!";
@@ -76,26 +62,6 @@ void Tvelmain::BuildPresence() {
   tk::App().OnEndSession = [this] { EndSession(); };
 }
 
-void Tvelmain::StartMonitor() {
-  if (Ending()) return;
-  mon_HKLM.StartMonitor();
-  mon_folders.StartMonitor();
-}
-
-void Tvelmain::StopMonitor() {
-  mon_HKLM.StopMonitor();
-  mon_folders.StopMonitor();
-}
-
-bool Tvelmain::Watching() const { return mon_HKLM.Watching() || mon_folders.Watching(); }
-
-void Tvelmain::WithoutWatch(const std::function<void()>& change) {
-  const bool watching = Watching();
-  StopMonitor();
-  change();
-  if (watching) StartMonitor();
-}
-
 void Tvelmain::ShowBalloon() {
   if (!Ending()) tray.ShowBalloon();
 }
@@ -114,18 +80,17 @@ void Tvelmain::skan_1hTimer() {
 void Tvelmain::mon_HKLMChange() {
   if (Ending()) return;
   // The watch does not say which place changed.
-  Log(events::kGuardedPlaceChanged, {"the registry or a Startup folder"});
-  StopMonitor();
+  protection_.Log(events::kGuardedPlaceChanged, {"the registry or a Startup folder"});
+  protection_.Stop();
   tk::ModalResult answer = tk::App().MessageBox(tk::MsgKind::Warning, kChangeQuestion, tk::MsgButtons::YesNo);
   if (Ending()) return;
   if (answer == tk::ModalResult::Yes) {
     tray.ShowMainWindow();
     silnik.ShowPage(skan);
-    settings_.skanuj_rejestr.SetChecked(true);
-    settings_.skanuj_pamiec.SetChecked(false);
-    ScanNow();
+    // A registry scan, whatever the person ticked for "Scan now".
+    protection_.ScanRegistry();
   } else {
-    // The monitor stays off until a scan starts it again.
+    // The watch stays off until a scan starts it again.
     tray.HideMainWindow();
     tray.SetInfoText("Registry was modified!");
     ShowBalloon();
@@ -153,7 +118,7 @@ void Tvelmain::EndSession() {
   // watching or in the notification area, and no exit scan asks anything.
   Timer1.SetEnabled(false);
   skan_1h.SetEnabled(false);
-  StopMonitor();
+  protection_.StopAllWatches();
   tray.RemoveFromTray();
   LogProtectionEnded();
 }

@@ -86,7 +86,7 @@ void UpdatePage::Button24Click() {
                          "Update file was downloaded, but program was unable to determine the new version number. "
                          "Update will not continue.");
   if (list.update > current) {
-    w_.Log(events::kUpdateFound, {list.wersja});
+    w_.protection().Log(events::kUpdateFound, {list.wersja});
     downloadbtn.SetEnabled(true);
     updwersja.SetCaption(list.wersja);
     updrozmiar.SetCaption(list.rozmiar);
@@ -104,7 +104,7 @@ void UpdatePage::get_fileProgress(update::THTTPGet* Sender, int32_t TotalSize, i
 }
 
 void UpdatePage::get_fileDoneFile(update::THTTPGet* Sender, const std::string& FileName, int32_t FileSize) {
-  w_.Log(events::kUpdateDownloaded, {FileName});
+  w_.protection().Log(events::kUpdateDownloaded, {FileName});
   tk::App().MessageBox(tk::MsgKind::Information, "Update was downloaded. Read the help file inside it.");
   // Shown to the person, not opened: an association of theirs (which any
   // program of theirs can change) would run with this program's rights.

@@ -1,6 +1,7 @@
 #include "app/velmainfrm.h"
 
 #include "app/look.h"
+#include "process/process_list.h"
 #include "registry/data_files.h"
 #include "toolkit/application.h"
 
@@ -32,22 +33,13 @@ std::string HelpFile(std::string windows_folder) {
 
 }  // namespace
 
-DataFiles::DataFiles(platform::Files& files, const std::string& windows, const std::string& user_name)
-    : lock(files, registry::DataPath(windows, registry::kLockFile)),
-      white_list(files, registry::DataPath(windows, registry::white_list::kDataFile), &lock),
-      black_list(files, registry::DataPath(windows, registry::black_list::kDataFile), &lock),
-      trashcan(files, registry::DataPath(windows, registry::trashcan_list::kDataFile), &lock),
-      statistics(files, registry::DataPath(windows, registry::statistics::kDataFile), &lock),
-      config(files, registry::ConfigPath(windows, user_name), &lock) {}
-
 Tvelmain::Tvelmain(platform::Platform platform)
     : tk::Form("velmain", "Tvelmain"),
       platform(platform),
       tray(platform, *this, "VeltraneTrayIcon"),
       auto_(platform, components::TzelAutoExecKind::aekUserRun),
-      mon_HKLM(platform.registry),
-      mon_folders(platform.files),
-      once(platform) {
+      once(platform),
+      protection_(*this, platform) {
   BuildLayout();
   BuildPresence();
   ConnectHandlers();
@@ -217,6 +209,21 @@ void Tvelmain::rollupTimer() {
     tk::App().ProcessMessages();
     SetClientHeight(ClientHeight() - 10);
   }
+}
+
+void Tvelmain::RefreshProcessList() { pamiec.Show(process::ProcessPaths(platform.processes)); }
+
+void Tvelmain::ShowRegistryDoctor() {
+  // Shown once per run; never replaced while its own loop is running.
+  if (doktor && doktor->Modal()) return;
+  doktor = std::make_unique<registry::Tdoktor>(protection_);
+  {
+    // Its repairs are the program's own writes to the watched keys.
+    registry::WatchPause pause(protection_, registry::WatchAfter::OwnChange);
+    doktor->ShowModal();
+  }
+  // The registry is broken: the program does not run.
+  if (doktor->Corrupted()) tk::App().Terminate();
 }
 
 }  // namespace app

@@ -55,12 +55,12 @@ bool WindowsNeeds(platform::Processes& processes, const std::string& path) {
   return false;
 }
 
-void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths) {
+void ScanMemory(registry::Context& host, const std::vector<std::string>& paths) {
   host.ShowScanPage();
-  const WindowsPlaces windows = WindowsPlacesOf(host.Processes());
+  const WindowsPlaces windows = WindowsPlacesOf(host.Platform().processes);
   // Read once per scan, as the list is.
   const std::vector<std::string> policy =
-      registry::policy::ReadEntries(host.Registry(), registry::policy::kForbiddenKey);
+      registry::policy::ReadEntries(host, registry::policy::kForbiddenKey);
   const int count = int(paths.size());
   host.Progress(0, count > 0 ? count - 1 : 0);
 
@@ -73,20 +73,23 @@ void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths) {
     if (host.Ending()) break;
     // Every entry is compared, so a program black-listed twice is dealt with
     // twice; a slot that an earlier answer changed is passed over.
-    const std::vector<Forbidding> forbidding = ForbiddingEntries(host.BlackList(), policy, path, windows);
+    const std::vector<Forbidding> forbidding = ForbiddingEntries(host.Data().black_list, policy, path, windows);
     // Nobody here can allow what the administrator forbids, whichever entry
     // the alert is about: the alert refuses "Allow working".
     const bool by_policy = std::any_of(forbidding.begin(), forbidding.end(),
                                        [](const Forbidding& f) { return f.slot == kPolicySlot; });
     for (const auto& [slot, entry] : forbidding) {
       if (host.Ending()) break;
-      if (slot != kPolicySlot && registry::ReadSlot(host.BlackList(), slot, registry::black_list::kProgram) != entry)
+      if (slot != kPolicySlot && registry::ReadSlot(host.Data().black_list, slot, registry::black_list::kProgram) != entry)
         continue;
 
-      if (WindowsNeeds(host.Processes(), path)) {
+      if (WindowsNeeds(host.Platform().processes, path)) {
         // Told each time: the entry stays until the user takes it off the list.
-        if (host.SilentRemoval()) {
+        if (host.Settings().skanuj_usun_cicho) {
           host.ShowBalloon("Not stopped, Windows needs it: " + path);
+        } else if (slot == kPolicySlot) {
+          // Only the administrator can take it off their list.
+          host.Warn(std::string(registry::policy::kWindowsNeedsPolicy));
         } else {
           host.Warn(path + kWindowsNeedsListed);
         }
@@ -94,7 +97,7 @@ void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths) {
         continue;
       }
 
-      if (host.SilentRemoval()) {
+      if (host.Settings().skanuj_usun_cicho) {
         host.ShowBalloon("Removing forbidden process: " + path);
         StopProcess(host, path);
         continue;
@@ -111,9 +114,9 @@ void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths) {
         // Only the entry the user was asked about goes, whatever another
         // copy changed meanwhile.
         {
-          registry::IniStore::Change change(host.BlackList());
-          if (registry::ReadSlot(host.BlackList(), slot, registry::black_list::kProgram) == entry)
-            registry::EraseSlot(host.BlackList(), slot);
+          registry::IniStore::Change change(host.Data().black_list);
+          if (registry::ReadSlot(host.Data().black_list, slot, registry::black_list::kProgram) == entry)
+            registry::EraseSlot(host.Data().black_list, slot);
         }
         host.Log(events::kForbiddenAllowed, {path});
       } else if (decision.answer == registry::Answer::Stop) {
@@ -133,9 +136,9 @@ void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths) {
   host.ShowBalloon("Memory scanning done.");
 }
 
-bool StopProcess(ProtectionHost& host, const std::string& path) {
+bool StopProcess(registry::Context& host, const std::string& path, std::string_view failure) {
   const std::string name(FileNameOf(path));
-  platform::Processes& processes = host.Processes();
+  platform::Processes& processes = host.Platform().processes;
   if (IsWindowsCritical(path, processes.WindowsFolder())) {
     host.Warn(kWindowsNeedsIt);
     host.Log(events::kRefusedToAct, {path});
@@ -166,7 +169,7 @@ bool StopProcess(ProtectionHost& host, const std::string& path) {
         left_running = true;
         break;
       case platform::StopStatus::Failed:
-        host.Warn("Could not stop this process. You need to do this manually.");
+        host.Warn(std::string(failure));
         left_running = true;
         break;
     }
@@ -177,7 +180,7 @@ bool StopProcess(ProtectionHost& host, const std::string& path) {
     platform::StoppedProcess::State state;
     while ((state = stopped->WaitForEnd()) == platform::StoppedProcess::State::Pending) host.Pump();
     if (state == platform::StoppedProcess::State::GaveUp) {
-      host.Warn("Could not stop this process. You need to do this manually.");
+      host.Warn(std::string(failure));
       left_running = true;
     }
   }

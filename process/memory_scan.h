@@ -2,15 +2,18 @@
 // stopped silently or put to the user in the forbidden-process alert.
 #pragma once
 #include <string>
+#include <string_view>
 #include <vector>
 #include "process/names.h"
-#include "process/protection_host.h"
+#include "registry/context.h"
 
 namespace process {
 
 // Works through the running programs' paths as the process list showed them
 // when it started.
-void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths);
+void ScanMemory(registry::Context& host, const std::vector<std::string>& paths);
+
+inline constexpr const char* kCouldNotStop = "Could not stop this process. You need to do this manually.";
 
 // Stops every process whose executable is path (the same ASCII-caseless
 // comparison as the scan), each checked and stopped through one handle, and
@@ -18,8 +21,9 @@ void ScanMemory(ProtectionHost& host, const std::vector<std::string>& paths);
 // the process list. A process whose path cannot be read is left alone: a
 // look-alike file name elsewhere must never cost the system one of its own
 // processes. Nor is one that Windows needs (WindowsNeeds). False when a
-// process of that path may still be running.
-bool StopProcess(ProtectionHost& host, const std::string& path);
+// process of that path may still be running; the person has then been told
+// why, with failure when a process would not stop.
+bool StopProcess(registry::Context& host, const std::string& path, std::string_view failure = kCouldNotStop);
 
 // Whether Windows needs the program at path to keep running: one of its
 // critical programs by place, or a running process of that path that

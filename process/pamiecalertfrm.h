@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 #include "components/propanel.h"
-#include "registry/host.h"
+#include "registry/context.h"
 #include "toolkit/control.h"
 #include "toolkit/form.h"
 

@@ -43,8 +43,8 @@ std::optional<std::string> HeldFile(std::string_view folder, const Record& recor
 }
 
 // A name in the trashcan folder that no slot records and no file there has.
-std::optional<std::string> FreeTrashName(ProtectionHost& host, std::string_view folder, std::string_view name) {
-  registry::IniStore& trashcan = host.Trashcan();
+std::optional<std::string> FreeTrashName(registry::Context& host, std::string_view folder, std::string_view name) {
+  registry::IniStore& trashcan = host.Data().trashcan;
   std::vector<std::string> taken;
   {
     registry::IniStore::Batch batch(trashcan);
@@ -62,7 +62,7 @@ std::optional<std::string> FreeTrashName(ProtectionHost& host, std::string_view 
     // File names differ in more than ASCII case only; the file check covers the rest.
     bool recorded = false;
     for (const std::string& t : taken) recorded = recorded || SameAsciiCaseless(t, candidate);
-    if (!recorded && !host.Files().Exists(*target)) return candidate;
+    if (!recorded && !host.Platform().files.Exists(*target)) return candidate;
   }
   return std::nullopt;
 }
@@ -90,29 +90,26 @@ std::string NumberedName(std::string_view name, int n) {
   return std::string(name.substr(0, dot)) + " (" + std::to_string(n) + ")" + std::string(name.substr(dot));
 }
 
-bool MoveToTrashcan(ProtectionHost& host, const std::string& path) {
-  if (WindowsNeeds(host.Processes(), path)) {
+bool MoveToTrashcan(registry::Context& host, const std::string& path) {
+  if (WindowsNeeds(host.Platform().processes, path)) {
     host.Warn(kWindowsNeedsIt);
     host.Log(events::kRefusedToAct, {path});
     return false;
   }
-  if (registry::FindFreeSlot(host.Trashcan(), kFormerPath, registry::kLastSlot) < 0) {
+  if (registry::FindFreeSlot(host.Data().trashcan, kFormerPath, registry::kLastSlot) < 0) {
     host.Warn(kTrashcanFull);
     return false;
   }
   return StopAndMoveToTrashcan(host, path);
 }
 
-bool StopAndMoveToTrashcan(ProtectionHost& host, const std::string& path) {
+bool StopAndMoveToTrashcan(registry::Context& host, const std::string& path) {
   // Opened before the stop, so that what is copied and deleted is the file
   // that ran, not one a swapped folder leads to afterwards.
-  std::unique_ptr<platform::HeldFile> file = host.Files().Hold(path);
+  std::unique_ptr<platform::HeldFile> file = host.Platform().files.Hold(path);
   // A running program's file cannot be moved, and must not be copied as if it had been.
-  if (!StopProcess(host, path)) {
-    host.Warn(kNotTrashedRunning);
-    return false;
-  }
-  registry::IniStore& trashcan = host.Trashcan();
+  if (!StopProcess(host, path, kNotTrashedRunning)) return false;
+  registry::IniStore& trashcan = host.Data().trashcan;
   int slot = registry::FindFreeSlot(trashcan, kFormerPath, registry::kLastSlot);
   if (slot < 0) {
     host.Warn(kTrashcanFull);
@@ -129,7 +126,7 @@ bool StopAndMoveToTrashcan(ProtectionHost& host, const std::string& path) {
     }
   }
 
-  const std::string folder = TrashcanFolder(host.System());
+  const std::string folder = TrashcanFolder(host.Platform().system);
   std::optional<std::string> name = FreeTrashName(host, folder, FileNameOf(path));
   std::optional<std::string> target = name ? TrashPathOfName(folder, *name) : std::nullopt;
   if (!file || !target || !file->CopyToNew(*target)) {
@@ -155,18 +152,18 @@ bool StopAndMoveToTrashcan(ProtectionHost& host, const std::string& path) {
   return deleted && slot >= 0;
 }
 
-void BlockProgram(ProtectionHost& host, const std::string& text) {
+void BlockProgram(registry::Context& host, const std::string& text) {
   host.Say(text);
   if (!registry::FitsInList(text)) {
     host.Warn(kNotBlockable);
     return;
   }
-  if (WindowsNeeds(host.Processes(), text)) {
+  if (WindowsNeeds(host.Platform().processes, text)) {
     host.Warn(kWindowsNeedsIt);
     host.Log(events::kRefusedToAct, {text});
     return;
   }
-  registry::IniStore& black_list = host.BlackList();
+  registry::IniStore& black_list = host.Data().black_list;
   int slot;
   {
     registry::IniStore::Change change(black_list);
@@ -180,7 +177,7 @@ void BlockProgram(ProtectionHost& host, const std::string& text) {
   // A command line that a host program of Windows runs is kept, but never
   // stops the host itself (the memory scan's rule): the user hears why.
   const std::string_view part = ExecutablePart(text);
-  if (!SameAsciiCaseless(part, text) && IsWindowsHost(part, WindowsPlacesOf(host.Processes()))) {
+  if (!SameAsciiCaseless(part, text) && IsWindowsHost(part, WindowsPlacesOf(host.Platform().processes))) {
     const std::string host_name(FileNameOf(part));
     host.Say("Program was blocked successfuly.\r\n\r\nIt is started by " + host_name +
              ", which is part of Windows. Veltrane will not stop " + host_name +
@@ -190,10 +187,10 @@ void BlockProgram(ProtectionHost& host, const std::string& text) {
   }
 }
 
-void RecoverFromTrashcan(ProtectionHost& host, const std::string& listed_path) {
+void RecoverFromTrashcan(registry::Context& host, const std::string& listed_path) {
   if (host.Confirm("You are moving this item to its previous directory. Are you sure?")) {
-    registry::IniStore& trashcan = host.Trashcan();
-    const std::string folder = TrashcanFolder(host.System());
+    registry::IniStore& trashcan = host.Data().trashcan;
+    const std::string folder = TrashcanFolder(host.Platform().system);
     // Every matching slot, not only the first.
     for (int slot = 0; slot <= registry::kLastSlot; ++slot) {
       const Record record = ReadRecord(trashcan, slot);
@@ -201,9 +198,11 @@ void RecoverFromTrashcan(ProtectionHost& host, const std::string& listed_path) {
       if (!recorded || !SameAsciiCaseless(*recorded, listed_path)) continue;
       std::optional<std::string> held = HeldFile(folder, record);
       host.Say(held.value_or(folder + std::string(FileNameOf(*recorded))) + " " + *recorded);
-      const bool watching = host.PauseMonitor();
-      const platform::MoveStatus moved = held ? host.Files().Move(*held, *recorded) : platform::MoveStatus::Failed;
-      if (watching) host.ResumeMonitor();
+      platform::MoveStatus moved = platform::MoveStatus::Failed;
+      if (held) {
+        registry::WatchPause pause(host.Watch(), registry::WatchAfter::OwnChange);
+        moved = host.Platform().files.Move(*held, *recorded);
+      }
       if (moved == platform::MoveStatus::Moved) {
         EraseRecord(trashcan, slot, record);
         host.Log(events::kPutBackFromTrashcan, {*recorded});
@@ -219,14 +218,14 @@ void RecoverFromTrashcan(ProtectionHost& host, const std::string& listed_path) {
   host.RefreshLists();
 }
 
-void EmptyFromTrashcan(ProtectionHost& host, const std::string& listed_path) {
+void EmptyFromTrashcan(registry::Context& host, const std::string& listed_path) {
   if (!host.Confirm("You are permanently deleting this item. Are you sure?")) return;
-  registry::IniStore& trashcan = host.Trashcan();
+  registry::IniStore& trashcan = host.Data().trashcan;
   for (int slot = 0; slot <= registry::kLastSlot; ++slot) {
     const Record record = ReadRecord(trashcan, slot);
     if (record.former_path != listed_path) continue;
-    std::optional<std::string> held = HeldFile(TrashcanFolder(host.System()), record);
-    if (held && host.Files().Delete(*held)) {
+    std::optional<std::string> held = HeldFile(TrashcanFolder(host.Platform().system), record);
+    if (held && host.Platform().files.Delete(*held)) {
       EraseRecord(trashcan, slot, record);
       host.Log(events::kDeletedFromTrashcan, {*record.former_path});
       host.Say("Item was removed permanently. Hope you knew what you were doing.");

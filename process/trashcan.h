@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 #include "platform/system.h"
-#include "process/protection_host.h"
+#include "registry/context.h"
 
 namespace process {
 
@@ -28,15 +28,15 @@ std::string NumberedName(std::string_view name, int n);
 // copied and deleted through that opening. Nothing is recorded unless the
 // trashcan got the file; nothing is moved while the program still runs.
 // True when the file is in the trashcan and on its list.
-bool MoveToTrashcan(ProtectionHost& host, const std::string& path);
+bool MoveToTrashcan(registry::Context& host, const std::string& path);
 // The same once the person has asked for the program to be stopped: it is
 // stopped also when its file cannot go into the trashcan.
-bool StopAndMoveToTrashcan(ProtectionHost& host, const std::string& path);
+bool StopAndMoveToTrashcan(registry::Context& host, const std::string& path);
 
 // Puts text on the black list in its lowest free slot, unless the list could
 // not give it back whole (too long, a line break) or Windows needs the
 // program; the user is told either way.
-void BlockProgram(ProtectionHost& host, const std::string& text);
+void BlockProgram(registry::Context& host, const std::string& text);
 
 inline constexpr const char* kNotTrashedRunning =
     "This program could not be stopped, so it was not moved to the trashcan.";
@@ -50,7 +50,7 @@ inline constexpr const char* kNotBlockable =
 // "Recover" and "Empty" on page smietnik, for the path a line of its list
 // shows. Recover puts a file back only along plain folders, never over
 // another file.
-void RecoverFromTrashcan(ProtectionHost& host, const std::string& listed_path);
-void EmptyFromTrashcan(ProtectionHost& host, const std::string& listed_path);
+void RecoverFromTrashcan(registry::Context& host, const std::string& listed_path);
+void EmptyFromTrashcan(registry::Context& host, const std::string& listed_path);
 
 }  // namespace process

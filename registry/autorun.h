@@ -137,8 +137,9 @@ AutorunKey OpenAutorunKey(platform::Registry& registry, platform::RootKey root, 
 std::string KeyText(platform::RootKey root, std::string_view path, platform::RegView view);
 
 // What Windows refused Veltrane: reading a key, changing one (the doctor),
-// deleting an entry, or listing a Startup folder.
-enum class Refusal { Read, Change, Delete, ListFolder };
+// deleting an entry, listing a Startup folder, or reading the
+// administrator's policy lists.
+enum class Refusal { Read, Change, Delete, ListFolder, ReadPolicy };
 inline constexpr std::string_view kNotDeletedRefused =
     "This entry was not deleted: Windows refused. It will be shown again at the next scan.";
 inline constexpr std::string_view kNotDeletedChanged =

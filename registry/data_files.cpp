@@ -52,4 +52,12 @@ int FindFreeSlot(IniStore& store, std::string_view key, int last_slot) {
   return -1;
 }
 
+DataFiles::DataFiles(platform::Files& files, std::string_view windows, std::string_view user_name)
+    : lock(files, DataPath(windows, kLockFile)),
+      white_list(files, DataPath(windows, white_list::kDataFile), &lock),
+      black_list(files, DataPath(windows, black_list::kDataFile), &lock),
+      trashcan(files, DataPath(windows, trashcan_list::kDataFile), &lock),
+      statistics(files, DataPath(windows, statistics::kDataFile), &lock),
+      config(files, ConfigPath(windows, user_name), &lock) {}
+
 }  // namespace registry

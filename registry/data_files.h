@@ -72,6 +72,18 @@ constexpr std::string_view kLockFile = "veltrane.lck";
 // Used when the user name cannot be had.
 constexpr const char* kDefaultUserName = "default";
 
+// The data files in the Windows folder, opened by the start-up and kept
+// until the program ends; every change of one takes their shared lock.
+struct DataFiles {
+  DataFiles(platform::Files& files, std::string_view windows_folder, std::string_view user_name);
+  StoreLock lock;       // C:\Windows\veltrane.lck
+  IniStore white_list;  // C:\Windows\list.vlt
+  IniStore black_list;  // C:\Windows\disallowed.vlt
+  IniStore trashcan;    // C:\Windows\trashcan.vlt
+  IniStore statistics;  // C:\Windows\statistics.vlt
+  IniStore config;      // C:\Windows\<user>_config.vlt
+};
+
 // A file in the Windows folder: "C:\Windows" and "list.vlt" give
 // "C:\Windows\list.vlt".
 std::string DataPath(std::string_view windows_folder, std::string_view file);

@@ -4,7 +4,7 @@
 
 namespace registry {
 
-void RemoveListEntry(EngineHost& host, const std::string& text, IniStore& store, std::string_view key,
+void RemoveListEntry(Context& host, const std::string& text, IniStore& store, std::string_view key,
                      int last_slot) {
   if (!host.Confirm(std::string(kConfirmRemoval))) return;
   for (int slot = 0; slot <= last_slot; ++slot) {

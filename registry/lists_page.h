@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "registry/host.h"
+#include "registry/context.h"
 #include "registry/ini_store.h"
 
 namespace registry {
@@ -14,7 +14,7 @@ inline constexpr std::string_view kItemRemoved = "Item removed.";
 // After the person confirms, erases every slot 0..last_slot whose key holds
 // the text exactly, with one "Item removed." for each. A list line carries
 // only its text, so the slots are found again by it.
-void RemoveListEntry(EngineHost& host, const std::string& text, IniStore& store, std::string_view key,
+void RemoveListEntry(Context& host, const std::string& text, IniStore& store, std::string_view key,
                      int last_slot);
 
 }  // namespace registry

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "registry/context.h"
 
 namespace registry::policy {
 
@@ -23,9 +24,19 @@ inline constexpr std::string_view kCannotRemove =
 inline constexpr std::string_view kCannotAllow =
     "This program is forbidden by your administrator's policy and cannot be allowed here.";
 
+inline constexpr std::string_view kWindowsNeedsPolicy =
+    "This program is forbidden by your administrator's policy, but Windows needs it. Ask your administrator to "
+    "correct the policy.";
+
 // The text of every value of the key, in the key's order, each up to its
 // first NUL; values of other types and empty ones set nothing. Nothing when
-// the key is missing or cannot be read.
-std::vector<std::string> ReadEntries(platform::Registry& registry, std::string_view key);
+// the key is missing, or when Windows refused to let it be read.
+struct PolicyList {
+  std::vector<std::string> entries;
+  bool refused = false;
+};
+PolicyList Read(platform::Registry& registry, std::string_view key);
+// The same, a refusal told through the context (once per run).
+std::vector<std::string> ReadEntries(Context& context, std::string_view key);
 
 }  // namespace registry::policy

@@ -1,7 +1,7 @@
 // Trejestralert: the registry alert. Shows one autostart entry that is not
 // on the white list and returns the person's answer.
 #pragma once
-#include "registry/host.h"
+#include "registry/context.h"
 #include "toolkit/control.h"
 #include "toolkit/form.h"
 

@@ -30,6 +30,9 @@ bool IsOwnCommand(std::string_view data, std::string_view own_path) {
   return ini::EqualNoCase(data, own_path);
 }
 
+RegistryScan::RegistryScan(Context& context)
+    : host_(context), platform_(context.Platform()), own_path_(platform_.system.ExePath()) {}
+
 void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
   ScanViews(scan_key);
   host_.ShowBalloon();
@@ -38,30 +41,29 @@ void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
 void RegistryScan::ScanOtherPlaces() {
   WithWatchStopped([this] {
     for (const ScanKey& key : kOtherKeys)
-      for (const KeyView& view : ViewsOf(key, host_.Registry())) ScanView(key, view);
+      for (const KeyView& view : ViewsOf(key, platform_.registry)) ScanView(key, view);
     for (const StartupPlace& place : kStartupPlaces) ScanStartupFolder(place);
   });
 }
 
 void RegistryScan::ScanViews(const ScanKey& scan_key) {
   WithWatchStopped([&] {
-    for (const KeyView& view : ViewsOf(scan_key, host_.Registry())) ScanView(scan_key, view);
+    for (const KeyView& view : ViewsOf(scan_key, platform_.registry)) ScanView(scan_key, view);
   });
 }
 
 void RegistryScan::WithWatchStopped(const std::function<void()>& scan) {
   host_.ShowScanPage();
-  host_.StopMonitor();
+  WatchPause pause(host_.Watch(), WatchAfter::Scan);
   host_.Pump();
   scan();
-  if (host_.LiveRegistryTest()) host_.StartMonitor();
 }
 
 void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
   if (host_.Ending()) return;
   // Read only: a key is opened for writing at the moment something in it is
   // deleted.
-  AutorunKey opened = OpenAutorunKey(host_.Registry(), scan_key.root, scan_key.path, view.view);
+  AutorunKey opened = OpenAutorunKey(platform_.registry, scan_key.root, scan_key.path, view.view);
   if (opened.status == KeyOpen::Refused || opened.status == KeyOpen::Failed)
     host_.Refused(KeyText(scan_key.root, scan_key.path, view.view), Refusal::Read);
   // The names are taken once: values added during the scan wait for the next.
@@ -87,16 +89,15 @@ void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
 void RegistryScan::FullRegistryScan() {
   for (const ScanKey& key : kScanKeys) ScanAutorunKey(key);
   ScanOtherPlaces();
-  host_.SetBalloonText("Full registry scan complete");
-  host_.ShowBalloon();
+  host_.ShowBalloon("Full registry scan complete");
 }
 
 void RegistryScan::ScanStartupFolder(const StartupPlace& place) {
   if (host_.Ending()) return;
   // A folder that is not there holds nothing.
-  const std::optional<std::string> folder = host_.Shell().StartupFolderPath(place.folder);
+  const std::optional<std::string> folder = platform_.shell.StartupFolderPath(place.folder);
   if (!folder) return;
-  const platform::FolderList files = host_.Files().ListFiles(*folder);
+  const platform::FolderList files = platform_.files.ListFiles(*folder);
   // One that cannot be listed may hide anything.
   if (files.status == platform::ListStatus::Failed) host_.Refused(*folder, Refusal::ListFolder);
   const int count = int(files.names.size());
@@ -107,8 +108,8 @@ void RegistryScan::ScanStartupFolder(const StartupPlace& place) {
     const std::string& name = files.names[i];
     if (IsFolderSettings(name)) continue;
     const std::string path = *folder + "\\" + name;
-    const std::string command = StartupCommand(host_.Shell(), path);
-    if (!IsOwnCommand(command, host_.OwnPath()) && !OnWhiteList(command)) AskAboutFile(place, path, name, command);
+    const std::string command = StartupCommand(platform_.shell, path);
+    if (!IsOwnCommand(command, own_path_) && !OnWhiteList(command)) AskAboutFile(place, path, name, command);
   }
 }
 
@@ -125,9 +126,9 @@ RegistryScan::Match RegistryScan::MatchWhiteList(platform::RegistryKey& key, con
   if (!data) return Match::Gone;
   if (scan_key.entries == Entries::OneValue && data->empty()) return Match::Gone;
   if (scan_key.entries == Entries::NotWindowsOwn &&
-      IsWindowsOwn(scan_key, *data, host_.Processes().WindowsFolder(), host_.Processes().SystemFolder()))
+      IsWindowsOwn(scan_key, *data, platform_.processes.WindowsFolder(), platform_.processes.SystemFolder()))
     return Match::Known;
-  if (IsOwnCommand(*data, host_.OwnPath()) || OnWhiteList(*data)) return Match::Known;
+  if (IsOwnCommand(*data, own_path_) || OnWhiteList(*data)) return Match::Known;
   return Match::New;
 }
 
@@ -142,9 +143,9 @@ RegistryScan::Match RegistryScan::MatchLongValue(platform::RegistryKey& key, con
 }
 
 bool RegistryScan::OnWhiteList(const std::string& data) {
-  if (!policy_allowed_) policy_allowed_ = policy::ReadEntries(host_.Registry(), policy::kAllowedKey);
+  if (!policy_allowed_) policy_allowed_ = policy::ReadEntries(host_, policy::kAllowedKey);
   if (std::find(policy_allowed_->begin(), policy_allowed_->end(), data) != policy_allowed_->end()) return true;
-  IniStore& white = host_.WhiteList();
+  IniStore& white = host_.Data().white_list;
   IniStore::Batch batch(white);
   if (const uint64_t version = white.Version(); version != white_list_version_) {
     white_list_ = ReadSlots(white, white_list::kCommand, white_list::kLastSlot);
@@ -192,7 +193,7 @@ void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, 
                           const KeyView& view) {
   host_.Pump();
   std::optional<AutorunCommand> command = ReadForAlert(key, name);
-  if (!command || host_.Ending() || IsOwnCommand(command->text, host_.OwnPath())) return;
+  if (!command || host_.Ending() || IsOwnCommand(command->text, own_path_)) return;
   AskAndAct(view.section_text, name, *command, scan_key.IsRunKey() ? std::string_view() : view.section_text,
             view.view, [&] { return Delete(key, name, command->text, scan_key, view.view); });
 }
@@ -201,7 +202,7 @@ void RegistryScan::AskAboutFile(const StartupPlace& place, const std::string& pa
                                 const std::string& command) {
   AskAndAct(place.section_text, name, AutorunCommand{command}, place.section_text, platform::RegView::Native, [&] {
     // Only the file the person was shown goes: it may have been replaced meanwhile.
-    if (!host_.Files().Exists(path) || StartupCommand(host_.Shell(), path) != command) {
+    if (!platform_.files.Exists(path) || StartupCommand(platform_.shell, path) != command) {
       NotDeletedChanged(path);
       return false;
     }
@@ -227,7 +228,7 @@ bool RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, c
     NotDeletedChanged(entry);
     return false;
   }
-  AutorunKey writable = OpenAutorunKey(host_.Registry(), scan_key.root, scan_key.path, view, platform::Access::ReadWrite);
+  AutorunKey writable = OpenAutorunKey(platform_.registry, scan_key.root, scan_key.path, view, platform::Access::ReadWrite);
   if (writable.status == KeyOpen::Missing) {
     NotDeletedChanged(entry);
     return false;
@@ -240,18 +241,18 @@ bool RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, c
                              now->text};
   Recorded recorded{RecordResult::NotStorable};
   // Data after a NUL cannot be kept in the list, nor written back.
-  if (!now->more_after_nul) recorded = RecordRemoval(host_.Statistics(), removed);
+  if (!now->more_after_nul) recorded = RecordRemoval(host_.Data().statistics, removed);
   if (recorded.result != RecordResult::Recorded)
     host_.Warn(std::string(recorded.result == RecordResult::Full ? kUndoFull : kUndoNotStorable));
   if (scan_key.entries == Entries::NotWindowsOwn) {
     // Windows cannot log on without its own shell and Userinit.
-    const std::string own = WindowsOwnData(scan_key, host_.Processes().SystemFolder());
+    const std::string own = WindowsOwnData(scan_key, platform_.processes.SystemFolder());
     if (own.empty() ? writable.key->DeleteValue(name) : writable.key->WriteText(name, own)) return true;
   } else if (writable.key->DeleteValue(name)) {
     return true;
   }
   // Not deleted: its record would only offer to write it over itself.
-  if (recorded.slot >= 0) EraseRemoval(host_.Statistics(), recorded.slot, removed);
+  if (recorded.slot >= 0) EraseRemoval(host_.Data().statistics, recorded.slot, removed);
   if (writable.key->Info(name))
     host_.Refused(key_text, Refusal::Delete);  // still there: asked about again next time
   else
@@ -265,7 +266,7 @@ void RegistryScan::Allow(const std::string& name, const std::string& data, std::
     host_.Warn(std::string(kNotStorable));
     return;
   }
-  IniStore& white = host_.WhiteList();
+  IniStore& white = host_.Data().white_list;
   {
     IniStore::Change change(white);
     const int slot = FindFreeSlot(white, white_list::kCommand, white_list::kLastSlot);

@@ -8,54 +8,13 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/processes.h"
-#include "platform/registry.h"
-#include "platform/shell.h"
 #include "registry/autorun.h"
-#include "registry/host.h"
+#include "registry/context.h"
 #include "registry/ini_store.h"
 
 namespace registry {
 
 struct StartupPlace;
-
-// What the scan needs from the window that owns it.
-class ScanHost : public virtual EngineHost {
- public:
-  virtual platform::Registry& Registry() = 0;
-  // The Startup folders, their files and shortcuts.
-  virtual platform::Files& Files() = 0;
-  virtual platform::Shell& Shell() = 0;
-  // The Windows and system folders, which Windows' own log-on values name.
-  virtual platform::Processes& Processes() = 0;
-  virtual IniStore& WhiteList() = 0;
-  // Where each deleted value is recorded for undo (C:\Windows\statistics.vlt).
-  virtual IniStore& Statistics() = 0;
-  // The scan has come to value `position` of 0..max of the key it scans.
-  virtual void Progress(int position, int max) = 0;
-  virtual void ShowScanPage() = 0;
-  virtual void StopMonitor() = 0;
-  virtual void StartMonitor() = 0;
-  // "Live registry test": restart the change monitor after each key.
-  virtual bool LiveRegistryTest() = 0;
-  virtual void SetBalloonText(const std::string& text) = 0;
-  virtual void ShowBalloon() = 0;
-  // Windows refused the key (its text as KeyText gives it): a finding to
-  // tell, or, for a copy without an administrator's rights, the end.
-  virtual void Refused(const std::string& key_text, Refusal refusal) = 0;
-  // Puts the text on the black list, telling the user itself.
-  virtual void BlockProgram(const std::string& text) = 0;
-  // The program's own full path ("" when it could not be had): its own
-  // start-with-Windows value is never asked about.
-  virtual std::string OwnPath() = 0;
-  // Shows the registry alert about the entry; the person's answer.
-  virtual Decision Ask(const Question& question) = 0;
-  // Moves the file into the trashcan, checking first that it is still the
-  // file at path; true when it is there and on the trashcan's list. Tells
-  // the person what went wrong itself.
-  virtual bool MoveToTrashcan(const std::string& path) = 0;
-};
 
 inline constexpr std::string_view kLostAnswer =
     "Could not establish a connection with the child window. Run this scan again. Nochanges will be saved.";
@@ -86,7 +45,7 @@ inline constexpr std::string_view kNotStorable =
 
 class RegistryScan {
  public:
-  explicit RegistryScan(ScanHost& host) : host_(host) {}
+  explicit RegistryScan(Context& context);
   RegistryScan(const RegistryScan&) = delete;
   RegistryScan& operator=(const RegistryScan&) = delete;
 
@@ -137,7 +96,10 @@ class RegistryScan {
   // The entry changed after it was shown, so it stays.
   void NotDeletedChanged(const std::string& entry);
 
-  ScanHost& host_;
+  Context& host_;
+  const platform::Platform platform_;
+  // The program's own start-with-Windows value is never asked about.
+  const std::string own_path_;
   std::vector<std::optional<std::string>> white_list_;
   std::optional<uint64_t> white_list_version_;
   std::optional<std::vector<std::string>> policy_allowed_;

@@ -135,8 +135,8 @@ void EraseRemoval(IniStore& statistics, int slot, const RemovedEntry& entry) {
 
 std::string KeyText(const RemovedEntry& entry) { return KeyText(entry.root, entry.path, entry.view); }
 
-void RecoverRemoval(UndoHost& host, int slot, const std::string& shown_text) {
-  IniStore& statistics = host.Statistics();
+void RecoverRemoval(Context& host, int slot, const std::string& shown_text) {
+  IniStore& statistics = host.Data().statistics;
   ReadRemoval read = ReadRemovalSlot(statistics, slot);
   // Another copy, or the user, changed the file since the list was filled:
   // the refresh that follows shows it as it is now.
@@ -154,14 +154,14 @@ void RecoverRemoval(UndoHost& host, int slot, const std::string& shown_text) {
                     "\r\nValue name: " + NameText(e.name) + "\r\nValue: " + e.data))
     return;
 
-  platform::Registry& registry = host.Registry();
+  platform::Registry& registry = host.Platform().registry;
   if (std::unique_ptr<platform::RegistryKey> key = registry.Open(e.root, e.path, platform::Access::Read, nullptr, e.view)) {
     std::optional<platform::RegValue> existing = key->Read(e.name);
     const ScanKey* place = PlaceOf(e.root, e.path, e.view, e.name);
     // Windows' own data, which the deletion put back, is replaced without a question.
     if (existing && place->entries == Entries::NotWindowsOwn && existing->IsText() &&
-        IsWindowsOwn(*place, existing->data.substr(0, existing->data.find('\0')), host.Processes().WindowsFolder(),
-                     host.Processes().SystemFolder()))
+        IsWindowsOwn(*place, existing->data.substr(0, existing->data.find('\0')), host.Platform().processes.WindowsFolder(),
+                     host.Platform().processes.SystemFolder()))
       existing.reset();
     if (existing) {
       std::string now = existing->IsText() ? existing->data.substr(0, existing->data.find('\0'))
@@ -176,12 +176,10 @@ void RecoverRemoval(UndoHost& host, int slot, const std::string& shown_text) {
   // boxes above wait for the user: others' changes meanwhile are still seen.
   bool written = false;
   {
-    const bool watching = host.PauseMonitor();
+    WatchPause pause(host.Watch(), WatchAfter::OwnChange);
     // A missing key is made again: the entry goes back where it was.
     std::unique_ptr<platform::RegistryKey> key = registry.OpenOrCreate(e.root, e.path, nullptr, e.view);
     written = key && key->WriteText(e.name, e.data, e.type);
-    key.reset();
-    if (watching) host.ResumeMonitor();
   }
   if (!written) {
     host.Warn(std::string(kNotRecovered));

@@ -9,7 +9,7 @@
 
 #include "platform/processes.h"
 #include "platform/registry.h"
-#include "registry/host.h"
+#include "registry/context.h"
 #include "registry/ini_store.h"
 
 namespace registry {
@@ -72,23 +72,10 @@ inline constexpr std::string_view kRecovered = "The entry was put back into the 
 inline constexpr std::string_view kNotRecovered =
     "The entry could not be put back into the registry. It stays on the list.";
 
-// What recovering needs from the main window.
-class UndoHost : public virtual EngineHost {
- public:
-  virtual platform::Registry& Registry() = 0;
-  // The Windows and system folders, which Windows' own log-on values name.
-  virtual platform::Processes& Processes() = 0;
-  virtual IniStore& Statistics() = 0;
-  // The change monitor, stopped around the program's own write so that
-  // nobody is asked about it. Pause says whether it was watching.
-  virtual bool PauseMonitor() = 0;
-  virtual void ResumeMonitor() = 0;
-};
-
 // "Recover" for the slot of the selected line, whose text the list showed:
 // confirmation, the question before a value of that name is replaced, the
 // write, and the record erased. A slot that no longer holds that text (the
 // file changed since the list was filled) is left alone without a word.
-void RecoverRemoval(UndoHost& host, int slot, const std::string& shown_text);
+void RecoverRemoval(Context& host, int slot, const std::string& shown_text);
 
 }  // namespace registry

@@ -1,58 +1,67 @@
-// What a registry scan needs of the main window, for the scan benchmarks:
-// a registry (the portable one, or the real one under Wine), a white list
-// and a statistics file, the application's pump, and an answer for every
-// alert.
+// The engines' context for the benchmarks: a registry (the portable one, or
+// the real one under Wine), the data files in a folder of the benchmark's,
+// the application's pump, and an answer for every alert; nothing is told
+// and the watch never runs.
 #pragma once
 #include <functional>
 #include <string>
 
-#include "registry/ini_store.h"
-#include "registry/scan.h"
+#include "registry/context.h"
+#include "registry/data_files.h"
 #include "toolkit/application.h"
 
-template <class RegistryImpl, class ShellImpl, class ProcessesImpl>
-class BenchScanHost : public registry::ScanHost {
+template <class RegistryImpl, class ShellImpl, class ProcessesImpl, class SystemImpl, class NetworkImpl>
+class BenchScanHost : public registry::Context, public registry::Watch {
  public:
-  BenchScanHost(platform::Files& files, const std::string& list_path, const std::string& statistics_path)
-      : files_(files), white_(files, list_path), statistics_(files, statistics_path) {}
+  BenchScanHost(platform::Files& files, const std::string& data_folder)
+      : platform_{registry_, processes_, files, shell_, system_, network_, event_log_},
+        data_(files, data_folder, "bench") {}
 
-  platform::Registry& Registry() override { return registry_; }
-  platform::Files& Files() override { return files_; }
-  platform::Shell& Shell() override { return shell_; }
-  platform::Processes& Processes() override { return processes_; }
-  bool MoveToTrashcan(const std::string&) override { return false; }
-  registry::IniStore& WhiteList() override { return white_; }
-  registry::IniStore& Statistics() override { return statistics_; }
-  void Progress(int, int) override {}
+  platform::Platform Platform() override { return platform_; }
+  registry::DataFiles& Data() override { return data_; }
+  const registry::Settings& Settings() override { return settings; }
+  registry::Watch& Watch() override { return *this; }
+  void Pump() override { tk::App().ProcessMessages(); }
+  bool Ending() override { return false; }
+  tk::ModalResult Tell(tk::MsgKind, const std::string&, tk::MsgButtons) override { return tk::ModalResult::Ok; }
   void Log(events::Event, const std::vector<std::string>&) override {}
-  void ShowScanPage() override {}
-  void StopMonitor() override {}
-  void StartMonitor() override {}
-  bool LiveRegistryTest() override { return false; }
-  void SetBalloonText(const std::string&) override {}
-  void ShowBalloon() override {}
   void Refused(const std::string&, registry::Refusal) override {}
-  void BlockProgram(const std::string&) override {}
-  std::string OwnPath() override { return "C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe"; }
+  void ShowScanPage() override {}
+  void Progress(int, int) override {}
+  void ShowBalloon() override {}
+  void ShowBalloon(const std::string&) override {}
   registry::Decision Ask(const registry::Question& question) override {
     ++alerts;
     return answer ? answer(question) : registry::Decision{};
   }
-  void Pump() override { tk::App().ProcessMessages(); }
-  bool Ending() override { return false; }
-  tk::ModalResult Tell(tk::MsgKind, const std::string&, tk::MsgButtons) override { return tk::ModalResult::Ok; }
+  registry::Decision Ask(const std::string&, bool) override { return {}; }
+  void RefreshLists() override {}
+  void RefreshProcessList() override {}
+  void BlockProgram(const std::string&) override {}
+  bool MoveToTrashcan(const std::string&) override { return false; }
+  void Start() override {}
+  void Stop() override {}
+  bool Watching() const override { return false; }
+  bool Live() const override { return false; }
   RegistryImpl& Real() { return registry_; }
 
   std::function<registry::Decision(const registry::Question&)> answer;
   int alerts = 0;
+  registry::Settings settings;
 
  private:
+  class NoLog : public platform::EventLog {
+   public:
+    bool Report(platform::EventLevel, uint32_t, const std::vector<std::string>&) override { return true; }
+  };
   RegistryImpl registry_;
-  platform::Files& files_;
   ShellImpl shell_;
   ProcessesImpl processes_;
-  registry::IniStore white_;
-  registry::IniStore statistics_;  // nothing is deleted, so never written
+  SystemImpl system_;
+  NetworkImpl network_;
+  NoLog event_log_;
+  const platform::Platform platform_;
+  registry::DataFiles data_;  // nothing is deleted, so the statistics are never written
 };
 
 #ifdef _WIN32

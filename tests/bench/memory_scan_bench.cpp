@@ -11,15 +11,20 @@
 #include "process/memory_scan.h"
 #include "registry/data_files.h"
 #include "tests/support/bench_files.h"
+#include "tests/bench/bench_scan_host.h"
 #include "toolkit/headless/headless_backend.h"
 
 namespace {
 
 constexpr const char* kBlackList = "C:\\Windows\\disallowed.vlt";
 
-class BenchHost : public process::ProtectionHost {
+using PortableContext = BenchScanHost<platform::portable::PortableRegistry, platform::portable::PortableShell,
+                                      platform::portable::PortableProcesses, platform::portable::PortableSystem,
+                                      platform::portable::PortableNetwork>;
+
+class BenchHost : public PortableContext {
  public:
-  BenchHost(platform::Files& files, int length_factor) : files_(files), black_(files, kBlackList) {
+  BenchHost(platform::Files& files, int length_factor) : PortableContext(files, "C:\\Windows") {
     std::string text;
     // Entries of 64 x length_factor characters: a longer folder and more arguments.
     const std::string folder(8 * length_factor, 'x');
@@ -34,34 +39,7 @@ class BenchHost : public process::ProtectionHost {
       paths.push_back("C:\\Program Files\\Vendor " + std::to_string(i % 251) + "\\xxxx\\app.exe");
   }
 
-  platform::Processes& Processes() override { return processes_; }
-  platform::Registry& Registry() override { return registry_; }
-  platform::Files& Files() override { return files_; }
-  platform::System& System() override { return system_; }
-  registry::IniStore& BlackList() override { return black_; }
-  registry::IniStore& Trashcan() override { return black_; }
-  bool SilentRemoval() override { return false; }
-  void Progress(int, int) override {}
-  void Log(events::Event, const std::vector<std::string>&) override {}
-  void ShowScanPage() override {}
-  void RefreshLists() override {}
-  void RefreshProcessList() override {}
-  void ShowBalloon(const std::string&) override {}
-  registry::Decision Ask(const std::string&, bool) override { return {}; }
-  void Pump() override { tk::App().ProcessMessages(); }
-  bool Ending() override { return false; }
-  bool PauseMonitor() override { return false; }
-  void ResumeMonitor() override {}
-  tk::ModalResult Tell(tk::MsgKind, const std::string&, tk::MsgButtons) override { return tk::ModalResult::Ok; }
-
   std::vector<std::string> paths;  // the running programs, as the list shows them
-
- private:
-  platform::Files& files_;
-  registry::IniStore black_;
-  platform::portable::PortableProcesses processes_;
-  platform::portable::PortableRegistry registry_;
-  platform::portable::PortableSystem system_;
 };
 
 void BM_MemoryScan(benchmark::State& state) {

@@ -33,7 +33,9 @@ std::string CommandLine(const std::string& tag, int length) {
   return text + "\\tool.exe\" /min";
 }
 
-using BenchHost = BenchScanHost<platform::portable::PortableRegistry, platform::portable::PortableShell, platform::portable::PortableProcesses>;
+using BenchHost = BenchScanHost<platform::portable::PortableRegistry, platform::portable::PortableShell,
+                                platform::portable::PortableProcesses, platform::portable::PortableSystem,
+                                platform::portable::PortableNetwork>;
 
 // A white list with every slot in use and the four keys' values, each
 // `length` characters long.
@@ -74,7 +76,7 @@ void BM_FullRegistryScan(benchmark::State& state) {
   testing_support::BenchFiles bench_files(state.range(0));
   platform::Files* files = &bench_files.Files();
   const int length = int(state.range(1));
-  BenchHost host(*files, testing_support::kWhiteListPath, testing_support::kStatisticsPath);
+  BenchHost host(*files, "C:\\Windows");
   Seed(*files, host.Real(), length);
   registry::RegistryScan scan(host);
   host.answer = [](const registry::Question&) { return registry::Decision{registry::Answer::Allow}; };

@@ -38,8 +38,8 @@ TEST_F(Configuration, EveryLevelIsReachable) {
     }
     // The unweighted settings change nothing.
     lines += mask % 3 ? "auto_skan_zywy=1\r\nauto_skan_co_godzine=1\r\n" : "";
-    app::Tvelmain& w = StartWith(lines, mask % 2 ? "skanuj_rejestr=1\r\nskanuj_pamiec=1\r\n" : "");
-    EXPECT_EQ(w.status.Caption(), "System Protection: " + std::to_string(level) + "%") << lines;
+    StartWith(lines, mask % 2 ? "skanuj_rejestr=1\r\nskanuj_pamiec=1\r\n" : "");
+    EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: " + std::to_string(level) + "%") << lines;
     levels.insert(level);
   }
   EXPECT_EQ(levels, (std::set<int>{0, 20, 25, 30, 45, 50, 55, 70, 75, 80, 100}));
@@ -72,9 +72,9 @@ TEST_F(Configuration, AFlagIsOnWhenItIsANonZeroInteger) {
 
 TEST_F(Configuration, OnlySkonfigurowanyLoadsEverythingOff) {
   WriteFile(kConfigPath, "[glowna]\r\nskonfigurowany=1\r\n");
-  app::Tvelmain& w = Start();
+  Start();
   EXPECT_THAT(backend.BoxTexts(), ElementsAre());
-  EXPECT_EQ(w.status.Caption(), "System Protection: 0%");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 0%");
 }
 
 TEST_F(Configuration, AnUnconfiguredFileRunsTheFirstRunOverIt) {
@@ -96,14 +96,14 @@ TEST_F(Configuration, AnUnconfiguredFileRunsTheFirstRunOverIt) {
 }
 
 TEST_F(Configuration, TickingBoxesWithTheMouse) {
-  app::Tvelmain& w = StartWith("");
-  ASSERT_EQ(w.status.Caption(), "System Protection: 0%");
+  StartWith("");
+  ASSERT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 0%");
 
   ASSERT_TRUE(backend.Click(Box("auto_start")));
   backend.RunUntilIdle();
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("Make sure you save changes."));
   EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Information);
-  EXPECT_EQ(w.status.Caption(), "System Protection: 30%");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 30%");
   // Not saved, and the registration waits for the next start.
   EXPECT_EQ(ReadFile(kConfigPath), "[glowna]\r\nskonfigurowany=1\r\n[skan]\r\n");
   EXPECT_EQ(AutoRunValue(), std::nullopt);
@@ -112,14 +112,14 @@ TEST_F(Configuration, TickingBoxesWithTheMouse) {
   for (tk::CheckBox* box : {&Box("auto_skan_rejestru"), &Box("auto_skan_pamieci"), &Box("auto_skan_koncowy")})
     ASSERT_TRUE(backend.Click(*box));
   backend.RunUntilIdle();
-  EXPECT_EQ(w.status.Caption(), "System Protection: 100%");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 100%");
   EXPECT_THAT(backend.BoxTexts(), ElementsAre());
 
   ASSERT_TRUE(backend.Click(Box("auto_skan_zywy")));
   ASSERT_TRUE(backend.Click(Box("auto_skan_co_godzine")));
   backend.RunUntilIdle();
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("Save settings and restart program to apply changes."));
-  EXPECT_EQ(w.status.Caption(), "System Protection: 100%");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 100%");
   EXPECT_TRUE(Box("auto_skan_zywy").Checked());
   EXPECT_TRUE(Box("auto_skan_co_godzine").Checked());
 
@@ -127,29 +127,29 @@ TEST_F(Configuration, TickingBoxesWithTheMouse) {
   ASSERT_TRUE(backend.Click(Box("auto_start")));
   backend.RunUntilIdle();
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("Make sure you save changes."));
-  EXPECT_EQ(w.status.Caption(), "System Protection: 70%");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 70%");
 }
 
 TEST_F(Configuration, KeyboardChangesShowAtTheNextLevelUpdate) {
-  app::Tvelmain& w = StartWith("");
+  StartWith("");
   ASSERT_TRUE(backend.PressSpace(Box("auto_skan_pamieci")));
   backend.RunUntilIdle();
   EXPECT_TRUE(Box("auto_skan_pamieci").Checked());
-  EXPECT_EQ(w.status.Caption(), "System Protection: 0%");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 0%");
   EXPECT_THAT(backend.BoxTexts(), ElementsAre());
   ASSERT_TRUE(backend.Click(Box("auto_skan_koncowy")));
   backend.RunUntilIdle();
-  EXPECT_EQ(w.status.Caption(), "System Protection: 45%");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 45%");
 }
 
 TEST_F(Configuration, BothSaveButtonsSaveEverything) {
   for (bool on_scan_page : {false, true}) {
-    app::Tvelmain& w = StartWith("");
-    Box("auto_skan_pamieci").SetChecked(true);
-    Box("auto_skan_co_godzine").SetChecked(true);
-    Box("skanuj_pamiec").SetChecked(true);
-    Box("skanuj_cicho").SetChecked(true);
-    if (on_scan_page) w.silnik.ShowPage(w.skan);
+    StartWith("");
+    Tick("auto_skan_pamieci", true);
+    Tick("auto_skan_co_godzine", true);
+    Tick("skanuj_pamiec", true);
+    Tick("skanuj_cicho", true);
+    if (on_scan_page) Find<tk::PageBook>("silnik").ShowPage(Find<tk::Page>("skan"));
     ASSERT_TRUE(backend.Click(on_scan_page ? Button("Button13") : Button("Button7")));
     backend.RunUntilIdle();
     EXPECT_THAT(backend.BoxTexts(), ElementsAre("Configuration saved."));
@@ -164,7 +164,7 @@ TEST_F(Configuration, BothSaveButtonsSaveEverything) {
 TEST_F(Configuration, SavingLeavesTheRegistrationUntilTheNextStart) {
   StartWith("auto_start=1\r\n");
   ASSERT_EQ(AutoRunValue(), kQuotedExePath);
-  Box("auto_start").SetChecked(false);
+  Tick("auto_start", false);
   ASSERT_TRUE(backend.Click(Button("Button7")));
   backend.RunUntilIdle();
   EXPECT_EQ(AutoRunValue(), kQuotedExePath);
@@ -175,7 +175,7 @@ TEST_F(Configuration, SavingLeavesTheRegistrationUntilTheNextStart) {
 TEST_F(Configuration, ASaveThatCannotWriteStopsAtTheFirstKey) {
   StartWith("auto_start=1\r\n");
   sys.files.SetReadOnly(kConfigPath);
-  Box("auto_start").SetChecked(false);
+  Tick("auto_start", false);
   ASSERT_TRUE(backend.Click(Button("Button7")));
   backend.RunUntilIdle();
   ASSERT_EQ(backend.Boxes().size(), 1u);

@@ -75,13 +75,13 @@ TEST_F(RegistryEvents, ARefusingLogIsToldOnceAndTheScanGoesOn) {
   on_alert = [&](registry::Trejestralert&) { status_while_asked.push_back(Status()); };
   AnswerAlerts({R::Delete, R::Delete});
   Reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\n\"One\"=\"C:\\\\one.exe\"\n");
-  velmain->ScanLocalMachineRun();
+  ExitScan();
   backend.RunUntilIdle();
   // Another text takes the status line; the next refusal leaves it alone.
   velmain->ShowProtectionLevel();
   const std::string level = Status();
   Reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\n\"Two\"=\"C:\\\\two.exe\"\n");
-  velmain->ScanLocalMachineRun();
+  ExitScan();
   backend.RunUntilIdle();
 
   EXPECT_THAT(status_while_asked, ElementsAre(kNoLog, level));
@@ -106,13 +106,13 @@ TEST_F(ProcessEvents, AStopOncePerProgramAnAllowanceAndTheTrashcanAreLogged) {
   AnswerAlerts({Step::Stop, Step::Allow});
   sys.event_log.events.clear();
   w.RefreshProcessList();
-  w.ScanMemory();
+  ScanMemory();
   backend.RunUntilIdle();
   // Moved in and deleted for good.
-  w.MoveToTrashcan(kAgent);
+  velmain->protection().MoveToTrashcan(kAgent);
   w.RefreshLists();
   backend.AnswerBoxes({tk::ModalResult::Ok});
-  Press(w.smietnik, List("list_smietnik"), Button("Button21"), kAgent);
+  Press(Find<tk::Page>("smietnik"), List("list_smietnik"), Button("Button21"), kAgent);
   EXPECT_THAT(sys.event_log.events,
               ElementsAre(Logged(events::kForbiddenStopped, {kAgent}),
                           Logged(events::kForbiddenAllowed, {"C:\\Apps\\tool.exe"}),

@@ -125,7 +125,7 @@ TEST_P(Ending, NothingMoreIsScannedOrStopped) {
   EXPECT_THAT(backend.BoxTexts(), ElementsAre(c.box));
   EXPECT_THAT(List("list_pamiec").Items(), ::testing::Not(::testing::Contains(kOther)));
   EXPECT_EQ(velmain->Timer1.Enabled(), c.timers_started);
-  EXPECT_FALSE(velmain->scan_gate.Busy());
+  EXPECT_FALSE(velmain->protection().Gate().Busy());
 }
 
 const EndingCase kEndingCases[] = {
@@ -165,7 +165,7 @@ TEST_F(Lifecycle, ExitProgramWhileTheMemoryScanRunsStopsNothingMore) {
   Forbid(0, kAgent);
   app::Tvelmain& w = StartWith("", "skanuj_usun_cicho=1");
   backend.Post([&w] { w.ExitProgram(); });  // taken by the scan's first pump
-  w.ScanMemory();
+  ScanMemory();
   EXPECT_TRUE(app.Terminated());
   EXPECT_TRUE(sys.processes.Running(10));
   EXPECT_NE(w.tray.InfoText(), "Memory scanning done.");
@@ -188,7 +188,7 @@ TEST_F(Lifecycle, ClosingTheWindowWhileTheStartupMemoryScanAsksEndsWithoutFurthe
   EXPECT_TRUE(sys.processes.Running(10));
   EXPECT_TRUE(sys.processes.Running(12));
   EXPECT_FALSE(w.Timer1.Enabled());
-  EXPECT_FALSE(w.scan_gate.Busy());
+  EXPECT_FALSE(w.protection().Gate().Busy());
 }
 
 // ---------------------------------------------------------------------------
@@ -217,7 +217,7 @@ TEST_F(Lifecycle, ScanNowDuringTheStartupMemoryScanWaitsForIt) {
   EXPECT_EQ(WhiteSlot(0), "C:\\stranger.exe");
   EXPECT_THAT(backend.BoxTexts(), IsEmpty());
   EXPECT_FALSE(app.Terminated());
-  EXPECT_FALSE(w.scan_gate.Busy());
+  EXPECT_FALSE(w.protection().Gate().Busy());
 }
 
 struct ClosingCase {
@@ -264,7 +264,7 @@ TEST_P(Closing, TheExitScanRunsAfterTheRunningScanThenTheProgramEnds) {
   EXPECT_THAT(backend.BoxTexts(), IsEmpty());  // the alert the end closed is no lost answer
   EXPECT_EQ(WhiteSlot(0), c.allowed ? "C:\\stranger.exe" : "err");
   EXPECT_TRUE(sys.processes.Running(10));
-  EXPECT_FALSE(velmain->scan_gate.Busy());
+  EXPECT_FALSE(velmain->protection().Gate().Busy());
 }
 
 const ClosingCase kClosingCases[] = {
@@ -307,7 +307,7 @@ TEST_F(Lifecycle, DuringTheExitScanNothingElseStartsAndAnotherCloseChangesNothin
   EXPECT_EQ(WhiteSlot(0), "C:\\stranger.exe");
   EXPECT_THAT(backend.BoxTexts(), IsEmpty());
   EXPECT_TRUE(sys.processes.Running(10));
-  EXPECT_FALSE(w.scan_gate.Busy());
+  EXPECT_FALSE(w.protection().Gate().Busy());
 }
 
 // ---------------------------------------------------------------------------
@@ -350,7 +350,7 @@ class CaptionLog : public tk::ControlPeer {
 TEST_F(Lifecycle, RefreshDotsGoOnTheRefreshTextOnly) {
   app::Tvelmain& w = StartWith("auto_skan_rejestru=1");
   std::vector<std::string> shown;
-  backend.AttachPeer(w.status, std::make_unique<CaptionLog>(w.status, shown));
+  backend.AttachPeer(Find<components::TProPanel>("status"), std::make_unique<CaptionLog>(Find<components::TProPanel>("status"), shown));
   // Left alone: one dot per slot read, up to 55 characters, then the level.
   w.RefreshLists();
   ASSERT_EQ(shown.size(), 40u);
@@ -363,7 +363,7 @@ TEST_F(Lifecycle, RefreshDotsGoOnTheRefreshTextOnly) {
   ASSERT_TRUE(backend.Click(Box("auto_skan_koncowy")));
   w.RefreshLists();
   EXPECT_THAT(shown, ElementsAre("Refreshing lists.", "System Protection: 45%"));
-  backend.AttachPeer(w.status, nullptr);
+  backend.AttachPeer(Find<components::TProPanel>("status"), nullptr);
 }
 
 TEST_F(Lifecycle, AFailedStartWithWindowsRegistrationIsToldOncePerRun) {

@@ -48,10 +48,10 @@ class Lists : public Program {
 };
 
 TEST_F(Lists, AllFilesMissing) {
-  app::Tvelmain& w = Start();
+  Start();
   for (tk::ListBox* list : {&List("list_pozwolonych"), &List("list_zabronionych"), &List("list_smietnik"), &List("list_rejestr")})
     EXPECT_THAT(list->Items(), IsEmpty()) << list->Name();
-  EXPECT_EQ(w.status.Caption(), "System Protection: 50%");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 50%");
 }
 
 TEST_F(Lists, WhatIsListed) {
@@ -87,17 +87,17 @@ TEST_F(Lists, EachFileFillsItsListAndTheWhiteListGoesOnTo500) {
 }
 
 TEST_F(Lists, StatusGrowsOneDotPerSlotTo55Characters) {
-  app::Tvelmain& w = Start();
-  auto log = std::make_unique<CaptionLog>(w.status);
+  Start();
+  auto log = std::make_unique<CaptionLog>(Find<components::TProPanel>("status"));
   CaptionLog* texts = log.get();
-  backend.AttachPeer(w.status, std::move(log));
+  backend.AttachPeer(Find<components::TProPanel>("status"), std::move(log));
   Refresh();
   std::vector<std::string> expected{"Refreshing lists."};
   while (expected.back().size() < 55) expected.push_back(expected.back() + ".");
   expected.push_back("System Protection: 50%");
   EXPECT_THAT(texts->texts, ElementsAreArray(expected));
   EXPECT_EQ(expected[expected.size() - 2], "Refreshing lists." + std::string(38, '.'));
-  backend.AttachPeer(w.status, nullptr);
+  backend.AttachPeer(Find<components::TProPanel>("status"), nullptr);
 }
 
 TEST_F(Lists, RefillingReplacesTheOldItems) {
@@ -127,14 +127,14 @@ TEST_F(Lists, ARefreshStartedInsideAnotherLeavesNoDuplicates) {
   EXPECT_EQ(nested, 1);
   EXPECT_THAT(List("list_pozwolonych").Items(), ElementsAre("a", "b", "c"));
   EXPECT_THAT(List("list_zabronionych").Items(), ElementsAre("x", "y"));
-  EXPECT_EQ(w.status.Caption(), "System Protection: 50%");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 50%");
 }
 
 TEST_F(Lists, QuotedCommandLinesReadBackAsTheyWereWritten) {
   // Entries written through the program keep their quotes and blanks.
   const std::string kValues[] = {"\"C:\\Program Files\\App\\app.exe\"", "\"C:\\a.exe\" \"x\"", " padded ", "'x'"};
   app::Tvelmain& w = Start();
-  for (int n = 0; n < 4; ++n) registry::WriteSlot(w.files()->white_list, 260 + n, {{"wartosc", kValues[n]}});
+  for (int n = 0; n < 4; ++n) registry::WriteSlot(w.protection().Data().white_list, 260 + n, {{"wartosc", kValues[n]}});
   Refresh();
   EXPECT_THAT(List("list_pozwolonych").Items(), ElementsAreArray(kValues));
 }

@@ -44,7 +44,7 @@ TEST_F(PolicyRegistry, AnAllowedCommandIsNotAskedAboutWhileThePolicyHoldsIt) {
   // Read again at the next scan: taken off the policy, it is asked about.
   ASSERT_TRUE(sys.registry.DeleteKey(platform::RootKey::LocalMachine, kAllowedKey));
   AnswerAlerts({R::Allow});
-  velmain->FullRegistryScan();
+  FullRegistryScan();
   backend.RunUntilIdle();
   ASSERT_EQ(Alerts(), 3);
   EXPECT_EQ(shown[2].name, "Agent");
@@ -58,7 +58,7 @@ TEST_F(PolicyRegistry, TheListsPageShowsThePolicyAfterTheOwnEntriesAndRefusesToR
   WriteList(testing_support::kBlackListPath, "[0]\r\nsciezka=C:\\Own\\bad.exe\r\n");
   Configure("");
   StartAnswering();
-  velmain->silnik.ShowPage(velmain->listy);
+  Find<tk::PageBook>("silnik").ShowPage(Find<tk::Page>("listy"));
   velmain->RefreshLists();
   tk::ListBox& white = List("list_pozwolonych");
   tk::ListBox& black = List("list_zabronionych");
@@ -93,7 +93,7 @@ class PolicyProcess : public ProcessProgram {
  protected:
   void Scan() {
     velmain->RefreshProcessList();
-    velmain->ScanMemory();
+    ScanMemory();
   }
 };
 
@@ -115,7 +115,7 @@ TEST_F(PolicyProcess, AForbiddenProgramIsStoppedAndCannotBeAllowed) {
   // Silently, as an entry of the person's own.
   sys.processes.Add(12, "C:\\Bad\\bad.exe");
   backend.ClearBoxes();
-  Box("skanuj_usun_cicho").SetChecked(true);
+  Tick("skanuj_usun_cicho", true);
   Scan();
   EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10, 12));
   EXPECT_THAT(backend.BoxTexts(), IsEmpty());

@@ -100,12 +100,12 @@ TEST_F(Presence, TheTrayMenuShowsPagesAndEndsTheProgramWithoutTheExitScan) {
 
   ChooseFromTrayMenu("Scansystem1");
   EXPECT_TRUE(w.Visible());
-  EXPECT_EQ(w.silnik.ActivePage(), &w.skan);
+  EXPECT_EQ(Find<tk::PageBook>("silnik").ActivePage(), &Find<tk::Page>("skan"));
   w.Hide();
   List("list_pamiec").Clear();
   ChooseFromTrayMenu("Showactiveprograms1");
   EXPECT_TRUE(w.Visible());
-  EXPECT_EQ(w.silnik.ActivePage(), &w.pamiec);
+  EXPECT_EQ(Find<tk::PageBook>("silnik").ActivePage(), &Find<tk::Page>("pamiec"));
   EXPECT_EQ(List("list_pamiec").Count(), 0) << "the process list is not refilled";
   EXPECT_EQ(Alerts(), 0) << "nothing was scanned";
 
@@ -120,24 +120,25 @@ TEST_F(Presence, TheTrayMenuShowsPagesAndEndsTheProgramWithoutTheExitScan) {
 TEST_F(Presence, AChangeOfTheRunKeyIsPutToTheUser) {
   app::Tvelmain& w = StartWith("");
   backend.Advance(1500);
-  ASSERT_TRUE(w.mon_HKLM.Watching());
+  ASSERT_TRUE(w.protection().Watching());
 
-  // Yes: the window, page skan, the registry ticked, the memory not, a scan.
-  Box("skanuj_pamiec").SetChecked(true);
+  // Yes: the window, page skan, and a registry scan, whatever "Scan now"
+  // covers; the person's ticks stay as they were.
+  Tick("skanuj_pamiec", true);
   AnswerAlerts({R::Allow});
   SomebodyAddsToRun("Added", tk::ModalResult::Yes);
   ASSERT_EQ(backend.Boxes().size(), 1u);
   EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Warning);
   EXPECT_EQ(backend.Boxes()[0].buttons, tk::MsgButtons::YesNo);
   EXPECT_TRUE(w.Visible());
-  EXPECT_EQ(w.silnik.ActivePage(), &w.skan);
-  EXPECT_TRUE(Box("skanuj_rejestr").Checked());
-  EXPECT_FALSE(Box("skanuj_pamiec").Checked());
+  EXPECT_EQ(Find<tk::PageBook>("silnik").ActivePage(), &Find<tk::Page>("skan"));
+  EXPECT_TRUE(Box("skanuj_pamiec").Checked());
+  EXPECT_TRUE(velmain->settings().skanuj_pamiec);
   ASSERT_EQ(Alerts(), 1);
   EXPECT_EQ(shown[0].name, "Added");
   EXPECT_EQ(WhiteSlot(0), "C:\\Added.exe");
   // Without the live test the scan leaves the monitor off.
-  EXPECT_FALSE(w.mon_HKLM.Watching());
+  EXPECT_FALSE(w.protection().Watching());
 }
 
 TEST_F(Presence, AnsweringNoHidesTheWindowAndLeavesTheMonitorOff) {
@@ -147,16 +148,16 @@ TEST_F(Presence, AnsweringNoHidesTheWindowAndLeavesTheMonitorOff) {
   EXPECT_FALSE(w.Visible());
   EXPECT_THAT(BalloonTexts(), ElementsAre("Veltrane: Registry was modified!"));
   EXPECT_EQ(Alerts(), 0);
-  EXPECT_FALSE(w.mon_HKLM.Watching());
+  EXPECT_FALSE(w.protection().Watching());
   // A later scan of one key shows the balloon with the same words.
   AnswerAlerts({R::Allow});
-  w.ScanLocalMachineRun();
+  ExitScan();
   EXPECT_THAT(BalloonTexts(), ElementsAre("Veltrane: Registry was modified!", "Veltrane: Registry was modified!"));
 }
 
 TEST_F(Presence, ScanNowShowsOneBalloonTextAfterAnother) {
-  app::Tvelmain& w = StartWith("", "skanuj_rejestr=1\r\nskanuj_pamiec=1");
-  w.silnik.ShowPage(w.skan);
+  StartWith("", "skanuj_rejestr=1\r\nskanuj_pamiec=1");
+  Find<tk::PageBook>("silnik").ShowPage(Find<tk::Page>("skan"));
   ASSERT_TRUE(backend.Click(Button("Button11")));
   backend.RunUntilIdle();
   EXPECT_THAT(BalloonTexts(), ElementsAre("Veltrane: Scanning done.", "Veltrane: Scanning done.",
@@ -169,13 +170,13 @@ TEST_F(Presence, TheHourlyScanRunsScanNowWithTheOptionsOfTheMoment) {
   sys.registry.Set(RootKey::LocalMachine, kRun, "Unknown", platform::RegValue{1, "C:\\unknown.exe"});
   app::Tvelmain& w = StartWith("auto_skan_co_godzine=1\r\nauto_skan_zywy=1", "");
   backend.Advance(1500);
-  w.mon_HKLM.StopMonitor();
+  w.protection().Stop();
   backend.Advance(3600000 - 1500);
   EXPECT_EQ(Alerts(), 0) << "both scan options off: no scan";
-  EXPECT_TRUE(w.mon_HKLM.Watching()) << "but the live test restarts the monitor";
+  EXPECT_TRUE(w.protection().Watching()) << "but the live test restarts the monitor";
   EXPECT_FALSE(w.Visible());
 
-  Box("skanuj_rejestr").SetChecked(true);
+  Tick("skanuj_rejestr", true);
   AnswerAlerts({R::Allow});
   backend.Advance(3600000);
   ASSERT_EQ(Alerts(), 1);
@@ -189,7 +190,7 @@ TEST_F(Presence, TheDoctorsOwnRepairsRaiseNoQuestion) {
   EXPECT_EQ(Value(RootKey::LocalMachine, kRun, "Quoted")->data, "C:\\quoted.exe");
   EXPECT_FALSE(backend.WaitForSynchronize(300));
   EXPECT_TRUE(backend.Boxes().empty());
-  EXPECT_TRUE(w.mon_HKLM.Watching()) << "watching again after the doctor";
+  EXPECT_TRUE(w.protection().Watching()) << "watching again after the doctor";
 }
 
 TEST_F(Presence, ASecondCopyBringsTheWindowOutOfTheTray) {
@@ -209,9 +210,9 @@ TEST_F(Presence, ASecondCopyBringsTheWindowOutOfTheTray) {
   app::Tvelmain second(sys.View());
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("Don't run this program more than once!"));
   EXPECT_TRUE(app.Terminated());
-  EXPECT_FALSE(second.mon_HKLM.Watching());
+  EXPECT_FALSE(second.protection().Watching());
   EXPECT_EQ(sys.shell.Icons().size(), icons);
-  EXPECT_FALSE(second.files());
+  EXPECT_FALSE(second.protection().DataFilesOpen());
 }
 
 // Only a program with the program's own rights, as the uninstaller has,
@@ -222,7 +223,7 @@ TEST_F(Presence, TheExitMessageEndsTheProgramOnlyFromAProgramWithItsRights) {
   backend.PostNamedMessage("Veltrane.ExitProgram", tk::Rights::Fewer);
   backend.RunUntilIdle();
   EXPECT_FALSE(app.Terminated());
-  EXPECT_TRUE(w.mon_HKLM.Watching());
+  EXPECT_TRUE(w.protection().Watching());
 
   backend.PostNamedMessage("Veltrane.ExitProgram");
   backend.RunUntilIdle();
@@ -234,12 +235,12 @@ TEST_F(Presence, TheExitMessageEndsTheProgramOnlyFromAProgramWithItsRights) {
 TEST_F(Presence, TheEndOfTheSessionLeavesNothingBehindAndAsksNothing) {
   sys.registry.Set(RootKey::LocalMachine, kRun, "Unknown", platform::RegValue{1, "C:\\unknown.exe"});
   app::Tvelmain& w = StartWith("auto_skan_koncowy=1");
-  ASSERT_TRUE(w.mon_HKLM.Watching());
+  ASSERT_TRUE(w.protection().Watching());
   backend.EndSession();
   backend.RunUntilIdle();
   EXPECT_TRUE(app.Terminated());
   EXPECT_TRUE(sys.shell.Icons().empty());
-  EXPECT_FALSE(w.mon_HKLM.Watching());
+  EXPECT_FALSE(w.protection().Watching());
   EXPECT_EQ(Alerts(), 0);
   EXPECT_TRUE(backend.Boxes().empty());
 }

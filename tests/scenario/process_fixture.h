@@ -60,7 +60,7 @@ class ProcessProgram : public Program {
 
   // Picks a line of a page's list and presses a button there, as a user does.
   void Press(tk::Page& page, tk::ListBox& list, tk::Button& button, const std::string& line = {}) {
-    velmain->silnik.ShowPage(page);
+    Find<tk::PageBook>("silnik").ShowPage(page);
     const auto& items = list.Items();
     auto it = std::find(items.begin(), items.end(), line);
     if (!line.empty()) {

@@ -19,7 +19,7 @@ class ProcessScan : public ProcessProgram {
   app::Tvelmain& Scan() {
     app::Tvelmain& w = *velmain;
     w.RefreshProcessList();
-    w.ScanMemory();
+    ScanMemory();
     return w;
   }
 };
@@ -30,7 +30,7 @@ TEST_F(ProcessScan, SilentModeStopsEveryInstanceOnceAndTheSecondEntryFindsNothin
   sys.processes.Add(11, "C:\\Windows\\notepad.exe");
   sys.processes.Add(12, kAgent);
   SetSlot(kBlack, 0, kAgent);
-  Box("skanuj_usun_cicho").SetChecked(true);
+  Tick("skanuj_usun_cicho", true);
   Scan();
   EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10, 12));
   EXPECT_TRUE(sys.processes.Running(11));
@@ -38,7 +38,7 @@ TEST_F(ProcessScan, SilentModeStopsEveryInstanceOnceAndTheSecondEntryFindsNothin
   EXPECT_EQ(Alerts(), 0);
   EXPECT_EQ(Slot(kBlack, 0), kAgent);  // silent mode leaves the list alone
   EXPECT_EQ(w.tray.InfoText(), "Memory scanning done.");
-  EXPECT_EQ(w.silnik.ActivePage(), &w.skan);
+  EXPECT_EQ(Find<tk::PageBook>("silnik").ActivePage(), &Find<tk::Page>("skan"));
 }
 
 TEST_F(ProcessScan, OnlyAsciiLettersFoldAndLookAlikesElsewhereAreUntouched) {
@@ -52,7 +52,7 @@ TEST_F(ProcessScan, OnlyAsciiLettersFoldAndLookAlikesElsewhereAreUntouched) {
                            "C:\\Tools\\runner.exe -quiet /x", "\"C:\\Tools\\quoted.exe\" /background",
                            "\"C:\\Tools\\runner.exe /x\" -y"};
   for (int n = 0; n < 6; ++n) SetSlot(kBlack, n, entries[n]);
-  Box("skanuj_usun_cicho").SetChecked(true);
+  Tick("skanuj_usun_cicho", true);
   Scan();
   EXPECT_THAT(sys.processes.Terminated(), ElementsAre(21, 23, 24, 25));
   EXPECT_EQ(Slot(kBlack, 4), entries[4]);  // the command line is kept as it was
@@ -121,14 +121,14 @@ TEST_F(ProcessScan, UnansweredAlertAndUnstoppableProcessAreReported) {
   backend.ClearBoxes();
   std::string balloon;
   backend.box_answerer = [&](const tk::headless::BoxRecord&) { balloon = w.tray.InfoText(); return tk::ModalResult::Ok; };
-  Box("skanuj_usun_cicho").SetChecked(true);
+  Tick("skanuj_usun_cicho", true);
   Scan();
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("Could not stop this process. You need to do this manually."));
   EXPECT_EQ(balloon, "Removing forbidden process: C:\\Apps\\locked.exe");
   EXPECT_EQ(w.tray.InfoText(), "Memory scanning done.");
   w.RefreshProcessList();
   sys.processes.Add(12, kAgent);
-  w.StopProcess(kAgent);
+  process::StopProcess(velmain->protection(), kAgent);
   EXPECT_EQ(w.tray.InfoText(), "Stopped disallowed process: agent.exe");
 }
 

@@ -25,14 +25,14 @@ class ProcessTrashcan : public ProcessProgram {
   app::Tvelmain& w() { return *velmain; }
   void PressOnMemoryPage(tk::Button& b, const std::string& line = {}) {
     w().RefreshProcessList();
-    Press(w().pamiec, List("list_pamiec"), b, line);
+    Press(Find<tk::Page>("pamiec"), List("list_pamiec"), b, line);
   }
   void PressOnTrashcanPage(tk::Button& b, const std::string& line) {
     w().RefreshLists();
     // A line no slot holds as written (another letter case) is added by hand.
     auto& items = List("list_smietnik").Items();
     if (std::find(items.begin(), items.end(), line) == items.end()) List("list_smietnik").AddItem(line);
-    Press(w().smietnik, List("list_smietnik"), b, line);
+    Press(Find<tk::Page>("smietnik"), List("list_smietnik"), b, line);
   }
   // What a program of the person can do to their own folders: the folder
   // goes aside, and a symbolic link to target takes its place.
@@ -50,7 +50,7 @@ class ProcessTrashcan : public ProcessProgram {
 
 TEST_F(ProcessTrashcan, FailedCopyRecordsNothingAndFailedDeleteKeepsTheEntry) {
   StartConfigured();
-  w().MoveToTrashcan(kAgent);  // no such file
+  velmain->protection().MoveToTrashcan(kAgent);  // no such file
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("Could not copy this file. Remove it manually."));
   EXPECT_EQ(Slot(kCan, 0), "err");
   EXPECT_FALSE(FileThere(kHeld));
@@ -58,7 +58,7 @@ TEST_F(ProcessTrashcan, FailedCopyRecordsNothingAndFailedDeleteKeepsTheEntry) {
   backend.ClearBoxes();
   MakeFile("C:\\Apps\\pinned.exe");
   sys.files.SetReadOnly("C:\\Apps\\pinned.exe");
-  w().MoveToTrashcan("C:\\Apps\\pinned.exe");
+  velmain->protection().MoveToTrashcan("C:\\Apps\\pinned.exe");
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("Could not delete source file. Do it manually."));
   EXPECT_EQ(Slot(kCan, 0), "C:\\Apps\\pinned.exe");
 }
@@ -102,7 +102,7 @@ TEST_F(ProcessTrashcan, AFolderSwappedForALinkAfterTheAlertMovesNoFile) {
     return answer(form);
   };
   w().RefreshProcessList();
-  w().ScanMemory();
+  ScanMemory();
   ASSERT_TRUE(swapped);
   EXPECT_THAT(backend.BoxTexts(), ElementsAre(process::kNotTrashedFolderChanged));
   EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Warning);
@@ -119,7 +119,7 @@ TEST_F(ProcessTrashcan, AFilePutInTheProgramsPlaceWhileItStopsIsLeftAlone) {
   sys.processes.SetSlowToEnd(10, 2);
   MakeFile(kAgent);
   w().RefreshProcessList();
-  w().silnik.ShowPage(w().pamiec);
+  Find<tk::PageBook>("silnik").ShowPage(Find<tk::Page>("pamiec"));
   ASSERT_TRUE(backend.Select(List("list_pamiec"), 0));
   backend.AnswerBoxes({tk::ModalResult::Yes});
   ASSERT_TRUE(backend.Click(Button("Button15")));
@@ -170,7 +170,7 @@ TEST_F(ProcessTrashcan, TheTrashcanIsInTheProgramFilesFolderWindowsNames) {
   sys.processes.Add(10, kAgent);
   MakeFile(kAgent);
   const std::string held = "D:\\Programs\\Quorvik\\Veltrane\\Trashcan\\agent.exe";
-  w().MoveToTrashcan(kAgent);
+  velmain->protection().MoveToTrashcan(kAgent);
   EXPECT_THAT(backend.BoxTexts(), IsEmpty());
   EXPECT_EQ(ReadFile(held), "MZ");
   EXPECT_FALSE(FileThere(kAgent));
@@ -243,7 +243,7 @@ TEST_F(ProcessTrashcan, MemoryPageButtonsNeedASelectionAndAlwaysRebuildTheList) 
     SCOPED_TRACE(b->Name());
     backend.ClearBoxes();
     List("list_pamiec").Clear();
-    Press(w().pamiec, List("list_pamiec"), *b);
+    Press(Find<tk::Page>("pamiec"), List("list_pamiec"), *b);
     ASSERT_EQ(backend.Boxes().size(), 1u);
     EXPECT_EQ(backend.Boxes()[0].text, "Select an item first.");
     EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Error);

@@ -13,7 +13,9 @@
 #include <string>
 #include "app/velmainfrm.h"
 #include "platform/portable/portable.h"
+#include "process/memory_scan.h"
 #include "registry/data_files.h"
+#include "registry/scan.h"
 #include "toolkit/application.h"
 #include "toolkit/headless/headless_backend.h"
 
@@ -108,7 +110,25 @@ class Program : public ::testing::Test {
   tk::Button& Button(const std::string& name) { return Find<tk::Button>(name); }
   tk::CheckBox& Box(const std::string& name) { return Find<tk::CheckBox>(name); }
   // The page the main window shows, by name.
-  std::string PageShown() { return velmain->silnik.ActivePage()->Name(); }
+  std::string PageShown() { return Find<tk::PageBook>("silnik").ActivePage()->Name(); }
+  // A check box set as a person sets it, with the space bar: its setting
+  // follows, and no mouse handler runs.
+  void Tick(const std::string& name, bool on) {
+    if (Box(name).Checked() != on) Box(name).UserToggle();
+  }
+
+  // The scans, each under the scan gate as the program runs them.
+  void FullRegistryScan() {
+    velmain->protection().Gate().Run(registry::ScanRequest::FullScan,
+                                     [this] { registry::RegistryScan(velmain->protection()).FullRegistryScan(); });
+  }
+  void ExitScan() {
+    velmain->protection().Gate().Run(registry::ScanRequest::ExitScan, [this] { velmain->protection().ExitScan(); });
+  }
+  void ScanMemory() {
+    velmain->protection().Gate().Run(registry::ScanRequest::MemoryScan,
+                                     [this] { velmain->protection().MemoryScan(); });
+  }
 
   // A mouse message from the tray icon, as the shell sends it.
   void TrayMouse(uintptr_t message) {

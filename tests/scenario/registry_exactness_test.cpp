@@ -29,7 +29,7 @@ class RegistryExactness : public RegistryProgram {
   int Rescan(std::initializer_list<Reply> replies) {
     const int before = Alerts();
     AnswerAlerts(replies);
-    velmain->FullRegistryScan();
+    FullRegistryScan();
     backend.RunUntilIdle();
     return Alerts() - before;
   }

@@ -24,7 +24,7 @@ class RegistryLists : public RegistryProgram {
               "[0]\r\nsciezka=C:\\Shared\\shared.exe\r\n[1]\r\nsciezka=C:\\Bad\\bad.exe\r\n");
     Configure("");
     StartAnswering();
-    velmain->silnik.ShowPage(velmain->listy);
+    Find<tk::PageBook>("silnik").ShowPage(Find<tk::Page>("listy"));
     velmain->RefreshLists();
     backend.ClearBoxes();
   }
@@ -110,13 +110,13 @@ TEST_F(RegistryLists, NothingIsErasedWithoutASelectionAnOkOrAMatchButTheListsAre
 
 TEST_F(RegistryLists, AnEntryTakenOffTheWhiteListIsAskedAboutAgain) {
   sys.registry.Set(RootKey::LocalMachine, kRun, "Shared", platform::RegValue{1, kShared});
-  velmain->ScanLocalMachineRun();
+  ExitScan();
   ASSERT_EQ(Alerts(), 0);
 
-  velmain->silnik.ShowPage(velmain->listy);
+  Find<tk::PageBook>("silnik").ShowPage(Find<tk::Page>("listy"));
   Remove(List("list_pozwolonych"), Button("Button18"), kShared, {tk::ModalResult::Ok});
   AnswerAlerts({R::Allow});
-  velmain->ScanLocalMachineRun();
+  ExitScan();
   EXPECT_EQ(Alerts(), 1);
   EXPECT_EQ(WhiteSlot(0), kShared);
 }

@@ -34,11 +34,11 @@ TEST_F(RegistryNesting, EveryKindOfRequestWaitsForTheRunningScan) {
     std::function<void(app::Tvelmain&)> request;
   } cases[] = {
       {"Scan now (also the hourly tick and the change reaction)", [](app::Tvelmain& w) { w.ScanNow(); }},
-      {"full scan", [](app::Tvelmain& w) { w.FullRegistryScan(); }},
-      {"exit scan", [](app::Tvelmain& w) { w.ScanLocalMachineRun(); }},
+      {"full scan", [this](app::Tvelmain&) { FullRegistryScan(); }},
+      {"exit scan", [this](app::Tvelmain&) { ExitScan(); }},
   };
   StartAnswering();
-  Box("skanuj_rejestr").SetChecked(true);
+  Tick("skanuj_rejestr", true);
   for (const Case& c : cases) {
     sys.registry.Open(RootKey::LocalMachine, kRun, platform::Access::ReadWrite)->DeleteValue("Second");
     WriteList(testing_support::kWhiteListPath, "");
@@ -46,7 +46,7 @@ TEST_F(RegistryNesting, EveryKindOfRequestWaitsForTheRunningScan) {
     backend.ClearBoxes();
     DuringFirstAlert([&] { c.request(*velmain); });
     AnswerAlerts({R::Allow, R::Allow});
-    velmain->ScanLocalMachineRun();
+    ExitScan();
 
     ASSERT_EQ(Alerts(), 2) << c.what;
     EXPECT_EQ(shown[0].name, "First") << c.what;
@@ -56,23 +56,23 @@ TEST_F(RegistryNesting, EveryKindOfRequestWaitsForTheRunningScan) {
     EXPECT_TRUE(Boxes().empty()) << c.what;
     EXPECT_EQ(WhiteSlot(0), "C:\\first.exe") << c.what;
     EXPECT_EQ(WhiteSlot(1), "C:\\second.exe") << c.what;
-    EXPECT_FALSE(velmain->scan_gate.Busy());
+    EXPECT_FALSE(velmain->protection().Gate().Busy());
   }
 }
 
 TEST_F(RegistryNesting, WaitingScansAreDroppedWhenTheProgramEnds) {
   StartAnswering();
-  Box("skanuj_rejestr").SetChecked(true);
+  Tick("skanuj_rejestr", true);
   DuringFirstAlert([&] {
     velmain->ScanNow();
     velmain->ExitProgram();  // "Exit program" on the tray menu
   });
-  velmain->ScanLocalMachineRun();
+  ExitScan();
   EXPECT_EQ(Alerts(), 1);
   // The alert the ending closed is no lost answer to report.
   EXPECT_TRUE(Boxes().empty());
   EXPECT_TRUE(app.Terminated());
-  EXPECT_FALSE(velmain->scan_gate.Busy());
+  EXPECT_FALSE(velmain->protection().Gate().Busy());
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ class RegistryPlaces : public RegistryProgram {
   }
   void Recover() {
     backend.AnswerBoxes({tk::ModalResult::Ok, tk::ModalResult::Yes});
-    velmain->ShowPage(velmain->rejestr);
+    velmain->ShowPage(Find<tk::Page>("rejestr"));
     velmain->RefreshLists();
     ASSERT_TRUE(backend.Select(List("list_rejestr"), 0));
     ASSERT_TRUE(backend.Click(Button("Button9")));
@@ -175,7 +175,7 @@ TEST_F(StartupFolders, ShortcutsAndFilesAreAskedAboutByTheirCommandsAndTrashedOn
 
   // "Recover" on the Trashcan page puts it back where it was.
   backend.AnswerBoxes({tk::ModalResult::Ok});
-  velmain->ShowPage(velmain->smietnik);
+  velmain->ShowPage(Find<tk::Page>("smietnik"));
   velmain->RefreshLists();
   ASSERT_TRUE(backend.Select(List("list_smietnik"), 0));
   ASSERT_TRUE(backend.Click(Button("Button10")));
@@ -190,14 +190,14 @@ TEST_F(StartupFolders, TheLiveTestWatchesEveryKeyAndTheFolders) {
   Put(kStartup, "existing.exe");
   SetWhiteSlot(0, std::string(kStartup) + "\\existing.exe");
   app::Tvelmain& w = StartAnswering();
-  ASSERT_TRUE(w.Watching());
+  ASSERT_TRUE(w.protection().Watching());
   int questions = 0;
   backend.box_answerer = [&](const tk::headless::BoxRecord& box) {
     if (box.text == "Protected part of system registry was changed. Do you want to scan the registry now?") ++questions;
     return tk::ModalResult::No;
   };
   auto reported = [&](const std::function<void()>& change) {
-    w.StartMonitor();
+    w.protection().Start();
     const int before = questions;
     change();
     return backend.WaitForSynchronize(5000) && (backend.RunUntilIdle(), questions == before + 1);
@@ -221,7 +221,7 @@ TEST_F(StartupFolders, AFolderThatCannotBeListedIsTold) {
   sys.files.DenyListing(kStartup);
   AnswerAlerts({R::Allow});
   StartAnswering();
-  velmain->FullRegistryScan();
+  FullRegistryScan();
   ASSERT_EQ(Alerts(), 1);
   EXPECT_EQ(shown[0].name, "tool.exe");
   EXPECT_EQ(Boxes(), std::vector<std::string>{std::string("Veltrane may not read the folder ") + kStartup +
@@ -238,18 +238,18 @@ TEST_F(StartupFolders, TheProgramsOwnMovesRaiseNoQuestion) {
   app::Tvelmain& w = StartAnswering();
   ASSERT_EQ(Alerts(), 1);
   ASSERT_FALSE(sys.files.Exists(std::string(kStartup) + "\\tool.exe"));
-  ASSERT_TRUE(w.Watching());
+  ASSERT_TRUE(w.protection().Watching());
   backend.ClearBoxes();
 
   backend.AnswerBoxes({tk::ModalResult::Ok});
-  w.ShowPage(w.smietnik);
+  w.ShowPage(Find<tk::Page>("smietnik"));
   w.RefreshLists();
   ASSERT_TRUE(backend.Select(List("list_smietnik"), 0));
   ASSERT_TRUE(backend.Click(Button("Button10")));
   backend.RunUntilIdle();
   ASSERT_TRUE(sys.files.Exists(std::string(kStartup) + "\\tool.exe"));
   EXPECT_FALSE(backend.WaitForSynchronize(300)) << "its own move was reported";
-  EXPECT_TRUE(w.Watching());
+  EXPECT_TRUE(w.protection().Watching());
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ class RegistryScan : public RegistryProgram {
   // Runs one scan of the machine-wide Run key; the number of alerts it showed.
   int ScanRun() {
     const int before = Alerts();
-    velmain->ScanLocalMachineRun();
+    ExitScan();
     backend.RunUntilIdle();
     return Alerts() - before;
   }
@@ -72,7 +72,7 @@ TEST_F(RegistryScan, EachUnknownEntryIsShownWithItsDetails) {
   EXPECT_EQ(WhiteSlot(3), "C:once.exe");
   EXPECT_EQ(WhiteSlot(4, "nazwa"), "Mine");
   EXPECT_EQ(WhiteSlot(4, "sekcja"), "HKLM_run");
-  EXPECT_EQ(velmain->silnik.ActivePage(), &velmain->glowna);
+  EXPECT_EQ(Find<tk::PageBook>("silnik").ActivePage(), &Find<tk::Page>("glowna"));
 
   // Everything is known now: a second start asks nothing.
   shown.clear();
@@ -201,7 +201,7 @@ TEST_F(RegistryScan, AnAlertClosedWithoutAnAnswerChangesNothing) {
   // Asked again next time.
   shown.clear();
   AnswerAlerts({R::Allow, R::Allow});
-  velmain->FullRegistryScan();
+  FullRegistryScan();
   EXPECT_EQ(Alerts(), 2);
 }
 
@@ -233,7 +233,7 @@ TEST_F(RegistryScan, AMissingKeyHoldsNoEntries) {
   EXPECT_TRUE(Boxes().empty());
   EXPECT_FALSE(app.Terminated());
   EXPECT_FALSE(sys.registry.KeyExists(RootKey::CurrentUser, kRunOnce));
-  EXPECT_EQ(velmain->silnik.ActivePage(), &velmain->glowna);
+  EXPECT_EQ(Find<tk::PageBook>("silnik").ActivePage(), &Find<tk::Page>("glowna"));
 }
 
 // A key Windows refuses is a finding for an administrator's copy, told once
@@ -252,8 +252,8 @@ TEST_P(RefusedKey, IsToldOnceOrEndsACopyWithoutAdministratorsRights) {
   sys.registry.DenyAccess(RootKey::LocalMachine, kRunOnce);
   backend.ClearBoxes();
   AnswerAlerts({R::Allow, R::Allow});
-  velmain->FullRegistryScan();
-  velmain->FullRegistryScan();  // told once per run
+  FullRegistryScan();
+  FullRegistryScan();  // told once per run
   if (admin) {
     EXPECT_EQ(Alerts(), 2);
     EXPECT_EQ(Boxes(), std::vector<std::string>{
@@ -322,7 +322,7 @@ TEST_F(RegistryScan, AValueNamedWithANulIsAskedAboutDeletedAndRecoveredWhole) {
   EXPECT_TRUE(HasValue("Up"));
 
   backend.AnswerBoxes({tk::ModalResult::Ok});
-  velmain->ShowPage(velmain->rejestr);
+  velmain->ShowPage(Find<tk::Page>("rejestr"));
   velmain->RefreshLists();
   ASSERT_TRUE(backend.Select(List("list_rejestr"), 0));
   ASSERT_TRUE(backend.Click(Button("Button9")));
@@ -348,7 +348,7 @@ TEST_F(RegistryScan, TheProgressBarFollowsTheValues) {
     EXPECT_EQ(bar.Max(), c.max) << c.values;
     EXPECT_EQ(bar.Position(), c.max) << c.values;
   }
-  EXPECT_EQ(velmain->silnik.ActivePage(), &velmain->skan);
+  EXPECT_EQ(Find<tk::PageBook>("silnik").ActivePage(), &Find<tk::Page>("skan"));
 }
 
 TEST_F(RegistryScan, AnEntryTheWhiteListCannotHoldIsSaidAndTheScanGoesOn) {
@@ -391,12 +391,12 @@ TEST_F(RegistryScan, ScanNowRunsWhatItsOptionsAsk) {
   Configure("", "skanuj_rejestr=0");
   StartAnswering();
 
-  velmain->silnik.ShowPage(velmain->skan);
+  Find<tk::PageBook>("silnik").ShowPage(Find<tk::Page>("skan"));
   ASSERT_TRUE(backend.Click(Button("Button11")));
   backend.RunUntilIdle();
   EXPECT_EQ(Alerts(), 0);
 
-  Box("skanuj_rejestr").SetChecked(true);
+  Tick("skanuj_rejestr", true);
   AnswerAlerts({R::Allow});
   ASSERT_TRUE(backend.Click(Button("Button11")));
   backend.RunUntilIdle();

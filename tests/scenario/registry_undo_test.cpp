@@ -48,7 +48,7 @@ class RegistryUndo : public RegistryProgram {
   // "Registry", then "Recover" on line index, answering the boxes in turn.
   void Recover(int index, std::initializer_list<ModalResult> answers) {
     Click(Button("Button25"));
-    ASSERT_EQ(velmain->silnik.ActivePage(), &velmain->rejestr);
+    ASSERT_EQ(Find<tk::PageBook>("silnik").ActivePage(), &Find<tk::Page>("rejestr"));
     ASSERT_TRUE(backend.Select(List("list_rejestr"), index));
     backend.RunUntilIdle();
     backend.AnswerBoxes(answers);
@@ -65,7 +65,7 @@ class RegistryUndo : public RegistryProgram {
   std::string Stats(int slot, const char* key = "wartosc") { return Slot(testing_support::kStatisticsPath, slot, key); }
   void Rescan(std::initializer_list<Reply> replies) {
     AnswerAlerts(replies);
-    velmain->FullRegistryScan();
+    FullRegistryScan();
     backend.RunUntilIdle();
   }
 };
@@ -191,7 +191,7 @@ TEST_F(RegistryUndo, WhatCannotBeRecordedIsSaidBeforeTheValueGoes) {
       return ModalResult::Ok;
     };
     AnswerAlerts({R::Delete});
-    velmain->ScanLocalMachineRun();
+    ExitScan();
     backend.RunUntilIdle();
     EXPECT_TRUE(there_when_said);
     EXPECT_FALSE(HasValue(c.name)) << "deleted all the same";
@@ -224,10 +224,10 @@ TEST_F(RegistryUndo, TheProgramsOwnRecoveryIsNoChangeToAskAbout) {
   Configure("auto_skan_rejestru=1\r\nauto_skan_zywy=1");
   AnswerAlerts({R::Delete});
   app::Tvelmain& w = StartAnswering();
-  ASSERT_TRUE(w.mon_HKLM.Watching());
+  ASSERT_TRUE(w.protection().Watching());
   Recover(0, {});
   EXPECT_TRUE(HasValue("App"));
-  EXPECT_TRUE(w.mon_HKLM.Watching());
+  EXPECT_TRUE(w.protection().Watching());
   // Another program's change afterwards is asked about, and it is the only one.
   backend.box_answerer = [](const tk::headless::BoxRecord&) { return ModalResult::No; };
   Put(RootKey::LocalMachine, kRun, "Other", Typed(ValueType::Sz, "C:\\other.exe"));
@@ -303,8 +303,8 @@ TEST_F(RegistryUndo, TheDoctorRepairsThe32BitViewOnTheSameBar) {
   EXPECT_EQ(Get(RootKey::LocalMachine, kRun32, "W")->type, uint32_t(ValueType::ExpandSz));
   EXPECT_EQ(Get(RootKey::LocalMachine, kRun32, "Args")->data, "\"C:\\a.exe\" -x");
   ASSERT_TRUE(w.doktor);
-  EXPECT_EQ(w.doktor->postep.Max(), 2);
-  EXPECT_EQ(w.doktor->postep.Position(), 2);
+  EXPECT_EQ(static_cast<tk::ProgressBar*>(w.doktor->FindChild("postep"))->Max(), 2);
+  EXPECT_EQ(static_cast<tk::ProgressBar*>(w.doktor->FindChild("postep"))->Position(), 2);
 }
 
 }  // namespace

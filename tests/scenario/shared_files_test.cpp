@@ -95,7 +95,7 @@ TEST_F(SharedTrashcan, RecoverLeavesARecordThatAnotherCopyChangedMeanwhile) {
     return box.answer;
   };
   velmain->RefreshLists();
-  Press(velmain->smietnik, List("list_smietnik"), Button("Button10"), "C:\\Apps\\agent.exe");
+  Press(Find<tk::Page>("smietnik"), List("list_smietnik"), Button("Button10"), "C:\\Apps\\agent.exe");
   EXPECT_EQ(backend.BoxTexts().back(), "Item was moved back to its normal directory.");
   EXPECT_TRUE(FileThere("C:\\Apps\\agent.exe"));
   registry::IniStore can(sys.files, testing_support::kTrashcanListPath);

@@ -75,7 +75,7 @@ TEST_F(Startup, FirstStartWithNoFiles) {
     EXPECT_FALSE(sys.files.Exists(std::string("C:\\Windows\\") + untouched)) << untouched;
 
   EXPECT_EQ(AutoRunValue(), kQuotedExePath);
-  EXPECT_EQ(w.status.Caption(), "System Protection: 55%");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 55%");
   EXPECT_EQ(PageShown(), "glowna");
   EXPECT_EQ(Find<tk::Label>("wersja").Caption(), "1.0");
   EXPECT_EQ(w.ProgramVersion, "1.0");
@@ -106,7 +106,7 @@ TEST_F(Startup, TheLogOnTaskFollowsTheSettingOnceTheStartUpHasEnded) {
   const std::string task = components::LogonTaskName(*sys.system.UserSid());
   Start();
   EXPECT_EQ(sys.system.LogonTask(task), std::optional<std::string>(kExePath));
-  EXPECT_EQ(velmain->status.Caption(), "System Protection: 55%");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 55%");
   // Someone else's task of that name goes when the setting is off.
   WriteFile(kConfigPath, Config(false, false, false, false, false, false));
   Restart();
@@ -122,24 +122,24 @@ TEST_F(Startup, OutsideProgramFilesItStartsWithWindowsWithoutFullRightsAndSaysSo
   sys.system.SetRunsElevated(true);
   sys.system.SetExePath(kDownloaded);
   Start();
-  EXPECT_EQ(velmain->status.Caption(), kText);
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), kText);
   EXPECT_EQ(sys.system.LogonTask(components::LogonTaskName(*sys.system.UserSid())), std::nullopt);
   EXPECT_TRUE(AutoRunValue());  // the Run value starts it
   Restart();
-  EXPECT_EQ(velmain->status.Caption(), kText);
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), kText);
   // With the setting off there is nothing to say.
   WriteFile(kConfigPath, Config(false, true, false, false, false, false));
   Restart();
-  EXPECT_EQ(velmain->status.Caption(), "System Protection: 25%");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 25%");
 }
 
 TEST_F(Startup, SecondStartShowsNoFirstRunMessages) {
   Start();
   ASSERT_EQ(backend.Boxes().size(), 4u);
-  app::Tvelmain& w = Restart();
+  Restart();
   EXPECT_THAT(backend.BoxTexts(), ElementsAre());
   EXPECT_EQ(ReadFile(kConfigPath), kFirstRunConfig);
-  EXPECT_EQ(w.status.Caption(), "System Protection: 55%");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 55%");
   EXPECT_EQ(AutoRunValue(), kQuotedExePath);
 }
 
@@ -148,7 +148,7 @@ TEST_F(Startup, EveryOptionOff) {
   app::Tvelmain& w = Start();
   EXPECT_THAT(backend.BoxTexts(), ElementsAre());
   EXPECT_THAT(Done(), ElementsAre("doctor"));
-  EXPECT_EQ(w.status.Caption(), "System Protection: 0%");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 0%");
   EXPECT_TRUE(w.Timer1.Enabled());
   EXPECT_FALSE(w.skan_1h.Enabled());
   for (tk::CheckBox* box : {&Box("auto_start"), &Box("auto_skan_rejestru"), &Box("auto_skan_pamieci"), &Box("auto_skan_koncowy"),
@@ -167,7 +167,7 @@ TEST_F(Startup, EveryOptionOn) {
   EXPECT_THAT(backend.BoxTexts(), ElementsAre());
   EXPECT_THAT(Done(), ElementsAre("doctor", "Scanning done.", "Full registry scan complete",
                                   "Memory scanning done."));
-  EXPECT_EQ(w.status.Caption(), "System Protection: 100%");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 100%");
   EXPECT_TRUE(w.Timer1.Enabled());
   EXPECT_TRUE(w.skan_1h.Enabled());
 }
@@ -261,11 +261,11 @@ TEST_F(Startup, AfterTheNoRightsExitTheProgramStaysUnregistered) {
   std::string config = kFirstRunConfig;
   config.replace(config.find("auto_start=1"), 12, "auto_start=0");
   WriteFile(kConfigPath, config);
-  app::Tvelmain& w = Start();
+  Start();
   EXPECT_THAT(backend.BoxTexts(), ElementsAre());
   EXPECT_FALSE(Box("auto_start").Checked());
   EXPECT_EQ(AutoRunValue(), std::nullopt);
-  EXPECT_EQ(w.status.Caption(), "System Protection: 25%");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 25%");
 }
 
 TEST_F(Startup, NoRightsExitEndsTheProgramEvenWhenTheSettingCannotBeWritten) {

@@ -52,11 +52,11 @@ class UpdatePage : public Program {
   // Runs the download's hand-overs until it has ended (bounded, in case it never does).
   void RunDownload() {
     auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (velmain->update.get_file.Busy() && std::chrono::steady_clock::now() < limit) {
+    while (Find<app::UpdatePage>("update").get_file.Busy() && std::chrono::steady_clock::now() < limit) {
       backend.WaitForSynchronize(100);
       backend.RunUntilIdle();
     }
-    ASSERT_FALSE(velmain->update.get_file.Busy());
+    ASSERT_FALSE(Find<app::UpdatePage>("update").get_file.Busy());
   }
   std::vector<std::string> Labels() {
     return {Find<tk::Label>("updwersja").Caption(), Find<tk::Label>("updrozmiar").Caption(), Find<tk::Label>("updrelease").Caption()};
@@ -65,13 +65,13 @@ class UpdatePage : public Program {
 
 TEST_F(UpdatePage, ANewerUpdateFillsTheDetailsAndEnablesDownload) {
   server.Route("/veltrane/update.txt", Text(200, kNewer));
-  app::Tvelmain& w = StartWithSite();
+  StartWithSite();
   EXPECT_FALSE(Button("downloadbtn").Enabled());
   Check();
   EXPECT_THAT(backend.BoxTexts(), ::testing::IsEmpty());
   EXPECT_TRUE(Button("downloadbtn").Enabled());
   EXPECT_THAT(Labels(), ElementsAre("1.1", "1.2 MB", "2024-06-01"));
-  EXPECT_EQ(w.silnik.ActivePage(), &w.update);
+  EXPECT_EQ(Find<tk::PageBook>("silnik").ActivePage(), &Find<tk::Page>("update"));
   EXPECT_EQ(ReadFile("C:\\Windows\\temp.vlt"), "[veltrane]\r\nwersja=1.0\r\nupdate=6\r\n");
   EXPECT_EQ(ReadFile("C:\\QuorvikUpdate.txt"), kNewer);
   ASSERT_TRUE(server.WaitForRequests(1));
@@ -111,12 +111,12 @@ TEST_F(UpdatePage, DownloadFollowsTheProgressShowsTheArchiveInExplorerAndEnds) {
   server.Route("/veltrane/update.txt", Text(200, kNewer));
   server.Route("/veltrane/veltraneupdate.zip", Text(200, archive));
   std::vector<std::pair<int, int>> bar;
-  app::Tvelmain& w = StartWithSite();
+  StartWithSite();
   Check();
   // Explorer is the Windows folder's, wherever Windows says that is.
   sys.processes.SetWindowsFolder("D:\\WINNT");
   // The bar as each block's hand-over has left it.
-  w.update.get_file.OnProgress = [&, own = w.update.get_file.OnProgress](update::THTTPGet* sender, int32_t total,
+  Find<app::UpdatePage>("update").get_file.OnProgress = [&, own = Find<app::UpdatePage>("update").get_file.OnProgress](update::THTTPGet* sender, int32_t total,
                                                                         int32_t readed) {
     own(sender, total, readed);
     bar.emplace_back(Find<tk::ProgressBar>("sciaganie").Max(), Find<tk::ProgressBar>("sciaganie").Position());

@@ -55,9 +55,9 @@ TEST_F(Program, WindowComesUpRolledUpOnTheMainPageWithItsTextsAtCreation) {
   EXPECT_EQ(w.Border(), tk::BorderStyle::Single);
   EXPECT_EQ(w.BorderIcons(), tk::kSystemMenu | tk::kMinimize);
   EXPECT_EQ(w.Position(), tk::FormPosition::ScreenCenter);
-  EXPECT_EQ(w.silnik.ActivePage(), &w.glowna);
+  EXPECT_EQ(Find<tk::PageBook>("silnik").ActivePage(), &Find<tk::Page>("glowna"));
   EXPECT_EQ(Find<tk::Label>("wersja").Caption(), "Loading...");
-  EXPECT_EQ(w.status.Caption(), "  Loading program... please be patient...");
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "  Loading program... please be patient...");
   EXPECT_EQ(Find<tk::Label>("pomoc").Caption(), kDefaultHelp);
   EXPECT_FALSE(Box("skanuj_cicho").Visible());
   EXPECT_FALSE(Box("skanuj_cicho").Enabled());
@@ -90,7 +90,7 @@ TEST_F(View, HoverHelpFollowsTheMouseAndOnlyTheListedControlsChangeIt) {
       {&Box("auto_start"), kAutoStartHelp},
       {&Find("haslo"), kAutoStartHelp},  // the tagline has no help of its own
       {w, kDefaultHelp},                 // the window's background restores it
-      {&w->status, status_help},
+      {&Find<components::TProPanel>("status"), status_help},
       {&Box("auto_skan_co_godzine"), status_help},
       {&Button("Button8"), status_help},
       {&Find("glowna_gora_tytul"), status_help},
@@ -113,26 +113,26 @@ TEST_F(View, HoverHelpFollowsTheMouseAndOnlyTheListedControlsChangeIt) {
 }
 
 TEST_F(View, HoverHelpOnOtherPagesLeavesTheirPanelsSilent) {
-  w->ShowPage(w->pamiec);
+  w->ShowPage(Find<tk::Page>("pamiec"));
   Hover(Find<tk::Label>("Label3"));
   const std::string warning =
       "Beware everything on this page!!! Remember, that you are using this program at your risk.";
   EXPECT_EQ(Help(), warning);
   Hover(Find("pamiec_panel"));
-  Hover(w->pamiec);
+  Hover(Find<tk::Page>("pamiec"));
   EXPECT_EQ(Help(), warning);
 
-  w->silnik.ShowPage(w->skan);
+  Find<tk::PageBook>("silnik").ShowPage(Find<tk::Page>("skan"));
   Hover(Button("Button12"));  // "Cancel"
   Hover(Find("skan_tytul"));
   EXPECT_EQ(Help(), warning);
 
-  w->silnik.ShowPage(w->update);
+  Find<tk::PageBook>("silnik").ShowPage(Find<tk::Page>("update"));
   for (tk::Control* c : {&Find("Button24"), &Find("sciaganie"), &Find("update_panel")})
     Hover(*c);
   EXPECT_EQ(Help(), warning);
 
-  w->silnik.ShowPage(w->listy);
+  Find<tk::PageBook>("silnik").ShowPage(Find<tk::Page>("listy"));
   Hover(List("list_zabronionych"));
   EXPECT_EQ(Help(), "Shows all the programs that waste your system resources.");
 }
@@ -143,14 +143,14 @@ TEST_F(View, NavigationButtonsShowTheirPages) {
     tk::Page* page;
   };
   const Step steps[] = {
-      {&Button("Button4"), &w->skan},  {&Button("Button16"), &w->pamiec}, {&Button("Button5"), &w->smietnik}, {&Button("Button17"), &w->listy},
-      {&Button("Button8"), &w->update}, {&Button("Button3"), &w->glowna}, {&Button("Button1"), &w->skan},
+      {&Button("Button4"), &Find<tk::Page>("skan")},  {&Button("Button16"), &Find<tk::Page>("pamiec")}, {&Button("Button5"), &Find<tk::Page>("smietnik")}, {&Button("Button17"), &Find<tk::Page>("listy")},
+      {&Button("Button8"), &Find<tk::Page>("update")}, {&Button("Button3"), &Find<tk::Page>("glowna")}, {&Button("Button1"), &Find<tk::Page>("skan")},
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(s.button->Name());
     Click(*s.button);
-    EXPECT_EQ(w->silnik.ActivePage(), s.page);
-    for (tk::Page* p : w->silnik.Pages()) EXPECT_EQ(p->Visible(), p == s.page) << p->Name();
+    EXPECT_EQ(Find<tk::PageBook>("silnik").ActivePage(), s.page);
+    for (tk::Page* p : Find<tk::PageBook>("silnik").Pages()) EXPECT_EQ(p->Visible(), p == s.page) << p->Name();
   }
 }
 
@@ -159,12 +159,12 @@ TEST_F(View, ScanNowOnTheMainPageOnlyChangesThePage) {
                    platform::RegValue{uint32_t(platform::ValueType::Sz), "C:\\unknown\\unknown.exe"});
   const auto modals = backend.ModalForms().size();
   const auto boxes = backend.Boxes().size();
-  const std::string status = w->status.Caption();
+  const std::string status = Find<components::TProPanel>("status").Caption();
   Click(Button("Button1"));
-  EXPECT_EQ(w->silnik.ActivePage(), &w->skan);
+  EXPECT_EQ(Find<tk::PageBook>("silnik").ActivePage(), &Find<tk::Page>("skan"));
   EXPECT_EQ(backend.ModalForms().size(), modals);
   EXPECT_EQ(backend.Boxes().size(), boxes);
-  EXPECT_EQ(w->status.Caption(), status);
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), status);
   EXPECT_EQ(Find<tk::ProgressBar>("postep").Position(), 0);
 }
 

@@ -48,9 +48,10 @@ double ProcessSeconds() {
 int main() {
   tk::headless::HeadlessBackend backend;
   tk::Application app(backend);
-  const std::string list_path = TempListPath("places");
+  const std::string data_folder = TempDataFolder("places");
+  const std::string list_path = registry::DataPath(data_folder, registry::white_list::kDataFile);
   platform::win32::Win32Files files;
-  Win32BenchHost host(files, list_path, list_path + ".statistics");
+  Win32BenchHost host(files, data_folder);
   // Every value is asked about and left unanswered: each scan does the same work.
   host.answer = [](const registry::Question&) { return registry::Decision{}; };
 

@@ -32,9 +32,10 @@ std::string Known(int key, int i) { return "\"C:\\Program Files\\Vendor " + std:
 int main() {
   tk::headless::HeadlessBackend backend;
   tk::Application app(backend);
-  const std::string list_path = TempListPath("bench");
+  const std::string data_folder = TempDataFolder("bench");
+  const std::string list_path = registry::DataPath(data_folder, registry::white_list::kDataFile);
   platform::win32::Win32Files files;
-  Win32BenchHost host(files, list_path, list_path + ".statistics");
+  Win32BenchHost host(files, data_folder);
 
   // Known values in every fifth slot, strangers in all the others.
   std::string list;

@@ -50,9 +50,10 @@ double Timed(F f) {
 int main() {
   tk::win32::Win32Backend backend(GetModuleHandleW(nullptr));
   tk::Application app(backend);
-  const std::string list_path = TempListPath("slots");
+  const std::string data_folder = TempDataFolder("slots");
+  const std::string list_path = registry::DataPath(data_folder, registry::white_list::kDataFile);
   platform::win32::Win32Files files;
-  Win32BenchHost host(files, list_path, list_path + ".statistics");
+  Win32BenchHost host(files, data_folder);
 
   // Strangers up to slot 400, then the key's values, one per slot.
   std::string list;

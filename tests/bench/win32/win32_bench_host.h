@@ -8,17 +8,23 @@
 
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_files.h"
+#include "platform/win32/win32_network.h"
 #include "platform/win32/win32_processes.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_shell.h"
+#include "platform/win32/win32_system.h"
 #include "tests/bench/bench_scan_host.h"
 
-using Win32BenchHost =
-    BenchScanHost<platform::win32::Win32Registry, platform::win32::Win32Shell, platform::win32::Win32Processes>;
+using Win32BenchHost = BenchScanHost<platform::win32::Win32Registry, platform::win32::Win32Shell,
+                                     platform::win32::Win32Processes, platform::win32::Win32System,
+                                     platform::win32::Win32Network>;
 
-// "<temporary folder>\veltrane-<name>-<process id>.vlt"
-inline std::string TempListPath(const std::string& name) {
+// "<temporary folder>\veltrane-<name>-<process id>", made for the data files.
+inline std::string TempDataFolder(const std::string& name) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
-  return platform::win32::Utf8(temp) + "veltrane-" + name + "-" + std::to_string(GetCurrentProcessId()) + ".vlt";
+  const std::string folder =
+      platform::win32::Utf8(temp) + "veltrane-" + name + "-" + std::to_string(GetCurrentProcessId());
+  CreateDirectoryW(platform::win32::Wide(folder).c_str(), nullptr);
+  return folder;
 }
