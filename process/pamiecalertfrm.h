@@ -23,6 +23,7 @@ class Tpamiecalert : public tk::Form {
   // without an answer.
   registry::Decision Ask();
 
+ private:
   void Button1Click();  // "Stop!"
   void Button2Click();  // "Allow working"
 
@@ -41,7 +42,6 @@ class Tpamiecalert : public tk::Form {
   tk::Button Button2{this, "Button2"};
   tk::Button Button1{this, "Button1"};
 
- private:
   void BuildLayout();
   const bool forbidden_by_policy_;
   registry::Decision decision_;

@@ -19,6 +19,7 @@ class Trejestralert : public tk::Form {
   // of forbidden processes"; Unanswered when it was closed without one.
   Decision Ask();
 
+ private:
   void Button1Click();  // "Allow"
   void Button2Click();  // "Delete"
 
@@ -41,7 +42,6 @@ class Trejestralert : public tk::Form {
   tk::Button Button1{this, "Button1"};
   tk::Button Button2{this, "Button2"};
 
- private:
   void BuildLayout();
   void Answered(Answer answer);
   Decision decision_;

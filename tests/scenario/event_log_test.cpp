@@ -3,6 +3,7 @@
 // them changes nothing in what the program does.
 #include <gmock/gmock.h>
 
+#include "tests/support/child.h"
 #include "registry/events.h"
 #include "tests/scenario/process_fixture.h"
 #include "tests/scenario/registry_fixture.h"
@@ -36,7 +37,7 @@ TEST_F(RegistryEvents, EachAnswerIsLoggedOnlyForWhatReallyHappened) {
       "\"Shifty\"=\"C:\\\\Apps\\\\shifty.exe\"\n");
   // Shifty changes while it is asked about, so it stays.
   on_alert = [this](registry::Trejestralert& alert) {
-    if (alert.nazwa_klucza.Caption() == "Shifty")
+    if (Child<tk::Label>(alert, "nazwa_klucza").Caption() == "Shifty")
       sys.registry.Set(platform::RootKey::LocalMachine, kRun, "Shifty",
                        platform::RegValue{uint32_t(platform::ValueType::Sz), "C:\\Apps\\other.exe"});
   };

@@ -4,6 +4,7 @@
 // do their work without the foreground; and a few smaller promises.
 #include <gmock/gmock.h>
 
+#include "tests/support/child.h"
 #include "process/pamiecalertfrm.h"
 #include "registry/data_files.h"
 #include "registry/doktorfrm.h"
@@ -71,11 +72,11 @@ class Lifecycle : public Program {
     if (backend.ModalForms().size() != modals_seen_) {
       modals_seen_ = backend.ModalForms().size();
       if (auto* r = dynamic_cast<registry::Trejestralert*>(&form)) {
-        alerts.push_back({"rejestralert", r->nazwa_klucza.Caption(), app.ModalDepth()});
-        rows.push_back({r->sekcja_rejestru.Caption(), r->nazwa_klucza.Caption(), r->wartosc_klucza.Caption(),
-                        r->sciezka_pliku.Caption(), r->nazwa_pliku.Caption()});
+        alerts.push_back({"rejestralert", Child<tk::Label>(*r, "nazwa_klucza").Caption(), app.ModalDepth()});
+        rows.push_back({Child<tk::Label>(*r, "sekcja_rejestru").Caption(), Child<tk::Label>(*r, "nazwa_klucza").Caption(), Child<tk::Label>(*r, "wartosc_klucza").Caption(),
+                        Child<tk::Label>(*r, "sciezka_pliku").Caption(), Child<tk::Label>(*r, "nazwa_pliku").Caption()});
       } else if (auto* p = dynamic_cast<process::Tpamiecalert*>(&form)) {
-        alerts.push_back({"pamiecalert", p->sciezka_pliku.Caption(), app.ModalDepth()});
+        alerts.push_back({"pamiecalert", Child<tk::Label>(*p, "sciezka_pliku").Caption(), app.ModalDepth()});
       }
     }
     return on_modal && on_modal(form);
@@ -202,11 +203,11 @@ TEST_F(Lifecycle, ScanNowDuringTheStartupMemoryScanWaitsForIt) {
     if (auto* p = dynamic_cast<process::Tpamiecalert*>(&form)) {
       // A click on "Scan now" while the memory scan asks.
       backend.Post([this] { velmain->ScanNow(); });
-      Press(p->Button1);  // "Stop!"
+      Press(Child<tk::Button>(*p, "Button1"));  // "Stop!"
       return true;
     }
     if (auto* r = dynamic_cast<registry::Trejestralert*>(&form)) {
-      Press(r->Button1);  // "Allow"
+      Press(Child<tk::Button>(*r, "Button1"));  // "Allow"
       return true;
     }
     return false;
@@ -250,7 +251,7 @@ TEST_P(Closing, TheExitScanRunsAfterTheRunningScanThenTheProgramEnds) {
       return true;
     }
     if (auto* r = dynamic_cast<registry::Trejestralert*>(&form)) {
-      Press(r->Button1);
+      Press(Child<tk::Button>(*r, "Button1"));
       return true;
     }
     return false;
@@ -297,7 +298,7 @@ TEST_F(Lifecycle, DuringTheExitScanNothingElseStartsAndAnotherCloseChangesNothin
       backend.Post([&w] { w.ScanNow(); });
       return true;
     }
-    Press(r->Button1);
+    Press(Child<tk::Button>(*r, "Button1"));
     return true;
   };
   backend.CloseBox(w);
@@ -317,7 +318,7 @@ TEST_F(Lifecycle, WithoutTheForegroundTheDoctorRepairsAndClosesAndTheAlertIsFill
   backend.refuse_activation = true;
   AddRunValue("Quoted", "\"C:\\Apps\\quoted.exe\"");
   on_modal = [this](tk::Form& form) {
-    if (auto* r = dynamic_cast<registry::Trejestralert*>(&form)) Press(r->Button1);
+    if (auto* r = dynamic_cast<registry::Trejestralert*>(&form)) Press(Child<tk::Button>(*r, "Button1"));
     return dynamic_cast<registry::Trejestralert*>(&form) != nullptr;
   };
   app::Tvelmain& w = StartWith("auto_skan_rejestru=1");

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/child.h"
 #include "process/pamiecalertfrm.h"
 #include "registry/data_files.h"
 #include "tests/scenario/program.h"
@@ -77,15 +78,15 @@ class ProcessProgram : public Program {
     if (!alert || steps_.empty()) return false;
     if (backend.ModalForms().size() != alerts_seen_) {  // a fresh alert
       alerts_seen_ = backend.ModalForms().size();
-      shown.push_back({alert->nazwa_pliku.Caption(), alert->sciezka_pliku.Caption(), alert->rozmiar_pliku.Caption()});
+      shown.push_back({Child<tk::Label>(*alert, "nazwa_pliku").Caption(), Child<tk::Label>(*alert, "sciezka_pliku").Caption(), Child<tk::Label>(*alert, "rozmiar_pliku").Caption()});
       if (while_asked) while_asked();
     }
     Step step = steps_.front();
     steps_.pop_front();
     switch (step) {
-      case Step::Tick: backend.Click(alert->usun); break;
-      case Step::Stop: backend.Click(alert->Button1); break;
-      case Step::Allow: backend.Click(alert->Button2); break;
+      case Step::Tick: backend.Click(Child<tk::CheckBox>(*alert, "usun")); break;
+      case Step::Stop: backend.Click(Child<tk::Button>(*alert, "Button1")); break;
+      case Step::Allow: backend.Click(Child<tk::Button>(*alert, "Button2")); break;
     }
     return true;
   }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/child.h"
 #include "registry/data_files.h"
 #include "registry/rejestralertfrm.h"
 #include "tests/scenario/program.h"
@@ -111,30 +112,30 @@ class RegistryProgram : public Program {
     if (!alert) return false;
     if (backend.ModalForms().size() != alerts_seen_) {  // a fresh alert
       alerts_seen_ = backend.ModalForms().size();
-      shown.push_back({alert->sekcja_rejestru.Caption(), alert->nazwa_klucza.Caption(),
-                       alert->wartosc_klucza.Caption(), alert->sciezka_pliku.Caption(),
-                       alert->nazwa_pliku.Caption(), alert->rozmiar_pliku.Caption(), app.ModalDepth()});
+      shown.push_back({Child<tk::Label>(*alert, "sekcja_rejestru").Caption(), Child<tk::Label>(*alert, "nazwa_klucza").Caption(),
+                       Child<tk::Label>(*alert, "wartosc_klucza").Caption(), Child<tk::Label>(*alert, "sciezka_pliku").Caption(),
+                       Child<tk::Label>(*alert, "nazwa_pliku").Caption(), Child<tk::Label>(*alert, "rozmiar_pliku").Caption(), app.ModalDepth()});
       if (on_alert) on_alert(*alert);
     }
     if (replies_.empty()) return false;  // left unanswered: closed by the backend
     const Reply reply = replies_.front();
     replies_.pop_front();
     switch (reply) {
-      case Reply::Allow: backend.Click(alert->Button1); break;
+      case Reply::Allow: backend.Click(Child<tk::Button>(*alert, "Button1")); break;
       case Reply::AllowTicked:
-        backend.Click(alert->zabron);
-        backend.Click(alert->Button1);
+        backend.Click(Child<tk::CheckBox>(*alert, "zabron"));
+        backend.Click(Child<tk::Button>(*alert, "Button1"));
         break;
-      case Reply::Delete: backend.AnswerBoxes({tk::ModalResult::Ok}); backend.Click(alert->Button2); break;
+      case Reply::Delete: backend.AnswerBoxes({tk::ModalResult::Ok}); backend.Click(Child<tk::Button>(*alert, "Button2")); break;
       case Reply::DeleteTicked:
-        backend.Click(alert->zabron);
+        backend.Click(Child<tk::CheckBox>(*alert, "zabron"));
         backend.AnswerBoxes({tk::ModalResult::Ok});
-        backend.Click(alert->Button2);
+        backend.Click(Child<tk::Button>(*alert, "Button2"));
         break;
       case Reply::DeleteCancel:
-        backend.Click(alert->zabron);
+        backend.Click(Child<tk::CheckBox>(*alert, "zabron"));
         backend.AnswerBoxes({tk::ModalResult::Cancel});
-        backend.Click(alert->Button2);
+        backend.Click(Child<tk::Button>(*alert, "Button2"));
         break;
       case Reply::CloseBox: backend.CloseBox(*alert); break;
     }

@@ -1,6 +1,7 @@
 // The registry alert: its window and what its rows show.
 #include <gtest/gtest.h>
 
+#include "tests/support/child.h"
 #include "registry/rejestralertfrm.h"
 #include "toolkit/application.h"
 #include "toolkit/headless/headless_backend.h"
@@ -16,8 +17,8 @@ class RegistryAlert : public ::testing::Test {
   const registry::Question question{"section", "name", "value", "path", "exe"};
 
   std::vector<std::string> Rows(Trejestralert& a) {
-    return {a.sekcja_rejestru.Caption(), a.nazwa_klucza.Caption(), a.wartosc_klucza.Caption(),
-            a.sciezka_pliku.Caption(), a.nazwa_pliku.Caption(), a.rozmiar_pliku.Caption()};
+    return {Child<tk::Label>(a, "sekcja_rejestru").Caption(), Child<tk::Label>(a, "nazwa_klucza").Caption(), Child<tk::Label>(a, "wartosc_klucza").Caption(),
+            Child<tk::Label>(a, "sciezka_pliku").Caption(), Child<tk::Label>(a, "nazwa_pliku").Caption(), Child<tk::Label>(a, "rozmiar_pliku").Caption()};
   }
 };
 
@@ -31,18 +32,18 @@ TEST_F(RegistryAlert, IsAFixedCentredWindowWithoutTitleBarButtons) {
   EXPECT_EQ(alert.Border(), tk::BorderStyle::Single);
   EXPECT_EQ(alert.BorderIcons(), 0u);
   EXPECT_EQ(alert.Position(), tk::FormPosition::ScreenCenter);
-  EXPECT_EQ(alert.Button1.Caption(), "Allow");
-  EXPECT_EQ(alert.Button2.Caption(), "Delete");
-  EXPECT_EQ(alert.zabron.Caption(), "Add this executable to the list of forbidden processes");
-  EXPECT_FALSE(alert.zabron.Checked());
+  EXPECT_EQ(Child<tk::Button>(alert, "Button1").Caption(), "Allow");
+  EXPECT_EQ(Child<tk::Button>(alert, "Button2").Caption(), "Delete");
+  EXPECT_EQ(Child<tk::CheckBox>(alert, "zabron").Caption(), "Add this executable to the list of forbidden processes");
+  EXPECT_FALSE(Child<tk::CheckBox>(alert, "zabron").Checked());
   // Everything inside the client area, the buttons at the bottom right in order.
   for (tk::Control* c : alert.Children()) {
     EXPECT_GE(c->Left(), 0) << c->Name();
     EXPECT_LE(c->Left() + c->Width(), 448) << c->Name();
     EXPECT_LE(c->Top() + c->Height(), 257) << c->Name();
   }
-  EXPECT_LT(alert.Button1.Left(), alert.Button2.Left());
-  EXPECT_GT(alert.Button1.Top(), alert.zabron.Top());
+  EXPECT_LT(Child<tk::Button>(alert, "Button1").Left(), Child<tk::Button>(alert, "Button2").Left());
+  EXPECT_GT(Child<tk::Button>(alert, "Button1").Top(), Child<tk::CheckBox>(alert, "zabron").Top());
 }
 
 TEST_F(RegistryAlert, RowsShowTheQuestionAndTheAnswerComesBackWithItsBox) {
@@ -68,12 +69,12 @@ TEST_F(RegistryAlert, RowsShowTheQuestionAndTheAnswerComesBackWithItsBox) {
     backend.modal_answerer = [&](tk::Form&) {
       if (answered) return false;
       answered = true;
-      if (c.tick) backend.Click(alert.zabron);
+      if (c.tick) backend.Click(Child<tk::CheckBox>(alert, "zabron"));
       if (c.confirmation == tk::ModalResult::None) {
-        return c.expected.answer != registry::Answer::Unanswered && backend.Click(alert.Button1);
+        return c.expected.answer != registry::Answer::Unanswered && backend.Click(Child<tk::Button>(alert, "Button1"));
       }
       backend.AnswerBoxes({c.confirmation});
-      return backend.Click(alert.Button2);
+      return backend.Click(Child<tk::Button>(alert, "Button2"));
     };
     const registry::Decision decision = alert.Ask();
     EXPECT_EQ(decision.answer, c.expected.answer);
