@@ -121,5 +121,59 @@ TEST_F(PolicyProcess, AForbiddenProgramIsStoppedAndCannotBeAllowed) {
   EXPECT_THAT(backend.BoxTexts(), IsEmpty());
 }
 
+// The administrator changes the lists while the program runs: nobody is
+// asked, the lists page follows, and a newly forbidden program is stopped at
+// once when "Scan memory (system)" is ticked.
+TEST_F(PolicyProcess, APolicyChangeIsWatchedWithoutTheChangeQuestion) {
+  StartConfigured();
+  sys.processes.Add(10, "C:\\Bad\\bad.exe");
+  sys.processes.Add(11, "C:\\Bad\\worse.exe");
+  velmain->RefreshProcessList();
+  AnswerAlerts({Step::Stop, Step::Stop});
+  auto forbid = [this](const std::string& name, const std::string& path) {
+    sys.registry.Set(platform::RootKey::LocalMachine, "Software\\Policies\\Quorvik\\Veltrane\\Forbidden", name,
+                     platform::RegValue{1, path});
+    ASSERT_TRUE(backend.WaitForSynchronize(5000)) << "the change was not reported";
+    backend.RunUntilIdle();
+  };
+  Tick("skanuj_pamiec", false);
+  forbid("1", "C:\\Bad\\bad.exe");
+  EXPECT_THAT(List("list_zabronionych").Items(), ElementsAre("C:\\Bad\\bad.exe (policy)"));
+  EXPECT_EQ(Alerts(), 0);
+
+  Tick("skanuj_pamiec", true);
+  forbid("2", "C:\\Bad\\worse.exe");
+  EXPECT_THAT(List("list_zabronionych").Items(),
+              ElementsAre("C:\\Bad\\bad.exe (policy)", "C:\\Bad\\worse.exe (policy)"));
+  EXPECT_EQ(Alerts(), 2);
+  EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10, 11));
+  EXPECT_THAT(backend.BoxTexts(), IsEmpty());
+}
+
+// A policy Veltrane may not read is a finding, told once, never the end of
+// the program, whatever its rights; and a program that Windows needs gets
+// advice the person can act on.
+TEST_F(PolicyProcess, ARefusedPolicyIsToldOnceAndACriticalProgramIsLeftToTheAdministrator) {
+  sys.system.SetAdminRights(false);
+  sys.registry.LoadRegText(
+      "REGEDIT4\n[HKEY_LOCAL_MACHINE\\Software\\Policies\\Quorvik\\Veltrane\\Forbidden]\n"
+      "\"1\"=\"C:\\\\Windows\\\\System32\\\\csrss.exe\"\n");
+  StartConfigured();
+  sys.processes.Add(10, "C:\\Windows\\System32\\csrss.exe");
+  Scan();
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre(registry::policy::kWindowsNeedsPolicy));
+  EXPECT_THAT(sys.processes.Terminated(), IsEmpty());
+
+  backend.ClearBoxes();
+  sys.registry.DenyAccess(platform::RootKey::LocalMachine, "Software\\Policies\\Quorvik\\Veltrane\\Forbidden");
+  Scan();
+  Scan();
+  const std::string key = "HKEY_LOCAL_MACHINE\\Software\\Policies\\Quorvik\\Veltrane\\Forbidden";
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre(registry::RefusalText(key, registry::Refusal::Read)));
+  EXPECT_FALSE(app.Terminated());
+  EXPECT_THAT(sys.event_log.events, testing::Contains(platform::portable::PortableEventLog::Event{
+                                          platform::EventLevel::Error, 6000, {key, "read"}}));
+}
+
 }  // namespace
 }  // namespace scenario

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 
 #include "tests/scenario/registry_fixture.h"
+#include "tests/support/data_paths.h"
 
 namespace scenario {
 namespace {
@@ -139,6 +140,20 @@ TEST_F(Presence, AChangeOfTheRunKeyIsPutToTheUser) {
   EXPECT_EQ(WhiteSlot(0), "C:\\Added.exe");
   // Without the live test the scan leaves the monitor off.
   EXPECT_FALSE(w.protection().Watching());
+}
+
+// A scan that fails half-way leaves the watch as any scan does: running
+// again with the live test on.
+TEST_F(Presence, AScanThatFailsStillLeavesTheWatchRunning) {
+  app::Tvelmain& w = StartWith("auto_skan_zywy=1");
+  ASSERT_TRUE(w.protection().Watching());
+  // The deleted value cannot be recorded for undo.
+  sys.files.SetReadOnly(testing_support::kStatisticsPath);
+  AnswerAlerts({R::Delete});
+  SomebodyAddsToRun("Added", tk::ModalResult::Yes);
+  ASSERT_EQ(Alerts(), 1);
+  EXPECT_EQ(backend.Boxes().back().kind, tk::MsgKind::Error);
+  EXPECT_TRUE(w.protection().Watching());
 }
 
 TEST_F(Presence, AnsweringNoHidesTheWindowAndLeavesTheMonitorOff) {
