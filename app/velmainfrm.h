@@ -24,7 +24,6 @@
 
 namespace app {
 
-
 class Tvelmain : public tk::Form {
  public:
   explicit Tvelmain(platform::Platform platform);
@@ -69,7 +68,6 @@ class Tvelmain : public tk::Form {
   // What guards the machine: the settings, the data files, the scans and
   // the watch.
   Protection& protection() { return protection_; }
-  const registry::Settings& settings() { return protection_.Settings(); }
 
  private:
   friend class Protection;

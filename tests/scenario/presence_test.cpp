@@ -134,7 +134,7 @@ TEST_F(Presence, AChangeOfTheRunKeyIsPutToTheUser) {
   EXPECT_TRUE(w.Visible());
   EXPECT_EQ(Find<tk::PageBook>("silnik").ActivePage(), &Find<tk::Page>("skan"));
   EXPECT_TRUE(Box("skanuj_pamiec").Checked());
-  EXPECT_TRUE(velmain->settings().skanuj_pamiec);
+  EXPECT_TRUE(velmain->protection().Settings().skanuj_pamiec);
   ASSERT_EQ(Alerts(), 1);
   EXPECT_EQ(shown[0].name, "Added");
   EXPECT_EQ(WhiteSlot(0), "C:\\Added.exe");
