@@ -12,10 +12,10 @@
 #include <stdexcept>
 #include <string>
 #include "app/velmainfrm.h"
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 #include "registry/data_files.h"
 #include "toolkit/application.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 
 namespace scenario {
 

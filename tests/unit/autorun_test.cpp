@@ -6,7 +6,7 @@
 #include <string>
 
 #include "components/zel_autorun.h"
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 
 namespace components {
 namespace {

@@ -16,11 +16,11 @@
 #include <unistd.h>
 #endif
 
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 #include "tests/support/http_server.h"
 #include "tests/support/test_network.h"
 #include "toolkit/application.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 #include "update/http_fetch.h"
 
 namespace update {

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 #include "registry/ini_store.h"
 #include "tests/support/mem_files.h"
 

@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "platform/portable/portable_registry.h"
+#include "tests/doubles/portable/portable_registry.h"
 
 namespace platform {
 // Internal linkage: other tests may give RegValue their own.

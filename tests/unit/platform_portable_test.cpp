@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 
 namespace platform::portable {
 namespace {

@@ -3,7 +3,7 @@
 
 #include "registry/rejestralertfrm.h"
 #include "toolkit/application.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <thread>
 #include "toolkit/application.h"
 #include "toolkit/error.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 
 using namespace tk;
 using tk::headless::HeadlessBackend;

@@ -1,4 +1,4 @@
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 
 #include <chrono>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "platform/portable/portable_registry.h"
+#include "tests/doubles/portable/portable_registry.h"
 
 #include <algorithm>
 #include <array>
@@ -6,9 +6,9 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "platform/portable/reg_text.h"
+#include "tests/doubles/portable/reg_text.h"
 #include "platform/utf.h"
-#include "platform/portable/portable_waiter.h"
+#include "tests/doubles/portable/portable_waiter.h"
 
 namespace platform::portable {
 namespace regstore {

@@ -1,4 +1,4 @@
-#include "platform/portable/portable_system.h"
+#include "tests/doubles/portable/portable_system.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,4 +1,4 @@
-#include "platform/portable/reg_text.h"
+#include "tests/doubles/portable/reg_text.h"
 
 #include <array>
 #include <cstdint>
