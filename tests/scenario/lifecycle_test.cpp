@@ -168,7 +168,7 @@ TEST_F(Lifecycle, ExitProgramWhileTheMemoryScanRunsStopsNothingMore) {
   w.ScanMemory();
   EXPECT_TRUE(app.Terminated());
   EXPECT_TRUE(sys.processes.Running(10));
-  EXPECT_NE(w.tray.InfoText(), "Memory scanning done.");
+  EXPECT_NE(LastBalloon(), "Memory scanning done.");
 }
 
 TEST_F(Lifecycle, ClosingTheWindowWhileTheStartupMemoryScanAsksEndsWithoutFurtherAlerts) {

@@ -185,21 +185,6 @@ TEST_F(Fixture, MessageBoxesAreAnsweredInOrderAndRecorded) {
   EXPECT_EQ(backend.Boxes()[2].caption, "Veltrane");
 }
 
-TEST_F(Fixture, SynchronizeRunsOnTheUiThreadWhileTheWorkerWaits) {
-  std::atomic<bool> returned{false};
-  std::thread::id ran_on;
-  std::thread worker([&] {
-    app.Synchronize([&] { ran_on = std::this_thread::get_id(); });
-    returned = true;
-  });
-  ASSERT_TRUE(backend.WaitForSynchronize(10000));
-  EXPECT_FALSE(returned);
-  backend.RunUntilIdle();
-  worker.join();
-  EXPECT_TRUE(returned);
-  EXPECT_EQ(ran_on, std::this_thread::get_id());
-}
-
 TEST(ControlModel, ProgressClampsAndChildrenOutlivingParentsDoNotDangle) {
   ProgressBar bar(nullptr, "bar");
   bar.SetMax(4);
