@@ -3,23 +3,13 @@
 #include <algorithm>
 #include <optional>
 #include <string_view>
+#include "platform/text.h"
 
 namespace components {
 
 namespace {
 
 constexpr const char* kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion\\";
-
-char Folded(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
-// The rest of path after folder and a backslash, compared without regard to
-// case; nullopt when path does not lie below folder.
-std::optional<std::string_view> Below(std::string_view path, std::string_view folder) {
-  if (folder.empty() || path.size() <= folder.size() + 1 || path[folder.size()] != '\\') return std::nullopt;
-  for (size_t i = 0; i < folder.size(); ++i)
-    if (Folded(path[i]) != Folded(folder[i])) return std::nullopt;
-  return path.substr(folder.size() + 1);
-}
 
 }  // namespace
 
@@ -34,20 +24,13 @@ bool ProtectedLocation(const std::string& path, const std::string& program_files
     if (part == "." || part == "..") return false;
     start = end + 1;
   }
-  if (Below(path, program_files)) return true;
-  const std::optional<std::string_view> in_windows = Below(path, windows);
+  if (platform::Below(path, program_files)) return true;
+  const std::optional<std::string_view> in_windows = platform::Below(path, windows);
   return in_windows && in_windows->find('\\') == std::string_view::npos;
 }
 
-AutoRunKey AutoRunLocation(TzelAutoExecKind kind) {
-  using platform::RootKey;
-  switch (kind) {
-    case TzelAutoExecKind::aekMachineRun: return {RootKey::LocalMachine, std::string(kCurrentVersion) + "Run"};
-    case TzelAutoExecKind::aekMachineRunOnce: return {RootKey::LocalMachine, std::string(kCurrentVersion) + "RunOnce"};
-    case TzelAutoExecKind::aekUserRun: return {RootKey::CurrentUser, std::string(kCurrentVersion) + "Run"};
-    case TzelAutoExecKind::aekUserRunOnce: return {RootKey::CurrentUser, std::string(kCurrentVersion) + "RunOnce"};
-  }
-  return {RootKey::LocalMachine, std::string(kCurrentVersion) + "Run"};
+AutoRunKey AutoRunLocation(TzelAutoExecKind) {
+  return {platform::RootKey::CurrentUser, std::string(kCurrentVersion) + "Run"};
 }
 
 std::string AutoRunValueName(const std::string& file_name) {

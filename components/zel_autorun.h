@@ -9,7 +9,8 @@
 
 namespace components {
 
-enum class TzelAutoExecKind { aekMachineRun, aekMachineRunOnce, aekUserRun, aekUserRunOnce };
+// The current user's Run key, the one place the program registers itself.
+enum class TzelAutoExecKind { aekUserRun };
 
 struct AutoRunKey {
   platform::RootKey root;

@@ -1,5 +1,6 @@
 #include "components/zel_trayicon.h"
 
+#include "platform/utf.h"
 #include "toolkit/application.h"
 #include "toolkit/error.h"
 
@@ -16,21 +17,6 @@ constexpr size_t kHintLimit = 63, kInfoLimit = 255, kInfoTitleLimit = 63;
 constexpr uint32_t kBalloonTimeoutMs = 10000;
 
 }  // namespace
-
-std::string CutToWideUnits(const std::string& text, size_t max_units) {
-  size_t units = 0, i = 0;
-  while (i < text.size()) {
-    auto c = static_cast<unsigned char>(text[i]);
-    // A broken byte stands for one character, as the conversion makes it.
-    size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
-    if (i + len > text.size()) len = 1;
-    size_t need = len == 4 ? 2 : 1;
-    if (units + need > max_units) break;
-    units += need;
-    i += len;
-  }
-  return text.substr(0, i);
-}
 
 TzelTrayIcon::TzelTrayIcon(platform::Platform platform, tk::Form& owner, std::string window_class)
     : platform_(platform),
@@ -62,7 +48,7 @@ void TzelTrayIcon::RemoveFromTray() {
 }
 
 void TzelTrayIcon::SetHint(const std::string& hint) {
-  std::string cut = CutToWideUnits(hint, kHintLimit);
+  std::string cut(platform::CutToUtf16Units(hint, kHintLimit));
   if (cut == hint_) return;
   hint_ = cut;
   ModifyIcon();
@@ -133,8 +119,8 @@ void TzelTrayIcon::ShowBalloon() {
   FillIconData();
   data_.flags = platform::kNifInfo;
   data_.timeout_ms = kBalloonTimeoutMs;
-  data_.info = CutToWideUnits(info_text_, kInfoLimit);
-  data_.info_title = CutToWideUnits(info_title_, kInfoTitleLimit);
+  data_.info = platform::CutToUtf16Units(info_text_, kInfoLimit);
+  data_.info_title = platform::CutToUtf16Units(info_title_, kInfoTitleLimit);
   Send(platform::NotifyIconOp::Modify);
 }
 

@@ -33,7 +33,6 @@ class TzelTrayIcon : public TzelComponent {
   void SetPopupMenu(tk::PopupMenu* menu) { popup_ = menu; }
   void SetVisible(bool visible);
   // The balloon's text and title; assigning them shows nothing.
-  const std::string& InfoText() const { return info_text_; }
   void SetInfoText(const std::string& text) { info_text_ = text; }
   void SetInfoTitle(const std::string& title) { info_title_ = title; }
 
@@ -49,9 +48,6 @@ class TzelTrayIcon : public TzelComponent {
 
   // Acts as loading has finished: the icon is shown when Visible.
   void Loaded() override;
-
-  // The hidden window the shell talks to.
-  tk::MessageWindow& Window() { return window_; }
 
  private:
   bool WndProc(unsigned msg, intptr_t lp, intptr_t& result);
@@ -82,9 +78,5 @@ class TzelTrayIcon : public TzelComponent {
   platform::NotifyIconData data_;
   uint32_t flags_ = platform::kNifMessage | platform::kNifTip;
 };
-
-// The first characters of text that fit max_units UTF-16 units, never
-// splitting a character.
-std::string CutToWideUnits(const std::string& text, size_t max_units);
 
 }  // namespace components

@@ -2,6 +2,7 @@
 #include "app/velmainfrm.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/win32_handles.h"
 #include "toolkit/application.h"
 #include "toolkit/win32/win32_backend.h"
 // After <windows.h>, which it needs.
@@ -14,16 +15,15 @@ namespace {
 std::string UpdateSiteSwitch() {
   const std::wstring kSwitch = L"/updatesite=";
   int count = 0;
-  LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+  const platform::win32::LocalMemory<LPWSTR*> args(CommandLineToArgvW(GetCommandLineW(), &count));
   if (!args) return {};
   std::string site;
   for (int i = 1; i < count; ++i) {
-    std::wstring arg = args[i];
+    std::wstring arg = args.get()[i];
     if (arg.size() > kSwitch.size() && CompareStringOrdinal(arg.c_str(), int(kSwitch.size()), kSwitch.c_str(),
                                                             int(kSwitch.size()), TRUE) == CSTR_EQUAL)
       site = platform::win32::Utf8(arg.substr(kSwitch.size()));
   }
-  LocalFree(args);
   return site;
 }
 

@@ -5,11 +5,10 @@
 namespace process {
 namespace {
 
-constexpr char Upper(char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; }
+using platform::Below;
 
 bool IsExeAt(std::string_view text, size_t i) {
-  return i + 4 <= text.size() && text[i] == '.' && Upper(text[i + 1]) == 'E' && Upper(text[i + 2]) == 'X' &&
-         Upper(text[i + 3]) == 'E';
+  return i + 4 <= text.size() && SameAsciiCaseless(text.substr(i, 4), ".exe");
 }
 
 // What may follow the ".exe" that ends an executable part.
@@ -30,16 +29,6 @@ constexpr std::string_view kHosts[] = {"rundll32.exe", "regsvr32.exe", "cmd.exe"
 constexpr std::string_view kCritical[] = {"smss.exe",     "csrss.exe",    "wininit.exe",
                                           "winlogon.exe", "services.exe", "lsass.exe"};
 
-// The rest of path after folder and a backslash, or nullopt when path does
-// not lie in folder.
-std::optional<std::string_view> Below(std::string_view path, std::string_view folder) {
-  while (!folder.empty() && folder.back() == '\\') folder.remove_suffix(1);
-  if (folder.empty() || path.size() <= folder.size() + 1 ||
-      !SameAsciiCaseless(path.substr(0, folder.size()), folder) || path[folder.size()] != '\\')
-    return std::nullopt;
-  return path.substr(folder.size() + 1);
-}
-
 template <size_t N>
 bool OneOf(std::string_view name, const std::string_view (&names)[N]) {
   for (std::string_view n : names)
@@ -52,13 +41,6 @@ bool OneOf(std::string_view name, const std::string_view (&names)[N]) {
 std::string_view FileNameOf(std::string_view path) {
   size_t cut = path.find_last_of("\\:");
   return cut == std::string_view::npos ? path : path.substr(cut + 1);
-}
-
-bool SameAsciiCaseless(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  return true;
 }
 
 std::string_view ExecutablePart(std::string_view entry) {

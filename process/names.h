@@ -2,15 +2,14 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include "platform/text.h"
 
 namespace process {
 
 // The text after the last '\' or ':', or the whole text when there is neither.
 std::string_view FileNameOf(std::string_view path);
 
-// Equal once the ASCII letters a-z are folded to upper case; every other byte
-// (the letters of other code pages included) must be the same as it stands.
-bool SameAsciiCaseless(std::string_view a, std::string_view b);
+using platform::SameAsciiCaseless;
 
 // The executable a black-list entry names. The registry alert black-lists a
 // whole command line, so: the text inside the leading quotes when the entry

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "registry/ini_parse.h"
+#include "platform/text.h"
 
 namespace registry {
 
@@ -16,9 +16,9 @@ std::vector<KeyView> ViewsOf(const ScanKey& key, platform::Registry& registry) {
 
 const ScanKey* PlaceOf(platform::RootKey root, std::string_view path, platform::RegView view, std::string_view name) {
   auto matches = [&](const ScanKey& k) {
-    if (k.root != root || !ini::EqualNoCase(k.path, path)) return false;
+    if (k.root != root || !platform::SameAsciiCaseless(k.path, path)) return false;
     if (view == platform::RegView::Wow32 && k.section_text_32.empty()) return false;
-    return k.entries == Entries::EveryValue || ini::EqualNoCase(k.value, name);
+    return k.entries == Entries::EveryValue || platform::SameAsciiCaseless(k.value, name);
   };
   for (const ScanKey& k : kScanKeys)
     if (matches(k)) return &k;
@@ -28,7 +28,7 @@ const ScanKey* PlaceOf(platform::RootKey root, std::string_view path, platform::
 }
 
 namespace {
-bool IsUserinit(const ScanKey& key) { return ini::EqualNoCase(key.value, "Userinit"); }
+bool IsUserinit(const ScanKey& key) { return platform::SameAsciiCaseless(key.value, "Userinit"); }
 }  // namespace
 
 std::string WindowsOwnData(const ScanKey& key, std::string_view system_folder) {
@@ -40,9 +40,9 @@ bool IsWindowsOwn(const ScanKey& key, std::string_view data, std::string_view wi
                   std::string_view system_folder) {
   if (IsUserinit(key)) {
     if (!data.empty() && data.back() == ',') data.remove_suffix(1);
-    return ini::EqualNoCase(data, std::string(system_folder) + "\\userinit.exe");
+    return platform::SameAsciiCaseless(data, std::string(system_folder) + "\\userinit.exe");
   }
-  return ini::EqualNoCase(data, "explorer.exe") || ini::EqualNoCase(data, std::string(windows_folder) + "\\explorer.exe");
+  return platform::SameAsciiCaseless(data, "explorer.exe") || platform::SameAsciiCaseless(data, std::string(windows_folder) + "\\explorer.exe");
 }
 
 std::vector<platform::KeyLocation> AutostartKeys(platform::Registry& registry) {

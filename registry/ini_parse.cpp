@@ -2,16 +2,15 @@
 
 #include <cstring>
 
+#include "platform/text.h"
 #include "platform/utf.h"
 
 namespace registry::ini {
 namespace {
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
 std::string Lowered(std::string_view s) {
   std::string out(s);
-  for (char& c : out) c = Lower(c);
+  for (char& c : out) c = platform::AsciiLower(c);
   return out;
 }
 
@@ -46,14 +45,6 @@ std::string_view Trim(std::string_view s) {
 }
 
 std::string_view UpToNul(std::string_view s) { return s.substr(0, s.find('\0')); }
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
 
 bool StartsWithMark(std::string_view s) {
   return s.substr(0, 3) == "\xef\xbb\xbf" || s.substr(0, 2) == "\xff\xfe" || s.substr(0, 2) == "\xfe\xff";
@@ -170,7 +161,7 @@ const Entry* Document::FindEntry(const Section& section, std::string_view name) 
   for (size_t i = section.first_entry; i < section.first_entry + section.entry_count; ++i) {
     std::string_view raw = Text(entries_[i].name);
     // Most names are ASCII: only the others are decoded.
-    if (platform::IsUtf8(raw) ? EqualNoCase(raw, name) : EqualNoCase(Utf8Text(entries_[i].name), name))
+    if (platform::IsUtf8(raw) ? platform::SameAsciiCaseless(raw, name) : platform::SameAsciiCaseless(Utf8Text(entries_[i].name), name))
       return &entries_[i];
   }
   return nullptr;

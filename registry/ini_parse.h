@@ -39,7 +39,6 @@ std::string_view Trim(std::string_view s);
 std::string_view TrimLeft(std::string_view s);
 // What a C string API would see of s.
 std::string_view UpToNul(std::string_view s);
-bool EqualNoCase(std::string_view a, std::string_view b);
 // Starts with a UTF-8 or UTF-16 byte order mark.
 bool StartsWithMark(std::string_view s);
 // A value as a read returns it: one pair of enclosing quotes (" or ') removed.

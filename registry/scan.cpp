@@ -4,9 +4,9 @@
 #include <optional>
 #include <vector>
 
+#include "platform/text.h"
 #include "platform/utf.h"
 #include "registry/data_files.h"
-#include "registry/ini_parse.h"
 #include "registry/policy.h"
 #include "registry/startup_folders.h"
 #include "registry/undo.h"
@@ -27,7 +27,7 @@ bool IsOwnCommand(std::string_view data, std::string_view own_path) {
   if (data.size() == own_path.size() + 2 && data.front() == '"' && data.back() == '"')
     data = data.substr(1, data.size() - 2);
   // Windows paths ignore letter case; ASCII is what a path of ours differs in.
-  return ini::EqualNoCase(data, own_path);
+  return platform::SameAsciiCaseless(data, own_path);
 }
 
 RegistryScan::RegistryScan(Context& context)

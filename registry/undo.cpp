@@ -1,8 +1,8 @@
 #include "registry/undo.h"
 
+#include "platform/text.h"
 #include "registry/autorun.h"
 #include "registry/data_files.h"
-#include "registry/ini_parse.h"
 
 namespace registry {
 
@@ -56,10 +56,6 @@ std::optional<std::string> FromHex(std::string_view hex) {
 
 }  // namespace
 
-std::optional<std::string> StatisticsText(IniStore& statistics, int slot) {
-  return ReadSlot(statistics, slot, kData);
-}
-
 Recorded RecordRemoval(IniStore& statistics, const RemovedEntry& entry) {
   // The name is a value in the file, the data too: both must come back as
   // they were, or the wrong value would be written back.
@@ -99,7 +95,7 @@ ReadRemoval ReadRemovalSlot(IniStore& statistics, int slot) {
   RemovedEntry& e = read.entry;
   bool known_root = false;
   for (const Named& r : kRoots) {
-    if (ini::EqualNoCase(*root, r.text)) {
+    if (platform::SameAsciiCaseless(*root, r.text)) {
       e.root = r.root;
       known_root = true;
     }
@@ -110,9 +106,9 @@ ReadRemoval ReadRemovalSlot(IniStore& statistics, int slot) {
     e.view = platform::RegView::Wow32;
   else
     return read;
-  if (ini::EqualNoCase(*type, "REG_SZ"))
+  if (platform::SameAsciiCaseless(*type, "REG_SZ"))
     e.type = platform::ValueType::Sz;
-  else if (ini::EqualNoCase(*type, "REG_EXPAND_SZ"))
+  else if (platform::SameAsciiCaseless(*type, "REG_EXPAND_SZ"))
     e.type = platform::ValueType::ExpandSz;
   else
     return read;

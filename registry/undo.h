@@ -25,10 +25,6 @@ struct RemovedEntry {
   bool operator==(const RemovedEntry&) const = default;
 };
 
-// The text of the slot's record, whatever it is (even the free marker's
-// "err"), or nullopt when the slot is free.
-std::optional<std::string> StatisticsText(IniStore& statistics, int slot);
-
 enum class RecordResult { Recorded, Full, NotStorable };
 struct Recorded {
   RecordResult result;

@@ -109,13 +109,6 @@ ModalResult Application::ShowModal(Form& form) {
   return result;
 }
 
-void Application::Synchronize(const std::function<void()>& call) {
-  if (OnUiThread())
-    Invoke(call);
-  else
-    backend_.Synchronize([this, &call] { Invoke(call); });
-}
-
 void Application::Queue(std::function<void()> call) {
   backend_.Queue([this, call = std::move(call)] { Invoke(call); });
 }

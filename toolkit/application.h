@@ -65,8 +65,6 @@ class Application {
   // The forms whose modal loops are running, the innermost last.
   const std::vector<Form*>& ModalForms() const { return modal_forms_; }
 
-  // Runs call on the UI thread; from a worker it waits until the call has run.
-  void Synchronize(const std::function<void()>& call);
   // From any thread: runs call on the UI thread later, through the error
   // handler, and returns at once. Calls left when the program ends are dropped.
   void Queue(std::function<void()> call);

@@ -16,10 +16,6 @@ struct Point {
   int x = 0, y = 0;
 };
 
-// Keys and buttons held down, as mouse events report them.
-enum ShiftState : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32,
-                             ssDouble = 64 };
-
 // Another program's rights against this one's, as Windows' message filter
 // judges them (integrity levels).
 enum class Rights { Same, Fewer };
@@ -43,8 +39,6 @@ class Backend {
   // Re-applies a timer's state (armed or not, interval).
   virtual void UpdateTimer(Timer& timer) = 0;
   virtual void RemoveTimer(Timer& timer) = 0;
-  // From a worker thread: runs call on the UI thread and returns when it has run.
-  virtual void Synchronize(const std::function<void()>& call) = 0;
   // From any thread: runs call on the UI thread later and returns at once.
   // Calls still waiting when the backend goes are dropped.
   virtual void Queue(std::function<void()> call) = 0;
@@ -63,7 +57,6 @@ class Backend {
   virtual void ListenForMessage(const std::string& name, std::function<void()> handler,
                                 Rights lowest_sender = Rights::Same, intptr_t answer = 0) = 0;
   virtual Point CursorPos() = 0;
-  virtual unsigned ShiftState() = 0;
   virtual void TitleChanged(const std::string& title) {}
   virtual void Terminating() {}
 };

@@ -187,13 +187,6 @@ void ListBox::UserSelect(int index) {
   DoClick();
 }
 
-void ProgressBar::SetMin(int v) {
-  min_ = v;
-  if (max_ < min_) max_ = min_;
-  position_ = std::clamp(position_, min_, max_);
-  Changed(Prop::Progress);
-}
-
 void ProgressBar::SetMax(int v) {
   max_ = v;
   if (min_ > max_) min_ = max_;
@@ -249,12 +242,6 @@ Timer::~Timer() {
 
 void Timer::Apply() {
   if (Application::Exists()) App().GetBackend().UpdateTimer(*this);
-}
-
-void Timer::SetInterval(int ms) {
-  if (ms == interval_) return;
-  interval_ = ms;
-  Apply();
 }
 
 void Timer::SetEnabled(bool e) {

@@ -167,7 +167,6 @@ class ProgressBar : public Control {
   int Min() const { return min_; }
   int Max() const { return max_; }
   int Position() const { return position_; }
-  void SetMin(int v);
   void SetMax(int v);
   // Clamped to the range, as the native bar does.
   void SetPosition(int v);
@@ -217,7 +216,6 @@ class Timer {
   Timer& operator=(const Timer&) = delete;
   const std::string& Name() const { return name_; }
   int Interval() const { return interval_; }
-  void SetInterval(int ms);
   bool Enabled() const { return enabled_; }
   void SetEnabled(bool e);
   // A timer ticks when it is enabled, has an interval and a handler.

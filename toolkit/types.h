@@ -26,7 +26,6 @@ struct Font {
 };
 
 enum class Align { Left, Center, Right };
-enum class VAlign { Top, Center, Bottom };
 
 struct Rect {
   int left = 0, top = 0, right = 0, bottom = 0;

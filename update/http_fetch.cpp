@@ -2,21 +2,11 @@
 
 #include <climits>
 #include <memory>
+#include "platform/text.h"
 
 namespace update {
 
 namespace {
-
-bool StartsWithNoCase(const std::string& s, const char* prefix) {
-  size_t i = 0;
-  for (; prefix[i]; ++i) {
-    if (i >= s.size()) return false;
-    char c = s[i];
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
 
 // A decimal number that fits the 32-bit size the events carry.
 bool ParseSize(const std::string& text, int32_t& out) {
@@ -37,11 +27,11 @@ UrlParts SplitUrl(const std::string& url) {
   UrlParts parts;
   std::string rest = url;
   parts.port = platform::kHttpPort;
-  if (StartsWithNoCase(url, "https://")) {
+  if (platform::StartsAsciiCaseless(url, "https://")) {
     parts.secure = true;
     parts.port = platform::kHttpsPort;
     rest = url.substr(8);
-  } else if (StartsWithNoCase(url, "http://")) {
+  } else if (platform::StartsAsciiCaseless(url, "http://")) {
     rest = url.substr(7);
   } else if (url.find("://") != std::string::npos) {
     return UrlParts{};  // a scheme this downloader does not speak

@@ -47,8 +47,6 @@ class THTTPGetThread {
     thread_ = std::thread([state = state_] { Execute(state); });
   }
 
-  void Abort() { state_->control.Abort(); }
-
   bool Finished() {
     std::lock_guard<std::mutex> lock(state_->mu);
     return state_->finished;
@@ -80,10 +78,7 @@ class THTTPGetThread {
         HandOver(s, [s, total, received](THTTPGet& owner) { s->progress(&owner, total, received); });
       };
     FetchResult result = Fetch(s->network, s->files, s->request, s->control, progress);
-    HandOver(s, [s, result](THTTPGet& owner) {
-      // An Abort that came meanwhile has cleared the result.
-      owner.TransferDone(result.ok && !s->control.Terminated(), s->request.file_name, result.size);
-    });
+    HandOver(s, [s, result](THTTPGet& owner) { owner.TransferDone(result.ok, s->request.file_name, result.size); });
     std::lock_guard<std::mutex> lock(s->mu);
     s->finished = true;
   }
@@ -129,10 +124,6 @@ void THTTPGet::GetFile() {
   workers_.push_back(std::move(worker));
   current_ = started;
   started->Start();
-}
-
-void THTTPGet::Abort() {
-  if (current_) current_->Abort();
 }
 
 void THTTPGet::TransferDone(bool result, const std::string& file_name, int32_t size) {

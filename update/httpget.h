@@ -38,15 +38,10 @@ class THTTPGet {
 
   TOnProgressEvent OnProgress;  // after every block received
   TOnDoneFileEvent OnDoneFile;  // FileSize is the announced size
-  TNotifyEvent OnError;         // failed or aborted
+  TNotifyEvent OnError;         // failed
 
   // Starts a transfer of URL into FileName; does nothing while one runs.
   void GetFile();
-  // Ends a running transfer with OnError. A blocked read returns at once.
-  void Abort();
-
-  bool Busy() const { return current_ != nullptr; }
-
  private:
   friend class THTTPGetThread;
   // The worker's termination event, on the user-interface thread.

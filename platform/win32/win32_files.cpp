@@ -284,10 +284,10 @@ std::unique_ptr<FileLock> Win32Files::Lock(const std::string& path, int wait_ms)
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;SY)(A;;FA;;;BA)", SDDL_REVISION_1,
                                                             &security.lpSecurityDescriptor, nullptr))
     return nullptr;
+  const LocalMemory<void*> descriptor(security.lpSecurityDescriptor);
   // No FILE_SHARE_DELETE: the file stays while anyone holds it.
   Handle file(CreateFileW(w->c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &security,
                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  LocalFree(security.lpSecurityDescriptor);
   if (!file) return nullptr;
   // A waiting LockFileEx has no time limit: ask without waiting until the time is up.
   const ULONGLONG deadline = GetTickCount64() + ULONGLONG(wait_ms > 0 ? wait_ms : 0);
@@ -329,9 +329,9 @@ FolderList Win32Files::ListFiles(const std::string& folder) {
   auto w = NameArg(folder);
   if (!w || w->empty()) return list;
   WIN32_FIND_DATAW found;
-  HANDLE find = FindFirstFileExW(InFolder(*w, L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                                 nullptr, FIND_FIRST_EX_LARGE_FETCH);
-  if (find == INVALID_HANDLE_VALUE) {
+  HANDLE first = FindFirstFileExW(InFolder(*w, L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                  nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (first == INVALID_HANDLE_VALUE) {
     // Nothing matched in a folder that is there: an empty drive's root,
     // which has no "." and "..".
     const DWORD error = GetLastError();
@@ -341,11 +341,11 @@ FolderList Win32Files::ListFiles(const std::string& folder) {
       list.status = ListStatus::Listed;
     return list;
   }
+  const FindHandle find(first);
   do {
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) list.names.push_back(Utf8(found.cFileName));
-  } while (FindNextFileW(find, &found));
+  } while (FindNextFileW(find.get(), &found));
   const DWORD error = GetLastError();
-  FindClose(find);
   // A listing cut short is no listing: a file missing from it would look deleted.
   if (error == ERROR_NO_MORE_FILES) {
     list.status = ListStatus::Listed;

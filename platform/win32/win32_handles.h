@@ -1,9 +1,10 @@
-// Owning wrappers for the handles of the Win32 backend. Only for its .cpp files.
+// Owning wrappers for the handles of the Win32 backends.
 #pragma once
 #include <windows.h>
 
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/win32/wide.h"
 
@@ -42,19 +43,101 @@ class KeyHandle {
  public:
   KeyHandle() = default;
   explicit KeyHandle(HKEY h) : h_(h) {}
-  ~KeyHandle() {
-    if (h_) RegCloseKey(h_);
-  }
+  ~KeyHandle() { reset(); }
   KeyHandle(const KeyHandle&) = delete;
   KeyHandle& operator=(const KeyHandle&) = delete;
+  KeyHandle(KeyHandle&& o) noexcept : h_(o.h_) { o.h_ = nullptr; }
+  KeyHandle& operator=(KeyHandle&& o) noexcept {
+    if (this != &o) {
+      reset();
+      h_ = o.h_;
+      o.h_ = nullptr;
+    }
+    return *this;
+  }
 
   HKEY get() const { return h_; }
-  HKEY* out() { return &h_; }
+  // For the calls that open a key into a pointer: closes the one held first.
+  HKEY* out() {
+    reset();
+    return &h_;
+  }
   explicit operator bool() const { return h_ != nullptr; }
+  void reset() {
+    if (h_) RegCloseKey(h_);
+    h_ = nullptr;
+  }
 
  private:
   HKEY h_ = nullptr;
 };
+
+// One owner for each kind of object that is freed its own way: GDI objects
+// (DeleteObject), memory device contexts (DeleteDC), icons, menus, and the
+// memory of LocalAlloc that some calls return.
+template <typename T, typename Free>
+class Owned {
+ public:
+  Owned() = default;
+  explicit Owned(T h) : h_(h) {}
+  ~Owned() { reset(); }
+  Owned(const Owned&) = delete;
+  Owned& operator=(const Owned&) = delete;
+  Owned(Owned&& o) noexcept : h_(o.h_) { o.h_ = nullptr; }
+  Owned& operator=(Owned&& o) noexcept {
+    if (this != &o) reset(o.release());
+    return *this;
+  }
+
+  T get() const { return h_; }
+  explicit operator bool() const { return h_ != nullptr; }
+  void reset(T h = nullptr) {
+    if (h_) Free()(h_);
+    h_ = h;
+  }
+  T release() {
+    T h = h_;
+    h_ = nullptr;
+    return h;
+  }
+
+ private:
+  T h_ = nullptr;
+};
+
+struct FreeGdiObject {
+  void operator()(HGDIOBJ h) const { DeleteObject(h); }
+};
+struct FreeDc {
+  void operator()(HDC h) const { DeleteDC(h); }
+};
+struct FreeIcon {
+  void operator()(HICON h) const { DestroyIcon(h); }
+};
+struct FreeMenu {
+  void operator()(HMENU h) const { DestroyMenu(h); }
+};
+struct FreeScreenDc {
+  void operator()(HDC h) const { ReleaseDC(nullptr, h); }
+};
+struct FreeFind {
+  void operator()(HANDLE h) const { FindClose(h); }
+};
+struct FreeLocal {
+  void operator()(void* p) const { LocalFree(p); }
+};
+
+using FontHandle = Owned<HFONT, FreeGdiObject>;
+using BrushHandle = Owned<HBRUSH, FreeGdiObject>;
+using PenHandle = Owned<HPEN, FreeGdiObject>;
+using BitmapHandle = Owned<HBITMAP, FreeGdiObject>;
+using DcHandle = Owned<HDC, FreeDc>;
+using ScreenDc = Owned<HDC, FreeScreenDc>;  // GetDC(nullptr)
+using IconHandle = Owned<HICON, FreeIcon>;
+using MenuHandle = Owned<HMENU, FreeMenu>;
+using FindHandle = Owned<HANDLE, FreeFind>;  // FindFirstFile's, once it is not INVALID_HANDLE_VALUE
+template <typename T>
+using LocalMemory = Owned<T, FreeLocal>;
 
 // A NUL inside a name would silently cut it short at the API and address
 // a different object, so such names are refused.

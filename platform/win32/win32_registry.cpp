@@ -137,7 +137,7 @@ CountedName Counted(std::wstring& text) {
 
 class Win32Key : public RegistryKey {
  public:
-  explicit Win32Key(HKEY h) : key_(h) {}
+  explicit Win32Key(KeyHandle key) : key_(std::move(key)) {}
 
   std::vector<std::string> ValueNames() override {
     // Names only: RegEnumValueW fetches each value's data too, so a value
@@ -303,8 +303,9 @@ class Win32Key : public RegistryKey {
 
 class Win32Watch : public SignalledWatch {
  public:
-  Win32Watch(HKEY key, bool subtree, unsigned filter)
-      : changed_(CreateEventW(nullptr, FALSE, FALSE, nullptr)), key_(key), subtree_(subtree), filter_(filter) {}
+  Win32Watch(KeyHandle key, bool subtree, unsigned filter)
+      : changed_(CreateEventW(nullptr, FALSE, FALSE, nullptr)), key_(std::move(key)), subtree_(subtree),
+        filter_(filter) {}
 
   bool Arm() override {
     if (!changed_ || !CanCancel()) return false;
@@ -384,14 +385,13 @@ bool Win32Registry::ViewsShareKey(RootKey root, const std::string& path) {
   static const Query query = Bind<Query>(GetModuleHandleW(L"ntdll.dll"), "NtQueryKey");
   if (!query) return false;
   auto name_in = [&](RegView view) -> std::optional<std::wstring> {
-    HKEY h = nullptr;
-    if (RegOpenKeyExW(base, clean->c_str(), 0, KEY_QUERY_VALUE | ViewFlag(view), &h) != ERROR_SUCCESS)
+    KeyHandle key;
+    if (RegOpenKeyExW(base, clean->c_str(), 0, KEY_QUERY_VALUE | ViewFlag(view), key.out()) != ERROR_SUCCESS)
       return std::nullopt;
-    KeyHandle key(h);
     // KEY_NAME_INFORMATION: the name's length in bytes, then the name.
     std::vector<ULONG> buffer(2048);
     ULONG length = 0;
-    if (query(h, 3 /* KeyNameInformation */, buffer.data(), ULONG(buffer.size() * sizeof(ULONG)), &length) != 0)
+    if (query(key.get(), 3 /* KeyNameInformation */, buffer.data(), ULONG(buffer.size() * sizeof(ULONG)), &length) != 0)
       return std::nullopt;
     const ULONG bytes = std::min<ULONG>(buffer[0], ULONG((buffer.size() - 1) * sizeof(ULONG)));
     return std::wstring(reinterpret_cast<const wchar_t*>(&buffer[1]), bytes / sizeof(wchar_t));
@@ -412,10 +412,10 @@ std::unique_ptr<RegistryKey> Win32Registry::Open(RootKey root, const std::string
     return nullptr;
   }
   REGSAM sam = (access == Access::ReadWrite ? KEY_READ | KEY_WRITE : KEY_READ) | ViewFlag(view);
-  HKEY h = nullptr;
-  st = StatusOf(RegOpenKeyExW(base, clean->c_str(), 0, sam, &h));
+  KeyHandle key;
+  st = StatusOf(RegOpenKeyExW(base, clean->c_str(), 0, sam, key.out()));
   if (st != OpenStatus::Ok) return nullptr;
-  return std::make_unique<Win32Key>(h);
+  return std::make_unique<Win32Key>(std::move(key));
 }
 
 std::unique_ptr<RegistryKey> Win32Registry::OpenOrCreate(RootKey root, const std::string& path,
@@ -428,12 +428,12 @@ std::unique_ptr<RegistryKey> Win32Registry::OpenOrCreate(RootKey root, const std
     st = OpenStatus::Failed;
     return nullptr;
   }
-  HKEY h = nullptr;
+  KeyHandle key;
   DWORD disposition = 0;
   st = StatusOf(RegCreateKeyExW(base, clean->c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                KEY_READ | KEY_WRITE | ViewFlag(view), nullptr, &h, &disposition));
+                                KEY_READ | KEY_WRITE | ViewFlag(view), nullptr, key.out(), &disposition));
   if (st != OpenStatus::Ok) return nullptr;
-  return std::make_unique<Win32Key>(h);
+  return std::make_unique<Win32Key>(std::move(key));
 }
 
 std::unique_ptr<ChangeWatch> Win32Registry::Watch(RootKey root, const std::string& path,
@@ -441,14 +441,13 @@ std::unique_ptr<ChangeWatch> Win32Registry::Watch(RootKey root, const std::strin
   HKEY base = RootHandle(root);
   auto clean = CleanPath(path);
   if (!base || !clean || filter == 0 || (filter & ~kAllFilterBits)) return nullptr;
-  HKEY h = nullptr;
+  KeyHandle key;
   if (clean->empty())
-    h = OpenRootForWatch(root);
-  else if (RegOpenKeyExW(base, clean->c_str(), 0, KEY_NOTIFY | ViewFlag(view), &h) !=
-           ERROR_SUCCESS)
-    h = nullptr;
-  if (!h) return nullptr;
-  auto watch = std::make_unique<Win32Watch>(h, subtree, filter);
+    key = KeyHandle(OpenRootForWatch(root));
+  else if (RegOpenKeyExW(base, clean->c_str(), 0, KEY_NOTIFY | ViewFlag(view), key.out()) != ERROR_SUCCESS)
+    key.reset();
+  if (!key) return nullptr;
+  auto watch = std::make_unique<Win32Watch>(std::move(key), subtree, filter);
   if (!watch->Arm()) return nullptr;
   return watch;
 }

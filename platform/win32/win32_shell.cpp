@@ -54,8 +54,8 @@ bool Win32Shell::Start(const std::string& program, const std::string& arguments,
   if (!CreateProcessW(wprogram->c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, wfolder->c_str(),
                       &startup, &started))
     return false;
-  CloseHandle(started.hThread);
-  CloseHandle(started.hProcess);
+  // Nothing waits for the program.
+  const Handle thread(started.hThread), process(started.hProcess);
   return true;
 }
 

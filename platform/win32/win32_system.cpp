@@ -6,6 +6,7 @@
 #include <cstring>
 #include <cwchar>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/win32_system.h"
@@ -15,7 +16,7 @@ namespace {
 
 class Win32Mutex : public NamedMutex {
  public:
-  Win32Mutex(HANDLE h, bool existed) : handle_(h), existed_(existed) {}
+  Win32Mutex(Handle h, bool existed) : handle_(std::move(h)), existed_(existed) {}
   bool AlreadyExisted() const override { return existed_; }
 
   AcquireResult Acquire(int timeout_ms) override {
@@ -87,22 +88,18 @@ std::optional<std::string> Win32System::UserName() {
 }
 
 std::string Win32System::ProgramFilesFolder() {
-  HKEY key = nullptr;
+  KeyHandle key;
   if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
-                    KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) == ERROR_SUCCESS) {
+                    KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.out()) == ERROR_SUCCESS) {
     // ProgramW6432Dir exists on 64-bit Windows only, and names the native folder there.
     for (const wchar_t* value : {L"ProgramW6432Dir", L"ProgramFilesDir"}) {
       wchar_t folder[MAX_PATH + 1];
       DWORD size = sizeof folder;
-      if (RegGetValueW(key, nullptr, value, RRF_RT_REG_SZ, nullptr, folder, &size) != ERROR_SUCCESS) continue;
+      if (RegGetValueW(key.get(), nullptr, value, RRF_RT_REG_SZ, nullptr, folder, &size) != ERROR_SUCCESS) continue;
       std::string text = Utf8(folder);
       while (text.size() > 3 && text.back() == '\\') text.pop_back();
-      if (!text.empty()) {
-        RegCloseKey(key);
-        return text;
-      }
+      if (!text.empty()) return text;
     }
-    RegCloseKey(key);
   }
   return "C:\\Program Files";
 }
@@ -156,14 +153,14 @@ struct Win32System::PrivateNamespace {
     boundary = create_boundary(alias.c_str(), 0);
     if (!boundary || !add_sid(&boundary, admins)) return false;
     // Administrators and the system only may open it.
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;GA;;;BA)(A;;GA;;;SY)", SDDL_REVISION_1, &sd,
+    PSECURITY_DESCRIPTOR made = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;GA;;;BA)(A;;GA;;;SY)", SDDL_REVISION_1, &made,
                                                               nullptr))
       return false;
-    SECURITY_ATTRIBUTES sa{sizeof sa, sd, FALSE};
+    const LocalMemory<PSECURITY_DESCRIPTOR> sd(made);
+    SECURITY_ATTRIBUTES sa{sizeof sa, sd.get(), FALSE};
     handle = create(&sa, boundary, alias.c_str());
     if (!handle && GetLastError() == ERROR_ALREADY_EXISTS) handle = open(boundary, alias.c_str());
-    LocalFree(sd);
     return handle != nullptr;
   }
 };
@@ -194,10 +191,10 @@ std::unique_ptr<NamedMutex> Win32System::CreateNamedMutex(const std::string& nam
   auto create = [&](const std::wstring& full_name) -> std::unique_ptr<NamedMutex> {
     // The last error is only set when the mutex existed; clear it to be sure.
     SetLastError(ERROR_SUCCESS);
-    HANDLE h = CreateMutexW(nullptr, initial_owner ? TRUE : FALSE, full_name.empty() ? nullptr : full_name.c_str());
+    Handle h(CreateMutexW(nullptr, initial_owner ? TRUE : FALSE, full_name.empty() ? nullptr : full_name.c_str()));
     if (!h) return nullptr;
     bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-    return std::make_unique<Win32Mutex>(h, existed);
+    return std::make_unique<Win32Mutex>(std::move(h), existed);
   };
   if (!private_namespace.empty() && !name.empty()) {
     if (const PrivateNamespace* space = OpenNamespace(private_namespace)) {

@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 #include "registry/ini_store.h"
 #include "tests/support/bench_files.h"
 

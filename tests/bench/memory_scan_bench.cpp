@@ -7,12 +7,12 @@
 #include <memory>
 #include <string>
 
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 #include "process/memory_scan.h"
 #include "registry/data_files.h"
 #include "tests/support/bench_files.h"
 #include "tests/bench/bench_scan_host.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 
 namespace {
 

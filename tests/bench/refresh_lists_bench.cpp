@@ -14,11 +14,11 @@
 #include <string>
 
 #include "app/velmainfrm.h"
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 #include "registry/data_files.h"
 #include "tests/support/bench_files.h"
 #include "toolkit/application.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 #include "tests/support/data_paths.h"
 
 namespace {

@@ -12,12 +12,12 @@
 #include <memory>
 #include <string>
 
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 #include "registry/data_files.h"
 #include "registry/scan.h"
 #include "tests/bench/bench_scan_host.h"
 #include "tests/support/bench_files.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 #include "tests/support/data_paths.h"
 
 namespace {

@@ -243,31 +243,6 @@ TYPED_TEST_P(ToolkitConformance, NestedModalLoopsEndInnermostFirst) {
   EXPECT_EQ(order, (std::vector<std::string>{"inner ended", "outer ended"}));
 }
 
-// A worker hands a call over and waits for it; the call runs on the user
-// interface thread, also while a modal form's loop is running.
-TYPED_TEST_P(ToolkitConformance, SynchronizeRunsOnTheUiThreadWhileTheWorkerWaits) {
-  Dialog dialog;
-  const std::thread::id ui = std::this_thread::get_id();
-  std::thread::id ran_on;
-  std::atomic<bool> returned{false};
-  bool worker_waited = false;
-  dialog.OnActivate = [&] {
-    this->driver.StartWorker([&] {
-      this->app.Synchronize([&] {
-        ran_on = std::this_thread::get_id();
-        worker_waited = !returned;
-        dialog.SetModalResult(tk::ModalResult::Ok);
-      });
-      returned = true;
-    });
-  };
-  EXPECT_EQ(dialog.ShowModal(), tk::ModalResult::Ok);
-  ASSERT_TRUE(this->driver.RunUntil([&] { return bool(returned); }));
-  this->driver.JoinWorkers();
-  EXPECT_TRUE(worker_waited);
-  EXPECT_EQ(ran_on, ui);
-}
-
 // Queue returns at once (the worker is done before the loop runs again);
 // the calls run later, on the user interface thread, in order; what one
 // lets out is shown in an error box and the next still runs.
@@ -463,7 +438,7 @@ REGISTER_TYPED_TEST_SUITE_P(ToolkitConformance, AMoveReachesOnlyTheControlUnderT
                             ATickDuringItsOwnHandlerIsDroppedOtherTimersTickOn,
                             AModalFormIsActivatedOnceAsShownAndReturnsItsResult,
                             AModalFormShownWithoutActivationStillDoesItsActivationWork,
-                            NestedModalLoopsEndInnermostFirst, SynchronizeRunsOnTheUiThreadWhileTheWorkerWaits,
+                            NestedModalLoopsEndInnermostFirst,
                             QueuedCallsRunLaterInOrderAndTheirErrorsAreShown, TerminateInsideNestedLoopsEndsThemAll,
                             MessageBoxesReturnTheAnswerGivenFromOutside,
                             AClickRunsTheHandlersOnceTheControlHasChanged,

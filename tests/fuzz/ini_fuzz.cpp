@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/code_page.h"
+#include "platform/text.h"
 #include "platform/utf.h"
 #include "registry/ini_parse.h"
 #include "registry/ini_store.h"
@@ -116,7 +117,7 @@ std::pair<size_t, size_t> Changed(const std::string& a, const std::string& b) {
 
 // A name as it stands in the file against a name as given.
 bool SameName(std::string_view in_file, std::string_view given) {
-  return ini::EqualNoCase(ini::Trim(ini::AsUtf8(ini::UpToNul(in_file), Ansi)), ini::Trim(ini::UpToNul(given)));
+  return platform::SameAsciiCaseless(ini::Trim(ini::AsUtf8(ini::UpToNul(in_file), Ansi)), ini::Trim(ini::UpToNul(given)));
 }
 
 std::string Name(FuzzedDataProvider& in, const std::vector<Pair>& names, bool key) {

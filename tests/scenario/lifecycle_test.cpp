@@ -169,7 +169,7 @@ TEST_F(Lifecycle, ExitProgramWhileTheMemoryScanRunsStopsNothingMore) {
   ScanMemory();
   EXPECT_TRUE(app.Terminated());
   EXPECT_TRUE(sys.processes.Running(10));
-  EXPECT_NE(w.tray.InfoText(), "Memory scanning done.");
+  EXPECT_NE(LastBalloon(), "Memory scanning done.");
 }
 
 TEST_F(Lifecycle, ClosingTheWindowWhileTheStartupMemoryScanAsksEndsWithoutFurtherAlerts) {

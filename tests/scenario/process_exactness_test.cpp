@@ -134,7 +134,7 @@ TEST_F(ProcessExactness, WindowsOwnProcessesAreNeverStoppedTrashedOrForbidden) {
       "stopped. Take it off the list of forbidden processes.";
   EXPECT_THAT(backend.BoxTexts(), ElementsAre(csrss + why, guard + why));
   Scan(true);
-  EXPECT_EQ(w().tray.InfoText(), "Memory scanning done.");
+  EXPECT_EQ(LastBalloon(), "Memory scanning done.");
   EXPECT_THAT(sys.processes.Terminated(), IsEmpty());
   EXPECT_TRUE(sys.processes.Running(50) && sys.processes.Running(51));
 }

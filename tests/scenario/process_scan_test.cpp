@@ -25,7 +25,7 @@ class ProcessScan : public ProcessProgram {
 };
 
 TEST_F(ProcessScan, SilentModeStopsEveryInstanceOnceAndTheSecondEntryFindsNothing) {
-  app::Tvelmain& w = StartConfigured();
+  StartConfigured();
   sys.processes.Add(10, kAgent);
   sys.processes.Add(11, "C:\\Windows\\notepad.exe");
   sys.processes.Add(12, kAgent);
@@ -37,7 +37,7 @@ TEST_F(ProcessScan, SilentModeStopsEveryInstanceOnceAndTheSecondEntryFindsNothin
   EXPECT_THAT(backend.BoxTexts(), IsEmpty());
   EXPECT_EQ(Alerts(), 0);
   EXPECT_EQ(Slot(kBlack, 0), kAgent);  // silent mode leaves the list alone
-  EXPECT_EQ(w.tray.InfoText(), "Memory scanning done.");
+  EXPECT_EQ(LastBalloon(), "Memory scanning done.");
   EXPECT_EQ(Find<tk::PageBook>("silnik").ActivePage(), &Find<tk::Page>("skan"));
 }
 
@@ -120,24 +120,24 @@ TEST_F(ProcessScan, UnansweredAlertAndUnstoppableProcessAreReported) {
   // Silently: the balloon names the process before the stop fails.
   backend.ClearBoxes();
   std::string balloon;
-  backend.box_answerer = [&](const tk::headless::BoxRecord&) { balloon = w.tray.InfoText(); return tk::ModalResult::Ok; };
+  backend.box_answerer = [&](const tk::headless::BoxRecord&) { balloon = LastBalloon(); return tk::ModalResult::Ok; };
   Tick("skanuj_usun_cicho", true);
   Scan();
   EXPECT_THAT(backend.BoxTexts(), ElementsAre("Could not stop this process. You need to do this manually."));
   EXPECT_EQ(balloon, "Removing forbidden process: C:\\Apps\\locked.exe");
-  EXPECT_EQ(w.tray.InfoText(), "Memory scanning done.");
+  EXPECT_EQ(LastBalloon(), "Memory scanning done.");
   w.RefreshProcessList();
   sys.processes.Add(12, kAgent);
   process::StopProcess(velmain->protection(), kAgent);
-  EXPECT_EQ(w.tray.InfoText(), "Stopped disallowed process: agent.exe");
+  EXPECT_EQ(LastBalloon(), "Stopped disallowed process: agent.exe");
 }
 
 TEST_F(ProcessScan, AnEmptyProcessListStillEndsTheScan) {
-  app::Tvelmain& w = StartConfigured();
+  StartConfigured();
   SetSlot(kBlack, 0, kAgent);
   Scan();
   EXPECT_THAT(backend.BoxTexts(), IsEmpty());
-  EXPECT_EQ(w.tray.InfoText(), "Memory scanning done.");
+  EXPECT_EQ(LastBalloon(), "Memory scanning done.");
 }
 
 }  // namespace

@@ -12,12 +12,12 @@
 #include <stdexcept>
 #include <string>
 #include "app/velmainfrm.h"
-#include "platform/portable/portable.h"
 #include "process/memory_scan.h"
+#include "tests/doubles/portable/portable.h"
 #include "registry/data_files.h"
 #include "registry/scan.h"
 #include "toolkit/application.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 
 namespace scenario {
 
@@ -130,11 +130,19 @@ class Program : public ::testing::Test {
                                      [this] { velmain->protection().MemoryScan(); });
   }
 
-  // A mouse message from the tray icon, as the shell sends it.
+  // A mouse message from the tray icon, as the shell sends it to the window
+  // the icon names.
   void TrayMouse(uintptr_t message) {
+    const auto icons = sys.shell.Icons();
+    ASSERT_EQ(icons.size(), 1u) << "no icon to click";
     intptr_t result = 0;
-    backend.Send(velmain->tray.Window(), components::TzelTrayIcon::kCallbackMessage, 0, intptr_t(message), result);
+    backend.Send(icons[0].window, components::TzelTrayIcon::kCallbackMessage, 0, intptr_t(message), result);
     backend.RunUntilIdle();
+  }
+  // The text of the last balloon the tray icon showed, "" before any.
+  std::string LastBalloon() {
+    const auto balloons = sys.shell.Balloons();
+    return balloons.empty() ? std::string() : balloons.back().text;
   }
   // The item of the tray icon's menu, chosen with a right click on the icon.
   void ChooseFromTrayMenu(const std::string& item) {

@@ -3,7 +3,7 @@
 #pragma once
 #include <filesystem>
 #include <memory>
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 #include "tests/support/mem_files.h"
 
 namespace testing_support {

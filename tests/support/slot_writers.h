@@ -18,7 +18,7 @@
 #include <stdlib.h>
 #include "platform/win32/win32_files.h"
 #else
-#include "platform/portable/portable_files.h"
+#include "tests/doubles/portable/portable_files.h"
 #include <spawn.h>
 #include <unistd.h>
 #include <sys/wait.h>

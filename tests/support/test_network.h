@@ -4,7 +4,7 @@
 #ifdef _WIN32
 #include "platform/win32/win32_network.h"
 #else
-#include "platform/portable/portable_network.h"
+#include "tests/doubles/portable/portable_network.h"
 #endif
 
 namespace testhttp {

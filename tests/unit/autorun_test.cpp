@@ -6,7 +6,7 @@
 #include <string>
 
 #include "components/zel_autorun.h"
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 
 namespace components {
 namespace {
@@ -18,8 +18,6 @@ constexpr const char* kExe = "C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe
 // What is registered: the path in quotes, so that "C:\Program.exe" can never stand in for it.
 const std::string kCommand = "\"" + std::string(kExe) + "\"";
 constexpr const char* kUserRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* kMachineRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr const char* kMachineRunOnce = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
 class AutoRun : public ::testing::Test {
  protected:
@@ -43,32 +41,14 @@ class AutoRun : public ::testing::Test {
   platform::portable::PortablePlatform sys{scratch.path()};
 };
 
-struct KindCase {
-  TzelAutoExecKind kind;
-  RootKey root;
-  const char* last;
-};
-
-const KindCase kKinds[] = {
-    {TzelAutoExecKind::aekMachineRun, RootKey::LocalMachine, "Run"},
-    {TzelAutoExecKind::aekMachineRunOnce, RootKey::LocalMachine, "RunOnce"},
-    {TzelAutoExecKind::aekUserRun, RootKey::CurrentUser, "Run"},
-    {TzelAutoExecKind::aekUserRunOnce, RootKey::CurrentUser, "RunOnce"},
-};
-
-TEST_F(AutoRun, EachKindRegistersInItsOwnKey) {
-  for (const auto& c : kKinds) {
-    const std::string path = std::string("Software\\Microsoft\\Windows\\CurrentVersion\\") + c.last;
-    SCOPED_TRACE(path);
-    AutoRunKey where = AutoRunLocation(c.kind);
-    EXPECT_EQ(where.root, c.root);
-    EXPECT_EQ(where.path, path);
-    EXPECT_TRUE(RegisterAutoRun(sys.View(), c.kind, kExe));
-    EXPECT_EQ(Value(c.root, path, "veltrane.exe"), std::optional<std::string>(kCommand));
-    EXPECT_TRUE(UnregisterAutoRun(sys.View(), c.kind, kExe));
-    EXPECT_EQ(Value(c.root, path, "veltrane.exe"), std::nullopt);
-    sys.registry.DeleteKey(c.root, path);
-  }
+TEST_F(AutoRun, RegistersInTheUsersRunKey) {
+  AutoRunKey where = AutoRunLocation(TzelAutoExecKind::aekUserRun);
+  EXPECT_EQ(where.root, RootKey::CurrentUser);
+  EXPECT_EQ(where.path, kUserRun);
+  EXPECT_TRUE(RegisterAutoRun(sys.View(), TzelAutoExecKind::aekUserRun, kExe));
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
+  EXPECT_TRUE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekUserRun, kExe));
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::nullopt);
 }
 
 TEST_F(AutoRun, ValueIsNamedAfterTheFileName) {
@@ -101,24 +81,25 @@ TEST_F(AutoRun, AFileNameWithoutANameNeverTouchesTheDefaultValue) {
 
 TEST_F(AutoRun, FailuresGiveFalseAndNothingElse) {
   // Missing key: registering creates it, removing finds nothing to do.
-  EXPECT_FALSE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekMachineRunOnce, kExe));
-  EXPECT_FALSE(sys.registry.KeyExists(RootKey::LocalMachine, kMachineRunOnce));
-  EXPECT_TRUE(RegisterAutoRun(sys.View(), TzelAutoExecKind::aekMachineRunOnce, kExe));
+  sys.registry.DeleteKey(RootKey::CurrentUser, kUserRun);
+  EXPECT_FALSE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekUserRun, kExe));
+  EXPECT_FALSE(sys.registry.KeyExists(RootKey::CurrentUser, kUserRun));
+  EXPECT_TRUE(RegisterAutoRun(sys.View(), TzelAutoExecKind::aekUserRun, kExe));
 
   // A key the user may not write to.
-  Seed(RootKey::LocalMachine, kMachineRun, "veltrane.exe", "old");
-  sys.registry.DenyWrite(RootKey::LocalMachine, kMachineRun);
-  EXPECT_FALSE(RegisterAutoRun(sys.View(), TzelAutoExecKind::aekMachineRun, kExe));
-  EXPECT_FALSE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekMachineRun, kExe));
-  EXPECT_EQ(Value(RootKey::LocalMachine, kMachineRun, "veltrane.exe"), std::optional<std::string>("old"));
+  Seed(RootKey::CurrentUser, kUserRun, "veltrane.exe", "old");
+  sys.registry.DenyWrite(RootKey::CurrentUser, kUserRun);
+  EXPECT_FALSE(RegisterAutoRun(sys.View(), TzelAutoExecKind::aekUserRun, kExe));
+  EXPECT_FALSE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekUserRun, kExe));
+  EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>("old"));
 
   // Opened, but writes and deletions fail.
-  sys.registry.AllowAccess(RootKey::LocalMachine, kMachineRun);
-  sys.registry.FailWrites(RootKey::LocalMachine, kMachineRun);
-  EXPECT_FALSE(RegisterAutoRun(sys.View(), TzelAutoExecKind::aekMachineRun, kExe));
-  EXPECT_FALSE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekMachineRun, kExe));
+  sys.registry.AllowAccess(RootKey::CurrentUser, kUserRun);
+  sys.registry.FailWrites(RootKey::CurrentUser, kUserRun);
+  EXPECT_FALSE(RegisterAutoRun(sys.View(), TzelAutoExecKind::aekUserRun, kExe));
+  EXPECT_FALSE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekUserRun, kExe));
   // Nothing to delete is success even so.
-  EXPECT_TRUE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekMachineRun, "C:\\other.exe"));
+  EXPECT_TRUE(UnregisterAutoRun(sys.View(), TzelAutoExecKind::aekUserRun, "C:\\other.exe"));
 }
 
 TEST_F(AutoRun, LoadingWithAutoRunOffRemovesAnOldRegistration) {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 #include "registry/data_files.h"
 #include "tests/support/data_paths.h"
 #include "tests/support/mem_files.h"

@@ -5,9 +5,9 @@
 
 #include <thread>
 #include "components/folder_monitor.h"
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 #include "toolkit/application.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 
 namespace {
 

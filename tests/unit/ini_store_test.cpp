@@ -11,8 +11,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 #include "registry/ini_store.h"
+#include "tests/support/ini_cases.h"
 #include "tests/support/mem_files.h"
 
 namespace registry {
@@ -57,94 +58,10 @@ void ExpectWriteError(const std::function<void()>& op) {
 }
 
 // ---------------------------------------------------------------------------
-// Reads
+// The shared table of reads, writes and erases (tests/support/ini_cases.h),
+// which the Windows build also runs against the profile API.
 
-struct ReadCase {
-  const char* name;
-  std::optional<std::string> content;
-  std::string section, key, fallback;
-  std::string expected;
-};
-
-const ReadCase kReads[] = {
-    {"plain", "[s]\r\nk=v\r\n", "s", "k", "d", "v"},
-    {"missing file", kMissing, "s", "k", "d", "d"},
-    {"empty file", "", "s", "k", "d", "d"},
-    {"missing section", "[t]\r\nk=v\r\n", "s", "k", "d", "d"},
-    {"missing key", "[s]\r\nj=v\r\n", "s", "k", "d", "d"},
-    {"names ignore ASCII case", "[SeC]\r\nKeY=v\r\n", "sEc", "kEy", "d", "v"},
-    {"non-ASCII letters keep their case", "[\xc5\xbb]\r\nk=v\r\n", "\xc5\xbc", "k", "d", "d"},
-    {"non-ASCII names match as they are", "[za\xc5\xbc\xc3\xb3\xc5\x82\xc4\x87]\r\nk=v\r\n",
-     "ZA\xc5\xbc\xc3\xb3\xc5\x82\xc4\x87", "k", "d", "v"},
-    {"blanks around everything", "  [ s ]  \r\n \t k \t=\t v \t\r\n", " s ", "\tk ", "d", "v"},
-    {"^Z, VT and FF are blanks", "[s]\r\nk=\x1a\x0b\x0cv\x1a\r\n", "s", "k", "d", "v"},
-    {"other control bytes are not", "[s]\r\nk=\x1cv\x7f\r\n", "s", "k", "d", "\x1cv\x7f"},
-    {"inner blanks of names count", "[a  b]\r\nk=v\r\n", "a b", "k", "d", "d"},
-    {"double quotes go", "[s]\r\nk=\"v\"\r\n", "s", "k", "d", "v"},
-    {"single quotes go", "[s]\r\nk='v'\r\n", "s", "k", "d", "v"},
-    {"quotes after blanks go", "[s]\r\nk=  \"v\"  \r\n", "s", "k", "d", "v"},
-    {"blanks inside quotes stay", "[s]\r\nk=\" v \"\r\n", "s", "k", "d", " v "},
-    {"mismatched quotes stay", "[s]\r\nk=\"v'\r\n", "s", "k", "d", "\"v'"},
-    {"opening quote alone stays", "[s]\r\nk=\"v\r\n", "s", "k", "d", "\"v"},
-    {"closing quote alone stays", "[s]\r\nk=v\"\r\n", "s", "k", "d", "v\""},
-    {"a lone quote stays", "[s]\r\nk=\"\r\n", "s", "k", "d", "\""},
-    {"empty quotes", "[s]\r\nk=\"\"\r\n", "s", "k", "d", ""},
-    {"only the outer pair goes", "[s]\r\nk=\"a\" \"b\"\r\n", "s", "k", "d", "a\" \"b"},
-    {"names keep their quotes", "[s]\r\n\"k\"=v\r\n", "s", "k", "d", "d"},
-    {"empty value", "[s]\r\nk=\r\n", "s", "k", "d", ""},
-    {"'=' inside the value", "[s]\r\nk=a=b\r\n", "s", "k", "d", "a=b"},
-    {"a key without '=' has no value", "[s]\r\nk\r\n", "s", "k", "d", "d"},
-    {"and hides a later one", "[s]\r\nk\r\nk=v\r\n", "s", "k", "d", "d"},
-    {"first of duplicate keys", "[s]\r\nk=1\r\nk=2\r\n", "s", "k", "d", "1"},
-    {"first of duplicate sections", "[s]\r\nk=1\r\n[S]\r\nk=2\r\n", "s", "k", "d", "1"},
-    {"a later duplicate section is not seen", "[s]\r\nk=1\r\n[s]\r\nj=2\r\n", "s", "j", "d", "d"},
-    {"comments are lines like others", "[s]\r\n;k=1\r\nk=2\r\n", "s", "k", "d", "2"},
-    {"garbage lines", "[s]\r\njunk here\r\n[\r\n]]\r\nk=v\r\n", "s", "k", "d", "v"},
-    {"'[' without ']' is no header", "[s]\r\n[abc=1\r\n", "s", "[abc", "d", "1"},
-    {"text after the header", "[s] ; note\r\nk=v\r\n", "s", "k", "d", "v"},
-    {"header up to the last ']'", "[a]b]\r\nk=v\r\n", "a]b", "k", "d", "v"},
-    {"header must start the line", "x[s]\r\nk=v\r\n", "s", "k", "d", "d"},
-    {"lines before any header", "k=top\r\n[s]\r\nk=v\r\n", "", "k", "d", "top"},
-    {"...are in no named section", "k=top\r\n[s]\r\n", "s", "k", "d", "d"},
-    {"LF lines", "[s]\nk=v\n", "s", "k", "d", "v"},
-    {"CR lines", "[s]\rk=v\r", "s", "k", "d", "v"},
-    {"a lone CR ends a line", "[s]\r\nj=1\rk=2\r\n", "s", "k", "d", "2"},
-    {"no line break at the end", "[s]\r\nk=v", "s", "k", "d", "v"},
-    {"numeric sections", "[0]\r\nwartosc=a\r\n[250]\r\nwartosc=b\r\n", "250", "wartosc", "err", "b"},
-    {"numbers are compared as text", "[00]\r\nwartosc=a\r\n", "0", "wartosc", "err", "err"},
-    {"value stops at NUL", "[s]\r\nk=v \0x\r\n"s, "s", "k", "d", "v "},
-    {"name stops at NUL", "[s]\r\nk\0y=v\r\n"s, "s", "k", "d", "v"},
-    {"NUL bytes elsewhere", "\0\0\r\n[s]\r\n\0=\0\r\nk=v\r\n"s, "s", "k", "d", "v"},
-    {"asked names stop at NUL", "[s]\r\nk=v\r\n", "s\0t"s, "k\0j"s, "d", "v"},
-    {"a very long line", "[s]\r\nj=" + std::string(200000, 'x') + "\r\nk=v\r\n", "s", "k", "d", "v"},
-    {"long value is cut to 2047", "[s]\r\nk=" + std::string(3000, 'x') + "\r\n", "s", "k", "d",
-     std::string(2047, 'x')},
-    {"quoted 2047 fits", "[s]\r\nk=\"" + std::string(2047, 'x') + "\"\r\n", "s", "k", "d",
-     std::string(2047, 'x')},
-    {"quoted long value is cut", "[s]\r\nk=\"" + std::string(3000, 'x') + "\"\r\n", "s", "k", "d",
-     std::string(2047, 'x')},
-    {"UTF-8 byte order mark", "\xef\xbb\xbf[s]\r\nk=v\r\n", "s", "k", "d", "v"},
-    {"UTF-16 files are not read", "\xff\xfe[\0s\0]\0\r\0\n\0k\0=\0v\0\r\0\n\0"s, "s", "k", "d", "d"},
-    {"default: trailing spaces go", kMissing, "s", "k", "def  ", "def"},
-    {"default: leading spaces stay", kMissing, "s", "k", "  def", "  def"},
-    {"default: trailing tab stays", kMissing, "s", "k", "def\t", "def\t"},
-    {"default: all spaces", kMissing, "s", "k", "   ", ""},
-    {"default: quotes go", "[s]\r\n", "s", "k", "\"def\"", "def"},
-    {"default: cut to 2047", kMissing, "s", "k", std::string(3000, 'y'), std::string(2047, 'y')},
-    {"default: stops at NUL", kMissing, "s", "k", "err\0x"s, "err"},
-};
-
-class IniRead : public ::testing::TestWithParam<ReadCase> {};
-
-TEST_P(IniRead, MatchesTheProfileApi) {
-  const ReadCase& c = GetParam();
-  IniFile file;
-  file.Put(c.content);
-  IniStore store(file.files, kPath);
-  EXPECT_EQ(store.ReadString(c.section, c.key, c.fallback), c.expected);
-  // Reading never creates or changes the file.
-  EXPECT_EQ(file.Get(), c.content);
-}
+using testing_support::IniCase;
 
 std::string CaseName(const char* name) {
   std::string out;
@@ -152,96 +69,35 @@ std::string CaseName(const char* name) {
   return out;
 }
 
-INSTANTIATE_TEST_SUITE_P(Ini, IniRead, ::testing::ValuesIn(kReads),
-                         [](const auto& info) { return std::to_string(info.index) + "_" + CaseName(info.param.name); });
+class IniCases : public ::testing::TestWithParam<IniCase> {};
 
-// ---------------------------------------------------------------------------
-// Writes and erases: every byte outside the changed line stays.
-
-struct EditCase {
-  const char* name;
-  std::optional<std::string> content;
-  bool erase;
-  std::string section, key, value;
-  std::optional<std::string> expected;
-};
-
-constexpr bool W = false, E = true;
-
-const EditCase kEdits[] = {
-    {"creates the file", kMissing, W, "s", "k", "v", "[s]\r\nk=v\r\n"},
-    {"into an empty file", "", W, "s", "k", "v", "[s]\r\nk=v\r\n"},
-    {"replaces one line only", "; c\r\n[s]\r\nk=old\r\nj=1\r\n\r\n[t]\r\nx=1\r\n", W, "s", "k", "v",
-     "; c\r\n[s]\r\nk=v\r\nj=1\r\n\r\n[t]\r\nx=1\r\n"},
-    {"keeps the key as the file spells it", "[s]\r\n  Key = old  \r\n", W, "S", "kEY", "v", "[s]\r\nKey=v\r\n"},
-    {"keeps LF line breaks", "[s]\nk=old\n[t]\nx=1\n", W, "s", "k", "v", "[s]\nk=v\n[t]\nx=1\n"},
-    {"keeps a missing last line break", "[s]\nk=old", W, "s", "k", "v", "[s]\nk=v"},
-    {"adds a key after the section's last line", "[s]\r\nk=1\r\n\r\n[t]\r\n", W, "s", "j", "2",
-     "[s]\r\nk=1\r\nj=2\r\n\r\n[t]\r\n"},
-    {"after a comment ending the section", "[s]\r\nk=1\r\n;c\r\n[t]\r\n", W, "s", "j", "2",
-     "[s]\r\nk=1\r\n;c\r\nj=2\r\n[t]\r\n"},
-    {"new lines end in CR LF", "[s]\nk=1\n", W, "s", "j", "2", "[s]\nk=1\nj=2\r\n"},
-    {"into an unterminated last line", "[s]\r\nk=1", W, "s", "j", "2", "[s]\r\nk=1\r\nj=2\r\n"},
-    {"under a header on the last line", "[s]", W, "s", "k", "v", "[s]\r\nk=v\r\n"},
-    {"adds a section at the end", "[s]\r\nk=1\r\n", W, "t", "j", "2", "[s]\r\nk=1\r\n[t]\r\nj=2\r\n"},
-    {"after an unterminated last line", "[s]\r\nk=1", W, "t", "j", "2", "[s]\r\nk=1\r\n[t]\r\nj=2\r\n"},
-    {"after blank lines", "[s]\r\n\r\n", W, "t", "j", "2", "[s]\r\n\r\n[t]\r\nj=2\r\n"},
-    {"same value: file untouched", "[s]\r\nk = v\n", W, "s", "k", "v", "[s]\r\nk = v\n"},
-    {"quoted value is not the same", "[s]\r\nk=\"v\"\r\n", W, "s", "k", "v", "[s]\r\nk=v\r\n"},
-    {"into the first of duplicate sections", "[s]\r\na=1\r\n[s]\r\nb=2\r\n", W, "s", "b", "v",
-     "[s]\r\na=1\r\nb=v\r\n[s]\r\nb=2\r\n"},
-    {"the first of duplicate keys", "[s]\r\na=1\r\na=2\r\n", W, "s", "a", "v", "[s]\r\na=v\r\na=2\r\n"},
-    {"a key without '=' gets its value", "[s]\r\nk\r\n", W, "s", "k", "v", "[s]\r\nk=v\r\n"},
-    {"value: leading blanks are kept in quotes", kMissing, W, "s", "k", " \tv", "[s]\r\nk=\" \tv\"\r\n"},
-    {"value: trailing blanks are kept in quotes", kMissing, W, "s", "k", "v\x1a", "[s]\r\nk=\"v\x1a\"\r\n"},
-    {"value: a quoted command line gets one more pair", kMissing, W, "s", "k", "\"C:\\a b\\x.exe\"",
-     "[s]\r\nk=\"\"C:\\a b\\x.exe\"\"\r\n"},
-    {"value: single quotes too", kMissing, W, "s", "k", "'v'", "[s]\r\nk=\"'v'\"\r\n"},
-    {"value: quotes that read back stay bare", kMissing, W, "s", "k", "\"C:\\x.exe\" /min",
-     "[s]\r\nk=\"C:\\x.exe\" /min\r\n"},
-    {"value: a lone quote stays bare", kMissing, W, "s", "k", "\"", "[s]\r\nk=\"\r\n"},
-    {"value: mismatched quotes stay bare", kMissing, W, "s", "k", "\"v'", "[s]\r\nk=\"v'\r\n"},
-    {"value: protected value unchanged", "[s]\r\nk = \" v \"\r\n", W, "s", "k", " v ", "[s]\r\nk = \" v \"\r\n"},
-    {"names: leading blanks go", kMissing, W, "  s", "\tk", "v", "[s]\r\nk=v\r\n"},
-    {"quotes that a read would take are protected", kMissing, W, "s", "k", "\"a\" \"b\"",
-     "[s]\r\nk=\"\"a\" \"b\"\"\r\n"},
-    {"empty value", kMissing, W, "s", "k", "", "[s]\r\nk=\r\n"},
-    {"NUL bytes of the file stay", "[s]\r\nq=\0z\r\n"s, W, "s", "k", "v", "[s]\r\nq=\0z\r\nk=v\r\n"s},
-    {"text stops at NUL", kMissing, W, "s\0x"s, "k\0y"s, "v\0z"s, "[s]\r\nk=v\r\n"},
-    {"byte order mark stays", "\xef\xbb\xbf[s]\r\n", W, "t", "k", "v", "\xef\xbb\xbf[s]\r\n[t]\r\nk=v\r\n"},
-    {"ANSI bytes stay, new text is UTF-8", "[\xe6]\r\nk=\xb3\r\n", W, "\xc3\xa6", "j", "\xc5\x9b\xc3\xbf",
-     "[\xe6]\r\nk=\xb3\r\nj=\xc5\x9b\xc3\xbf\r\n"},
-    {"lines before any header", "x=0\r\n\r\n[t]\r\n", W, "", "k", "v", "x=0\r\nk=v\r\n\r\n[t]\r\n"},
-    {"...even when there are none", "[t]\r\n", W, "", "k", "v", "k=v\r\n[t]\r\n"},
-    {"erase up to the next header", "[t]\r\nb=2\r\n\r\n[s]\r\na=1\r\n\r\n;c\r\n[u]\r\n", E, "s", "", "",
-     "[t]\r\nb=2\r\n\r\n[u]\r\n"},
-    {"erase the last section", "[t]\nb=2\n[s]\na=1", E, "S", "", "", "[t]\nb=2\n"},
-    {"erase the first of duplicates", "[s]\r\na=1\r\n[t]\r\n[S]\r\nc=3\r\n", E, "s", "", "",
-     "[t]\r\n[S]\r\nc=3\r\n"},
-    {"erase blanks around the name", "[s]\r\na=1\r\n", E, " s\t", "", "", ""},
-    {"erase a missing section", "[t]\nb=2\n", E, "s", "", "", "[t]\nb=2\n"},
-    {"erase in a missing file", kMissing, E, "s", "", "", kMissing},
-    {"erase the lines before any header", "x=0\r\n\r\n[t]\r\n", E, "", "", "", "[t]\r\n"},
-};
-
-class IniEdit : public ::testing::TestWithParam<EditCase> {};
-
-TEST_P(IniEdit, ChangesOnlyWhatItMust) {
-  const EditCase& c = GetParam();
+TEST_P(IniCases, ReadOrChangeOnlyWhatTheyMust) {
+  const IniCase& c = GetParam();
   IniFile file;
   file.Put(c.content);
   IniStore store(file.files, kPath);
-  if (c.erase) {
-    store.EraseSection(c.section);
-  } else {
-    store.WriteString(c.section, c.key, c.value);
+  if (c.op == testing_support::kRead) {
+    EXPECT_EQ(store.ReadString(c.section, c.key, c.arg), c.expected);
+    // Reading never creates or changes the file.
+    EXPECT_EQ(file.Get(), c.content);
+    return;
   }
+  bool refused = false;
+  try {
+    if (c.op == testing_support::kWrite)
+      store.WriteString(c.section, c.key, c.arg);
+    else
+      store.EraseSection(c.section);
+  } catch (const WriteError& e) {
+    refused = true;
+    EXPECT_STREQ(e.what(), kError);
+  }
+  EXPECT_EQ(refused, c.differs == testing_support::kRefused);
   EXPECT_EQ(file.Get(), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ini, IniEdit, ::testing::ValuesIn(kEdits),
+INSTANTIATE_TEST_SUITE_P(Ini, IniCases, ::testing::ValuesIn(testing_support::kIniCases),
                          [](const auto& info) { return std::to_string(info.index) + "_" + CaseName(info.param.name); });
-
 
 // ---------------------------------------------------------------------------
 // Round trips

@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "components/zel_oneinstance.h"
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 #include "toolkit/application.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Building the process list from what the system reports.
 #include <gmock/gmock.h>
 
-#include "platform/portable/portable_processes.h"
+#include "tests/doubles/portable/portable_processes.h"
 #include "process/process_list.h"
 
 namespace process {

@@ -4,7 +4,7 @@
 #include "tests/support/child.h"
 #include "registry/rejestralertfrm.h"
 #include "toolkit/application.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 
 namespace {
 

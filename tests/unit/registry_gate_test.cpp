@@ -7,7 +7,7 @@
 
 #include "registry/scan_gate.h"
 #include "toolkit/application.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 
 namespace {
 

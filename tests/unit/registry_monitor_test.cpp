@@ -4,10 +4,10 @@
 
 #include <thread>
 #include "components/zel_registry_monitor.h"
-#include "platform/portable/portable_registry.h"
+#include "tests/doubles/portable/portable_registry.h"
 #include "toolkit/application.h"
 #include "toolkit/error.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 
 namespace {
 

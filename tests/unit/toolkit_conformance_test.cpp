@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "tests/conformance/toolkit_conformance.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <thread>
 #include "toolkit/application.h"
 #include "toolkit/error.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 
 using namespace tk;
 using tk::headless::HeadlessBackend;
@@ -183,21 +183,6 @@ TEST_F(Fixture, MessageBoxesAreAnsweredInOrderAndRecorded) {
   EXPECT_EQ(backend.Boxes()[0].caption, "Confirm");
   EXPECT_EQ(backend.Boxes()[2].kind, MsgKind::Plain);
   EXPECT_EQ(backend.Boxes()[2].caption, "Veltrane");
-}
-
-TEST_F(Fixture, SynchronizeRunsOnTheUiThreadWhileTheWorkerWaits) {
-  std::atomic<bool> returned{false};
-  std::thread::id ran_on;
-  std::thread worker([&] {
-    app.Synchronize([&] { ran_on = std::this_thread::get_id(); });
-    returned = true;
-  });
-  ASSERT_TRUE(backend.WaitForSynchronize(10000));
-  EXPECT_FALSE(returned);
-  backend.RunUntilIdle();
-  worker.join();
-  EXPECT_TRUE(returned);
-  EXPECT_EQ(ran_on, std::this_thread::get_id());
 }
 
 TEST(ControlModel, ProgressClampsAndChildrenOutlivingParentsDoNotDangle) {

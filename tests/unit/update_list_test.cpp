@@ -5,7 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 #include "tests/support/http_server.h"
 #include "tests/support/test_network.h"
 #include "update/http_fetch.h"

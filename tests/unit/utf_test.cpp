@@ -61,6 +61,25 @@ TEST(Utf, TextAfterLongAsciiRuns) {
   }
 }
 
+TEST(Utf, CutToUtf16UnitsNeverSplitsACharacter) {
+  struct Case {
+    std::string text;
+    size_t units;
+    std::string kept;
+  } cases[] = {
+      {"abc", 2, "ab"},
+      {"abc", 5, "abc"},
+      {"", 3, ""},
+      {"\xD0\x9A\xD0\xBB\xD1\x8E\xD1\x87", 3, "\xD0\x9A\xD0\xBB\xD1\x8E"},   // Cyrillic: one unit each
+      {"a\xF0\x9F\x98\x80" "b", 2, "a"},                                      // a pair is never split
+      {"a\xF0\x9F\x98\x80" "b", 3, "a\xF0\x9F\x98\x80"},
+      {"\xE6\x97\xA5\xE6\x9C\xAC", 1, "\xE6\x97\xA5"},                        // CJK
+      {"x\xFFy", 2, "x\xFF"},                                                 // a broken byte is one
+      {"\xC3" "ab", 2, "\xC3" "a"},  // so is a lead byte without its follower
+  };
+  for (const Case& c : cases) EXPECT_EQ(CutToUtf16Units(c.text, c.units), c.kept) << c.text << " " << c.units;
+}
+
 TEST(Utf, KnownEncodings) {
   EXPECT_EQ(Utf8(u"\u041A\u043B\u044E\u0447"), "\xD0\x9A\xD0\xBB\xD1\x8E\xD1\x87");
   EXPECT_EQ(Utf8(u"\U0001F600"), "\xF0\x9F\x98\x80");

@@ -16,7 +16,7 @@
 #include "platform/win32/win32_com.h"
 #include "platform/win32/win32_platform.h"
 #include "toolkit/application.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 
 namespace platform::win32 {
 namespace {

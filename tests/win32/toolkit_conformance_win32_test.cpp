@@ -766,9 +766,9 @@ TEST_F(Win32Toolkit, DestroyedFormTakesItsWindowsAndNamesAlong) {
 }
 
 // A box waits for the user; meanwhile every window of the program waits
-// too, timers tick on, hand-overs from workers run, and the timer whose
+// too, timers tick on, calls queued by workers run, and the timer whose
 // handler put the box up is not entered again until it is answered.
-TEST_F(Win32Toolkit, WhileABoxWaitsTheWindowsWaitTooAndTimersAndHandOversRunOn) {
+TEST_F(Win32Toolkit, WhileABoxWaitsTheWindowsWaitTooAndTimersAndQueuedCallsRunOn) {
   form.Show();
   Dialog other;  // shown last: the active form, which owns the box
   other.Show();
@@ -782,7 +782,8 @@ TEST_F(Win32Toolkit, WhileABoxWaitsTheWindowsWaitTooAndTimersAndHandOversRunOn) 
   std::string text;
   bool form_disabled = false, other_disabled = false;
   int entries_while_box = -1;
-  std::thread::id synced_on;
+  std::thread::id queued_on;
+  std::atomic<bool> queued_ran{false};
   std::thread user([&] {
     HWND box = FindBox("Veltrane Test");  // captioned with the title
     if (!box) return;
@@ -790,7 +791,11 @@ TEST_F(Win32Toolkit, WhileABoxWaitsTheWindowsWaitTooAndTimersAndHandOversRunOn) 
     form_disabled = !IsWindowEnabled(H(form));
     other_disabled = !IsWindowEnabled(H(other));
     WaitFor([&] { return ticks >= 10; });
-    app.Synchronize([&] { synced_on = std::this_thread::get_id(); });
+    app.Queue([&] {
+      queued_on = std::this_thread::get_id();
+      queued_ran = true;
+    });
+    WaitFor([&] { return bool(queued_ran); });
     entries_while_box = entries;
     Press(box, IDOK);
     WaitFor([&] { return entries >= 2; });  // ticking again once answered
@@ -802,7 +807,8 @@ TEST_F(Win32Toolkit, WhileABoxWaitsTheWindowsWaitTooAndTimersAndHandOversRunOn) 
   EXPECT_TRUE(form_disabled);
   EXPECT_TRUE(other_disabled);
   EXPECT_GE(ticks, 10);
-  EXPECT_EQ(synced_on, std::this_thread::get_id());
+  EXPECT_TRUE(queued_ran);
+  EXPECT_EQ(queued_on, std::this_thread::get_id());
   EXPECT_EQ(entries_while_box, 1);
   EXPECT_GE(entries, 2);
   EXPECT_TRUE(IsWindowEnabled(H(form)));
@@ -867,24 +873,6 @@ TEST_F(Win32Toolkit, AModalFormDisablesTheOtherWindowsAndGivesTheActivationBack)
   EXPECT_TRUE(IsWindowEnabled(H(form)));
   EXPECT_FALSE(IsWindowVisible(H(dialog)));
   EXPECT_EQ(GetActiveWindow(), H(form));
-}
-
-// What a handed-over call lets out reaches the worker that waits for it, and
-// the loop runs on.
-TEST_F(Win32Toolkit, AHandedOverCallsErrorReachesTheWaitingWorker) {
-  std::string error;
-  std::thread worker([&] {
-    try {
-      backend.Synchronize([] { throw Error("No access."); });
-    } catch (const Error& e) {
-      error = e.what();
-    }
-    app.Synchronize([&] { form.Close(); });
-  });
-  app.Run();
-  worker.join();
-  EXPECT_EQ(error, "No access.");
-  EXPECT_TRUE(app.Terminated());
 }
 
 TEST_F(Win32Toolkit, PopupMenuRunsTheChosenItemsHandler) {

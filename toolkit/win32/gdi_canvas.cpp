@@ -3,9 +3,15 @@
 #include <map>
 
 #include "platform/win32/wide.h"
+#include "platform/win32/win32_handles.h"
 
 namespace tk::win32 {
 
+using platform::win32::BitmapHandle;
+using platform::win32::DcHandle;
+using platform::win32::FontHandle;
+using platform::win32::PenHandle;
+using platform::win32::ScreenDc;
 using platform::win32::Wide;
 
 COLORREF ToColorRef(Color c) { return RGB(RedOf(c), GreenOf(c), BlueOf(c)); }
@@ -34,25 +40,22 @@ bool FaceInstalled(const std::string& face) {
   lf.lfCharSet = DEFAULT_CHARSET;
   wface.copy(lf.lfFaceName, wface.size());
   bool found = false;
-  HDC screen = GetDC(nullptr);
-  EnumFontFamiliesExW(screen, &lf, NoteFamily, LPARAM(&found), 0);
-  ReleaseDC(nullptr, screen);
+  const ScreenDc screen(GetDC(nullptr));
+  EnumFontFamiliesExW(screen.get(), &lf, NoteFamily, LPARAM(&found), 0);
   return known[face] = found;
 }
 
 int PixelHeight(int points) {
-  HDC screen = GetDC(nullptr);
-  int height = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
-  ReleaseDC(nullptr, screen);
-  return height;
+  const ScreenDc screen(GetDC(nullptr));
+  return -MulDiv(points, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
 }
 
-HFONT MakeFont(const std::string& face, int height, bool bold) {
+FontHandle MakeFont(const std::string& face, int height, bool bold) {
   // A face name longer than LOGFONT holds would make CreateFont fail.
   std::wstring name = Wide(face).substr(0, LF_FACESIZE - 1);
-  return CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                     name.c_str());
+  return FontHandle(CreateFontW(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                name.c_str()));
 }
 
 constexpr int kSampleWidth = 256, kSampleHeight = 128;
@@ -60,13 +63,14 @@ constexpr int kSampleWidth = 256, kSampleHeight = 128;
 // Pixels a sample covers in a face and weight, drawn black on white into a
 // one-bit bitmap whose rows are then read back in one call.
 int InkOf(const std::string& face, int height, bool bold) {
-  HDC dc = CreateCompatibleDC(nullptr);
-  HBITMAP bitmap = CreateBitmap(kSampleWidth, kSampleHeight, 1, 1, nullptr);
-  HFONT font = MakeFont(face, height, bold);
+  const DcHandle owned_dc(CreateCompatibleDC(nullptr));
+  const BitmapHandle bitmap(CreateBitmap(kSampleWidth, kSampleHeight, 1, 1, nullptr));
+  const FontHandle font = MakeFont(face, height, bold);
+  const HDC dc = owned_dc.get();
   int ink = 0;
   if (dc && bitmap && font) {
-    HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
-    HGDIOBJ old_font = SelectObject(dc, font);
+    HGDIOBJ old_bitmap = SelectObject(dc, bitmap.get());
+    HGDIOBJ old_font = SelectObject(dc, font.get());
     SetTextColor(dc, RGB(0, 0, 0));
     SetBkColor(dc, RGB(255, 255, 255));
     PatBlt(dc, 0, 0, kSampleWidth, kSampleHeight, WHITENESS);
@@ -77,9 +81,9 @@ int InkOf(const std::string& face, int height, bool bold) {
       BITMAPINFOHEADER header;
       RGBQUAD colors[2];
     } info{};
-    info.header = {sizeof(BITMAPINFOHEADER), kSampleWidth, kSampleHeight, 1, 1, BI_RGB};
+    info.header = {sizeof(BITMAPINFOHEADER), kSampleWidth, kSampleHeight, 1, 1, BI_RGB, 0, 0, 0, 0, 0};
     std::string bits(kSampleWidth / 8 * kSampleHeight, '\0');
-    if (GetDIBits(dc, bitmap, 0, kSampleHeight, bits.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS)) {
+    if (GetDIBits(dc, bitmap.get(), 0, kSampleHeight, bits.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS)) {
       // Which bit value is white, as the colour table says.
       const bool white_is_one = info.colors[1].rgbRed == 255;
       for (unsigned char byte : bits) {
@@ -88,9 +92,6 @@ int InkOf(const std::string& face, int height, bool bold) {
       }
     }
   }
-  if (font) DeleteObject(font);
-  if (bitmap) DeleteObject(bitmap);
-  if (dc) DeleteDC(dc);
   return ink;
 }
 
@@ -120,28 +121,21 @@ std::string FaceFor(const Font& font) {
   return first;
 }
 
-GdiObjects::~GdiObjects() {
-  for (auto& [key, font] : fonts_) DeleteObject(font);
-  for (auto& [key, brush] : brushes_) DeleteObject(brush);
-}
-
 HFONT GdiObjects::FontFor(const Font& font) {
   auto key = std::make_tuple(font.face, font.size, font.bold);
   auto it = fonts_.find(key);
-  if (it != fonts_.end()) return it->second;
-  HFONT made = MakeFont(FaceFor(font), PixelHeight(font.size), font.bold);
-  if (!made) made = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-  else fonts_[key] = made;
-  return made;
+  if (it != fonts_.end()) return it->second.get();
+  FontHandle made = MakeFont(FaceFor(font), PixelHeight(font.size), font.bold);
+  if (!made) return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  return fonts_.emplace(key, std::move(made)).first->second.get();
 }
 
 HBRUSH GdiObjects::BrushFor(COLORREF color) {
   auto it = brushes_.find(color);
-  if (it != brushes_.end()) return it->second;
-  HBRUSH brush = CreateSolidBrush(color);
+  if (it != brushes_.end()) return it->second.get();
+  platform::win32::BrushHandle brush(CreateSolidBrush(color));
   if (!brush) return static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  brushes_[color] = brush;
-  return brush;
+  return brushes_.emplace(color, std::move(brush)).first->second.get();
 }
 
 GdiCanvas::GdiCanvas(HDC dc, GdiObjects& gdi)
@@ -180,12 +174,11 @@ void GdiCanvas::FillRect(const Rect& r, Color c) {
 }
 
 void GdiCanvas::Line(int x1, int y1, int x2, int y2, Color c) {
-  HPEN pen = CreatePen(PS_SOLID, 1, ResolveColor(c, COLOR_WINDOWTEXT));
-  HGDIOBJ old = SelectObject(dc_, pen);
+  const PenHandle pen(CreatePen(PS_SOLID, 1, ResolveColor(c, COLOR_WINDOWTEXT)));
+  HGDIOBJ old = SelectObject(dc_, pen.get());
   MoveToEx(dc_, x1, y1, nullptr);
   LineTo(dc_, x2, y2);
   SelectObject(dc_, old);
-  DeleteObject(pen);
 }
 
 void GdiCanvas::SetFont(const Font& f) {

@@ -23,7 +23,6 @@ std::string FaceFor(const Font& font);
 class GdiObjects {
  public:
   GdiObjects() = default;
-  ~GdiObjects();
   GdiObjects(const GdiObjects&) = delete;
   GdiObjects& operator=(const GdiObjects&) = delete;
   // Face, point size and weight make the font; its colour is the DC's text colour.
@@ -31,8 +30,8 @@ class GdiObjects {
   HBRUSH BrushFor(COLORREF color);
 
  private:
-  std::map<std::tuple<std::string, int, bool>, HFONT> fonts_;
-  std::map<COLORREF, HBRUSH> brushes_;
+  std::map<std::tuple<std::string, int, bool>, platform::win32::FontHandle> fonts_;
+  std::map<COLORREF, platform::win32::BrushHandle> brushes_;
 };
 
 // Draws on a device context the caller owns; leaves it as it found it.

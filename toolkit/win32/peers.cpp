@@ -575,9 +575,10 @@ class PanelPeer : public ContainerPeer {
     std::exception_ptr failure;
     if (rc.right > 0 && rc.bottom > 0) {
       // Drawn off screen first: a panel repainted while animating must not flicker.
-      HDC mem = CreateCompatibleDC(dc);
-      HBITMAP bitmap = CreateCompatibleBitmap(dc, rc.right, rc.bottom);
-      HGDIOBJ old = SelectObject(mem, bitmap);
+      const platform::win32::DcHandle owned_mem(CreateCompatibleDC(dc));
+      const platform::win32::BitmapHandle bitmap(CreateCompatibleBitmap(dc, rc.right, rc.bottom));
+      const HDC mem = owned_mem.get();
+      HGDIOBJ old = SelectObject(mem, bitmap.get());
       {
         GdiCanvas canvas(mem, backend_.Gdi());
         if (!paint_failed_) {
@@ -591,8 +592,6 @@ class PanelPeer : public ContainerPeer {
       }
       BitBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
       SelectObject(mem, old);
-      DeleteObject(bitmap);
-      DeleteDC(mem);
     }
     EndPaint(hwnd_, &ps);
     if (failure) {

@@ -1,5 +1,8 @@
 // The native windows behind the controls. Only for the backend's own files.
 #pragma once
+#include <array>
+#include <iterator>
+#include "toolkit/application.h"
 #include "toolkit/win32/win32_backend.h"
 
 namespace tk::win32 {
@@ -7,15 +10,19 @@ namespace tk::win32 {
 // Private messages of the toolkit's windows (WM_USER range is left to
 // dialog messages such as DM_GETDEFID, which IsDialogMessage sends).
 constexpr UINT kMsgWake = WM_APP + 0x100;
-constexpr UINT kMsgSynchronize = WM_APP + 0x101;
 constexpr UINT kMsgActivated = WM_APP + 0x102;
 constexpr UINT kMsgQueue = WM_APP + 0x103;
 
-// The names of win32_backend.h as the wide functions take them.
-inline constexpr wchar_t kAppWindowClassW[] = L"TApplication";
+// The class and property names other programs look for, as the wide
+// functions take them. The application window's class is the model's.
+inline constexpr auto kAppWindowClassW = [] {
+  std::array<wchar_t, std::size(Application::kWindowClass)> wide{};
+  for (size_t i = 0; i < wide.size(); ++i) wide[i] = wchar_t(Application::kWindowClass[i]);
+  return wide;
+}();
 inline constexpr wchar_t kPanelClassW[] = L"TPanel";
 inline constexpr wchar_t kPageBookClassW[] = L"TPageBook";
-inline constexpr wchar_t kControlNamePropW[] = L"ControlName";
+inline constexpr wchar_t kControlNamePropW[] = L"ControlName";  // a global atom of the control's name
 
 class WindowPeer : public ControlPeer {
  public:

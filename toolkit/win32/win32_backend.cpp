@@ -12,6 +12,10 @@
 
 namespace tk::win32 {
 
+using platform::win32::BitmapHandle;
+using platform::win32::DcHandle;
+using platform::win32::IconHandle;
+using platform::win32::MenuHandle;
 using platform::win32::Wide;
 
 namespace {
@@ -60,20 +64,10 @@ bool IsOurForm(HWND hwnd) {
 }
 }  // namespace
 
-// --- Synchronize ---------------------------------------------------------------
-
-struct Win32Backend::SyncCall {
-  const std::function<void()>* call;
-  HANDLE done;
-  std::exception_ptr error;
-  bool abandoned = false;
-};
-
 // --- Win32Backend --------------------------------------------------------------
 
 Win32Backend::Win32Backend(HINSTANCE instance)
     : instance_(instance ? instance : GetModuleHandleW(nullptr)),
-      ui_thread_(GetCurrentThreadId()),
       gdi_(std::make_unique<GdiObjects>()) {
   g_current = this;
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
@@ -83,34 +77,26 @@ Win32Backend::Win32Backend(HINSTANCE instance)
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = AppWindowProc;
   wc.hInstance = instance_;
-  wc.lpszClassName = kAppWindowClassW;
+  wc.lpszClassName = kAppWindowClassW.data();
   RegisterClassExW(&wc);
   RegisterContainerClasses(instance_);
   // Hidden, without a task-bar button: it owns boxes and the other forms,
-  // and receives timers and hand-overs from worker threads.
-  app_window_ = CreateWindowExW(WS_EX_TOOLWINDOW, kAppWindowClassW, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+  // and receives timers and calls queued by worker threads.
+  app_window_ = CreateWindowExW(WS_EX_TOOLWINDOW, kAppWindowClassW.data(), L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                 instance_, this);
 }
 
 Win32Backend::~Win32Backend() {
   {
-    // Workers still waiting for a hand-over would wait for ever.
-    std::lock_guard<std::mutex> lock(sync_mutex_);
+    std::lock_guard<std::mutex> lock(queue_mutex_);
     closing_ = true;
-    for (SyncCall* call : pending_syncs_) {
-      call->abandoned = true;
-      SetEvent(call->done);
-    }
-    pending_syncs_.clear();
     queued_.clear();
   }
-  for (auto& [name, picture] : menu_pictures_)
-    if (picture) DeleteObject(picture);
   for (auto& [id, timer] : timers_) KillTimer(app_window_, id);
   if (app_window_) DestroyWindow(app_window_);
   UnregisterContainerClasses(instance_);
   for (const std::wstring& name : form_classes_) UnregisterClassW(name.c_str(), instance_);
-  UnregisterClassW(kAppWindowClassW, instance_);
+  UnregisterClassW(kAppWindowClassW.data(), instance_);
   if (g_current == this) g_current = nullptr;
 }
 
@@ -158,7 +144,6 @@ LRESULT CALLBACK Win32Backend::AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPA
 LRESULT Win32Backend::HandleAppMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case kMsgWake: wake_posted_ = false; return 0;
-    case kMsgSynchronize: RunSyncCall(reinterpret_cast<SyncCall*>(lp)); return 0;
     case kMsgQueue: RunQueuedCall(); return 0;
     case WM_TIMER: Tick(wp); return 0;
     case WM_QUERYENDSESSION: return TRUE;  // nothing here holds up the end of the session
@@ -327,54 +312,9 @@ void Win32Backend::Tick(UINT_PTR id) {
   ticking_.erase(id);
 }
 
-void Win32Backend::Synchronize(const std::function<void()>& call) {
-  if (GetCurrentThreadId() == ui_thread_) {
-    call();
-    return;
-  }
-  SyncCall sync{&call, CreateEventW(nullptr, TRUE, FALSE, nullptr), nullptr};
-  if (!sync.done) throw Error("Unable to hand a call over to the user interface.");
-  {
-    std::lock_guard<std::mutex> lock(sync_mutex_);
-    if (closing_) {
-      CloseHandle(sync.done);
-      throw Error("The program is closing; the call was not run.");
-    }
-    pending_syncs_.push_back(&sync);
-  }
-  if (!PostMessageW(app_window_, kMsgSynchronize, 0, LPARAM(&sync))) {
-    {
-      std::lock_guard<std::mutex> lock(sync_mutex_);
-      pending_syncs_.erase(std::remove(pending_syncs_.begin(), pending_syncs_.end(), &sync), pending_syncs_.end());
-    }
-    CloseHandle(sync.done);
-    throw Error("Unable to hand a call over to the user interface.");
-  }
-  WaitForSingleObject(sync.done, INFINITE);
-  CloseHandle(sync.done);
-  if (sync.abandoned) throw Error("The program is closing; the call was not run.");
-  if (sync.error) std::rethrow_exception(sync.error);
-}
-
-void Win32Backend::RunSyncCall(SyncCall* sync) {
-  {
-    // Only a call still waiting is touched: one given up is gone.
-    std::lock_guard<std::mutex> lock(sync_mutex_);
-    auto it = std::find(pending_syncs_.begin(), pending_syncs_.end(), sync);
-    if (it == pending_syncs_.end()) return;
-    pending_syncs_.erase(it);
-  }
-  try {
-    (*sync->call)();
-  } catch (...) {
-    sync->error = std::current_exception();
-  }
-  SetEvent(sync->done);  // the worker may free sync from here on
-}
-
 void Win32Backend::Queue(std::function<void()> call) {
   {
-    std::lock_guard<std::mutex> lock(sync_mutex_);
+    std::lock_guard<std::mutex> lock(queue_mutex_);
     if (closing_) return;
     queued_.push_back(std::move(call));
   }
@@ -386,7 +326,7 @@ void Win32Backend::Queue(std::function<void()> call) {
 void Win32Backend::RunQueuedCall() {
   std::function<void()> call;
   {
-    std::lock_guard<std::mutex> lock(sync_mutex_);
+    std::lock_guard<std::mutex> lock(queue_mutex_);
     if (queued_.empty()) return;
     call = std::move(queued_.front());
     queued_.pop_front();
@@ -396,30 +336,32 @@ void Win32Backend::RunQueuedCall() {
 
 HBITMAP Win32Backend::MenuPicture(const std::string& name) {
   auto it = menu_pictures_.find(name);
-  if (it != menu_pictures_.end()) return it->second;
-  HBITMAP& picture = menu_pictures_[name];
+  if (it != menu_pictures_.end()) return it->second.get();
+  BitmapHandle& picture = menu_pictures_[name];
   const int cx = GetSystemMetrics(SM_CXSMICON), cy = GetSystemMetrics(SM_CYSMICON);
-  auto icon = HICON(LoadImageW(instance_, Wide(name).c_str(), IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR));
+  const IconHandle icon(HICON(LoadImageW(instance_, Wide(name).c_str(), IMAGE_ICON, cx, cy, LR_DEFAULTCOLOR)));
   if (!icon) return nullptr;
   ICONINFO info{};
-  if (GetIconInfo(icon, &info)) {
+  if (GetIconInfo(icon.get(), &info)) {
+    // Copies of the icon's bitmaps, ours to delete.
+    const BitmapHandle color(info.hbmColor), mask(info.hbmMask);
     // A 32-bit bitmap with premultiplied alpha, which menus draw blended.
     BITMAPINFO bi{};
     bi.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), cx, -cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    HDC dc = CreateCompatibleDC(nullptr);
+    const DcHandle dc(CreateCompatibleDC(nullptr));
     void* bits = nullptr;
-    picture = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (picture && info.hbmColor) {
+    picture.reset(CreateDIBSection(dc.get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (picture && color) {
       auto* px = static_cast<RGBQUAD*>(bits);
       const int n = cx * cy;
-      GetDIBits(dc, info.hbmColor, 0, UINT(cy), px, &bi, DIB_RGB_COLORS);
+      GetDIBits(dc.get(), color.get(), 0, UINT(cy), px, &bi, DIB_RGB_COLORS);
       bool has_alpha = false;
       for (int i = 0; i < n; ++i) has_alpha |= px[i].rgbReserved != 0;
       if (!has_alpha) {
         // An icon without alpha: its mask says what shows.
-        std::vector<RGBQUAD> mask(static_cast<size_t>(n));
-        GetDIBits(dc, info.hbmMask, 0, UINT(cy), mask.data(), &bi, DIB_RGB_COLORS);
-        for (int i = 0; i < n; ++i) px[i].rgbReserved = mask[size_t(i)].rgbRed ? 0 : 255;
+        std::vector<RGBQUAD> mask_bits(static_cast<size_t>(n));
+        GetDIBits(dc.get(), mask.get(), 0, UINT(cy), mask_bits.data(), &bi, DIB_RGB_COLORS);
+        for (int i = 0; i < n; ++i) px[i].rgbReserved = mask_bits[size_t(i)].rgbRed ? 0 : 255;
       }
       for (int i = 0; i < n; ++i) {
         px[i].rgbRed = BYTE(px[i].rgbRed * px[i].rgbReserved / 255);
@@ -427,16 +369,12 @@ HBITMAP Win32Backend::MenuPicture(const std::string& name) {
         px[i].rgbBlue = BYTE(px[i].rgbBlue * px[i].rgbReserved / 255);
       }
     }
-    DeleteDC(dc);
-    if (info.hbmColor) DeleteObject(info.hbmColor);
-    if (info.hbmMask) DeleteObject(info.hbmMask);
   }
-  DestroyIcon(icon);
-  return picture;
+  return picture.get();
 }
 
 void Win32Backend::Popup(PopupMenu& menu, int x, int y, MessageWindow* owner_window) {
-  HMENU handle = CreatePopupMenu();
+  const MenuHandle handle(CreatePopupMenu());
   if (!handle) return;
   const auto& items = menu.Items();
   for (size_t i = 0; i < items.size(); ++i) {
@@ -457,15 +395,14 @@ void Win32Backend::Popup(PopupMenu& menu, int x, int y, MessageWindow* owner_win
         mi.hbmpItem = picture;
       }
     }
-    InsertMenuItemW(handle, UINT(i), TRUE, &mi);
+    InsertMenuItemW(handle.get(), UINT(i), TRUE, &mi);
   }
   // A tray menu closes when the user clicks elsewhere only if its owner
   // is the foreground window; the WM_NULL afterwards is what Windows asks for.
   HWND owner = owner_window && owner_window->Handle() ? HWND(owner_window->Handle()) : OwnerWindow();
   SetForegroundWindow(owner);
-  UINT chosen = UINT(TrackPopupMenu(handle, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, owner, nullptr));
+  UINT chosen = UINT(TrackPopupMenu(handle.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, 0, owner, nullptr));
   PostMessageW(owner, WM_NULL, 0, 0);
-  DestroyMenu(handle);
   if (chosen >= 1 && chosen <= menu.Items().size()) {
     std::string name = menu.Items()[chosen - 1].name;
     menu.Choose(name);
@@ -492,15 +429,6 @@ Point Win32Backend::CursorPos() {
   POINT p{};
   GetCursorPos(&p);
   return Point{p.x, p.y};
-}
-
-unsigned Win32Backend::ShiftState() {
-  const std::pair<int, unsigned> keys[] = {{VK_SHIFT, ssShift},    {VK_MENU, ssAlt},      {VK_CONTROL, ssCtrl},
-                                           {VK_LBUTTON, ssLeft},   {VK_RBUTTON, ssRight}, {VK_MBUTTON, ssMiddle}};
-  unsigned state = 0;
-  for (auto [key, bit] : keys)
-    if (GetKeyState(key) & 0x8000) state |= bit;
-  return state;
 }
 
 void Win32Backend::TitleChanged(const std::string& title) { SetWindowTextW(app_window_, Wide(title).c_str()); }

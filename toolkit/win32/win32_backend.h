@@ -27,16 +27,11 @@
 #include <set>
 #include <string>
 #include <vector>
+#include "platform/win32/win32_handles.h"
 #include "toolkit/backend.h"
 #include "toolkit/form.h"
 
 namespace tk::win32 {
-
-// The class and property names other programs and components look for.
-inline constexpr char kAppWindowClass[] = "TApplication";
-inline constexpr char kPanelClass[] = "TPanel";
-inline constexpr char kPageBookClass[] = "TPageBook";
-inline constexpr char kControlNameProp[] = "ControlName";  // a global atom of the control's name
 
 class GdiObjects;
 
@@ -51,7 +46,7 @@ class Win32Backend : public Backend {
   static Win32Backend* Current();
 
   HINSTANCE Instance() const { return instance_; }
-  // The hidden window of class "TApplication" captioned with the title.
+  // The hidden window of class Application::kWindowClass captioned with the title.
   HWND AppWindow() const { return app_window_; }
 
   // --- Backend -------------------------------------------------------------
@@ -67,7 +62,6 @@ class Win32Backend : public Backend {
   void RemoveTimer(Timer& timer) override;
   // Throws tk::Error when the call cannot be run because the backend is
   // going away; rethrows what the call itself let out.
-  void Synchronize(const std::function<void()>& call) override;
   void Queue(std::function<void()> call) override;
   void Popup(PopupMenu& menu, int x, int y, MessageWindow* owner) override;
   std::unique_ptr<MessageWindowPeer> CreateMessageWindow(MessageWindow& window) override;
@@ -77,7 +71,6 @@ class Win32Backend : public Backend {
   void ListenForMessage(const std::string& name, std::function<void()> handler, Rights lowest_sender = Rights::Same,
                         intptr_t answer = 0) override;
   Point CursorPos() override;
-  unsigned ShiftState() override;
   void TitleChanged(const std::string& title) override;
 
   // --- For the peers -------------------------------------------------------
@@ -89,7 +82,6 @@ class Win32Backend : public Backend {
   HWND OwnerWindow() const;
 
  private:
-  struct SyncCall;
   struct ModalSession {
     Form* form;
     std::vector<HWND> disabled;
@@ -97,7 +89,6 @@ class Win32Backend : public Backend {
   };
   static LRESULT CALLBACK AppWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   LRESULT HandleAppMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  void RunSyncCall(SyncCall* call);
   void RunQueuedCall();
   // A menu item's picture: the named icon as a bitmap with its alpha, made
   // once and kept until the backend goes.
@@ -107,7 +98,6 @@ class Win32Backend : public Backend {
   static void EnableWindows(const std::vector<HWND>& windows);
 
   HINSTANCE instance_;
-  DWORD ui_thread_;
   HWND app_window_ = nullptr;
   std::unique_ptr<GdiObjects> gdi_;
   std::set<std::wstring> form_classes_;
@@ -119,8 +109,7 @@ class Win32Backend : public Backend {
   UINT_PTR next_timer_id_ = 1;
 
   std::atomic<bool> wake_posted_{false};
-  std::mutex sync_mutex_;
-  std::vector<SyncCall*> pending_syncs_;
+  std::mutex queue_mutex_;
   std::deque<std::function<void()>> queued_;
   bool closing_ = false;
 
@@ -129,7 +118,7 @@ class Win32Backend : public Backend {
     LRESULT answer = 0;
   };
   std::map<UINT, Listening> listeners_;
-  std::map<std::string, HBITMAP> menu_pictures_;
+  std::map<std::string, platform::win32::BitmapHandle> menu_pictures_;
 };
 
 // The window behind a control, or nullptr when it has none (yet).

@@ -17,7 +17,7 @@
 #include "registry/data_files.h"
 #include "registry/scan.h"
 #include "tests/bench/win32/win32_bench_host.h"
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 
 namespace {
 

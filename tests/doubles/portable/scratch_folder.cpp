@@ -1,7 +1,7 @@
 #include <atomic>
 #include <random>
 
-#include "platform/portable/portable.h"
+#include "tests/doubles/portable/portable.h"
 
 namespace platform::portable {
 

@@ -1,20 +1,13 @@
-#include "platform/portable/portable_system.h"
+#include "tests/doubles/portable/portable_system.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <map>
 
+#include "platform/text.h"
+
 namespace platform::portable {
 namespace {
-
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 // The process-wide namespace of mutex names. A mutex lives while a handle
 // to it is open; its owner is a handle, standing for the program holding it.
@@ -133,8 +126,8 @@ std::vector<uintptr_t> PortableSystem::FindWindows(const std::string& class_name
   std::vector<uintptr_t> found;
   for (size_t i = 0; i < windows_.size(); ++i) {
     const Window& w = windows_[i];
-    if ((class_name.empty() || SameIgnoringCase(w.class_name, class_name)) &&
-        (caption.empty() || SameIgnoringCase(w.caption, caption)))
+    if ((class_name.empty() || SameAsciiCaseless(w.class_name, class_name)) &&
+        (caption.empty() || SameAsciiCaseless(w.caption, caption)))
       found.push_back(i + 1);
   }
   return found;
@@ -143,7 +136,7 @@ std::vector<uintptr_t> PortableSystem::FindWindows(const std::string& class_name
 bool PortableSystem::WindowOfProgram(uintptr_t window, const std::string& program) {
   std::lock_guard lock(mu_);
   return window >= 1 && window <= windows_.size() && !program.empty() &&
-         SameIgnoringCase(windows_[window - 1].program, program);
+         SameAsciiCaseless(windows_[window - 1].program, program);
 }
 
 std::optional<intptr_t> PortableSystem::SendRegisteredMessage(uintptr_t window, const std::string& message, int) {

@@ -1,4 +1,4 @@
-#include "toolkit/headless/headless_backend.h"
+#include "tests/doubles/headless/headless_backend.h"
 
 #include <chrono>
 #include <stdexcept>
@@ -88,8 +88,9 @@ void HeadlessBackend::EndSession() {
   Post([] { BackendAccess::EndSession(); });
 }
 
-bool HeadlessBackend::Send(MessageWindow& window, unsigned msg, uintptr_t wp, intptr_t lp, intptr_t& result) {
-  return BackendAccess::DoMessage(window, msg, wp, lp, result);
+bool HeadlessBackend::Send(uintptr_t window, unsigned msg, uintptr_t wp, intptr_t lp, intptr_t& result) {
+  auto it = windows_->find(window);
+  return it != windows_->end() && BackendAccess::DoMessage(*it->second, msg, wp, lp, result);
 }
 
 void HeadlessBackend::AttachPeer(Control& control, std::unique_ptr<ControlPeer> peer) {
@@ -100,7 +101,7 @@ void HeadlessBackend::Queue(std::function<void()> call) { Post(std::move(call));
 
 void HeadlessBackend::Popup(PopupMenu& menu, int x, int y, MessageWindow* owner) {
   popups_.push_back(menu.Name());
-  popup_owner_ = owner;
+  popup_owner_ = owner ? owner->Handle() : 0;
   std::string chosen = popup_answerer ? popup_answerer(menu) : std::string();
   if (!chosen.empty()) menu.Choose(chosen);
 }
@@ -108,17 +109,23 @@ void HeadlessBackend::Popup(PopupMenu& menu, int x, int y, MessageWindow* owner)
 namespace {
 class HeadlessWindowPeer : public MessageWindowPeer {
  public:
-  explicit HeadlessWindowPeer(uintptr_t handle) : handle_(handle) {}
+  HeadlessWindowPeer(std::shared_ptr<std::map<uintptr_t, MessageWindow*>> windows, uintptr_t handle,
+                     MessageWindow& window)
+      : windows_(std::move(windows)), handle_(handle) {
+    (*windows_)[handle_] = &window;
+  }
+  ~HeadlessWindowPeer() override { windows_->erase(handle_); }
   uintptr_t Handle() const override { return handle_; }
 
  private:
+  std::shared_ptr<std::map<uintptr_t, MessageWindow*>> windows_;
   uintptr_t handle_;
 };
 }  // namespace
 
-std::unique_ptr<MessageWindowPeer> HeadlessBackend::CreateMessageWindow(MessageWindow&) {
+std::unique_ptr<MessageWindowPeer> HeadlessBackend::CreateMessageWindow(MessageWindow& window) {
   next_window_ += 4;
-  return std::make_unique<HeadlessWindowPeer>(next_window_);
+  return std::make_unique<HeadlessWindowPeer>(windows_, next_window_, window);
 }
 
 unsigned HeadlessBackend::RegisterMessage(const std::string& name) {
@@ -147,27 +154,14 @@ void HeadlessBackend::Post(std::function<void()> event) {
 bool HeadlessBackend::ProcessOne() {
   if (on_serve) on_serve();
   std::function<void()> event;
-  SyncCall* sync = nullptr;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!sync_.empty()) {
-      sync = sync_.front();
-      sync_.pop_front();
-    } else if (!posted_.empty()) {
+    if (!posted_.empty()) {
       event = std::move(posted_.front());
       posted_.pop_front();
     }
   }
   ++processed_;
-  if (sync) {
-    (*sync->call)();
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      sync->done = true;
-    }
-    cv_.notify_all();
-    return true;
-  }
   if (event) {
     App().Invoke(event);
     return true;
@@ -201,7 +195,7 @@ void HeadlessBackend::WaitForEvent() {
   {
     // What the idle handler itself posted is waiting already.
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!posted_.empty() || !sync_.empty()) return;
+    if (!posted_.empty()) return;
   }
   if (modals_.empty()) {
     idle_reached_ = true;
@@ -322,18 +316,10 @@ void HeadlessBackend::RemoveTimer(Timer& timer) {
   ticking_.erase(&timer);
 }
 
-void HeadlessBackend::Synchronize(const std::function<void()>& call) {
-  SyncCall sync{&call};
-  std::unique_lock<std::mutex> lock(mutex_);
-  sync_.push_back(&sync);
-  cv_.notify_all();
-  cv_.wait(lock, [&] { return sync.done; });
-}
-
 bool HeadlessBackend::WaitForSynchronize(int timeout_ms) {
   std::unique_lock<std::mutex> lock(mutex_);
   return cv_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                      [&] { return !sync_.empty() || !posted_.empty(); });
+                      [&] { return !posted_.empty(); });
 }
 
 }  // namespace tk::headless

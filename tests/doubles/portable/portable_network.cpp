@@ -1,4 +1,4 @@
-#include "platform/portable/portable_network.h"
+#include "tests/doubles/portable/portable_network.h"
 
 #ifndef _WIN32
 #include <netdb.h>

@@ -1,4 +1,4 @@
-#include "platform/portable/portable_files.h"
+#include "tests/doubles/portable/portable_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "platform/code_page.h"
-#include "platform/portable/portable_waiter.h"
+#include "tests/doubles/portable/portable_waiter.h"
 
 #ifdef _WIN32
 #include <process.h>

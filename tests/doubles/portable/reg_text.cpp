@@ -1,8 +1,10 @@
-#include "platform/portable/reg_text.h"
+#include "tests/doubles/portable/reg_text.h"
 
 #include <array>
 #include <cstdint>
 #include <cstdio>
+
+#include "platform/text.h"
 
 namespace platform::portable {
 namespace {
@@ -20,16 +22,6 @@ constexpr std::array<RootSpelling, 5> kRoots = {{
     {RootKey::Users, "HKEY_USERS", "HKU"},
     {RootKey::CurrentConfig, "HKEY_CURRENT_CONFIG", "HKCC"},
 }};
-
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-bool SameIgnoringCase(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i]; ++i) {
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  }
-  return i == a.size() && !b[i];
-}
 
 std::string Trim(const std::string& s) {
   size_t b = s.find_first_not_of(" \t");
@@ -165,7 +157,7 @@ bool ParseData(const std::string& data, bool unicode, RegValue& value, bool* rem
   if (colon == std::string::npos) return false;
   std::string kind = Trim(data.substr(0, colon));
   std::string rest = data.substr(colon + 1);
-  if (SameIgnoringCase(kind, "dword")) {
+  if (SameAsciiCaseless(kind, "dword")) {
     auto v = ParseHex(Trim(rest), 8);
     if (!v) return false;
     std::string bytes(4, '\0');
@@ -174,9 +166,9 @@ bool ParseData(const std::string& data, bool unicode, RegValue& value, bool* rem
     return true;
   }
   uint32_t type = 0;
-  if (SameIgnoringCase(kind, "hex")) {
+  if (SameAsciiCaseless(kind, "hex")) {
     type = uint32_t(ValueType::Binary);
-  } else if (kind.size() > 5 && SameIgnoringCase(kind.substr(0, 4), "hex(") &&
+  } else if (kind.size() > 5 && SameAsciiCaseless(kind.substr(0, 4), "hex(") &&
              kind.back() == ')') {
     auto v = ParseHex(kind.substr(4, kind.size() - 5), 8);
     if (!v) return false;
@@ -239,7 +231,7 @@ std::string RootName(RootKey root) {
 
 std::optional<RootKey> ParseRootName(const std::string& name) {
   for (const auto& r : kRoots) {
-    if (SameIgnoringCase(name, r.name) || SameIgnoringCase(name, r.abbreviation)) return r.root;
+    if (SameAsciiCaseless(name, r.name) || SameAsciiCaseless(name, r.abbreviation)) return r.root;
   }
   return std::nullopt;
 }

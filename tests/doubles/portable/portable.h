@@ -3,13 +3,13 @@
 // under a host folder.
 #pragma once
 #include "platform/platform.h"
-#include "platform/portable/portable_event_log.h"
-#include "platform/portable/portable_files.h"
-#include "platform/portable/portable_network.h"
-#include "platform/portable/portable_processes.h"
-#include "platform/portable/portable_registry.h"
-#include "platform/portable/portable_shell.h"
-#include "platform/portable/portable_system.h"
+#include "tests/doubles/portable/portable_event_log.h"
+#include "tests/doubles/portable/portable_files.h"
+#include "tests/doubles/portable/portable_network.h"
+#include "tests/doubles/portable/portable_processes.h"
+#include "tests/doubles/portable/portable_registry.h"
+#include "tests/doubles/portable/portable_shell.h"
+#include "tests/doubles/portable/portable_system.h"
 
 namespace platform::portable {
 

@@ -1,4 +1,4 @@
-#include "platform/portable/portable_processes.h"
+#include "tests/doubles/portable/portable_processes.h"
 
 #include <algorithm>
 

@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -53,9 +54,10 @@ class HeadlessBackend : public Backend {
   // Windows ends the session.
   void EndSession();
   void Post(std::function<void()> event);
-  // The system sends a message to the window, as SendMessage does: its
-  // handler runs at once. False when nobody handled it.
-  bool Send(MessageWindow& window, unsigned msg, uintptr_t wp, intptr_t lp, intptr_t& result);
+  // The system sends a message to the message window with this handle (as
+  // the shell knows it from the icon it was given), as SendMessage does: its
+  // handler runs at once. False when nobody handled it or no such window lives.
+  bool Send(uintptr_t window, unsigned msg, uintptr_t wp, intptr_t lp, intptr_t& result);
   // A test's own peer for the control: it hears every change the model
   // would tell a window. nullptr takes it away.
   static void AttachPeer(Control& control, std::unique_ptr<ControlPeer> peer);
@@ -104,8 +106,7 @@ class HeadlessBackend : public Backend {
   int UnansweredModals() const { return unanswered_; }
 
   // --- Worker threads ----------------------------------------------------
-  // Waits in real time (bounded) until a worker's hand-over or queued call
-  // is pending.
+  // Waits in real time (bounded) until a call queued by a worker is pending.
   bool WaitForSynchronize(int timeout_ms);
 
   // --- Pop-up menus ------------------------------------------------------
@@ -113,12 +114,11 @@ class HeadlessBackend : public Backend {
   // it without a choice. Unset, every menu closes without a choice.
   std::function<std::string(PopupMenu&)> popup_answerer;
   const std::vector<std::string>& Popups() const { return popups_; }
-  // The owner given with the last menu.
-  MessageWindow* LastPopupOwner() const { return popup_owner_; }
+  // The handle of the owner given with the last menu, 0 without one.
+  uintptr_t LastPopupOwner() const { return popup_owner_; }
 
   // --- Pointer -----------------------------------------------------------
   void SetCursorPos(Point p) { cursor_ = p; }
-  void SetShiftState(unsigned s) { shift_ = s; }
 
   // --- Backend -----------------------------------------------------------
   std::unique_ptr<ControlPeer> CreatePeer(Control& control) override { return nullptr; }
@@ -131,7 +131,6 @@ class HeadlessBackend : public Backend {
                              MsgButtons buttons) override;
   void UpdateTimer(Timer& timer) override;
   void RemoveTimer(Timer& timer) override;
-  void Synchronize(const std::function<void()>& call) override;
   void Queue(std::function<void()> call) override;
   void Popup(PopupMenu& menu, int x, int y, MessageWindow* owner) override;
   // A stand-in window with a handle number of its own.
@@ -140,13 +139,8 @@ class HeadlessBackend : public Backend {
   void ListenForMessage(const std::string& name, std::function<void()> handler, Rights lowest_sender = Rights::Same,
                         intptr_t answer = 0) override;
   Point CursorPos() override { return cursor_; }
-  unsigned ShiftState() override { return shift_; }
 
  private:
-  struct SyncCall {
-    const std::function<void()>* call;
-    bool done = false;
-  };
   struct ModalSession {
     Form* form;
     int64_t started;
@@ -168,12 +162,14 @@ class HeadlessBackend : public Backend {
   std::vector<BoxRecord> boxes_;
   std::vector<std::string> modal_log_;
   std::vector<std::string> popups_;
-  MessageWindow* popup_owner_ = nullptr;
+  uintptr_t popup_owner_ = 0;
+  // The living message windows by handle; shared with their peers, which
+  // may outlive the backend.
+  std::shared_ptr<std::map<uintptr_t, MessageWindow*>> windows_ = std::make_shared<std::map<uintptr_t, MessageWindow*>>();
   std::map<std::string, unsigned> registered_;
   std::map<std::string, Listening> listeners_;
   uintptr_t next_window_ = 0x10000;
   Point cursor_;
-  unsigned shift_ = 0;
   std::vector<ModalSession> modals_;
   int unanswered_ = 0;
   bool idle_reached_ = false;
@@ -184,7 +180,6 @@ class HeadlessBackend : public Backend {
   std::mutex mutex_;
   std::condition_variable cv_;
   std::deque<std::function<void()>> posted_;
-  std::deque<SyncCall*> sync_;
 };
 
 }  // namespace tk::headless

@@ -1,4 +1,4 @@
-#include "platform/portable/portable_registry.h"
+#include "tests/doubles/portable/portable_registry.h"
 
 #include <algorithm>
 #include <array>
@@ -6,9 +6,10 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "platform/portable/reg_text.h"
+#include "tests/doubles/portable/reg_text.h"
+#include "platform/text.h"
 #include "platform/utf.h"
-#include "platform/portable/portable_waiter.h"
+#include "tests/doubles/portable/portable_waiter.h"
 
 namespace platform::portable {
 namespace regstore {
@@ -66,13 +67,6 @@ constexpr size_t kMaxValueNameLength = 16383;
 constexpr unsigned kAllFilterBits = kChangeName | kChangeAttributes | kChangeLastSet |
                                     kChangeSecurity;
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
 // Names are counted, as in Windows' own calls: a NUL inside one is part of it.
 bool ValidValueName(const std::string& name) { return name.size() <= kMaxValueNameLength; }
 
@@ -100,12 +94,12 @@ std::optional<std::vector<std::string>> SplitPath(const std::string& path) {
 // view of the machine's SOFTWARE key lies in its Wow6432Node sub-key.
 void ApplyView(const State& st, RootKey root, std::vector<std::string>& parts, RegView view) {
   if (!st.wow64 || view != RegView::Wow32 || root != RootKey::LocalMachine) return;
-  if (parts.empty() || !SameName(parts[0], "SOFTWARE")) return;
+  if (parts.empty() || !SameAsciiCaseless(parts[0], "SOFTWARE")) return;
   // A path already in the 32-bit view's own key stays as it is.
-  if (parts.size() > 1 && SameName(parts[1], "Wow6432Node")) return;
+  if (parts.size() > 1 && SameAsciiCaseless(parts[1], "Wow6432Node")) return;
   for (const std::vector<std::string>& shared : st.shared) {
     bool within = parts.size() >= shared.size();
-    for (size_t i = 0; within && i < shared.size(); ++i) within = SameName(parts[i], shared[i]);
+    for (size_t i = 0; within && i < shared.size(); ++i) within = SameAsciiCaseless(parts[i], shared[i]);
     if (within) return;
   }
   parts.insert(parts.begin() + 1, "Wow6432Node");
@@ -113,7 +107,7 @@ void ApplyView(const State& st, RootKey root, std::vector<std::string>& parts, R
 
 std::shared_ptr<Node> Child(const Node& node, const std::string& name) {
   for (const auto& child : node.children) {
-    if (SameName(child->name, name)) return child;
+    if (SameAsciiCaseless(child->name, name)) return child;
   }
   return nullptr;
 }
@@ -212,7 +206,7 @@ bool RemoveKey(State& st, const std::shared_ptr<Node>& node) {
 
 std::pair<std::string, RegValue>* FindValue(Node& node, const std::string& name) {
   for (auto& v : node.values) {
-    if (SameName(v.first, name)) return &v;
+    if (SameAsciiCaseless(v.first, name)) return &v;
   }
   return nullptr;
 }
@@ -229,7 +223,7 @@ void SetValue(State& st, Node& node, const std::string& name, const RegValue& va
 
 bool RemoveValue(State& st, Node& node, const std::string& name) {
   auto it = std::find_if(node.values.begin(), node.values.end(),
-                         [&](const auto& v) { return SameName(v.first, name); });
+                         [&](const auto& v) { return SameAsciiCaseless(v.first, name); });
   if (it == node.values.end()) return false;
   node.values.erase(it);
   Notify(st, &node, kChangeName | kChangeLastSet);
