@@ -156,6 +156,7 @@ void Tvelmain::NoRightsExit() {
   tk::App().MessageBox(tk::MsgKind::Information, kNoRightsText);
   auto_.SetAutoRun(false);
   auto_.ApplyLogonTask();
+  scheduler.Wait(components::WorkerQueue::kEndWaitMs);
   // The program ends even when the setting cannot be written.
   try {
     if (files_) files_->config.WriteString("glowna", settings_.auto_start.Name(), "0");

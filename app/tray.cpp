@@ -146,7 +146,11 @@ void Tvelmain::Showactiveprograms1Click() {
   silnik.ShowPage(pamiec);
 }
 
-void Tvelmain::ExitProgram() { tk::App().Terminate(); }
+void Tvelmain::ExitProgram() {
+  // A change of the setting just made still reaches the Task Scheduler.
+  scheduler.Wait(components::WorkerQueue::kEndWaitMs);
+  tk::App().Terminate();
+}
 
 void Tvelmain::EndSession() {
   // Windows may end the process as soon as this returns: nothing is left
@@ -156,6 +160,7 @@ void Tvelmain::EndSession() {
   StopMonitor();
   tray.RemoveFromTray();
   LogProtectionEnded();
+  scheduler.Wait(components::WorkerQueue::kEndWaitMs);
 }
 
 }  // namespace app

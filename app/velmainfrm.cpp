@@ -1,5 +1,7 @@
 #include "app/velmainfrm.h"
 
+#include <cstdio>
+
 #include "app/look.h"
 #include "registry/data_files.h"
 #include "toolkit/application.h"
@@ -43,8 +45,9 @@ DataFiles::DataFiles(platform::Files& files, const std::string& windows, const s
 Tvelmain::Tvelmain(platform::Platform platform)
     : tk::Form("velmain", "Tvelmain"),
       platform(platform),
+      scheduler(platform.system),
       tray(platform, *this, "VeltraneTrayIcon"),
-      auto_(platform, components::TzelAutoExecKind::aekUserRun),
+      auto_(platform, components::TzelAutoExecKind::aekUserRun, scheduler),
       mon_HKLM(platform.registry),
       mon_folders(platform.files),
       once(platform) {
@@ -118,6 +121,16 @@ void Tvelmain::ConnectHandlers() {
   auto_.OnRegisterFailed = [this] { autoRegisterFailed(); };
   auto_.OnLogonTaskWithheld = [this] {
     status.SetCaption("Veltrane starts with Windows with full rights only when it is installed under Program Files.");
+  };
+  auto_.OnLogonTaskFailed = [this](const std::string& task, uint32_t error) {
+    Log(events::kAccessRefused, {task, "change"});
+    if (logon_task_failure_told_) return;
+    logon_task_failure_told_ = true;
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "Veltrane could not set up its start with Windows in the Task Scheduler (error 0x%08X).",
+                  unsigned(error));
+    status.SetCaption(text);
   };
 
   // Navigation: the lists, the trashcan and the running programs are read

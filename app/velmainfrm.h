@@ -218,6 +218,8 @@ class Tvelmain : public tk::Form {
   // ===================== Non-visual components =====================
   // Built after the controls they act on; the scenario tests observe them.
  public:
+  // Every call of the Task Scheduler, one after another, off the window's thread.
+  components::WorkerQueue scheduler;
   components::TzelTrayIcon tray;
   components::TzelAutoRun auto_;  // "auto" in the form; a C++ keyword
   components::TzelRegistryMonitor mon_HKLM;  // every autostart key
@@ -250,6 +252,8 @@ class Tvelmain : public tk::Form {
   bool stopping_ = false;
   // The user has been told that the program could not register itself.
   bool autorun_failure_told_ = false;
+  // The status line has said that the Task Scheduler refused a call.
+  bool logon_task_failure_told_ = false;
   // The status line has said that the event log cannot be written.
   bool event_log_failure_told_ = false;
   // "Protection started" was logged: its end is logged once too.
