@@ -41,6 +41,8 @@ void WorkerQueue::State::Run(platform::System& system) {
     } catch (const std::exception& e) {
       // Told on the window's thread, as any handler's error is.
       reply = [text = std::string(e.what())] { throw tk::Error(text); };
+    } catch (...) {
+      reply = [] { throw tk::Error("Unknown error."); };
     }
     lock.lock();
     // Under the lock: the owner, and the application after it, cannot go

@@ -7,9 +7,10 @@
 // second window shows. Both are taken from this program's folder and
 // started alternately, several times; prints both medians and their ratio
 // (the goal is at most 1.2), and how long the main window kept a sent
-// message waiting in the seconds after start-up, when the Task Scheduler is
-// asked. Wall time: much of a start is done by Wine's other processes, and
-// the machine may be shared.
+// message waiting from the end of start-up into the seconds after it, when
+// the Task Scheduler is asked (its first answer of a session takes about a
+// second under Wine: the first start counts here). Wall time: much of a
+// start is done by Wine's other processes, and the machine may be shared.
 #include <windows.h>
 
 #include <algorithm>
@@ -145,7 +146,8 @@ double AnswerMs(HWND h) {
 
 struct VeltraneStart {
   double seconds = -1;
-  double longest_wait_ms = 0;  // for an answer of the main window, after start-up
+  // For an answer of the main window, from the end of start-up on.
+  double longest_wait_ms = 0;
 };
 
 // Start-up sets the protection level before the doctor too: its end is the
@@ -167,7 +169,10 @@ VeltraneStart TimeVeltrane(const std::wstring& exe) {
         }
         const std::wstring text = TextOf(status);
         if (StartsWith(text, L"Refreshing lists")) refreshed = true;
-        return refreshed && StartsWith(text, L"System Protection: ") && text.back() == L'%' && AnswerMs(main) < 5000;
+        if (!refreshed || !StartsWith(text, L"System Protection: ") || text.back() != L'%') return false;
+        const double wait = AnswerMs(main);
+        start.longest_wait_ms = std::max(start.longest_wait_ms, wait);
+        return wait < 5000;
       },
       [&](DWORD) {
         // The window is asked again and again, as a person's clicks would.
@@ -218,8 +223,8 @@ int main() {
   }
   const double v = Median(veltrane_times), p = Median(peer_times);
   std::printf("ratio start-up under Wine, veltrane.exe %.0f ms (less the doctor's %.0f ms) / a peer program with "
-              "its controls and a second window %.0f ms, medians of %d: %.2f (goal <= 1.2); afterwards the main "
-              "window kept a sent message waiting at most %.0f ms\n",
+              "its controls and a second window %.0f ms, medians of %d: %.2f (goal <= 1.2); from the end of start-up "
+              "on the main window kept a sent message waiting at most %.0f ms\n",
               v * 1000, kDoctorSeconds * 1000, p * 1000, kRuns, v / p, longest_wait_ms);
   return 0;
 }
