@@ -114,6 +114,7 @@ void Tvelmain::NoRightsExit() {
   tk::App().MessageBox(tk::MsgKind::Information, kNoRightsText);
   auto_.SetAutoRun(false);
   auto_.ApplyLogonTask();
+  scheduler.Wait(components::WorkerQueue::kEndWaitMs);
   // The program ends even when the setting cannot be written.
   try {
     const registry::StoredSetting& stored = registry::StoredAs(&registry::Settings::auto_start);

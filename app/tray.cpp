@@ -8,9 +8,6 @@
 namespace app {
 
 namespace {
-constexpr const char* kChangeQuestion =
-    "Protected part of system registry was changed. Do you want to scan the registry now?";
-
 // Posted to the application window ("TApplication", caption "Veltrane") by
 // the uninstaller.
 constexpr const char* kExitMessage = "Veltrane.ExitProgram";
@@ -111,7 +108,11 @@ void Tvelmain::Showactiveprograms1Click() {
   silnik.ShowPage(pamiec);
 }
 
-void Tvelmain::ExitProgram() { tk::App().Terminate(); }
+void Tvelmain::ExitProgram() {
+  // A change of the setting just made still reaches the Task Scheduler.
+  scheduler.Wait(components::WorkerQueue::kEndWaitMs);
+  tk::App().Terminate();
+}
 
 void Tvelmain::EndSession() {
   // Windows may end the process as soon as this returns: nothing is left
@@ -121,6 +122,7 @@ void Tvelmain::EndSession() {
   protection_.StopAllWatches();
   tray.RemoveFromTray();
   LogProtectionEnded();
+  scheduler.Wait(components::WorkerQueue::kEndWaitMs);
 }
 
 }  // namespace app

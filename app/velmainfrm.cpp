@@ -1,5 +1,7 @@
 #include "app/velmainfrm.h"
 
+#include <cstdio>
+
 #include "app/look.h"
 #include "process/process_list.h"
 #include "registry/data_files.h"
@@ -36,8 +38,9 @@ std::string HelpFile(std::string windows_folder) {
 Tvelmain::Tvelmain(platform::Platform platform)
     : tk::Form("velmain", "Tvelmain"),
       platform(platform),
+      scheduler(platform.system),
       tray(platform, *this, "VeltraneTrayIcon"),
-      auto_(platform, components::TzelAutoExecKind::aekUserRun),
+      auto_(platform, components::TzelAutoExecKind::aekUserRun, scheduler),
       once(platform),
       protection_(*this, platform) {
   BuildLayout();
@@ -110,6 +113,16 @@ void Tvelmain::ConnectHandlers() {
   auto_.OnRegisterFailed = [this] { autoRegisterFailed(); };
   auto_.OnLogonTaskWithheld = [this] {
     status.SetCaption("Veltrane starts with Windows with full rights only when it is installed under Program Files.");
+  };
+  auto_.OnLogonTaskFailed = [this](const std::string& task, uint32_t error) {
+    protection_.Log(events::kAccessRefused, {task, "change"});
+    if (logon_task_failure_told_) return;
+    logon_task_failure_told_ = true;
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "Veltrane could not set up its start with Windows in the Task Scheduler (error 0x%08X).",
+                  unsigned(error));
+    status.SetCaption(text);
   };
 
   // Navigation: the lists, the trashcan and the running programs are read

@@ -24,6 +24,10 @@
 
 namespace app {
 
+// Asked when a guarded place changes while the watch runs.
+inline constexpr const char* kChangeQuestion =
+    "Protected part of system registry was changed. Do you want to scan the registry now?";
+
 class Tvelmain : public tk::Form {
  public:
   explicit Tvelmain(platform::Platform platform);
@@ -154,6 +158,8 @@ class Tvelmain : public tk::Form {
   // ===================== Non-visual components =====================
   // Built after the controls they act on; the scenario tests observe them.
  public:
+  // Every call of the Task Scheduler, one after another, off the window's thread.
+  components::WorkerQueue scheduler;
   components::TzelTrayIcon tray;
   components::TzelAutoRun auto_;  // "auto" in the form; a C++ keyword
   components::TzelOneInstance once;
@@ -179,6 +185,8 @@ class Tvelmain : public tk::Form {
   bool stopping_ = false;
   // The user has been told that the program could not register itself.
   bool autorun_failure_told_ = false;
+  // The status line has said that the Task Scheduler refused a call.
+  bool logon_task_failure_told_ = false;
   // "Protection started" was logged: its end is logged once too.
   bool protection_logged_ = false;
   // Counts RefreshLists runs, so that one that pumps messages notices a newer

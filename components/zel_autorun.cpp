@@ -63,8 +63,10 @@ bool UnregisterAutoRun(platform::Platform platform, TzelAutoExecKind kind, const
   return key->DeleteValue(name);
 }
 
-TzelAutoRun::TzelAutoRun(platform::Platform platform, TzelAutoExecKind kind)
-    : platform_(platform), kind_(kind), file_name_(platform.system.ExePath()) {}
+TzelAutoRun::TzelAutoRun(platform::Platform platform, TzelAutoExecKind kind, WorkerQueue& scheduler)
+    : platform_(platform), scheduler_(scheduler), kind_(kind), file_name_(platform.system.ExePath()) {}
+
+TzelAutoRun::~TzelAutoRun() { *alive_ = false; }
 
 void TzelAutoRun::SetAutoRun(bool on) {
   if (on == auto_run_) return;
@@ -80,7 +82,7 @@ void TzelAutoRun::ApplyAutoRun() {
 
 void TzelAutoRun::ApplyLogonTask() {
   with_logon_task_ = true;
-  platform_.system.RemoveLogonTask(kSharedLogonTaskName);
+  ChangeLogonTask(kSharedLogonTaskName, std::nullopt);
   const std::optional<std::string> sid = platform_.system.UserSid();
   if (!sid) return;  // no name of its own: better none than another user's
   const std::string name = LogonTaskName(*sid);
@@ -91,14 +93,26 @@ void TzelAutoRun::ApplyLogonTask() {
   const bool wanted = auto_run_ && !file_name_.empty() && platform_.system.RunsElevated();
   if (wanted && ProtectedLocation(file_name_, platform_.system.ProgramFilesFolder(),
                                   platform_.processes.WindowsFolder())) {
-    platform_.system.SetLogonTask(name, file_name_);
+    ChangeLogonTask(name, file_name_);
     return;
   }
-  platform_.system.RemoveLogonTask(name);
+  ChangeLogonTask(name, std::nullopt);
   if (wanted && !withheld_told_) {
     withheld_told_ = true;
     if (OnLogonTaskWithheld) OnLogonTaskWithheld();
   }
+}
+
+void TzelAutoRun::ChangeLogonTask(const std::string& name, std::optional<std::string> program) {
+  // The job holds its own copies: the component may be gone when it runs.
+  platform::System& system = platform_.system;
+  scheduler_.Add([&system, name, program = std::move(program), this, alive = alive_]() -> WorkerQueue::Reply {
+    const uint32_t error = program ? system.SetLogonTask(name, *program) : system.RemoveLogonTask(name);
+    if (error == 0) return nullptr;
+    return [this, alive, name, error] {
+      if (*alive && OnLogonTaskFailed) OnLogonTaskFailed(name, error);
+    };
+  });
 }
 
 }  // namespace components

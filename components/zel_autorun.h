@@ -3,7 +3,10 @@
 // removes that registration again.
 #pragma once
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include "components/worker_queue.h"
 #include "components/zel_component.h"
 #include "platform/platform.h"
 
@@ -51,8 +54,10 @@ bool ProtectedLocation(const std::string& path, const std::string& program_files
 
 class TzelAutoRun : public TzelComponent {
  public:
-  // Registers the running program's full path.
-  TzelAutoRun(platform::Platform platform, TzelAutoExecKind kind);
+  // Registers the running program's full path. The Task Scheduler is asked
+  // only through the scheduler's worker, never on the caller's thread.
+  TzelAutoRun(platform::Platform platform, TzelAutoExecKind kind, WorkerQueue& scheduler);
+  ~TzelAutoRun() override;
 
   // Acts only on a change: the registration is applied afresh.
   void SetAutoRun(bool on);
@@ -64,8 +69,8 @@ class TzelAutoRun : public TzelComponent {
 
   // Asking the Task Scheduler is slow, so the owner chooses when it first
   // happens: until this is called only the Run value follows the setting.
-  // It brings the log-on task in line with the setting now, and from then
-  // on every change of the setting does both.
+  // It brings the log-on task in line with the setting (on the worker, in
+  // the order asked), and from then on every change of the setting does both.
   void ApplyLogonTask();
 
   // Raised each time a registration asked for could not be written (no
@@ -75,10 +80,19 @@ class TzelAutoRun : public TzelComponent {
   // but lies where others could replace it: it gets no log-on task, so it
   // starts with Windows only through the Run value, without full rights.
   std::function<void()> OnLogonTaskWithheld;
+  // Raised on the window's thread for each call the Task Scheduler refused:
+  // the task's name and the scheduler's error. A task that was gone already
+  // needed no removal, and is no failure.
+  std::function<void(const std::string& task, uint32_t error)> OnLogonTaskFailed;
 
  private:
   void ApplyAutoRun();
+  // Sets the task to start program, or removes it without one.
+  void ChangeLogonTask(const std::string& name, std::optional<std::string> program);
   platform::Platform platform_;
+  WorkerQueue& scheduler_;
+  // Replies of the worker that come after the component went find it gone.
+  const std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   const TzelAutoExecKind kind_;
   const std::string file_name_;
   bool auto_run_ = false;

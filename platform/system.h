@@ -24,6 +24,15 @@ class NamedMutex {
   virtual void Release() = 0;
 };
 
+// What a worker thread was readied with, undone when this goes.
+class ThreadScope {
+ public:
+  virtual ~ThreadScope() = default;
+};
+
+// The scheduler's answer to a name it cannot take (E_INVALIDARG).
+inline constexpr uint32_t kInvalidArgument = 0x80070057;
+
 class System {
  public:
   virtual ~System() = default;
@@ -72,12 +81,18 @@ class System {
   // The process has an administrator's rights: its token is elevated, or it
   // is an administrator's where user account control does not split tokens.
   virtual bool HasAdminRights() = 0;
+  // The Task Scheduler is slow to answer (a second and more): its calls
+  // belong on a worker thread, one the program keeps for them, which is
+  // readied here for their needs (COM, on Windows) until the returned
+  // object goes, on that same thread.
+  virtual std::unique_ptr<ThreadScope> EnterWorkerThread() { return nullptr; }
   // A task of the Task Scheduler that starts program at the current user's
   // log-on with the highest rights the user has; replaces one of that name.
-  // False when the scheduler refused it.
-  virtual bool SetLogonTask(const std::string& name, const std::string& program) = 0;
-  // True when no task of that name is left, also when there was none.
-  virtual bool RemoveLogonTask(const std::string& name) = 0;
+  // 0, or the scheduler's error (an HRESULT) when it refused.
+  virtual uint32_t SetLogonTask(const std::string& name, const std::string& program) = 0;
+  // 0 when no task of that name is left, also when there was none;
+  // otherwise the scheduler's error (an HRESULT).
+  virtual uint32_t RemoveLogonTask(const std::string& name) = 0;
 };
 
 }  // namespace platform

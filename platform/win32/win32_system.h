@@ -32,9 +32,12 @@ class Win32System : public System {
   bool RunsElevated() override;
   std::optional<std::string> UserSid() override;
   bool HasAdminRights() override;
-  // Task Scheduler 2.0 through COM (win32_tasks.cpp), initialised for the call.
-  bool SetLogonTask(const std::string& name, const std::string& program) override;
-  bool RemoveLogonTask(const std::string& name) override;
+  // COM for the worker thread's life.
+  std::unique_ptr<ThreadScope> EnterWorkerThread() override;
+  // Task Scheduler 2.0 through COM (win32_tasks.cpp), also initialised for
+  // the call, as the calling thread may not have it.
+  uint32_t SetLogonTask(const std::string& name, const std::string& program) override;
+  uint32_t RemoveLogonTask(const std::string& name) override;
 
  private:
   struct PrivateNamespace;

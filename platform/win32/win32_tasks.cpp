@@ -37,16 +37,32 @@ class Bstr {
 };
 
 // The scheduler's root folder, connected as the current user.
-bool RootFolder(Com<ITaskService>& service, Com<ITaskFolder>& folder) {
-  if (FAILED(CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
-                              reinterpret_cast<void**>(service.out()))))
-    return false;
+HRESULT RootFolder(Com<ITaskService>& service, Com<ITaskFolder>& folder) {
+  HRESULT hr = CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                reinterpret_cast<void**>(service.out()));
+  if (FAILED(hr)) return hr;
   VARIANT empty;
   VariantInit(&empty);
-  if (FAILED(service->Connect(empty, empty, empty, empty))) return false;
+  if (FAILED(hr = service->Connect(empty, empty, empty, empty))) return hr;
   Bstr root(L"\\");
-  return SUCCEEDED(service->GetFolder(root, folder.out()));
+  return service->GetFolder(root, folder.out());
 }
+
+// An HRESULT as the platform reports it: 0 for every kind of success.
+uint32_t Reported(HRESULT hr) { return SUCCEEDED(hr) ? 0 : uint32_t(hr); }
+
+// COM for the worker thread's life. Multithreaded: the thread runs no
+// message loop that a single-threaded apartment would need.
+class ComApartment : public ThreadScope {
+ public:
+  ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+  ~ComApartment() override {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+
+ private:
+  HRESULT hr_;
+};
 
 std::wstring CurrentUser() {
   wchar_t name[256];
@@ -82,20 +98,24 @@ std::optional<std::string> Win32System::UserSid() {
   return sid;
 }
 
-bool Win32System::SetLogonTask(const std::string& name, const std::string& program) {
+std::unique_ptr<ThreadScope> Win32System::EnterWorkerThread() { return std::make_unique<ComApartment>(); }
+
+uint32_t Win32System::SetLogonTask(const std::string& name, const std::string& program) {
   auto wname = NameArg(name), wprogram = NameArg(program);
-  if (name.empty() || program.empty() || !wname || !wprogram) return false;
+  if (name.empty() || program.empty() || !wname || !wprogram) return kInvalidArgument;
   ComScope com;
   Com<ITaskService> service;
   Com<ITaskFolder> folder;
   Com<ITaskDefinition> task;
-  if (!RootFolder(service, folder) || FAILED(service->NewTask(0, task.out()))) return false;
+  HRESULT hr = RootFolder(service, folder);
+  if (FAILED(hr) || FAILED(hr = service->NewTask(0, task.out()))) return Reported(hr);
 
   const std::wstring user = CurrentUser();
   Com<IPrincipal> principal;
-  if (FAILED(task->get_Principal(principal.out())) || FAILED(principal->put_RunLevel(TASK_RUNLEVEL_HIGHEST)) ||
-      FAILED(principal->put_LogonType(TASK_LOGON_INTERACTIVE_TOKEN)))
-    return false;
+  if (FAILED(hr = task->get_Principal(principal.out())) ||
+      FAILED(hr = principal->put_RunLevel(TASK_RUNLEVEL_HIGHEST)) ||
+      FAILED(hr = principal->put_LogonType(TASK_LOGON_INTERACTIVE_TOKEN)))
+    return Reported(hr);
   Com<ITaskSettings> settings;
   if (SUCCEEDED(task->get_Settings(settings.out()))) {
     // A guard runs as long as the session does, on battery too.
@@ -108,9 +128,10 @@ bool Win32System::SetLogonTask(const std::string& name, const std::string& progr
   Com<ITriggerCollection> triggers;
   Com<ITrigger> trigger;
   Com<LogonTrigger> logon;
-  if (FAILED(task->get_Triggers(triggers.out())) || FAILED(triggers->Create(TASK_TRIGGER_LOGON, trigger.out())) ||
-      FAILED(trigger->QueryInterface(kLogonTriggerId, reinterpret_cast<void**>(logon.out()))))
-    return false;
+  if (FAILED(hr = task->get_Triggers(triggers.out())) ||
+      FAILED(hr = triggers->Create(TASK_TRIGGER_LOGON, trigger.out())) ||
+      FAILED(hr = trigger->QueryInterface(kLogonTriggerId, reinterpret_cast<void**>(logon.out()))))
+    return Reported(hr);
   Bstr user_id(user);
   if (!user.empty()) logon->put_UserId(user_id);
 
@@ -118,10 +139,10 @@ bool Win32System::SetLogonTask(const std::string& name, const std::string& progr
   Com<IAction> action;
   Com<IExecAction> exec;
   Bstr path(*wprogram);
-  if (FAILED(task->get_Actions(actions.out())) || FAILED(actions->Create(TASK_ACTION_EXEC, action.out())) ||
-      FAILED(action->QueryInterface(IID_IExecAction, reinterpret_cast<void**>(exec.out()))) ||
-      FAILED(exec->put_Path(path)))
-    return false;
+  if (FAILED(hr = task->get_Actions(actions.out())) || FAILED(hr = actions->Create(TASK_ACTION_EXEC, action.out())) ||
+      FAILED(hr = action->QueryInterface(IID_IExecAction, reinterpret_cast<void**>(exec.out()))) ||
+      FAILED(hr = exec->put_Path(path)))
+    return Reported(hr);
 
   VARIANT no_user, no_password, no_sddl;
   VariantInit(&no_user);
@@ -129,22 +150,21 @@ bool Win32System::SetLogonTask(const std::string& name, const std::string& progr
   VariantInit(&no_sddl);
   Com<IRegisteredTask> registered;
   Bstr task_name(*wname);
-  return SUCCEEDED(folder->RegisterTaskDefinition(task_name, task.get(), TASK_CREATE_OR_UPDATE, no_user,
-                                                  no_password, TASK_LOGON_INTERACTIVE_TOKEN, no_sddl,
-                                                  registered.out()));
+  return Reported(folder->RegisterTaskDefinition(task_name, task.get(), TASK_CREATE_OR_UPDATE, no_user, no_password,
+                                                 TASK_LOGON_INTERACTIVE_TOKEN, no_sddl, registered.out()));
 }
 
-bool Win32System::RemoveLogonTask(const std::string& name) {
+uint32_t Win32System::RemoveLogonTask(const std::string& name) {
   auto wname = NameArg(name);
-  if (name.empty() || !wname) return false;
+  if (name.empty() || !wname) return kInvalidArgument;
   ComScope com;
   Com<ITaskService> service;
   Com<ITaskFolder> folder;
-  if (!RootFolder(service, folder)) return false;
+  if (HRESULT hr = RootFolder(service, folder); FAILED(hr)) return Reported(hr);
   Bstr task_name(*wname);
   HRESULT hr = folder->DeleteTask(task_name, 0);
   // Gone already counts as gone.
-  return SUCCEEDED(hr) || hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ? 0 : Reported(hr);
 }
 
 }  // namespace platform::win32

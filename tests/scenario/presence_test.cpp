@@ -14,8 +14,6 @@ using ::testing::ElementsAre;
 using platform::RootKey;
 using R = RegistryProgram::Reply;
 
-constexpr const char* kQuestion =
-    "Protected part of system registry was changed. Do you want to scan the registry now?";
 class Presence : public RegistryProgram {
  protected:
   Presence() { SeedAutostartKeys(); }
@@ -27,7 +25,7 @@ class Presence : public RegistryProgram {
   // Another program writes under HKLM\...\Run; the watch reports it.
   void SomebodyAddsToRun(const std::string& name, tk::ModalResult answer) {
     backend.box_answerer = [answer](const tk::headless::BoxRecord& box) {
-      return box.text == kQuestion ? answer : tk::ModalResult::Ok;
+      return box.text == app::kChangeQuestion ? answer : tk::ModalResult::Ok;
     };
     sys.registry.Set(RootKey::LocalMachine, kRun, name, platform::RegValue{1, "C:\\" + name + ".exe"});
     ASSERT_TRUE(backend.WaitForSynchronize(5000)) << "the change was not reported";

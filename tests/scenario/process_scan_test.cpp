@@ -1,6 +1,7 @@
 // The memory scan against the black list, silent and through the alert.
 #include <gmock/gmock.h>
 
+#include "process/memory_scan.h"
 #include "tests/scenario/process_fixture.h"
 #include "tests/support/data_paths.h"
 
@@ -123,7 +124,7 @@ TEST_F(ProcessScan, UnansweredAlertAndUnstoppableProcessAreReported) {
   backend.box_answerer = [&](const tk::headless::BoxRecord&) { balloon = LastBalloon(); return tk::ModalResult::Ok; };
   Tick("skanuj_usun_cicho", true);
   Scan();
-  EXPECT_THAT(backend.BoxTexts(), ElementsAre("Could not stop this process. You need to do this manually."));
+  EXPECT_THAT(backend.BoxTexts(), ElementsAre(process::kCouldNotStop));
   EXPECT_EQ(balloon, "Removing forbidden process: C:\\Apps\\locked.exe");
   EXPECT_EQ(LastBalloon(), "Memory scanning done.");
   w.RefreshProcessList();

@@ -70,6 +70,12 @@ class Program : public ::testing::Test {
     backend.ClearBoxes();
     return Start(prepare);
   }
+  // The Task Scheduler's calls asked for so far have been made, and what
+  // they reported has reached the window.
+  void SchedulerDone() {
+    EXPECT_TRUE(velmain->scheduler.Wait(10000));
+    backend.RunUntilIdle();
+  }
   // The four autostart keys, present and empty, as on a fresh Windows.
   void SeedAutostartKeys() {
     sys.registry.LoadRegText(

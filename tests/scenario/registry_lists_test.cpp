@@ -51,7 +51,7 @@ TEST_F(RegistryLists, RemovingATextErasesEverySlotThatHoldsIt) {
   ASSERT_EQ(backend.Boxes().size(), 4u);
   EXPECT_EQ(backend.Boxes()[0].kind, tk::MsgKind::Warning);
   EXPECT_EQ(backend.Boxes()[0].buttons, tk::MsgButtons::OkCancel);
-  EXPECT_EQ(backend.Boxes()[0].text, "You are removing this item from the list. Are you sure?");
+  EXPECT_EQ(backend.Boxes()[0].text, registry::kConfirmRemoval);
   for (int i = 1; i < 4; ++i) {
     EXPECT_EQ(backend.Boxes()[i].kind, tk::MsgKind::Plain);
     EXPECT_EQ(backend.Boxes()[i].text, "Item removed.");

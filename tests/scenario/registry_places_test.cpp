@@ -3,6 +3,8 @@
 // Run keys are.
 #include <string>
 
+#include "registry/scan.h"
+#include "registry/undo.h"
 #include "registry/autorun.h"
 #include "tests/scenario/registry_fixture.h"
 
@@ -73,7 +75,7 @@ TEST_F(RegistryPlaces, EachIsAskedAboutAllowedDeletedAndRecoveredInEachView) {
       EXPECT_EQ(Data(key, view.view, name), left) << what;
       Recover();
       EXPECT_EQ(Data(key, view.view, name), "C:\\Agent\\agent.exe " + what) << what;
-      EXPECT_EQ(backend.BoxTexts().back(), "The entry was put back into the registry.") << what;
+      EXPECT_EQ(backend.BoxTexts().back(), registry::kRecovered) << what;
 
       // Left as it was found, for the next place.
       if (before == "(absent)")
@@ -170,7 +172,7 @@ TEST_F(StartupFolders, ShortcutsAndFilesAreAskedAboutByTheirCommandsAndTrashedOn
   EXPECT_EQ(Slot(testing_support::kBlackListPath, 0, "sciezka"), "C:\\Apps\\plain.exe");
   const std::vector<std::string> boxes = Boxes();
   EXPECT_NE(std::find(boxes.begin(), boxes.end(),
-                      "The file was moved to the trashcan. You can put it back from the Trashcan page."),
+                      registry::kTrashed),
             boxes.end());
 
   // "Recover" on the Trashcan page puts it back where it was.

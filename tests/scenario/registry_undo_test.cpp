@@ -22,8 +22,6 @@ using tk::ModalResult;
 
 constexpr const char* kRun32 = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr const char* kRunOnce32 = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-constexpr const char* kChangeQuestion =
-    "Protected part of system registry was changed. Do you want to scan the registry now?";
 const std::string kRecovered(registry::kRecovered);
 
 RegValue Typed(ValueType type, const std::string& data) { return RegValue{uint32_t(type), data}; }
@@ -234,7 +232,7 @@ TEST_F(RegistryUndo, TheProgramsOwnRecoveryIsNoChangeToAskAbout) {
   ASSERT_TRUE(backend.WaitForSynchronize(5000));
   backend.RunUntilIdle();
   int questions = 0;
-  for (const std::string& text : Boxes()) questions += text == kChangeQuestion;
+  for (const std::string& text : Boxes()) questions += text == app::kChangeQuestion;
   EXPECT_EQ(questions, 1);
 }
 

@@ -1,6 +1,8 @@
 // Start-up on the first idle moment, and the ways the program ends.
 #include <gmock/gmock.h>
 
+#include <thread>
+
 #include "tests/scenario/program.h"
 
 namespace scenario {
@@ -105,11 +107,70 @@ TEST_F(Startup, TheLogOnTaskFollowsTheSettingOnceTheStartUpHasEnded) {
   sys.system.SetRunsElevated(true);
   const std::string task = components::LogonTaskName(*sys.system.UserSid());
   Start();
+  SchedulerDone();
   EXPECT_EQ(sys.system.LogonTask(task), std::optional<std::string>(kExePath));
   EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 55%");
   // Someone else's task of that name goes when the setting is off.
   WriteFile(kConfigPath, Config(false, false, false, false, false, false));
   Restart();
+  SchedulerDone();
+  EXPECT_EQ(sys.system.LogonTask(task), std::nullopt);
+}
+
+// A task the Task Scheduler refuses is told once per run in the status
+// line, never in a box, and each refusal is logged with the task's name.
+TEST_F(Startup, ATaskTheSchedulerRefusesIsToldOnceAndLogged) {
+  constexpr const char* kRefused =
+      "Veltrane could not set up its start with Windows in the Task Scheduler (error 0x80070005).";
+  sys.system.SetRunsElevated(true);
+  sys.system.SetSchedulerError(0x80070005);
+  const std::string task = components::LogonTaskName(*sys.system.UserSid());
+  const auto refused = [](const std::string& name) {
+    return platform::portable::PortableEventLog::Event{platform::EventLevel::Error, 6000, {name, "change"}};
+  };
+  Start();
+  SchedulerDone();
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), kRefused);
+  EXPECT_THAT(sys.event_log.events, testing::IsSupersetOf({refused("Veltrane"), refused(task)}));
+  EXPECT_THAT(backend.BoxTexts(), ElementsAreArray(kFirstRunBoxes));
+  EXPECT_EQ(AutoRunValue(), kQuotedExePath);  // the Run value does not depend on it
+
+  // Refused again, it is logged again but not told again.
+  ASSERT_TRUE(backend.Click(Box("auto_skan_pamieci")));
+  backend.RunUntilIdle();
+  const size_t logged = sys.event_log.events.size();
+  velmain->auto_.SetAutoRun(false);
+  velmain->auto_.SetAutoRun(true);
+  SchedulerDone();
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 80%");
+  EXPECT_EQ(sys.event_log.events.size(), logged + 4);
+}
+
+// A Task Scheduler that takes its time holds up neither the start-up nor
+// the window, which goes on handling what the user does; the calls are
+// made once it answers, an exit right after a change of the setting too.
+TEST_F(Startup, ASlowTaskSchedulerNeverHoldsUpTheWindow) {
+  sys.system.SetRunsElevated(true);
+  sys.system.SetSchedulerSlow(true);
+  const std::string task = components::LogonTaskName(*sys.system.UserSid());
+  Start();
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 55%");
+  ASSERT_TRUE(backend.Click(Box("auto_skan_pamieci")));
+  backend.RunUntilIdle();
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 80%");
+  EXPECT_FALSE(velmain->scheduler.Wait(0));
+  EXPECT_EQ(sys.system.LogonTask(task), std::nullopt);
+
+  sys.system.SetSchedulerSlow(false);
+  SchedulerDone();
+  EXPECT_EQ(sys.system.LogonTask(task), std::optional<std::string>(kExePath));
+
+  sys.system.SetSchedulerSlow(true);
+  velmain->auto_.SetAutoRun(false);
+  std::thread answers([this] { sys.system.SetSchedulerSlow(false); });
+  ChooseFromTrayMenu("Exitprogram1");
+  answers.join();
+  EXPECT_TRUE(app.Terminated());
   EXPECT_EQ(sys.system.LogonTask(task), std::nullopt);
 }
 
@@ -122,6 +183,7 @@ TEST_F(Startup, OutsideProgramFilesItStartsWithWindowsWithoutFullRightsAndSaysSo
   sys.system.SetRunsElevated(true);
   sys.system.SetExePath(kDownloaded);
   Start();
+  SchedulerDone();
   EXPECT_EQ(Find<components::TProPanel>("status").Caption(), kText);
   EXPECT_EQ(sys.system.LogonTask(components::LogonTaskName(*sys.system.UserSid())), std::nullopt);
   EXPECT_TRUE(AutoRunValue());  // the Run value starts it

@@ -1,22 +1,29 @@
 // Start-with-Windows registration against the portable registry.
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "components/zel_autorun.h"
 #include "tests/doubles/portable/portable.h"
+#include "tests/doubles/headless/headless_backend.h"
+#include "toolkit/application.h"
 
 namespace components {
 namespace {
 
+using ::testing::ElementsAre;
+using ::testing::Pair;
 using platform::RootKey;
 using platform::WaitResult;
 
 constexpr const char* kExe = "C:\\Program Files\\Quorvik\\Veltrane\\veltrane.exe";
 // What is registered: the path in quotes, so that "C:\Program.exe" can never stand in for it.
 const std::string kCommand = "\"" + std::string(kExe) + "\"";
+constexpr uint32_t kAccessDenied = 0x80070005;
 constexpr const char* kUserRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 class AutoRun : public ::testing::Test {
@@ -34,11 +41,21 @@ class AutoRun : public ::testing::Test {
     ASSERT_TRUE(sys.registry.Set(root, path, name, {uint32_t(platform::ValueType::Sz), data}));
   }
 
-  // The current user's own log-on task, and what it starts.
-  std::optional<std::string> Task() { return sys.system.LogonTask(LogonTaskName(*sys.system.UserSid())); }
+  // A task, and what it starts, once the calls asked for have been made
+  // and their replies have reached the window's thread.
+  std::optional<std::string> TaskNamed(const std::string& name) {
+    EXPECT_TRUE(scheduler.Wait(10000));
+    backend.RunUntilIdle();
+    return sys.system.LogonTask(name);
+  }
+  // The current user's own log-on task.
+  std::optional<std::string> Task() { return TaskNamed(LogonTaskName(*sys.system.UserSid())); }
 
   platform::portable::ScratchFolder scratch;
   platform::portable::PortablePlatform sys{scratch.path()};
+  tk::headless::HeadlessBackend backend;
+  tk::Application app{backend};
+  WorkerQueue scheduler{sys.system};
 };
 
 TEST_F(AutoRun, RegistersInTheUsersRunKey) {
@@ -105,7 +122,7 @@ TEST_F(AutoRun, FailuresGiveFalseAndNothingElse) {
 TEST_F(AutoRun, LoadingWithAutoRunOffRemovesAnOldRegistration) {
   Seed(RootKey::CurrentUser, kUserRun, "veltrane.exe", kExe);
   Seed(RootKey::CurrentUser, kUserRun, "other.exe", "C:\\other.exe");
-  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun, scheduler);
   // Creating it touches nothing; finishing loading does.
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kExe));
   component.Loaded();
@@ -114,7 +131,7 @@ TEST_F(AutoRun, LoadingWithAutoRunOffRemovesAnOldRegistration) {
 }
 
 TEST_F(AutoRun, SwitchingOnAndOff) {
-  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun, scheduler);
   component.Loaded();
   component.SetAutoRun(true);
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
@@ -128,7 +145,7 @@ TEST_F(AutoRun, SwitchingOnAndOff) {
 }
 
 TEST_F(AutoRun, AssigningTheCurrentSettingTouchesNothing) {
-  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun, scheduler);
   component.SetAutoRun(true);
   auto watch = sys.registry.Watch(RootKey::CurrentUser, kUserRun, false,
                                   platform::kChangeName | platform::kChangeLastSet);
@@ -144,7 +161,7 @@ TEST_F(AutoRun, AssigningTheCurrentSettingTouchesNothing) {
 // Run value starts it, and a task would start a second copy.
 TEST_F(AutoRun, ALogonTaskFollowsTheSettingOnlyWhileElevated) {
   sys.system.SetRunsElevated(true);
-  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun, scheduler);
   component.Loaded();
   component.ApplyLogonTask();
   EXPECT_EQ(Task(), std::nullopt);
@@ -157,19 +174,51 @@ TEST_F(AutoRun, ALogonTaskFollowsTheSettingOnlyWhileElevated) {
   // A task an elevated run left behind goes when a run without rights applies its own.
   component.SetAutoRun(true);
   sys.system.SetRunsElevated(false);
-  TzelAutoRun later(sys.View(), TzelAutoExecKind::aekUserRun);
+  TzelAutoRun later(sys.View(), TzelAutoExecKind::aekUserRun, scheduler);
   later.Loaded();
   later.SetAutoRun(true);
   later.ApplyLogonTask();
   EXPECT_EQ(Task(), std::nullopt);
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
 
-  // A scheduler that refuses the task leaves the Run value in place.
+  // A scheduler that refuses the task leaves the Run value in place, and
+  // each call it refused is reported with the task and the error.
+  std::vector<std::pair<std::string, uint32_t>> refused;
+  later.OnLogonTaskFailed = [&](const std::string& task, uint32_t error) { refused.emplace_back(task, error); };
   sys.system.SetRunsElevated(true);
-  sys.system.SetSchedulerFails(true);
+  sys.system.SetSchedulerError(kAccessDenied);
   later.SetAutoRun(false);
   later.SetAutoRun(true);
+  EXPECT_EQ(Task(), std::nullopt);
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
+  const std::string own = LogonTaskName(*sys.system.UserSid());
+  EXPECT_THAT(refused, ElementsAre(Pair(kSharedLogonTaskName, kAccessDenied), Pair(own, kAccessDenied),
+                                   Pair(kSharedLogonTaskName, kAccessDenied), Pair(own, kAccessDenied)));
+}
+
+// However long the scheduler takes, its calls are made in the order the
+// setting changed, so the last change is what stays; meanwhile the caller
+// goes on. Removing a task that is not there is no failure.
+TEST_F(AutoRun, SlowSchedulerCallsFollowTheSettingInOrder) {
+  sys.system.SetRunsElevated(true);
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun, scheduler);
+  int refused = 0;
+  component.OnLogonTaskFailed = [&](const std::string&, uint32_t) { ++refused; };
+  component.Loaded();
+  sys.system.SetSchedulerSlow(true);
+  component.ApplyLogonTask();
+  for (int i = 0; i < 3; ++i) {
+    component.SetAutoRun(true);
+    component.SetAutoRun(false);
+  }
+  component.SetAutoRun(true);
+  EXPECT_FALSE(scheduler.Wait(0));
+  EXPECT_EQ(sys.system.LogonTask(LogonTaskName(*sys.system.UserSid())), std::nullopt);
+  sys.system.SetSchedulerSlow(false);
+  EXPECT_EQ(Task(), std::optional<std::string>(kExe));
+  component.SetAutoRun(false);
+  EXPECT_EQ(Task(), std::nullopt);
+  EXPECT_EQ(refused, 0);
 }
 
 // Until the owner asks for it the Task Scheduler is left alone, whatever
@@ -178,8 +227,8 @@ TEST_F(AutoRun, ALogonTaskFollowsTheSettingOnlyWhileElevated) {
 TEST_F(AutoRun, TheLogonTaskWaitsUntilTheOwnerAppliesIt) {
   sys.system.SetRunsElevated(true);
   constexpr const char* kStale = "C:\\Old\\veltrane.exe";
-  ASSERT_TRUE(sys.system.SetLogonTask(LogonTaskName(*sys.system.UserSid()), kStale));
-  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
+  ASSERT_EQ(sys.system.SetLogonTask(LogonTaskName(*sys.system.UserSid()), kStale), 0u);
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun, scheduler);
   component.Loaded();
   component.SetAutoRun(true);
   EXPECT_EQ(Value(RootKey::CurrentUser, kUserRun, "veltrane.exe"), std::optional<std::string>(kCommand));
@@ -196,8 +245,8 @@ TEST_F(AutoRun, TheLogonTaskWaitsUntilTheOwnerAppliesIt) {
   EXPECT_EQ(Task(), std::optional<std::string>(kExe));
 
   // With the setting off, applying removes what an earlier run left.
-  ASSERT_TRUE(sys.system.SetLogonTask(LogonTaskName(*sys.system.UserSid()), kStale));
-  TzelAutoRun off(sys.View(), TzelAutoExecKind::aekUserRun);
+  ASSERT_EQ(sys.system.SetLogonTask(LogonTaskName(*sys.system.UserSid()), kStale), 0u);
+  TzelAutoRun off(sys.View(), TzelAutoExecKind::aekUserRun, scheduler);
   off.Loaded();
   EXPECT_EQ(Task(), std::optional<std::string>(kStale));
   off.ApplyLogonTask();
@@ -207,7 +256,7 @@ TEST_F(AutoRun, TheLogonTaskWaitsUntilTheOwnerAppliesIt) {
 // A registration that cannot be written is reported, each time one is
 // asked for; switching off, or a registration that works, reports nothing.
 TEST_F(AutoRun, AFailedRegistrationIsReported) {
-  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun, scheduler);
   int failures = 0;
   component.OnRegisterFailed = [&] { ++failures; };
   component.Loaded();
@@ -266,27 +315,27 @@ TEST_F(AutoRun, EachUserHasALogonTaskOfTheirOwn) {
   constexpr const char* kFirst = "S-1-5-21-1-2-3-1001";
   constexpr const char* kSecond = "S-1-5-21-1-2-3-1002";
   EXPECT_NE(LogonTaskName(kFirst), LogonTaskName(kSecond));
-  ASSERT_TRUE(sys.system.SetLogonTask(kSharedLogonTaskName, "C:\\Old\\veltrane.exe"));
+  ASSERT_EQ(sys.system.SetLogonTask(kSharedLogonTaskName, "C:\\Old\\veltrane.exe"), 0u);
   sys.system.SetRunsElevated(true);
   sys.system.SetUserSid(std::string(kFirst));
-  TzelAutoRun first(sys.View(), TzelAutoExecKind::aekUserRun);
+  TzelAutoRun first(sys.View(), TzelAutoExecKind::aekUserRun, scheduler);
   first.SetAutoRun(true);
   first.ApplyLogonTask();
-  EXPECT_EQ(sys.system.LogonTask(kSharedLogonTaskName), std::nullopt);
+  EXPECT_EQ(TaskNamed(kSharedLogonTaskName), std::nullopt);
 
   sys.system.SetUserSid(std::string(kSecond));
-  TzelAutoRun second(sys.View(), TzelAutoExecKind::aekUserRun);
+  TzelAutoRun second(sys.View(), TzelAutoExecKind::aekUserRun, scheduler);
   second.SetAutoRun(true);
   second.ApplyLogonTask();
   second.SetAutoRun(false);
-  EXPECT_EQ(sys.system.LogonTask(LogonTaskName(kFirst)), std::optional<std::string>(kExe));
-  EXPECT_EQ(sys.system.LogonTask(LogonTaskName(kSecond)), std::nullopt);
+  EXPECT_EQ(TaskNamed(LogonTaskName(kFirst)), std::optional<std::string>(kExe));
+  EXPECT_EQ(TaskNamed(LogonTaskName(kSecond)), std::nullopt);
 
   // Without its own name a copy touches no user's task.
   sys.system.SetUserSid(std::nullopt);
-  TzelAutoRun nameless(sys.View(), TzelAutoExecKind::aekUserRun);
+  TzelAutoRun nameless(sys.View(), TzelAutoExecKind::aekUserRun, scheduler);
   nameless.ApplyLogonTask();
-  EXPECT_EQ(sys.system.LogonTask(LogonTaskName(kFirst)), std::optional<std::string>(kExe));
+  EXPECT_EQ(TaskNamed(LogonTaskName(kFirst)), std::optional<std::string>(kExe));
 }
 
 // Elevated, with AutoRun on, in a folder others may write: only the Run
@@ -295,8 +344,8 @@ TEST_F(AutoRun, AProgramOthersCouldReplaceGetsNoLogonTaskAndSaysSoOnce) {
   constexpr const char* kDownloaded = "C:\\Users\\tester\\Downloads\\veltrane.exe";
   sys.system.SetExePath(kDownloaded);
   sys.system.SetRunsElevated(true);
-  ASSERT_TRUE(sys.system.SetLogonTask(LogonTaskName(*sys.system.UserSid()), kDownloaded));
-  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun);
+  ASSERT_EQ(sys.system.SetLogonTask(LogonTaskName(*sys.system.UserSid()), kDownloaded), 0u);
+  TzelAutoRun component(sys.View(), TzelAutoExecKind::aekUserRun, scheduler);
   int told = 0;
   component.OnLogonTaskWithheld = [&] { ++told; };
   component.Loaded();
@@ -313,7 +362,7 @@ TEST_F(AutoRun, AProgramOthersCouldReplaceGetsNoLogonTaskAndSaysSoOnce) {
 
   // Without full rights no task is due anywhere, so there is nothing to say.
   sys.system.SetRunsElevated(false);
-  TzelAutoRun plain(sys.View(), TzelAutoExecKind::aekUserRun);
+  TzelAutoRun plain(sys.View(), TzelAutoExecKind::aekUserRun, scheduler);
   plain.OnLogonTaskWithheld = [&] { ++told; };
   plain.SetAutoRun(true);
   plain.ApplyLogonTask();

@@ -175,18 +175,27 @@ bool PortableSystem::RunsElevated() {
   return elevated_;
 }
 
-bool PortableSystem::SetLogonTask(const std::string& name, const std::string& program) {
-  std::lock_guard lock(mu_);
-  if (scheduler_fails_ || name.empty()) return false;
-  tasks_[name] = program;
-  return true;
+void PortableSystem::WaitWhileSlow() {
+  std::unique_lock lock(slow_mu_);
+  slow_cv_.wait(lock, [this] { return !scheduler_slow_; });
 }
 
-bool PortableSystem::RemoveLogonTask(const std::string& name) {
+uint32_t PortableSystem::SetLogonTask(const std::string& name, const std::string& program) {
+  WaitWhileSlow();
   std::lock_guard lock(mu_);
-  if (scheduler_fails_) return tasks_.count(name) == 0;
+  if (scheduler_error_) return scheduler_error_;
+  if (name.empty()) return kInvalidArgument;
+  tasks_[name] = program;
+  return 0;
+}
+
+uint32_t PortableSystem::RemoveLogonTask(const std::string& name) {
+  WaitWhileSlow();
+  std::lock_guard lock(mu_);
+  if (scheduler_error_) return scheduler_error_;
+  if (name.empty()) return kInvalidArgument;
   tasks_.erase(name);
-  return true;
+  return 0;
 }
 
 std::optional<std::string> PortableSystem::UserSid() {
@@ -199,9 +208,17 @@ void PortableSystem::SetRunsElevated(bool elevated) {
   elevated_ = elevated;
 }
 
-void PortableSystem::SetSchedulerFails(bool fails) {
+void PortableSystem::SetSchedulerError(uint32_t error) {
   std::lock_guard lock(mu_);
-  scheduler_fails_ = fails;
+  scheduler_error_ = error;
+}
+
+void PortableSystem::SetSchedulerSlow(bool slow) {
+  {
+    std::lock_guard lock(slow_mu_);
+    scheduler_slow_ = slow;
+  }
+  slow_cv_.notify_all();
 }
 
 std::optional<std::string> PortableSystem::LogonTask(const std::string& name) const {

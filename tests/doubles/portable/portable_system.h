@@ -1,6 +1,7 @@
 // System facts set by the test, named mutexes shared by every PortableSystem
 // in the process (so two program instances can meet), and a window list.
 #pragma once
+#include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -38,12 +39,17 @@ class PortableSystem : public System {
   bool HasAdminRights() override { return admin_; }
   // A standard user's copy: no administrator's rights.
   void SetAdminRights(bool admin) { admin_ = admin; }
-  bool SetLogonTask(const std::string& name, const std::string& program) override;
-  bool RemoveLogonTask(const std::string& name) override;
+  // An empty name is refused with kInvalidArgument.
+  uint32_t SetLogonTask(const std::string& name, const std::string& program) override;
+  uint32_t RemoveLogonTask(const std::string& name) override;
 
   void SetRunsElevated(bool elevated);
-  // The scheduler refuses every change (a disabled service, say).
-  void SetSchedulerFails(bool fails);
+  // The scheduler refuses every call with this error (a disabled service,
+  // say); 0 lets it work again.
+  void SetSchedulerError(uint32_t error);
+  // While slow, each call of the scheduler waits (on the caller's thread)
+  // until it is set back, as a first call of a session may take seconds.
+  void SetSchedulerSlow(bool slow);
   // The program of the log-on task of that name, or nullopt.
   std::optional<std::string> LogonTask(const std::string& name) const;
 
@@ -84,7 +90,12 @@ class PortableSystem : public System {
   std::function<void(const std::string&)> on_message_posted_;
   bool elevated_ = false;
   bool admin_ = true;
-  bool scheduler_fails_ = false;
+  uint32_t scheduler_error_ = 0;
+  // Its own lock: a slow call waits on it without holding mu_.
+  std::mutex slow_mu_;
+  std::condition_variable slow_cv_;
+  bool scheduler_slow_ = false;
+  void WaitWhileSlow();
   std::map<std::string, std::string> tasks_;
 };
 
