@@ -119,7 +119,7 @@ void Tvelmain::ShowProtectionLevel() {
   const registry::Settings& s = protection_.Settings();
   const int level = (s.auto_start ? 30 : 0) + (s.auto_skan_rejestru ? 25 : 0) + (s.auto_skan_pamieci ? 25 : 0) +
                     (s.auto_skan_koncowy ? 20 : 0);
-  status.SetCaption("System Protection: " + std::to_string(level) + "%");
+  ShowStatus("System Protection: " + std::to_string(level) + "%");
 }
 
 void Tvelmain::autoRegisterFailed() {

@@ -11,7 +11,7 @@ namespace app {
 
 void Tvelmain::RefreshLists() {
   std::string refreshing = "Refreshing lists.";
-  status.SetCaption(refreshing);
+  ShowStatus(refreshing);
   RefreshProcessList();
   if (!protection_.DataFilesOpen()) {  // not opened yet: start-up has not got that far
     ShowProtectionLevel();
@@ -49,7 +49,7 @@ void Tvelmain::RefreshLists() {
     // protection level after a click on a setting) stays as it is.
     if (status.Caption() == refreshing && refreshing.size() < 55) {
       refreshing += '.';
-      status.SetCaption(refreshing);
+      ShowStatus(refreshing);
     }
     const size_t slot = size_t(n);
     if (allowed[slot]) listy.AddAllowed(*allowed[slot]);

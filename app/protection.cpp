@@ -153,7 +153,7 @@ void Protection::Log(events::Event event, const std::vector<std::string>& string
   }
   if (written || event_log_failure_told_) return;
   event_log_failure_told_ = true;
-  w_.status.SetCaption(kNoEventLog);
+  w_.ShowStatus(kNoEventLog);
 }
 
 void Protection::Refused(const std::string& key_text, registry::Refusal refusal) {

@@ -112,7 +112,7 @@ void Tvelmain::ConnectHandlers() {
   OnClose = [this](tk::CloseAction& action) { FormClose(action); };
   auto_.OnRegisterFailed = [this] { autoRegisterFailed(); };
   auto_.OnLogonTaskWithheld = [this] {
-    status.SetCaption("Veltrane starts with Windows with full rights only when it is installed under Program Files.");
+    ShowStatus("Veltrane starts with Windows with full rights only when it is installed under Program Files.");
   };
   auto_.OnLogonTaskFailed = [this](const std::string& task, uint32_t error) {
     protection_.Log(events::kAccessRefused, {task, "change"});
@@ -122,7 +122,7 @@ void Tvelmain::ConnectHandlers() {
     std::snprintf(text, sizeof text,
                   "Veltrane could not set up its start with Windows in the Task Scheduler (error 0x%08X).",
                   unsigned(error));
-    status.SetCaption(text);
+    ShowStatus(text);
   };
 
   // Navigation: the lists, the trashcan and the running programs are read
@@ -170,6 +170,13 @@ void Tvelmain::ConnectHandlers() {
   for (tk::Control* background : {static_cast<tk::Control*>(this), static_cast<tk::Control*>(&naglowek),
                                   static_cast<tk::Control*>(&pomoc_panel)})
     Hover(*background, nullptr);
+}
+
+void Tvelmain::ShowStatus(const std::string& text) {
+  constexpr size_t kLongest = 60;  // characters in the big type
+  const tk::Font font = text.size() > kLongest ? Tahoma(kStatusText, false, 8) : Tahoma(kStatusText, true, 10);
+  if (status.EffectiveFont() != font) status.SetFont(font);
+  status.SetCaption(text);
 }
 
 void Tvelmain::Hover(tk::Control& control, const char* text) {

@@ -44,6 +44,9 @@ class Tvelmain : public tk::Form {
   // ===================== Named operations =====================
   void RefreshLists();
   void ShowProtectionLevel();
+  // The status line's text; a notice too long for its big type gets a
+  // smaller one, so that it stays on its line.
+  void ShowStatus(const std::string& text);
   void LoadConfiguration();
   void SaveConfiguration();
   void NoRightsExit();

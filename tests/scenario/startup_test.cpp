@@ -131,6 +131,8 @@ TEST_F(Startup, ATaskTheSchedulerRefusesIsToldOnceAndLogged) {
   Start();
   SchedulerDone();
   EXPECT_EQ(Find<components::TProPanel>("status").Caption(), kRefused);
+  // Too long for the status line's big type, it is told in a smaller one.
+  EXPECT_LT(Find<components::TProPanel>("status").EffectiveFont().size, 10);
   EXPECT_THAT(sys.event_log.events, testing::IsSupersetOf({refused("Veltrane"), refused(task)}));
   EXPECT_THAT(backend.BoxTexts(), ElementsAreArray(kFirstRunBoxes));
   EXPECT_EQ(AutoRunValue(), kQuotedExePath);  // the Run value does not depend on it
@@ -143,6 +145,7 @@ TEST_F(Startup, ATaskTheSchedulerRefusesIsToldOnceAndLogged) {
   velmain->auto_.SetAutoRun(true);
   SchedulerDone();
   EXPECT_EQ(Find<components::TProPanel>("status").Caption(), "System Protection: 80%");
+  EXPECT_EQ(Find<components::TProPanel>("status").EffectiveFont().size, 10);
   EXPECT_EQ(sys.event_log.events.size(), logged + 4);
 }
 
