@@ -9,6 +9,9 @@
 
 namespace registry {
 
+// What a queued scan was asked for: "Scan now" (the hourly scan too), the
+// registry scan of the change reaction, the exit scan, the memory scan of a
+// newly forbidden program, the start-up.
 enum class ScanRequest { ScanNow, FullScan, ExitScan, MemoryScan, StartUp };
 
 class ScanGate {

@@ -39,42 +39,9 @@ class Handle {
   HANDLE h_ = nullptr;
 };
 
-class KeyHandle {
- public:
-  KeyHandle() = default;
-  explicit KeyHandle(HKEY h) : h_(h) {}
-  ~KeyHandle() { reset(); }
-  KeyHandle(const KeyHandle&) = delete;
-  KeyHandle& operator=(const KeyHandle&) = delete;
-  KeyHandle(KeyHandle&& o) noexcept : h_(o.h_) { o.h_ = nullptr; }
-  KeyHandle& operator=(KeyHandle&& o) noexcept {
-    if (this != &o) {
-      reset();
-      h_ = o.h_;
-      o.h_ = nullptr;
-    }
-    return *this;
-  }
-
-  HKEY get() const { return h_; }
-  // For the calls that open a key into a pointer: closes the one held first.
-  HKEY* out() {
-    reset();
-    return &h_;
-  }
-  explicit operator bool() const { return h_ != nullptr; }
-  void reset() {
-    if (h_) RegCloseKey(h_);
-    h_ = nullptr;
-  }
-
- private:
-  HKEY h_ = nullptr;
-};
-
-// One owner for each kind of object that is freed its own way: GDI objects
-// (DeleteObject), memory device contexts (DeleteDC), icons, menus, and the
-// memory of LocalAlloc that some calls return.
+// One owner for each kind of object that is freed its own way: registry
+// keys, GDI objects (DeleteObject), memory device contexts (DeleteDC),
+// icons, menus, and the memory of LocalAlloc that some calls return.
 template <typename T, typename Free>
 class Owned {
  public:
@@ -90,6 +57,11 @@ class Owned {
   }
 
   T get() const { return h_; }
+  // For the calls that open into a pointer: frees the one held first.
+  T* out() {
+    reset();
+    return &h_;
+  }
   explicit operator bool() const { return h_ != nullptr; }
   void reset(T h = nullptr) {
     if (h_) Free()(h_);
@@ -105,6 +77,9 @@ class Owned {
   T h_ = nullptr;
 };
 
+struct FreeKey {
+  void operator()(HKEY h) const { RegCloseKey(h); }
+};
 struct FreeGdiObject {
   void operator()(HGDIOBJ h) const { DeleteObject(h); }
 };
@@ -127,6 +102,7 @@ struct FreeLocal {
   void operator()(void* p) const { LocalFree(p); }
 };
 
+using KeyHandle = Owned<HKEY, FreeKey>;
 using FontHandle = Owned<HFONT, FreeGdiObject>;
 using BrushHandle = Owned<HBRUSH, FreeGdiObject>;
 using PenHandle = Owned<HPEN, FreeGdiObject>;
