@@ -1,5 +1,4 @@
 // The per-user configuration file, the first run and the protection level.
-#include <iterator>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -79,10 +78,7 @@ void Tvelmain::LoadConfiguration() {
     tk::App().ShowMessage("This is a free software.");
     tk::App().ShowMessage("Not yet configured. Standard settings will be selected.");
     s.auto_start = true;
-    {
-      registry::WatchPause pause(protection_, registry::WatchAfter::OwnChange);
-      auto_.SetAutoRun(true);
-    }
+    SetAutoRun(true);
     s.auto_skan_rejestru = true;
     s.skanuj_rejestr = true;
     SaveConfiguration();
@@ -95,22 +91,24 @@ void Tvelmain::LoadConfiguration() {
   }
   glowna.Show(s);
   skan.Show(s);
+  SetAutoRun(s.auto_start);
+}
+
+void Tvelmain::SetAutoRun(bool on) {
   // Stopping the watch for a write that does not happen would cost as much.
-  if (auto_.AutoRun() != s.auto_start) {
-    registry::WatchPause pause(protection_, registry::WatchAfter::OwnChange);
-    auto_.SetAutoRun(s.auto_start);
-  }
+  if (auto_.AutoRun() == on) return;
+  registry::WatchPause pause(protection_, registry::WatchAfter::OwnChange);
+  auto_.SetAutoRun(on);
 }
 
 void Tvelmain::SaveConfiguration() {
   if (!protection_.DataFilesOpen()) return;  // not opened yet: start-up has not got that far
   const registry::Settings& s = protection_.Settings();
   std::vector<registry::IniStore::Write> writes;
-  for (const registry::StoredSetting& stored : registry::kStoredSettings) {
-    if (&stored == &std::end(registry::kStoredSettings)[-1])
-      writes.push_back({registry::kConfigured.section, registry::kConfigured.key, "1"});
+  for (const registry::StoredSetting& stored : registry::kStoredSettings)
     writes.push_back({stored.section, stored.key, s.*stored.flag ? "1" : "0"});
-  }
+  // Where it has always stood: before the last setting.
+  writes.insert(writes.end() - 1, {registry::kConfigured.section, registry::kConfigured.key, "1"});
   protection_.Data().config.WriteStrings(writes);
   tk::App().ShowMessage("Configuration saved.");
 }

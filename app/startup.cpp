@@ -112,7 +112,7 @@ void Tvelmain::LogProtectionEnded() {
 
 void Tvelmain::NoRightsExit() {
   tk::App().MessageBox(tk::MsgKind::Information, kNoRightsText);
-  auto_.SetAutoRun(false);
+  SetAutoRun(false);
   auto_.ApplyLogonTask();
   scheduler.Wait(components::WorkerQueue::kEndWaitMs);
   // The program ends even when the setting cannot be written.

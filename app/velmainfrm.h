@@ -94,6 +94,8 @@ class Tvelmain : public tk::Form {
   // The tray icon with its menu, the registry monitor, the single-instance
   // guard and the timers (app/tray.cpp).
   void BuildPresence();
+  // The program's own start-with-Windows value: nobody is asked about it.
+  void SetAutoRun(bool on);
   // Called once the window is built: the components act on their settings,
   // unless the program is already ending (a second copy).
   void Loaded();
