@@ -104,6 +104,12 @@ class Files {
   // folders are left out. Missing, with no names, when there is no such
   // folder.
   virtual FolderList ListFiles(const std::string& folder) = 0;
+  // The names of the folders directly in folder, leaving out symbolic
+  // links, junctions and mount points, which could lead anywhere.
+  virtual FolderList ListFolders(const std::string& folder) = 0;
+  // Creates the folder (its parent must exist); true when a plain folder is
+  // there afterwards.
+  virtual bool MakeFolder(const std::string& path) = 0;
   // Arms a watch on the folder: it reports Changed when a file or folder
   // directly in it is created, deleted, renamed or written. nullptr when
   // the folder cannot be watched (it is missing). Once the folder itself is

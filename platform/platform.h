@@ -5,8 +5,10 @@
 #include "platform/network.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
+#include "platform/services.h"
 #include "platform/shell.h"
 #include "platform/system.h"
+#include "platform/tasks.h"
 
 namespace platform {
 
@@ -18,6 +20,8 @@ struct Platform {
   System& system;
   Network& network;
   EventLog& event_log;
+  Tasks& tasks;
+  Services& services;
 };
 
 }  // namespace platform

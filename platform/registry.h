@@ -81,6 +81,9 @@ class RegistryKey {
   virtual bool WriteText(const std::string& name, const std::string& text,
                          ValueType type = ValueType::Sz) = 0;
   virtual bool DeleteValue(const std::string& name) = 0;
+  virtual bool WriteDword(const std::string& name, uint32_t value) = 0;
+  // The names of the key's subkeys, in the key's own order.
+  virtual std::vector<std::string> SubkeyNames() = 0;
 };
 
 // Bits of the change filter, as RegNotifyChangeKeyValue takes them.
