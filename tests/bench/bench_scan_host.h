@@ -6,15 +6,31 @@
 #include <functional>
 #include <string>
 
+#include <type_traits>
+
 #include "registry/context.h"
+#include "tests/doubles/portable/portable_tasks.h"
 #include "registry/data_files.h"
 #include "toolkit/application.h"
 
-template <class RegistryImpl, class ShellImpl, class ProcessesImpl, class SystemImpl, class NetworkImpl>
+// A backend made from what it needs of the others, or from nothing.
+template <class T, class... From>
+T MakeBackend(From&... from) {
+  if constexpr (std::is_constructible_v<T, From&...>)
+    return T(from...);
+  else
+    return T();
+}
+
+template <class RegistryImpl, class ShellImpl, class ProcessesImpl, class SystemImpl, class NetworkImpl,
+          class TasksImpl = platform::portable::PortableTasks,
+          class ServicesImpl = platform::portable::PortableServices>
 class BenchScanHost : public registry::Context, public registry::Watch {
  public:
   BenchScanHost(platform::Files& files, const std::string& data_folder)
-      : platform_{registry_, processes_, files, shell_, system_, network_, event_log_},
+      : tasks_(MakeBackend<TasksImpl>(files)),
+        services_(MakeBackend<ServicesImpl>(registry_)),
+        platform_{registry_, processes_, files, shell_, system_, network_, event_log_, tasks_, services_},
         data_(files, data_folder, "bench") {}
 
   platform::Platform Platform() override { return platform_; }
@@ -60,6 +76,8 @@ class BenchScanHost : public registry::Context, public registry::Watch {
   SystemImpl system_;
   NetworkImpl network_;
   NoLog event_log_;
+  TasksImpl tasks_;
+  ServicesImpl services_;
   const platform::Platform platform_;
   registry::DataFiles data_;  // nothing is deleted, so the statistics are never written
 };

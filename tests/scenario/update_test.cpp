@@ -33,7 +33,8 @@ class UpdatePage : public Program {
   app::Tvelmain& StartWithSite(const std::string& folder = "/veltrane/") {
     WriteFile(registry::ConfigPath("C:\\Windows", kUser), "[glowna]\r\nskonfigurowany=1\r\n");
     velmain = std::make_unique<app::Tvelmain>(platform::Platform{sys.registry, sys.processes, sys.files, sys.shell,
-                                                                 sys.system, testhttp::TestNetwork(), sys.event_log});
+                                                                 sys.system, testhttp::TestNetwork(), sys.event_log, sys.tasks,
+                                                                 sys.services});
     app.SetMainForm(velmain.get());
     velmain->SetUpdateSite(server.Url(folder));
     velmain->Show();

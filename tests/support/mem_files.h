@@ -51,6 +51,8 @@ class MemFiles : public platform::Files {
   std::string AnsiToUtf8(std::string_view bytes) override { return platform::DecodeCodePage(bytes, code_page); }
   // The data files have no folders to list or watch.
   platform::FolderList ListFiles(const std::string&) override { return {}; }
+  platform::FolderList ListFolders(const std::string&) override { return {}; }
+  bool MakeFolder(const std::string&) override { return false; }
   std::unique_ptr<platform::ChangeWatch> WatchFolder(const std::string&) override { return nullptr; }
   std::unique_ptr<platform::ChangeWaiter> NewWaiter() override { return nullptr; }
 

@@ -10,11 +10,13 @@
 #include "tests/doubles/portable/portable_registry.h"
 #include "tests/doubles/portable/portable_shell.h"
 #include "tests/doubles/portable/portable_system.h"
+#include "tests/doubles/portable/portable_tasks.h"
 
 namespace platform::portable {
 
 struct PortablePlatform {
-  explicit PortablePlatform(std::filesystem::path c_drive) : files(std::move(c_drive)) {}
+  explicit PortablePlatform(std::filesystem::path c_drive)
+      : files(std::move(c_drive)), tasks(files), services(registry) {}
 
   PortableRegistry registry;
   PortableProcesses processes;
@@ -23,8 +25,10 @@ struct PortablePlatform {
   PortableSystem system;
   PortableNetwork network;
   PortableEventLog event_log;
+  PortableTasks tasks;
+  PortableServices services;
 
-  Platform View() { return Platform{registry, processes, files, shell, system, network, event_log}; }
+  Platform View() { return Platform{registry, processes, files, shell, system, network, event_log, tasks, services}; }
 };
 
 // A fresh, empty host folder, removed with everything in it when destroyed.

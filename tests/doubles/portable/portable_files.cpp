@@ -711,6 +711,40 @@ FolderList PortableFiles::ListFiles(const std::string& folder) {
   return list;
 }
 
+FolderList PortableFiles::ListFolders(const std::string& folder) {
+  FolderList list;
+  auto m = Map(folder);
+  if (!m) return list;
+  if (!FolderExists(m->host)) {
+    list.status = ListStatus::Missing;
+    return list;
+  }
+  {
+    std::lock_guard lock(mu_);
+    if (unlistable_.count(m->key)) return list;
+  }
+  std::error_code ec;
+  for (fs::directory_iterator it(m->host, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code kind;
+    // A symbolic link stands for a junction: never followed.
+    if (fs::is_directory(it->symlink_status(kind))) list.names.push_back(it->path().filename().string());
+  }
+  if (ec) {
+    list.names.clear();
+    return list;
+  }
+  std::sort(list.names.begin(), list.names.end());
+  list.status = ListStatus::Listed;
+  return list;
+}
+
+bool PortableFiles::MakeFolder(const std::string& path) {
+  if (CreateFolder(path)) return true;
+  auto m = Map(path);
+  std::error_code ec;
+  return m && fs::is_directory(fs::symlink_status(m->host, ec));
+}
+
 std::unique_ptr<ChangeWatch> PortableFiles::WatchFolder(const std::string& folder) {
   auto m = Map(folder);
   if (!m || !FolderExists(m->host)) return nullptr;

@@ -49,6 +49,9 @@ class PortableFiles : public Files {
   std::string AnsiToUtf8(std::string_view bytes) override;
   // Sorted by name.
   FolderList ListFiles(const std::string& folder) override;
+  // A symbolic link to a folder stands for a junction and is left out.
+  FolderList ListFolders(const std::string& folder) override;
+  bool MakeFolder(const std::string& path) override;
   // Sees the changes this object makes, no others: each one directly in the
   // folder wakes the watch. Once the folder is removed or moved away the
   // watch reports Changed once, then Failed.

@@ -273,6 +273,23 @@ class PortableKey : public RegistryKey {
     return CanWrite(name) && RemoveValue(*st_, *node_, name);
   }
 
+  bool WriteDword(const std::string& name, uint32_t value) override {
+    std::lock_guard lock(st_->mu);
+    if (!CanWrite(name)) return false;
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i) bytes[size_t(i)] = char((value >> (8 * i)) & 0xFF);
+    SetValue(*st_, *node_, name, RegValue{uint32_t(ValueType::Dword), bytes});
+    return true;
+  }
+
+  std::vector<std::string> SubkeyNames() override {
+    std::lock_guard lock(st_->mu);
+    std::vector<std::string> names;
+    if (node_->deleted) return names;
+    for (const auto& child : node_->children) names.push_back(child->name);
+    return names;
+  }
+
  private:
   bool CanWrite(const std::string& name) const {
     return writable_ && !node_->deleted && !node_->fail_writes && ValidValueName(name);
