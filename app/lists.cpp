@@ -5,6 +5,7 @@
 #include "app/velmainfrm.h"
 #include "registry/data_files.h"
 #include "registry/policy.h"
+#include "registry/undo.h"
 #include "toolkit/application.h"
 
 namespace app {
@@ -26,7 +27,7 @@ void Tvelmain::RefreshLists() {
   const auto allowed = ReadSlots(files.white_list, white_list::kCommand, white_list::kLastSlot);
   const auto forbidden = ReadSlots(files.black_list, black_list::kProgram, kLastSlot);
   const auto trashed = ReadSlots(files.trashcan, trashcan_list::kFormerPath, kLastSlot);
-  const auto removed = ReadSlots(files.statistics, statistics::kData, kLastSlot);
+  const auto removed = RemovalLines(files.statistics);
   const auto allowed_by_policy = policy::ReadEntries(protection_, policy::kAllowedKey);
   const auto forbidden_by_policy = policy::ReadEntries(protection_, policy::kForbiddenKey);
   listy.Clear();

@@ -1,6 +1,9 @@
 #include "app/protection.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "app/velmainfrm.h"
 #include "process/memory_scan.h"
@@ -40,7 +43,9 @@ Protection::Protection(Tvelmain& window, platform::Platform platform)
       platform_(platform),
       mon_HKLM(platform.registry),
       mon_folders(platform.files),
-      mon_policy(platform.registry) {}
+      mon_policy(platform.registry),
+      mon_tasks(platform.files),
+      mon_services(platform.registry) {}
 
 void Protection::OpenDataFiles(const std::string& user_name) {
   files_ = std::make_unique<registry::DataFiles>(platform_.files, platform_.processes.WindowsFolder(), user_name);
@@ -77,11 +82,58 @@ void Protection::SetUpWatches() {
   mon_policy.SetKeys({{platform::RootKey::LocalMachine, std::string(registry::policy::kAllowedKey)},
                       {platform::RootKey::LocalMachine, std::string(registry::policy::kForbiddenKey)}});
   mon_policy.SetOnChange([this] { PolicyChanged(); });
+
+  // A copy without an administrator's rights leaves these two alone.
+  doors_watched_ = platform_.system.HasAdminRights();
+  if (!doors_watched_) return;
+  mon_tasks.SetOnChange([this] { DoorChanged(tasks_settle_); });
+  mon_services.Name = "mon_services";
+  mon_services.SetActive(true);
+  mon_services.SetNotifyFilters(components::rmfSubTreeChange | components::rmfValueChange);
+  mon_services.SetWatchSubTree(true);
+  mon_services.SetKeys({{platform::RootKey::LocalMachine, std::string(registry::kServicesPath)}});
+  mon_services.SetOnChange([this] { DoorChanged(services_settle_); });
+  tasks_settle_.SetOnTimer([this] {
+    tasks_settle_.SetEnabled(false);
+    // A folder made or removed is watched, or not, from now on.
+    if (std::vector<std::string> folders = TaskFolders(); folders != task_folders_) {
+      task_folders_ = std::move(folders);
+      mon_tasks.SetFolders(task_folders_);
+    }
+    ScanQuietly(registry::Door::Tasks);
+  });
+  services_settle_.SetOnTimer([this] {
+    services_settle_.SetEnabled(false);
+    ScanQuietly(registry::Door::Services);
+  });
+}
+
+void Protection::DoorChanged(tk::Timer& settle) {
+  if (Ending()) return;
+  settle.SetEnabled(false);
+  settle.SetEnabled(true);
+}
+
+void Protection::ScanQuietly(registry::Door door) {
+  if (Ending()) return;
+  const auto request =
+      door == registry::Door::Tasks ? registry::ScanRequest::QuietTasks : registry::ScanRequest::QuietServices;
+  gate_.Run(request, [this, door] { registry::RegistryScan(*this).ScanQuietly(door); });
+}
+
+std::vector<std::string> Protection::TaskFolders() {
+  return registry::ReadTaskTree(platform_.files, platform_.tasks.Folder()).folders;
 }
 
 void Protection::Loaded() {
   mon_HKLM.Loaded();
   mon_folders.StartMonitor();
+  if (doors_watched_) {
+    task_folders_ = TaskFolders();
+    mon_tasks.SetFolders(task_folders_);
+    mon_tasks.StartMonitor();
+    mon_services.Loaded();
+  }
   policy_forbidden_ = registry::policy::Read(platform_.registry, registry::policy::kForbiddenKey).entries;
   mon_policy.Loaded();
 }
@@ -194,6 +246,28 @@ registry::Decision Protection::Ask(const std::string& path, bool forbidden_by_po
 
 void Protection::RefreshLists() { w_.RefreshLists(); }
 
+void Protection::Notice(const std::string& text) {
+  if (notices_told_.insert(text).second) w_.ShowStatus(text);
+}
+
+uint32_t Protection::OnScheduler(std::function<uint32_t()> call) {
+  struct Answer {
+    std::atomic<bool> done{false};
+    uint32_t value = 0;
+  };
+  auto answer = std::make_shared<Answer>();
+  w_.scheduler.Add([answer, call = std::move(call)]() -> components::WorkerQueue::Reply {
+    answer->value = call();
+    answer->done = true;
+    return nullptr;
+  });
+  while (!answer->done) {
+    Pump();
+    if (!answer->done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return answer->value;
+}
+
 void Protection::RefreshProcessList() { w_.RefreshProcessList(); }
 
 void Protection::BlockProgram(const std::string& text) { process::BlockProgram(*this, text); }
@@ -210,11 +284,20 @@ void Protection::Start() {
   if (Ending()) return;
   mon_HKLM.StartMonitor();
   mon_folders.StartMonitor();
+  if (!doors_watched_) return;
+  task_folders_ = TaskFolders();
+  mon_tasks.SetFolders(task_folders_);
+  mon_tasks.StartMonitor();
+  mon_services.StartMonitor();
 }
 
 void Protection::Stop() {
   mon_HKLM.StopMonitor();
   mon_folders.StopMonitor();
+  mon_tasks.StopMonitor();
+  mon_services.StopMonitor();
+  tasks_settle_.SetEnabled(false);
+  services_settle_.SetEnabled(false);
 }
 
 void Protection::StopAllWatches() {
@@ -222,6 +305,8 @@ void Protection::StopAllWatches() {
   mon_policy.StopMonitor();
 }
 
-bool Protection::Watching() const { return mon_HKLM.Watching() || mon_folders.Watching(); }
+bool Protection::Watching() const {
+  return mon_HKLM.Watching() || mon_folders.Watching() || mon_tasks.Watching() || mon_services.Watching();
+}
 
 }  // namespace app

@@ -12,7 +12,9 @@
 #include "components/folder_monitor.h"
 #include "components/zel_registry_monitor.h"
 #include "registry/context.h"
+#include "registry/doors.h"
 #include "registry/scan_gate.h"
+#include "toolkit/control.h"
 
 namespace app {
 
@@ -77,8 +79,11 @@ class Protection final : public registry::Context, public registry::Watch {
   void RefreshProcessList() override;
   void BlockProgram(const std::string& text) override;
   bool MoveToTrashcan(const std::string& path) override;
+  void Notice(const std::string& text) override;
+  uint32_t OnScheduler(std::function<uint32_t()> call) override;
 
-  // registry::Watch: the registry keys and the Startup folders.
+  // registry::Watch: the registry keys and the Startup folders, and, for a
+  // copy with an administrator's rights, the scheduled tasks and services.
   void Start() override;
   void Stop() override;
   bool Watching() const override;
@@ -88,6 +93,12 @@ class Protection final : public registry::Context, public registry::Watch {
   // A change of the administrator's lists: no question, the lists shown
   // anew, and a program newly forbidden stopped at once.
   void PolicyChanged();
+  // A change of the tasks or the services: no question; once the changes
+  // have settled, that place alone is scanned quietly.
+  void DoorChanged(tk::Timer& settle);
+  void ScanQuietly(registry::Door door);
+  // Every folder of the Tasks folder's tree, each watched on its own.
+  std::vector<std::string> TaskFolders();
 
   Tvelmain& w_;
   const platform::Platform platform_;
@@ -99,11 +110,19 @@ class Protection final : public registry::Context, public registry::Watch {
   components::TzelRegistryMonitor mon_HKLM;  // every autostart key
   components::FolderMonitor mon_folders;      // the Startup folders
   components::TzelRegistryMonitor mon_policy;  // the administrator's lists
+  components::FolderMonitor mon_tasks;         // every folder of the Tasks folder
+  components::TzelRegistryMonitor mon_services;  // the Services key and its subkeys
+  bool doors_watched_ = false;
+  std::vector<std::string> task_folders_;
+  // Changes come in bursts: the quiet scan waits for 500 ms without one.
+  tk::Timer tasks_settle_{"tasks_settle", 500};
+  tk::Timer services_settle_{"services_settle", 500};
   std::vector<std::string> policy_forbidden_;
   // The status line has said that the event log cannot be written.
   bool event_log_failure_told_ = false;
   // The keys and refusals told in this run.
   std::set<std::pair<std::string, registry::Refusal>> refusals_told_;
+  std::set<std::string> notices_told_;
 };
 
 }  // namespace app

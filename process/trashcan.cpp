@@ -69,10 +69,6 @@ std::optional<std::string> FreeTrashName(registry::Context& host, std::string_vi
 
 }  // namespace
 
-std::string TrashcanFolder(platform::System& system) {
-  return system.ProgramFilesFolder() + "\\Quorvik\\Veltrane\\Trashcan\\";
-}
-
 std::optional<std::string> TrashPathOfName(std::string_view folder, std::string_view name) {
   // Windows drops trailing dots and blanks, so such a name is the folder itself.
   if (name.find_first_not_of(". ") == std::string_view::npos || name.find_first_of("/\\:") != std::string_view::npos)

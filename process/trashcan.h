@@ -6,12 +6,11 @@
 #include <string_view>
 #include "platform/system.h"
 #include "registry/context.h"
+#include "registry/data_files.h"
 
 namespace process {
 
-// The trashcan folder, "<Program Files>\Quorvik\Veltrane\Trashcan\", in the
-// native Program Files folder that Windows names.
-std::string TrashcanFolder(platform::System& system);
+using registry::TrashcanFolder;
 // Where the trashcan keeps a file of that name. None when the name would not
 // be a file of the folder ("", ".", "..", a name with a folder in it).
 std::optional<std::string> TrashPathOfName(std::string_view folder, std::string_view name);

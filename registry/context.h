@@ -3,6 +3,7 @@
 // ask things through the context (they hold no widgets). The main window's
 // protection implements it.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ struct Question {
   std::string wartosc_klucza;   // "Value:", the data as the alert shows it
   std::string sciezka_pliku;    // "Executable path:", the data up to its last '\' or ':'
   std::string nazwa_pliku;      // "Exec name:", the rest
+  // What "Delete" asks before it is carried out.
+  std::string confirmation = "Are you sure that you want to remove this registry entry?";
 };
 
 // The live watch of the guarded places.
@@ -120,6 +123,11 @@ class Context {
   // allowed there); the person's answer.
   virtual Decision Ask(const Question& question) = 0;
   virtual Decision Ask(const std::string& path, bool forbidden_by_policy) = 0;
+  // A notice in the status line, each text once per run.
+  virtual void Notice(const std::string& text) = 0;
+  // Runs the call on the Task Scheduler's worker thread, the window served
+  // meanwhile; its answer (0, or an HRESULT).
+  virtual uint32_t OnScheduler(std::function<uint32_t()> call) = 0;
   // The lists, and the running programs, shown anew.
   virtual void RefreshLists() = 0;
   virtual void RefreshProcessList() = 0;

@@ -19,6 +19,10 @@ std::string ConfigPath(std::string_view windows_folder, std::string_view user_na
   return DataPath(windows_folder, name + "_config.vlt");
 }
 
+std::string TrashcanFolder(platform::System& system) {
+  return system.ProgramFilesFolder() + "\\Quorvik\\Veltrane\\Trashcan\\";
+}
+
 bool FitsInList(std::string_view text) {
   return platform::Utf16Units(text) <= IniStore::kMaxRead && platform::IsUtf8(text) &&
          text.find_first_of("\r\n") == std::string_view::npos;
@@ -58,6 +62,7 @@ DataFiles::DataFiles(platform::Files& files, std::string_view windows, std::stri
       black_list(files, DataPath(windows, black_list::kDataFile), &lock),
       trashcan(files, DataPath(windows, trashcan_list::kDataFile), &lock),
       statistics(files, DataPath(windows, statistics::kDataFile), &lock),
-      config(files, ConfigPath(windows, user_name), &lock) {}
+      config(files, ConfigPath(windows, user_name), &lock),
+      baseline(files, DataPath(windows, "baseline.vlt"), &lock) {}
 
 }  // namespace registry

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/system.h"
 #include "registry/ini_store.h"
 
 namespace registry {
@@ -64,6 +65,12 @@ constexpr std::string_view kName = "nazwa";
 // and this key keeps it whole, its bytes in hexadecimal.
 constexpr std::string_view kNameHex = "nazwa_hex";
 constexpr std::string_view kType = "typ";
+// A disabled service's record: its name and command, which the list shows.
+constexpr std::string_view kDescription = "opis";
+// A deleted task's record: its place's section text, and the name of the
+// copy of its file in the trashcan folder's Tasks subfolder.
+constexpr std::string_view kPlace = "miejsce";
+constexpr std::string_view kCopy = "plik";
 }  // namespace statistics
 
 // The lock of all the data files, which every copy takes around a change.
@@ -82,6 +89,7 @@ struct DataFiles {
   IniStore trashcan;    // C:\Windows\trashcan.vlt
   IniStore statistics;  // C:\Windows\statistics.vlt
   IniStore config;      // C:\Windows\<user>_config.vlt
+  IniStore baseline;    // C:\Windows\baseline.vlt, what the first scan of the tasks and services found
 };
 
 // A file in the Windows folder: "C:\Windows" and "list.vlt" give
@@ -92,6 +100,11 @@ std::string DataPath(std::string_view windows_folder, std::string_view file);
 // name become '_', so that no name leads outside the Windows folder; an empty
 // name (GetUserName failed) gives "C:\Windows\default_config.vlt".
 std::string ConfigPath(std::string_view windows_folder, std::string_view user_name);
+
+// The trashcan folder, "<Program Files>\Quorvik\Veltrane\Trashcan\", in the
+// native Program Files folder that Windows names. Deleted tasks' files are
+// kept in its Tasks subfolder.
+std::string TrashcanFolder(platform::System& system);
 
 // Whether a list can hold the text and give it back unchanged: at most
 // IniStore::kMaxRead characters, no line break.

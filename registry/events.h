@@ -23,6 +23,10 @@ inline constexpr Event kAutostartAllowed{2001, Information};
 inline constexpr Event kAutostartDeleted{2002, Information};
 inline constexpr Event kAutostartDeletedAndForbidden{2003, Information};
 inline constexpr Event kAutostartPutBack{2004, Information};
+// The first scan of the tasks or the services took the entry as known.
+inline constexpr Event kAutostartTakenAsKnown{2005, Information};
+// A service's start type set to disabled: nothing was deleted.
+inline constexpr Event kServiceDisabled{2007, Information};
 // The program's path.
 inline constexpr Event kForbiddenStopped{3000, Warning};
 inline constexpr Event kForbiddenAllowed{3001, Information};
@@ -41,7 +45,7 @@ inline constexpr Event kUpdateDownloaded{7001, Information};
 
 inline constexpr Event kAll[] = {
     kProtectionStarted, kProtectionEnded,     kAutostartFound,     kAutostartAllowed,     kAutostartDeleted,
-    kAutostartDeletedAndForbidden,            kAutostartPutBack,   kForbiddenStopped,     kForbiddenAllowed,
+    kAutostartDeletedAndForbidden,            kAutostartPutBack,   kAutostartTakenAsKnown, kServiceDisabled, kForbiddenStopped,     kForbiddenAllowed,
     kMovedToTrashcan,   kPutBackFromTrashcan, kDeletedFromTrashcan, kGuardedPlaceChanged, kAccessRefused,
     kRefusedToAct,      kUpdateFound,         kUpdateDownloaded,
 };

@@ -20,6 +20,7 @@ Trejestralert::Trejestralert(const Question& question) : tk::Form("rejestralert"
   wartosc_klucza.SetCaption(question.wartosc_klucza);
   sciezka_pliku.SetCaption(question.sciezka_pliku);
   nazwa_pliku.SetCaption(question.nazwa_pliku);
+  confirmation_ = question.confirmation;
   Button1.OnClick = [this] { Button1Click(); };
   Button2.OnClick = [this] { Button2Click(); };
 }
@@ -75,8 +76,7 @@ void Trejestralert::Button1Click() { Answered(Answer::Allow); }
 
 void Trejestralert::Button2Click() {
   // Cancel takes the person back to the alert: nothing is decided yet.
-  if (tk::App().MessageBox(tk::MsgKind::Warning, "Are you sure that you want to remove this registry entry?",
-                           tk::MsgButtons::OkCancel) == tk::ModalResult::Ok)
+  if (tk::App().MessageBox(tk::MsgKind::Warning, confirmation_, tk::MsgButtons::OkCancel) == tk::ModalResult::Ok)
     Answered(Answer::Delete);
 }
 

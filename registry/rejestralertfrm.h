@@ -45,6 +45,7 @@ class Trejestralert : public tk::Form {
   void BuildLayout();
   void Answered(Answer answer);
   Decision decision_;
+  std::string confirmation_;
 };
 
 }  // namespace registry

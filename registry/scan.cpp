@@ -1,6 +1,7 @@
 #include "registry/scan.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
@@ -31,7 +32,10 @@ bool IsOwnCommand(std::string_view data, std::string_view own_path) {
 }
 
 RegistryScan::RegistryScan(Context& context)
-    : host_(context), platform_(context.Platform()), own_path_(platform_.system.ExePath()) {}
+    : host_(context),
+      platform_(context.Platform()),
+      own_path_(platform_.system.ExePath()),
+      baseline_(context.Data().baseline) {}
 
 void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
   ScanViews(scan_key);
@@ -43,8 +47,12 @@ void RegistryScan::ScanOtherPlaces() {
     for (const ScanKey& key : kOtherKeys)
       for (const KeyView& view : ViewsOf(key, platform_.registry)) ScanView(key, view);
     for (const StartupPlace& place : kStartupPlaces) ScanStartupFolder(place);
+    ScanDoor(Door::Tasks, false);
+    ScanDoor(Door::Services, false);
   });
 }
+
+void RegistryScan::ScanQuietly(Door door) { ScanDoor(door, true); }
 
 void RegistryScan::ScanViews(const ScanKey& scan_key) {
   WithWatchStopped([&] {
@@ -165,24 +173,28 @@ std::optional<AutorunCommand> RegistryScan::ReadForAlert(platform::RegistryKey& 
 }
 
 void RegistryScan::AskAndAct(std::string_view section_text, const std::string& name, const AutorunCommand& command,
-                             std::string_view place, platform::RegView view, const std::function<bool()>& remove) {
+                             const Acts& acts) {
   // What the user is asked about and what is acted on: the command as read,
   // whatever the alert shows of it.
   const std::string& data = command.text;
   const std::vector<std::string> logged{std::string(section_text), ShownName(name), data};
   host_.Log(events::kAutostartFound, logged);
   CommandParts parts = SplitCommandLine(platform::CutToUtf16Units(data, kShownChars));
-  const Decision decision =
-      host_.Ask({std::string(section_text), ShownName(name), ShownCommand(command), parts.path, parts.name});
+  Question question{std::string(section_text), ShownName(name), ShownCommand(command), parts.path, parts.name};
+  question.confirmation = acts.confirmation;
+  const Decision decision = host_.Ask(question);
   host_.Pump();
 
   if (decision.answer == Answer::Delete) {
-    const bool removed = remove();
-    if (decision.ticked) host_.BlockProgram(data);
-    if (removed) host_.Log(decision.ticked ? events::kAutostartDeletedAndForbidden : events::kAutostartDeleted, logged);
+    const bool removed = acts.remove();
+    if (decision.ticked) host_.BlockProgram(acts.forbidden.empty() ? data : acts.forbidden);
+    if (removed)
+      host_.Log(decision.ticked && acts.removed.id == events::kAutostartDeleted.id ? events::kAutostartDeletedAndForbidden
+                                                                                   : acts.removed,
+                logged);
   } else if (decision.answer == Answer::Allow) {
     // What the user saw and allowed, even if the entry changed meanwhile.
-    Allow(name, data, place, view);
+    acts.allow();
     host_.Log(events::kAutostartAllowed, logged);
   } else if (!host_.Ending()) {
     host_.Warn(std::string(kLostAnswer));
@@ -194,13 +206,15 @@ void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, 
   host_.Pump();
   std::optional<AutorunCommand> command = ReadForAlert(key, name);
   if (!command || host_.Ending() || IsOwnCommand(command->text, own_path_)) return;
-  AskAndAct(view.section_text, name, *command, scan_key.IsRunKey() ? std::string_view() : view.section_text,
-            view.view, [&] { return Delete(key, name, command->text, scan_key, view.view); });
+  const std::string_view place = scan_key.IsRunKey() ? std::string_view() : view.section_text;
+  AskAndAct(view.section_text, name, *command,
+            {.remove = [&] { return Delete(key, name, command->text, scan_key, view.view); },
+             .allow = [&] { Allow(name, command->text, place, view.view); }});
 }
 
 void RegistryScan::AskAboutFile(const StartupPlace& place, const std::string& path, const std::string& name,
                                 const std::string& command) {
-  AskAndAct(place.section_text, name, AutorunCommand{command}, place.section_text, platform::RegView::Native, [&] {
+  auto remove = [&] {
     // Only the file the person was shown goes: it may have been replaced meanwhile.
     if (!platform_.files.Exists(path) || StartupCommand(platform_.shell, path) != command) {
       NotDeletedChanged(path);
@@ -209,7 +223,158 @@ void RegistryScan::AskAboutFile(const StartupPlace& place, const std::string& pa
     if (!host_.MoveToTrashcan(path)) return false;
     host_.Say(std::string(kTrashed));
     return true;
-  });
+  };
+  AskAndAct(place.section_text, name, AutorunCommand{command},
+            {.remove = remove, .allow = [&] { Allow(name, command, place.section_text, platform::RegView::Native); }});
+}
+
+// ---- Scheduled tasks and services
+
+namespace {
+
+// The program's own log-on task, named after the person's SID (or, from
+// older versions, plainly), which starts this program and nothing else.
+bool IsOwnTask(const DoorEntry& entry, std::string_view own_path) {
+  const std::string_view path = entry.task_path;
+  return (path == "\\Veltrane" || (path.starts_with("\\Veltrane ") && path.find('\\', 1) == std::string_view::npos)) &&
+         entry.real_command && IsOwnCommand(entry.command, own_path);
+}
+
+}  // namespace
+
+void RegistryScan::ScanDoor(Door door, bool quiet) {
+  if (host_.Ending()) return;
+  // Without an administrator's rights not every task can be read, nor any
+  // service changed.
+  if (!platform_.system.HasAdminRights()) {
+    host_.Notice(std::string(kAdminOnly));
+    return;
+  }
+  const std::string_view place = SectionText(door);
+  std::vector<DoorEntry> entries = ReadDoor(door);
+  std::erase_if(entries, [&](const DoorEntry& e) { return door == Door::Tasks && IsOwnTask(e, own_path_); });
+  if (!baseline_.FirstScanMade(place)) {
+    std::vector<KnownEntry> known;
+    for (const DoorEntry& e : entries) known.push_back({e.name, e.command});
+    if (baseline_.TakeFirstScan(place, known))
+      for (const KnownEntry& e : known) host_.Log(events::kAutostartTakenAsKnown, {std::string(place), e.name, e.command});
+    return;
+  }
+  const int count = int(entries.size());
+  for (int i = 0; i < count; ++i) {
+    host_.Pump();
+    if (host_.Ending()) break;
+    if (!quiet) host_.Progress(i, count - 1);
+    if (!Known(door, entries[size_t(i)])) AskAboutDoorEntry(door, entries[size_t(i)]);
+  }
+}
+
+std::vector<DoorEntry> RegistryScan::ReadDoor(Door door) {
+  if (door == Door::Services) {
+    std::optional<std::vector<DoorEntry>> services = ReadServices(platform_.registry);
+    if (!services) {
+      host_.Refused(KeyText(platform::RootKey::LocalMachine, kServicesPath, platform::RegView::Native), Refusal::Read);
+      return {};
+    }
+    return std::move(*services);
+  }
+  TaskScan tasks = ReadTasks(platform_.files, platform_.tasks);
+  if (tasks.tree.cut_at) host_.Notice(CutText(*tasks.tree.cut_at));
+  if (tasks.tree.unlistable) host_.Refused(*tasks.tree.unlistable, Refusal::ListFolder);
+  return std::move(tasks.entries);
+}
+
+bool RegistryScan::Known(Door door, const DoorEntry& entry) {
+  // An entry without a real command is known only as itself, never by a text
+  // that every such entry shares.
+  if (entry.real_command && OnWhiteList(entry.command)) return true;
+  return baseline_.Knows(SectionText(door), entry.name, entry.command);
+}
+
+void RegistryScan::AskAboutDoorEntry(Door door, const DoorEntry& entry) {
+  // A task that changed since it was read (another of its actions deleted
+  // it) is seen as it is by the next scan.
+  if (door == Door::Tasks && platform_.files.ReadAll(entry.file) != entry.bytes) return;
+  const std::string_view place = SectionText(door);
+  Acts acts;
+  acts.allow = [&] {
+    if (entry.real_command)
+      Allow(entry.name, entry.command, place, platform::RegView::Native);
+    else
+      baseline_.Add(place, {entry.name, entry.command});
+  };
+  if (door == Door::Tasks) {
+    acts.confirmation = "Are you sure that you want to remove this scheduled task?";
+    acts.remove = [&] { return DeleteTask(entry); };
+  } else {
+    acts.confirmation = entry.name == entry.service
+                            ? "Are you sure that you want to disable this service? It will not start with Windows any more."
+                            : "Are you sure that you want to disable the service " + entry.service +
+                                  ", which loads this DLL? It will not start with Windows any more.";
+    acts.remove = [&] { return DisableService(entry); };
+    acts.removed = events::kServiceDisabled;
+    acts.forbidden = ExpandedProgram(entry.command, platform_.processes.WindowsFolder(),
+                                     platform_.system.ProgramFilesFolder());
+  }
+  AskAndAct(place, entry.name, AutorunCommand{entry.command}, acts);
+}
+
+bool RegistryScan::DeleteTask(const DoorEntry& entry) {
+  // Only the task the person was shown goes.
+  if (platform_.files.ReadAll(entry.file) != entry.bytes) {
+    NotDeletedChanged(entry.task_path);
+    return false;
+  }
+  IniStore& statistics = host_.Data().statistics;
+  const std::string copies = TaskCopiesFolder(platform_.system);
+  const Recorded recorded =
+      RecordTaskRemoval(statistics, platform_.files, copies, entry.task_path, entry.command, entry.bytes);
+  if (recorded.result != RecordResult::Recorded)
+    host_.Warn(std::string(recorded.result == RecordResult::Full ? kUndoFull : kUndoNotStorable));
+  // Through the Task Scheduler, which may refuse, never by deleting its file.
+  const uint32_t error =
+      host_.OnScheduler([&tasks = platform_.tasks, path = entry.task_path] { return tasks.Delete(path); });
+  if (!error) return true;
+  if (recorded.slot >= 0) {
+    EraseRemoval(statistics, recorded.slot, RemovedTask{entry.task_path, entry.command, TaskCopyName(recorded.slot)});
+    platform_.files.Delete(copies + "\\" + TaskCopyName(recorded.slot));
+  }
+  host_.Warn("Veltrane may not change the scheduled task " + entry.task_path + ".");
+  host_.Log(events::kAccessRefused, {entry.task_path, "change"});
+  return false;
+}
+
+bool RegistryScan::DisableService(const DoorEntry& entry) {
+  const std::vector<DoorEntry> now = ServiceEntries(platform_.registry, entry.service);
+  if (std::find(now.begin(), now.end(), entry) == now.end()) {
+    NotDeletedChanged(entry.service);
+    return false;
+  }
+  IniStore& statistics = host_.Data().statistics;
+  const RemovedEntry record = ServiceStartRecord(entry.service, entry.command, entry.start);
+  const Recorded recorded = RecordRemoval(statistics, record);
+  if (recorded.result != RecordResult::Recorded)
+    host_.Warn(std::string(recorded.result == RecordResult::Full ? kUndoFull : kUndoNotStorable));
+  // The service manager would not see a write of the registry for a
+  // service it knows; one it does not know starts from the registry.
+  platform::Services& services = platform_.services;
+  const std::optional<platform::ServiceState> state = services.Query(entry.service);
+  bool disabled = false;
+  if (state) {
+    disabled = services.SetStartType(entry.service, platform::StartType::Disabled) == 0;
+  } else if (std::unique_ptr<platform::RegistryKey> key = platform_.registry.Open(
+                 platform::RootKey::LocalMachine, ServiceKeyPath(entry.service), platform::Access::ReadWrite)) {
+    disabled = key->WriteDword("Start", uint32_t(platform::StartType::Disabled));
+  }
+  if (!disabled) {
+    if (recorded.slot >= 0) EraseRemoval(statistics, recorded.slot, record);
+    host_.Refused(KeyText(platform::RootKey::LocalMachine, ServiceKeyPath(entry.service), platform::RegView::Native),
+                  Refusal::Delete);
+    return false;
+  }
+  if (state && state->running && services.Stop(entry.service) != 0)
+    host_.Warn("The service was disabled, but it could not be stopped now. It will not start again with Windows.");
+  return true;
 }
 
 void RegistryScan::NotDeletedChanged(const std::string& entry) {

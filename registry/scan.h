@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "registry/autorun.h"
+#include "registry/baseline.h"
 #include "registry/context.h"
+#include "registry/doors.h"
 #include "registry/ini_store.h"
 
 namespace registry {
@@ -54,8 +56,13 @@ class RegistryScan {
   // on; then the balloon.
   void ScanAutorunKey(const ScanKey& key);
   // Every place in order (the four keys, the other keys, the Startup
-  // folders), then "Full registry scan complete".
+  // folders, the scheduled tasks and the services), then "Full registry
+  // scan complete".
   void FullRegistryScan();
+  // One of the tasks and the services after a change there: no scan page,
+  // no progress, the watch of the other places left running; only an entry
+  // that is not known is asked about.
+  void ScanQuietly(Door door);
 
  private:
   enum class Match { Known, New, Gone };
@@ -80,8 +87,23 @@ class RegistryScan {
   // The alert about an entry of that section, and the person's answer
   // carried out: remove() takes the entry away and says whether it went; an
   // allowed entry records place ("" for the four Run keys) and view.
+  // What an answer does to the entry.
+  struct Acts {
+    std::function<bool()> remove;  // "Delete": true when the entry is gone (or disabled)
+    std::function<void()> allow;   // "Allow"
+    std::string confirmation = "Are you sure that you want to remove this registry entry?";
+    events::Event removed = events::kAutostartDeleted;
+    std::string forbidden;  // what the box puts on the black list
+  };
   void AskAndAct(std::string_view section_text, const std::string& name, const AutorunCommand& command,
-                 std::string_view place, platform::RegView view, const std::function<bool()>& remove);
+                 const Acts& acts);
+  // The tasks or the services: the first scan takes what it finds as known.
+  void ScanDoor(Door door, bool quiet);
+  std::vector<DoorEntry> ReadDoor(Door door);
+  bool Known(Door door, const DoorEntry& entry);
+  void AskAboutDoorEntry(Door door, const DoorEntry& entry);
+  bool DeleteTask(const DoorEntry& entry);
+  bool DisableService(const DoorEntry& entry);
   void AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key, const KeyView& view);
   // place: the section text a slot records, "" for the four Run keys.
   void Allow(const std::string& name, const std::string& data, std::string_view place, platform::RegView view);
@@ -111,6 +133,7 @@ class RegistryScan {
     AutorunCommand command;
   };
   std::optional<LongRead> long_read_;
+  Baseline baseline_;
 };
 
 }  // namespace registry

@@ -1,8 +1,11 @@
 #include "registry/undo.h"
 
+#include <cstdio>
+
 #include "platform/text.h"
 #include "registry/autorun.h"
 #include "registry/data_files.h"
+#include "registry/doors.h"
 
 namespace registry {
 
@@ -27,11 +30,41 @@ std::string_view RootText(platform::RootKey root) {
 }
 
 std::string_view TypeText(platform::ValueType type) {
-  return type == platform::ValueType::ExpandSz ? "REG_EXPAND_SZ" : "REG_SZ";
+  return type == platform::ValueType::ExpandSz ? "REG_EXPAND_SZ"
+         : type == platform::ValueType::Dword  ? "REG_DWORD"
+                                               : "REG_SZ";
+}
+
+// The Start value of a service's own key: the one number "Recover" writes.
+bool IsServiceStart(const RemovedEntry& e) {
+  const std::optional<std::string_view> service = platform::Below(e.path, kServicesPath);
+  return e.root == platform::RootKey::LocalMachine && e.view == platform::RegView::Native &&
+         e.type == platform::ValueType::Dword && service && !service->empty() &&
+         service->find('\\') == std::string_view::npos && platform::SameAsciiCaseless(e.name, "Start");
 }
 
 // A place the scan deletes from, in a view it has there.
-bool IsAutostartKey(const RemovedEntry& e) { return PlaceOf(e.root, e.path, e.view, e.name) != nullptr; }
+bool IsAutostartKey(const RemovedEntry& e) {
+  if (e.type == platform::ValueType::Dword) return IsServiceStart(e);
+  return PlaceOf(e.root, e.path, e.view, e.name) != nullptr;
+}
+
+std::optional<uint32_t> Decimal(std::string_view text) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  uint64_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + uint64_t(c - '0');
+  }
+  if (n > 0xFFFFFFFFu) return std::nullopt;
+  return uint32_t(n);
+}
+
+// The copy's name is the record's own, and only ever such a name is read
+// back: nothing outside the folder is touched.
+bool IsCopyName(std::string_view name) {
+  return name.size() > 4 && name.ends_with(".xml") && Decimal(name.substr(0, name.size() - 4)).has_value();
+}
 
 std::string NameText(const std::string& name) { return name.empty() ? "(Default)" : ShownName(name); }
 
@@ -68,7 +101,12 @@ Recorded RecordRemoval(IniStore& statistics, const RemovedEntry& entry) {
   const int slot = FindFreeSlot(statistics, kData, kLastSlot);
   if (slot < 0) return {RecordResult::Full};
   const std::string_view view = entry.view == platform::RegView::Wow32 ? kWow32 : kNative;
-  if (counted)
+  if (!entry.description.empty()) {
+    if (!FitsInList(entry.description)) return {RecordResult::NotStorable};
+    WriteSlot(statistics, slot,
+              {{kRoot, RootText(entry.root)}, {kKey, entry.path}, {kView, view}, {kName, name},
+               {kType, TypeText(entry.type)}, {kDescription, entry.description}, {kData, entry.data}});
+  } else if (counted)
     WriteSlot(statistics, slot,
               {{kRoot, RootText(entry.root)}, {kKey, entry.path}, {kView, view}, {kName, name},
                {kNameHex, name_hex}, {kType, TypeText(entry.type)}, {kData, entry.data}});
@@ -76,6 +114,28 @@ Recorded RecordRemoval(IniStore& statistics, const RemovedEntry& entry) {
     WriteSlot(statistics, slot,
               {{kRoot, RootText(entry.root)}, {kKey, entry.path}, {kView, view}, {kName, name},
                {kType, TypeText(entry.type)}, {kData, entry.data}});
+  return {RecordResult::Recorded, slot};
+}
+
+RemovedEntry ServiceStartRecord(const std::string& service, const std::string& command, uint32_t start) {
+  return {platform::RootKey::LocalMachine, ServiceKeyPath(service), platform::RegView::Native, "Start",
+          platform::ValueType::Dword, std::to_string(start), service + ": " + command};
+}
+
+std::string TaskCopyName(int slot) { return std::to_string(slot) + ".xml"; }
+
+std::string TaskCopiesFolder(platform::System& system) { return TrashcanFolder(system) + "Tasks"; }
+
+Recorded RecordTaskRemoval(IniStore& statistics, platform::Files& files, const std::string& copies_folder,
+                           const std::string& path, const std::string& command, const std::string& bytes) {
+  if (!FitsInList(path) || !FitsInList(command)) return {RecordResult::NotStorable};
+  IniStore::Change change(statistics);
+  const int slot = FindFreeSlot(statistics, kData, kLastSlot);
+  if (slot < 0) return {RecordResult::Full};
+  const std::string copy = TaskCopyName(slot);
+  if (!files.MakeFolder(copies_folder) || !files.Replace(copies_folder + "\\" + copy, bytes))
+    return {RecordResult::NotStorable};
+  WriteSlot(statistics, slot, {{kPlace, kTasksSection}, {kName, path}, {kCopy, copy}, {kData, command}});
   return {RecordResult::Recorded, slot};
 }
 
@@ -87,6 +147,16 @@ ReadRemoval ReadRemovalSlot(IniStore& statistics, int slot) {
   if (!data) return read;
   read.entry.data = std::move(*data);
   read.status = SlotRead::TooLittle;
+  if (std::optional<std::string> place = ReadSlot(statistics, slot, kPlace)) {
+    std::optional<std::string> name = ReadSlot(statistics, slot, kName), copy = ReadSlot(statistics, slot, kCopy);
+    if (*place != kTasksSection) {
+      read.status = SlotRead::NotOurs;
+    } else if (name && copy && IsCopyName(*copy)) {
+      read.task = RemovedTask{std::move(*name), read.entry.data, std::move(*copy)};
+      read.status = SlotRead::Ok;
+    }
+    return read;
+  }
   std::optional<std::string> root = ReadSlot(statistics, slot, kRoot), path = ReadSlot(statistics, slot, kKey),
                              view = ReadSlot(statistics, slot, kView), name = ReadSlot(statistics, slot, kName),
                              type = ReadSlot(statistics, slot, kType);
@@ -110,8 +180,12 @@ ReadRemoval ReadRemovalSlot(IniStore& statistics, int slot) {
     e.type = platform::ValueType::Sz;
   else if (platform::SameAsciiCaseless(*type, "REG_EXPAND_SZ"))
     e.type = platform::ValueType::ExpandSz;
+  else if (platform::SameAsciiCaseless(*type, "REG_DWORD") && Decimal(read.entry.data))
+    e.type = platform::ValueType::Dword;
   else
     return read;
+  if (std::optional<std::string> description = ReadSlot(statistics, slot, kDescription))
+    e.description = std::move(*description);
   e.path = std::move(*path);
   e.name = std::move(*name);
   if (std::optional<std::string> hex = ReadSlot(statistics, slot, kNameHex)) {
@@ -129,20 +203,139 @@ void EraseRemoval(IniStore& statistics, int slot, const RemovedEntry& entry) {
   if (now.status == SlotRead::Ok && now.entry == entry) EraseSlot(statistics, slot);
 }
 
+void EraseRemoval(IniStore& statistics, int slot, const RemovedTask& task) {
+  IniStore::Change change(statistics);
+  const ReadRemoval now = ReadRemovalSlot(statistics, slot);
+  if (now.task == task) EraseSlot(statistics, slot);
+}
+
+std::vector<std::optional<std::string>> RemovalLines(IniStore& statistics) {
+  IniStore::Batch batch(statistics);
+  std::vector<std::optional<std::string>> lines = ReadSlots(statistics, kData, kLastSlot);
+  const auto descriptions = ReadSlots(statistics, kDescription, kLastSlot);
+  const auto places = ReadSlots(statistics, kPlace, kLastSlot);
+  const auto names = ReadSlots(statistics, kName, kLastSlot);
+  for (size_t slot = 0; slot < lines.size(); ++slot) {
+    if (!lines[slot]) continue;
+    if (descriptions[slot])
+      lines[slot] = descriptions[slot];
+    else if (places[slot] && names[slot])
+      lines[slot] = *names[slot] + ": " + *lines[slot];
+  }
+  return lines;
+}
+
 std::string KeyText(const RemovedEntry& entry) { return KeyText(entry.root, entry.path, entry.view); }
+
+namespace {
+
+// What the list shows of the record.
+std::string LineOf(const ReadRemoval& read) {
+  if (read.task) return read.task->path + ": " + read.task->command;
+  return read.entry.description.empty() ? read.entry.data : read.entry.description;
+}
+
+void RecoverTask(Context& host, int slot, const RemovedTask& task) {
+  if (!host.Confirm("You are putting this scheduled task back. Are you sure?\r\n\r\nTask: " + task.path +
+                    "\r\nCommand: " + task.command))
+    return;
+  platform::Platform platform = host.Platform();
+  const std::string copy = TaskCopiesFolder(platform.system) + "\\" + task.copy;
+  const std::optional<std::string> bytes = platform.files.ReadAll(copy);
+  if (!bytes) {
+    host.Warn("The definition of this scheduled task cannot be read from " + copy + ". It stays on the list.");
+    return;
+  }
+  if (platform.tasks.Parse(*bytes).needs_password) {
+    host.Warn("This scheduled task needs its account's password and cannot be put back by Veltrane. Its definition "
+              "is kept in " + copy + ".");
+    return;
+  }
+  uint32_t error = 0;
+  {
+    WatchPause pause(host.Watch(), WatchAfter::OwnChange);
+    error = host.OnScheduler([&tasks = platform.tasks, path = task.path, xml = *bytes] { return tasks.Register(path, xml); });
+  }
+  if (error == platform::kTaskExists) {
+    host.Warn(std::string(kValueExists));
+    return;
+  }
+  if (error) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", unsigned(error));
+    host.Warn("The scheduled task could not be put back (error " + std::string(code) + "). It stays on the list.");
+    return;
+  }
+  EraseRemoval(host.Data().statistics, slot, task);
+  platform.files.Delete(copy);
+  host.Log(events::kAutostartPutBack, {std::string(kTasksSection), task.path, task.command});
+  host.Say(std::string(kTaskRecovered));
+}
+
+// A value that the key holds now, and that "Recover" would replace: the
+// person is asked first. Windows' own shell or Userinit, which "Delete" put
+// back, and the disabled start type that "Delete" left are replaced without
+// a question.
+bool MayReplace(Context& host, const RemovedEntry& e, const platform::RegValue& existing) {
+  std::string now;
+  if (e.type == platform::ValueType::Dword) {
+    std::optional<uint32_t> start;
+    if (existing.type == uint32_t(platform::ValueType::Dword) && existing.data.size() == 4)
+      start = uint32_t(uint8_t(existing.data[0])) | uint32_t(uint8_t(existing.data[1])) << 8 |
+              uint32_t(uint8_t(existing.data[2])) << 16 | uint32_t(uint8_t(existing.data[3])) << 24;
+    if (start == uint32_t(platform::StartType::Disabled)) return true;
+    now = start ? std::to_string(*start) : std::string("(a value that is not a number)");
+  } else {
+    const ScanKey* place = PlaceOf(e.root, e.path, e.view, e.name);
+    if (place->entries == Entries::NotWindowsOwn && existing.IsText() &&
+        IsWindowsOwn(*place, existing.data.substr(0, existing.data.find('\0')),
+                     host.Platform().processes.WindowsFolder(), host.Platform().processes.SystemFolder()))
+      return true;
+    now = existing.IsText() ? existing.data.substr(0, existing.data.find('\0'))
+                            : std::string("(a value that is not text)");
+  }
+  return host.Tell(tk::MsgKind::Warning, "The key already holds a value named \"" + NameText(e.name) + "\":\r\n\r\n" +
+                                             now + "\r\n\r\nDo you want to replace it with the removed entry?",
+                   tk::MsgButtons::YesNo) == tk::ModalResult::Yes;
+}
+
+// Puts the value back; a service's start type through the service manager
+// when it knows the service, since it would not see a write of the registry.
+bool WriteBack(Context& host, const RemovedEntry& e) {
+  platform::Platform platform = host.Platform();
+  WatchPause pause(host.Watch(), WatchAfter::OwnChange);
+  if (e.type != platform::ValueType::Dword) {
+    // A missing key is made again: the entry goes back where it was.
+    std::unique_ptr<platform::RegistryKey> key = platform.registry.OpenOrCreate(e.root, e.path, nullptr, e.view);
+    return key && key->WriteText(e.name, e.data, e.type);
+  }
+  const uint32_t start = *Decimal(e.data);
+  const std::string service(*platform::Below(e.path, kServicesPath));
+  if (platform.services.Query(service))
+    return platform.services.SetStartType(service, platform::StartType(start)) == 0;
+  // A service that is gone is not made again from its start type alone.
+  std::unique_ptr<platform::RegistryKey> key = platform.registry.Open(e.root, e.path, platform::Access::ReadWrite);
+  return key && key->WriteDword(e.name, start);
+}
+
+}  // namespace
 
 void RecoverRemoval(Context& host, int slot, const std::string& shown_text) {
   IniStore& statistics = host.Data().statistics;
   ReadRemoval read = ReadRemovalSlot(statistics, slot);
   // Another copy, or the user, changed the file since the list was filled:
   // the refresh that follows shows it as it is now.
-  if (read.status == SlotRead::Empty || read.entry.data != shown_text) return;
+  if (read.status == SlotRead::Empty || LineOf(read) != shown_text) return;
   if (read.status == SlotRead::TooLittle) {
     host.Warn(std::string(kTooLittle));
     return;
   }
   if (read.status == SlotRead::NotOurs) {
     host.Warn(std::string(kNotOurs));
+    return;
+  }
+  if (read.task) {
+    RecoverTask(host, slot, *read.task);
     return;
   }
   const RemovedEntry& e = read.entry;
@@ -153,31 +346,11 @@ void RecoverRemoval(Context& host, int slot, const std::string& shown_text) {
   platform::Registry& registry = host.Platform().registry;
   if (std::unique_ptr<platform::RegistryKey> key = registry.Open(e.root, e.path, platform::Access::Read, nullptr, e.view)) {
     std::optional<platform::RegValue> existing = key->Read(e.name);
-    const ScanKey* place = PlaceOf(e.root, e.path, e.view, e.name);
-    // Windows' own data, which the deletion put back, is replaced without a question.
-    if (existing && place->entries == Entries::NotWindowsOwn && existing->IsText() &&
-        IsWindowsOwn(*place, existing->data.substr(0, existing->data.find('\0')), host.Platform().processes.WindowsFolder(),
-                     host.Platform().processes.SystemFolder()))
-      existing.reset();
-    if (existing) {
-      std::string now = existing->IsText() ? existing->data.substr(0, existing->data.find('\0'))
-                                           : std::string("(a value that is not text)");
-      if (host.Tell(tk::MsgKind::Warning, "The key already holds a value named \"" + NameText(e.name) + "\":\r\n\r\n" + now +
-                                                  "\r\n\r\nDo you want to replace it with the removed entry?",
-                    tk::MsgButtons::YesNo) != tk::ModalResult::Yes)
-        return;
-    }
+    if (existing && !MayReplace(host, e, *existing)) return;
   }
   // The monitor is stopped for the program's own write only, not while the
   // boxes above wait for the user: others' changes meanwhile are still seen.
-  bool written = false;
-  {
-    WatchPause pause(host.Watch(), WatchAfter::OwnChange);
-    // A missing key is made again: the entry goes back where it was.
-    std::unique_ptr<platform::RegistryKey> key = registry.OpenOrCreate(e.root, e.path, nullptr, e.view);
-    written = key && key->WriteText(e.name, e.data, e.type);
-  }
-  if (!written) {
+  if (!WriteBack(host, e)) {
     host.Warn(std::string(kNotRecovered));
     return;
   }

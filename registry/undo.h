@@ -6,8 +6,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/files.h"
 #include "platform/processes.h"
+#include "platform/system.h"
 #include "platform/registry.h"
 #include "registry/context.h"
 #include "registry/ini_store.h"
@@ -21,9 +24,23 @@ struct RemovedEntry {
   platform::RegView view = platform::RegView::Native;
   std::string name;
   platform::ValueType type = platform::ValueType::Sz;
-  std::string data;
+  std::string data;  // a DWORD (a service's Start) in decimal
+  // A disabled service: its name and command, which the list shows.
+  std::string description;
   bool operator==(const RemovedEntry&) const = default;
 };
+
+// One deleted scheduled task: its path, its command, and the name of the
+// copy of its file's bytes in the trashcan folder's Tasks subfolder.
+struct RemovedTask {
+  std::string path;
+  std::string command;
+  std::string copy;
+  bool operator==(const RemovedTask&) const = default;
+};
+
+// The Start value of a service as a record: "Recover" writes it back.
+RemovedEntry ServiceStartRecord(const std::string& service, const std::string& command, uint32_t start);
 
 enum class RecordResult { Recorded, Full, NotStorable };
 struct Recorded {
@@ -36,10 +53,21 @@ struct Recorded {
 // Throws WriteError when the file cannot be written.
 Recorded RecordRemoval(IniStore& statistics, const RemovedEntry& entry);
 
+// Keeps the task's bytes in the trashcan's Tasks subfolder, named after
+// the record, and records it. NotStorable also when the copy cannot be
+// written. Throws WriteError when the file cannot be written.
+Recorded RecordTaskRemoval(IniStore& statistics, platform::Files& files, const std::string& copies_folder,
+                           const std::string& path, const std::string& command, const std::string& bytes);
+// The name of the copy of a task's file that the record in slot keeps.
+std::string TaskCopyName(int slot);
+// The trashcan's Tasks subfolder.
+std::string TaskCopiesFolder(platform::System& system);
+
 enum class SlotRead { Ok, Empty, TooLittle, NotOurs };
 struct ReadRemoval {
   SlotRead status = SlotRead::Empty;
   RemovedEntry entry;  // when Ok; entry.data also when TooLittle or NotOurs
+  std::optional<RemovedTask> task;  // for a task's record, when Ok
 };
 // The record of a slot. TooLittle: a slot written before the registry key,
 // name and type were recorded (or one with parts missing or unknown).
@@ -49,6 +77,10 @@ ReadRemoval ReadRemovalSlot(IniStore& statistics, int slot);
 // Erases the slot only while it holds the entry's record: another copy of
 // the program may have reused it meanwhile.
 void EraseRemoval(IniStore& statistics, int slot, const RemovedEntry& entry);
+void EraseRemoval(IniStore& statistics, int slot, const RemovedTask& task);
+// What the list shows of each slot 0..kLastSlot: the value's data, a task's
+// path and command, a service's name and command.
+std::vector<std::optional<std::string>> RemovalLines(IniStore& statistics);
 
 // "HKEY_LOCAL_MACHINE\SOFTWARE\...\Run", and ", 32-bit view" for that view.
 std::string KeyText(const RemovedEntry& entry);
@@ -65,6 +97,8 @@ inline constexpr std::string_view kTooLittle =
 inline constexpr std::string_view kNotOurs =
     "This entry names a registry key that Veltrane does not guard, so it is not restored.";
 inline constexpr std::string_view kRecovered = "The entry was put back into the registry.";
+inline constexpr std::string_view kTaskRecovered = "The scheduled task was put back.";
+inline constexpr std::string_view kValueExists = "The key already holds a value of that name.";
 inline constexpr std::string_view kNotRecovered =
     "The entry could not be put back into the registry. It stays on the list.";
 

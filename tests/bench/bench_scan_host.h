@@ -55,11 +55,14 @@ class BenchScanHost : public registry::Context, public registry::Watch {
   void RefreshProcessList() override {}
   void BlockProgram(const std::string&) override {}
   bool MoveToTrashcan(const std::string&) override { return false; }
+  void Notice(const std::string&) override {}
+  uint32_t OnScheduler(std::function<uint32_t()> call) override { return call(); }
   void Start() override {}
   void Stop() override {}
   bool Watching() const override { return false; }
   bool Live() const override { return false; }
   RegistryImpl& Real() { return registry_; }
+  TasksImpl& Tasks() { return tasks_; }
 
   std::function<registry::Decision(const registry::Question&)> answer;
   int alerts = 0;

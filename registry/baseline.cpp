@@ -1,0 +1,90 @@
+#include "registry/baseline.h"
+
+#include "platform/sha256.h"
+#include "registry/data_files.h"
+#include "registry/doors.h"
+
+namespace registry {
+
+using namespace baseline;
+
+namespace {
+
+// What the file keeps of a command: the command, or its hash under kHash.
+std::pair<std::string_view, std::string> Kept(const std::string& command) {
+  if (FitsInList(command)) return {kCommand, command};
+  return {kHash, platform::Sha256Hex(command)};
+}
+
+}  // namespace
+
+void Baseline::Load() {
+  IniStore::Batch batch(store_);
+  if (const uint64_t version = store_.Version(); version == version_) return;
+  known_.clear();
+  first_scans_.clear();
+  used_ = 0;
+  for (;; ++used_) {
+    const std::string section = std::to_string(used_);
+    std::optional<std::string> place = store_.Find(section, kPlace);
+    if (!place) break;
+    std::optional<std::string> name = store_.Find(section, kName);
+    std::optional<std::string> command = store_.Find(section, kCommand);
+    if (!command) command = store_.Find(section, kHash);
+    if (name && command) known_.insert({std::move(*place), std::move(*name), std::move(*command)});
+  }
+  for (std::string_view door : {kTasksSection, kServicesSection})
+    if (store_.Find(kFirstScans, door)) first_scans_.insert(std::string(door));
+  version_ = store_.Version();
+}
+
+bool Baseline::FirstScanMade(std::string_view place) {
+  Load();
+  return first_scans_.count(std::string(place)) > 0;
+}
+
+bool Baseline::Knows(std::string_view place, const std::string& name, const std::string& command) {
+  Load();
+  return known_.count({std::string(place), name, Kept(command).second}) > 0;
+}
+
+void Baseline::Append(std::string_view place, const std::vector<KnownEntry>& entries,
+                      std::vector<IniStore::Write>& writes, std::vector<std::string>& texts) {
+  // The writes point into texts, which must not move meanwhile.
+  texts.reserve(texts.size() + entries.size() * 2);
+  int number = used_;
+  for (const KnownEntry& entry : entries) {
+    // A name the file cannot give back is not kept: the entry is asked about.
+    if (!FitsInList(entry.name)) continue;
+    const std::string& section = texts.emplace_back(std::to_string(number++));
+    auto [key, kept] = Kept(entry.command);
+    const std::string& value = texts.emplace_back(std::move(kept));
+    writes.push_back({section, kPlace, place});
+    writes.push_back({section, kName, entry.name});
+    writes.push_back({section, key, value});
+  }
+}
+
+bool Baseline::TakeFirstScan(std::string_view place, const std::vector<KnownEntry>& entries) {
+  IniStore::Change change(store_);
+  version_.reset();
+  if (FirstScanMade(place)) return false;
+  std::vector<IniStore::Write> writes;
+  std::vector<std::string> texts;
+  Append(place, entries, writes, texts);
+  writes.push_back({kFirstScans, place, "1"});
+  store_.WriteStrings(writes);
+  return true;
+}
+
+void Baseline::Add(std::string_view place, const KnownEntry& entry) {
+  IniStore::Change change(store_);
+  version_.reset();
+  Load();
+  std::vector<IniStore::Write> writes;
+  std::vector<std::string> texts;
+  Append(place, {entry}, writes, texts);
+  store_.WriteStrings(writes);
+}
+
+}  // namespace registry
