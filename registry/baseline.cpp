@@ -81,9 +81,10 @@ void Baseline::Add(std::string_view place, const KnownEntry& entry) {
   IniStore::Change change(store_);
   version_.reset();
   Load();
+  const std::vector<KnownEntry> entries{entry};
   std::vector<IniStore::Write> writes;
   std::vector<std::string> texts;
-  Append(place, {entry}, writes, texts);
+  Append(place, entries, writes, texts);
   store_.WriteStrings(writes);
 }
 

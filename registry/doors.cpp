@@ -11,7 +11,7 @@ std::string_view SectionText(Door door) { return door == Door::Tasks ? kTasksSec
 
 // ---- Scheduled tasks
 
-TaskTree ReadTaskTree(platform::Files& files, const std::string& root) {
+TaskTree ReadTaskTree(platform::Files& files, const std::string& root, size_t max_files) {
   TaskTree tree;
   struct Pending {
     std::string folder;
@@ -29,7 +29,7 @@ TaskTree ReadTaskTree(platform::Files& files, const std::string& root) {
     }
     tree.folders.push_back(at.folder);
     for (const std::string& name : listed.names) {
-      if (tree.files.size() == kMaxTaskFiles) {
+      if (tree.files.size() == max_files) {
         tree.cut_at = at.folder;
         break;
       }

@@ -58,8 +58,9 @@ struct TaskTree {
   // A folder that could not be listed; nothing is hidden unnoticed.
   std::optional<std::string> unlistable;
 };
-// Every folder and file below root, reparse points not followed.
-TaskTree ReadTaskTree(platform::Files& files, const std::string& root);
+// Every folder and file below root, reparse points not followed, up to
+// max_files files.
+TaskTree ReadTaskTree(platform::Files& files, const std::string& root, size_t max_files = kMaxTaskFiles);
 // "Veltrane stopped reading the Tasks folder at <path>: ...".
 std::string CutText(const std::string& folder);
 
