@@ -47,11 +47,13 @@ CreateReader XmlLite() {
   return create;
 }
 
+bool Utf16Unmarked(std::string_view bytes) { return bytes.size() >= 2 && bytes[0] != '\0' && bytes[1] == '\0'; }
+
 // A memory stream holding a copy of the bytes. XmlLite tells UTF-16 from
 // UTF-8 by the byte order mark and by "<?xml"; a UTF-16 file without
 // either ("<Task") gets its mark here, as the reader would take it for UTF-8.
 HRESULT StreamOf(std::string_view bytes, Com<IStream>& stream) {
-  const bool utf16_unmarked = bytes.size() >= 2 && bytes[0] != '\0' && bytes[1] == '\0';
+  const bool utf16_unmarked = Utf16Unmarked(bytes);
   const size_t size = bytes.size() + (utf16_unmarked ? 2 : 0);
   HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size ? size : 1);
   if (!memory) return E_OUTOFMEMORY;
@@ -76,10 +78,35 @@ HRESULT StreamOf(std::string_view bytes, Com<IStream>& stream) {
   return stream->SetSize(length);  // the block may be larger than asked
 }
 
+constexpr const wchar_t* kXmlSpace = L" \t\r\n";
+
+// Wine's reader closes the elements left open at the end of the input
+// itself, so a file cut short would read as a whole one: the root's end tag
+// must be there, followed by nothing but comments, processing instructions
+// and white space.
+bool EndsWithEndTag(std::wstring_view text, std::wstring_view root) {
+  for (;;) {
+    text = text.substr(0, text.find_last_not_of(kXmlSpace) + 1);
+    size_t start = std::wstring_view::npos;
+    if (text.ends_with(L"-->"))
+      start = text.rfind(L"<!--");
+    else if (text.ends_with(L"?>"))
+      start = text.rfind(L"<?");
+    else
+      break;
+    if (start == std::wstring_view::npos) return false;
+    text = text.substr(0, start);
+  }
+  const size_t start = text.rfind(L"</");
+  if (!text.ends_with(L'>') || start == std::wstring_view::npos) return false;
+  std::wstring_view tag = text.substr(start + 2, text.size() - start - 3);
+  return tag.substr(0, tag.find_last_not_of(kXmlSpace) + 1) == root;
+}
+
 std::string Trimmed(const std::wstring& text) {
-  size_t begin = text.find_first_not_of(L" \t\r\n");
+  size_t begin = text.find_first_not_of(kXmlSpace);
   if (begin == std::wstring::npos) return {};
-  size_t end = text.find_last_not_of(L" \t\r\n");
+  size_t end = text.find_last_not_of(kXmlSpace);
   return Utf8(std::wstring_view(text).substr(begin, end - begin + 1));
 }
 
@@ -106,6 +133,22 @@ class Path {
 
 }  // namespace
 
+std::optional<std::wstring> TaskFileText(std::string_view bytes) {
+  std::optional<std::wstring> text;
+  const bool marked = bytes.starts_with("\xFF\xFE");
+  if (marked || Utf16Unmarked(bytes)) {
+    if (marked) bytes.remove_prefix(2);
+    if (bytes.size() % 2) return std::nullopt;
+    text.emplace(bytes.size() / 2, L'\0');
+    if (!bytes.empty()) std::memcpy(text->data(), bytes.data(), bytes.size());
+  } else {
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    text = WideExact(bytes);
+  }
+  if (!text || text->find(L'\0') != std::wstring::npos) return std::nullopt;
+  return text;
+}
+
 std::string Win32Tasks::Folder() {
   // The scheduler keeps its files in the native system folder; a 32-bit
   // program names that through Sysnative, as System32 would lead it to
@@ -120,7 +163,10 @@ std::string Win32Tasks::Folder() {
 
 TaskXml Win32Tasks::Parse(std::string_view bytes) {
   const CreateReader create = XmlLite();
-  if (!create || bytes.size() > MAXDWORD / 2) return {};
+  // Text the scheduler could not take is no task of its, whatever a reader
+  // would make of it.
+  const std::optional<std::wstring> text = TaskFileText(bytes);
+  if (!create || !text || bytes.size() > MAXDWORD / 2) return {};
   Com<IXmlReader> reader;
   Com<IStream> stream;
   if (FAILED(create(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.out()), nullptr)) ||
@@ -131,21 +177,27 @@ TaskXml Win32Tasks::Parse(std::string_view bytes) {
   TaskXml task;
   Path path;
   bool rooted = false;
+  std::wstring root;  // its name as written, prefix and all; empty for <Task/>
   // The text of the element being read (Command, Arguments, LogonType).
-  std::wstring text;
+  std::wstring value_text;
   auto ended = [&] {
     if (path.Is({L"Task", L"Actions", L"Exec", L"Command"}) && !task.exec.empty())
-      task.exec.back().command = Trimmed(text);
+      task.exec.back().command = Trimmed(value_text);
     else if (path.Is({L"Task", L"Actions", L"Exec", L"Arguments"}) && !task.exec.empty())
-      task.exec.back().arguments = Trimmed(text);
+      task.exec.back().arguments = Trimmed(value_text);
     else if (path.Is({L"Task", L"Principals", L"Principal", L"LogonType"}))
-      task.needs_password = Trimmed(text) == "Password";
-    text.clear();
+      task.needs_password = Trimmed(value_text) == "Password";
+    value_text.clear();
   };
 
+  // Every node takes at least a character of the text, and every element
+  // ends once: Wine's reader, fed a comment after elements left open, hands
+  // out that comment for ever.
+  size_t nodes_left = 2 * text->size() + 2;
   XmlNodeType type;
   HRESULT hr;
   while ((hr = reader->Read(&type)) == S_OK) {
+    if (nodes_left-- == 0) return {};
     const wchar_t* value = nullptr;
     UINT length = 0;
     switch (type) {
@@ -156,10 +208,14 @@ TaskXml Win32Tasks::Parse(std::string_view bytes) {
           // One root, and it is a task.
           if (rooted || name != L"Task") return {};
           rooted = true;
+          if (!reader->IsEmptyElement()) {
+            if (FAILED(reader->GetQualifiedName(&value, &length)) || !value) return {};
+            root.assign(value, length);
+          }
         }
         const bool empty = reader->IsEmptyElement();
         path.Push(name);
-        text.clear();
+        value_text.clear();
         if (path.Is({L"Task", L"Actions", L"Exec"})) task.exec.push_back({});
         if (empty) {
           ended();
@@ -175,7 +231,7 @@ TaskXml Win32Tasks::Parse(std::string_view bytes) {
       case XmlNodeType_CDATA:
       case XmlNodeType_Whitespace:
         if (FAILED(reader->GetValue(&value, &length))) return {};
-        if (value) text.append(value, length);
+        if (value) value_text.append(value, length);
         break;
       case XmlNodeType_DocumentType:
         // Refused by the reader already; never read past one regardless.
@@ -184,7 +240,7 @@ TaskXml Win32Tasks::Parse(std::string_view bytes) {
         break;
     }
   }
-  if (FAILED(hr) || !rooted || path.Depth() != 0) return {};
+  if (FAILED(hr) || !rooted || path.Depth() != 0 || (!root.empty() && !EndsWithEndTag(*text, root))) return {};
   task.is_task = true;
   return task;
 }

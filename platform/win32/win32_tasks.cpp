@@ -82,24 +82,6 @@ HRESULT MadeFolder(ITaskService* service, const std::wstring& path, Com<ITaskFol
   return hr;
 }
 
-// A task file's bytes as the scheduler takes them: UTF-16 LE or UTF-8 by
-// the byte order mark, UTF-8 without one. nullopt when they are not that
-// text, or hold a NUL, at which the scheduler would cut the task short.
-std::optional<std::wstring> TaskText(std::string_view bytes) {
-  std::optional<std::wstring> text;
-  if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") {
-    bytes.remove_prefix(2);
-    if (bytes.size() % 2) return std::nullopt;
-    text.emplace(bytes.size() / 2, L'\0');
-    if (!bytes.empty()) std::memcpy(text->data(), bytes.data(), bytes.size());
-  } else {
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-    text = WideExact(bytes);
-  }
-  if (!text || text->find(L'\0') != std::wstring::npos) return std::nullopt;
-  return text;
-}
-
 // An HRESULT as the platform reports it: 0 for every kind of success.
 uint32_t Reported(HRESULT hr) { return SUCCEEDED(hr) ? 0 : uint32_t(hr); }
 
@@ -233,7 +215,7 @@ uint32_t Win32Tasks::Delete(const std::string& path) {
 uint32_t Win32Tasks::Register(const std::string& path, std::string_view bytes) {
   const std::optional<TaskPath> where = SplitTaskPath(path);
   if (!where) return kInvalidArgument;
-  const std::optional<std::wstring> xml = TaskText(bytes);
+  const std::optional<std::wstring> xml = TaskFileText(bytes);
   if (!xml || xml->size() > UINT_MAX / 2) return uint32_t(HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION));
   ComScope com;
   Com<ITaskService> service;
