@@ -4,6 +4,9 @@
 #include <windows.h>
 // After <windows.h>, which it needs.
 #include <objbase.h>
+#include <oleauto.h>
+
+#include <string>
 
 namespace platform::win32 {
 
@@ -24,6 +27,19 @@ class Com {
 
  private:
   T* p_ = nullptr;
+};
+
+// A BSTR for one call's argument.
+class Bstr {
+ public:
+  explicit Bstr(const std::wstring& s) : b_(SysAllocStringLen(s.data(), UINT(s.size()))) {}
+  ~Bstr() { SysFreeString(b_); }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  operator BSTR() const { return b_; }
+
+ private:
+  BSTR b_;
 };
 
 // COM for the length of one call, as the thread may not have it yet.

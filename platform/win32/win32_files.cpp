@@ -323,7 +323,11 @@ bool IsFolder(const std::wstring& path) {
 
 }  // namespace
 
-FolderList Win32Files::ListFiles(const std::string& folder) {
+namespace {
+
+// The folder's entries that keep(attributes) accepts, "." and ".." left out.
+template <typename Keep>
+FolderList ListEntries(const std::string& folder, Keep keep) {
   NativeFileNames native;
   FolderList list;
   auto w = NameArg(folder);
@@ -343,7 +347,8 @@ FolderList Win32Files::ListFiles(const std::string& folder) {
   }
   const FindHandle find(first);
   do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) list.names.push_back(Utf8(found.cFileName));
+    const std::wstring_view name(found.cFileName);
+    if (name != L"." && name != L".." && keep(found.dwFileAttributes)) list.names.push_back(Utf8(name));
   } while (FindNextFileW(find.get(), &found));
   const DWORD error = GetLastError();
   // A listing cut short is no listing: a file missing from it would look deleted.
@@ -353,6 +358,28 @@ FolderList Win32Files::ListFiles(const std::string& folder) {
     list.names.clear();
   }
   return list;
+}
+
+bool IsPlainFolder(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+}  // namespace
+
+FolderList Win32Files::ListFiles(const std::string& folder) {
+  return ListEntries(folder, [](DWORD attributes) { return !(attributes & FILE_ATTRIBUTE_DIRECTORY); });
+}
+
+FolderList Win32Files::ListFolders(const std::string& folder) { return ListEntries(folder, IsPlainFolder); }
+
+bool Win32Files::MakeFolder(const std::string& path) {
+  NativeFileNames native;
+  auto w = NameArg(path);
+  if (!w || w->empty()) return false;
+  if (!CreateDirectoryW(w->c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  // What is there now, made by us or before: a link to a folder is no folder of ours.
+  return IsPlainFolder(GetFileAttributesW(w->c_str()));
 }
 
 namespace {

@@ -31,6 +31,8 @@ class Win32Files : public Files {
   std::string AnsiToUtf8(std::string_view bytes) override;
   // FindFirstFileExW over the folder.
   FolderList ListFiles(const std::string& folder) override;
+  FolderList ListFolders(const std::string& folder) override;
+  bool MakeFolder(const std::string& path) override;
   // FindFirstChangeNotificationW on the folder alone, not its sub-folders.
   std::unique_ptr<ChangeWatch> WatchFolder(const std::string& folder) override;
   // Waits on registry watches as well.

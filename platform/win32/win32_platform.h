@@ -6,8 +6,10 @@
 #include "platform/win32/win32_network.h"
 #include "platform/win32/win32_processes.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_services.h"
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_system.h"
+#include "platform/win32/win32_tasks.h"
 
 namespace platform::win32 {
 
@@ -19,8 +21,10 @@ struct Win32Platform {
   Win32System system;
   Win32Network network;
   Win32EventLog event_log;
+  Win32Tasks tasks;
+  Win32Services services;
 
-  Platform View() { return Platform{registry, processes, files, shell, system, network, event_log}; }
+  Platform View() { return Platform{registry, processes, files, shell, system, network, event_log, tasks, services}; }
 };
 
 }  // namespace platform::win32

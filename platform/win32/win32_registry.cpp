@@ -232,6 +232,34 @@ class Win32Key : public RegistryKey {
     return wname && RegDeleteValueW(key_.get(), wname->c_str()) == ERROR_SUCCESS;
   }
 
+  bool WriteDword(const std::string& name, uint32_t value) override {
+    const DWORD data = value;
+    if (HasNul(name)) {
+      auto counted = CountedNameText(name);
+      const auto set = NativeValueCalls::Get().set;
+      if (!counted || !set) return false;
+      CountedName n = Counted(*counted);
+      return set(key_.get(), &n, 0, REG_DWORD, &data, sizeof data) >= 0;
+    }
+    auto wname = NameArg(name);
+    return wname && RegSetValueExW(key_.get(), wname->c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                                   sizeof data) == ERROR_SUCCESS;
+  }
+
+  std::vector<std::string> SubkeyNames() override {
+    std::vector<std::string> names;
+    // Key names are at most 255 characters.
+    wchar_t name[256];
+    for (DWORD i = 0;; ++i) {
+      DWORD chars = 256;
+      const LONG rc = RegEnumKeyExW(key_.get(), i, name, &chars, nullptr, nullptr, nullptr, nullptr);
+      if (rc == ERROR_MORE_DATA) continue;  // longer than any key may be: not one to name back
+      if (rc != ERROR_SUCCESS) break;
+      names.push_back(Utf8(name, std::min<DWORD>(chars, 255)));
+    }
+    return names;
+  }
+
  private:
   // One call into a buffer that usually fits, rather than asking the size
   // first (each call is a round trip to the registry): the value when it

@@ -7,10 +7,14 @@
 #include <sddl.h>
 #include <taskschd.h>
 
+#include <climits>
+#include <cstring>
+#include <optional>
 #include <vector>
 
 #include "platform/win32/win32_com.h"
 #include "platform/win32/win32_system.h"
+#include "platform/win32/win32_tasks.h"
 
 namespace platform::win32 {
 namespace {
@@ -24,28 +28,58 @@ struct __declspec(uuid("72DADE38-FAE4-4b3e-BAF4-5D009AF02B1C")) LogonTrigger : I
 };
 constexpr IID kLogonTriggerId = {0x72dade38, 0xfae4, 0x4b3e, {0xba, 0xf4, 0x5d, 0x00, 0x9a, 0xf0, 0x2b, 0x1c}};
 
-class Bstr {
- public:
-  explicit Bstr(const std::wstring& s) : b_(SysAllocStringLen(s.data(), UINT(s.size()))) {}
-  ~Bstr() { SysFreeString(b_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  operator BSTR() const { return b_; }
-
- private:
-  BSTR b_;
-};
-
-// The scheduler's root folder, connected as the current user.
-HRESULT RootFolder(Com<ITaskService>& service, Com<ITaskFolder>& folder) {
+// The scheduler, connected as the current user.
+HRESULT Connect(Com<ITaskService>& service) {
   HRESULT hr = CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
                                 reinterpret_cast<void**>(service.out()));
   if (FAILED(hr)) return hr;
   VARIANT empty;
   VariantInit(&empty);
-  if (FAILED(hr = service->Connect(empty, empty, empty, empty))) return hr;
+  return service->Connect(empty, empty, empty, empty);
+}
+
+// The scheduler's root folder, connected as the current user.
+HRESULT RootFolder(Com<ITaskService>& service, Com<ITaskFolder>& folder) {
+  if (HRESULT hr = Connect(service); FAILED(hr)) return hr;
   Bstr root(L"\\");
   return service->GetFolder(root, folder.out());
+}
+
+// "\Updater\Daily" is the task "Daily" in the folder "\Updater"; "\Foo"
+// is "Foo" in the root folder "\".
+struct TaskPath {
+  std::wstring folder;
+  std::wstring name;
+};
+
+// nullopt for anything but a full path with a name at its end: an empty
+// name or part would make the scheduler act on a folder, or elsewhere.
+std::optional<TaskPath> SplitTaskPath(const std::string& path) {
+  std::optional<std::wstring> w = NameArg(path);
+  if (!w || w->size() < 2 || w->front() != L'\\' || w->back() == L'\\' ||
+      w->find(L"\\\\") != std::wstring::npos)
+    return std::nullopt;
+  const size_t last = w->rfind(L'\\');
+  return TaskPath{last == 0 ? std::wstring(L"\\") : w->substr(0, last), w->substr(last + 1)};
+}
+
+bool Missing(HRESULT hr) {
+  return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+}
+
+// The folder at path, with every missing folder on the way created.
+HRESULT MadeFolder(ITaskService* service, const std::wstring& path, Com<ITaskFolder>& folder) {
+  HRESULT hr = service->GetFolder(Bstr(path), folder.out());
+  if (!Missing(hr) || path == L"\\") return hr;
+  const size_t last = path.rfind(L'\\');
+  Com<ITaskFolder> parent;
+  if (FAILED(hr = MadeFolder(service, last == 0 ? std::wstring(L"\\") : path.substr(0, last), parent))) return hr;
+  VARIANT no_sddl;
+  VariantInit(&no_sddl);
+  hr = parent->CreateFolder(Bstr(path.substr(last + 1)), no_sddl, folder.out());
+  // Made meanwhile by someone else is made.
+  if (hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)) hr = service->GetFolder(Bstr(path), folder.out());
+  return hr;
 }
 
 // An HRESULT as the platform reports it: 0 for every kind of success.
@@ -165,6 +199,37 @@ uint32_t Win32System::RemoveLogonTask(const std::string& name) {
   HRESULT hr = folder->DeleteTask(task_name, 0);
   // Gone already counts as gone.
   return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ? 0 : Reported(hr);
+}
+
+uint32_t Win32Tasks::Delete(const std::string& path) {
+  const std::optional<TaskPath> where = SplitTaskPath(path);
+  if (!where) return kInvalidArgument;
+  ComScope com;
+  Com<ITaskService> service;
+  Com<ITaskFolder> folder;
+  HRESULT hr = Connect(service);
+  if (FAILED(hr) || FAILED(hr = service->GetFolder(Bstr(where->folder), folder.out()))) return Reported(hr);
+  return Reported(folder->DeleteTask(Bstr(where->name), 0));
+}
+
+uint32_t Win32Tasks::Register(const std::string& path, std::string_view bytes) {
+  const std::optional<TaskPath> where = SplitTaskPath(path);
+  if (!where) return kInvalidArgument;
+  const std::optional<std::wstring> xml = TaskFileText(bytes);
+  if (!xml || xml->size() > UINT_MAX / 2) return uint32_t(HRESULT_FROM_WIN32(ERROR_NO_UNICODE_TRANSLATION));
+  ComScope com;
+  Com<ITaskService> service;
+  Com<ITaskFolder> folder;
+  HRESULT hr = Connect(service);
+  if (FAILED(hr) || FAILED(hr = MadeFolder(service.get(), where->folder, folder))) return Reported(hr);
+  // No user or password: the principal is the one the XML names.
+  VARIANT no_user, no_password, no_sddl;
+  VariantInit(&no_user);
+  VariantInit(&no_password);
+  VariantInit(&no_sddl);
+  Com<IRegisteredTask> registered;
+  return Reported(folder->RegisterTask(Bstr(where->name), Bstr(*xml), TASK_CREATE, no_user, no_password,
+                                       TASK_LOGON_NONE, no_sddl, registered.out()));
 }
 
 }  // namespace platform::win32

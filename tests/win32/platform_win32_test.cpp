@@ -17,7 +17,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::Contains;
+using ::testing::Field;
 using ::testing::IsEmpty;
+using ::testing::Not;
 using ::testing::Optional;
 using ::testing::UnorderedElementsAre;
 
@@ -188,6 +190,31 @@ TEST_F(PlatformWin32Registry, ANameWithANulIsAValueOfItsOwn) {
   EXPECT_THAT(key->ValueNames(), UnorderedElementsAre("a"));
 }
 
+TEST_F(PlatformWin32Registry, SubkeysAreListedAndDwordsWritten) {
+  auto key = Key();
+  ASSERT_TRUE(key);
+  EXPECT_THAT(key->SubkeyNames(), IsEmpty());
+  const std::string longest(255, 'k');
+  for (const std::string& sub : {std::string("Svc"), std::string("Z\xC3\xBCrich"), longest}) ASSERT_TRUE(Key(sub)) << sub;
+  EXPECT_THAT(key->SubkeyNames(), UnorderedElementsAre("Svc", "Z\xC3\xBCrich", longest));
+
+  ASSERT_TRUE(key->WriteDword("Start", 4));
+  EXPECT_EQ(RawSize("Start"), 4u);
+  EXPECT_THAT(key->Read("Start"), Optional(Field(&RegValue::data, std::string("\x04\0\0\0", 4))));
+  EXPECT_EQ(key->Read("Start")->type, uint32_t(ValueType::Dword));
+  ASSERT_TRUE(key->WriteDword("Start", 0xFFFFFFFFu));
+  EXPECT_EQ(key->Read("Start")->data, std::string(4, '\xFF'));
+  // Over a value of another type, as a service's Start may have been left.
+  ASSERT_TRUE(key->WriteText("Text", "2"));
+  ASSERT_TRUE(key->WriteDword("Text", 2));
+  EXPECT_EQ(key->Read("Text")->type, uint32_t(ValueType::Dword));
+  EXPECT_FALSE(key->WriteDword("bad\xC3(", 1));
+  const std::string counted("a\0b", 3);
+  ASSERT_TRUE(key->WriteDword(counted, 7));
+  EXPECT_EQ(key->Read(counted)->data, std::string("\x07\0\0\0", 4));
+  EXPECT_FALSE(key->Read("a"));
+}
+
 class PlatformWin32Files : public ::testing::Test {
  protected:
   fs::path dir = fs::temp_directory_path() /
@@ -267,6 +294,34 @@ TEST(PlatformWin32Links, AFolderThatIsALinkShowsInTheFinalPathAndStopsAMove) {
   EXPECT_FALSE(files.Exists(base + "real\\a.txt"));
   EXPECT_FALSE(files.Exists(base + "real\\sub\\a.txt"));
   EXPECT_EQ(files.Move(base + "a.txt", base + "real\\sub\\a.txt"), MoveStatus::Moved);
+}
+
+TEST_F(PlatformWin32Files, FoldersAreListedAndMadeApartFromFiles) {
+  // Not In(): std::filesystem would read the names in the ANSI code page.
+  const auto In = [this](const std::string& name) { return dir.string() + "\\" + name; };
+  ASSERT_TRUE(files.MakeFolder(In("Z\xC3\xBCrich")));
+  EXPECT_TRUE(files.MakeFolder(In("Z\xC3\xBCrich"))) << "there already";
+  ASSERT_TRUE(files.Replace(In("file.xml"), "<Task/>"));
+  ASSERT_TRUE(files.MakeFolder(In("Z\xC3\xBCrich\\Inner")));
+  EXPECT_THAT(files.ListFolders(dir.string()).names, UnorderedElementsAre("Z\xC3\xBCrich"));
+  EXPECT_EQ(files.ListFolders(dir.string()).status, ListStatus::Listed);
+  EXPECT_THAT(files.ListFiles(dir.string()).names, UnorderedElementsAre("file.xml"));
+  EXPECT_EQ(files.ListFolders(In("missing")).status, ListStatus::Missing);
+  // A file is not a folder, and a missing parent is not made.
+  EXPECT_FALSE(files.MakeFolder(In("file.xml")));
+  EXPECT_FALSE(files.MakeFolder(In("missing\\child")));
+  EXPECT_FALSE(files.MakeFolder(In("bad\xC3(")));
+}
+
+// See PlatformWin32Links above: a link to a folder could lead anywhere.
+TEST(PlatformWin32Links, AFolderThatIsALinkIsNoFolderToListOrMake) {
+  const std::string base = "C:\\veltrane-link-test";
+  Win32Files files;
+  const FolderList list = files.ListFolders(base);
+  ASSERT_EQ(list.status, ListStatus::Listed);
+  EXPECT_THAT(list.names, Contains("real"));
+  EXPECT_THAT(list.names, Not(Contains("linked")));
+  EXPECT_FALSE(files.MakeFolder(base + "\\linked"));
 }
 
 TEST_F(PlatformWin32Files, ReadsAFileAnotherProgramHasOpen) {

@@ -3,6 +3,7 @@
 // sent to SysWOW64. Run in a 32-bit prefix too, where both views are one key.
 #include <windows.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -142,6 +143,31 @@ TEST_F(PlatformWin64Files, EveryCallActsOnTheNativeFile) {
   EXPECT_EQ(Get(L"C:\\Windows\\Sysnative\\" + name), "rewritten");
   // The namesake was never touched.
   EXPECT_EQ(Get(L"C:\\Windows\\SysWOW64\\" + name), "namesake");
+}
+
+// The scheduler's files lie in the native system folder, which a 32-bit
+// program reaches through Sysnative; through System32 it would find
+// SysWOW64, where there are none. The file calls act on the path as given.
+TEST(PlatformWin64Tasks, TheTasksFolderIsTheNativeOne) {
+  Win32Tasks tasks;
+  Win32Files files;
+  const std::string folder = tasks.Folder();
+  EXPECT_TRUE(Lower(folder).ends_with(SixtyFourBitWindows() ? "\\sysnative\\tasks" : "\\system32\\tasks"))
+      << folder;
+  const std::string file = "veltrane-test-" + std::to_string(GetCurrentProcessId());
+  const std::wstring native = L"C:\\Windows\\" + std::wstring(SixtyFourBitWindows() ? L"Sysnative" : L"System32") +
+                              L"\\Tasks\\" + std::wstring(file.begin(), file.end());
+  HANDLE f = CreateFileW(native.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_NE(f, INVALID_HANDLE_VALUE) << GetLastError();
+  CloseHandle(f);
+  const FolderList list = files.ListFiles(folder);
+  const bool read = files.ReadAll(folder + "\\" + file).has_value();
+  const bool deleted = files.Delete(folder + "\\" + file);
+  DeleteFileW(native.c_str());
+  EXPECT_EQ(list.status, ListStatus::Listed);
+  EXPECT_THAT(list.names, ::testing::Contains(file));
+  EXPECT_TRUE(read);
+  EXPECT_TRUE(deleted);
 }
 
 }  // namespace
