@@ -160,6 +160,7 @@ Section /o "un.My lists, settings and trashcan" UnSecData
   Delete "$WINDIR\trashcan.vlt"
   Delete "$WINDIR\removed.vlt"
   Delete "$WINDIR\statistics.vlt"
+  Delete "$WINDIR\baseline.vlt"
   Delete "$WINDIR\*_config.vlt"
   RMDir /r "$INSTDIR\Trashcan"
   RMDir "$INSTDIR"

@@ -10,6 +10,7 @@
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_com.h"
 #include "platform/win32/win32_handles.h"
+#include "platform/win32/native_file_names.h"
 #include "platform/win32/win32_tasks.h"
 
 namespace platform::win32 {
@@ -155,7 +156,15 @@ std::string Win32Tasks::Folder() {
   // SysWOW64, which has no Tasks folder.
   if (Wow64()) {
     const std::wstring windows = FolderFrom(GetSystemWindowsDirectoryW);
-    return windows.empty() ? std::string() : Utf8(windows + L"\\Sysnative\\Tasks");
+    if (windows.empty()) return std::string();
+    // The file calls run with redirection off, where Windows knows no
+    // Sysnative and System32 is the native folder; Wine shows Sysnative
+    // either way. Whichever of the two the file calls see is the one.
+    const std::wstring sysnative = windows + L"\\Sysnative\\Tasks";
+    NativeFileNames native;
+    const DWORD attributes = GetFileAttributesW(sysnative.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return Utf8(sysnative);
+    return Utf8(windows + L"\\System32\\Tasks");
   }
   const std::wstring system = FolderFrom(GetSystemDirectoryW);
   return system.empty() ? std::string() : Utf8(system + L"\\Tasks");

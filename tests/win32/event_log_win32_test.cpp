@@ -61,6 +61,13 @@ TEST(EventLogWin32, EveryEventRendersFromTheProgramsMessageTable) {
       {kAutostartDeleted, entry, "Autostart entry deleted. " + shown},
       {kAutostartDeletedAndForbidden, entry, "Autostart entry deleted and its program forbidden. " + shown},
       {kAutostartPutBack, entry, "Autostart entry put back. " + shown},
+      {kAutostartTakenAsKnown,
+       {"Scheduled tasks.", "\\Updater\\Daily", "C:\\up.exe"},
+       "Autostart entry found at the first scan and taken as known. Place: Scheduled tasks.. Name: \\Updater\\Daily. "
+       "Command: C:\\up.exe"},
+      {kServiceDisabled,
+       {"Local machine, services.", "Evil", "C:\\evil.exe"},
+       "Autostart service disabled. Place: Local machine, services.. Name: Evil. Command: C:\\evil.exe"},
       {kForbiddenStopped, {"C:\\Apps\\agent.exe"}, "Forbidden program stopped: C:\\Apps\\agent.exe"},
       {kForbiddenAllowed, {"C:\\Apps\\agent.exe"}, "Forbidden program allowed to go on working: C:\\Apps\\agent.exe"},
       {kMovedToTrashcan, {"C:\\Apps\\agent.exe"}, "Program moved to the trashcan: C:\\Apps\\agent.exe"},

@@ -11,13 +11,16 @@
 #include "platform/win32/win32_network.h"
 #include "platform/win32/win32_processes.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_services.h"
 #include "platform/win32/win32_shell.h"
 #include "platform/win32/win32_system.h"
+#include "platform/win32/win32_tasks.h"
 #include "tests/bench/bench_scan_host.h"
 
 using Win32BenchHost = BenchScanHost<platform::win32::Win32Registry, platform::win32::Win32Shell,
                                      platform::win32::Win32Processes, platform::win32::Win32System,
-                                     platform::win32::Win32Network>;
+                                     platform::win32::Win32Network, platform::win32::Win32Tasks,
+                                     platform::win32::Win32Services>;
 
 // "<temporary folder>\veltrane-<name>-<process id>", made for the data files.
 inline std::string TempDataFolder(const std::string& name) {
