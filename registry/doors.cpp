@@ -117,6 +117,12 @@ namespace {
 constexpr uint32_t kStartingTypes = 0x10 | 0x20 | 0x1 | 0x2;
 constexpr uint32_t kLastStartAtBoot = uint32_t(platform::StartType::Automatic);
 
+bool HostedBySvchost(std::string_view command) {
+  for (size_t at = 0; at + 11 <= command.size(); ++at)
+    if (platform::SameAsciiCaseless(command.substr(at, 11), "svchost.exe")) return true;
+  return false;
+}
+
 }  // namespace
 
 std::vector<DoorEntry> ServiceEntries(platform::Registry& registry, const std::string& service) {
@@ -134,11 +140,17 @@ std::vector<DoorEntry> ServiceEntries(platform::Registry& registry, const std::s
     entry.command = *image;
     entries.push_back(entry);
   }
-  std::optional<std::string> dll = ReadText(*key, "ServiceDll");
-  if (!dll) {
-    if (std::unique_ptr<platform::RegistryKey> parameters = registry.Open(
-            platform::RootKey::LocalMachine, ServiceKeyPath(service) + "\\Parameters", platform::Access::Read))
-      dll = ReadText(*parameters, "ServiceDll");
+  // Only svchost loads a service's DLL: it is looked for in a service that
+  // svchost hosts, or one without a program of its own, and nowhere else,
+  // which keeps the hundreds of other services at a key and three values.
+  std::optional<std::string> dll;
+  if (entries.empty() || HostedBySvchost(entries.front().command)) {
+    dll = ReadText(*key, "ServiceDll");
+    if (!dll) {
+      if (std::unique_ptr<platform::RegistryKey> parameters = registry.Open(
+              platform::RootKey::LocalMachine, ServiceKeyPath(service) + "\\Parameters", platform::Access::Read))
+        dll = ReadText(*parameters, "ServiceDll");
+    }
   }
   if (dll) {
     entry.name = service + std::string(kDllSuffix);

@@ -260,12 +260,21 @@ void RegistryScan::ScanDoor(Door door, bool quiet) {
       for (const KnownEntry& e : known) host_.Log(events::kAutostartTakenAsKnown, {std::string(place), e.name, e.command});
     return;
   }
-  const int count = int(entries.size());
+  // Hundreds of entries, nearly all known: judged in one look at the lists,
+  // without serving the window in between.
+  std::vector<const DoorEntry*> unknown;
+  {
+    IniStore::Batch white(host_.Data().white_list), known(host_.Data().baseline);
+    for (const DoorEntry& e : entries)
+      if (!Known(door, e)) unknown.push_back(&e);
+  }
+  const int count = int(unknown.size());
   for (int i = 0; i < count; ++i) {
     host_.Pump();
     if (host_.Ending()) break;
     if (!quiet) host_.Progress(i, count - 1);
-    if (!Known(door, entries[size_t(i)])) AskAboutDoorEntry(door, entries[size_t(i)]);
+    // An earlier answer of this scan may have allowed it.
+    if (!Known(door, *unknown[size_t(i)])) AskAboutDoorEntry(door, *unknown[size_t(i)]);
   }
 }
 

@@ -91,6 +91,7 @@ TEST_F(Doors, TheFirstScanTakesWhatItFindsAsKnownThenNewAndChangedEntriesAreAske
   Task("\\Microsoft\\Defrag", Utf16File(TaskText({{"%windir%\\system32\\defrag.exe", "-c"}})));
   Task("\\Updater\\Daily", "\xEF\xBB\xBF" + TaskText({{"C:\\Program Files\\Up\\up.exe", "/daily"}, {"C:\\up2.exe", ""}}));
   Task("\\OnlyCom", TaskText({}));
+  Task("\\Veltrane S-1-5-21-7", TaskText({{kExePath, ""}}));  // the program's own log-on task
   Service("Spooler", 0x110, 2, "%SystemRoot%\\System32\\spoolsv.exe");
   Service("Netsvc", 0x20, 2, "%SystemRoot%\\system32\\svchost.exe -k netsvcs");
   Reg("[HKEY_LOCAL_MACHINE\\" + std::string(kServices) + "\\Netsvc\\Parameters]\n\"ServiceDll\"=\"C:\\\\net.dll\"\n");
