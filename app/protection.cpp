@@ -296,8 +296,6 @@ void Protection::Stop() {
   mon_folders.StopMonitor();
   mon_tasks.StopMonitor();
   mon_services.StopMonitor();
-  tasks_settle_.SetEnabled(false);
-  services_settle_.SetEnabled(false);
 }
 
 void Protection::StopAllWatches() {

@@ -1,5 +1,7 @@
 #include "components/folder_monitor.h"
 
+#include <algorithm>
+
 #include "components/watch_worker.h"
 
 namespace components {
@@ -86,22 +88,31 @@ FolderMonitor::~FolderMonitor() {
 
 void FolderMonitor::SetFolders(std::vector<std::string> folders) {
   folders_ = std::move(folders);
-  if (threads_.Watching()) StartMonitor();
+  if (Watching()) StartMonitor();
 }
 
 void FolderMonitor::SetOnChange(std::function<void()> handler) {
   on_change_ = std::move(handler);
-  if (threads_.Watching()) StartMonitor();
+  if (Watching()) StartMonitor();
 }
 
 void FolderMonitor::StartMonitor() {
   StopMonitor();
   if (destroying_ || !on_change_ || folders_.empty()) return;
-  threads_.Start(std::make_shared<FolderWorker>(files_, folders_, on_change_));
+  for (size_t first = 0, n = 0; first < folders_.size(); first += kFoldersPerWorker, ++n) {
+    if (n == threads_.size()) threads_.push_back(std::make_unique<WatchThreads>());
+    const auto end = folders_.begin() + std::ptrdiff_t(std::min(first + kFoldersPerWorker, folders_.size()));
+    const std::vector<std::string> part(folders_.begin() + std::ptrdiff_t(first), end);
+    threads_[n]->Start(std::make_shared<FolderWorker>(files_, part, on_change_));
+  }
 }
 
-void FolderMonitor::StopMonitor() { threads_.Stop(); }
+void FolderMonitor::StopMonitor() {
+  for (auto& threads : threads_) threads->Stop();
+}
 
-bool FolderMonitor::Watching() const { return threads_.Watching(); }
+bool FolderMonitor::Watching() const {
+  return std::any_of(threads_.begin(), threads_.end(), [](const auto& threads) { return threads->Watching(); });
+}
 
 }  // namespace components

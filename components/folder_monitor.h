@@ -1,4 +1,4 @@
-// FolderMonitor: watches folders from a worker thread and calls OnChange on
+// FolderMonitor: watches folders from worker threads and calls OnChange on
 // the user-interface thread when something directly in one of them changes,
 // and when one of them is created or deleted.
 #pragma once
@@ -38,7 +38,11 @@ class FolderMonitor {
   std::vector<std::string> folders_;
   std::function<void()> on_change_;
   bool destroying_ = false;
-  WatchThreads threads_;
+  // One worker for each kFoldersPerWorker folders: a thread can wait on no
+  // more than 64 objects, and each folder takes two. Kept once made, so that
+  // none is ever waited for from the window's thread.
+  static constexpr size_t kFoldersPerWorker = 30;
+  std::vector<std::unique_ptr<WatchThreads>> threads_;
 };
 
 }  // namespace components

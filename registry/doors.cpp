@@ -27,6 +27,10 @@ TaskTree ReadTaskTree(platform::Files& files, const std::string& root, size_t ma
       if (!tree.unlistable) tree.unlistable = at.folder;
       continue;
     }
+    if (tree.folders.size() == kMaxTaskFolders) {
+      tree.cut_at = at.folder;
+      break;
+    }
     tree.folders.push_back(at.folder);
     for (const std::string& name : listed.names) {
       if (tree.files.size() == max_files) {

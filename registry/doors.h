@@ -49,6 +49,8 @@ struct DoorEntry {
 inline constexpr int kMaxTaskLevels = 8;
 inline constexpr size_t kMaxTaskFiles = 5000;
 inline constexpr uint64_t kMaxTaskBytes = 1024 * 1024;
+// Each folder is watched on its own: beyond this many it is a cut too.
+inline constexpr size_t kMaxTaskFolders = 1000;
 
 struct TaskTree {
   std::vector<std::string> folders;  // the Tasks folder first, each one read

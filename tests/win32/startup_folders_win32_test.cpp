@@ -156,5 +156,28 @@ TEST_F(PlatformWin32Shortcuts, TheFolderMonitorFollowsAFolderMadeWhileItWatches)
   EXPECT_TRUE(reported({"a.lnk"}));
 }
 
+// A thread waits on at most 64 objects: a tree of many folders, as the
+// Tasks folder is, is watched all the same, to its last folder.
+TEST_F(PlatformWin32Shortcuts, TheFolderMonitorWatchesMoreFoldersThanOneThreadCanWaitOn) {
+  tk::headless::HeadlessBackend backend;
+  tk::Application app{backend};
+  std::vector<std::string> folders;
+  for (int n = 0; n < 70; ++n) {
+    fs::create_directories(dir / ("F" + std::to_string(n)));
+    folders.push_back(In("F" + std::to_string(n)));
+  }
+  int reports = 0;
+  components::FolderMonitor monitor(files);
+  monitor.SetFolders(folders);
+  monitor.SetOnChange([&] { ++reports; });
+  monitor.StartMonitor();
+  ASSERT_TRUE(monitor.Watching());
+  std::ofstream(dir / "F69" / "task") << "x";
+  ASSERT_TRUE(backend.WaitForSynchronize(kHangGuardMs));
+  backend.RunUntilIdle();
+  EXPECT_GE(reports, 1);
+  EXPECT_TRUE(monitor.Watching());
+}
+
 }  // namespace
 }  // namespace platform::win32
