@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/velmainfrm.h"
@@ -113,7 +114,16 @@ void Tvelmain::SaveConfiguration() {
   tk::App().ShowMessage("Configuration saved.");
 }
 
+void Tvelmain::ShowNotice(const std::string& text) {
+  notice_ = text;
+  ShowStatus(text);
+}
+
 void Tvelmain::ShowProtectionLevel() {
+  if (!notice_.empty()) {
+    ShowStatus(std::exchange(notice_, std::string()));
+    return;
+  }
   const registry::Settings& s = protection_.Settings();
   const int level = (s.auto_start ? 30 : 0) + (s.auto_skan_rejestru ? 25 : 0) + (s.auto_skan_pamieci ? 25 : 0) +
                     (s.auto_skan_koncowy ? 20 : 0);

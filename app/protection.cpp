@@ -247,7 +247,7 @@ registry::Decision Protection::Ask(const std::string& path, bool forbidden_by_po
 void Protection::RefreshLists() { w_.RefreshLists(); }
 
 void Protection::Notice(const std::string& text) {
-  if (notices_told_.insert(text).second) w_.ShowStatus(text);
+  if (notices_told_.insert(text).second) w_.ShowNotice(text);
 }
 
 uint32_t Protection::OnScheduler(std::function<uint32_t()> call) {

@@ -47,6 +47,9 @@ class Tvelmain : public tk::Form {
   // The status line's text; a notice too long for its big type gets a
   // smaller one, so that it stays on its line.
   void ShowStatus(const std::string& text);
+  // A notice that stays until the protection level has been shown over it
+  // once: work that finds something often ends by showing the level.
+  void ShowNotice(const std::string& text);
   void LoadConfiguration();
   void SaveConfiguration();
   void NoRightsExit();
@@ -192,6 +195,7 @@ class Tvelmain : public tk::Form {
   bool autorun_failure_told_ = false;
   // The status line has said that the Task Scheduler refused a call.
   bool logon_task_failure_told_ = false;
+  std::string notice_;  // shown, and not yet replaced by the level
   // "Protection started" was logged: its end is logged once too.
   bool protection_logged_ = false;
   // Counts RefreshLists runs, so that one that pumps messages notices a newer

@@ -1,7 +1,6 @@
 #include "registry/scan.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 #include <vector>
 

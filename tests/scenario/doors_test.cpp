@@ -246,6 +246,7 @@ TEST_F(Doors, ACopyWithoutAdministratorsRightsLeavesThemAlone) {
   EXPECT_EQ(Alerts(), 0);
   EXPECT_FALSE(sys.files.Exists("C:\\Windows\\baseline.vlt"));
   EXPECT_TRUE(Logged(events::kAutostartTakenAsKnown).empty());
+  EXPECT_EQ(Find<components::TProPanel>("status").Caption(), registry::kAdminOnly);
 }
 
 // The live test scans a changed place alone, without the change question,
