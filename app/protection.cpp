@@ -95,11 +95,7 @@ void Protection::SetUpWatches() {
   mon_services.SetOnChange([this] { DoorChanged(services_settle_); });
   tasks_settle_.SetOnTimer([this] {
     tasks_settle_.SetEnabled(false);
-    // A folder made or removed is watched, or not, from now on.
-    if (std::vector<std::string> folders = TaskFolders(); folders != task_folders_) {
-      task_folders_ = std::move(folders);
-      mon_tasks.SetFolders(task_folders_);
-    }
+    WatchTaskFolders();
     ScanQuietly(registry::Door::Tasks);
   });
   services_settle_.SetOnTimer([this] {
@@ -121,16 +117,19 @@ void Protection::ScanQuietly(registry::Door door) {
   gate_.Run(request, [this, door] { registry::RegistryScan(*this).ScanQuietly(door); });
 }
 
-std::vector<std::string> Protection::TaskFolders() {
-  return registry::ReadTaskTree(platform_.files, platform_.tasks.Folder()).folders;
+void Protection::WatchTaskFolders() {
+  // A folder made or removed is watched, or not, from now on.
+  std::vector<std::string> folders = registry::ReadTaskTree(platform_.files, platform_.tasks.Folder()).folders;
+  if (folders == task_folders_) return;
+  task_folders_ = std::move(folders);
+  mon_tasks.SetFolders(task_folders_);
 }
 
 void Protection::Loaded() {
   mon_HKLM.Loaded();
   mon_folders.StartMonitor();
   if (doors_watched_) {
-    task_folders_ = TaskFolders();
-    mon_tasks.SetFolders(task_folders_);
+    WatchTaskFolders();
     mon_tasks.StartMonitor();
     mon_services.Loaded();
   }
@@ -285,8 +284,7 @@ void Protection::Start() {
   mon_HKLM.StartMonitor();
   mon_folders.StartMonitor();
   if (!doors_watched_) return;
-  task_folders_ = TaskFolders();
-  mon_tasks.SetFolders(task_folders_);
+  WatchTaskFolders();
   mon_tasks.StartMonitor();
   mon_services.StartMonitor();
 }

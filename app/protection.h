@@ -97,8 +97,9 @@ class Protection final : public registry::Context, public registry::Watch {
   // have settled, that place alone is scanned quietly.
   void DoorChanged(tk::Timer& settle);
   void ScanQuietly(registry::Door door);
-  // Every folder of the Tasks folder's tree, each watched on its own.
-  std::vector<std::string> TaskFolders();
+  // Every folder of the Tasks folder's tree as it is now, each watched on
+  // its own.
+  void WatchTaskFolders();
 
   Tvelmain& w_;
   const platform::Platform platform_;
