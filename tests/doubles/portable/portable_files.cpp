@@ -685,7 +685,7 @@ std::optional<std::string> PortableFiles::WindowsPath(const fs::path& host) cons
 
 namespace platform::portable {
 
-FolderList PortableFiles::ListFiles(const std::string& folder) {
+FolderList PortableFiles::List(const std::string& folder, bool folders) {
   FolderList list;
   auto m = Map(folder);
   if (!m) return list;
@@ -700,7 +700,9 @@ FolderList PortableFiles::ListFiles(const std::string& folder) {
   std::error_code ec;
   for (fs::directory_iterator it(m->host, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code kind;
-    if (!fs::is_directory(it->status(kind))) list.names.push_back(it->path().filename().string());
+    // A symbolic link to a folder stands for a junction: never listed as a folder.
+    const bool is_folder = folders ? fs::is_directory(it->symlink_status(kind)) : fs::is_directory(it->status(kind));
+    if (is_folder == folders) list.names.push_back(it->path().filename().string());
   }
   if (ec) {
     list.names.clear();
@@ -711,32 +713,9 @@ FolderList PortableFiles::ListFiles(const std::string& folder) {
   return list;
 }
 
-FolderList PortableFiles::ListFolders(const std::string& folder) {
-  FolderList list;
-  auto m = Map(folder);
-  if (!m) return list;
-  if (!FolderExists(m->host)) {
-    list.status = ListStatus::Missing;
-    return list;
-  }
-  {
-    std::lock_guard lock(mu_);
-    if (unlistable_.count(m->key)) return list;
-  }
-  std::error_code ec;
-  for (fs::directory_iterator it(m->host, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code kind;
-    // A symbolic link stands for a junction: never followed.
-    if (fs::is_directory(it->symlink_status(kind))) list.names.push_back(it->path().filename().string());
-  }
-  if (ec) {
-    list.names.clear();
-    return list;
-  }
-  std::sort(list.names.begin(), list.names.end());
-  list.status = ListStatus::Listed;
-  return list;
-}
+FolderList PortableFiles::ListFiles(const std::string& folder) { return List(folder, false); }
+
+FolderList PortableFiles::ListFolders(const std::string& folder) { return List(folder, true); }
 
 bool PortableFiles::MakeFolder(const std::string& path) {
   if (CreateFolder(path)) return true;

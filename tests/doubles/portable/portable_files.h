@@ -82,6 +82,8 @@ class PortableFiles : public Files {
 
  private:
   class Held;
+  // The files, or the folders, directly in folder.
+  FolderList List(const std::string& folder, bool folders);
   struct Mapped {
     std::filesystem::path drive;  // the drive's host folder
     std::filesystem::path host;
