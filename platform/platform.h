@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "platform/network.h"
 #include "platform/processes.h"
+#include "platform/program_files.h"
 #include "platform/registry.h"
 #include "platform/services.h"
 #include "platform/shell.h"
@@ -22,6 +23,7 @@ struct Platform {
   EventLog& event_log;
   Tasks& tasks;
   Services& services;
+  ProgramFiles& program_files;
 };
 
 }  // namespace platform

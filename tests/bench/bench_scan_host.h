@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "registry/context.h"
+#include "tests/doubles/portable/portable_program_files.h"
 #include "tests/doubles/portable/portable_tasks.h"
 #include "registry/data_files.h"
 #include "toolkit/application.h"
@@ -24,13 +25,15 @@ T MakeBackend(From&... from) {
 
 template <class RegistryImpl, class ShellImpl, class ProcessesImpl, class SystemImpl, class NetworkImpl,
           class TasksImpl = platform::portable::PortableTasks,
-          class ServicesImpl = platform::portable::PortableServices>
+          class ServicesImpl = platform::portable::PortableServices,
+          class ProgramFilesImpl = platform::portable::PortableProgramFiles>
 class BenchScanHost : public registry::Context, public registry::Watch {
  public:
   BenchScanHost(platform::Files& files, const std::string& data_folder)
       : tasks_(MakeBackend<TasksImpl>(files)),
         services_(MakeBackend<ServicesImpl>(registry_)),
-        platform_{registry_, processes_, files, shell_, system_, network_, event_log_, tasks_, services_},
+        program_files_(MakeBackend<ProgramFilesImpl>(files)),
+        platform_{registry_, processes_, files, shell_, system_, network_, event_log_, tasks_, services_, program_files_},
         data_(files, data_folder, "bench") {}
 
   platform::Platform Platform() override { return platform_; }
@@ -81,6 +84,7 @@ class BenchScanHost : public registry::Context, public registry::Watch {
   NoLog event_log_;
   TasksImpl tasks_;
   ServicesImpl services_;
+  ProgramFilesImpl program_files_;
   const platform::Platform platform_;
   registry::DataFiles data_;  // nothing is deleted, so the statistics are never written
 };

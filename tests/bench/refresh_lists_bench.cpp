@@ -91,7 +91,8 @@ void BM_RefreshLists(benchmark::State& state) {
   machine.files->Replace(registry::ConfigPath("C:\\Windows", "tester"), "[glowna]\r\nskonfigurowany=1\r\n");
   sys.system.SetUserName(std::string("tester"));
   app::Tvelmain velmain(platform::Platform{sys.registry, sys.processes, *machine.files, sys.shell, sys.system, sys.network,
-                                           sys.event_log, sys.tasks, sys.services});
+                                           sys.event_log, sys.tasks, sys.services,
+                                           sys.program_files});
   application.SetMainForm(&velmain);
   velmain.Show();
   backend.RunUntilIdle();  // the start-up, whose refresh warms the stores' parsed copies

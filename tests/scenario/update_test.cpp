@@ -34,7 +34,7 @@ class UpdatePage : public Program {
     WriteFile(registry::ConfigPath("C:\\Windows", kUser), "[glowna]\r\nskonfigurowany=1\r\n");
     velmain = std::make_unique<app::Tvelmain>(platform::Platform{sys.registry, sys.processes, sys.files, sys.shell,
                                                                  sys.system, testhttp::TestNetwork(), sys.event_log, sys.tasks,
-                                                                 sys.services});
+                                                                 sys.services, sys.program_files});
     app.SetMainForm(velmain.get());
     velmain->SetUpdateSite(server.Url(folder));
     velmain->Show();

@@ -7,6 +7,7 @@
 #include "tests/doubles/portable/portable_files.h"
 #include "tests/doubles/portable/portable_network.h"
 #include "tests/doubles/portable/portable_processes.h"
+#include "tests/doubles/portable/portable_program_files.h"
 #include "tests/doubles/portable/portable_registry.h"
 #include "tests/doubles/portable/portable_shell.h"
 #include "tests/doubles/portable/portable_system.h"
@@ -16,7 +17,7 @@ namespace platform::portable {
 
 struct PortablePlatform {
   explicit PortablePlatform(std::filesystem::path c_drive)
-      : files(std::move(c_drive)), tasks(files), services(registry) {}
+      : files(std::move(c_drive)), tasks(files), services(registry), program_files(files) {}
 
   PortableRegistry registry;
   PortableProcesses processes;
@@ -27,8 +28,11 @@ struct PortablePlatform {
   PortableEventLog event_log;
   PortableTasks tasks;
   PortableServices services;
+  PortableProgramFiles program_files;
 
-  Platform View() { return Platform{registry, processes, files, shell, system, network, event_log, tasks, services}; }
+  Platform View() {
+    return Platform{registry, processes, files, shell, system, network, event_log, tasks, services, program_files};
+  }
 };
 
 // A fresh, empty host folder, removed with everything in it when destroyed.

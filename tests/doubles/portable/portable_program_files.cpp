@@ -1,0 +1,97 @@
+#include "tests/doubles/portable/portable_program_files.h"
+
+#include <functional>
+
+#include "platform/sha256.h"
+#include "platform/text.h"
+
+namespace platform::portable {
+
+namespace {
+
+std::string Folded(std::string text) {
+  for (char& c : text) c = AsciiLower(c);
+  return text;
+}
+
+}  // namespace
+
+PortableProgramFiles::PortableProgramFiles(Files& files) : files_(files) {
+  variables_ = {{"systemroot", "C:\\Windows"}, {"windir", "C:\\Windows"}, {"programfiles", "C:\\Program Files"}};
+}
+
+FileFacts PortableProgramFiles::Facts(const std::string& path) {
+  FileFacts facts;
+  const FileStamp stamp = files_.Stat(path);
+  if (!stamp.exists) return facts;
+  facts.exists = true;
+  facts.size = stamp.size;
+  std::lock_guard lock(mu_);
+  if (auto it = companies_.find(Folded(path)); it != companies_.end()) facts.company = it->second;
+  if (auto it = signatures_.find(Folded(path)); it != signatures_.end()) {
+    facts.signature = it->second.first;
+    facts.signer = it->second.second;
+  }
+  return facts;
+}
+
+std::optional<FileIdentity> PortableProgramFiles::Identity(const std::string& path) {
+  const FileStamp stamp = files_.Stat(path);
+  if (!stamp.exists) return std::nullopt;
+  return FileIdentity{stamp.size, uint64_t(stamp.mtime), std::to_string(std::hash<std::string>()(Folded(path)))};
+}
+
+std::optional<std::string> PortableProgramFiles::Sha256(const std::string& path) {
+  const std::optional<std::string> bytes = files_.ReadAll(path);
+  if (!bytes) return std::nullopt;
+  return Sha256Hex(*bytes);
+}
+
+std::string PortableProgramFiles::Grouped(uint64_t number) {
+  std::string digits = std::to_string(number), grouped;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i && (digits.size() - i) % 3 == 0) grouped += ',';
+    grouped += digits[i];
+  }
+  return grouped;
+}
+
+std::string PortableProgramFiles::Expand(const std::string& text) {
+  std::lock_guard lock(mu_);
+  std::string out;
+  for (size_t at = 0; at < text.size();) {
+    const size_t open = text.find('%', at);
+    const size_t close = open == std::string::npos ? std::string::npos : text.find('%', open + 1);
+    if (close == std::string::npos) {
+      out += text.substr(at);
+      break;
+    }
+    out += text.substr(at, open - at);
+    auto it = variables_.find(Folded(text.substr(open + 1, close - open - 1)));
+    if (it == variables_.end()) {
+      out += text.substr(open, close - open);  // the second % may open the next name
+      at = close;
+    } else {
+      out += it->second;
+      at = close + 1;
+    }
+  }
+  return out;
+}
+
+void PortableProgramFiles::SetCompany(const std::string& path, std::string company) {
+  std::lock_guard lock(mu_);
+  companies_[Folded(path)] = std::move(company);
+}
+
+void PortableProgramFiles::SetSignature(const std::string& path, SignatureKind kind, std::string signer) {
+  std::lock_guard lock(mu_);
+  signatures_[Folded(path)] = {kind, std::move(signer)};
+}
+
+void PortableProgramFiles::SetVariable(const std::string& name, std::string value) {
+  std::lock_guard lock(mu_);
+  variables_[Folded(name)] = std::move(value);
+}
+
+}  // namespace platform::portable

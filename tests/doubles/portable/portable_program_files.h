@@ -1,0 +1,42 @@
+// The facts of program files over the portable files: the size and
+// contents are the files' own; the version resource's company, the
+// signature (of the file or of a catalog naming its hash) and the variables
+// are what the test sets.
+#pragma once
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/program_files.h"
+
+namespace platform::portable {
+
+class PortableProgramFiles : public ProgramFiles {
+ public:
+  explicit PortableProgramFiles(Files& files);
+  FileFacts Facts(const std::string& path) override;
+  // The size and write time as Stat gives them; the ID is the path's own,
+  // as a file replaced by another name keeps none of it.
+  std::optional<FileIdentity> Identity(const std::string& path) override;
+  std::optional<std::string> Sha256(const std::string& path) override;
+  // Grouped by thousands with commas, as an English locale does.
+  std::string Grouped(uint64_t number) override;
+  // %SystemRoot%, %windir%, %ProgramFiles% and what SetVariable adds;
+  // names match without regard to case; unknown ones stay as they are.
+  std::string Expand(const std::string& text) override;
+
+  // What the file at path says of itself and how it is signed, from now on.
+  void SetCompany(const std::string& path, std::string company);
+  void SetSignature(const std::string& path, SignatureKind kind, std::string signer = {});
+  void SetVariable(const std::string& name, std::string value);
+
+ private:
+  Files& files_;
+  std::mutex mu_;
+  std::map<std::string, std::string> companies_;
+  std::map<std::string, std::pair<SignatureKind, std::string>> signatures_;
+  std::map<std::string, std::string> variables_;
+};
+
+}  // namespace platform::portable
