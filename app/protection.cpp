@@ -45,7 +45,8 @@ Protection::Protection(Tvelmain& window, platform::Platform platform)
       mon_folders(platform.files),
       mon_policy(platform.registry),
       mon_tasks(platform.files),
-      mon_services(platform.registry) {}
+      mon_services(platform.registry),
+      facts_finder(platform.system) {}
 
 void Protection::OpenDataFiles(const std::string& user_name) {
   files_ = std::make_unique<registry::DataFiles>(platform_.files, platform_.processes.WindowsFolder(), user_name);
@@ -239,11 +240,39 @@ registry::Decision Protection::Ask(const registry::Question& question) {
 }
 
 registry::Decision Protection::Ask(const std::string& path, bool forbidden_by_policy) {
-  process::Tpamiecalert alert(path, forbidden_by_policy);
+  process::Tpamiecalert alert(path, forbidden_by_policy, FindFacts("\"" + path + "\""));
   return alert.Ask();
 }
 
 void Protection::RefreshLists() { w_.RefreshLists(); }
+
+std::shared_ptr<registry::FactsRequest> Protection::FindFacts(const std::string& command) {
+  auto request = std::make_shared<registry::FactsRequest>();
+  const std::weak_ptr<registry::FactsRequest> heard = request;
+  // The request goes with the alert; the finder and the deadline only hear
+  // of it while it lasts, on the window's thread.
+  auto deadline = std::make_shared<tk::Timer>(
+      "facts_deadline", int(std::chrono::milliseconds(registry::FactsRequest::kWait).count()), true);
+  deadline->SetOnTimer([heard, timer = deadline.get()] {
+    timer->SetEnabled(false);
+    if (auto request = heard.lock()) request->Settle();
+  });
+  request->keep = deadline;
+  const std::string program = registry::ProgramOf(command, registry::LookupOn(platform_));
+  facts_finder.Add([heard, program, &files = platform_.program_files]() -> components::WorkerQueue::Reply {
+    const registry::ProgramFacts found =
+        registry::Describe(program.empty() ? platform::FileFacts{} : files.Facts(program), files);
+    return [heard, found] {
+      const std::shared_ptr<registry::FactsRequest> request = heard.lock();
+      if (!request) return;
+      request->facts = found;
+      request->found = true;
+      if (request->on_found) request->on_found();
+      request->Settle();
+    };
+  });
+  return request;
+}
 
 void Protection::Notice(const std::string& text) {
   if (notices_told_.insert(text).second) w_.ShowNotice(text);

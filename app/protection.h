@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "components/folder_monitor.h"
+#include "components/worker_queue.h"
 #include "components/zel_registry_monitor.h"
 #include "registry/context.h"
 #include "registry/doors.h"
@@ -79,6 +80,7 @@ class Protection final : public registry::Context, public registry::Watch {
   void RefreshProcessList() override;
   void BlockProgram(const std::string& text) override;
   bool MoveToTrashcan(const std::string& path) override;
+  std::shared_ptr<registry::FactsRequest> FindFacts(const std::string& command) override;
   void Notice(const std::string& text) override;
   uint32_t OnScheduler(std::function<uint32_t()> call) override;
 
@@ -124,6 +126,10 @@ class Protection final : public registry::Context, public registry::Watch {
   // The keys and refusals told in this run.
   std::set<std::pair<std::string, registry::Refusal>> refusals_told_;
   std::set<std::string> notices_told_;
+
+ public:
+  // Finds the facts of programs: reading and verifying a file takes long.
+  components::WorkerQueue facts_finder;
 };
 
 }  // namespace app

@@ -18,13 +18,27 @@ constexpr tk::Color kActionsText = tk::Rgb(0xFD, 0xFB, 0xC8);
 
 }  // namespace
 
-Tpamiecalert::Tpamiecalert(const std::string& path, bool forbidden_by_policy)
-    : tk::Form("pamiecalert", "Tpamiecalert"), forbidden_by_policy_(forbidden_by_policy) {
+Tpamiecalert::Tpamiecalert(const std::string& path, bool forbidden_by_policy,
+                           std::shared_ptr<registry::FactsRequest> facts)
+    : tk::Form("pamiecalert", "Tpamiecalert"), forbidden_by_policy_(forbidden_by_policy), facts_(std::move(facts)) {
   BuildLayout();
+  if (facts_) facts_->on_found = [this] { ShowFacts(); };
+  ShowFacts();
   nazwa_pliku.SetCaption(std::string(FileNameOf(path)));
   sciezka_pliku.SetCaption(path);
   Button1.OnClick = [this] { Button1Click(); };
   Button2.OnClick = [this] { Button2Click(); };
+}
+
+Tpamiecalert::~Tpamiecalert() {
+  if (facts_) facts_->on_found = nullptr;
+}
+
+void Tpamiecalert::ShowFacts() {
+  const registry::ProgramFacts shown = facts_ ? facts_->facts : registry::ProgramFacts{};
+  rozmiar_pliku.SetCaption(shown.size);
+  firma.SetCaption(shown.company);
+  podpis.SetCaption(shown.signature);
 }
 
 void Tpamiecalert::BuildLayout() {
@@ -54,22 +68,23 @@ void Tpamiecalert::BuildLayout() {
 
   registry::dialog::LayOutRows({{Label3, "Program name:", nazwa_pliku},
                                 {Label6, "Program path:", sciezka_pliku},
-                                {Label8, "Program size:", rozmiar_pliku}},
+                                {Label8, "Program size:", rozmiar_pliku},
+                                {firma_tytul, "Company:", firma},
+                                {podpis_tytul, "Signature:", podpis}},
                                {8, 96, 106, 320, 195, 18});
-  rozmiar_pliku.SetCaption("Loading...");
   Label3.SetFont(Verdana(8, true, kNameText));
   nazwa_pliku.SetFont(Verdana(8, true, kNameText));
 
-  Label10.SetBounds(8, 259, 250, 17);
+  Label10.SetBounds(8, 295, 250, 17);
   Label10.SetFont(Verdana(10, true, kActionsText));
   Label10.SetCaption("AVAILABLE ACTIONS:");
 
-  usun.SetBounds(8, 283, 320, 17);
+  usun.SetBounds(8, 319, 320, 17);
   usun.SetCaption("Delete this program (NOT RECOMMENDED)");
 
-  Button2.SetBounds(232, 325, 105, 27);
+  Button2.SetBounds(232, 361, 105, 27);
   Button2.SetCaption("Allow working");
-  Button1.SetBounds(345, 325, 81, 27);
+  Button1.SetBounds(345, 361, 81, 27);
   Button1.SetCaption("Stop!");
 }
 

@@ -4,6 +4,7 @@
 // protection implements it.
 #pragma once
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "registry/autorun.h"
 #include "registry/data_files.h"
 #include "registry/events.h"
+#include "registry/program_facts.h"
 #include "registry/settings.h"
 #include "toolkit/types.h"
 
@@ -42,6 +44,8 @@ struct Question {
   std::string nazwa_pliku;      // "Exec name:", the rest
   // What "Delete" asks before it is carried out.
   std::string confirmation = "Are you sure that you want to remove this registry entry?";
+  // The facts of the entry's program, as they are found.
+  std::shared_ptr<FactsRequest> facts;
 };
 
 // The live watch of the guarded places.
@@ -123,6 +127,8 @@ class Context {
   // allowed there); the person's answer.
   virtual Decision Ask(const Question& question) = 0;
   virtual Decision Ask(const std::string& path, bool forbidden_by_policy) = 0;
+  // Starts finding the facts of the program that the command starts.
+  virtual std::shared_ptr<FactsRequest> FindFacts(const std::string& command) = 0;
   // A notice in the status line, each text once per run.
   virtual void Notice(const std::string& text) = 0;
   // Runs the call on the Task Scheduler's worker thread, the window served

@@ -21,8 +21,22 @@ Trejestralert::Trejestralert(const Question& question) : tk::Form("rejestralert"
   sciezka_pliku.SetCaption(question.sciezka_pliku);
   nazwa_pliku.SetCaption(question.nazwa_pliku);
   confirmation_ = question.confirmation;
+  facts_ = question.facts;
+  if (facts_) facts_->on_found = [this] { ShowFacts(); };
+  ShowFacts();
   Button1.OnClick = [this] { Button1Click(); };
   Button2.OnClick = [this] { Button2Click(); };
+}
+
+Trejestralert::~Trejestralert() {
+  if (facts_) facts_->on_found = nullptr;
+}
+
+void Trejestralert::ShowFacts() {
+  const ProgramFacts shown = facts_ ? facts_->facts : ProgramFacts{};
+  rozmiar_pliku.SetCaption(shown.size);
+  firma.SetCaption(shown.company);
+  podpis.SetCaption(shown.signature);
 }
 
 void Trejestralert::BuildLayout() {
@@ -44,20 +58,20 @@ void Trejestralert::BuildLayout() {
                       {wartosc_klucza_tytul, "Value:", wartosc_klucza},
                       {sciezka_pliku_tytul, "Executable path:", sciezka_pliku},
                       {nazwa_pliku_tytul, "Exec name:", nazwa_pliku},
-                      {rozmiar_pliku_tytul, "Executable size:", rozmiar_pliku}},
+                      {rozmiar_pliku_tytul, "Executable size:", rozmiar_pliku},
+                      {firma_tytul, "Company:", firma},
+                      {podpis_tytul, "Signature:", podpis}},
                      {kMargin + 8, kCaptionWidth - 8, kValueLeft, kClientWidth - kValueLeft - kMargin, 90, 18});
   for (tk::Label* value : {&sekcja_rejestru, &nazwa_klucza, &wartosc_klucza, &sciezka_pliku, &nazwa_pliku,
-                           &rozmiar_pliku})
+                           &rozmiar_pliku, &firma, &podpis})
     value->SetFont(dialog::Verdana(8, true, kPalette.text));
-  // Nothing measures the file; the row says so from the start.
-  rozmiar_pliku.SetCaption("Not available...");
 
-  zabron.SetBounds(kMargin, 201, kClientWidth - 2 * kMargin, 17);
+  zabron.SetBounds(kMargin, 237, kClientWidth - 2 * kMargin, 17);
   zabron.SetCaption("Add this executable to the list of forbidden processes");
 
-  Button1.SetBounds(kClientWidth - kMargin - 2 * 80 - 6, 224, 80, 25);
+  Button1.SetBounds(kClientWidth - kMargin - 2 * 80 - 6, 260, 80, 25);
   Button1.SetCaption("Allow");
-  Button2.SetBounds(kClientWidth - kMargin - 80, 224, 80, 25);
+  Button2.SetBounds(kClientWidth - kMargin - 80, 260, 80, 25);
   Button2.SetCaption("Delete");
 }
 

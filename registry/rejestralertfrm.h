@@ -10,9 +10,10 @@ namespace registry {
 class Trejestralert : public tk::Form {
  public:
   static constexpr int kClientWidth = 448;
-  static constexpr int kClientHeight = 257;
+  static constexpr int kClientHeight = 293;
 
   explicit Trejestralert(const Question& question);
+  ~Trejestralert() override;
 
   // Shows the alert modally until it is answered or closed: Allow, or
   // Delete confirmed with OK, with the box "Add this executable to the list
@@ -38,6 +39,10 @@ class Trejestralert : public tk::Form {
   tk::Label nazwa_pliku{this, "nazwa_pliku"};
   tk::Label rozmiar_pliku_tytul{this, "rozmiar_pliku_tytul"};
   tk::Label rozmiar_pliku{this, "rozmiar_pliku"};
+  tk::Label firma_tytul{this, "firma_tytul"};
+  tk::Label firma{this, "firma"};
+  tk::Label podpis_tytul{this, "podpis_tytul"};
+  tk::Label podpis{this, "podpis"};
   tk::CheckBox zabron{this, "zabron"};
   tk::Button Button1{this, "Button1"};
   tk::Button Button2{this, "Button2"};
@@ -46,6 +51,9 @@ class Trejestralert : public tk::Form {
   void Answered(Answer answer);
   Decision decision_;
   std::string confirmation_;
+  // The program's facts, shown as they are found.
+  void ShowFacts();
+  std::shared_ptr<FactsRequest> facts_;
 };
 
 }  // namespace registry

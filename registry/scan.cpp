@@ -1,6 +1,8 @@
 #include "registry/scan.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <optional>
 #include <vector>
 
@@ -177,11 +179,34 @@ void RegistryScan::AskAndAct(std::string_view section_text, const std::string& n
   // whatever the alert shows of it.
   const std::string& data = command.text;
   const std::vector<std::string> logged{std::string(section_text), ShownName(name), data};
-  host_.Log(events::kAutostartFound, logged);
+  // The finding is logged with the facts of its program once they are
+  // found, or when their time is up, and before anything the person decides.
+  const std::shared_ptr<FactsRequest> facts = host_.FindFacts(data);
+  bool found_logged = false;
+  auto log_found = [&] {
+    if (found_logged) return;
+    found_logged = true;
+    std::vector<std::string> strings = logged;
+    strings.push_back(facts->facts.company);
+    strings.push_back(facts->facts.signature);
+    host_.Log(events::kAutostartFound, strings);
+  };
+  if (facts->found)
+    log_found();
+  else
+    facts->on_settled = log_found;
   CommandParts parts = SplitCommandLine(platform::CutToUtf16Units(data, kShownChars));
   Question question{std::string(section_text), ShownName(name), ShownCommand(command), parts.path, parts.name};
   question.confirmation = acts.confirmation;
+  question.facts = facts;
   const Decision decision = host_.Ask(question);
+  while (!found_logged && !facts->found && std::chrono::steady_clock::now() < facts->asked + FactsRequest::kWait &&
+         !host_.Ending()) {
+    host_.Pump();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  log_found();
+  facts->on_settled = nullptr;
   host_.Pump();
 
   if (decision.answer == Answer::Delete) {

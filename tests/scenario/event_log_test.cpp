@@ -31,6 +31,7 @@ class RegistryEvents : public RegistryProgram {
 };
 
 TEST_F(RegistryEvents, EachAnswerIsLoggedOnlyForWhatReallyHappened) {
+  const std::string kNoFile(registry::kNoFile);
   Reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\n"
       "\"Intruder\"=\"\\\"C:\\\\Bad\\\\bad.exe\\\" -silent\"\n"
       "\"Keeper\"=\"C:\\\\Apps\\\\keeper.exe\"\n"
@@ -46,11 +47,11 @@ TEST_F(RegistryEvents, EachAnswerIsLoggedOnlyForWhatReallyHappened) {
   const std::string intruder = "\"C:\\Bad\\bad.exe\" -silent";
   EXPECT_THAT(sys.event_log.events,
               ElementsAre(Logged(events::kProtectionStarted),
-                          Logged(events::kAutostartFound, {kLocalRun, "Intruder", intruder}),
+                          Logged(events::kAutostartFound, {kLocalRun, "Intruder", intruder, kNoFile, kNoFile}),
                           Logged(events::kAutostartDeletedAndForbidden, {kLocalRun, "Intruder", intruder}),
-                          Logged(events::kAutostartFound, {kLocalRun, "Keeper", "C:\\Apps\\keeper.exe"}),
+                          Logged(events::kAutostartFound, {kLocalRun, "Keeper", "C:\\Apps\\keeper.exe", kNoFile, kNoFile}),
                           Logged(events::kAutostartAllowed, {kLocalRun, "Keeper", "C:\\Apps\\keeper.exe"}),
-                          Logged(events::kAutostartFound, {kLocalRun, "Shifty", "C:\\Apps\\shifty.exe"}),
+                          Logged(events::kAutostartFound, {kLocalRun, "Shifty", "C:\\Apps\\shifty.exe", kNoFile, kNoFile}),
                           Logged(events::kRefusedToAct, {std::string("Shifty in ") + kRunText})));
 
   // "Recover" puts Intruder back; the end of the program is the last event.

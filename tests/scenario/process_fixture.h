@@ -76,8 +76,14 @@ class ProcessProgram : public Program {
   bool Answer(tk::Form& form) {
     auto* alert = dynamic_cast<process::Tpamiecalert*>(&form);
     if (!alert || steps_.empty()) return false;
-    if (backend.ModalForms().size() != alerts_seen_) {  // a fresh alert
+    if (backend.ModalForms().size() != alerts_seen_) {  // a fresh alert: its facts found first
       alerts_seen_ = backend.ModalForms().size();
+      velmain->protection().facts_finder.Wait(5000);
+      settling_ = true;
+      return true;
+    }
+    if (settling_) {
+      settling_ = false;
       shown.push_back({Child<tk::Label>(*alert, "nazwa_pliku").Caption(), Child<tk::Label>(*alert, "sciezka_pliku").Caption(), Child<tk::Label>(*alert, "rozmiar_pliku").Caption()});
       if (while_asked) while_asked();
     }
@@ -92,6 +98,7 @@ class ProcessProgram : public Program {
   }
   std::deque<Step> steps_;
   size_t alerts_seen_ = 0;
+  bool settling_ = false;  // a fresh alert, once its facts have reached it
 };
 
 }  // namespace scenario

@@ -87,7 +87,7 @@ TEST_F(ProcessScan, APathListedTwiceIsAskedAboutTwice) {
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[1].name, "agent.exe");
   EXPECT_EQ(shown[1].path, kAgent);
-  EXPECT_EQ(shown[1].size, "Loading...");
+  EXPECT_EQ(shown[1].size, "The file does not exist.");
   EXPECT_THAT(sys.processes.Terminated(), ElementsAre(10));
   EXPECT_EQ(Slot(kBlack, 0), kAgent);
   EXPECT_EQ(Slot(kBlack, 5), "err");

@@ -110,8 +110,14 @@ class RegistryProgram : public Program {
   bool Answer(tk::Form& form) {
     auto* alert = dynamic_cast<registry::Trejestralert*>(&form);
     if (!alert) return false;
-    if (backend.ModalForms().size() != alerts_seen_) {  // a fresh alert
+    if (backend.ModalForms().size() != alerts_seen_) {  // a fresh alert: its facts found first
       alerts_seen_ = backend.ModalForms().size();
+      velmain->protection().facts_finder.Wait(5000);
+      settling_ = true;
+      return true;
+    }
+    if (settling_) {
+      settling_ = false;
       shown.push_back({Child<tk::Label>(*alert, "sekcja_rejestru").Caption(), Child<tk::Label>(*alert, "nazwa_klucza").Caption(),
                        Child<tk::Label>(*alert, "wartosc_klucza").Caption(), Child<tk::Label>(*alert, "sciezka_pliku").Caption(),
                        Child<tk::Label>(*alert, "nazwa_pliku").Caption(), Child<tk::Label>(*alert, "rozmiar_pliku").Caption(), app.ModalDepth()});
@@ -144,6 +150,7 @@ class RegistryProgram : public Program {
 
   std::deque<Reply> replies_;
   size_t alerts_seen_ = 0;
+  bool settling_ = false;  // a fresh alert, once its facts have reached it
 };
 
 }  // namespace scenario

@@ -47,7 +47,7 @@ TEST_F(RegistryScan, EachUnknownEntryIsShownWithItsDetails) {
 
   ASSERT_EQ(Alerts(), 4);
   const Shown tool{"Local machine, autostart.", "Tool", "\"C:\\Program Files\\Tool\\tool.exe\" /min",
-                   "\"C:\\Program Files\\Tool\\", "tool.exe\" /min", "Not available...", 1};
+                   "\"C:\\Program Files\\Tool\\", "tool.exe\" /min", "The file does not exist.", 1};
   EXPECT_EQ(shown[0].section, tool.section);
   EXPECT_EQ(shown[0].name, tool.name);
   EXPECT_EQ(shown[0].value, tool.value);
@@ -78,6 +78,27 @@ TEST_F(RegistryScan, EachUnknownEntryIsShownWithItsDetails) {
   shown.clear();
   Restart();
   EXPECT_EQ(Alerts(), 0);
+}
+
+// The alert and the log tell what the entry brings along: for a host of
+// Windows its payload, with the size, company and signature of that file.
+TEST_F(RegistryScan, TheAlertAndTheLogTellTheFactsOfTheProgram) {
+  const std::string payload = "C:\\Apps\\agent.dll";
+  sys.files.MakeFolder("C:\\Apps");
+  WriteFile(payload, std::string(1500, 'x'));
+  sys.program_files.SetCompany(payload, "Agent Co");
+  sys.program_files.SetSignature(payload, platform::SignatureKind::UntrustedSigner, "Agent Co Ltd");
+  Reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\n"
+      "\"Agent\"=\"rundll32.exe C:\\\\Apps\\\\agent.dll,Start\"\n");
+  StartScanning({R::Allow});
+  ASSERT_EQ(Alerts(), 1);
+  EXPECT_EQ(shown[0].size, "1,500 bytes");
+  const auto found = std::find_if(sys.event_log.events.begin(), sys.event_log.events.end(),
+                                  [](const auto& e) { return e.id == events::kAutostartFound.id; });
+  ASSERT_NE(found, sys.event_log.events.end());
+  EXPECT_EQ(found->strings, (std::vector<std::string>{"Local machine, autostart.", "Agent",
+                                                      "rundll32.exe C:\\Apps\\agent.dll,Start", "Agent Co",
+                                                      "Signed by Agent Co Ltd, but Windows does not trust the signer"}));
 }
 
 TEST_F(RegistryScan, MatchingComparesTheWholeDataExactly) {
