@@ -79,6 +79,25 @@ TEST_F(ProgramFilesWin32, AProgramTellsItsSizeAndCompany) {
   }
 }
 
+TEST_F(ProgramFilesWin32, AFileThatCannotBeReadStillTellsItsSize) {
+  const std::wstring text = Write(L"plain.txt", "plain text");
+  FileFacts facts = files_api_.Facts(Utf8(text));
+  EXPECT_TRUE(facts.exists);
+  EXPECT_EQ(facts.size, 10u);
+  EXPECT_FALSE(facts.company);
+  EXPECT_EQ(facts.signature, SignatureKind::NotSigned);
+
+  // Held by another without any sharing: there, though not to be verified.
+  HANDLE locked = CreateFileW(text.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  facts = files_api_.Facts(Utf8(text));
+  EXPECT_TRUE(facts.exists);
+  EXPECT_EQ(facts.size, 10u);
+  EXPECT_EQ(facts.signature, SignatureKind::NotSigned);
+  EXPECT_FALSE(files_api_.Sha256(Utf8(text)));
+  CloseHandle(locked);
+}
+
 TEST_F(ProgramFilesWin32, WhatIsNoFileHasNoFacts) {
   const std::string missing = Utf8(folder_) + "\\missing.exe";
   const std::string cases[] = {
@@ -192,6 +211,34 @@ TEST_F(ProgramFilesWin32, VariablesAreExpanded) {
   for (const auto& c : cases) EXPECT_EQ(files_api_.Expand(c.text), c.expanded) << c.text;
   SetEnvironmentVariableW(L"VELTRANE_FACTS_LONG", nullptr);
   SetEnvironmentVariableW(L"VELTRANE_FACTS_CITY", nullptr);
+}
+
+// A 32-bit program on 64-bit Windows finds SysWOW64 under the name System32;
+// the program described must be the native one that name means to Windows.
+// Run in a 32-bit prefix too, where System32 is the one folder.
+TEST(PlatformWin64ProgramFiles, AProgramInTheNativeSystemFolderIsTheOneDescribed) {
+  wchar_t folder[MAX_PATH];
+  const bool sixty_four = GetSystemWow64DirectoryW(folder, MAX_PATH) != 0;
+  const std::wstring name = L"veltrane-facts-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
+  const std::wstring native = std::wstring(L"C:\\Windows\\") + (sixty_four ? L"Sysnative\\" : L"System32\\") + name;
+  const std::wstring namesake = L"C:\\Windows\\SysWOW64\\" + name;
+  const std::wstring program = Beside(L"veltrane.exe");
+  ASSERT_TRUE(CopyFileW(program.c_str(), native.c_str(), FALSE)) << GetLastError();
+  if (sixty_four) ASSERT_TRUE(CopyFileW(Beside(L"opener.exe").c_str(), namesake.c_str(), FALSE)) << GetLastError();
+
+  Win32ProgramFiles files;
+  const std::string system32 = "C:\\Windows\\System32\\" + Utf8(name);
+  const FileFacts facts = files.Facts(system32);
+  EXPECT_TRUE(facts.exists);
+  EXPECT_EQ(facts.size, SizeOf(program));
+  EXPECT_EQ(facts.company, "Quorvik");
+  const auto identity = files.Identity(system32);
+  ASSERT_TRUE(identity);
+  EXPECT_EQ(identity->size, SizeOf(program));
+  EXPECT_EQ(files.Sha256(system32), files.Sha256(Utf8(program)));
+
+  DeleteFileW(native.c_str());
+  if (sixty_four) DeleteFileW(namesake.c_str());
 }
 
 }  // namespace
