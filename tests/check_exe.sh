@@ -4,7 +4,7 @@
 set -u
 exe=$1
 dlls=$(i686-w64-mingw32-objdump -p "$exe" 2>/dev/null | awk '/DLL Name:/ {print tolower($3)}' | sort -u)
-system_dlls=" kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll comctl32.dll ole32.dll oleaut32.dll psapi.dll wininet.dll urlmon.dll msvcrt.dll comdlg32.dll version.dll ws2_32.dll uxtheme.dll "
+system_dlls=" kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll comctl32.dll ole32.dll oleaut32.dll psapi.dll wininet.dll urlmon.dll msvcrt.dll comdlg32.dll version.dll ws2_32.dll uxtheme.dll wintrust.dll crypt32.dll bcrypt.dll "
 foreign=""
 for d in $dlls; do case "$system_dlls" in *" $d "*) ;; *) foreign="$foreign $d" ;; esac; done
 status=0

@@ -5,6 +5,7 @@
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_network.h"
 #include "platform/win32/win32_processes.h"
+#include "platform/win32/win32_program_files.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_shell.h"
@@ -23,6 +24,7 @@ struct Win32Platform {
   Win32EventLog event_log;
   Win32Tasks tasks;
   Win32Services services;
+  Win32ProgramFiles program_files;
 
   Platform View() { return Platform{registry, processes, files, shell, system, network, event_log, tasks, services}; }
 };
