@@ -26,7 +26,9 @@ struct Win32Platform {
   Win32Services services;
   Win32ProgramFiles program_files;
 
-  Platform View() { return Platform{registry, processes, files, shell, system, network, event_log, tasks, services}; }
+  Platform View() {
+    return Platform{registry, processes, files, shell, system, network, event_log, tasks, services, program_files};
+  }
 };
 
 }  // namespace platform::win32

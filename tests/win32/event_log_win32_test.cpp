@@ -56,7 +56,9 @@ TEST(EventLogWin32, EveryEventRendersFromTheProgramsMessageTable) {
   } cases[] = {
       {kProtectionStarted, {}, "Veltrane protection started."},
       {kProtectionEnded, {}, "Veltrane protection ended."},
-      {kAutostartFound, entry, "New autostart entry found. " + shown},
+      {kAutostartFound,
+       {entry[0], entry[1], entry[2], "Quorvik", "Signed by Quorvik Ltd"},
+       "New autostart entry found. " + shown + ". Company: Quorvik. Signature: Signed by Quorvik Ltd"},
       {kAutostartAllowed, entry, "Autostart entry allowed. " + shown},
       {kAutostartDeleted, entry, "Autostart entry deleted. " + shown},
       {kAutostartDeletedAndForbidden, entry, "Autostart entry deleted and its program forbidden. " + shown},

@@ -10,6 +10,7 @@
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_network.h"
 #include "platform/win32/win32_processes.h"
+#include "platform/win32/win32_program_files.h"
 #include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_services.h"
 #include "platform/win32/win32_shell.h"
@@ -20,7 +21,7 @@
 using Win32BenchHost = BenchScanHost<platform::win32::Win32Registry, platform::win32::Win32Shell,
                                      platform::win32::Win32Processes, platform::win32::Win32System,
                                      platform::win32::Win32Network, platform::win32::Win32Tasks,
-                                     platform::win32::Win32Services>;
+                                     platform::win32::Win32Services, platform::win32::Win32ProgramFiles>;
 
 // "<temporary folder>\veltrane-<name>-<process id>", made for the data files.
 inline std::string TempDataFolder(const std::string& name) {
