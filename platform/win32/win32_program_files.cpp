@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/win32/native_file_names.h"
+#include "platform/win32/system_folders.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_handles.h"
 #include "platform/win32/win32_program_files.h"
@@ -61,23 +62,6 @@ Handle OpenNative(const std::wstring& path, DWORD access, DWORD flags = 0) {
   }
   if (file && GetFileType(file.get()) != FILE_TYPE_DISK) file.reset();
   return file;
-}
-
-template <typename Get>
-std::wstring FolderFrom(Get get) {
-  std::wstring folder(MAX_PATH, L'\0');
-  UINT n = get(folder.data(), UINT(folder.size()));
-  if (n >= folder.size()) {
-    folder.resize(n);
-    n = get(folder.data(), UINT(folder.size()));
-  }
-  folder.resize(n < folder.size() ? n : 0);
-  return folder;
-}
-
-bool Wow64() {
-  BOOL wow64 = FALSE;
-  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
 // The name of the file for calls that run with redirection on (version

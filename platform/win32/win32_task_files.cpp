@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/win32/system_folders.h"
 #include "platform/win32/wide.h"
 #include "platform/win32/win32_com.h"
 #include "platform/win32/win32_handles.h"
@@ -15,24 +16,6 @@
 
 namespace platform::win32 {
 namespace {
-
-// A folder that a call fills in, however long it is.
-template <typename Get>
-std::wstring FolderFrom(Get get) {
-  std::wstring folder(MAX_PATH, L'\0');
-  UINT n = get(folder.data(), UINT(folder.size()));
-  if (n >= folder.size()) {
-    folder.resize(n);
-    n = get(folder.data(), UINT(folder.size()));
-  }
-  folder.resize(n < folder.size() ? n : 0);
-  return folder;
-}
-
-bool Wow64() {
-  BOOL wow64 = FALSE;
-  return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
 
 using CreateReader = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
 
