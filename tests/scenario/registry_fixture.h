@@ -105,6 +105,8 @@ class RegistryProgram : public Program {
   std::vector<Shown> shown;  // one per alert, as it came up
   // Run with the first idle moment of each alert, before it is answered.
   std::function<void(registry::Trejestralert&)> on_alert;
+  // Each alert's rows are read once its program's facts have reached it.
+  bool wait_for_facts = true;
 
  private:
   bool Answer(tk::Form& form) {
@@ -112,7 +114,7 @@ class RegistryProgram : public Program {
     if (!alert) return false;
     if (backend.ModalForms().size() != alerts_seen_) {  // a fresh alert: its facts found first
       alerts_seen_ = backend.ModalForms().size();
-      velmain->protection().facts_finder.Wait(5000);
+      if (wait_for_facts) velmain->protection().facts_finder.Wait(5000);
       settling_ = true;
       return true;
     }

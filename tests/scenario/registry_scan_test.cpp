@@ -101,6 +101,24 @@ TEST_F(RegistryScan, TheAlertAndTheLogTellTheFactsOfTheProgram) {
                                                       "Signed by Agent Co Ltd, but Windows does not trust the signer"}));
 }
 
+// Facts that take longer than the log waits for are logged as still being
+// checked, and the alert goes on without them.
+TEST_F(RegistryScan, FactsNotFoundInTimeAreLoggedAsStillBeingChecked) {
+  sys.program_files.HoldFacts(true);
+  wait_for_facts = false;
+  Reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run]\n\"Slow\"=\"C:\\\\slow.exe\"\n");
+  // Left unanswered: the alert waits, on the virtual clock, past the log's time.
+  StartScanning({});
+  sys.program_files.HoldFacts(false);
+  ASSERT_EQ(Alerts(), 1);
+  EXPECT_EQ(shown[0].size, "Checking...");
+  const auto found = std::find_if(sys.event_log.events.begin(), sys.event_log.events.end(),
+                                  [](const auto& e) { return e.id == events::kAutostartFound.id; });
+  ASSERT_NE(found, sys.event_log.events.end());
+  EXPECT_EQ(found->strings, (std::vector<std::string>{"Local machine, autostart.", "Slow", "C:\\slow.exe",
+                                                      "Checking...", "Checking..."}));
+}
+
 TEST_F(RegistryScan, MatchingComparesTheWholeDataExactly) {
   struct Case {
     const char* what;

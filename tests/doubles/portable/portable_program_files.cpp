@@ -21,6 +21,10 @@ PortableProgramFiles::PortableProgramFiles(Files& files) : files_(files) {
 }
 
 FileFacts PortableProgramFiles::Facts(const std::string& path) {
+  {
+    std::unique_lock lock(mu_);
+    released_.wait(lock, [this] { return !held_; });
+  }
   FileFacts facts;
   const FileStamp stamp = files_.Stat(path);
   if (!stamp.exists) return facts;
@@ -87,6 +91,14 @@ void PortableProgramFiles::SetCompany(const std::string& path, std::string compa
 void PortableProgramFiles::SetSignature(const std::string& path, SignatureKind kind, std::string signer) {
   std::lock_guard lock(mu_);
   signatures_[Folded(path)] = {kind, std::move(signer)};
+}
+
+void PortableProgramFiles::HoldFacts(bool held) {
+  {
+    std::lock_guard lock(mu_);
+    held_ = held;
+  }
+  released_.notify_all();
 }
 
 void PortableProgramFiles::SetVariable(const std::string& name, std::string value) {

@@ -3,6 +3,7 @@
 // signature (of the file or of a catalog naming its hash) and the variables
 // are what the test sets.
 #pragma once
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
@@ -30,10 +31,14 @@ class PortableProgramFiles : public ProgramFiles {
   void SetCompany(const std::string& path, std::string company);
   void SetSignature(const std::string& path, SignatureKind kind, std::string signer = {});
   void SetVariable(const std::string& name, std::string value);
+  // Facts waits while held, as on a slow disk or a large file.
+  void HoldFacts(bool held);
 
  private:
   Files& files_;
   std::mutex mu_;
+  std::condition_variable released_;
+  bool held_ = false;
   std::map<std::string, std::string> companies_;
   std::map<std::string, std::pair<SignatureKind, std::string>> signatures_;
   std::map<std::string, std::string> variables_;
