@@ -174,46 +174,4 @@ std::optional<std::vector<DoorEntry>> ReadServices(platform::Registry& registry)
   return entries;
 }
 
-std::string ExpandedProgram(std::string_view command, std::string_view windows_folder,
-                            std::string_view program_files) {
-  std::string program;
-  if (!command.empty() && command.front() == '"') {
-    command.remove_prefix(1);
-    program = std::string(command.substr(0, command.find('"')));
-  } else {
-    // Up to the program file's extension, blanks in its folders included.
-    std::string lower(command);
-    for (char& c : lower) c = platform::AsciiLower(c);
-    size_t end = std::string::npos;
-    for (std::string_view ext : {".exe", ".dll", ".sys"}) {
-      const size_t at = lower.find(ext);
-      if (at != std::string::npos && (end == std::string::npos || at + 4 < end)) end = at + 4;
-    }
-    program = std::string(command.substr(0, end));
-  }
-  struct Variable {
-    std::string_view name;
-    std::string_view value;
-  };
-  const Variable variables[] = {{"%SystemRoot%", windows_folder}, {"%windir%", windows_folder},
-                                {"%ProgramFiles%", program_files}};
-  for (const Variable& v : variables) {
-    for (size_t at = 0; at + v.name.size() <= program.size();) {
-      if (platform::SameAsciiCaseless(std::string_view(program).substr(at, v.name.size()), v.name)) {
-        program.replace(at, v.name.size(), v.value);
-        at += v.value.size();
-      } else {
-        ++at;
-      }
-    }
-  }
-  if (platform::StartsAsciiCaseless(program, "\\SystemRoot\\"))
-    program = std::string(windows_folder) + program.substr(std::string_view("\\SystemRoot").size());
-  else if (platform::StartsAsciiCaseless(program, "\\??\\"))
-    program = program.substr(4);
-  else if (platform::StartsAsciiCaseless(program, "system32\\"))
-    program = std::string(windows_folder) + "\\" + program;
-  return program;
-}
-
 }  // namespace registry

@@ -93,10 +93,4 @@ std::string ServiceKeyPath(const std::string& service);
 // A DWORD value; nullopt when it is missing or of another type.
 std::optional<uint32_t> ReadDword(platform::RegistryKey& key, const std::string& name);
 
-// The program a command starts, its variables expanded as Windows expands a
-// service's image path: %SystemRoot%, %windir%, %ProgramFiles%, a leading
-// \SystemRoot\ or a path relative to the Windows folder.
-std::string ExpandedProgram(std::string_view command, std::string_view windows_folder,
-                            std::string_view program_files);
-
 }  // namespace registry

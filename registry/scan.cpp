@@ -346,8 +346,7 @@ void RegistryScan::AskAboutDoorEntry(Door door, const DoorEntry& entry) {
                                   ", which loads this DLL? It will not start with Windows any more.";
     acts.remove = [&] { return DisableService(entry); };
     acts.removed = events::kServiceDisabled;
-    acts.forbidden = ExpandedProgram(entry.command, platform_.processes.WindowsFolder(),
-                                     platform_.system.ProgramFilesFolder());
+    acts.forbidden = ProgramOf(entry.command, LookupOn(platform_));
   }
   AskAndAct(place, entry.name, AutorunCommand{entry.command}, acts);
 }

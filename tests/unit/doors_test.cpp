@@ -1,7 +1,6 @@
 // Reading the scheduled tasks and the services into entries: the Tasks
-// folder's limits, an Exec action's command, a service's program with its
-// variables expanded, and the digest that names long commands and broken
-// task files.
+// folder's limits, an Exec action's command, and the digest that names long
+// commands and broken task files.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -27,16 +26,6 @@ TEST(TaskCommand, QuotesAProgramWithABlankOnce) {
   EXPECT_EQ(TaskCommand({"C:\\Program Files\\a.exe", "/x"}), "\"C:\\Program Files\\a.exe\" /x");
   EXPECT_EQ(TaskCommand({"\"C:\\Program Files\\a.exe\"", ""}), "\"C:\\Program Files\\a.exe\"");
   EXPECT_EQ(TaskCommand({"C:\\a.exe", ""}), "C:\\a.exe");
-}
-
-TEST(ExpandedProgram, IsTheProgramAsWindowsFindsIt) {
-  auto expanded = [](std::string_view command) { return ExpandedProgram(command, "C:\\Windows", "C:\\Program Files"); };
-  EXPECT_EQ(expanded("%SystemRoot%\\system32\\svchost.exe -k netsvcs"), "C:\\Windows\\system32\\svchost.exe");
-  EXPECT_EQ(expanded("\"%ProgramFiles%\\My App\\agent.exe\" --service"), "C:\\Program Files\\My App\\agent.exe");
-  EXPECT_EQ(expanded("C:\\Program Files\\Bare Blank\\svc.EXE /run"), "C:\\Program Files\\Bare Blank\\svc.EXE");
-  EXPECT_EQ(expanded("\\SystemRoot\\System32\\drivers\\evil.sys"), "C:\\Windows\\System32\\drivers\\evil.sys");
-  EXPECT_EQ(expanded("system32\\drivers\\x.sys"), "C:\\Windows\\system32\\drivers\\x.sys");
-  EXPECT_EQ(expanded("\\??\\C:\\evil.sys"), "C:\\evil.sys");
 }
 
 class TaskTreeTest : public ::testing::Test {
