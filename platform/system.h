@@ -1,5 +1,6 @@
 // The few system facts and objects the program needs.
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -93,6 +94,12 @@ class System {
   // 0 when no task of that name is left, also when there was none;
   // otherwise the scheduler's error (an HRESULT).
   virtual uint32_t RemoveLogonTask(const std::string& name) = 0;
+  // The time now as a FILETIME: 100 ns since 1601, in UTC.
+  virtual uint64_t Now() {
+    constexpr uint64_t kFrom1601To1970 = 116444736000000000;
+    const auto since_1970 = std::chrono::system_clock::now().time_since_epoch();
+    return kFrom1601To1970 + uint64_t(std::chrono::duration_cast<std::chrono::nanoseconds>(since_1970).count() / 100);
+  }
 };
 
 }  // namespace platform

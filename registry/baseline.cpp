@@ -1,5 +1,7 @@
 #include "registry/baseline.h"
 
+#include <algorithm>
+
 #include "platform/sha256.h"
 #include "registry/data_files.h"
 #include "registry/doors.h"
@@ -31,7 +33,9 @@ void Baseline::Load() {
     std::optional<std::string> name = store_.Find(section, kName);
     std::optional<std::string> command = store_.Find(section, kCommand);
     if (!command) command = store_.Find(section, kHash);
-    if (name && command) known_.insert({std::move(*place), std::move(*name), std::move(*command)});
+    if (name && command)
+      known_.insert({{std::move(*place), std::move(*name), std::move(*command)},
+                     {used_, ReadBound(store_, section, bound::kBaselineHash)}});
   }
   for (std::string_view door : {kTasksSection, kServicesSection})
     if (store_.Find(kFirstScans, door)) first_scans_.insert(std::string(door));
@@ -43,15 +47,38 @@ bool Baseline::FirstScanMade(std::string_view place) {
   return first_scans_.count(std::string(place)) > 0;
 }
 
-bool Baseline::Knows(std::string_view place, const std::string& name, const std::string& command) {
+std::optional<BaselineRecord> Baseline::Find(std::string_view place, const std::string& name,
+                                             const std::string& command) {
   Load();
-  return known_.count({std::string(place), name, Kept(command).second}) > 0;
+  auto found = known_.find({std::string(place), name, Kept(command).second});
+  if (found == known_.end()) return std::nullopt;
+  return found->second;
+}
+
+void Baseline::Bind(int section_number, std::string_view place, const KnownEntry& entry) {
+  if (!entry.file) return;
+  IniStore::Change change(store_);
+  const std::string section = std::to_string(section_number);
+  auto [key, kept] = Kept(entry.command);
+  if (store_.Find(section, kPlace) != place || store_.Find(section, kName) != entry.name ||
+      store_.Find(section, key) != kept)
+    return;
+  std::vector<std::string> texts;
+  std::vector<IniStore::Write> writes;
+  for (auto [bound_key, value] : BoundKeys(*entry.file, bound::kBaselineHash, texts))
+    writes.push_back({section, bound_key, value});
+  store_.WriteStrings(writes);
+}
+
+int Baseline::BoundCount() {
+  Load();
+  return int(std::count_if(known_.begin(), known_.end(), [](const auto& k) { return IsBound(k.second.file); }));
 }
 
 void Baseline::Append(std::string_view place, const std::vector<KnownEntry>& entries,
                       std::vector<IniStore::Write>& writes, std::vector<std::string>& texts) {
   // The writes point into texts, which must not move meanwhile.
-  texts.reserve(texts.size() + entries.size() * 2);
+  texts.reserve(texts.size() + entries.size() * 7);
   int number = used_;
   for (const KnownEntry& entry : entries) {
     // A name the file cannot give back is not kept: the entry is asked about.
@@ -62,6 +89,10 @@ void Baseline::Append(std::string_view place, const std::vector<KnownEntry>& ent
     writes.push_back({section, kPlace, place});
     writes.push_back({section, kName, entry.name});
     writes.push_back({section, key, value});
+    if (!entry.file) continue;
+    std::vector<std::string> bound_texts;
+    for (auto [bound_key, bound_value] : BoundKeys(*entry.file, bound::kBaselineHash, bound_texts))
+      writes.push_back({section, bound_key, texts.emplace_back(bound_value)});
   }
 }
 

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "registry/binding.h"
 #include "registry/ini_store.h"
 
 namespace registry {
@@ -33,6 +34,14 @@ constexpr std::string_view kFirstScans = "pierwszy_skan";
 struct KnownEntry {
   std::string name;
   std::string command;
+  // Its program's file, when it names one.
+  std::optional<BoundFile> file;
+};
+
+// An entry's section in the file and what it keeps of the entry's program.
+struct BaselineRecord {
+  int section = 0;
+  BoundFile file;
 };
 
 class Baseline {
@@ -41,7 +50,12 @@ class Baseline {
 
   // Whether the first scan of the place was made, on this machine, by any copy.
   bool FirstScanMade(std::string_view place);
-  bool Knows(std::string_view place, const std::string& name, const std::string& command);
+  std::optional<BaselineRecord> Find(std::string_view place, const std::string& name, const std::string& command);
+  // The program's facts recorded in the entry's section, unless another
+  // copy changed the section meanwhile.
+  void Bind(int section, std::string_view place, const KnownEntry& entry);
+  // How many records hold a bound file.
+  int BoundCount();
   // The first scan of the place: every entry taken as known, unless another
   // copy made it meanwhile. True when this call made it.
   bool TakeFirstScan(std::string_view place, const std::vector<KnownEntry>& entries);
@@ -57,7 +71,8 @@ class Baseline {
   IniStore& store_;
   std::optional<uint64_t> version_;
   int used_ = 0;  // sections 0..used_-1 hold entries
-  std::set<std::tuple<std::string, std::string, std::string>> known_;  // place, name, command or hash
+  // By place, name, and command or its hash.
+  std::map<std::tuple<std::string, std::string, std::string>, BaselineRecord> known_;
   std::set<std::string> first_scans_;
 };
 

@@ -46,6 +46,8 @@ struct Question {
   std::string confirmation = "Are you sure that you want to remove this registry entry?";
   // The facts of the entry's program, as they are found.
   std::shared_ptr<FactsRequest> facts;
+  // The entry was known, but its program changed since.
+  bool program_changed = false;
 };
 
 // The live watch of the guarded places.

@@ -25,6 +25,8 @@ inline constexpr Event kAutostartDeletedAndForbidden{2003, Information};
 inline constexpr Event kAutostartPutBack{2004, Information};
 // The first scan of the tasks or the services took the entry as known.
 inline constexpr Event kAutostartTakenAsKnown{2005, Information};
+// A known entry's program changed: place, name, command, company, signature.
+inline constexpr Event kAllowedProgramChanged{2006, Warning};
 // A service's start type set to disabled: nothing was deleted.
 inline constexpr Event kServiceDisabled{2007, Information};
 // The program's path.
@@ -45,7 +47,7 @@ inline constexpr Event kUpdateDownloaded{7001, Information};
 
 inline constexpr Event kAll[] = {
     kProtectionStarted, kProtectionEnded,     kAutostartFound,     kAutostartAllowed,     kAutostartDeleted,
-    kAutostartDeletedAndForbidden,            kAutostartPutBack,   kAutostartTakenAsKnown, kServiceDisabled, kForbiddenStopped,     kForbiddenAllowed,
+    kAutostartDeletedAndForbidden,            kAutostartPutBack,   kAutostartTakenAsKnown, kAllowedProgramChanged, kServiceDisabled, kForbiddenStopped,     kForbiddenAllowed,
     kMovedToTrashcan,   kPutBackFromTrashcan, kDeletedFromTrashcan, kGuardedPlaceChanged, kAccessRefused,
     kRefusedToAct,      kUpdateFound,         kUpdateDownloaded,
 };

@@ -20,6 +20,12 @@ Trejestralert::Trejestralert(const Question& question) : tk::Form("rejestralert"
   wartosc_klucza.SetCaption(question.wartosc_klucza);
   sciezka_pliku.SetCaption(question.sciezka_pliku);
   nazwa_pliku.SetCaption(question.nazwa_pliku);
+  if (question.program_changed) {
+    naglowek.SetCaption("Allowed program changed!");
+    opis.SetCaption(
+        "The program of an autostart entry that you allowed has changed since you allowed it. You need to decide "
+        "what to do with it now.");
+  }
   confirmation_ = question.confirmation;
   facts_ = question.facts;
   if (facts_) facts_->on_found = [this] { ShowFacts(); };

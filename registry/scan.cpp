@@ -36,7 +36,9 @@ RegistryScan::RegistryScan(Context& context)
     : host_(context),
       platform_(context.Platform()),
       own_path_(platform_.system.ExePath()),
-      baseline_(context.Data().baseline) {}
+      baseline_(context.Data().baseline),
+      programs_(
+          platform_, [this] { return BoundFiles(); }, [this](const std::string& text) { host_.Notice(text); }) {}
 
 void RegistryScan::ScanAutorunKey(const ScanKey& scan_key) {
   ScanViews(scan_key);
@@ -90,7 +92,9 @@ void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
     if (host_.Ending()) break;
     host_.Progress(i, count - 1);
     long_read_.reset();
-    if (MatchWhiteList(*opened.key, names[i], scan_key) == Match::New) AskUser(*opened.key, names[i], scan_key, view);
+    const std::string_view place = scan_key.IsRunKey() ? std::string_view() : view.section_text;
+    const std::optional<Standing> standing = MatchWhiteList(*opened.key, names[i], scan_key, place);
+    if (standing && standing->kind != Standing::Known) AskUser(*opened.key, names[i], scan_key, view, *standing);
   }
   long_read_.reset();
 }
@@ -118,49 +122,120 @@ void RegistryScan::ScanStartupFolder(const StartupPlace& place) {
     if (IsFolderSettings(name)) continue;
     const std::string path = *folder + "\\" + name;
     const std::string command = StartupCommand(platform_.shell, path);
-    if (!IsOwnCommand(command, own_path_) && !OnWhiteList(command)) AskAboutFile(place, path, name, command);
+    if (IsOwnCommand(command, own_path_)) continue;
+    const Standing standing = Judge(command, place.section_text);
+    if (standing.kind != Standing::Known) AskAboutFile(place, path, name, command, standing);
   }
 }
 
-RegistryScan::Match RegistryScan::MatchWhiteList(platform::RegistryKey& key, const std::string& name,
-                                                 const ScanKey& scan_key) {
+std::optional<RegistryScan::Standing> RegistryScan::MatchWhiteList(platform::RegistryKey& key, const std::string& name,
+                                                                   const ScanKey& scan_key, std::string_view place) {
   // UTF-16 with a NUL: more characters than a slot returns cannot match,
   // and such a value is read only as far as it has to be.
   constexpr uint64_t kSlotBytes = (IniStore::kMaxRead + 1) * 2;
   std::optional<platform::ValueUpTo> read = key.ReadUpTo(name, kSlotBytes);
   // A value that is gone or not text is no command line to judge.
-  if (!read || !read->info.IsText()) return Match::Gone;
-  if (!read->value) return MatchLongValue(key, name, read->info);
+  if (!read || !read->info.IsText()) return std::nullopt;
+  if (!read->value) return MatchLongValue(key, name, read->info, place);
   std::optional<std::string> data = TextBeforeNul(std::move(*read->value));
-  if (!data) return Match::Gone;
-  if (scan_key.entries == Entries::OneValue && data->empty()) return Match::Gone;
+  if (!data) return std::nullopt;
+  if (scan_key.entries == Entries::OneValue && data->empty()) return std::nullopt;
   if (scan_key.entries == Entries::NotWindowsOwn &&
       IsWindowsOwn(scan_key, *data, platform_.processes.WindowsFolder(), platform_.processes.SystemFolder()))
-    return Match::Known;
-  if (IsOwnCommand(*data, own_path_) || OnWhiteList(*data)) return Match::Known;
-  return Match::New;
+    return Standing{Standing::Known, {}, {}};
+  if (IsOwnCommand(*data, own_path_)) return Standing{Standing::Known, {}, {}};
+  return Judge(*data, place);
 }
 
-RegistryScan::Match RegistryScan::MatchLongValue(platform::RegistryKey& key, const std::string& name,
-                                                 const platform::ValueInfo& info) {
+std::optional<RegistryScan::Standing> RegistryScan::MatchLongValue(platform::RegistryKey& key, const std::string& name,
+                                                                   const platform::ValueInfo& info,
+                                                                   std::string_view place) {
   std::optional<AutorunCommand> command = ReadCommand(key, name);
-  if (!command) return Match::Gone;
+  if (!command) return std::nullopt;
   long_read_ = LongRead{name, info, *command};
   const std::string& data = command->text;
-  if (platform::Utf16Units(data) > IniStore::kMaxRead) return Match::New;
-  return OnWhiteList(data) ? Match::Known : Match::New;
+  if (platform::Utf16Units(data) > IniStore::kMaxRead) return Standing{};
+  return Judge(data, place);
 }
 
-bool RegistryScan::OnWhiteList(const std::string& data) {
+RegistryScan::Standing RegistryScan::Judge(const std::string& data, std::string_view place) {
+  // The administrator's policy names commands, not files: nothing to bind.
   if (!policy_allowed_) policy_allowed_ = policy::ReadEntries(host_, policy::kAllowedKey);
-  if (std::find(policy_allowed_->begin(), policy_allowed_->end(), data) != policy_allowed_->end()) return true;
+  if (std::find(policy_allowed_->begin(), policy_allowed_->end(), data) != policy_allowed_->end())
+    return {Standing::Known, {}, {}};
+  const int slot = SlotOf(data, place);
+  if (slot < 0) return {};
+  return Checked({Standing::Known, slot, {}}, white_list_[size_t(slot)].file, place, {}, data);
+}
+
+void RegistryScan::ReadWhiteList() {
   IniStore& white = host_.Data().white_list;
   IniStore::Batch batch(white);
-  if (const uint64_t version = white.Version(); version != white_list_version_) {
-    white_list_ = ReadSlots(white, white_list::kCommand, white_list::kLastSlot);
-    white_list_version_ = version;
+  const uint64_t version = white.Version();
+  if (version == white_list_version_) return;
+  using namespace white_list;
+  white_list_.assign(size_t(white_list::kLastSlot) + 1, WhiteSlot{});
+  for (int n = 0; n <= white_list::kLastSlot; ++n) {
+    const std::string section = std::to_string(n);
+    WhiteSlot& slot = white_list_[size_t(n)];
+    slot.command = white.Find(section, kCommand);
+    if (!slot.command) continue;
+    slot.place = white.Find(section, kPlace).value_or("");
+    slot.file = ReadBound(white, section, bound::kHash);
   }
-  return std::find(white_list_.begin(), white_list_.end(), data) != white_list_.end();
+  white_list_version_ = version;
+}
+
+int RegistryScan::SlotOf(const std::string& data, std::string_view place) {
+  ReadWhiteList();
+  // Matching ignores the place, so an entry allowed in one place is known in
+  // every other; the slot of its own place is the one it is bound through.
+  int any = -1;
+  for (int n = 0; n < int(white_list_.size()); ++n) {
+    const WhiteSlot& slot = white_list_[size_t(n)];
+    if (slot.command != data) continue;
+    if (slot.place == place) return n;
+    if (any < 0) any = n;
+  }
+  return any;
+}
+
+RegistryScan::Standing RegistryScan::Checked(Standing standing, const BoundFile& file, std::string_view place,
+                                             const std::string& name, const std::string& command) {
+  const ProgramCheck::Result result = programs_.Check(command, file);
+  if (result.verdict == ProgramCheck::Verdict::Changed) standing.kind = Standing::Changed;
+  if (result.verdict == ProgramCheck::Verdict::Record) {
+    // Written at the next scan when it cannot be now.
+    try {
+      Rebind(standing, place, name, command, result.now);
+    } catch (const WriteError&) {
+    }
+  }
+  return standing;
+}
+
+void RegistryScan::Rebind(const Standing& standing, std::string_view place, const std::string& name,
+                          const std::string& command, const std::optional<BoundFile>& file) {
+  if (!file) return;
+  if (standing.slot) BindSlot(*standing.slot, command, *file);
+  if (standing.baseline) baseline_.Bind(*standing.baseline, place, {name, command, file});
+}
+
+void RegistryScan::BindSlot(int slot, const std::string& command, const BoundFile& file) {
+  IniStore& white = host_.Data().white_list;
+  IniStore::Change change(white);
+  // Only while the slot still allows that command: another copy may have
+  // taken it meanwhile.
+  if (ReadSlot(white, slot, white_list::kCommand) != command) return;
+  std::vector<std::string> texts;
+  WriteSlot(white, slot, BoundKeys(file, bound::kHash, texts));
+}
+
+int RegistryScan::BoundFiles() {
+  ReadWhiteList();
+  const int slots =
+      int(std::count_if(white_list_.begin(), white_list_.end(), [](const WhiteSlot& s) { return IsBound(s.file); }));
+  return slots + baseline_.BoundCount();
 }
 
 std::optional<AutorunCommand> RegistryScan::ReadForAlert(platform::RegistryKey& key, const std::string& name) {
@@ -174,7 +249,8 @@ std::optional<AutorunCommand> RegistryScan::ReadForAlert(platform::RegistryKey& 
 }
 
 void RegistryScan::AskAndAct(std::string_view section_text, const std::string& name, const AutorunCommand& command,
-                             const Acts& acts) {
+                             const Acts& acts, const Standing& standing) {
+  const bool changed = standing.kind == Standing::Changed;
   // What the user is asked about and what is acted on: the command as read,
   // whatever the alert shows of it.
   const std::string& data = command.text;
@@ -189,7 +265,7 @@ void RegistryScan::AskAndAct(std::string_view section_text, const std::string& n
     std::vector<std::string> strings = logged;
     strings.push_back(facts->facts.company);
     strings.push_back(facts->facts.signature);
-    host_.Log(events::kAutostartFound, strings);
+    host_.Log(changed ? events::kAllowedProgramChanged : events::kAutostartFound, strings);
   };
   if (facts->found)
     log_found();
@@ -199,6 +275,7 @@ void RegistryScan::AskAndAct(std::string_view section_text, const std::string& n
   Question question{std::string(section_text), ShownName(name), ShownCommand(command), parts.path, parts.name};
   question.confirmation = acts.confirmation;
   question.facts = facts;
+  question.program_changed = changed;
   const Decision decision = host_.Ask(question);
   while (!found_logged && !facts->found && std::chrono::steady_clock::now() < facts->asked + FactsRequest::kWait &&
          !host_.Ending()) {
@@ -217,8 +294,12 @@ void RegistryScan::AskAndAct(std::string_view section_text, const std::string& n
                                                                                    : acts.removed,
                 logged);
   } else if (decision.answer == Answer::Allow) {
-    // What the user saw and allowed, even if the entry changed meanwhile.
-    acts.allow();
+    // What the user saw and allowed, even if the entry changed meanwhile;
+    // a changed program in the record that knew it.
+    if (changed)
+      Rebind(standing, section_text, name, data, programs_.Take(data));
+    else
+      acts.allow();
     host_.Log(events::kAutostartAllowed, logged);
   } else if (!host_.Ending()) {
     host_.Warn(std::string(kLostAnswer));
@@ -226,18 +307,19 @@ void RegistryScan::AskAndAct(std::string_view section_text, const std::string& n
 }
 
 void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key,
-                          const KeyView& view) {
+                          const KeyView& view, const Standing& standing) {
   host_.Pump();
   std::optional<AutorunCommand> command = ReadForAlert(key, name);
   if (!command || host_.Ending() || IsOwnCommand(command->text, own_path_)) return;
   const std::string_view place = scan_key.IsRunKey() ? std::string_view() : view.section_text;
   AskAndAct(view.section_text, name, *command,
             {.remove = [&] { return Delete(key, name, command->text, scan_key, view.view); },
-             .allow = [&] { Allow(name, command->text, place, view.view); }});
+             .allow = [&] { Allow(name, command->text, place, view.view); }},
+            standing);
 }
 
 void RegistryScan::AskAboutFile(const StartupPlace& place, const std::string& path, const std::string& name,
-                                const std::string& command) {
+                                const std::string& command, const Standing& standing) {
   auto remove = [&] {
     // Only the file the person was shown goes: it may have been replaced meanwhile.
     if (!platform_.files.Exists(path) || StartupCommand(platform_.shell, path) != command) {
@@ -249,7 +331,8 @@ void RegistryScan::AskAboutFile(const StartupPlace& place, const std::string& pa
     return true;
   };
   AskAndAct(place.section_text, name, AutorunCommand{command},
-            {.remove = remove, .allow = [&] { Allow(name, command, place.section_text, platform::RegView::Native); }});
+            {.remove = remove, .allow = [&] { Allow(name, command, place.section_text, platform::RegView::Native); }},
+            standing);
 }
 
 // ---- Scheduled tasks and services
@@ -278,8 +361,13 @@ void RegistryScan::ScanDoor(Door door, bool quiet) {
   std::vector<DoorEntry> entries = ReadDoor(door);
   std::erase_if(entries, [&](const DoorEntry& e) { return door == Door::Tasks && IsOwnTask(e, own_path_); });
   if (!baseline_.FirstScanMade(place)) {
+    // Each entry bound to its program as it is now.
     std::vector<KnownEntry> known;
-    for (const DoorEntry& e : entries) known.push_back({e.name, e.command});
+    for (const DoorEntry& e : entries) {
+      host_.Pump();
+      if (host_.Ending()) return;
+      known.push_back(KnownEntry{e.name, e.command, e.real_command ? programs_.Take(e.command) : std::nullopt});
+    }
     if (baseline_.TakeFirstScan(place, known))
       for (const KnownEntry& e : known) host_.Log(events::kAutostartTakenAsKnown, {std::string(place), e.name, e.command});
     return;
@@ -290,7 +378,7 @@ void RegistryScan::ScanDoor(Door door, bool quiet) {
   {
     IniStore::Batch white(host_.Data().white_list), known(host_.Data().baseline);
     for (const DoorEntry& e : entries)
-      if (!Known(door, e)) unknown.push_back(&e);
+      if (Judge(door, e).kind != Standing::Known) unknown.push_back(&e);
   }
   const int count = int(unknown.size());
   for (int i = 0; i < count; ++i) {
@@ -298,7 +386,8 @@ void RegistryScan::ScanDoor(Door door, bool quiet) {
     if (host_.Ending()) break;
     if (!quiet) host_.Progress(i, count - 1);
     // An earlier answer of this scan may have allowed it.
-    if (!Known(door, *unknown[size_t(i)])) AskAboutDoorEntry(door, *unknown[size_t(i)]);
+    const Standing standing = Judge(door, *unknown[size_t(i)]);
+    if (standing.kind != Standing::Known) AskAboutDoorEntry(door, *unknown[size_t(i)], standing);
   }
 }
 
@@ -317,14 +406,19 @@ std::vector<DoorEntry> RegistryScan::ReadDoor(Door door) {
   return std::move(tasks.entries);
 }
 
-bool RegistryScan::Known(Door door, const DoorEntry& entry) {
+RegistryScan::Standing RegistryScan::Judge(Door door, const DoorEntry& entry) {
+  const std::string_view place = SectionText(door);
   // An entry without a real command is known only as itself, never by a text
-  // that every such entry shares.
-  if (entry.real_command && OnWhiteList(entry.command)) return true;
-  return baseline_.Knows(SectionText(door), entry.name, entry.command);
+  // that every such entry shares; it names no program to bind.
+  if (entry.real_command)
+    if (Standing standing = Judge(entry.command, place); standing.kind != Standing::New) return standing;
+  const std::optional<BaselineRecord> record = baseline_.Find(place, entry.name, entry.command);
+  if (!record) return {};
+  if (!entry.real_command) return {Standing::Known, {}, {}};
+  return Checked({Standing::Known, std::nullopt, record->section}, record->file, place, entry.name, entry.command);
 }
 
-void RegistryScan::AskAboutDoorEntry(Door door, const DoorEntry& entry) {
+void RegistryScan::AskAboutDoorEntry(Door door, const DoorEntry& entry, const Standing& standing) {
   // A task that changed since it was read (another of its actions deleted
   // it) is seen as it is by the next scan.
   if (door == Door::Tasks && platform_.files.ReadAll(entry.file) != entry.bytes) return;
@@ -334,7 +428,7 @@ void RegistryScan::AskAboutDoorEntry(Door door, const DoorEntry& entry) {
     if (entry.real_command)
       Allow(entry.name, entry.command, place, platform::RegView::Native);
     else
-      baseline_.Add(place, {entry.name, entry.command});
+      baseline_.Add(place, {entry.name, entry.command, std::nullopt});
   };
   if (door == Door::Tasks) {
     acts.confirmation = "Are you sure that you want to remove this scheduled task?";
@@ -348,7 +442,7 @@ void RegistryScan::AskAboutDoorEntry(Door door, const DoorEntry& entry) {
     acts.removed = events::kServiceDisabled;
     acts.forbidden = ProgramOf(entry.command, LookupOn(platform_));
   }
-  AskAndAct(place, entry.name, AutorunCommand{entry.command}, acts);
+  AskAndAct(place, entry.name, AutorunCommand{entry.command}, acts, standing);
 }
 
 bool RegistryScan::DeleteTask(const DoorEntry& entry) {
@@ -463,6 +557,8 @@ void RegistryScan::Allow(const std::string& name, const std::string& data, std::
     host_.Warn(std::string(kNotStorable));
     return;
   }
+  // Its program as it is now, found before the list is locked.
+  const std::optional<BoundFile> file = programs_.Take(data);
   IniStore& white = host_.Data().white_list;
   {
     IniStore::Change change(white);
@@ -478,6 +574,9 @@ void RegistryScan::Allow(const std::string& name, const std::string& data, std::
       if (!place.empty()) keys.push_back({kPlace, place});
       if (view == platform::RegView::Wow32) keys.push_back({kView, "32-bit"});
       keys.push_back({kCommand, data});
+      std::vector<std::string> texts;
+      if (file)
+        for (const auto& key : BoundKeys(*file, bound::kHash, texts)) keys.push_back(key);
       WriteSlot(white, slot, keys);
       return;
     }

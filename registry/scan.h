@@ -10,6 +10,7 @@
 
 #include "registry/autorun.h"
 #include "registry/baseline.h"
+#include "registry/binding.h"
 #include "registry/context.h"
 #include "registry/doors.h"
 #include "registry/ini_store.h"
@@ -65,15 +66,35 @@ class RegistryScan {
   void ScanQuietly(Door door);
 
  private:
-  enum class Match { Known, New, Gone };
-  Match MatchWhiteList(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key);
+  // How an entry stands: not known, known, or known through a record whose
+  // program changed since (asked about again; "Allow" records it anew).
+  struct Standing {
+    enum Kind { New, Known, Changed } kind = New;
+    std::optional<int> slot;      // the white-list slot that knows it
+    std::optional<int> baseline;  // or its baseline section
+  };
+  // nullopt when the value is gone or no command line.
+  std::optional<Standing> MatchWhiteList(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key,
+                                         std::string_view place);
   // One read for data too long to hold in a list: either no slot can hold
   // it, or a NUL cut it short and the text is matched as read.
-  Match MatchLongValue(platform::RegistryKey& key, const std::string& name, const platform::ValueInfo& info);
-  // Whether a white-list slot or the administrator's policy holds the data.
-  // The list is read once and read again only when the file has changed;
-  // the policy once per scan.
-  bool OnWhiteList(const std::string& data);
+  std::optional<Standing> MatchLongValue(platform::RegistryKey& key, const std::string& name,
+                                         const platform::ValueInfo& info, std::string_view place);
+  // Whether the administrator's policy or a white-list slot (preferably one
+  // allowed from this place) holds the data, and whether its program
+  // changed. The list is read once and read again only when the file has
+  // changed; the policy once per scan.
+  Standing Judge(const std::string& data, std::string_view place);
+  int SlotOf(const std::string& data, std::string_view place);
+  void ReadWhiteList();
+  // The record's program checked; its facts written when first bound or moved.
+  Standing Checked(Standing standing, const BoundFile& file, std::string_view place, const std::string& name,
+                   const std::string& command);
+  // The program's facts now in the record that knows the entry.
+  void Rebind(const Standing& standing, std::string_view place, const std::string& name, const std::string& command,
+              const std::optional<BoundFile>& file);
+  void BindSlot(int slot, const std::string& command, const BoundFile& file);
+  int BoundFiles();
   std::optional<AutorunCommand> ReadForAlert(platform::RegistryKey& key, const std::string& name);
   void ScanViews(const ScanKey& scan_key);
   // The other keys and the Startup folders, as the Run keys but without a
@@ -96,19 +117,20 @@ class RegistryScan {
     std::string forbidden;  // what the box puts on the black list
   };
   void AskAndAct(std::string_view section_text, const std::string& name, const AutorunCommand& command,
-                 const Acts& acts);
+                 const Acts& acts, const Standing& standing);
   // The tasks or the services: the first scan takes what it finds as known.
   void ScanDoor(Door door, bool quiet);
   std::vector<DoorEntry> ReadDoor(Door door);
-  bool Known(Door door, const DoorEntry& entry);
-  void AskAboutDoorEntry(Door door, const DoorEntry& entry);
+  Standing Judge(Door door, const DoorEntry& entry);
+  void AskAboutDoorEntry(Door door, const DoorEntry& entry, const Standing& standing);
   bool DeleteTask(const DoorEntry& entry);
   bool DisableService(const DoorEntry& entry);
-  void AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key, const KeyView& view);
+  void AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key, const KeyView& view,
+               const Standing& standing);
   // place: the section text a slot records, "" for the four Run keys.
   void Allow(const std::string& name, const std::string& data, std::string_view place, platform::RegView view);
   void AskAboutFile(const StartupPlace& place, const std::string& path, const std::string& name,
-                    const std::string& command);
+                    const std::string& command, const Standing& standing);
   // Deletes the value when it still holds what the person was shown,
   // recording it for undo first; tells the person when it cannot. True
   // when it is gone (or Windows' own value is back).
@@ -122,7 +144,12 @@ class RegistryScan {
   const platform::Platform platform_;
   // The program's own start-with-Windows value is never asked about.
   const std::string own_path_;
-  std::vector<std::optional<std::string>> white_list_;
+  struct WhiteSlot {
+    std::optional<std::string> command;
+    std::string place;  // "" for the four Run keys
+    BoundFile file;
+  };
+  std::vector<WhiteSlot> white_list_;
   std::optional<uint64_t> white_list_version_;
   std::optional<std::vector<std::string>> policy_allowed_;
   // Long data as matching read it, for the alert to take while the value's
@@ -134,6 +161,7 @@ class RegistryScan {
   };
   std::optional<LongRead> long_read_;
   Baseline baseline_;
+  ProgramCheck programs_;
 };
 
 }  // namespace registry

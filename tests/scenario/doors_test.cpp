@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sha256.h"
 #include "platform/utf.h"
 #include "registry/doors.h"
 #include "registry/undo.h"
@@ -237,6 +238,27 @@ TEST_F(Doors, AServiceIsDisabledAndPutBackThroughTheManagerWhenItKnowsIt) {
   EXPECT_EQ(Start("Known"), 2u);
   velmain->RefreshLists();
   EXPECT_TRUE(List("list_rejestr").Items().empty());
+}
+
+// What the first scan took as known is bound to its program: a service
+// binary replaced later is asked about, and "Allow" rebinds its record.
+TEST_F(Doors, ABaselineServiceWhoseBinaryWasReplacedIsAsked) {
+  ASSERT_TRUE(sys.files.Replace("C:\\Windows\\System32\\spoolsv.exe", "spooler"));
+  Service("Spooler", 0x110, 2, "%SystemRoot%\\System32\\spoolsv.exe");
+  StartAnswering();
+  EXPECT_EQ(Alerts(), 0);
+  EXPECT_EQ(Baseline(0, "skrot_pliku"), platform::Sha256Hex("spooler"));
+
+  ASSERT_TRUE(sys.files.Replace("C:\\Windows\\System32\\spoolsv.exe", "a spooler no more"));
+  AnswerAlerts({R::Allow});
+  Restart();
+  ASSERT_EQ(Alerts(), 1);
+  EXPECT_EQ(shown[0].name, "Spooler");
+  EXPECT_EQ(shown[0].header, "Allowed program changed!");
+  EXPECT_EQ(Baseline(0, "skrot_pliku"), platform::Sha256Hex("a spooler no more"));
+  EXPECT_EQ(WhiteSlot(0), "err");
+  Restart();
+  EXPECT_EQ(Alerts(), 1);
 }
 
 TEST_F(Doors, ACopyWithoutAdministratorsRightsLeavesThemAlone) {

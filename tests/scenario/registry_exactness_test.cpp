@@ -65,9 +65,10 @@ TEST_F(RegistryExactness, AnOldAnsiWhiteListStillMatchesAndNewEntriesGoInAsUtf8)
   StartScanning({R::Allow});
   ASSERT_EQ(Alerts(), 1);
   EXPECT_EQ(shown[0].name, kKey);
+  // Neither program exists, which each slot records.
   EXPECT_EQ(ReadFile(testing_support::kWhiteListPath),
-            "[0]\r\nwartosc=" + kApp1251 + "\r\n[1]\r\nnumer=1\r\nnazwa=" + kKey +
-                "\r\nsekcja=HKLM_run\r\nwartosc=C:\\" + kKey + ".exe\r\n");
+            "[0]\r\nwartosc=" + kApp1251 + "\r\nskrot=brak\r\n[1]\r\nnumer=1\r\nnazwa=" + kKey +
+                "\r\nsekcja=HKLM_run\r\nwartosc=C:\\" + kKey + ".exe\r\nskrot=brak\r\n");
   EXPECT_EQ(Rescan({}), 0);
 }
 

@@ -33,6 +33,7 @@ class RegistryProgram : public Program {
   struct Shown {
     std::string section, name, value, path, exe, size;
     int modal_depth;
+    std::string header = {};
   };
 
  protected:
@@ -122,7 +123,8 @@ class RegistryProgram : public Program {
       settling_ = false;
       shown.push_back({Child<tk::Label>(*alert, "sekcja_rejestru").Caption(), Child<tk::Label>(*alert, "nazwa_klucza").Caption(),
                        Child<tk::Label>(*alert, "wartosc_klucza").Caption(), Child<tk::Label>(*alert, "sciezka_pliku").Caption(),
-                       Child<tk::Label>(*alert, "nazwa_pliku").Caption(), Child<tk::Label>(*alert, "rozmiar_pliku").Caption(), app.ModalDepth()});
+                       Child<tk::Label>(*alert, "nazwa_pliku").Caption(), Child<tk::Label>(*alert, "rozmiar_pliku").Caption(), app.ModalDepth(),
+                       Child<tk::Panel>(*alert, "naglowek").Caption()});
       if (on_alert) on_alert(*alert);
     }
     if (replies_.empty()) return false;  // left unanswered: closed by the backend

@@ -67,6 +67,9 @@ TEST(EventLogWin32, EveryEventRendersFromTheProgramsMessageTable) {
        {"Scheduled tasks.", "\\Updater\\Daily", "C:\\up.exe"},
        "Autostart entry found at the first scan and taken as known. Place: Scheduled tasks.. Name: \\Updater\\Daily. "
        "Command: C:\\up.exe"},
+      {kAllowedProgramChanged,
+       {entry[0], entry[1], entry[2], "(none given)", "Not signed"},
+       "The program of a known autostart entry changed. " + shown + ". Company: (none given). Signature: Not signed"},
       {kServiceDisabled,
        {"Local machine, services.", "Evil", "C:\\evil.exe"},
        "Autostart service disabled. Place: Local machine, services.. Name: Evil. Command: C:\\evil.exe"},

@@ -40,12 +40,18 @@ FileFacts PortableProgramFiles::Facts(const std::string& path) {
 }
 
 std::optional<FileIdentity> PortableProgramFiles::Identity(const std::string& path) {
+  if (std::lock_guard lock(mu_); unreadable_.count(Folded(path))) return std::nullopt;
   const FileStamp stamp = files_.Stat(path);
   if (!stamp.exists) return std::nullopt;
   return FileIdentity{stamp.size, uint64_t(stamp.mtime), std::to_string(std::hash<std::string>()(Folded(path)))};
 }
 
 std::optional<std::string> PortableProgramFiles::Sha256(const std::string& path) {
+  {
+    std::lock_guard lock(mu_);
+    if (unreadable_.count(Folded(path))) return std::nullopt;
+    ++hashed_;
+  }
   const std::optional<std::string> bytes = files_.ReadAll(path);
   if (!bytes) return std::nullopt;
   return Sha256Hex(*bytes);
@@ -104,6 +110,16 @@ void PortableProgramFiles::HoldFacts(bool held) {
 void PortableProgramFiles::SetVariable(const std::string& name, std::string value) {
   std::lock_guard lock(mu_);
   variables_[Folded(name)] = std::move(value);
+}
+
+void PortableProgramFiles::DenyReading(const std::string& path) {
+  std::lock_guard lock(mu_);
+  unreadable_.insert(Folded(path));
+}
+
+int PortableProgramFiles::Hashed() {
+  std::lock_guard lock(mu_);
+  return hashed_;
 }
 
 }  // namespace platform::portable

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 
 #include "platform/files.h"
@@ -33,6 +34,10 @@ class PortableProgramFiles : public ProgramFiles {
   void SetVariable(const std::string& name, std::string value);
   // Facts waits while held, as on a slow disk or a large file.
   void HoldFacts(bool held);
+  // The file is there but cannot be opened, as one whose access list denies it.
+  void DenyReading(const std::string& path);
+  // How many files were hashed so far.
+  int Hashed();
 
  private:
   Files& files_;
@@ -42,6 +47,8 @@ class PortableProgramFiles : public ProgramFiles {
   std::map<std::string, std::string> companies_;
   std::map<std::string, std::pair<SignatureKind, std::string>> signatures_;
   std::map<std::string, std::string> variables_;
+  std::set<std::string> unreadable_;
+  int hashed_ = 0;
 };
 
 }  // namespace platform::portable

@@ -42,6 +42,9 @@ class PortableSystem : public System {
   // An empty name is refused with kInvalidArgument.
   uint32_t SetLogonTask(const std::string& name, const std::string& program) override;
   uint32_t RemoveLogonTask(const std::string& name) override;
+  // The real time, moved on by Advance.
+  uint64_t Now() override { return System::Now() + advanced_; }
+  void Advance(std::chrono::hours hours) { advanced_ += uint64_t(hours.count()) * 36000000000; }
 
   void SetRunsElevated(bool elevated);
   // The scheduler refuses every call with this error (a disabled service,
@@ -80,6 +83,7 @@ class PortableSystem : public System {
   void SetOnMessagePosted(std::function<void(const std::string& message)> handler);
 
  private:
+  uint64_t advanced_ = 0;
   std::string program_files_ = "C:\\Program Files";
   mutable std::mutex mu_;
   std::optional<std::string> user_ = "tester";
