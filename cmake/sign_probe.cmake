@@ -1,10 +1,11 @@
 # Signs a copy of a small program with a certificate of its own, for the
-# signature tests, and makes a second copy changed after signing.
+# signature tests, and makes a second copy changed after signing; and a
+# third, 20 MB large (the program with data after it), for the benchmarks.
 #   cmake -DIN=<exe> -DDIR=<out folder> -DOPENSSL=<path> -DOSSLSIGNCODE=<path> -DOBJDUMP=<path> -P sign_probe.cmake
 set(work ${DIR}/signing)
 file(REMOVE_RECURSE ${work})
 file(MAKE_DIRECTORY ${work})
-file(REMOVE ${DIR}/signed_probe.exe ${DIR}/tampered_probe.exe)
+file(REMOVE ${DIR}/signed_probe.exe ${DIR}/tampered_probe.exe ${DIR}/big_signed_probe.exe)
 
 function(run)
   execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
@@ -35,6 +36,11 @@ file(WRITE ${work}/byte.bin "${other}")
 run(${CMAKE_COMMAND} -E copy ${work}/signed.exe ${work}/tampered.exe)
 run(dd if=${work}/byte.bin of=${work}/tampered.exe bs=1 seek=${at} conv=notrunc status=none)
 
+run(sh -c "cat '${IN}' > '${work}/big.exe' && head -c 20971520 /dev/urandom >> '${work}/big.exe'")
+run(${OSSLSIGNCODE} sign -certs ${work}/cert.pem -key ${work}/key.pem -h sha256
+    -in ${work}/big.exe -out ${work}/big_signed.exe)
+
+file(RENAME ${work}/big_signed.exe ${DIR}/big_signed_probe.exe)
 file(RENAME ${work}/tampered.exe ${DIR}/tampered_probe.exe)
 file(RENAME ${work}/signed.exe ${DIR}/signed_probe.exe)
 file(REMOVE_RECURSE ${work})

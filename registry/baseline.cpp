@@ -76,9 +76,8 @@ int Baseline::BoundCount() {
 }
 
 void Baseline::Append(std::string_view place, const std::vector<KnownEntry>& entries,
-                      std::vector<IniStore::Write>& writes, std::vector<std::string>& texts) {
-  // The writes point into texts, which must not move meanwhile.
-  texts.reserve(texts.size() + entries.size() * 7);
+                      std::vector<IniStore::Write>& writes, std::deque<std::string>& texts) {
+  // The writes point into texts, whose strings a deque never moves.
   int number = used_;
   for (const KnownEntry& entry : entries) {
     // A name the file cannot give back is not kept: the entry is asked about.
@@ -101,7 +100,7 @@ bool Baseline::TakeFirstScan(std::string_view place, const std::vector<KnownEntr
   version_.reset();
   if (FirstScanMade(place)) return false;
   std::vector<IniStore::Write> writes;
-  std::vector<std::string> texts;
+  std::deque<std::string> texts;
   Append(place, entries, writes, texts);
   writes.push_back({kFirstScans, place, "1"});
   store_.WriteStrings(writes);
@@ -114,7 +113,7 @@ void Baseline::Add(std::string_view place, const KnownEntry& entry) {
   Load();
   const std::vector<KnownEntry> entries{entry};
   std::vector<IniStore::Write> writes;
-  std::vector<std::string> texts;
+  std::deque<std::string> texts;
   Append(place, entries, writes, texts);
   store_.WriteStrings(writes);
 }

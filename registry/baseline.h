@@ -5,6 +5,7 @@
 // SHA-256 of a command too long for the file), and one section that names
 // the places whose first scan was made.
 #pragma once
+#include <deque>
 #include <map>
 #include <optional>
 #include <set>
@@ -67,7 +68,7 @@ class Baseline {
   void Load();
   // The sections of entries, written from the first unused number on.
   void Append(std::string_view place, const std::vector<KnownEntry>& entries, std::vector<IniStore::Write>& writes,
-              std::vector<std::string>& texts);
+              std::deque<std::string>& texts);
   IniStore& store_;
   std::optional<uint64_t> version_;
   int used_ = 0;  // sections 0..used_-1 hold entries

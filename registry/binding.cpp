@@ -30,6 +30,7 @@ BoundFile ReadBound(IniStore& store, std::string_view section, std::string_view 
   if (file.hash && *file.hash != bound::kNoFile && !IsHash(*file.hash)) file.hash.reset();
   file.identity.size = Number(store.Find(section, bound::kSize));
   file.identity.write_time = Number(store.Find(section, bound::kWriteTime));
+  file.identity.change_time = Number(store.Find(section, bound::kChangeTime));
   file.identity.file_id = store.Find(section, bound::kFileId).value_or("");
   file.hashed = Number(store.Find(section, bound::kHashed));
   return file;
@@ -37,14 +38,15 @@ BoundFile ReadBound(IniStore& store, std::string_view section, std::string_view 
 
 std::vector<std::pair<std::string_view, std::string_view>> BoundKeys(const BoundFile& file, std::string_view hash_key,
                                                                      std::vector<std::string>& texts) {
-  texts = {file.hash.value_or(""), std::to_string(file.identity.size), std::to_string(file.identity.write_time),
-           file.identity.file_id, std::to_string(file.hashed)};
+  texts = {file.hash.value_or(""),
+           std::to_string(file.identity.size),
+           std::to_string(file.identity.write_time),
+           std::to_string(file.identity.change_time),
+           file.identity.file_id,
+           std::to_string(file.hashed)};
   if (!IsBound(file)) return {{hash_key, texts[0]}};
-  return {{hash_key, texts[0]},
-          {bound::kSize, texts[1]},
-          {bound::kWriteTime, texts[2]},
-          {bound::kFileId, texts[3]},
-          {bound::kHashed, texts[4]}};
+  return {{hash_key, texts[0]},      {bound::kSize, texts[1]},   {bound::kWriteTime, texts[2]},
+          {bound::kChangeTime, texts[3]}, {bound::kFileId, texts[4]}, {bound::kHashed, texts[5]}};
 }
 
 bool IsBound(const BoundFile& file) { return file.hash && IsHash(*file.hash); }
@@ -71,19 +73,26 @@ ProgramCheck::Result ProgramCheck::Check(const std::string& command, const Bound
     if (!platform_.files.Exists(program)) return {};
     return {Verdict::Changed, {}};
   }
+  const bool daily = now_ - std::min(now_, recorded.hashed) >= kDay && DailyHashFits(program);
+  const std::optional<platform::FileIdentity> glance = Glance(program);
+  const platform::FileIdentity& was = recorded.identity;
+  if (glance && !daily && glance->size == was.size && glance->write_time == was.write_time &&
+      glance->change_time == was.change_time)
+    return {};
   const std::optional<platform::FileIdentity> identity = Identity(program);
   if (!identity) {
     // A program gone starts nothing; one that comes back is hashed then.
     if (platform_.files.Exists(program)) CannotRead(program);
     return {};
   }
-  const bool same_identity = *identity == recorded.identity;
-  if (same_identity) {
-    if (now_ - std::min(now_, recorded.hashed) < kDay) return {};
-    if (!daily_left_) daily_left_ = std::max(1, bound_files_() / 12);
-    if (*daily_left_ <= 0 && !hashes_.count(program)) return {};
-    if (!hashes_.count(program)) --*daily_left_;
+  const bool same_file = identity->size == was.size && identity->write_time == was.write_time &&
+                         identity->file_id == was.file_id;
+  // Only its change time moved (its attributes, its security): the same file.
+  if (same_file && !daily) {
+    if (*identity == was) return {};
+    return {Verdict::Record, {recorded.hash, *identity, recorded.hashed}};
   }
+  if (same_file && !hashes_.count(program)) --*daily_left_;
   const std::optional<std::string> hash = Hash(program);
   if (!hash) {
     CannotRead(program);
@@ -91,6 +100,11 @@ ProgramCheck::Result ProgramCheck::Check(const std::string& command, const Bound
   }
   if (*hash != *recorded.hash) return {Verdict::Changed, {}};
   return {Verdict::Record, {hash, *identity, now_}};
+}
+
+bool ProgramCheck::DailyHashFits(const std::string& program) {
+  if (!daily_left_) daily_left_ = std::max(1, bound_files_() / 12);
+  return *daily_left_ > 0 || hashes_.count(program);
 }
 
 std::optional<BoundFile> ProgramCheck::Take(const std::string& command) {
@@ -112,6 +126,12 @@ std::optional<BoundFile> ProgramCheck::TakeProgram(const std::string& program) {
     return std::nullopt;
   }
   return BoundFile{hash, *identity, now_};
+}
+
+std::optional<platform::FileIdentity> ProgramCheck::Glance(const std::string& program) {
+  auto [at, added] = glances_.try_emplace(program);
+  if (added) at->second = platform_.program_files.Glance(program);
+  return at->second;
 }
 
 std::optional<platform::FileIdentity> ProgramCheck::Identity(const std::string& program) {

@@ -1,9 +1,10 @@
 // A known autostart entry is bound to its program's file: its record (a
 // white-list slot, a baseline section) keeps the file's SHA-256 and the
 // identity it had, so that a program replaced behind an allowed entry is
-// asked about again. Each scan compares the cheap identity, hashes a file
-// whose identity moved, and hashes every bound file once a day besides,
-// since a write time can be forged: a few of them per scan.
+// asked about again. Each scan glances at the file's size and times by its
+// name; when they moved it opens the file for its ID, and hashes it when the
+// size, write time or ID differ. Since a write time can be forged, every
+// bound file is hashed once a day besides: a few of them per scan.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -27,6 +28,7 @@ constexpr std::string_view kHash = "skrot";
 constexpr std::string_view kBaselineHash = "skrot_pliku";
 constexpr std::string_view kSize = "rozmiar";
 constexpr std::string_view kWriteTime = "zmiana";  // a FILETIME, in decimal
+constexpr std::string_view kChangeTime = "zmiana_wpisu";
 constexpr std::string_view kFileId = "plik_id";    // volume serial and file index, in hex
 constexpr std::string_view kHashed = "sprawdzono";  // when it was last hashed, a FILETIME
 // The hash of a program that did not exist when it was recorded.
@@ -77,7 +79,10 @@ class ProgramCheck {
  private:
   std::optional<BoundFile> TakeProgram(const std::string& program);
   // Each file is looked at and hashed at most once per scan.
+  std::optional<platform::FileIdentity> Glance(const std::string& program);
   std::optional<platform::FileIdentity> Identity(const std::string& program);
+  // Whether the day's hash of the program fits in this scan's share.
+  bool DailyHashFits(const std::string& program);
   std::optional<std::string> Hash(const std::string& program);
   void CannotRead(const std::string& program);
 
@@ -87,7 +92,7 @@ class ProgramCheck {
   std::function<void(const std::string&)> notice_;
   const uint64_t now_;
   std::optional<int> daily_left_;
-  std::map<std::string, std::optional<platform::FileIdentity>> identities_;
+  std::map<std::string, std::optional<platform::FileIdentity>> glances_, identities_;
   std::map<std::string, std::optional<std::string>> hashes_;
 };
 

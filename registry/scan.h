@@ -46,6 +46,7 @@ inline constexpr std::string_view kNotStorable =
     "This entry could not be added to the white list: its name or value is too long or holds a line break. "
     "It will be shown again at every scan.";
 
+// One object per scan: each program file is looked at once in its life.
 class RegistryScan {
  public:
   explicit RegistryScan(Context& context);

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cwchar>
 #include <initializer_list>
+#include <map>
+#include <mutex>
 #include <vector>
 
 #include "platform/win32/native_file_names.h"
@@ -62,6 +64,49 @@ Handle OpenNative(const std::wstring& path, DWORD access, DWORD flags = 0) {
   }
   if (file && GetFileType(file.get()) != FILE_TYPE_DISK) file.reset();
   return file;
+}
+
+// The file's index on its volume, asked of ntdll directly: the calls that
+// also tell the volume's serial number take many times longer.
+std::optional<uint64_t> FileIndex(HANDLE file) {
+  struct Status {
+    union {
+      LONG status;
+      void* pointer;
+    };
+    ULONG_PTR information;
+  };
+  using Query = LONG(WINAPI*)(HANDLE, Status*, void*, ULONG, int);
+  static const Query query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+  constexpr int kFileInternalInformation = 6;
+  LARGE_INTEGER index;
+  Status status;
+  if (!file || !query || query(file, &status, &index, sizeof index, kFileInternalInformation) < 0) return std::nullopt;
+  return uint64_t(index.QuadPart);
+}
+
+// The serial number of the volume that holds the file, asked once per
+// drive or share: "C:\" or "\\server\share\" in upper case.
+std::optional<DWORD> VolumeSerial(const std::wstring& path, HANDLE file) {
+  size_t end = 3;
+  if (path[1] != L':') {
+    const size_t share = path.find(L'\\', 2);
+    end = path.find(L'\\', share + 1);
+    end = end == std::wstring::npos ? path.size() : end + 1;
+  }
+  std::wstring root = path.substr(0, end);
+  CharUpperBuffW(root.data(), DWORD(root.size()));
+  static std::mutex mutex;
+  static std::map<std::wstring, DWORD> serials;
+  {
+    std::lock_guard lock(mutex);
+    if (auto known = serials.find(root); known != serials.end()) return known->second;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
+  std::lock_guard lock(mutex);
+  return serials.emplace(root, info.dwVolumeSerialNumber).first->second;
 }
 
 // The name of the file for calls that run with redirection on (version
@@ -311,14 +356,58 @@ std::optional<FileIdentity> Win32ProgramFiles::Identity(const std::string& path)
   if (!name || !FullyQualified(*name)) return std::nullopt;
   // Attributes alone: no one's sharing stands in the way.
   Handle file = OpenNative(*name, FILE_READ_ATTRIBUTES);
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!file || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+  FILE_BASIC_INFO basic;
+  LARGE_INTEGER size;
+  const std::optional<uint64_t> index = FileIndex(file.get());
+  if (!file || !index || !GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) ||
+      !GetFileSizeEx(file.get(), &size))
+    return std::nullopt;
+  const std::optional<DWORD> serial = VolumeSerial(*name, file.get());
+  if (!serial) return std::nullopt;
   FileIdentity identity;
-  identity.size = uint64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
-  identity.write_time = uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32 | info.ftLastWriteTime.dwLowDateTime;
-  identity.file_id = HexNumber(info.dwVolumeSerialNumber, 8) + "-" +
-                     HexNumber(uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow, 16);
+  identity.size = uint64_t(size.QuadPart);
+  identity.write_time = uint64_t(basic.LastWriteTime.QuadPart);
+  identity.change_time = uint64_t(basic.ChangeTime.QuadPart);
+  identity.file_id = HexNumber(*serial, 8) + "-" + HexNumber(*index, 16);
   return identity;
+}
+
+std::optional<FileIdentity> Win32ProgramFiles::Glance(const std::string& path) {
+  const auto name = NameArg(path);
+  if (!name || !FullyQualified(*name)) return std::nullopt;
+  // NtQueryFullAttributesFile: what GetFileAttributesExW asks, with the change time.
+  struct UnicodeString {
+    USHORT length, maximum;
+    PWSTR buffer;
+  };
+  struct ObjectAttributes {
+    ULONG length;
+    HANDLE root;
+    UnicodeString* name;
+    ULONG attributes;
+    void* descriptor;
+    void* quality;
+  };
+  struct OpenInformation {
+    LARGE_INTEGER creation, access, write, change, allocation, end;
+    ULONG attributes;
+  };
+  using Query = LONG(WINAPI*)(ObjectAttributes*, OpenInformation*);
+  static const Query query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryFullAttributesFile")));
+  std::wstring nt = (*name)[1] == L':' ? L"\\??\\" + *name : L"\\??\\UNC" + name->substr(1);
+  if (!query || nt.size() * 2 > 0xFFFE) return std::nullopt;
+  UnicodeString text{USHORT(nt.size() * 2), USHORT(nt.size() * 2), nt.data()};
+  constexpr ULONG kCaseInsensitive = 0x40;
+  ObjectAttributes object{sizeof(ObjectAttributes), nullptr, &text, kCaseInsensitive, nullptr, nullptr};
+  OpenInformation info;
+  LONG status;
+  {
+    NativeFileNames native;
+    status = query(&object, &info);
+  }
+  if (status < 0 || (info.attributes & FILE_ATTRIBUTE_DIRECTORY)) return std::nullopt;
+  return FileIdentity{uint64_t(info.end.QuadPart), uint64_t(info.write.QuadPart), uint64_t(info.change.QuadPart), {}};
 }
 
 std::optional<std::string> Win32ProgramFiles::Sha256(const std::string& path) {

@@ -13,6 +13,7 @@ class Win32ProgramFiles : public ProgramFiles {
  public:
   FileFacts Facts(const std::string& path) override;
   std::optional<FileIdentity> Identity(const std::string& path) override;
+  std::optional<FileIdentity> Glance(const std::string& path) override;
   std::optional<std::string> Sha256(const std::string& path) override;
   std::string Grouped(uint64_t number) override;
   // Text that is not UTF-8 comes back as it was: it names nothing here.

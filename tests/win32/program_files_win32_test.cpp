@@ -115,6 +115,7 @@ TEST_F(ProgramFilesWin32, WhatIsNoFileHasNoFacts) {
     EXPECT_EQ(facts.size, 0u) << path;
     EXPECT_FALSE(facts.company) << path;
     EXPECT_FALSE(files_api_.Identity(path)) << path;
+    EXPECT_FALSE(files_api_.Glance(path)) << path;
     EXPECT_FALSE(files_api_.Sha256(path)) << path;
   }
 }
@@ -155,11 +156,35 @@ TEST_F(ProgramFilesWin32, IdentityTellsFilesApartAndMatchesTheirAttributes) {
   EXPECT_EQ(other->write_time,
             uint64_t(data->ftLastWriteTime.dwHighDateTime) << 32 | data->ftLastWriteTime.dwLowDateTime);
 
+  // A glance by the name tells the same size and times.
+  const auto glance = files_api_.Glance(Utf8(two));
+  ASSERT_TRUE(glance);
+  EXPECT_EQ(glance->size, other->size);
+  EXPECT_EQ(glance->write_time, other->write_time);
+  EXPECT_EQ(glance->change_time, other->change_time);
+  EXPECT_EQ(glance->file_id, "");
+
   // Held by another without any sharing: its identity is still told.
   HANDLE locked = CreateFileW(one.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(locked, INVALID_HANDLE_VALUE);
   EXPECT_EQ(files_api_.Identity(Utf8(one)), first);
   CloseHandle(locked);
+
+  // Another file put in its place with the same size and write time: the
+  // glance sees its change time move, the identity its ID.
+  const std::wstring three = Write(L"three.exe", "two?");
+  HANDLE file = CreateFileW(three.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &data->ftLastWriteTime));
+  CloseHandle(file);
+  Sleep(20);
+  ASSERT_TRUE(MoveFileExW(three.c_str(), two.c_str(), MOVEFILE_REPLACE_EXISTING));
+  const auto replaced = files_api_.Identity(Utf8(two));
+  ASSERT_TRUE(replaced);
+  EXPECT_EQ(replaced->size, other->size);
+  EXPECT_EQ(replaced->write_time, other->write_time);
+  EXPECT_NE(replaced->file_id, other->file_id);
+  EXPECT_NE(files_api_.Glance(Utf8(two))->change_time, glance->change_time);
 }
 
 TEST_F(ProgramFilesWin32, Sha256OfTheContentsWhileOthersWrite) {

@@ -2,8 +2,13 @@
 
 #include <functional>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "platform/sha256.h"
 #include "platform/text.h"
+#include "tests/doubles/portable/portable_files.h"
 
 namespace platform::portable {
 
@@ -40,10 +45,25 @@ FileFacts PortableProgramFiles::Facts(const std::string& path) {
 }
 
 std::optional<FileIdentity> PortableProgramFiles::Identity(const std::string& path) {
+  std::optional<FileIdentity> identity = Glance(path);
+  if (identity) identity->file_id = std::to_string(std::hash<std::string>()(Folded(path)));
+  return identity;
+}
+
+std::optional<FileIdentity> PortableProgramFiles::Glance(const std::string& path) {
   if (std::lock_guard lock(mu_); unreadable_.count(Folded(path))) return std::nullopt;
   const FileStamp stamp = files_.Stat(path);
   if (!stamp.exists) return std::nullopt;
-  return FileIdentity{stamp.size, uint64_t(stamp.mtime), std::to_string(std::hash<std::string>()(Folded(path)))};
+  FileIdentity identity{stamp.size, uint64_t(stamp.mtime), uint64_t(stamp.mtime), {}};
+#ifndef _WIN32
+  // Over the host's files, their status change time, which a rename moves.
+  auto* portable = dynamic_cast<PortableFiles*>(&files_);
+  const std::optional<std::filesystem::path> host = portable ? portable->HostPath(path) : std::nullopt;
+  struct stat status;
+  if (host && ::stat(host->c_str(), &status) == 0)
+    identity.change_time = uint64_t(status.st_ctim.tv_sec) * 1000000000 + uint64_t(status.st_ctim.tv_nsec);
+#endif
+  return identity;
 }
 
 std::optional<std::string> PortableProgramFiles::Sha256(const std::string& path) {

@@ -21,6 +21,8 @@ class PortableProgramFiles : public ProgramFiles {
   // The size and write time as Stat gives them; the ID is the path's own,
   // as a file replaced by another name keeps none of it.
   std::optional<FileIdentity> Identity(const std::string& path) override;
+  // The host file's status change time stands for the change time.
+  std::optional<FileIdentity> Glance(const std::string& path) override;
   std::optional<std::string> Sha256(const std::string& path) override;
   // Grouped by thousands with commas, as an English locale does.
   std::string Grouped(uint64_t number) override;
