@@ -165,7 +165,9 @@ RegistryScan::Standing RegistryScan::Judge(const std::string& data, std::string_
     return {Standing::Known, {}, {}};
   const int slot = SlotOf(data, place);
   if (slot < 0) return {};
-  return Checked({Standing::Known, slot, {}}, white_list_[size_t(slot)].file, place, {}, data);
+  // A copy: the check may read the list anew.
+  const BoundFile file = white_list_[size_t(slot)].file;
+  return Checked({Standing::Known, slot, {}}, file, place, {}, data);
 }
 
 void RegistryScan::ReadWhiteList() {
@@ -173,14 +175,13 @@ void RegistryScan::ReadWhiteList() {
   IniStore::Batch batch(white);
   const uint64_t version = white.Version();
   if (version == white_list_version_) return;
-  using namespace white_list;
   white_list_.assign(size_t(white_list::kLastSlot) + 1, WhiteSlot{});
   for (int n = 0; n <= white_list::kLastSlot; ++n) {
     const std::string section = std::to_string(n);
     WhiteSlot& slot = white_list_[size_t(n)];
-    slot.command = white.Find(section, kCommand);
+    slot.command = white.Find(section, white_list::kCommand);
     if (!slot.command) continue;
-    slot.place = white.Find(section, kPlace).value_or("");
+    slot.place = white.Find(section, white_list::kPlace).value_or("");
     slot.file = ReadBound(white, section, bound::kHash);
   }
   white_list_version_ = version;
