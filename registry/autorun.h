@@ -23,6 +23,9 @@ enum class Entries {
   // Only the value named `value`, when it is not Windows' own (which an
   // absent value is too): "Delete" puts Windows' own back.
   NotWindowsOwn,
+  // Only the value named `value`, when it is not empty: "Delete" empties it,
+  // as Windows keeps it.
+  EmptiedOnDelete,
 };
 
 // One autostart key as the scans see it.
@@ -62,6 +65,7 @@ inline constexpr std::string_view kTerminalServerRunOncePath =
     "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Terminal Server\\Install\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 inline constexpr std::string_view kWindowsPath = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 inline constexpr std::string_view kWinlogonPath = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+inline constexpr std::string_view kCommandProcessorPath = "SOFTWARE\\Microsoft\\Command Processor";
 
 // The other places in the registry from which programs start at log-on, in
 // the order of the full scan, after the four keys above. An entry allowed
@@ -86,6 +90,14 @@ inline constexpr ScanKey kOtherKeys[] = {
      Entries::NotWindowsOwn, "Userinit"},
     {"", platform::RootKey::CurrentUser, kWinlogonPath, "Current user, logon shell.", {}, Entries::NotWindowsOwn,
      "Shell"},
+    // Not started at log-on, but loaded into every program, or run by every
+    // command prompt.
+    {"", platform::RootKey::LocalMachine, kWindowsPath, "Local machine, DLLs loaded into every program.",
+     "Local machine (32-bit programs), DLLs loaded into every program.", Entries::EmptiedOnDelete, "AppInit_DLLs"},
+    {"", platform::RootKey::LocalMachine, kCommandProcessorPath, "Local machine, command prompt start.",
+     "Local machine (32-bit programs), command prompt start.", Entries::OneValue, "AutoRun"},
+    {"", platform::RootKey::CurrentUser, kCommandProcessorPath, "Current user, command prompt start.", {},
+     Entries::OneValue, "AutoRun"},
 };
 
 // The place of a key, a view and a value name that the scans guard; nullptr

@@ -139,7 +139,8 @@ std::optional<RegistryScan::Standing> RegistryScan::MatchWhiteList(platform::Reg
   if (!read->value) return MatchLongValue(key, name, read->info, place);
   std::optional<std::string> data = TextBeforeNul(std::move(*read->value));
   if (!data) return std::nullopt;
-  if (scan_key.entries == Entries::OneValue && data->empty()) return std::nullopt;
+  if ((scan_key.entries == Entries::OneValue || scan_key.entries == Entries::EmptiedOnDelete) && data->empty())
+    return std::nullopt;
   if (scan_key.entries == Entries::NotWindowsOwn &&
       IsWindowsOwn(scan_key, *data, platform_.processes.WindowsFolder(), platform_.processes.SystemFolder()))
     return Standing{Standing::Known, {}, {}};
@@ -540,6 +541,8 @@ bool RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, c
     // Windows cannot log on without its own shell and Userinit.
     const std::string own = WindowsOwnData(scan_key, platform_.processes.SystemFolder());
     if (own.empty() ? writable.key->DeleteValue(name) : writable.key->WriteText(name, own)) return true;
+  } else if (scan_key.entries == Entries::EmptiedOnDelete) {
+    if (writable.key->WriteText(name, "", platform::ValueType(now->type))) return true;
   } else if (writable.key->DeleteValue(name)) {
     return true;
   }

@@ -274,8 +274,8 @@ void RecoverTask(Context& host, int slot, const RemovedTask& task) {
 
 // A value that the key holds now, and that "Recover" would replace: the
 // person is asked first. Windows' own shell or Userinit, which "Delete" put
-// back, and the disabled start type that "Delete" left are replaced without
-// a question.
+// back, the emptied value and the disabled start type that "Delete" left
+// are replaced without a question.
 bool MayReplace(Context& host, const RemovedEntry& e, const platform::RegValue& existing) {
   std::string now;
   if (e.type == platform::ValueType::Dword) {
@@ -290,6 +290,9 @@ bool MayReplace(Context& host, const RemovedEntry& e, const platform::RegValue& 
     if (place->entries == Entries::NotWindowsOwn && existing.IsText() &&
         IsWindowsOwn(*place, existing.data.substr(0, existing.data.find('\0')),
                      host.Platform().processes.WindowsFolder(), host.Platform().processes.SystemFolder()))
+      return true;
+    if (place->entries == Entries::EmptiedOnDelete && existing.IsText() &&
+        existing.data.substr(0, existing.data.find('\0')).empty())
       return true;
     now = existing.IsText() ? existing.data.substr(0, existing.data.find('\0'))
                             : std::string("(a value that is not text)");

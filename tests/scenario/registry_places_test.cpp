@@ -72,6 +72,7 @@ TEST_F(RegistryPlaces, EachIsAskedAboutAllowedDeletedAndRecoveredInEachView) {
       std::string left = "(absent)";
       if (key.entries == registry::Entries::NotWindowsOwn && key.root == RootKey::LocalMachine)
         left = name == "Shell" ? "explorer.exe" : "C:\\Windows\\system32\\userinit.exe,";
+      if (key.entries == registry::Entries::EmptiedOnDelete) left = "";
       EXPECT_EQ(Data(key, view.view, name), left) << what;
       Recover();
       EXPECT_EQ(Data(key, view.view, name), "C:\\Agent\\agent.exe " + what) << what;
