@@ -16,7 +16,16 @@ std::vector<KeyView> ViewsOf(const ScanKey& key, platform::Registry& registry) {
 
 const ScanKey* PlaceOf(platform::RootKey root, std::string_view path, platform::RegView view, std::string_view name) {
   auto matches = [&](const ScanKey& k) {
-    if (k.root != root || !platform::SameAsciiCaseless(k.path, path)) return false;
+    if (k.root != root) return false;
+    if (k.entries == Entries::EachSubkey) {
+      // A value of one subkey, directly below the key.
+      if (path.size() <= k.path.size() + 1 || path[k.path.size()] != '\\' ||
+          !platform::SameAsciiCaseless(path.substr(0, k.path.size()), k.path) ||
+          path.find('\\', k.path.size() + 1) != std::string_view::npos)
+        return false;
+    } else if (!platform::SameAsciiCaseless(k.path, path)) {
+      return false;
+    }
     if (view == platform::RegView::Wow32 && k.section_text_32.empty()) return false;
     return k.entries == Entries::EveryValue || platform::SameAsciiCaseless(k.value, name);
   };

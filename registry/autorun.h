@@ -26,6 +26,9 @@ enum class Entries {
   // Only the value named `value`, when it is not empty: "Delete" empties it,
   // as Windows keeps it.
   EmptiedOnDelete,
+  // The value named `value` of each subkey, when it is not empty; "Value
+  // name:" shows the subkey's name.
+  EachSubkey,
 };
 
 // One autostart key as the scans see it.
@@ -66,6 +69,9 @@ inline constexpr std::string_view kTerminalServerRunOncePath =
 inline constexpr std::string_view kWindowsPath = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Windows";
 inline constexpr std::string_view kWinlogonPath = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 inline constexpr std::string_view kCommandProcessorPath = "SOFTWARE\\Microsoft\\Command Processor";
+inline constexpr std::string_view kDebuggersPath =
+    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
+inline constexpr std::string_view kExitMonitorsPath = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\SilentProcessExit";
 
 // The other places in the registry from which programs start at log-on, in
 // the order of the full scan, after the four keys above. An entry allowed
@@ -98,6 +104,11 @@ inline constexpr ScanKey kOtherKeys[] = {
      "Local machine (32-bit programs), command prompt start.", Entries::OneValue, "AutoRun"},
     {"", platform::RootKey::CurrentUser, kCommandProcessorPath, "Current user, command prompt start.", {},
      Entries::OneValue, "AutoRun"},
+    // Run in place of a program, or when it ends.
+    {"", platform::RootKey::LocalMachine, kDebuggersPath, "Local machine, program debugger.",
+     "Local machine (32-bit programs), program debugger.", Entries::EachSubkey, "Debugger"},
+    {"", platform::RootKey::LocalMachine, kExitMonitorsPath, "Local machine, program exit monitor.",
+     "Local machine (32-bit programs), program exit monitor.", Entries::EachSubkey, "MonitorProcess"},
 };
 
 // The place of a key, a view and a value name that the scans guard; nullptr

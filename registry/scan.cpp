@@ -72,6 +72,7 @@ void RegistryScan::WithWatchStopped(const std::function<void()>& scan) {
 
 void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
   if (host_.Ending()) return;
+  if (scan_key.entries == Entries::EachSubkey) return ScanSubkeys(scan_key, view);
   // Read only: a key is opened for writing at the moment something in it is
   // deleted.
   AutorunKey opened = OpenAutorunKey(platform_.registry, scan_key.root, scan_key.path, view.view);
@@ -94,7 +95,33 @@ void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
     long_read_.reset();
     const std::string_view place = scan_key.IsRunKey() ? std::string_view() : view.section_text;
     const std::optional<Standing> standing = MatchWhiteList(*opened.key, names[i], scan_key, place);
-    if (standing && standing->kind != Standing::Known) AskUser(*opened.key, names[i], scan_key, view, *standing);
+    if (standing && standing->kind != Standing::Known)
+      AskUser(*opened.key, names[i], scan_key, view, *standing, scan_key.path, names[i]);
+  }
+  long_read_.reset();
+}
+
+void RegistryScan::ScanSubkeys(const ScanKey& scan_key, const KeyView& view) {
+  AutorunKey parent = OpenAutorunKey(platform_.registry, scan_key.root, scan_key.path, view.view);
+  if (parent.status == KeyOpen::Refused || parent.status == KeyOpen::Failed)
+    host_.Refused(KeyText(scan_key.root, scan_key.path, view.view), Refusal::Read);
+  if (!parent.key) return;
+  const std::vector<std::string> subkeys = parent.key->SubkeyNames();
+  const std::string value(scan_key.value);
+  const int count = int(subkeys.size());
+  for (int i = 0; i < count; ++i) {
+    host_.Pump();
+    if (host_.Ending()) break;
+    host_.Progress(i, count - 1);
+    const std::string path = std::string(scan_key.path) + "\\" + subkeys[size_t(i)];
+    AutorunKey opened = OpenAutorunKey(platform_.registry, scan_key.root, path, view.view);
+    if (opened.status == KeyOpen::Refused || opened.status == KeyOpen::Failed)
+      host_.Refused(KeyText(scan_key.root, path, view.view), Refusal::Read);
+    if (!opened.key) continue;
+    long_read_.reset();
+    const std::optional<Standing> standing = MatchWhiteList(*opened.key, value, scan_key, view.section_text);
+    if (standing && standing->kind != Standing::Known)
+      AskUser(*opened.key, value, scan_key, view, *standing, path, subkeys[size_t(i)]);
   }
   long_read_.reset();
 }
@@ -139,7 +166,7 @@ std::optional<RegistryScan::Standing> RegistryScan::MatchWhiteList(platform::Reg
   if (!read->value) return MatchLongValue(key, name, read->info, place);
   std::optional<std::string> data = TextBeforeNul(std::move(*read->value));
   if (!data) return std::nullopt;
-  if ((scan_key.entries == Entries::OneValue || scan_key.entries == Entries::EmptiedOnDelete) && data->empty())
+  if (scan_key.entries != Entries::EveryValue && scan_key.entries != Entries::NotWindowsOwn && data->empty())
     return std::nullopt;
   if (scan_key.entries == Entries::NotWindowsOwn &&
       IsWindowsOwn(scan_key, *data, platform_.processes.WindowsFolder(), platform_.processes.SystemFolder()))
@@ -309,14 +336,15 @@ void RegistryScan::AskAndAct(std::string_view section_text, const std::string& n
 }
 
 void RegistryScan::AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key,
-                          const KeyView& view, const Standing& standing) {
+                          const KeyView& view, const Standing& standing, std::string_view path,
+                          const std::string& shown_name) {
   host_.Pump();
   std::optional<AutorunCommand> command = ReadForAlert(key, name);
   if (!command || host_.Ending() || IsOwnCommand(command->text, own_path_)) return;
   const std::string_view place = scan_key.IsRunKey() ? std::string_view() : view.section_text;
-  AskAndAct(view.section_text, name, *command,
-            {.remove = [&] { return Delete(key, name, command->text, scan_key, view.view); },
-             .allow = [&] { Allow(name, command->text, place, view.view); }},
+  AskAndAct(view.section_text, shown_name, *command,
+            {.remove = [&] { return Delete(key, name, command->text, scan_key, view.view, path); },
+             .allow = [&] { Allow(shown_name, command->text, place, view.view); }},
             standing);
 }
 
@@ -511,8 +539,8 @@ void RegistryScan::NotDeletedChanged(const std::string& entry) {
 }
 
 bool RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, const std::string& shown,
-                          const ScanKey& scan_key, platform::RegView view) {
-  const std::string key_text = KeyText(scan_key.root, scan_key.path, view);
+                          const ScanKey& scan_key, platform::RegView view, std::string_view path) {
+  const std::string key_text = KeyText(scan_key.root, path, view);
   const std::string entry = ShownName(name) + " in " + key_text;
   // Only what the person was shown goes: another program may have changed
   // or deleted the value meanwhile.
@@ -521,7 +549,7 @@ bool RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, c
     NotDeletedChanged(entry);
     return false;
   }
-  AutorunKey writable = OpenAutorunKey(platform_.registry, scan_key.root, scan_key.path, view, platform::Access::ReadWrite);
+  AutorunKey writable = OpenAutorunKey(platform_.registry, scan_key.root, path, view, platform::Access::ReadWrite);
   if (writable.status == KeyOpen::Missing) {
     NotDeletedChanged(entry);
     return false;
@@ -530,8 +558,7 @@ bool RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, c
     host_.Refused(key_text, Refusal::Delete);
     return false;
   }
-  const RemovedEntry removed{scan_key.root, std::string(scan_key.path), view, name, platform::ValueType(now->type),
-                             now->text};
+  const RemovedEntry removed{scan_key.root, std::string(path), view, name, platform::ValueType(now->type), now->text};
   Recorded recorded{RecordResult::NotStorable};
   // Data after a NUL cannot be kept in the list, nor written back.
   if (!now->more_after_nul) recorded = RecordRemoval(host_.Data().statistics, removed);

@@ -126,8 +126,11 @@ class RegistryScan {
   void AskAboutDoorEntry(Door door, const DoorEntry& entry, const Standing& standing);
   bool DeleteTask(const DoorEntry& entry);
   bool DisableService(const DoorEntry& entry);
+  // The value `name` of the key at path, shown as shown_name.
   void AskUser(platform::RegistryKey& key, const std::string& name, const ScanKey& scan_key, const KeyView& view,
-               const Standing& standing);
+               const Standing& standing, std::string_view path, const std::string& shown_name);
+  // An EachSubkey place: the value of each subkey.
+  void ScanSubkeys(const ScanKey& scan_key, const KeyView& view);
   // place: the section text a slot records, "" for the four Run keys.
   void Allow(const std::string& name, const std::string& data, std::string_view place, platform::RegView view);
   void AskAboutFile(const StartupPlace& place, const std::string& path, const std::string& name,
@@ -136,7 +139,7 @@ class RegistryScan {
   // recording it for undo first; tells the person when it cannot. True
   // when it is gone (or Windows' own value is back).
   bool Delete(platform::RegistryKey& key, const std::string& name, const std::string& shown,
-              const ScanKey& scan_key, platform::RegView view);
+              const ScanKey& scan_key, platform::RegView view, std::string_view path);
 
   // The entry changed after it was shown, so it stays.
   void NotDeletedChanged(const std::string& entry);

@@ -21,13 +21,17 @@ class RegistryPlaces : public RegistryProgram {
     sys.registry.SetWow64(true);
     Configure("auto_skan_rejestru=1");
   }
+  // Where the place keeps its entry: in the key, or in a program's subkey.
+  static std::string Path(const registry::ScanKey& key) {
+    return std::string(key.path) + (key.entries == registry::Entries::EachSubkey ? "\\notepad.exe" : "");
+  }
   std::string Data(const registry::ScanKey& key, RegView view, const std::string& name) {
-    std::unique_ptr<platform::RegistryKey> k = sys.registry.Open(key.root, std::string(key.path), platform::Access::Read, nullptr, view);
+    std::unique_ptr<platform::RegistryKey> k = sys.registry.Open(key.root, Path(key), platform::Access::Read, nullptr, view);
     std::optional<platform::RegValue> v = k ? k->Read(name) : std::nullopt;
     return v ? v->data : "(absent)";
   }
   void Set(const registry::ScanKey& key, RegView view, const std::string& name, const std::string& data) {
-    sys.registry.OpenOrCreate(key.root, std::string(key.path), nullptr, view)->WriteText(name, data);
+    sys.registry.OpenOrCreate(key.root, Path(key), nullptr, view)->WriteText(name, data);
   }
   void Recover() {
     backend.AnswerBoxes({tk::ModalResult::Ok, tk::ModalResult::Yes});
@@ -53,7 +57,7 @@ TEST_F(RegistryPlaces, EachIsAskedAboutAllowedDeletedAndRecoveredInEachView) {
       Restart();
       ASSERT_EQ(Alerts(), 1) << what;
       EXPECT_EQ(shown[0].section, what);
-      EXPECT_EQ(shown[0].name, name);
+      EXPECT_EQ(shown[0].name, key.entries == registry::Entries::EachSubkey ? "notepad.exe" : name);
       EXPECT_EQ(shown[0].value, "C:\\Agent\\agent.exe " + what);
       EXPECT_EQ(WhiteSlot(0, "sekcja"), "HKLM_run") << what;
       EXPECT_EQ(WhiteSlot(0, "miejsce"), what);
@@ -80,7 +84,7 @@ TEST_F(RegistryPlaces, EachIsAskedAboutAllowedDeletedAndRecoveredInEachView) {
 
       // Left as it was found, for the next place.
       if (before == "(absent)")
-        sys.registry.OpenOrCreate(key.root, std::string(key.path), nullptr, view.view)->DeleteValue(name);
+        sys.registry.OpenOrCreate(key.root, Path(key), nullptr, view.view)->DeleteValue(name);
       else
         Set(key, view.view, name, before);
       WriteList(testing_support::kWhiteListPath, "");
