@@ -46,6 +46,7 @@ Protection::Protection(Tvelmain& window, platform::Platform platform)
       mon_policy(platform.registry),
       mon_tasks(platform.files),
       mon_services(platform.registry),
+      mon_hijacks(platform.registry),
       facts_finder(platform.system) {}
 
 void Protection::OpenDataFiles(const std::string& user_name) {
@@ -84,6 +85,18 @@ void Protection::SetUpWatches() {
                       {platform::RootKey::LocalMachine, std::string(registry::policy::kForbiddenKey)}});
   mon_policy.SetOnChange([this] { PolicyChanged(); });
 
+  // Debuggers, injected DLLs and the like: no question, as for the tasks.
+  mon_hijacks.Name = "mon_hijacks";
+  mon_hijacks.SetActive(true);
+  mon_hijacks.SetNotifyFilters(components::rmfSubTreeChange | components::rmfValueChange);
+  mon_hijacks.SetWatchSubTree(true);
+  mon_hijacks.SetKeys(registry::HijackKeys(platform_.registry));
+  mon_hijacks.SetOnChange([this] { DoorChanged(hijacks_settle_); });
+  hijacks_settle_.SetOnTimer([this] {
+    hijacks_settle_.SetEnabled(false);
+    ScanHijacksQuietly();
+  });
+
   // A copy without an administrator's rights leaves these two alone.
   doors_watched_ = platform_.system.HasAdminRights();
   if (!doors_watched_) return;
@@ -118,6 +131,11 @@ void Protection::ScanQuietly(registry::Door door) {
   gate_.Run(request, [this, door] { registry::RegistryScan(*this).ScanQuietly(door); });
 }
 
+void Protection::ScanHijacksQuietly() {
+  if (Ending()) return;
+  gate_.Run(registry::ScanRequest::QuietHijacks, [this] { registry::RegistryScan(*this).ScanHijacksQuietly(); });
+}
+
 void Protection::WatchTaskFolders() {
   // A folder made or removed is watched, or not, from now on.
   std::vector<std::string> folders = registry::ReadTaskTree(platform_.files, platform_.tasks.Folder()).folders;
@@ -128,6 +146,7 @@ void Protection::WatchTaskFolders() {
 
 void Protection::Loaded() {
   mon_HKLM.Loaded();
+  mon_hijacks.Loaded();
   mon_folders.StartMonitor();
   if (doors_watched_) {
     WatchTaskFolders();
@@ -312,6 +331,7 @@ void Protection::Start() {
   if (Ending()) return;
   mon_HKLM.StartMonitor();
   mon_folders.StartMonitor();
+  mon_hijacks.StartMonitor();
   if (!doors_watched_) return;
   WatchTaskFolders();
   mon_tasks.StartMonitor();
@@ -321,6 +341,7 @@ void Protection::Start() {
 void Protection::Stop() {
   mon_HKLM.StopMonitor();
   mon_folders.StopMonitor();
+  mon_hijacks.StopMonitor();
   mon_tasks.StopMonitor();
   mon_services.StopMonitor();
 }
@@ -331,7 +352,8 @@ void Protection::StopAllWatches() {
 }
 
 bool Protection::Watching() const {
-  return mon_HKLM.Watching() || mon_folders.Watching() || mon_tasks.Watching() || mon_services.Watching();
+  return mon_HKLM.Watching() || mon_folders.Watching() || mon_hijacks.Watching() || mon_tasks.Watching() ||
+         mon_services.Watching();
 }
 
 }  // namespace app

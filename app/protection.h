@@ -99,6 +99,7 @@ class Protection final : public registry::Context, public registry::Watch {
   // have settled, that place alone is scanned quietly.
   void DoorChanged(tk::Timer& settle);
   void ScanQuietly(registry::Door door);
+  void ScanHijacksQuietly();
   // Every folder of the Tasks folder's tree as it is now, each watched on
   // its own.
   void WatchTaskFolders();
@@ -115,11 +116,13 @@ class Protection final : public registry::Context, public registry::Watch {
   components::TzelRegistryMonitor mon_policy;  // the administrator's lists
   components::FolderMonitor mon_tasks;         // every folder of the Tasks folder
   components::TzelRegistryMonitor mon_services;  // the Services key and its subkeys
+  components::TzelRegistryMonitor mon_hijacks;   // the keys of the hijack places and their subkeys
   bool doors_watched_ = false;
   std::vector<std::string> task_folders_;
   // Changes come in bursts: the quiet scan waits for 500 ms without one.
   tk::Timer tasks_settle_{"tasks_settle", 500};
   tk::Timer services_settle_{"services_settle", 500};
+  tk::Timer hijacks_settle_{"hijacks_settle", 500};
   std::vector<std::string> policy_forbidden_;
   // The status line has said that the event log cannot be written.
   bool event_log_failure_told_ = false;

@@ -33,6 +33,8 @@ const ScanKey* PlaceOf(platform::RootKey root, std::string_view path, platform::
     if (matches(k)) return &k;
   for (const ScanKey& k : kOtherKeys)
     if (matches(k)) return &k;
+  for (const ScanKey& k : kHijackKeys)
+    if (matches(k)) return &k;
   return nullptr;
 }
 
@@ -54,16 +56,28 @@ bool IsWindowsOwn(const ScanKey& key, std::string_view data, std::string_view wi
   return platform::SameAsciiCaseless(data, "explorer.exe") || platform::SameAsciiCaseless(data, std::string(windows_folder) + "\\explorer.exe");
 }
 
-std::vector<platform::KeyLocation> AutostartKeys(platform::Registry& registry) {
-  std::vector<platform::KeyLocation> keys;
-  auto add = [&](const ScanKey& key) {
+namespace {
+template <class Keys>
+void AddLocations(std::vector<platform::KeyLocation>& keys, const Keys& places, platform::Registry& registry) {
+  for (const ScanKey& key : places) {
     for (const KeyView& view : ViewsOf(key, registry)) {
       platform::KeyLocation location{key.root, std::string(key.path), view.view};
       if (std::find(keys.begin(), keys.end(), location) == keys.end()) keys.push_back(std::move(location));
     }
-  };
-  for (const ScanKey& key : kScanKeys) add(key);
-  for (const ScanKey& key : kOtherKeys) add(key);
+  }
+}
+}  // namespace
+
+std::vector<platform::KeyLocation> AutostartKeys(platform::Registry& registry) {
+  std::vector<platform::KeyLocation> keys;
+  AddLocations(keys, kScanKeys, registry);
+  AddLocations(keys, kOtherKeys, registry);
+  return keys;
+}
+
+std::vector<platform::KeyLocation> HijackKeys(platform::Registry& registry) {
+  std::vector<platform::KeyLocation> keys;
+  AddLocations(keys, kHijackKeys, registry);
   return keys;
 }
 

@@ -96,15 +96,18 @@ inline constexpr ScanKey kOtherKeys[] = {
      Entries::NotWindowsOwn, "Userinit"},
     {"", platform::RootKey::CurrentUser, kWinlogonPath, "Current user, logon shell.", {}, Entries::NotWindowsOwn,
      "Shell"},
-    // Not started at log-on, but loaded into every program, or run by every
-    // command prompt.
+};
+
+// The places that make Windows run a program in place of another, inside
+// every other, or with every command prompt: scanned after the tasks and
+// services, and watched on their own, each change scanned quietly.
+inline constexpr ScanKey kHijackKeys[] = {
     {"", platform::RootKey::LocalMachine, kWindowsPath, "Local machine, DLLs loaded into every program.",
      "Local machine (32-bit programs), DLLs loaded into every program.", Entries::EmptiedOnDelete, "AppInit_DLLs"},
     {"", platform::RootKey::LocalMachine, kCommandProcessorPath, "Local machine, command prompt start.",
      "Local machine (32-bit programs), command prompt start.", Entries::OneValue, "AutoRun"},
     {"", platform::RootKey::CurrentUser, kCommandProcessorPath, "Current user, command prompt start.", {},
      Entries::OneValue, "AutoRun"},
-    // Run in place of a program, or when it ends.
     {"", platform::RootKey::LocalMachine, kDebuggersPath, "Local machine, program debugger.",
      "Local machine (32-bit programs), program debugger.", Entries::EachSubkey, "Debugger"},
     {"", platform::RootKey::LocalMachine, kExitMonitorsPath, "Local machine, program exit monitor.",
@@ -136,8 +139,11 @@ struct KeyView {
 std::vector<KeyView> ViewsOf(const ScanKey& key, platform::Registry& registry);
 
 // Every autostart key in each view the scans visit, each once: what the
-// live test watches.
+// live test watches with the change question.
 std::vector<platform::KeyLocation> AutostartKeys(platform::Registry& registry);
+// Every key of kHijackKeys in each view, each once: what the live test
+// watches to scan them quietly.
+std::vector<platform::KeyLocation> HijackKeys(platform::Registry& registry);
 
 enum class KeyOpen {
   Opened,

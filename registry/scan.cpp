@@ -52,10 +52,25 @@ void RegistryScan::ScanOtherPlaces() {
     for (const StartupPlace& place : kStartupPlaces) ScanStartupFolder(place);
     ScanDoor(Door::Tasks, false);
     ScanDoor(Door::Services, false);
+    ScanHijacks();
   });
 }
 
 void RegistryScan::ScanQuietly(Door door) { ScanDoor(door, true); }
+
+void RegistryScan::ScanHijacksQuietly() {
+  quiet_ = true;
+  ScanHijacks();
+}
+
+void RegistryScan::ScanHijacks() {
+  for (const ScanKey& key : kHijackKeys)
+    for (const KeyView& view : ViewsOf(key, platform_.registry)) ScanView(key, view);
+}
+
+void RegistryScan::Progress(int position, int max) {
+  if (!quiet_) host_.Progress(position, max);
+}
 
 void RegistryScan::ScanViews(const ScanKey& scan_key) {
   WithWatchStopped([&] {
@@ -91,7 +106,7 @@ void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
   for (int i = 0; i < count; ++i) {
     host_.Pump();
     if (host_.Ending()) break;
-    host_.Progress(i, count - 1);
+    Progress(i, count - 1);
     long_read_.reset();
     const std::string_view place = scan_key.IsRunKey() ? std::string_view() : view.section_text;
     const std::optional<Standing> standing = MatchWhiteList(*opened.key, names[i], scan_key, place);
@@ -112,7 +127,7 @@ void RegistryScan::ScanSubkeys(const ScanKey& scan_key, const KeyView& view) {
   for (int i = 0; i < count; ++i) {
     host_.Pump();
     if (host_.Ending()) break;
-    host_.Progress(i, count - 1);
+    Progress(i, count - 1);
     const std::string path = std::string(scan_key.path) + "\\" + subkeys[size_t(i)];
     AutorunKey opened = OpenAutorunKey(platform_.registry, scan_key.root, path, view.view);
     if (opened.status == KeyOpen::Refused || opened.status == KeyOpen::Failed)
@@ -144,7 +159,7 @@ void RegistryScan::ScanStartupFolder(const StartupPlace& place) {
   for (int i = 0; i < count; ++i) {
     host_.Pump();
     if (host_.Ending()) break;
-    host_.Progress(i, count - 1);
+    Progress(i, count - 1);
     const std::string& name = files.names[i];
     if (IsFolderSettings(name)) continue;
     const std::string path = *folder + "\\" + name;

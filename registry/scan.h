@@ -65,6 +65,8 @@ class RegistryScan {
   // no progress, the watch of the other places left running; only an entry
   // that is not known is asked about.
   void ScanQuietly(Door door);
+  // The places of kHijackKeys after a change there, as quietly.
+  void ScanHijacksQuietly();
 
  private:
   // How an entry stands: not known, known, or known through a record whose
@@ -122,6 +124,10 @@ class RegistryScan {
   // The tasks or the services: the first scan takes what it finds as known.
   void ScanDoor(Door door, bool quiet);
   std::vector<DoorEntry> ReadDoor(Door door);
+  void ScanHijacks();
+  // The scan's progress, unless it runs quietly.
+  void Progress(int position, int max);
+  bool quiet_ = false;
   Standing Judge(Door door, const DoorEntry& entry);
   void AskAboutDoorEntry(Door door, const DoorEntry& entry, const Standing& standing);
   bool DeleteTask(const DoorEntry& entry);

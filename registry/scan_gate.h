@@ -12,8 +12,8 @@ namespace registry {
 // What a queued scan was asked for: "Scan now" (the hourly scan too), the
 // registry scan of the change reaction, the exit scan, the memory scan of a
 // newly forbidden program, the start-up, the quiet scans of the scheduled
-// tasks and of the services after a change there.
-enum class ScanRequest { ScanNow, FullScan, ExitScan, MemoryScan, StartUp, QuietTasks, QuietServices };
+// tasks, of the services and of the hijack places after a change there.
+enum class ScanRequest { ScanNow, FullScan, ExitScan, MemoryScan, StartUp, QuietTasks, QuietServices, QuietHijacks };
 
 class ScanGate {
  public:

@@ -46,7 +46,9 @@ class RegistryPlaces : public RegistryProgram {
 TEST_F(RegistryPlaces, EachIsAskedAboutAllowedDeletedAndRecoveredInEachView) {
   StartAnswering();
   ASSERT_EQ(Alerts(), 0);
-  for (const registry::ScanKey& key : registry::kOtherKeys) {
+  std::vector<registry::ScanKey> places(std::begin(registry::kOtherKeys), std::end(registry::kOtherKeys));
+  places.insert(places.end(), std::begin(registry::kHijackKeys), std::end(registry::kHijackKeys));
+  for (const registry::ScanKey& key : places) {
     for (const registry::KeyView& view : registry::ViewsOf(key, sys.registry)) {
       const std::string what = std::string(view.section_text);
       const std::string name = key.entries == registry::Entries::EveryValue ? "Agent" : std::string(key.value);
@@ -90,6 +92,25 @@ TEST_F(RegistryPlaces, EachIsAskedAboutAllowedDeletedAndRecoveredInEachView) {
       WriteList(testing_support::kWhiteListPath, "");
     }
   }
+}
+
+// A debugger written while the live test runs is asked about at once,
+// without the change question, and "Delete" takes it away.
+TEST_F(RegistryPlaces, ADebuggerWrittenLaterIsAskedAboutQuietly) {
+  Configure("auto_skan_rejestru=1\r\nauto_skan_zywy=1");
+  app::Tvelmain& w = StartAnswering();
+  ASSERT_TRUE(w.protection().Watching());
+  AnswerAlerts({R::Delete});
+  Reg("[HKEY_LOCAL_MACHINE\\" + std::string(registry::kDebuggersPath) + "\\notepad.exe]\n\"Debugger\"=\"C:\\\\evil.exe\"\n");
+  EXPECT_TRUE(backend.WaitForSynchronize(5000));
+  backend.RunUntilIdle();
+  backend.Advance(600);
+  backend.RunUntilIdle();
+  ASSERT_EQ(Alerts(), 1);
+  EXPECT_EQ(shown[0].section, "Local machine, program debugger.");
+  EXPECT_EQ(shown[0].name, "notepad.exe");
+  EXPECT_EQ(Boxes(), std::vector<std::string>{"Are you sure that you want to remove this registry entry?"});
+  EXPECT_FALSE(sys.registry.Get(RootKey::LocalMachine, std::string(registry::kDebuggersPath) + "\\notepad.exe", "Debugger"));
 }
 
 TEST_F(RegistryPlaces, AKeyBothViewsShareIsScannedOnce) {
