@@ -94,6 +94,12 @@ std::string ProgramOf(std::string_view command, const ProgramLookup& lookup) {
   const size_t used = quoted ? (program = Resolved(words.front(), lookup), 1) : ProgramWords(words, lookup, program);
   const std::vector<std::string> arguments(words.begin() + std::ptrdiff_t(used), words.end());
 
+  // A list of DLLs, as AppInit_DLLs holds them: the first.
+  for (size_t at = 0; (at = program.find(',', at)) != std::string::npos; ++at)
+    if (at >= 4 && platform::SameAsciiCaseless(std::string_view(program).substr(at - 4, 4), ".dll")) {
+      program.resize(at);
+      break;
+    }
   const std::string_view name = FileNameOf(program);
   auto payload = [&](std::string text) { return text.empty() ? program : Resolved(std::move(text), lookup); };
   if (platform::SameAsciiCaseless(name, "rundll32.exe") || platform::SameAsciiCaseless(name, "rundll32")) {

@@ -47,6 +47,9 @@ TEST_F(ProgramOfTest, IsTheProgramWhereWindowsFindsIt) {
   EXPECT_EQ(Of("regedit"), "C:\\Windows\\regedit.exe");
   EXPECT_EQ(Of("rundll32.exe"), "C:\\Windows\\System32\\rundll32.exe");
   EXPECT_EQ(Of(""), "");
+  // A list of DLLs: the first.
+  EXPECT_EQ(Of("C:\\Hooks\\a.dll,C:\\Hooks\\b.dll"), "C:\\Hooks\\a.dll");
+  EXPECT_EQ(Of("C:\\Hooks\\a.DLL C:\\Hooks\\b.dll"), "C:\\Hooks\\a.DLL");
 }
 
 TEST_F(ProgramOfTest, ForWindowsHostProgramsIsThePayload) {
