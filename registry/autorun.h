@@ -42,6 +42,12 @@ struct ScanKey {
   std::string_view section_text_32 = {};
   Entries entries = Entries::EveryValue;
   std::string_view value = {};  // the one value, unless EveryValue
+  // Windows fills the place with entries of its own: its first scan takes
+  // what it finds as known (the baseline), as for the tasks and services.
+  bool starts_known = false;
+  // EachSubkey: "Value name:" is the subkey's name followed by its default
+  // value in parentheses, when it has one.
+  bool titled = false;
 
   // One of the four Run keys, which the other places only follow.
   constexpr bool IsRunKey() const { return !name.empty(); }
@@ -72,6 +78,7 @@ inline constexpr std::string_view kCommandProcessorPath = "SOFTWARE\\Microsoft\\
 inline constexpr std::string_view kDebuggersPath =
     "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
 inline constexpr std::string_view kExitMonitorsPath = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\SilentProcessExit";
+inline constexpr std::string_view kActiveSetupPath = "SOFTWARE\\Microsoft\\Active Setup\\Installed Components";
 
 // The other places in the registry from which programs start at log-on, in
 // the order of the full scan, after the four keys above. An entry allowed
@@ -112,6 +119,9 @@ inline constexpr ScanKey kHijackKeys[] = {
      "Local machine (32-bit programs), program debugger.", Entries::EachSubkey, "Debugger"},
     {"", platform::RootKey::LocalMachine, kExitMonitorsPath, "Local machine, program exit monitor.",
      "Local machine (32-bit programs), program exit monitor.", Entries::EachSubkey, "MonitorProcess"},
+    // Run once for each person at log-on.
+    {"", platform::RootKey::LocalMachine, kActiveSetupPath, "Local machine, Active Setup.",
+     "Local machine (32-bit programs), Active Setup.", Entries::EachSubkey, "StubPath", true, true},
 };
 
 // The place of a key, a view and a value name that the scans guard; nullptr

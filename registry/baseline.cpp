@@ -37,14 +37,15 @@ void Baseline::Load() {
       known_.insert({{std::move(*place), std::move(*name), std::move(*command)},
                      {used_, ReadBound(store_, section, bound::kBaselineHash)}});
   }
-  for (std::string_view door : {kTasksSection, kServicesSection})
-    if (store_.Find(kFirstScans, door)) first_scans_.insert(std::string(door));
   version_ = store_.Version();
 }
 
 bool Baseline::FirstScanMade(std::string_view place) {
   Load();
-  return first_scans_.count(std::string(place)) > 0;
+  auto known = first_scans_.find(place);
+  if (known == first_scans_.end())
+    known = first_scans_.emplace(std::string(place), store_.Find(kFirstScans, place).has_value()).first;
+  return known->second;
 }
 
 std::optional<BaselineRecord> Baseline::Find(std::string_view place, const std::string& name,

@@ -74,7 +74,8 @@ class Baseline {
   int used_ = 0;  // sections 0..used_-1 hold entries
   // By place, name, and command or its hash.
   std::map<std::tuple<std::string, std::string, std::string>, BaselineRecord> known_;
-  std::set<std::string> first_scans_;
+  // The places asked about so far, and whether their first scan was made.
+  std::map<std::string, bool, std::less<>> first_scans_;
 };
 
 }  // namespace registry

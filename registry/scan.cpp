@@ -117,26 +117,57 @@ void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
 }
 
 void RegistryScan::ScanSubkeys(const ScanKey& scan_key, const KeyView& view) {
+  const std::string_view place = view.section_text;
+  // Its first scan writes the machine's baseline, which only an
+  // administrator's copy may.
+  if (scan_key.starts_known && !platform_.system.HasAdminRights()) return;
   AutorunKey parent = OpenAutorunKey(platform_.registry, scan_key.root, scan_key.path, view.view);
-  if (parent.status == KeyOpen::Refused || parent.status == KeyOpen::Failed)
+  if (parent.status == KeyOpen::Refused || parent.status == KeyOpen::Failed) {
     host_.Refused(KeyText(scan_key.root, scan_key.path, view.view), Refusal::Read);
-  if (!parent.key) return;
-  const std::vector<std::string> subkeys = parent.key->SubkeyNames();
+    return;
+  }
+  // A key that is not there holds nothing, also for a first scan.
+  const std::vector<std::string> subkeys = parent.key ? parent.key->SubkeyNames() : std::vector<std::string>();
   const std::string value(scan_key.value);
-  const int count = int(subkeys.size());
-  for (int i = 0; i < count; ++i) {
-    host_.Pump();
-    if (host_.Ending()) break;
-    Progress(i, count - 1);
-    const std::string path = std::string(scan_key.path) + "\\" + subkeys[size_t(i)];
+  struct Found {
+    std::string path, name;
+    std::unique_ptr<platform::RegistryKey> key;
+  };
+  std::vector<Found> found;
+  for (const std::string& subkey : subkeys) {
+    const std::string path = std::string(scan_key.path) + "\\" + subkey;
     AutorunKey opened = OpenAutorunKey(platform_.registry, scan_key.root, path, view.view);
     if (opened.status == KeyOpen::Refused || opened.status == KeyOpen::Failed)
       host_.Refused(KeyText(scan_key.root, path, view.view), Refusal::Read);
     if (!opened.key) continue;
+    std::string name = subkey;
+    if (scan_key.titled)
+      if (std::optional<AutorunCommand> title = ReadCommand(*opened.key, ""); title && !title->text.empty())
+        name += " (" + title->text + ")";
+    found.push_back({path, std::move(name), std::move(opened.key)});
+  }
+  if (scan_key.starts_known && !baseline_.FirstScanMade(place)) {
+    std::vector<KnownEntry> known;
+    for (const Found& f : found)
+      if (std::optional<AutorunCommand> command = ReadCommand(*f.key, value); command && !command->text.empty())
+        known.push_back({f.name, command->text, programs_.Take(command->text)});
+    if (baseline_.TakeFirstScan(place, known))
+      for (const KnownEntry& e : known) host_.Log(events::kAutostartTakenAsKnown, {std::string(place), e.name, e.command});
+    return;
+  }
+  const int count = int(found.size());
+  for (int i = 0; i < count; ++i) {
+    host_.Pump();
+    if (host_.Ending()) break;
+    Progress(i, count - 1);
+    Found& f = found[size_t(i)];
     long_read_.reset();
-    const std::optional<Standing> standing = MatchWhiteList(*opened.key, value, scan_key, view.section_text);
-    if (standing && standing->kind != Standing::Known)
-      AskUser(*opened.key, value, scan_key, view, *standing, path, subkeys[size_t(i)]);
+    std::optional<Standing> standing = MatchWhiteList(*f.key, value, scan_key, place);
+    if (standing && standing->kind == Standing::New && scan_key.starts_known)
+      if (std::optional<AutorunCommand> command = ReadCommand(*f.key, value))
+        if (std::optional<BaselineRecord> record = baseline_.Find(place, f.name, command->text))
+          standing = Checked({Standing::Known, std::nullopt, record->section}, record->file, place, f.name, command->text);
+    if (standing && standing->kind != Standing::Known) AskUser(*f.key, value, scan_key, view, *standing, f.path, f.name);
   }
   long_read_.reset();
 }

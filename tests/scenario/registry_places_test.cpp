@@ -113,6 +113,29 @@ TEST_F(RegistryPlaces, ADebuggerWrittenLaterIsAskedAboutQuietly) {
   EXPECT_FALSE(sys.registry.Get(RootKey::LocalMachine, std::string(registry::kDebuggersPath) + "\\notepad.exe", "Debugger"));
 }
 
+// Active Setup starts from what the first scan finds, as the tasks do; an
+// entry is named by its component's key and title.
+TEST_F(RegistryPlaces, ActiveSetupStartsFromWhatIsThere) {
+  const std::string components = "[HKEY_LOCAL_MACHINE\\" + std::string(registry::kActiveSetupPath);
+  Reg(components + "\\{44BBA840}]\n@=\"Windows Mail\"\n\"StubPath\"=\"C:\\\\mail.exe /setup\"\n");
+  StartAnswering();
+  EXPECT_EQ(Alerts(), 0);
+  std::vector<std::vector<std::string>> known;
+  for (const auto& e : sys.event_log.events)
+    if (e.id == events::kAutostartTakenAsKnown.id) known.push_back(e.strings);
+  EXPECT_EQ(known, (std::vector<std::vector<std::string>>{
+                       {"Local machine, Active Setup.", "{44BBA840} (Windows Mail)", "C:\\mail.exe /setup"}}));
+
+  Reg(components + "\\{EVIL}]\n\"StubPath\"=\"C:\\\\evil.exe\"\n");
+  AnswerAlerts({R::Allow});
+  Restart();
+  ASSERT_EQ(Alerts(), 1);
+  EXPECT_EQ(shown[0].section, "Local machine, Active Setup.");
+  EXPECT_EQ(shown[0].name, "{EVIL}");
+  Restart();
+  EXPECT_EQ(Alerts(), 1);
+}
+
 TEST_F(RegistryPlaces, AKeyBothViewsShareIsScannedOnce) {
   sys.registry.ShareInViews("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies");
   Reg("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Policies\\Explorer\\Run]\n"
