@@ -18,11 +18,23 @@ const ScanKey* PlaceOf(platform::RootKey root, std::string_view path, platform::
   auto matches = [&](const ScanKey& k) {
     if (k.root != root) return false;
     if (k.entries == Entries::EachSubkey) {
-      // A value of one subkey, directly below the key.
+      // A value of one subkey, directly below the key, or in one of its tails.
       if (path.size() <= k.path.size() + 1 || path[k.path.size()] != '\\' ||
-          !platform::SameAsciiCaseless(path.substr(0, k.path.size()), k.path) ||
-          path.find('\\', k.path.size() + 1) != std::string_view::npos)
+          !platform::SameAsciiCaseless(path.substr(0, k.path.size()), k.path))
         return false;
+      std::string_view rest = path.substr(k.path.size() + 1);
+      const size_t cut = rest.find('\\');
+      if (k.tails.empty() ? cut != std::string_view::npos : cut == std::string_view::npos) return false;
+      if (!k.tails.empty()) {
+        const std::string_view tail = rest.substr(cut + 1);
+        bool known_tail = false;
+        for (std::string_view tails = k.tails; !tails.empty();) {
+          const size_t end = std::min(tails.find(';'), tails.size());
+          known_tail = known_tail || platform::SameAsciiCaseless(tails.substr(0, end), tail);
+          tails.remove_prefix(std::min(end + 1, tails.size()));
+        }
+        if (!known_tail) return false;
+      }
     } else if (!platform::SameAsciiCaseless(k.path, path)) {
       return false;
     }

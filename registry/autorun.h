@@ -48,6 +48,11 @@ struct ScanKey {
   // EachSubkey: "Value name:" is the subkey's name followed by its default
   // value in parentheses, when it has one.
   bool titled = false;
+  // The place is one person's: its baseline is that person's own.
+  bool per_person = false;
+  // EachSubkey: the value is read in these subkeys of each subkey
+  // (";" between them), "Value name:" is "<subkey> (<tail>)".
+  std::string_view tails = {};
 
   // One of the four Run keys, which the other places only follow.
   constexpr bool IsRunKey() const { return !name.empty(); }
@@ -79,6 +84,7 @@ inline constexpr std::string_view kDebuggersPath =
     "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Image File Execution Options";
 inline constexpr std::string_view kExitMonitorsPath = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\SilentProcessExit";
 inline constexpr std::string_view kActiveSetupPath = "SOFTWARE\\Microsoft\\Active Setup\\Installed Components";
+inline constexpr std::string_view kClassIdsPath = "Software\\Classes\\CLSID";
 
 // The other places in the registry from which programs start at log-on, in
 // the order of the full scan, after the four keys above. An entry allowed
@@ -122,6 +128,9 @@ inline constexpr ScanKey kHijackKeys[] = {
     // Run once for each person at log-on.
     {"", platform::RootKey::LocalMachine, kActiveSetupPath, "Local machine, Active Setup.",
      "Local machine (32-bit programs), Active Setup.", Entries::EachSubkey, "StubPath", true, true},
+    // The person's own COM servers, which Windows loads before the machine's.
+    {"", platform::RootKey::CurrentUser, kClassIdsPath, "Current user, COM server.", {}, Entries::EachSubkey, "", true,
+     false, true, "InprocServer32;LocalServer32"},
 };
 
 // The place of a key, a view and a value name that the scans guard; nullptr

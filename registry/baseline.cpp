@@ -12,6 +12,11 @@ using namespace baseline;
 
 namespace {
 
+// The place as the records and the first scans know it.
+std::string Whose(std::string_view place, std::string_view sid) {
+  return sid.empty() ? std::string(place) : std::string(place) + " " + std::string(sid);
+}
+
 // What the file keeps of a command: the command, or its hash under kHash.
 std::pair<std::string_view, std::string> Kept(const std::string& command) {
   if (FitsInList(command)) return {kCommand, command};
@@ -33,25 +38,26 @@ void Baseline::Load() {
     std::optional<std::string> name = store_.Find(section, kName);
     std::optional<std::string> command = store_.Find(section, kCommand);
     if (!command) command = store_.Find(section, kHash);
+    const std::string sid = store_.Find(section, kSid).value_or("");
     if (name && command)
-      known_.insert({{std::move(*place), std::move(*name), std::move(*command)},
+      known_.insert({{Whose(*place, sid), std::move(*name), std::move(*command)},
                      {used_, ReadBound(store_, section, bound::kBaselineHash)}});
   }
   version_ = store_.Version();
 }
 
-bool Baseline::FirstScanMade(std::string_view place) {
+bool Baseline::FirstScanMade(std::string_view place, std::string_view sid) {
   Load();
-  auto known = first_scans_.find(place);
-  if (known == first_scans_.end())
-    known = first_scans_.emplace(std::string(place), store_.Find(kFirstScans, place).has_value()).first;
+  const std::string whose = Whose(place, sid);
+  auto known = first_scans_.find(whose);
+  if (known == first_scans_.end()) known = first_scans_.emplace(whose, store_.Find(kFirstScans, whose).has_value()).first;
   return known->second;
 }
 
 std::optional<BaselineRecord> Baseline::Find(std::string_view place, const std::string& name,
-                                             const std::string& command) {
+                                             const std::string& command, std::string_view sid) {
   Load();
-  auto found = known_.find({std::string(place), name, Kept(command).second});
+  auto found = known_.find({Whose(place, sid), name, Kept(command).second});
   if (found == known_.end()) return std::nullopt;
   return found->second;
 }
@@ -77,7 +83,7 @@ int Baseline::BoundCount() {
 }
 
 void Baseline::Append(std::string_view place, const std::vector<KnownEntry>& entries,
-                      std::vector<IniStore::Write>& writes, std::deque<std::string>& texts) {
+                      std::vector<IniStore::Write>& writes, std::deque<std::string>& texts, std::string_view sid) {
   // The writes point into texts, whose strings a deque never moves.
   int number = used_;
   for (const KnownEntry& entry : entries) {
@@ -89,6 +95,7 @@ void Baseline::Append(std::string_view place, const std::vector<KnownEntry>& ent
     writes.push_back({section, kPlace, place});
     writes.push_back({section, kName, entry.name});
     writes.push_back({section, key, value});
+    if (!sid.empty()) writes.push_back({section, kSid, sid});
     if (!entry.file) continue;
     std::vector<std::string> bound_texts;
     for (auto [bound_key, bound_value] : BoundKeys(*entry.file, bound::kBaselineHash, bound_texts))
@@ -96,14 +103,14 @@ void Baseline::Append(std::string_view place, const std::vector<KnownEntry>& ent
   }
 }
 
-bool Baseline::TakeFirstScan(std::string_view place, const std::vector<KnownEntry>& entries) {
+bool Baseline::TakeFirstScan(std::string_view place, const std::vector<KnownEntry>& entries, std::string_view sid) {
   IniStore::Change change(store_);
   version_.reset();
-  if (FirstScanMade(place)) return false;
+  if (FirstScanMade(place, sid)) return false;
   std::vector<IniStore::Write> writes;
   std::deque<std::string> texts;
-  Append(place, entries, writes, texts);
-  writes.push_back({kFirstScans, place, "1"});
+  Append(place, entries, writes, texts, sid);
+  writes.push_back({kFirstScans, texts.emplace_back(Whose(place, sid)), "1"});
   store_.WriteStrings(writes);
   return true;
 }

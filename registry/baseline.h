@@ -49,9 +49,12 @@ class Baseline {
  public:
   explicit Baseline(IniStore& store) : store_(store) {}
 
+  // A place that belongs to one person is named with that person's SID,
+  // which its records carry: another person's copy makes its own first scan.
   // Whether the first scan of the place was made, on this machine, by any copy.
-  bool FirstScanMade(std::string_view place);
-  std::optional<BaselineRecord> Find(std::string_view place, const std::string& name, const std::string& command);
+  bool FirstScanMade(std::string_view place, std::string_view sid = {});
+  std::optional<BaselineRecord> Find(std::string_view place, const std::string& name, const std::string& command,
+                                     std::string_view sid = {});
   // The program's facts recorded in the entry's section, unless another
   // copy changed the section meanwhile.
   void Bind(int section, std::string_view place, const KnownEntry& entry);
@@ -59,7 +62,7 @@ class Baseline {
   int BoundCount();
   // The first scan of the place: every entry taken as known, unless another
   // copy made it meanwhile. True when this call made it.
-  bool TakeFirstScan(std::string_view place, const std::vector<KnownEntry>& entries);
+  bool TakeFirstScan(std::string_view place, const std::vector<KnownEntry>& entries, std::string_view sid = {});
   // One more entry known.
   void Add(std::string_view place, const KnownEntry& entry);
 
@@ -68,7 +71,7 @@ class Baseline {
   void Load();
   // The sections of entries, written from the first unused number on.
   void Append(std::string_view place, const std::vector<KnownEntry>& entries, std::vector<IniStore::Write>& writes,
-              std::deque<std::string>& texts);
+              std::deque<std::string>& texts, std::string_view sid = {});
   IniStore& store_;
   std::optional<uint64_t> version_;
   int used_ = 0;  // sections 0..used_-1 hold entries

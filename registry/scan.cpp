@@ -134,24 +134,36 @@ void RegistryScan::ScanSubkeys(const ScanKey& scan_key, const KeyView& view) {
     std::unique_ptr<platform::RegistryKey> key;
   };
   std::vector<Found> found;
-  for (const std::string& subkey : subkeys) {
-    const std::string path = std::string(scan_key.path) + "\\" + subkey;
-    AutorunKey opened = OpenAutorunKey(platform_.registry, scan_key.root, path, view.view);
-    if (opened.status == KeyOpen::Refused || opened.status == KeyOpen::Failed)
-      host_.Refused(KeyText(scan_key.root, path, view.view), Refusal::Read);
-    if (!opened.key) continue;
-    std::string name = subkey;
-    if (scan_key.titled)
-      if (std::optional<AutorunCommand> title = ReadCommand(*opened.key, ""); title && !title->text.empty())
-        name += " (" + title->text + ")";
-    found.push_back({path, std::move(name), std::move(opened.key)});
+  std::vector<std::string_view> tails;
+  for (std::string_view rest = scan_key.tails; !rest.empty();) {
+    const size_t end = std::min(rest.find(';'), rest.size());
+    tails.push_back(rest.substr(0, end));
+    rest.remove_prefix(std::min(end + 1, rest.size()));
   }
-  if (scan_key.starts_known && !baseline_.FirstScanMade(place)) {
+  if (tails.empty()) tails.push_back({});
+  for (const std::string& subkey : subkeys) {
+    for (std::string_view tail : tails) {
+      const std::string path =
+          std::string(scan_key.path) + "\\" + subkey + (tail.empty() ? "" : "\\" + std::string(tail));
+      AutorunKey opened = OpenAutorunKey(platform_.registry, scan_key.root, path, view.view);
+      if (opened.status == KeyOpen::Refused || opened.status == KeyOpen::Failed)
+        host_.Refused(KeyText(scan_key.root, path, view.view), Refusal::Read);
+      if (!opened.key) continue;
+      std::string name = subkey;
+      if (!tail.empty()) name += " (" + std::string(tail) + ")";
+      if (scan_key.titled)
+        if (std::optional<AutorunCommand> title = ReadCommand(*opened.key, ""); title && !title->text.empty())
+          name += " (" + title->text + ")";
+      found.push_back({path, std::move(name), std::move(opened.key)});
+    }
+  }
+  const std::string sid = scan_key.per_person ? platform_.system.UserSid().value_or("") : std::string();
+  if (scan_key.starts_known && !baseline_.FirstScanMade(place, sid)) {
     std::vector<KnownEntry> known;
     for (const Found& f : found)
       if (std::optional<AutorunCommand> command = ReadCommand(*f.key, value); command && !command->text.empty())
         known.push_back({f.name, command->text, programs_.Take(command->text)});
-    if (baseline_.TakeFirstScan(place, known))
+    if (baseline_.TakeFirstScan(place, known, sid))
       for (const KnownEntry& e : known) host_.Log(events::kAutostartTakenAsKnown, {std::string(place), e.name, e.command});
     return;
   }
@@ -165,7 +177,7 @@ void RegistryScan::ScanSubkeys(const ScanKey& scan_key, const KeyView& view) {
     std::optional<Standing> standing = MatchWhiteList(*f.key, value, scan_key, place);
     if (standing && standing->kind == Standing::New && scan_key.starts_known)
       if (std::optional<AutorunCommand> command = ReadCommand(*f.key, value))
-        if (std::optional<BaselineRecord> record = baseline_.Find(place, f.name, command->text))
+        if (std::optional<BaselineRecord> record = baseline_.Find(place, f.name, command->text, sid))
           standing = Checked({Standing::Known, std::nullopt, record->section}, record->file, place, f.name, command->text);
     if (standing && standing->kind != Standing::Known) AskUser(*f.key, value, scan_key, view, *standing, f.path, f.name);
   }

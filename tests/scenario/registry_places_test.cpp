@@ -23,7 +23,16 @@ class RegistryPlaces : public RegistryProgram {
   }
   // Where the place keeps its entry: in the key, or in a program's subkey.
   static std::string Path(const registry::ScanKey& key) {
-    return std::string(key.path) + (key.entries == registry::Entries::EachSubkey ? "\\notepad.exe" : "");
+    if (key.entries != registry::Entries::EachSubkey) return std::string(key.path);
+    return std::string(key.path) + "\\notepad.exe" + (key.tails.empty() ? "" : "\\" + FirstTail(key));
+  }
+  static std::string FirstTail(const registry::ScanKey& key) {
+    return std::string(key.tails.substr(0, key.tails.find(';')));
+  }
+  // How the alert names the entry.
+  static std::string Shown(const registry::ScanKey& key, const std::string& name) {
+    if (key.entries != registry::Entries::EachSubkey) return name;
+    return key.tails.empty() ? "notepad.exe" : "notepad.exe (" + FirstTail(key) + ")";
   }
   std::string Data(const registry::ScanKey& key, RegView view, const std::string& name) {
     std::unique_ptr<platform::RegistryKey> k = sys.registry.Open(key.root, Path(key), platform::Access::Read, nullptr, view);
@@ -59,7 +68,7 @@ TEST_F(RegistryPlaces, EachIsAskedAboutAllowedDeletedAndRecoveredInEachView) {
       Restart();
       ASSERT_EQ(Alerts(), 1) << what;
       EXPECT_EQ(shown[0].section, what);
-      EXPECT_EQ(shown[0].name, key.entries == registry::Entries::EachSubkey ? "notepad.exe" : name);
+      EXPECT_EQ(shown[0].name, Shown(key, name));
       EXPECT_EQ(shown[0].value, "C:\\Agent\\agent.exe " + what);
       EXPECT_EQ(WhiteSlot(0, "sekcja"), "HKLM_run") << what;
       EXPECT_EQ(WhiteSlot(0, "miejsce"), what);
@@ -132,6 +141,29 @@ TEST_F(RegistryPlaces, ActiveSetupStartsFromWhatIsThere) {
   ASSERT_EQ(Alerts(), 1);
   EXPECT_EQ(shown[0].section, "Local machine, Active Setup.");
   EXPECT_EQ(shown[0].name, "{EVIL}");
+  Restart();
+  EXPECT_EQ(Alerts(), 1);
+}
+
+// A person's own COM servers start from what each person's first scan finds.
+TEST_F(RegistryPlaces, APersonsComServersStartFromWhatThatPersonsFirstScanFinds) {
+  const std::string servers = "[HKEY_CURRENT_USER\\Software\\Classes\\CLSID";
+  Reg(servers + "\\{AAA}\\InprocServer32]\n@=\"C:\\\\old.dll\"\n");
+  StartAnswering();
+  EXPECT_EQ(Alerts(), 0);
+  EXPECT_EQ(Slot("C:\\Windows\\baseline.vlt", 0, "sid"), sys.system.UserSid().value_or(""));
+
+  Reg(servers + "\\{BBB}\\LocalServer32]\n@=\"C:\\\\evil.exe\"\n");
+  AnswerAlerts({R::Delete});
+  Restart();
+  ASSERT_EQ(Alerts(), 1);
+  EXPECT_EQ(shown[0].section, "Current user, COM server.");
+  EXPECT_EQ(shown[0].name, "{BBB} (LocalServer32)");
+  EXPECT_EQ(Value(RootKey::CurrentUser, "Software\\Classes\\CLSID\\{BBB}\\LocalServer32", ""), std::nullopt);
+
+  // Another person's copy makes its own first scan.
+  Reg(servers + "\\{CCC}\\InprocServer32]\n@=\"C:\\\\theirs.dll\"\n");
+  sys.system.SetUserSid("S-1-5-21-1-2-3-1002");
   Restart();
   EXPECT_EQ(Alerts(), 1);
 }
