@@ -167,21 +167,41 @@ void RegistryScan::ScanSubkeys(const ScanKey& scan_key, const KeyView& view) {
       for (const KnownEntry& e : known) host_.Log(events::kAutostartTakenAsKnown, {std::string(place), e.name, e.command});
     return;
   }
-  const int count = int(found.size());
+  // The value read once and judged as read (the alert reads it again);
+  // nothing when it is empty or gone.
+  auto judge = [&](Found& f) -> std::optional<Standing> {
+    constexpr uint64_t kSlotBytes = (IniStore::kMaxRead + 1) * 2;
+    std::optional<platform::ValueUpTo> read = f.key->ReadUpTo(value, kSlotBytes);
+    if (!read || !read->info.IsText()) return std::nullopt;
+    if (!read->value) return Standing{};  // longer than any list holds
+    const std::optional<std::string> data = TextBeforeNul(std::move(*read->value));
+    if (!data || data->empty()) return std::nullopt;
+    if (IsOwnCommand(*data, own_path_)) return Standing{Standing::Known, {}, {}};
+    Standing standing = Judge(*data, place);
+    if (standing.kind == Standing::New && scan_key.starts_known)
+      if (std::optional<BaselineRecord> record = baseline_.Find(place, f.name, *data, sid))
+        standing = Checked({Standing::Known, std::nullopt, record->section}, record->file, place, f.name, *data);
+    return standing;
+  };
+  // Hundreds of entries, nearly all known: judged in one look at the lists,
+  // without serving the window in between.
+  std::vector<Found*> unknown;
+  {
+    IniStore::Batch white(host_.Data().white_list), known(host_.Data().baseline);
+    for (Found& f : found)
+      if (std::optional<Standing> standing = judge(f); standing && standing->kind != Standing::Known)
+        unknown.push_back(&f);
+  }
+  const int count = int(unknown.size());
   for (int i = 0; i < count; ++i) {
     host_.Pump();
     if (host_.Ending()) break;
     Progress(i, count - 1);
-    Found& f = found[size_t(i)];
-    long_read_.reset();
-    std::optional<Standing> standing = MatchWhiteList(*f.key, value, scan_key, place);
-    if (standing && standing->kind == Standing::New && scan_key.starts_known)
-      if (std::optional<AutorunCommand> command = ReadCommand(*f.key, value))
-        if (std::optional<BaselineRecord> record = baseline_.Find(place, f.name, command->text, sid))
-          standing = Checked({Standing::Known, std::nullopt, record->section}, record->file, place, f.name, command->text);
-    if (standing && standing->kind != Standing::Known) AskUser(*f.key, value, scan_key, view, *standing, f.path, f.name);
+    Found& f = *unknown[size_t(i)];
+    // An earlier answer of this scan may have allowed it.
+    if (std::optional<Standing> standing = judge(f); standing && standing->kind != Standing::Known)
+      AskUser(*f.key, value, scan_key, view, *standing, f.path, f.name);
   }
-  long_read_.reset();
 }
 
 void RegistryScan::FullRegistryScan() {
