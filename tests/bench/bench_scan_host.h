@@ -102,4 +102,10 @@ inline double Seconds(LARGE_INTEGER from, LARGE_INTEGER to) {
   QueryPerformanceFrequency(&frequency);
   return double(to.QuadPart - from.QuadPart) / double(frequency.QuadPart);
 }
+// The performance counter in seconds, for differences within one run.
+inline double Now() {
+  LARGE_INTEGER now, zero{};
+  QueryPerformanceCounter(&now);
+  return Seconds(zero, now);
+}
 #endif

@@ -37,13 +37,6 @@ constexpr int kRuns = 9;
 
 using platform::win32::Wide;
 
-double Now() {
-  LARGE_INTEGER t, f;
-  QueryPerformanceCounter(&t);
-  QueryPerformanceFrequency(&f);
-  return double(t.QuadPart) / double(f.QuadPart);
-}
-
 // The hours pass as the benchmark says.
 class ClockSystem : public platform::win32::Win32System {
  public:
@@ -89,32 +82,14 @@ using Host = BenchScanHost<platform::win32::Win32Registry, platform::win32::Win3
                            platform::win32::Win32Processes, SystemImpl, platform::win32::Win32Network,
                            platform::win32::Win32Tasks, platform::win32::Win32Services, ProgramFilesImpl>;
 
-// n programs of 100 KB in the folder, each allowed in a value of the key
-// and in a white-list slot of its own (written by an older version: the
-// first scan binds them).
-registry::ScanKey AllowedPrograms(platform::win32::Win32Files& files, platform::Registry& registry,
-                                  const std::string& folder, const std::string& key_path, int n) {
+// n programs of 100 KB in the folder, each allowed in a value of the
+// current user's key at key_path and in a white-list slot of its own in each
+// data folder (written by an older version: the first scan binds them).
+void AllowPrograms(platform::win32::Win32Files& files, platform::Registry& registry, const std::string& folder,
+                   const std::string& key_path, std::initializer_list<std::string> data_folders, int n) {
   files.MakeFolder(folder);
   std::string list;
   auto key = registry.OpenOrCreate(platform::RootKey::CurrentUser, key_path);
-  for (int i = 0; i < n; ++i) {
-    const std::string program = folder + "\\tool" + std::to_string(i) + ".exe";
-    files.Replace(program, std::string(100 * 1024, char('a' + i % 26)));
-    const std::string command = "\"" + program + "\" /min";
-    key->WriteText("Tool " + std::to_string(i), command);
-    list += "[" + std::to_string(i) + "]\r\nwartosc=" + command + "\r\n";
-  }
-  files.Replace(registry::DataPath(folder, registry::white_list::kDataFile), list);
-  return registry::ScanKey{"bench", platform::RootKey::CurrentUser, key_path, "Local machine, autostart."};
-}
-
-// n programs of 100 KB in the folder, each allowed in a value of the
-// current user's Run key and in a white-list slot of its own in each data
-// folder (written by an older version: the first scan binds them).
-void AllowPrograms(platform::win32::Win32Files& files, platform::Registry& registry, const std::string& folder,
-                   std::initializer_list<std::string> data_folders, int n) {
-  std::string list;
-  auto key = registry.OpenOrCreate(platform::RootKey::CurrentUser, std::string(registry::kRunPath));
   for (int i = 0; i < n; ++i) {
     const std::string program = folder + "\\tool" + std::to_string(i) + ".exe";
     files.Replace(program, std::string(100 * 1024, char('a' + i % 26)));
@@ -185,7 +160,7 @@ int main() {
   const std::string bound_folder = TempDataFolder("bound"), free_folder = TempDataFolder("free");
   Host<CountingFiles> bound(files, bound_folder);
   Host<RememberedFiles> free(files, free_folder);
-  AllowPrograms(files, bound.Real(), programs, {bound_folder, free_folder}, kEntries);
+  AllowPrograms(files, bound.Real(), programs, std::string(registry::kRunPath), {bound_folder, free_folder}, kEntries);
   bound.answer = free.answer = answer_none;
   const registry::ScanKey& run = registry::kScanKeys[2];
   registry::RegistryScan(bound).FullRegistryScan();
@@ -232,8 +207,8 @@ int main() {
   const std::string daily_folder = TempDataFolder("daily"), daily_path = BenchKey("Daily");
   Host<CountingFiles, ClockSystem> daily(files, daily_folder);
   daily.answer = answer_none;
-  const registry::ScanKey daily_key =
-      AllowedPrograms(files, daily.Real(), daily_folder, daily_path, kDailyEntries);
+  AllowPrograms(files, daily.Real(), daily_folder, daily_path, {daily_folder}, kDailyEntries);
+  const registry::ScanKey daily_key{"bench", platform::RootKey::CurrentUser, daily_path, "Local machine, autostart."};
   registry::RegistryScan(daily).ScanAutorunKey(daily_key);  // binds them all: hashed now
   auto& clock = static_cast<ClockSystem&>(daily.Platform().system);
   auto& counted = static_cast<CountingFiles&>(daily.Platform().program_files);

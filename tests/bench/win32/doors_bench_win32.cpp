@@ -58,13 +58,6 @@ void WriteService(int i, DWORD start) {
   RegCloseKey(key);
 }
 
-double Now() {
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  LARGE_INTEGER zero{};
-  return Seconds(zero, t);
-}
-
 double ProcessSeconds() {
   FILETIME created, ended, kernel, user;
   GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);

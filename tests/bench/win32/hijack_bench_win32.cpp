@@ -48,13 +48,6 @@ void WriteText(HKEY root, const std::wstring& path, const wchar_t* name, const s
   RegCloseKey(key);
 }
 
-double Now() {
-  LARGE_INTEGER t;
-  QueryPerformanceCounter(&t);
-  LARGE_INTEGER zero{};
-  return Seconds(zero, t);
-}
-
 }  // namespace
 
 int main() {
