@@ -3,10 +3,13 @@
 // the application's pump, and an answer for every alert; nothing is told
 // and the watch never runs.
 #pragma once
+#include <algorithm>
+#include <atomic>
 #include <functional>
 #include <string>
 
 #include <type_traits>
+#include <vector>
 
 #include "registry/context.h"
 #include "tests/doubles/portable/portable_program_files.h"
@@ -107,5 +110,34 @@ inline double Now() {
   LARGE_INTEGER now, zero{};
   QueryPerformanceCounter(&now);
   return Seconds(zero, now);
+}
+
+// The median time from a write (write(n), n = 0..writes-1) to the alert it
+// raises, with the live watch's reports counted in `reports` and the quiet
+// scan run once they have settled for settle_ms, as the program does; each
+// write waits at most 5 s.
+template <class Host, class Write, class QuietScan>
+double MedianToAlert(Host& host, const std::atomic<int>& reports, int writes, unsigned settle_ms, Write write,
+                     QuietScan quiet_scan) {
+  std::vector<double> delays;
+  for (int w = 0; w < writes; ++w) {
+    const int alerts = host.alerts;
+    int seen = reports;
+    const double start = Now();
+    write(w);
+    double last = 0;
+    while (host.alerts == alerts && Now() - start < 5) {
+      host.Pump();
+      if (reports != seen) seen = reports, last = Now();
+      if (last && Now() - last >= settle_ms / 1000.0) {
+        quiet_scan();
+        last = 0;
+      }
+      Sleep(1);
+    }
+    delays.push_back(Now() - start);
+  }
+  std::sort(delays.begin(), delays.end());
+  return delays[delays.size() / 2];
 }
 #endif

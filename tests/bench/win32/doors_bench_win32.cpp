@@ -150,34 +150,13 @@ int main() {
   Sleep(30000);
   const double idle = ProcessSeconds() - idle_from;
 
-  auto to_alert = [&](std::atomic<int>& reports, registry::Door door, auto&& write) {
-    std::vector<double> delays;
-    for (int w = 0; w < kWrites; ++w) {
-      const int alerts = host.alerts, before = reports;
-      const double start = Now();
-      write(w);
-      double last = 0;
-      int seen = before;
-      while (host.alerts == alerts && Now() - start < 5) {
-        app.ProcessMessages();
-        if (reports != seen) seen = reports, last = Now();
-        if (last && Now() - last >= kSettleMs / 1000.0) {
-          scan.ScanQuietly(door);
-          last = 0;
-        }
-        Sleep(1);
-      }
-      delays.push_back(Now() - start);
-    }
-    std::sort(delays.begin(), delays.end());
-    return delays[delays.size() / 2];
-  };
-  const double task_alert = to_alert(task_reports, registry::Door::Tasks, [&](int w) {
-    files.Replace(folder + "\\Live" + std::to_string(w), TaskFile(1000 + w));
-  });
-  const double service_alert = to_alert(service_reports, registry::Door::Services, [&](int w) {
-    WriteService(1000 + w, 2);
-  });
+  const double task_alert = MedianToAlert(
+      host, task_reports, kWrites, kSettleMs,
+      [&](int w) { files.Replace(folder + "\\Live" + std::to_string(w), TaskFile(1000 + w)); },
+      [&] { scan.ScanQuietly(registry::Door::Tasks); });
+  const double service_alert = MedianToAlert(
+      host, service_reports, kWrites, kSettleMs, [&](int w) { WriteService(1000 + w, 2); },
+      [&] { scan.ScanQuietly(registry::Door::Services); });
   tasks_watch.StopMonitor();
   services_watch.StopMonitor();
 
