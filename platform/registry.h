@@ -19,7 +19,10 @@ enum class ValueType : uint32_t {
 
 struct RegValue {
   uint32_t type = 0;   // raw Win32 type number (ValueType for the known ones)
-  std::string data;    // raw bytes; for text types UTF-8 without the terminating NUL
+  // Raw bytes; for text types UTF-8 without the terminating NUL; for a
+  // multi-string UTF-8 with every NUL kept (each line ends in one, and an
+  // empty line, a second NUL, ends the list).
+  std::string data;
   bool IsText() const {
     return type == uint32_t(ValueType::Sz) || type == uint32_t(ValueType::ExpandSz);
   }
@@ -80,7 +83,11 @@ class RegistryKey {
   // type must be Sz or ExpandSz.
   virtual bool WriteText(const std::string& name, const std::string& text,
                          ValueType type = ValueType::Sz) = 0;
+  // A multi-string, data as Read gives it.
+  virtual bool WriteMultiText(const std::string& name, const std::string& data) = 0;
   virtual bool DeleteValue(const std::string& name) = 0;
+  // Deletes a subkey that has no subkeys of its own.
+  virtual bool DeleteSubkey(const std::string& name) = 0;
   virtual bool WriteDword(const std::string& name, uint32_t value) = 0;
   // The names of the key's subkeys, in the key's own order.
   virtual std::vector<std::string> SubkeyNames() = 0;

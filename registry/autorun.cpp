@@ -39,6 +39,7 @@ const ScanKey* PlaceOf(platform::RootKey root, std::string_view path, platform::
       return false;
     }
     if (view == platform::RegView::Wow32 && k.section_text_32.empty()) return false;
+    if (k.entries == Entries::ClassOverride) return name.empty() || platform::SameAsciiCaseless(name, kDelegateExecute);
     return k.entries == Entries::EveryValue || platform::SameAsciiCaseless(k.value, name);
   };
   for (const ScanKey& k : kScanKeys)
@@ -48,6 +49,69 @@ const ScanKey* PlaceOf(platform::RootKey root, std::string_view path, platform::
   for (const ScanKey& k : kHijackKeys)
     if (matches(k)) return &k;
   return nullptr;
+}
+
+std::vector<std::string_view> MultiLines(std::string_view data) {
+  std::vector<std::string_view> lines;
+  while (!data.empty()) {
+    const size_t end = std::min(data.find('\0'), data.size());
+    if (end == 0) break;
+    lines.push_back(data.substr(0, end));
+    data.remove_prefix(std::min(end + 1, data.size()));
+  }
+  return lines;
+}
+
+namespace {
+// Where the line at index starts in the data, and where the next one does.
+std::pair<size_t, size_t> LineSpan(std::string_view data, size_t index) {
+  const std::vector<std::string_view> lines = MultiLines(data);
+  if (index >= lines.size()) {
+    const size_t end = lines.empty() ? 0 : size_t(lines.back().data() + lines.back().size() - data.data()) + 1;
+    return {std::min(end, data.size()), std::min(end, data.size())};
+  }
+  const size_t start = size_t(lines[index].data() - data.data());
+  return {start, std::min(start + lines[index].size() + 1, data.size())};
+}
+}  // namespace
+
+std::string WithoutLine(std::string_view data, size_t index) {
+  const auto [start, next] = LineSpan(data, index);
+  return std::string(data.substr(0, start)) + std::string(data.substr(next));
+}
+
+std::string WithLine(std::string_view data, size_t index, std::string_view line) {
+  const size_t at = LineSpan(data, index).first;
+  std::string rest(data.substr(at));
+  // The list keeps its closing empty line.
+  if (rest.empty()) rest.push_back('\0');
+  std::string joined(data.substr(0, at));
+  // A last line that lacked its own NUL gets one before the new line.
+  if (!joined.empty() && joined.back() != '\0') joined.push_back('\0');
+  return joined + std::string(line) + '\0' + rest;
+}
+
+bool IsWindowsOwnBootLine(std::string_view line) {
+  std::string words;
+  for (char c : line) {
+    if (c == ' ' || c == '\t') {
+      if (!words.empty() && words.back() != ' ') words.push_back(' ');
+    } else {
+      words.push_back(c);
+    }
+  }
+  if (!words.empty() && words.back() == ' ') words.pop_back();
+  return platform::SameAsciiCaseless(words, "autocheck autochk *");
+}
+
+std::string OverrideShown(const std::optional<std::string>& command, bool delegates) {
+  return (command && !command->empty() ? *command : std::string("(empty)")) + (delegates ? " (DelegateExecute)" : "");
+}
+
+std::string OverrideMatch(const std::optional<std::string>& command, const std::optional<std::string>& delegate) {
+  std::string match = command ? *command : std::string();
+  if (delegate) match += " (DelegateExecute: " + *delegate + ")";
+  return match;
 }
 
 namespace {

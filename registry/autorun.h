@@ -29,6 +29,13 @@ enum class Entries {
   // The value named `value` of each subkey, when it is not empty; "Value
   // name:" shows the subkey's name.
   EachSubkey,
+  // Each line of the multi-string named `value` but Windows' own (which an
+  // empty line ends); "Delete" writes the value back without that line.
+  EachLine,
+  // The key itself when it exists, as one entry without a command of its
+  // own: its default value with its DelegateExecute value, both of which
+  // "Delete" removes. Known only through the baseline, by those values.
+  ClassOverride,
 };
 
 // One autostart key as the scans see it.
@@ -85,6 +92,8 @@ inline constexpr std::string_view kDebuggersPath =
 inline constexpr std::string_view kExitMonitorsPath = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\SilentProcessExit";
 inline constexpr std::string_view kActiveSetupPath = "SOFTWARE\\Microsoft\\Active Setup\\Installed Components";
 inline constexpr std::string_view kClassIdsPath = "Software\\Classes\\CLSID";
+inline constexpr std::string_view kSessionManagerPath = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+inline constexpr std::string_view kDelegateExecute = "DelegateExecute";
 
 // The other places in the registry from which programs start at log-on, in
 // the order of the full scan, after the four keys above. An entry allowed
@@ -111,6 +120,12 @@ inline constexpr ScanKey kOtherKeys[] = {
      "Shell"},
 };
 
+// A kind of file whose command the person's own classes override.
+constexpr ScanKey TypeOverride(std::string_view path, std::string_view kind) {
+  return {"", platform::RootKey::CurrentUser, path, "Current user, program type override.", {}, Entries::ClassOverride,
+          kind};
+}
+
 // The places that make Windows run a program in place of another, inside
 // every other, or with every command prompt: scanned after the tasks and
 // services, and watched on their own, each change scanned quietly.
@@ -131,7 +146,37 @@ inline constexpr ScanKey kHijackKeys[] = {
     // The person's own COM servers, which Windows loads before the machine's.
     {"", platform::RootKey::CurrentUser, kClassIdsPath, "Current user, COM server.", {}, Entries::EachSubkey, "", true,
      false, true, "InprocServer32;LocalServer32"},
+    // Native programs run before Windows has started.
+    {"", platform::RootKey::LocalMachine, kSessionManagerPath, "Local machine, boot commands.", {}, Entries::EachLine,
+     "BootExecute"},
+    // The person's own commands for a kind of file, which Windows takes
+    // before the machine's, and which no program needs to be able to start.
+    TypeOverride("Software\\Classes\\exefile\\shell\\open\\command", "exefile"),
+    TypeOverride("Software\\Classes\\mscfile\\shell\\open\\command", "mscfile"),
+    TypeOverride("Software\\Classes\\ms-settings\\shell\\open\\command", "ms-settings"),
+    TypeOverride("Software\\Classes\\Folder\\shell\\open\\command", "Folder"),
+    TypeOverride("Software\\Classes\\Directory\\shell\\open\\command", "Directory"),
+    TypeOverride("Software\\Classes\\batfile\\shell\\open\\command", "batfile"),
+    TypeOverride("Software\\Classes\\cmdfile\\shell\\open\\command", "cmdfile"),
+    TypeOverride("Software\\Classes\\comfile\\shell\\open\\command", "comfile"),
+    TypeOverride("Software\\Classes\\htafile\\shell\\open\\command", "htafile"),
+    TypeOverride("Software\\Classes\\piffile\\shell\\open\\command", "piffile"),
 };
+
+// The lines of a multi-string that Windows reads: up to the first empty one.
+std::vector<std::string_view> MultiLines(std::string_view data);
+// The multi-string without its line at index, or with line put in at index
+// (at the end when there are fewer lines); the rest byte for byte.
+std::string WithoutLine(std::string_view data, size_t index);
+std::string WithLine(std::string_view data, size_t index, std::string_view line);
+// Windows' own boot command, which checks the disks: letter case and
+// repeated blanks do not matter.
+bool IsWindowsOwnBootLine(std::string_view line);
+// What the alert shows of a class override: its default value, "(empty)"
+// when it has none, then " (DelegateExecute)" when that value is there.
+std::string OverrideShown(const std::optional<std::string>& command, bool delegates);
+// What an override is known by: its command and its DelegateExecute data.
+std::string OverrideMatch(const std::optional<std::string>& command, const std::optional<std::string>& delegate);
 
 // The place of a key, a view and a value name that the scans guard; nullptr
 // for any other.

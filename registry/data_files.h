@@ -65,8 +65,17 @@ constexpr std::string_view kName = "nazwa";
 // and this key keeps it whole, its bytes in hexadecimal.
 constexpr std::string_view kNameHex = "nazwa_hex";
 constexpr std::string_view kType = "typ";
-// A disabled service's record: its name and command, which the list shows.
+// A disabled service's record: its name and command, which the list shows;
+// what the list shows of the records below too.
 constexpr std::string_view kDescription = "opis";
+// A line of a multi-string: its bytes in hexadecimal (kData shows it), and
+// its position among the value's lines before any recorded deletion.
+constexpr std::string_view kDataHex = "wartosc_hex";
+constexpr std::string_view kPosition = "pozycja";
+// A second value deleted with the first, as one entry.
+constexpr std::string_view kAlsoName = "nazwa_2";
+constexpr std::string_view kAlsoType = "typ_2";
+constexpr std::string_view kAlsoData = "wartosc_2";
 // A deleted task's record: its place's section text, and the name of the
 // copy of its file in the trashcan folder's Tasks subfolder.
 constexpr std::string_view kPlace = "miejsce";

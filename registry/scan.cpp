@@ -88,6 +88,8 @@ void RegistryScan::WithWatchStopped(const std::function<void()>& scan) {
 void RegistryScan::ScanView(const ScanKey& scan_key, const KeyView& view) {
   if (host_.Ending()) return;
   if (scan_key.entries == Entries::EachSubkey) return ScanSubkeys(scan_key, view);
+  if (scan_key.entries == Entries::EachLine) return ScanLines(scan_key, view);
+  if (scan_key.entries == Entries::ClassOverride) return ScanOverride(scan_key, view);
   // Read only: a key is opened for writing at the moment something in it is
   // deleted.
   AutorunKey opened = OpenAutorunKey(platform_.registry, scan_key.root, scan_key.path, view.view);
@@ -204,6 +206,170 @@ void RegistryScan::ScanSubkeys(const ScanKey& scan_key, const KeyView& view) {
   }
 }
 
+void RegistryScan::ScanLines(const ScanKey& scan_key, const KeyView& view) {
+  AutorunKey opened = OpenAutorunKey(platform_.registry, scan_key.root, scan_key.path, view.view);
+  if (opened.status == KeyOpen::Refused || opened.status == KeyOpen::Failed)
+    host_.Refused(KeyText(scan_key.root, scan_key.path, view.view), Refusal::Read);
+  if (!opened.key) return;
+  const std::string name(scan_key.value);
+  const std::optional<platform::RegValue> value = opened.key->Read(name);
+  if (!value || value->type != uint32_t(platform::ValueType::MultiSz)) return;
+  std::vector<std::string> lines;
+  for (std::string_view line : MultiLines(value->data))
+    if (!IsWindowsOwnBootLine(line)) lines.emplace_back(line);
+  const int count = int(lines.size());
+  for (int i = 0; i < count; ++i) {
+    host_.Pump();
+    if (host_.Ending()) break;
+    Progress(i, count - 1);
+    const std::string& line = lines[size_t(i)];
+    // A native program, which starts before any check of a file could: it
+    // is known by its line alone.
+    const Standing standing = Judge(line, view.section_text, false);
+    if (standing.kind == Standing::Known) continue;
+    Acts acts;
+    acts.remove = [&] { return DeleteLine(scan_key, view.view, line); };
+    acts.allow = [&] { Allow(name, line, view.section_text, view.view, false); };
+    acts.facts = false;
+    AskAndAct(view.section_text, name, AutorunCommand{line}, acts, standing);
+  }
+}
+
+bool RegistryScan::DeleteLine(const ScanKey& scan_key, platform::RegView view, const std::string& line) {
+  const std::string name(scan_key.value);
+  const std::string key_text = KeyText(scan_key.root, scan_key.path, view);
+  const std::string entry = name + " in " + key_text;
+  AutorunKey writable = OpenAutorunKey(platform_.registry, scan_key.root, scan_key.path, view, platform::Access::ReadWrite);
+  if (writable.status == KeyOpen::Missing) {
+    NotDeletedChanged(entry);
+    return false;
+  }
+  if (!writable.key) {
+    host_.Refused(key_text, Refusal::Delete);
+    return false;
+  }
+  // Only while the value still holds the line: the first such line goes.
+  const std::optional<platform::RegValue> now = writable.key->Read(name);
+  const std::vector<std::string_view> lines =
+      now && now->type == uint32_t(platform::ValueType::MultiSz) ? MultiLines(now->data) : std::vector<std::string_view>();
+  const auto at = std::find(lines.begin(), lines.end(), line);
+  if (at == lines.end()) {
+    NotDeletedChanged(entry);
+    return false;
+  }
+  const size_t index = size_t(at - lines.begin());
+  std::string shown = line;
+  std::replace_if(shown.begin(), shown.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  RemovedEntry removed{scan_key.root, std::string(scan_key.path), view, name, platform::ValueType::MultiSz, line, shown,
+                       -1, std::nullopt};
+  IniStore& statistics = host_.Data().statistics;
+  const Recorded recorded = RecordLineRemoval(statistics, removed, index);
+  if (recorded.result != RecordResult::Recorded)
+    host_.Warn(std::string(recorded.result == RecordResult::Full ? kUndoFull : kUndoNotStorable));
+  if (writable.key->WriteMultiText(name, WithoutLine(now->data, index))) return true;
+  if (recorded.slot >= 0) {
+    removed.position = ReadRemovalSlot(statistics, recorded.slot).entry.position;
+    EraseRemoval(statistics, recorded.slot, removed);
+  }
+  host_.Refused(key_text, Refusal::Delete);
+  return false;
+}
+
+RegistryScan::Override RegistryScan::ReadOverride(platform::RegistryKey& key) {
+  return {ReadCommand(key, ""), ReadText(key, std::string(kDelegateExecute))};
+}
+
+void RegistryScan::ScanOverride(const ScanKey& scan_key, const KeyView& view) {
+  AutorunKey opened = OpenAutorunKey(platform_.registry, scan_key.root, scan_key.path, view.view);
+  if (opened.status == KeyOpen::Refused || opened.status == KeyOpen::Failed)
+    host_.Refused(KeyText(scan_key.root, scan_key.path, view.view), Refusal::Read);
+  if (!opened.key) return;
+  const Override found = ReadOverride(*opened.key);
+  opened.key.reset();
+  const Standing standing = Judge(scan_key, found);
+  if (standing.kind == Standing::Known) return;
+  host_.Pump();
+  if (host_.Ending()) return;
+  const std::string place(scan_key.section_text), name(scan_key.value);
+  const std::string command = found.command ? found.command->text : std::string();
+  const std::string match = OverrideMatch(command, found.delegate);
+  Acts acts;
+  acts.remove = [&] { return DeleteOverride(scan_key, found); };
+  // Known by its values, never by a command on the white list: the same
+  // values under another kind are another override.
+  acts.allow = [&] { baseline_.Add(place, {name, match, programs_.Take(command)}); };
+  acts.program = command;
+  acts.known_as = match;
+  if (!command.empty()) acts.forbidden = command;
+  AutorunCommand shown{OverrideShown(command, found.delegate.has_value())};
+  if (found.command) shown.more_after_nul = found.command->more_after_nul;
+  AskAndAct(place, name, shown, acts, standing);
+}
+
+RegistryScan::Standing RegistryScan::Judge(const ScanKey& scan_key, const Override& found) {
+  const std::string place(scan_key.section_text), name(scan_key.value);
+  const std::string command = found.command ? found.command->text : std::string();
+  const std::string match = OverrideMatch(command, found.delegate);
+  const std::optional<BaselineRecord> record = baseline_.Find(place, name, match);
+  if (!record) return {};
+  return Checked({Standing::Known, std::nullopt, record->section}, record->file, place, name, match, &command);
+}
+
+bool RegistryScan::DeleteOverride(const ScanKey& scan_key, const Override& shown) {
+  const std::string key_text = KeyText(scan_key.root, scan_key.path, platform::RegView::Native);
+  const std::string entry = std::string(scan_key.value) + " in " + key_text;
+  AutorunKey writable =
+      OpenAutorunKey(platform_.registry, scan_key.root, scan_key.path, platform::RegView::Native, platform::Access::ReadWrite);
+  if (writable.status == KeyOpen::Missing || (writable.key && !(ReadOverride(*writable.key) == shown))) {
+    NotDeletedChanged(entry);
+    return false;
+  }
+  if (!writable.key) {
+    host_.Refused(key_text, Refusal::Delete);
+    return false;
+  }
+  // Both values as one record: the default value first, when there is one.
+  std::vector<RemovedValue> values;
+  if (shown.command)
+    values.push_back({"", platform::ValueType(shown.command->type), shown.command->text});
+  if (shown.delegate) values.push_back({std::string(kDelegateExecute), platform::ValueType::Sz, *shown.delegate});
+  IniStore& statistics = host_.Data().statistics;
+  std::optional<RemovedEntry> removed;
+  Recorded recorded{RecordResult::NotStorable};
+  if (!values.empty()) {
+    removed = RemovedEntry{scan_key.root, std::string(scan_key.path), platform::RegView::Native, values[0].name,
+                           values[0].type, values[0].data,
+                           std::string(scan_key.value) + ": " +
+                               OverrideShown(shown.command ? shown.command->text : "", shown.delegate.has_value()),
+                           -1, std::nullopt};
+    if (values.size() > 1) removed->also = values[1];
+    // Data after a NUL cannot be kept in the list, nor written back.
+    if (!shown.command || !shown.command->more_after_nul) recorded = RecordRemoval(statistics, *removed);
+    if (recorded.result != RecordResult::Recorded)
+      host_.Warn(std::string(recorded.result == RecordResult::Full ? kUndoFull : kUndoNotStorable));
+  }
+  size_t deleted = 0;
+  for (const RemovedValue& value : values) deleted += writable.key->DeleteValue(value.name) ? 1 : 0;
+  if (deleted == values.size()) {
+    // A key left empty would still hide the machine's command for the kind.
+    writable.key.reset();
+    if (std::unique_ptr<platform::RegistryKey> open = platform_.registry.Open(
+            scan_key.root, std::string(scan_key.path.substr(0, scan_key.path.rfind('\\'))), platform::Access::ReadWrite)) {
+      std::unique_ptr<platform::RegistryKey> command_key =
+          platform_.registry.Open(scan_key.root, std::string(scan_key.path), platform::Access::Read);
+      if (command_key && command_key->ValueNames().empty() && command_key->SubkeyNames().empty()) {
+        command_key.reset();
+        open->DeleteSubkey("command");
+      }
+    }
+    return true;
+  }
+  // A record of which a value did go stays, to put it back.
+  if (recorded.slot >= 0 && deleted == 0) EraseRemoval(statistics, recorded.slot, *removed);
+  host_.Refused(key_text, Refusal::Delete);
+  return false;
+}
+
 void RegistryScan::FullRegistryScan() {
   for (const ScanKey& key : kScanKeys) ScanAutorunKey(key);
   ScanOtherPlaces();
@@ -264,13 +430,14 @@ std::optional<RegistryScan::Standing> RegistryScan::MatchLongValue(platform::Reg
   return Judge(data, place);
 }
 
-RegistryScan::Standing RegistryScan::Judge(const std::string& data, std::string_view place) {
+RegistryScan::Standing RegistryScan::Judge(const std::string& data, std::string_view place, bool binds) {
   // The administrator's policy names commands, not files: nothing to bind.
   if (!policy_allowed_) policy_allowed_ = policy::ReadEntries(host_, policy::kAllowedKey);
   if (std::find(policy_allowed_->begin(), policy_allowed_->end(), data) != policy_allowed_->end())
     return {Standing::Known, {}, {}};
   const int slot = SlotOf(data, place);
   if (slot < 0) return {};
+  if (!binds) return {Standing::Known, slot, {}};
   // A copy: the check may read the list anew.
   const BoundFile file = white_list_[size_t(slot)].file;
   return Checked({Standing::Known, slot, {}}, file, place, {}, data);
@@ -308,8 +475,9 @@ int RegistryScan::SlotOf(const std::string& data, std::string_view place) {
 }
 
 RegistryScan::Standing RegistryScan::Checked(Standing standing, const BoundFile& file, std::string_view place,
-                                             const std::string& name, const std::string& command) {
-  const ProgramCheck::Result result = programs_.Check(command, file);
+                                             const std::string& name, const std::string& command,
+                                             const std::string* program) {
+  const ProgramCheck::Result result = programs_.Check(program ? *program : command, file);
   if (result.verdict == ProgramCheck::Verdict::Changed) standing.kind = Standing::Changed;
   if (result.verdict == ProgramCheck::Verdict::Record) {
     // Written at the next scan when it cannot be now.
@@ -364,7 +532,15 @@ void RegistryScan::AskAndAct(std::string_view section_text, const std::string& n
   const std::vector<std::string> logged{std::string(section_text), ShownName(name), data};
   // The finding is logged with the facts of its program once they are
   // found, or when their time is up, and before anything the person decides.
-  const std::shared_ptr<FactsRequest> facts = host_.FindFacts(data);
+  const std::string& program = acts.program ? *acts.program : data;
+  std::shared_ptr<FactsRequest> facts;
+  if (acts.facts) {
+    facts = host_.FindFacts(program);
+  } else {
+    facts = std::make_shared<FactsRequest>();
+    facts->facts = {std::string(kNotChecked), std::string(kNotChecked), std::string(kNotChecked)};
+    facts->found = true;
+  }
   bool found_logged = false;
   auto log_found = [&] {
     if (found_logged) return;
@@ -378,7 +554,7 @@ void RegistryScan::AskAndAct(std::string_view section_text, const std::string& n
     log_found();
   else
     facts->on_settled = log_found;
-  CommandParts parts = SplitCommandLine(platform::CutToUtf16Units(data, kShownChars));
+  CommandParts parts = SplitCommandLine(platform::CutToUtf16Units(program, kShownChars));
   Question question{std::string(section_text), ShownName(name), ShownCommand(command), parts.path, parts.name};
   question.confirmation = acts.confirmation;
   question.facts = facts;
@@ -404,7 +580,7 @@ void RegistryScan::AskAndAct(std::string_view section_text, const std::string& n
     // What the user saw and allowed, even if the entry changed meanwhile;
     // a changed program in the record that knew it.
     if (changed)
-      Rebind(standing, section_text, name, data, programs_.Take(data));
+      Rebind(standing, section_text, name, acts.known_as ? *acts.known_as : data, programs_.Take(program));
     else
       acts.allow();
     host_.Log(events::kAutostartAllowed, logged);
@@ -661,13 +837,13 @@ bool RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, c
 }
 
 void RegistryScan::Allow(const std::string& name, const std::string& data, std::string_view place,
-                         platform::RegView view) {
+                         platform::RegView view, bool binds) {
   if (!FitsInList(name) || !FitsInList(data)) {
     host_.Warn(std::string(kNotStorable));
     return;
   }
   // Its program as it is now, found before the list is locked.
-  const std::optional<BoundFile> file = programs_.Take(data);
+  const std::optional<BoundFile> file = binds ? programs_.Take(data) : std::nullopt;
   IniStore& white = host_.Data().white_list;
   {
     IniStore::Change change(white);

@@ -35,6 +35,9 @@ std::string CutMark(size_t characters);
 // start; with the marks that say what is not shown.
 std::string ShownCommand(const AutorunCommand& command);
 
+// The facts of a boot command's program, which the alert does not look for.
+inline constexpr std::string_view kNotChecked = "(not checked: a boot program)";
+
 inline constexpr std::string_view kTrashed =
     "The file was moved to the trashcan. You can put it back from the Trashcan page.";
 
@@ -87,12 +90,16 @@ class RegistryScan {
   // allowed from this place) holds the data, and whether its program
   // changed. The list is read once and read again only when the file has
   // changed; the policy once per scan.
-  Standing Judge(const std::string& data, std::string_view place);
+  // binds: the entry's command names a program file to bind (a boot
+  // command's does not).
+  Standing Judge(const std::string& data, std::string_view place, bool binds = true);
   int SlotOf(const std::string& data, std::string_view place);
   void ReadWhiteList();
   // The record's program checked; its facts written when first bound or moved.
+  // command: what the record holds; program: the command that names the
+  // program, when that is another.
   Standing Checked(Standing standing, const BoundFile& file, std::string_view place, const std::string& name,
-                   const std::string& command);
+                   const std::string& command, const std::string* program = nullptr);
   // The program's facts now in the record that knows the entry.
   void Rebind(const Standing& standing, std::string_view place, const std::string& name, const std::string& command,
               const std::optional<BoundFile>& file);
@@ -118,6 +125,12 @@ class RegistryScan {
     std::string confirmation = "Are you sure that you want to remove this registry entry?";
     events::Event removed = events::kAutostartDeleted;
     std::string forbidden;  // what the box puts on the black list
+    // The command whose program the alert describes, when it is not the
+    // data shown; facts: whether it names one at all.
+    std::optional<std::string> program;
+    bool facts = true;
+    // What the record that knows it holds, when it is not the data shown.
+    std::optional<std::string> known_as;
   };
   void AskAndAct(std::string_view section_text, const std::string& name, const AutorunCommand& command,
                  const Acts& acts, const Standing& standing);
@@ -137,8 +150,26 @@ class RegistryScan {
                const Standing& standing, std::string_view path, const std::string& shown_name);
   // An EachSubkey place: the value of each subkey.
   void ScanSubkeys(const ScanKey& scan_key, const KeyView& view);
+  // An EachLine place: each line of its value.
+  void ScanLines(const ScanKey& scan_key, const KeyView& view);
+  // "Delete" of a line: the value written back without it.
+  bool DeleteLine(const ScanKey& scan_key, platform::RegView view, const std::string& line);
+  // A ClassOverride place: the key's two values.
+  struct Override {
+    std::optional<AutorunCommand> command;  // the default value
+    std::optional<std::string> delegate;    // DelegateExecute
+    bool operator==(const Override& other) const {
+      return delegate == other.delegate && command.has_value() == other.command.has_value() &&
+             (!command || command->text == other.command->text);
+    }
+  };
+  void ScanOverride(const ScanKey& scan_key, const KeyView& view);
+  Override ReadOverride(platform::RegistryKey& key);
+  Standing Judge(const ScanKey& scan_key, const Override& found);
+  bool DeleteOverride(const ScanKey& scan_key, const Override& shown);
   // place: the section text a slot records, "" for the four Run keys.
-  void Allow(const std::string& name, const std::string& data, std::string_view place, platform::RegView view);
+  void Allow(const std::string& name, const std::string& data, std::string_view place, platform::RegView view,
+             bool binds = true);
   void AskAboutFile(const StartupPlace& place, const std::string& path, const std::string& name,
                     const std::string& command, const Standing& standing);
   // Deletes the value when it still holds what the person was shown,

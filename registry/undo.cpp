@@ -1,5 +1,6 @@
 #include "registry/undo.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/text.h"
@@ -14,6 +15,8 @@ using namespace statistics;
 namespace {
 
 constexpr std::string_view kNative = "native";
+// More lines than any multi-string Windows reads at boot holds.
+constexpr int kMaxLines = 1 << 20;
 constexpr std::string_view kWow32 = "32-bit";
 
 struct Named {
@@ -32,7 +35,14 @@ std::string_view RootText(platform::RootKey root) {
 std::string_view TypeText(platform::ValueType type) {
   return type == platform::ValueType::ExpandSz ? "REG_EXPAND_SZ"
          : type == platform::ValueType::Dword  ? "REG_DWORD"
+         : type == platform::ValueType::MultiSz ? "REG_MULTI_SZ"
                                                : "REG_SZ";
+}
+
+std::optional<platform::ValueType> TextType(std::string_view text) {
+  if (platform::SameAsciiCaseless(text, "REG_SZ")) return platform::ValueType::Sz;
+  if (platform::SameAsciiCaseless(text, "REG_EXPAND_SZ")) return platform::ValueType::ExpandSz;
+  return std::nullopt;
 }
 
 // The Start value of a service's own key: the one number "Recover" writes.
@@ -43,10 +53,17 @@ bool IsServiceStart(const RemovedEntry& e) {
          service->find('\\') == std::string_view::npos && platform::SameAsciiCaseless(e.name, "Start");
 }
 
-// A place the scan deletes from, in a view it has there.
+// A place the scan deletes from, in a view it has there, with what its
+// "Delete" takes away.
 bool IsAutostartKey(const RemovedEntry& e) {
   if (e.type == platform::ValueType::Dword) return IsServiceStart(e);
-  return PlaceOf(e.root, e.path, e.view, e.name) != nullptr;
+  const ScanKey* place = PlaceOf(e.root, e.path, e.view, e.name);
+  if (!place) return false;
+  if ((e.type == platform::ValueType::MultiSz) != (place->entries == Entries::EachLine)) return false;
+  if (e.also)
+    return place->entries == Entries::ClassOverride && e.name.empty() &&
+           platform::SameAsciiCaseless(e.also->name, kDelegateExecute);
+  return true;
 }
 
 std::optional<uint32_t> Decimal(std::string_view text) {
@@ -101,7 +118,21 @@ Recorded RecordRemoval(IniStore& statistics, const RemovedEntry& entry) {
   const int slot = FindFreeSlot(statistics, kData, kLastSlot);
   if (slot < 0) return {RecordResult::Full};
   const std::string_view view = entry.view == platform::RegView::Wow32 ? kWow32 : kNative;
-  if (!entry.description.empty()) {
+  if (entry.type == platform::ValueType::MultiSz) {
+    // A line may hold anything but a NUL: its bytes are kept whole.
+    if (!FitsInList(entry.description) || entry.position < 0) return {RecordResult::NotStorable};
+    WriteSlot(statistics, slot,
+              {{kRoot, RootText(entry.root)}, {kKey, entry.path}, {kView, view}, {kName, name},
+               {kType, TypeText(entry.type)}, {kPosition, std::to_string(entry.position)},
+               {kDescription, entry.description}, {kDataHex, Hex(entry.data)}, {kData, entry.description}});
+  } else if (entry.also) {
+    if (!FitsInList(entry.description) || !FitsInList(entry.also->name) || !FitsInList(entry.also->data))
+      return {RecordResult::NotStorable};
+    WriteSlot(statistics, slot,
+              {{kRoot, RootText(entry.root)}, {kKey, entry.path}, {kView, view}, {kName, name},
+               {kType, TypeText(entry.type)}, {kDescription, entry.description}, {kAlsoName, entry.also->name},
+               {kAlsoType, TypeText(entry.also->type)}, {kAlsoData, entry.also->data}, {kData, entry.data}});
+  } else if (!entry.description.empty()) {
     if (!FitsInList(entry.description)) return {RecordResult::NotStorable};
     WriteSlot(statistics, slot,
               {{kRoot, RootText(entry.root)}, {kKey, entry.path}, {kView, view}, {kName, name},
@@ -115,6 +146,43 @@ Recorded RecordRemoval(IniStore& statistics, const RemovedEntry& entry) {
               {{kRoot, RootText(entry.root)}, {kKey, entry.path}, {kView, view}, {kName, name},
                {kType, TypeText(entry.type)}, {kData, entry.data}});
   return {RecordResult::Recorded, slot};
+}
+
+namespace {
+
+// The positions of the other recorded lines of the value that entry names.
+std::vector<int> OtherLines(IniStore& statistics, const RemovedEntry& entry) {
+  std::vector<int> positions;
+  for (int slot = 0; slot <= kLastSlot; ++slot) {
+    const ReadRemoval read = ReadRemovalSlot(statistics, slot);
+    const RemovedEntry& e = read.entry;
+    if (read.status == SlotRead::Ok && e.type == platform::ValueType::MultiSz && e != entry && e.root == entry.root &&
+        e.view == entry.view && platform::SameAsciiCaseless(e.path, entry.path) &&
+        platform::SameAsciiCaseless(e.name, entry.name))
+      positions.push_back(e.position);
+  }
+  std::sort(positions.begin(), positions.end());
+  return positions;
+}
+
+}  // namespace
+
+Recorded RecordLineRemoval(IniStore& statistics, RemovedEntry entry, size_t index) {
+  IniStore::Change change(statistics);
+  // Counted among the lines that other records took out, so that each
+  // record keeps its place whichever is put back first.
+  size_t position = index;
+  for (int other : OtherLines(statistics, entry))
+    if (size_t(other) <= position) ++position;
+  entry.position = int(position);
+  return RecordRemoval(statistics, entry);
+}
+
+size_t LineIndexNow(IniStore& statistics, const RemovedEntry& entry) {
+  size_t index = size_t(entry.position);
+  for (int other : OtherLines(statistics, entry))
+    if (other < entry.position && index > 0) --index;
+  return index;
 }
 
 RemovedEntry ServiceStartRecord(const std::string& service, const std::string& command, uint32_t start) {
@@ -176,14 +244,31 @@ ReadRemoval ReadRemovalSlot(IniStore& statistics, int slot) {
     e.view = platform::RegView::Wow32;
   else
     return read;
-  if (platform::SameAsciiCaseless(*type, "REG_SZ"))
-    e.type = platform::ValueType::Sz;
-  else if (platform::SameAsciiCaseless(*type, "REG_EXPAND_SZ"))
-    e.type = platform::ValueType::ExpandSz;
+  if (std::optional<platform::ValueType> text = TextType(*type))
+    e.type = *text;
   else if (platform::SameAsciiCaseless(*type, "REG_DWORD") && Decimal(read.entry.data))
     e.type = platform::ValueType::Dword;
+  else if (platform::SameAsciiCaseless(*type, "REG_MULTI_SZ"))
+    e.type = platform::ValueType::MultiSz;
   else
     return read;
+  if (e.type == platform::ValueType::MultiSz) {
+    const std::optional<std::string> hex = ReadSlot(statistics, slot, kDataHex),
+                                     position = ReadSlot(statistics, slot, kPosition);
+    std::optional<std::string> line = hex ? FromHex(*hex) : std::nullopt;
+    const std::optional<uint32_t> at = position ? Decimal(*position) : std::nullopt;
+    if (!line || line->empty() || line->find('\0') != std::string::npos || !at || *at > uint32_t(kMaxLines))
+      return read;
+    e.data = std::move(*line);
+    e.position = int(*at);
+  }
+  if (std::optional<std::string> also = ReadSlot(statistics, slot, kAlsoName)) {
+    const std::optional<std::string> also_type = ReadSlot(statistics, slot, kAlsoType),
+                                     also_data = ReadSlot(statistics, slot, kAlsoData);
+    const std::optional<platform::ValueType> text = also_type ? TextType(*also_type) : std::nullopt;
+    if (!text || !also_data || !TextType(*type)) return read;
+    e.also = RemovedValue{std::move(*also), *text, *also_data};
+  }
   if (std::optional<std::string> description = ReadSlot(statistics, slot, kDescription))
     e.description = std::move(*description);
   e.path = std::move(*path);
@@ -285,6 +370,9 @@ bool MayReplace(Context& host, const RemovedEntry& e, const platform::RegValue& 
               uint32_t(uint8_t(existing.data[2])) << 16 | uint32_t(uint8_t(existing.data[3])) << 24;
     if (start == uint32_t(platform::StartType::Disabled)) return true;
     now = start ? std::to_string(*start) : std::string("(a value that is not a number)");
+  } else if (e.type == platform::ValueType::MultiSz && existing.type == uint32_t(platform::ValueType::MultiSz)) {
+    // The line goes in among the others; none of them is replaced.
+    return true;
   } else {
     const ScanKey* place = PlaceOf(e.root, e.path, e.view, e.name);
     if (place->entries == Entries::NotWindowsOwn && existing.IsText() &&
@@ -310,7 +398,15 @@ bool WriteBack(Context& host, const RemovedEntry& e) {
   if (e.type != platform::ValueType::Dword) {
     // A missing key is made again: the entry goes back where it was.
     std::unique_ptr<platform::RegistryKey> key = platform.registry.OpenOrCreate(e.root, e.path, nullptr, e.view);
-    return key && key->WriteText(e.name, e.data, e.type);
+    if (!key) return false;
+    if (e.type == platform::ValueType::MultiSz) {
+      const std::optional<platform::RegValue> now = key->Read(e.name);
+      const std::string data = now && now->type == uint32_t(platform::ValueType::MultiSz) ? now->data : std::string();
+      const std::vector<std::string_view> lines = MultiLines(data);
+      if (std::find(lines.begin(), lines.end(), e.data) != lines.end()) return true;  // back already
+      return key->WriteMultiText(e.name, WithLine(data, LineIndexNow(host.Data().statistics, e), e.data));
+    }
+    return key->WriteText(e.name, e.data, e.type) && (!e.also || key->WriteText(e.also->name, e.also->data, e.also->type));
   }
   const uint32_t start = *Decimal(e.data);
   const std::string service(*platform::Below(e.path, kServicesPath));
@@ -342,14 +438,22 @@ void RecoverRemoval(Context& host, int slot, const std::string& shown_text) {
     return;
   }
   const RemovedEntry& e = read.entry;
+  const std::string names = NameText(e.name) + (e.also ? " and " + NameText(e.also->name) : "");
   if (!host.Confirm("You are putting this entry back into the registry. Are you sure?\r\n\r\nKey: " + KeyText(e) +
-                    "\r\nValue name: " + NameText(e.name) + "\r\nValue: " + e.data))
+                    "\r\nValue name: " + names + "\r\nValue: " + (e.also ? e.description : e.data)))
     return;
 
   platform::Registry& registry = host.Platform().registry;
   if (std::unique_ptr<platform::RegistryKey> key = registry.Open(e.root, e.path, platform::Access::Read, nullptr, e.view)) {
     std::optional<platform::RegValue> existing = key->Read(e.name);
     if (existing && !MayReplace(host, e, *existing)) return;
+    if (e.also) {
+      RemovedEntry also = e;
+      also.name = e.also->name;
+      also.type = e.also->type;
+      existing = key->Read(also.name);
+      if (existing && !MayReplace(host, also, *existing)) return;
+    }
   }
   // The monitor is stopped for the program's own write only, not while the
   // boxes above wait for the user: others' changes meanwhile are still seen.
@@ -359,7 +463,7 @@ void RecoverRemoval(Context& host, int slot, const std::string& shown_text) {
   }
   // Only this slot: another record of the same text is another entry.
   EraseRemoval(statistics, slot, e);
-  host.Log(events::kAutostartPutBack, {KeyText(e), NameText(e.name), e.data});
+  host.Log(events::kAutostartPutBack, {KeyText(e), names, e.also ? e.description : e.data});
   host.Say(std::string(kRecovered));
 }
 

@@ -17,6 +17,14 @@
 
 namespace registry {
 
+// A value deleted together with another.
+struct RemovedValue {
+  std::string name;
+  platform::ValueType type = platform::ValueType::Sz;
+  std::string data;
+  bool operator==(const RemovedValue&) const = default;
+};
+
 // One deleted autostart value.
 struct RemovedEntry {
   platform::RootKey root = platform::RootKey::LocalMachine;
@@ -25,8 +33,14 @@ struct RemovedEntry {
   std::string name;
   platform::ValueType type = platform::ValueType::Sz;
   std::string data;  // a DWORD (a service's Start) in decimal
-  // A disabled service: its name and command, which the list shows.
+  // A disabled service: its name and command, which the list shows; what
+  // it shows of a line and of a class override too.
   std::string description;
+  // A line of a multi-string (data): its position among the value's lines
+  // as they were before any deletion still on record.
+  int position = -1;
+  // A class override's DelegateExecute, deleted with its command.
+  std::optional<RemovedValue> also;
   bool operator==(const RemovedEntry&) const = default;
 };
 
@@ -52,6 +66,12 @@ struct Recorded {
 // file could not give a text back unchanged; Full when no slot is free.
 // Throws WriteError when the file cannot be written.
 Recorded RecordRemoval(IniStore& statistics, const RemovedEntry& entry);
+// The line at index of the multi-string that entry names: its position
+// taken relative to the value's other recorded lines.
+Recorded RecordLineRemoval(IniStore& statistics, RemovedEntry entry, size_t index);
+// Where a line recorded at position goes back among the value's lines now,
+// the value's other recorded lines being still out.
+size_t LineIndexNow(IniStore& statistics, const RemovedEntry& entry);
 
 // Keeps the task's bytes in the trashcan's Tasks subfolder, named after
 // the record, and records it. NotStorable also when the copy cannot be

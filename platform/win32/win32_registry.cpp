@@ -220,6 +220,20 @@ class Win32Key : public RegistryKey {
                                    reinterpret_cast<const BYTE*>(wtext->c_str()), bytes) == ERROR_SUCCESS;
   }
 
+  bool WriteMultiText(const std::string& name, const std::string& data) override {
+    auto wdata = WideExact(data);
+    auto wname = NameArg(name);
+    if (!wdata || !wname || wdata->size() >= MAXDWORD / sizeof(wchar_t)) return false;
+    return RegSetValueExW(key_.get(), wname->c_str(), 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(wdata->data()),
+                          DWORD(wdata->size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+  }
+
+  bool DeleteSubkey(const std::string& name) override {
+    auto wname = WideExact(name);
+    return wname && !wname->empty() && wname->find(L'\\') == std::wstring::npos &&
+           RegDeleteKeyW(key_.get(), wname->c_str()) == ERROR_SUCCESS;
+  }
+
   bool DeleteValue(const std::string& name) override {
     if (HasNul(name)) {
       auto counted = CountedNameText(name);
@@ -292,6 +306,7 @@ class Win32Key : public RegistryKey {
       if (rc != ERROR_SUCCESS) return std::nullopt;
       const size_t bytes = std::min(got, capacity);
       if (IsTextType(type)) return RegValue{type, TextOf(std::u16string_view(data.data(), bytes / sizeof(char16_t)))};
+      if (type == REG_MULTI_SZ) return RegValue{type, platform::Utf8(std::u16string_view(data.data(), bytes / sizeof(char16_t)))};
       return RegValue{type, std::string(reinterpret_cast<const char*>(data.data()), bytes)};
     }
     return std::nullopt;
@@ -323,6 +338,11 @@ class Win32Key : public RegistryKey {
 
   static RegValue Value(DWORD type, const BYTE* bytes, DWORD size) {
     if (IsTextType(type)) return RegValue{type, TextOf(bytes, size)};
+    if (type == REG_MULTI_SZ) {
+      std::u16string units(size / sizeof(char16_t), u'\0');
+      if (!units.empty()) std::memcpy(units.data(), bytes, units.size() * sizeof(char16_t));
+      return RegValue{type, platform::Utf8(units)};
+    }
     return RegValue{type, std::string(reinterpret_cast<const char*>(bytes), size)};
   }
 

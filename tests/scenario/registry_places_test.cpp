@@ -17,6 +17,7 @@ using R = RegistryProgram::Reply;
 
 class RegistryPlaces : public RegistryProgram {
  protected:
+  static constexpr const char* kBaseline = "C:\\Windows\\baseline.vlt";
   RegistryPlaces() {
     sys.registry.SetWow64(true);
     Configure("auto_skan_rejestru=1");
@@ -34,14 +35,28 @@ class RegistryPlaces : public RegistryProgram {
     if (key.entries != registry::Entries::EachSubkey) return name;
     return key.tails.empty() ? "notepad.exe" : "notepad.exe (" + FirstTail(key) + ")";
   }
+  // A class override's values, and boot commands' lines, as one text.
   std::string Data(const registry::ScanKey& key, RegView view, const std::string& name) {
     std::unique_ptr<platform::RegistryKey> k = sys.registry.Open(key.root, Path(key), platform::Access::Read, nullptr, view);
-    std::optional<platform::RegValue> v = k ? k->Read(name) : std::nullopt;
-    return v ? v->data : "(absent)";
+    auto read = [&](const std::string& n) {
+      std::optional<platform::RegValue> v = k ? k->Read(n) : std::nullopt;
+      return v ? v->data : "(absent)";
+    };
+    if (key.entries == registry::Entries::ClassOverride) return read("") + "|" + read("DelegateExecute");
+    return read(name);
   }
   void Set(const registry::ScanKey& key, RegView view, const std::string& name, const std::string& data) {
-    sys.registry.OpenOrCreate(key.root, Path(key), nullptr, view)->WriteText(name, data);
+    std::unique_ptr<platform::RegistryKey> k = sys.registry.OpenOrCreate(key.root, Path(key), nullptr, view);
+    if (key.entries == registry::Entries::EachLine) {
+      k->WriteMultiText(name, std::string(kChecksDisks) + '\0' + data + std::string(2, '\0'));
+    } else if (key.entries == registry::Entries::ClassOverride) {
+      k->WriteText("", data);
+      k->WriteText("DelegateExecute", "");
+    } else {
+      k->WriteText(name, data);
+    }
   }
+  static constexpr std::string_view kChecksDisks = "autocheck autochk *";
   void Recover() {
     backend.AnswerBoxes({tk::ModalResult::Ok, tk::ModalResult::Yes});
     velmain->ShowPage(Find<tk::Page>("rejestr"));
@@ -62,17 +77,26 @@ TEST_F(RegistryPlaces, EachIsAskedAboutAllowedDeletedAndRecoveredInEachView) {
       const std::string what = std::string(view.section_text);
       const std::string name = key.entries == registry::Entries::EveryValue ? "Agent" : std::string(key.value);
       const std::string before = Data(key, view.view, name);
-      Set(key, view.view, name, "C:\\Agent\\agent.exe " + what);
+      const std::string command = "C:\\Agent\\agent.exe " + what;
+      Set(key, view.view, name, command);
+      const std::string set = Data(key, view.view, name);
+      const bool overrides = key.entries == registry::Entries::ClassOverride;
       shown.clear();
       AnswerAlerts({R::Allow});
       Restart();
       ASSERT_EQ(Alerts(), 1) << what;
       EXPECT_EQ(shown[0].section, what);
       EXPECT_EQ(shown[0].name, Shown(key, name));
-      EXPECT_EQ(shown[0].value, "C:\\Agent\\agent.exe " + what);
-      EXPECT_EQ(WhiteSlot(0, "sekcja"), "HKLM_run") << what;
-      EXPECT_EQ(WhiteSlot(0, "miejsce"), what);
-      EXPECT_EQ(WhiteSlot(0, "widok"), view.view == RegView::Wow32 ? "32-bit" : "err") << what;
+      EXPECT_EQ(shown[0].value, command + (overrides ? " (DelegateExecute)" : ""));
+      if (overrides) {
+        // Known by its values, in the baseline, never on the white list.
+        EXPECT_EQ(Slot(kBaseline, 0, "nazwa"), name) << what;
+        EXPECT_EQ(WhiteSlot(0, "sekcja"), "err") << what;
+      } else {
+        EXPECT_EQ(WhiteSlot(0, "sekcja"), "HKLM_run") << what;
+        EXPECT_EQ(WhiteSlot(0, "miejsce"), what);
+        EXPECT_EQ(WhiteSlot(0, "widok"), view.view == RegView::Wow32 ? "32-bit" : "err") << what;
+      }
 
       // Known now, wherever it was allowed: nothing is asked.
       shown.clear();
@@ -81,6 +105,7 @@ TEST_F(RegistryPlaces, EachIsAskedAboutAllowedDeletedAndRecoveredInEachView) {
 
       // Deleted: gone, or Windows' own back in its place; then recovered.
       WriteList(testing_support::kWhiteListPath, "");
+      if (overrides) WriteList(kBaseline, "");
       AnswerAlerts({R::Delete});
       Restart();
       ASSERT_EQ(Alerts(), 1) << what;
@@ -88,19 +113,76 @@ TEST_F(RegistryPlaces, EachIsAskedAboutAllowedDeletedAndRecoveredInEachView) {
       if (key.entries == registry::Entries::NotWindowsOwn && key.root == RootKey::LocalMachine)
         left = name == "Shell" ? "explorer.exe" : "C:\\Windows\\system32\\userinit.exe,";
       if (key.entries == registry::Entries::EmptiedOnDelete) left = "";
+      if (key.entries == registry::Entries::EachLine) left = std::string(kChecksDisks) + std::string(2, '\0');
+      if (overrides) {
+        left = "(absent)|(absent)";
+        EXPECT_FALSE(sys.registry.KeyExists(key.root, Path(key))) << what;
+      }
       EXPECT_EQ(Data(key, view.view, name), left) << what;
       Recover();
-      EXPECT_EQ(Data(key, view.view, name), "C:\\Agent\\agent.exe " + what) << what;
+      EXPECT_EQ(Data(key, view.view, name), set) << what;
       EXPECT_EQ(backend.BoxTexts().back(), registry::kRecovered) << what;
 
       // Left as it was found, for the next place.
-      if (before == "(absent)")
+      if (overrides || key.entries == registry::Entries::EachLine)
+        sys.registry.DeleteKey(key.root, Path(key));
+      else if (before == "(absent)")
         sys.registry.OpenOrCreate(key.root, Path(key), nullptr, view.view)->DeleteValue(name);
       else
         Set(key, view.view, name, before);
       WriteList(testing_support::kWhiteListPath, "");
     }
   }
+}
+
+// Boot commands: only the lines added to Windows' own are asked about;
+// "Delete" keeps every other line, and lines put back in either order
+// leave the value as it was.
+TEST_F(RegistryPlaces, BootCommandsComeBackWhereTheyWereInEitherOrder) {
+  const std::string session = std::string(registry::kSessionManagerPath);
+  const std::string original = std::string("autocheck  AUTOCHK *\0C:\\a.exe one\0C:\\b.exe two\0\0", 48);
+  StartAnswering();
+  sys.registry.Set(RootKey::LocalMachine, session, "BootExecute", {uint32_t(platform::ValueType::MultiSz), original});
+  auto boot = [&] { return sys.registry.Get(RootKey::LocalMachine, session, "BootExecute")->data; };
+  for (int first : {0, 1}) {
+    shown.clear();
+    AnswerAlerts({R::Delete, R::Delete});
+    Restart();
+    ASSERT_EQ(Alerts(), 2);
+    EXPECT_EQ(shown[0].value, "C:\\a.exe one");
+    EXPECT_EQ(shown[1].value, "C:\\b.exe two");
+    EXPECT_EQ(shown[1].name, "BootExecute");
+    EXPECT_EQ(boot(), std::string("autocheck  AUTOCHK *\0\0", 22));
+    for (int row : {first, 0}) {
+      backend.AnswerBoxes({tk::ModalResult::Ok});
+      velmain->ShowPage(Find<tk::Page>("rejestr"));
+      velmain->RefreshLists();
+      ASSERT_TRUE(backend.Select(List("list_rejestr"), row));
+      ASSERT_TRUE(backend.Click(Button("Button9")));
+      backend.RunUntilIdle();
+    }
+    EXPECT_EQ(boot(), original) << "first put back: row " << first;
+  }
+}
+
+// A class override is known by its kind and its values: allowing an empty
+// one does not allow an empty one of another kind.
+TEST_F(RegistryPlaces, AnAllowedEmptyOverrideAllowsNoOtherKind) {
+  auto override_of = [&](const std::string& kind) {
+    Reg("[HKEY_CURRENT_USER\\Software\\Classes\\" + kind + "\\shell\\open\\command]\n@=\"\"\n\"DelegateExecute\"=\"\"\n");
+  };
+  override_of("ms-settings");
+  AnswerAlerts({R::Allow});
+  StartAnswering();
+  ASSERT_EQ(Alerts(), 1);
+  EXPECT_EQ(shown[0].section, "Current user, program type override.");
+  EXPECT_EQ(shown[0].name, "ms-settings");
+  EXPECT_EQ(shown[0].value, "(empty) (DelegateExecute)");
+  override_of("exefile");
+  shown.clear();
+  Restart();
+  ASSERT_EQ(Alerts(), 1);
+  EXPECT_EQ(shown[0].name, "exefile");
 }
 
 // A debugger written while the live test runs is asked about at once,

@@ -268,9 +268,24 @@ class PortableKey : public RegistryKey {
     return true;
   }
 
+  bool WriteMultiText(const std::string& name, const std::string& data) override {
+    std::lock_guard lock(st_->mu);
+    if (!CanWrite(name) || !IsUtf8(data)) return false;
+    SetValue(*st_, *node_, name, RegValue{uint32_t(ValueType::MultiSz), data});
+    return true;
+  }
+
   bool DeleteValue(const std::string& name) override {
     std::lock_guard lock(st_->mu);
     return CanWrite(name) && RemoveValue(*st_, *node_, name);
+  }
+
+  bool DeleteSubkey(const std::string& name) override {
+    std::lock_guard lock(st_->mu);
+    if (!writable_ || node_->deleted || node_->fail_writes) return false;
+    for (const std::shared_ptr<Node> child : node_->children)  // a copy: removing it changes the list
+      if (SameAsciiCaseless(child->name, name)) return child->children.empty() && !child->deny_write && RemoveKey(*st_, child);
+    return false;
   }
 
   bool WriteDword(const std::string& name, uint32_t value) override {
