@@ -102,6 +102,26 @@ TYPED_TEST_P(PlatformConformance, EnumeratesAndDeletesValuesByAnyCase) {
   EXPECT_THAT(this->Key("Fresh")->ValueNames(), ::testing::IsEmpty());
 }
 
+// A multi-string keeps every line whole, its NULs where they were; a
+// subkey goes only when it has none of its own.
+TYPED_TEST_P(PlatformConformance, MultiStringsRoundTripAndOnlyALeafSubkeyIsDeleted) {
+  auto key = this->Key();
+  ASSERT_TRUE(key);
+  const std::string lines("autocheck autochk *\0C:\\\xC3\xA9\xF0\x9F\x98\x80.exe a\r\nb\0\0", 40);
+  ASSERT_TRUE(key->WriteMultiText("BootExecute", lines));
+  const auto read = key->Read("BootExecute");
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->type, uint32_t(ValueType::MultiSz));
+  EXPECT_EQ(read->data, lines);
+  ASSERT_TRUE(this->Key("Leaf")->WriteText("", "x"));
+  ASSERT_TRUE(this->Key("Branch\\Leaf"));
+  EXPECT_FALSE(key->DeleteSubkey("Branch"));
+  EXPECT_TRUE(key->DeleteSubkey("leaf"));
+  EXPECT_FALSE(this->reg.Open(RootKey::CurrentUser, this->path + "\\Leaf", Access::Read));
+  EXPECT_TRUE(this->reg.Open(RootKey::CurrentUser, this->path + "\\Branch\\Leaf", Access::Read));
+  EXPECT_FALSE(key->DeleteSubkey("Missing"));
+}
+
 TYPED_TEST_P(PlatformConformance, OpenNeverCreatesAndAReadHandleChangesNothing) {
   OpenStatus status = OpenStatus::Ok;
   EXPECT_FALSE(this->reg.Open(RootKey::CurrentUser, this->path + "\\Missing", Access::Read, &status));
@@ -227,7 +247,8 @@ TYPED_TEST_P(PlatformConformance, ALockExcludesEveryOtherHolderUntilItIsDropped)
 }
 
 REGISTER_TYPED_TEST_SUITE_P(PlatformConformance, TextValuesRoundTripUnexpandedAndWhole,
-                            EnumeratesAndDeletesValuesByAnyCase, OpenNeverCreatesAndAReadHandleChangesNothing,
+                            EnumeratesAndDeletesValuesByAnyCase, MultiStringsRoundTripAndOnlyALeafSubkeyIsDeleted,
+                            OpenNeverCreatesAndAReadHandleChangesNothing,
                             AWatchWakesOnAChangeFromAnotherThreadAndRearms, CancelWakesTheWaiterForGood,
                             AWatchIsRefusedWhatTheSystemWouldRefuse, ReplaceCreatesAndRewritesLeavingNothingBeside,
                             CopyNeverOverwritesMoveNeverReplacesDeleteTakesFilesOnly,
