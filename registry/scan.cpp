@@ -230,7 +230,7 @@ void RegistryScan::ScanLines(const ScanKey& scan_key, const KeyView& view) {
     Acts acts;
     acts.remove = [&] { return DeleteLine(scan_key, view.view, line); };
     acts.allow = [&] { Allow(name, line, view.section_text, view.view, false); };
-    acts.facts = false;
+    acts.no_facts = kNotChecked;
     AskAndAct(view.section_text, name, AutorunCommand{line}, acts, standing);
   }
 }
@@ -300,7 +300,10 @@ void RegistryScan::ScanOverride(const ScanKey& scan_key, const KeyView& view) {
   acts.allow = [&] { baseline_.Add(place, {name, match, programs_.Take(command)}); };
   acts.program = command;
   acts.known_as = match;
-  if (!command.empty()) acts.forbidden = command;
+  if (command.empty())
+    acts.no_facts = kNoCommand;
+  else
+    acts.forbidden = command;
   AutorunCommand shown{OverrideShown(command, found.delegate.has_value())};
   if (found.command) shown.more_after_nul = found.command->more_after_nul;
   AskAndAct(place, name, shown, acts, standing);
@@ -534,11 +537,12 @@ void RegistryScan::AskAndAct(std::string_view section_text, const std::string& n
   // found, or when their time is up, and before anything the person decides.
   const std::string& program = acts.program ? *acts.program : data;
   std::shared_ptr<FactsRequest> facts;
-  if (acts.facts) {
+  if (acts.no_facts.empty()) {
     facts = host_.FindFacts(program);
   } else {
     facts = std::make_shared<FactsRequest>();
-    facts->facts = {std::string(kNotChecked), std::string(kNotChecked), std::string(kNotChecked)};
+    const std::string text(acts.no_facts);
+    facts->facts = {text, text, text};
     facts->found = true;
   }
   bool found_logged = false;

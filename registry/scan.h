@@ -37,6 +37,8 @@ std::string ShownCommand(const AutorunCommand& command);
 
 // The facts of a boot command's program, which the alert does not look for.
 inline constexpr std::string_view kNotChecked = "(not checked: a boot program)";
+// Those of an override with an empty command, which starts nothing itself.
+inline constexpr std::string_view kNoCommand = "(no command)";
 
 inline constexpr std::string_view kTrashed =
     "The file was moved to the trashcan. You can put it back from the Trashcan page.";
@@ -128,7 +130,8 @@ class RegistryScan {
     // The command whose program the alert describes, when it is not the
     // data shown; facts: whether it names one at all.
     std::optional<std::string> program;
-    bool facts = true;
+    // What the facts' rows say instead, when they are not looked for.
+    std::string_view no_facts;
     // What the record that knows it holds, when it is not the data shown.
     std::optional<std::string> known_as;
   };
