@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "app/velmainfrm.h"
 #include "process/memory_scan.h"
@@ -91,7 +92,12 @@ void Protection::SetUpWatches() {
   mon_hijacks.SetNotifyFilters(components::rmfSubTreeChange | components::rmfValueChange);
   mon_hijacks.SetWatchSubTree(true);
   mon_hijacks.SetKeys(registry::HijackKeys(platform_.registry));
-  mon_hijacks.SetOnChange([this] { DoorChanged(hijacks_settle_); });
+  mon_hijacks.SetOnKeysChange([this](const std::vector<platform::KeyLocation>& keys) {
+    for (const platform::KeyLocation& key : keys)
+      if (std::find(hijacks_changed_.begin(), hijacks_changed_.end(), key) == hijacks_changed_.end())
+        hijacks_changed_.push_back(key);
+    DoorChanged(hijacks_settle_);
+  });
   hijacks_settle_.SetOnTimer([this] {
     hijacks_settle_.SetEnabled(false);
     ScanHijacksQuietly();
@@ -133,7 +139,11 @@ void Protection::ScanQuietly(registry::Door door) {
 
 void Protection::ScanHijacksQuietly() {
   if (Ending()) return;
-  gate_.Run(registry::ScanRequest::QuietHijacks, [this] { registry::RegistryScan(*this).ScanHijacksQuietly(); });
+  // The keys are taken when the scan runs: those that change while another
+  // scan runs wait with it.
+  gate_.Run(registry::ScanRequest::QuietHijacks, [this] {
+    registry::RegistryScan(*this).ScanHijacksQuietly(std::exchange(hijacks_changed_, {}));
+  });
 }
 
 void Protection::WatchTaskFolders() {

@@ -123,6 +123,8 @@ class Protection final : public registry::Context, public registry::Watch {
   tk::Timer tasks_settle_{"tasks_settle", 500};
   tk::Timer services_settle_{"services_settle", 500};
   tk::Timer hijacks_settle_{"hijacks_settle", 500};
+  // The hijack keys changed since their last quiet scan took them.
+  std::vector<platform::KeyLocation> hijacks_changed_;
   std::vector<std::string> policy_forbidden_;
   // The status line has said that the event log cannot be written.
   bool event_log_failure_told_ = false;

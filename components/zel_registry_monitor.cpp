@@ -17,9 +17,14 @@ struct MonitorWorker : WatchWorker {
 
   // The watches are set before the thread starts: nothing that changes
   // after StartMonitor has returned is missed.
+  // changed: where the keys of each report go before the handler runs.
   MonitorWorker(platform::Registry& registry, const std::vector<WatchedKey>& watched, unsigned filter, bool subtree,
-                std::function<void()> handler)
-      : WatchWorker(std::move(handler), registry.NewWaiter()), registry(registry), filter(filter), subtree(subtree) {
+                std::function<void()> handler, std::shared_ptr<std::vector<WatchedKey>> changed)
+      : WatchWorker(std::move(handler), registry.NewWaiter()),
+        registry(registry),
+        filter(filter),
+        subtree(subtree),
+        changed(std::move(changed)) {
     std::vector<platform::RootKey> roots;
     for (const WatchedKey& key : watched) {
       KeyWatch& w = keys.emplace_back();
@@ -44,6 +49,7 @@ struct MonitorWorker : WatchWorker {
   platform::Registry& registry;
   const unsigned filter;
   const bool subtree;
+  const std::shared_ptr<std::vector<WatchedKey>> changed;
   std::vector<KeyWatch> keys;
   std::vector<std::unique_ptr<platform::ChangeWatch>> root_watches;
 };
@@ -57,23 +63,28 @@ void MonitorWorker::Run() {
     if (terminated || fired == platform::ChangeWaiter::kFailed) break;
     if (fired == platform::ChangeWaiter::kWoken) continue;
     // One report for whatever this wake-up saw, in however many keys.
-    bool changed = false;
+    std::vector<WatchedKey> seen;
     for (size_t i = 0; i < keys.size(); ++i) {
       KeyWatch& w = keys[i];
       const bool present = KeyExists(w.key);
+      bool change = false;
       if (!present) {
         // Deleted: both watches may see it; it is reported once.
         w.watch.reset();
-        changed = changed || w.present;
+        change = w.present;
       } else if (!w.present) {
         w.watch = WatchKey(w.key);
-        changed = true;
+        change = true;
       } else if (fired == int(root_watches.size() + i)) {
-        changed = true;
+        change = true;
       }
       w.present = present;
+      if (change) seen.push_back(w.key);
     }
-    if (changed) Notify();
+    if (seen.empty()) continue;
+    // The handler reads them while this thread waits for it.
+    if (changed) *changed = std::move(seen);
+    Notify();
   }
   for (KeyWatch& w : keys) w.watch.reset();
   root_watches.clear();
@@ -115,6 +126,11 @@ void TzelRegistryMonitor::SetOnChange(std::function<void()> handler) {
   ApplyActive();
 }
 
+void TzelRegistryMonitor::SetOnKeysChange(std::function<void(const std::vector<WatchedKey>&)> handler) {
+  on_keys_change_ = std::move(handler);
+  ApplyActive();
+}
+
 void TzelRegistryMonitor::ApplyActive() {
   if (active_)
     StartMonitor();
@@ -124,8 +140,14 @@ void TzelRegistryMonitor::ApplyActive() {
 
 void TzelRegistryMonitor::StartMonitor() {
   StopMonitor();
-  if (loading_ || destroying_ || !active_ || !on_change_) return;
-  threads_.Start(std::make_shared<MonitorWorker>(registry_, keys_, filters_, subtree_, on_change_));
+  if (loading_ || destroying_ || !active_ || (!on_change_ && !on_keys_change_)) return;
+  if (!on_keys_change_) {
+    threads_.Start(std::make_shared<MonitorWorker>(registry_, keys_, filters_, subtree_, on_change_, nullptr));
+    return;
+  }
+  auto changed = std::make_shared<std::vector<WatchedKey>>();
+  threads_.Start(std::make_shared<MonitorWorker>(registry_, keys_, filters_, subtree_,
+                                                 [changed, handler = on_keys_change_] { handler(*changed); }, changed));
 }
 
 void TzelRegistryMonitor::StopMonitor() {

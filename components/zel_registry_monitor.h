@@ -37,6 +37,8 @@ class TzelRegistryMonitor : public TzelComponent {
   void SetNotifyFilters(TzelRegistryMonitorFilters filters);
   void SetWatchSubTree(bool subtree);
   void SetOnChange(std::function<void()> handler);
+  // In place of OnChange: told which of the keys changed, each once.
+  void SetOnKeysChange(std::function<void(const std::vector<WatchedKey>&)> handler);
 
   // Replaces the current worker by a new one, when monitoring is wanted and
   // there is a handler.
@@ -63,6 +65,7 @@ class TzelRegistryMonitor : public TzelComponent {
   TzelRegistryMonitorFilters filters_ = rmfSubTreeChange | rmfValueChange;
   bool subtree_ = true;
   std::function<void()> on_change_;
+  std::function<void(const std::vector<WatchedKey>&)> on_keys_change_;
   bool loading_ = true;  // until the owner has finished setting it up
   bool destroying_ = false;
   WatchThreads threads_;

@@ -58,14 +58,17 @@ void RegistryScan::ScanOtherPlaces() {
 
 void RegistryScan::ScanQuietly(Door door) { ScanDoor(door, true); }
 
-void RegistryScan::ScanHijacksQuietly() {
+void RegistryScan::ScanHijacksQuietly(const std::vector<platform::KeyLocation>& changed) {
   quiet_ = true;
-  ScanHijacks();
+  ScanHijacks(&changed);
 }
 
-void RegistryScan::ScanHijacks() {
+void RegistryScan::ScanHijacks(const std::vector<platform::KeyLocation>* changed) {
   for (const ScanKey& key : kHijackKeys)
-    for (const KeyView& view : ViewsOf(key, platform_.registry)) ScanView(key, view);
+    for (const KeyView& view : ViewsOf(key, platform_.registry))
+      if (!changed || std::find(changed->begin(), changed->end(),
+                                platform::KeyLocation{key.root, std::string(key.path), view.view}) != changed->end())
+        ScanView(key, view);
 }
 
 void RegistryScan::Progress(int position, int max) {

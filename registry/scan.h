@@ -70,8 +70,8 @@ class RegistryScan {
   // no progress, the watch of the other places left running; only an entry
   // that is not known is asked about.
   void ScanQuietly(Door door);
-  // The places of kHijackKeys after a change there, as quietly.
-  void ScanHijacksQuietly();
+  // The places of kHijackKeys in the keys that changed, as quietly.
+  void ScanHijacksQuietly(const std::vector<platform::KeyLocation>& changed);
 
  private:
   // How an entry stands: not known, known, or known through a record whose
@@ -140,7 +140,8 @@ class RegistryScan {
   // The tasks or the services: the first scan takes what it finds as known.
   void ScanDoor(Door door, bool quiet);
   std::vector<DoorEntry> ReadDoor(Door door);
-  void ScanHijacks();
+  // Every place, or only those in the keys given.
+  void ScanHijacks(const std::vector<platform::KeyLocation>* changed = nullptr);
   // The scan's progress, unless it runs quietly.
   void Progress(int position, int max);
   bool quiet_ = false;

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "components/zel_registry_monitor.h"
@@ -108,7 +109,11 @@ int main() {
   watch.SetNotifyFilters(components::rmfSubTreeChange | components::rmfValueChange);
   watch.SetWatchSubTree(true);
   watch.SetKeys(registry::HijackKeys(host.Real()));
-  watch.SetOnChange([&] { ++reports; });
+  std::vector<platform::KeyLocation> changed;
+  watch.SetOnKeysChange([&](const std::vector<platform::KeyLocation>& keys) {
+    changed.insert(changed.end(), keys.begin(), keys.end());
+    ++reports;
+  });
   watch.SetActive(true);
   watch.Loaded();
   const double to_alert = MedianToAlert(
@@ -117,7 +122,7 @@ int main() {
         WriteText(HKEY_CURRENT_USER, L"Software\\Microsoft\\Command Processor", L"AutoRun",
                   L"C:\\Bench\\prompt" + std::to_wstring(w) + L".cmd");
       },
-      [&] { registry::RegistryScan(host).ScanHijacksQuietly(); });
+      [&] { registry::RegistryScan(host).ScanHijacksQuietly(std::exchange(changed, {})); });
   watch.StopMonitor();
 
   remove();
