@@ -95,6 +95,24 @@ TEST_F(Binding, OldSlotsAreBoundSilentlyAndAMissingProgramThatAppearsIsAsked) {
   EXPECT_EQ(NextStart(), 0);
 }
 
+// A class override is bound through its command, in its baseline record:
+// replaced, it is asked about again, and "Allow" binds that record anew.
+TEST_F(Binding, AnOverridesProgramIsBoundThroughItsBaselineRecord) {
+  WriteFile(kTool, "allowed");
+  SetWhiteSlot(0, kTool);
+  Reg("[HKEY_CURRENT_USER\\Software\\Classes\\exefile\\shell\\open\\command]\n@=\"C:\\\\Apps\\\\tool.exe\"\n");
+  StartScanning({R::Allow});
+  ASSERT_EQ(Alerts(), 1);
+  EXPECT_EQ(Slot("C:\\Windows\\baseline.vlt", 0, "skrot_pliku"), platform::Sha256Hex("allowed"));
+  EXPECT_EQ(NextStart(), 0);
+  WriteFile(kTool, "replaced");
+  ASSERT_EQ(NextStart({R::Allow, R::Allow}), 2);
+  EXPECT_EQ(shown[2].header, kChanged);
+  EXPECT_EQ(shown[2].name, "exefile");
+  EXPECT_EQ(Slot("C:\\Windows\\baseline.vlt", 0, "skrot_pliku"), platform::Sha256Hex("replaced"));
+  EXPECT_EQ(NextStart(), 0);
+}
+
 TEST_F(Binding, AProgramThatCannotBeReadIsToldOnceAndNotBound) {
   WriteFile(kTool, "locked away");
   sys.program_files.DenyReading(kTool);
