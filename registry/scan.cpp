@@ -242,17 +242,10 @@ bool RegistryScan::DeleteLine(const ScanKey& scan_key, platform::RegView view, c
   const std::string name(scan_key.value);
   const std::string key_text = KeyText(scan_key.root, scan_key.path, view);
   const std::string entry = name + " in " + key_text;
-  AutorunKey writable = OpenAutorunKey(platform_.registry, scan_key.root, scan_key.path, view, platform::Access::ReadWrite);
-  if (writable.status == KeyOpen::Missing) {
-    NotDeletedChanged(entry);
-    return false;
-  }
-  if (!writable.key) {
-    host_.Refused(key_text, Refusal::Delete);
-    return false;
-  }
+  const std::unique_ptr<platform::RegistryKey> writable = OpenToDelete(scan_key, scan_key.path, view, entry);
+  if (!writable) return false;
   // Only while the value still holds the line: the first such line goes.
-  const std::optional<platform::RegValue> now = writable.key->Read(name);
+  const std::optional<platform::RegValue> now = writable->Read(name);
   const std::vector<std::string_view> lines =
       now && now->type == uint32_t(platform::ValueType::MultiSz) ? MultiLines(now->data) : std::vector<std::string_view>();
   const auto at = std::find(lines.begin(), lines.end(), line);
@@ -269,7 +262,7 @@ bool RegistryScan::DeleteLine(const ScanKey& scan_key, platform::RegView view, c
   const Recorded recorded = RecordLineRemoval(statistics, removed, index);
   if (recorded.result != RecordResult::Recorded)
     host_.Warn(std::string(recorded.result == RecordResult::Full ? kUndoFull : kUndoNotStorable));
-  if (writable.key->WriteMultiText(name, WithoutLine(now->data, index))) return true;
+  if (writable->WriteMultiText(name, WithoutLine(now->data, index))) return true;
   if (recorded.slot >= 0) {
     removed.position = ReadRemovalSlot(statistics, recorded.slot).entry.position;
     EraseRemoval(statistics, recorded.slot, removed);
@@ -278,8 +271,14 @@ bool RegistryScan::DeleteLine(const ScanKey& scan_key, platform::RegView view, c
   return false;
 }
 
+namespace {
+std::optional<std::string> Text(const std::optional<AutorunCommand>& value) {
+  return value ? std::optional<std::string>(value->text) : std::nullopt;
+}
+}  // namespace
+
 RegistryScan::Override RegistryScan::ReadOverride(platform::RegistryKey& key) {
-  return {ReadCommand(key, ""), ReadText(key, std::string(kDelegateExecute))};
+  return {ReadCommand(key, ""), ReadCommand(key, std::string(kDelegateExecute))};
 }
 
 void RegistryScan::ScanOverride(const ScanKey& scan_key, const KeyView& view) {
@@ -295,7 +294,7 @@ void RegistryScan::ScanOverride(const ScanKey& scan_key, const KeyView& view) {
   if (host_.Ending()) return;
   const std::string place(scan_key.section_text), name(scan_key.value);
   const std::string command = found.command ? found.command->text : std::string();
-  const std::string match = OverrideMatch(command, found.delegate);
+  const std::string match = OverrideMatch(command, Text(found.delegate));
   Acts acts;
   acts.remove = [&] { return DeleteOverride(scan_key, found); };
   // Known by its values, never by a command on the white list: the same
@@ -315,7 +314,7 @@ void RegistryScan::ScanOverride(const ScanKey& scan_key, const KeyView& view) {
 RegistryScan::Standing RegistryScan::Judge(const ScanKey& scan_key, const Override& found) {
   const std::string place(scan_key.section_text), name(scan_key.value);
   const std::string command = found.command ? found.command->text : std::string();
-  const std::string match = OverrideMatch(command, found.delegate);
+  const std::string match = OverrideMatch(command, Text(found.delegate));
   const std::optional<BaselineRecord> record = baseline_.Find(place, name, match);
   if (!record) return {};
   return Checked({Standing::Known, std::nullopt, record->section}, record->file, place, name, match, &command);
@@ -324,21 +323,18 @@ RegistryScan::Standing RegistryScan::Judge(const ScanKey& scan_key, const Overri
 bool RegistryScan::DeleteOverride(const ScanKey& scan_key, const Override& shown) {
   const std::string key_text = KeyText(scan_key.root, scan_key.path, platform::RegView::Native);
   const std::string entry = std::string(scan_key.value) + " in " + key_text;
-  AutorunKey writable =
-      OpenAutorunKey(platform_.registry, scan_key.root, scan_key.path, platform::RegView::Native, platform::Access::ReadWrite);
-  if (writable.status == KeyOpen::Missing || (writable.key && !(ReadOverride(*writable.key) == shown))) {
+  std::unique_ptr<platform::RegistryKey> writable = OpenToDelete(scan_key, scan_key.path, platform::RegView::Native, entry);
+  if (!writable) return false;
+  if (!(ReadOverride(*writable) == shown)) {
     NotDeletedChanged(entry);
-    return false;
-  }
-  if (!writable.key) {
-    host_.Refused(key_text, Refusal::Delete);
     return false;
   }
   // Both values as one record: the default value first, when there is one.
   std::vector<RemovedValue> values;
   if (shown.command)
     values.push_back({"", platform::ValueType(shown.command->type), shown.command->text});
-  if (shown.delegate) values.push_back({std::string(kDelegateExecute), platform::ValueType::Sz, *shown.delegate});
+  if (shown.delegate)
+    values.push_back({std::string(kDelegateExecute), platform::ValueType(shown.delegate->type), shown.delegate->text});
   IniStore& statistics = host_.Data().statistics;
   std::optional<RemovedEntry> removed;
   Recorded recorded{RecordResult::NotStorable};
@@ -350,15 +346,16 @@ bool RegistryScan::DeleteOverride(const ScanKey& scan_key, const Override& shown
                            -1, std::nullopt};
     if (values.size() > 1) removed->also = values[1];
     // Data after a NUL cannot be kept in the list, nor written back.
-    if (!shown.command || !shown.command->more_after_nul) recorded = RecordRemoval(statistics, *removed);
+    const bool cut = (shown.command && shown.command->more_after_nul) || (shown.delegate && shown.delegate->more_after_nul);
+    if (!cut) recorded = RecordRemoval(statistics, *removed);
     if (recorded.result != RecordResult::Recorded)
       host_.Warn(std::string(recorded.result == RecordResult::Full ? kUndoFull : kUndoNotStorable));
   }
   size_t deleted = 0;
-  for (const RemovedValue& value : values) deleted += writable.key->DeleteValue(value.name) ? 1 : 0;
+  for (const RemovedValue& value : values) deleted += writable->DeleteValue(value.name) ? 1 : 0;
   if (deleted == values.size()) {
     // A key left empty would still hide the machine's command for the kind.
-    writable.key.reset();
+    writable.reset();
     if (std::unique_ptr<platform::RegistryKey> open = platform_.registry.Open(
             scan_key.root, std::string(scan_key.path.substr(0, scan_key.path.rfind('\\'))), platform::Access::ReadWrite)) {
       std::unique_ptr<platform::RegistryKey> command_key =
@@ -794,6 +791,16 @@ bool RegistryScan::DisableService(const DoorEntry& entry) {
   return true;
 }
 
+std::unique_ptr<platform::RegistryKey> RegistryScan::OpenToDelete(const ScanKey& scan_key, std::string_view path,
+                                                                  platform::RegView view, const std::string& entry) {
+  AutorunKey writable = OpenAutorunKey(platform_.registry, scan_key.root, path, view, platform::Access::ReadWrite);
+  if (writable.status == KeyOpen::Missing)
+    NotDeletedChanged(entry);
+  else if (!writable.key)
+    host_.Refused(KeyText(scan_key.root, path, view), Refusal::Delete);
+  return std::move(writable.key);
+}
+
 void RegistryScan::NotDeletedChanged(const std::string& entry) {
   host_.Warn(std::string(kNotDeletedChanged));
   host_.Log(events::kRefusedToAct, {entry});
@@ -810,15 +817,8 @@ bool RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, c
     NotDeletedChanged(entry);
     return false;
   }
-  AutorunKey writable = OpenAutorunKey(platform_.registry, scan_key.root, path, view, platform::Access::ReadWrite);
-  if (writable.status == KeyOpen::Missing) {
-    NotDeletedChanged(entry);
-    return false;
-  }
-  if (!writable.key) {
-    host_.Refused(key_text, Refusal::Delete);
-    return false;
-  }
+  const std::unique_ptr<platform::RegistryKey> writable = OpenToDelete(scan_key, path, view, entry);
+  if (!writable) return false;
   const RemovedEntry removed{scan_key.root, std::string(path), view, name, platform::ValueType(now->type), now->text};
   Recorded recorded{RecordResult::NotStorable};
   // Data after a NUL cannot be kept in the list, nor written back.
@@ -828,15 +828,15 @@ bool RegistryScan::Delete(platform::RegistryKey& key, const std::string& name, c
   if (scan_key.entries == Entries::NotWindowsOwn) {
     // Windows cannot log on without its own shell and Userinit.
     const std::string own = WindowsOwnData(scan_key, platform_.processes.SystemFolder());
-    if (own.empty() ? writable.key->DeleteValue(name) : writable.key->WriteText(name, own)) return true;
+    if (own.empty() ? writable->DeleteValue(name) : writable->WriteText(name, own)) return true;
   } else if (scan_key.entries == Entries::EmptiedOnDelete) {
-    if (writable.key->WriteText(name, "", platform::ValueType(now->type))) return true;
-  } else if (writable.key->DeleteValue(name)) {
+    if (writable->WriteText(name, "", platform::ValueType(now->type))) return true;
+  } else if (writable->DeleteValue(name)) {
     return true;
   }
   // Not deleted: its record would only offer to write it over itself.
   if (recorded.slot >= 0) EraseRemoval(host_.Data().statistics, recorded.slot, removed);
-  if (writable.key->Info(name))
+  if (writable->Info(name))
     host_.Refused(key_text, Refusal::Delete);  // still there: asked about again next time
   else
     NotDeletedChanged(entry);

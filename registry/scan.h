@@ -160,11 +160,13 @@ class RegistryScan {
   bool DeleteLine(const ScanKey& scan_key, platform::RegView view, const std::string& line);
   // A ClassOverride place: the key's two values.
   struct Override {
-    std::optional<AutorunCommand> command;  // the default value
-    std::optional<std::string> delegate;    // DelegateExecute
+    std::optional<AutorunCommand> command;   // the default value
+    std::optional<AutorunCommand> delegate;  // DelegateExecute
     bool operator==(const Override& other) const {
-      return delegate == other.delegate && command.has_value() == other.command.has_value() &&
-             (!command || command->text == other.command->text);
+      auto same = [](const std::optional<AutorunCommand>& a, const std::optional<AutorunCommand>& b) {
+        return a.has_value() == b.has_value() && (!a || (a->text == b->text && a->type == b->type));
+      };
+      return same(command, other.command) && same(delegate, other.delegate);
     }
   };
   void ScanOverride(const ScanKey& scan_key, const KeyView& view);
@@ -182,6 +184,10 @@ class RegistryScan {
   bool Delete(platform::RegistryKey& key, const std::string& name, const std::string& shown,
               const ScanKey& scan_key, platform::RegView view, std::string_view path);
 
+  // The key opened for a deletion; nullptr once the person has been told
+  // why not.
+  std::unique_ptr<platform::RegistryKey> OpenToDelete(const ScanKey& scan_key, std::string_view path,
+                                                      platform::RegView view, const std::string& entry);
   // The entry changed after it was shown, so it stays.
   void NotDeletedChanged(const std::string& entry);
 
