@@ -271,12 +271,6 @@ bool RegistryScan::DeleteLine(const ScanKey& scan_key, platform::RegView view, c
   return false;
 }
 
-namespace {
-std::optional<std::string> Text(const std::optional<AutorunCommand>& value) {
-  return value ? std::optional<std::string>(value->text) : std::nullopt;
-}
-}  // namespace
-
 RegistryScan::Override RegistryScan::ReadOverride(platform::RegistryKey& key) {
   return {ReadCommand(key, ""), ReadCommand(key, std::string(kDelegateExecute))};
 }
@@ -293,8 +287,7 @@ void RegistryScan::ScanOverride(const ScanKey& scan_key, const KeyView& view) {
   host_.Pump();
   if (host_.Ending()) return;
   const std::string place(scan_key.section_text), name(scan_key.value);
-  const std::string command = found.command ? found.command->text : std::string();
-  const std::string match = OverrideMatch(command, Text(found.delegate));
+  const std::string command = found.Command(), match = found.Match();
   Acts acts;
   acts.remove = [&] { return DeleteOverride(scan_key, found); };
   // Known by its values, never by a command on the white list: the same
@@ -306,15 +299,14 @@ void RegistryScan::ScanOverride(const ScanKey& scan_key, const KeyView& view) {
     acts.no_facts = kNoCommand;
   else
     acts.forbidden = command;
-  AutorunCommand shown{OverrideShown(command, found.delegate.has_value())};
+  AutorunCommand shown{found.Shown()};
   if (found.command) shown.more_after_nul = found.command->more_after_nul;
   AskAndAct(place, name, shown, acts, standing);
 }
 
 RegistryScan::Standing RegistryScan::Judge(const ScanKey& scan_key, const Override& found) {
   const std::string place(scan_key.section_text), name(scan_key.value);
-  const std::string command = found.command ? found.command->text : std::string();
-  const std::string match = OverrideMatch(command, Text(found.delegate));
+  const std::string command = found.Command(), match = found.Match();
   const std::optional<BaselineRecord> record = baseline_.Find(place, name, match);
   if (!record) return {};
   return Checked({Standing::Known, std::nullopt, record->section}, record->file, place, name, match, &command);
@@ -341,9 +333,7 @@ bool RegistryScan::DeleteOverride(const ScanKey& scan_key, const Override& shown
   if (!values.empty()) {
     removed = RemovedEntry{scan_key.root, std::string(scan_key.path), platform::RegView::Native, values[0].name,
                            values[0].type, values[0].data,
-                           std::string(scan_key.value) + ": " +
-                               OverrideShown(shown.command ? shown.command->text : "", shown.delegate.has_value()),
-                           -1, std::nullopt};
+                           std::string(scan_key.value) + ": " + shown.Shown(), -1, std::nullopt};
     if (values.size() > 1) removed->also = values[1];
     // Data after a NUL cannot be kept in the list, nor written back.
     const bool cut = (shown.command && shown.command->more_after_nul) || (shown.delegate && shown.delegate->more_after_nul);
@@ -355,16 +345,13 @@ bool RegistryScan::DeleteOverride(const ScanKey& scan_key, const Override& shown
   for (const RemovedValue& value : values) deleted += writable->DeleteValue(value.name) ? 1 : 0;
   if (deleted == values.size()) {
     // A key left empty would still hide the machine's command for the kind.
+    const bool empty = writable->ValueNames().empty() && writable->SubkeyNames().empty();
     writable.reset();
-    if (std::unique_ptr<platform::RegistryKey> open = platform_.registry.Open(
-            scan_key.root, std::string(scan_key.path.substr(0, scan_key.path.rfind('\\'))), platform::Access::ReadWrite)) {
-      std::unique_ptr<platform::RegistryKey> command_key =
-          platform_.registry.Open(scan_key.root, std::string(scan_key.path), platform::Access::Read);
-      if (command_key && command_key->ValueNames().empty() && command_key->SubkeyNames().empty()) {
-        command_key.reset();
-        open->DeleteSubkey("command");
-      }
-    }
+    const std::string_view path = scan_key.path;
+    if (empty)
+      if (std::unique_ptr<platform::RegistryKey> parent = platform_.registry.Open(
+              scan_key.root, std::string(path.substr(0, path.rfind('\\'))), platform::Access::ReadWrite))
+        parent->DeleteSubkey(std::string(path.substr(path.rfind('\\') + 1)));
     return true;
   }
   // A record of which a value did go stays, to put it back.

@@ -168,6 +168,12 @@ class RegistryScan {
       };
       return same(command, other.command) && same(delegate, other.delegate);
     }
+    std::string Command() const { return command ? command->text : std::string(); }
+    // What the alert shows, and what a baseline record knows it by.
+    std::string Shown() const { return OverrideShown(Command(), delegate.has_value()); }
+    std::string Match() const {
+      return OverrideMatch(Command(), delegate ? std::optional<std::string>(delegate->text) : std::nullopt);
+    }
   };
   void ScanOverride(const ScanKey& scan_key, const KeyView& view);
   Override ReadOverride(platform::RegistryKey& key);

@@ -15,9 +15,9 @@ using namespace statistics;
 namespace {
 
 constexpr std::string_view kNative = "native";
+constexpr std::string_view kWow32 = "32-bit";
 // More lines than any multi-string Windows reads at boot holds.
 constexpr int kMaxLines = 1 << 20;
-constexpr std::string_view kWow32 = "32-bit";
 
 struct Named {
   platform::RootKey root;
