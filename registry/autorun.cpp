@@ -27,13 +27,10 @@ const ScanKey* PlaceOf(platform::RootKey root, std::string_view path, platform::
       if (k.tails.empty() ? cut != std::string_view::npos : cut == std::string_view::npos) return false;
       if (!k.tails.empty()) {
         const std::string_view tail = rest.substr(cut + 1);
-        bool known_tail = false;
-        for (std::string_view tails = k.tails; !tails.empty();) {
-          const size_t end = std::min(tails.find(';'), tails.size());
-          known_tail = known_tail || platform::SameAsciiCaseless(tails.substr(0, end), tail);
-          tails.remove_prefix(std::min(end + 1, tails.size()));
-        }
-        if (!known_tail) return false;
+        const std::vector<std::string_view> tails = TailsOf(k);
+        if (std::none_of(tails.begin(), tails.end(),
+                         [&](std::string_view known) { return platform::SameAsciiCaseless(known, tail); }))
+          return false;
       }
     } else if (!platform::SameAsciiCaseless(k.path, path)) {
       return false;
@@ -49,6 +46,17 @@ const ScanKey* PlaceOf(platform::RootKey root, std::string_view path, platform::
   for (const ScanKey& k : kHijackKeys)
     if (matches(k)) return &k;
   return nullptr;
+}
+
+std::vector<std::string_view> TailsOf(const ScanKey& key) {
+  std::vector<std::string_view> tails;
+  for (std::string_view rest = key.tails; !rest.empty();) {
+    const size_t end = std::min(rest.find(';'), rest.size());
+    tails.push_back(rest.substr(0, end));
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+  }
+  if (tails.empty()) tails.push_back({});
+  return tails;
 }
 
 std::vector<std::string_view> MultiLines(std::string_view data) {

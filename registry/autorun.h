@@ -163,6 +163,10 @@ inline constexpr ScanKey kHijackKeys[] = {
     TypeOverride("Software\\Classes\\piffile\\shell\\open\\command", "piffile"),
 };
 
+// The subkeys an EachSubkey place reads its value in, below each subkey:
+// its tails, or the subkey itself ("") when it has none.
+std::vector<std::string_view> TailsOf(const ScanKey& key);
+
 // The lines of a multi-string that Windows reads: up to the first empty one.
 std::vector<std::string_view> MultiLines(std::string_view data);
 // The multi-string without its line at index, or with line put in at index

@@ -139,13 +139,7 @@ void RegistryScan::ScanSubkeys(const ScanKey& scan_key, const KeyView& view) {
     std::unique_ptr<platform::RegistryKey> key;
   };
   std::vector<Found> found;
-  std::vector<std::string_view> tails;
-  for (std::string_view rest = scan_key.tails; !rest.empty();) {
-    const size_t end = std::min(rest.find(';'), rest.size());
-    tails.push_back(rest.substr(0, end));
-    rest.remove_prefix(std::min(end + 1, rest.size()));
-  }
-  if (tails.empty()) tails.push_back({});
+  const std::vector<std::string_view> tails = TailsOf(scan_key);
   for (const std::string& subkey : subkeys) {
     for (std::string_view tail : tails) {
       const std::string path =
