@@ -91,25 +91,6 @@ TEST_F(RegistryMonitor, AKeyCreatedLaterDeletedAndCreatedAgainIsFollowed) {
   Marker(5);
 }
 
-// Told which keys changed: the one written to, or the one created.
-TEST_F(RegistryMonitor, SaysWhichKeysChanged) {
-  const std::string other = "Software\\Other";
-  registry.OpenOrCreate(RootKey::CurrentUser, kKey);
-  std::vector<std::vector<std::string>> heard;
-  monitor->SetKeys({{RootKey::CurrentUser, kKey}, {RootKey::CurrentUser, other}});
-  monitor->SetOnKeysChange([&](const std::vector<components::WatchedKey>& keys) {
-    heard.emplace_back();
-    for (const auto& key : keys) heard.back().push_back(key.path);
-  });
-  monitor->SetActive(true);
-  monitor->Loaded();
-  SetValue("a", "1");
-  ASSERT_TRUE(Reported());
-  registry.OpenOrCreate(RootKey::CurrentUser, other);
-  ASSERT_TRUE(Reported());
-  EXPECT_EQ(heard, (std::vector<std::vector<std::string>>{{kKey}, {other}}));
-}
-
 TEST_F(RegistryMonitor, AHandlerThatStopsTheMonitorHearsNoMore) {
   registry.OpenOrCreate(RootKey::CurrentUser, kKey);
   Start([this] { monitor->StopMonitor(); });
